@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+
+class QTextStream;
+
+// The `mtzip` tool. Commands write their results to `out` and their messages
+// to `err`; progress is drawn on `err` only when it is a terminal.
+class Cli
+{
+public:
+    enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
+
+    Cli(QTextStream &out, QTextStream &err, bool errIsTerminal = false);
+
+    // arguments[0] is the program name, as in QCoreApplication::arguments().
+    int run(const QStringList &arguments);
+
+private:
+    int extract(const QStringList &arguments);
+    int pack(const QStringList &arguments);
+
+    int usageError(const QString &reason);
+    void printHelp();
+
+    QTextStream &_out;
+    QTextStream &_err;
+    bool _errIsTerminal;
+};
+
+int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
+           bool errIsTerminal = false);

@@ -1,0 +1,45 @@
+#include "CliProgress.h"
+
+#include <QTextStream>
+
+CliProgress::CliProgress(QTextStream &err, QString label, bool enabled)
+    : _err(err)
+    , _label(std::move(label))
+    , _enabled(enabled)
+{
+}
+
+CliProgress::~CliProgress()
+{
+    finish();
+}
+
+bool CliProgress::progress(qint64 done, qint64 total)
+{
+    if (!_enabled)
+        return true;
+    const int percent = total > 0 ? int(done * 100 / total) : 100;
+    if (percent == _lastPercent || (_drawn && percent < 100 && _sinceDraw.isValid() && _sinceDraw.elapsed() < 100))
+        return true;
+    _lastPercent = percent;
+    _drawn = true;
+    _sinceDraw.start();
+    _err << '\r' << _label << ' ' << percent << '%';
+    _err.flush();
+    return true;
+}
+
+void CliProgress::finish()
+{
+    if (_drawn) {
+        _err << '\n';
+        _err.flush();
+        _drawn = false;
+    }
+}
+
+void CliZipDelegate::ErrorMessage(const QString &message)
+{
+    _err << "mtzip: " << message << '\n';
+    _err.flush();
+}

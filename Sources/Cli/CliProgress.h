@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ProgressListener.h"
+#include "ZipArchiveDelegate.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+class QTextStream;
+
+// Draws "<label> NN%" on a terminal, redrawn at most a few times a second.
+class CliProgress : public ProgressListener
+{
+public:
+    CliProgress(QTextStream &err, QString label, bool enabled);
+    ~CliProgress() override;
+
+    bool progress(qint64 done, qint64 total) override;
+    void finish();
+
+private:
+    QTextStream &_err;
+    QString _label;
+    bool _enabled;
+    bool _drawn = false;
+    int _lastPercent = -1;
+    QElapsedTimer _sinceDraw;
+};
+
+// Sends the zip layer's messages to stderr, one line each.
+class CliZipDelegate : public ZipArchiveDelegate
+{
+public:
+    explicit CliZipDelegate(QTextStream &err) : _err(err) {}
+    void ErrorMessage(const QString &message) override;
+
+private:
+    QTextStream &_err;
+};

@@ -1,0 +1,149 @@
+// The plain zip commands: extract and pack.
+#include "Cli.h"
+#include "CliProgress.h"
+#include "ZipArchive.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+// Parses a command's arguments; on --help prints the command's help and
+// answers Success, on a usage error prints one line and answers UsageError.
+std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
+                                QTextStream &out, QTextStream &err, int positionalCount)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    parser.addOption(help);
+    if (!parser.parse(arguments)) {
+        err << "mtzip: " << parser.errorText() << '\n';
+        err.flush();
+        return Cli::UsageError;
+    }
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        out.flush();
+        return Cli::Success;
+    }
+    if (parser.positionalArguments().size() != positionalCount) {
+        err << "mtzip: " << arguments.first().section(QLatin1Char(' '), 1)
+            << " takes " << positionalCount << " arguments, got "
+            << parser.positionalArguments().size() << "; see '" << arguments.first() << " --help'\n";
+        err.flush();
+        return Cli::UsageError;
+    }
+    return std::nullopt;
+}
+
+const QCommandLineOption &passwordOption()
+{
+    static const QCommandLineOption option(QStringLiteral("password"),
+                                           QStringLiteral("Traditional PKWARE password."),
+                                           QStringLiteral("PW"));
+    return option;
+}
+
+} // namespace
+
+int Cli::extract(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Unpacks every entry of a zip archive into DIR, "
+                                                    "overwriting existing files."));
+    parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive."));
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The destination folder (created when missing)."));
+    parser.addOption(passwordOption());
+    if (const std::optional<int> done = parseCommand(parser, arguments, _out, _err, 2))
+        return *done;
+
+    const QString archive = parser.positionalArguments().at(0);
+    const QString destination = parser.positionalArguments().at(1);
+
+    CliZipDelegate delegate(_err);
+    CliProgress progress(_err, QStringLiteral("Extracting %1").arg(QFileInfo(archive).fileName()), _errIsTerminal);
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    zip.setProgressListener(&progress);
+
+    const bool opened = parser.isSet(passwordOption())
+        ? zip.UnzipOpenFile(archive, parser.value(passwordOption()))
+        : zip.UnzipOpenFile(archive);
+    if (!opened) {
+        _err << "mtzip: cannot open \"" << archive << "\" as a zip archive\n";
+        _err.flush();
+        return Failure;
+    }
+    const bool ok = zip.UnzipFileTo(destination, true);
+    progress.finish();
+    zip.UnzipCloseFile();
+    zip.setDelegate(nullptr);
+    if (!ok) {
+        _err << "mtzip: extracting \"" << archive << "\" failed\n";
+        _err.flush();
+    }
+    return ok ? Success : Failure;
+}
+
+int Cli::pack(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes every file below DIR into a new zip archive, "
+                                                    "named by its path relative to DIR."));
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to pack."));
+    parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive to create (replaced when it exists)."));
+    parser.addOption(passwordOption());
+    if (const std::optional<int> done = parseCommand(parser, arguments, _out, _err, 2))
+        return *done;
+
+    const QDir folder(parser.positionalArguments().at(0));
+    const QString archive = parser.positionalArguments().at(1);
+    if (!folder.exists()) {
+        _err << "mtzip: \"" << folder.path() << "\" is not a folder\n";
+        _err.flush();
+        return Failure;
+    }
+
+    // Sorted, so the same folder always gives the same archive.
+    QStringList files;
+    const QString archivePath = QFileInfo(archive).absoluteFilePath();
+    QDirIterator it(folder.path(), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (QFileInfo(file).absoluteFilePath() != archivePath)
+            files.append(file);
+    }
+    std::sort(files.begin(), files.end());
+
+    ZipArchive zip;
+    const bool created = parser.isSet(passwordOption())
+        ? zip.CreateZipFile2(archive, parser.value(passwordOption()))
+        : zip.CreateZipFile2(archive);
+    if (!created) {
+        _err << "mtzip: cannot create \"" << archive << "\"\n";
+        _err.flush();
+        return Failure;
+    }
+    for (const QString &file : files) {
+        const QString name = folder.relativeFilePath(file);
+        if (!zip.addFileToZip(file, name)) {
+            _err << "mtzip: cannot add \"" << file << "\"\n";
+            _err.flush();
+            zip.discardZipFile();
+            return Failure;
+        }
+    }
+    if (!zip.CloseZipFile2()) {
+        _err << "mtzip: cannot write \"" << archive << "\"\n";
+        _err.flush();
+        return Failure;
+    }
+    return Success;
+}

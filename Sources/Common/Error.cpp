@@ -1,0 +1,25 @@
+#include "Error.h"
+
+#include <cerrno>
+
+Error::Error(QString domain, int code, QString localizedDescription)
+    : _domain(std::move(domain))
+    , _code(code)
+    , _localizedDescription(std::move(localizedDescription))
+{
+}
+
+Error Error::fromErrorCode(const std::error_code &ec, const QString &path)
+{
+    const QString reason = QString::fromStdString(ec.message());
+    const QString text = path.isEmpty()
+        ? reason
+        : QStringLiteral("\"%1\": %2").arg(path, reason);
+    // std::filesystem reports generic (errno) values on POSIX systems.
+    return Error(PosixDomain, ec.value(), text);
+}
+
+bool Error::isPermissionError() const
+{
+    return _domain == PosixDomain && (_code == EACCES || _code == EPERM || _code == EROFS);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <system_error>
+
+// An error object: a domain, an integer code and a localized description.
+// Operations that can fail return std::optional<Error>, empty on success.
+class Error
+{
+public:
+    static inline const QString PosixDomain = QStringLiteral("NSPOSIXErrorDomain");
+    static inline const QString InstallerDomain = QStringLiteral("TemplateInstallerErrorDomain");
+
+    Error() = default;
+    Error(QString domain, int code, QString localizedDescription);
+
+    // A file-system error passed up unchanged: POSIX domain, errno-style code,
+    // the system's message naming the path.
+    static Error fromErrorCode(const std::error_code &ec, const QString &path = {});
+
+    const QString &domain() const { return _domain; }
+    int code() const { return _code; }
+    const QString &localizedDescription() const { return _localizedDescription; }
+
+    bool isPermissionError() const;
+
+    friend bool operator==(const Error &, const Error &) = default;
+
+private:
+    QString _domain;
+    int _code = 0;
+    QString _localizedDescription;
+};

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcZip)
+Q_DECLARE_LOGGING_CATEGORY(lcInstall)
+Q_DECLARE_LOGGING_CATEGORY(lcGui)
+Q_DECLARE_LOGGING_CATEGORY(lcCli)

@@ -1,0 +1,3 @@
+#include "ProgressListener.h"
+
+ProgressListener::~ProgressListener() = default;

@@ -1,0 +1,12 @@
+#include "ZipArchiveDelegate.h"
+
+ZipArchiveDelegate::~ZipArchiveDelegate() = default;
+
+void ZipArchiveDelegate::ErrorMessage(const QString &)
+{
+}
+
+bool ZipArchiveDelegate::OverWriteOperation(const QString &)
+{
+    return true;
+}

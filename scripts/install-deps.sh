@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, from the system's packages.
+# Debian/Ubuntu: apt-get. macOS: Homebrew.
+set -euo pipefail
+
+if [[ "$(uname -s)" == "Darwin" ]]; then
+    command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
+    brew install cmake ninja pkg-config qt libzip libplist zip unzip libarchive p7zip
+    exit 0
+fi
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev libplist-dev
+    # independent zip tools the tests compare against
+    zip unzip libarchive-tools p7zip-full python3
+    # running the windows headless
+    xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
