@@ -102,7 +102,7 @@ int Cli::pack(const QStringList &arguments)
     if (const std::optional<int> done = parseCommand(parser, arguments, _out, _err, 2))
         return *done;
 
-    const QDir folder(parser.positionalArguments().at(0));
+    const QDir folder(QFileInfo(parser.positionalArguments().at(0)).absoluteFilePath());
     const QString archive = parser.positionalArguments().at(1);
     if (!folder.exists()) {
         _err << "mtzip: \"" << folder.path() << "\" is not a folder\n";

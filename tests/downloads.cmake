@@ -1,0 +1,1 @@
+# The downloads window.

@@ -1,0 +1,1 @@
+# Installation core and the mtzip commands over it.

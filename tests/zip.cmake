@@ -1,0 +1,1 @@
+mti_add_test(tst_ZipEntryName SOURCES tst_ZipEntryName.cpp LIBRARIES mticore)
