@@ -1,0 +1,241 @@
+#include "FileOperations.h"
+
+#include "ProgressListener.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <filesystem>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(Q_OS_LINUX)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#elif defined(Q_OS_MACOS)
+#include <copyfile.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path toFsPath(const QString &path)
+{
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+std::error_code lastErrno()
+{
+    return std::error_code(errno, std::generic_category());
+}
+
+struct CopyContext
+{
+    ProgressListener *listener = nullptr;
+    qint64 done = 0;
+    qint64 total = 0;
+
+    bool report(qint64 bytes)
+    {
+        done += bytes;
+        return !listener || listener->progress(done, total);
+    }
+};
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : _fd(fd) {}
+    ~FileDescriptor() { if (_fd >= 0) ::close(_fd); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return _fd; }
+    // close() can report a late write error; the destructor would lose it.
+    int release() { return std::exchange(_fd, -1); }
+
+private:
+    int _fd;
+};
+
+// Copies the bytes of in to out; out is empty and `size` bytes are wanted.
+std::error_code copyContents(int in, int out, qint64 size, CopyContext &context)
+{
+#if defined(Q_OS_LINUX)
+    // A reflink shares the blocks on btrfs/XFS: instant, whatever the size.
+    if (::ioctl(out, FICLONE, in) == 0)
+        return context.report(size) ? std::error_code() : std::make_error_code(std::errc::operation_canceled);
+
+    // copy_file_range stays in the kernel (and clones on NFS and friends).
+    constexpr size_t Chunk = 16 * 1024 * 1024;
+    qint64 copied = 0;
+    bool kernelCopy = true;
+    while (copied < size && kernelCopy) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, Chunk, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+                kernelCopy = false;
+                break;
+            }
+            return lastErrno();
+        }
+        if (n == 0)
+            break;
+        copied += n;
+        if (!context.report(n))
+            return std::make_error_code(std::errc::operation_canceled);
+    }
+    if (kernelCopy)
+        return {};
+#elif defined(Q_OS_MACOS)
+    // Clones on APFS, copies otherwise.
+    if (::fcopyfile(in, out, nullptr, COPYFILE_DATA | COPYFILE_CLONE) == 0)
+        return context.report(size) ? std::error_code() : std::make_error_code(std::errc::operation_canceled);
+#else
+    Q_UNUSED(size);
+#endif
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastErrno();
+        }
+        if (n == 0)
+            return {};
+        for (ssize_t off = 0; off < n;) {
+            const ssize_t w = ::write(out, buffer.data() + off, size_t(n - off));
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                return lastErrno();
+            }
+            off += w;
+        }
+        if (!context.report(n))
+            return std::make_error_code(std::errc::operation_canceled);
+    }
+}
+
+std::optional<Error> copyFile(const fs::path &source, const fs::path &destination,
+                              const struct stat &info, CopyContext &context)
+{
+    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return Error::fromErrorCode(lastErrno(), QFile::decodeName(source.c_str()));
+    FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              info.st_mode & 07777));
+    if (out.get() < 0)
+        return Error::fromErrorCode(lastErrno(), QFile::decodeName(destination.c_str()));
+
+    std::error_code ec = copyContents(in.get(), out.get(), info.st_size, context);
+    if (!ec) {
+#if defined(Q_OS_MACOS)
+        const struct timespec times[2] = {info.st_atimespec, info.st_mtimespec};
+#else
+        const struct timespec times[2] = {info.st_atim, info.st_mtim};
+#endif
+        ::futimens(out.get(), times);
+        if (::close(out.release()) != 0)
+            ec = lastErrno();
+    }
+    if (ec)
+        return Error::fromErrorCode(ec, QFile::decodeName(destination.c_str()));
+    return std::nullopt;
+}
+
+std::optional<Error> copyRecursive(const fs::path &source, const fs::path &destination, CopyContext &context)
+{
+    struct stat info;
+    if (::lstat(source.c_str(), &info) != 0)
+        return Error::fromErrorCode(lastErrno(), QFile::decodeName(source.c_str()));
+
+    std::error_code ec;
+    if (S_ISLNK(info.st_mode)) {
+        fs::copy_symlink(source, destination, ec);
+    } else if (S_ISREG(info.st_mode)) {
+        return copyFile(source, destination, info, context);
+    } else if (S_ISDIR(info.st_mode)) {
+        if (::mkdir(destination.c_str(), (info.st_mode & 07777) | S_IRWXU) != 0)
+            return Error::fromErrorCode(lastErrno(), QFile::decodeName(destination.c_str()));
+        for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+            if (std::optional<Error> error = copyRecursive(it->path(), destination / it->path().filename(), context))
+                return error;
+        }
+        if (!ec) {
+#if defined(Q_OS_MACOS)
+            const struct timespec times[2] = {info.st_atimespec, info.st_mtimespec};
+#else
+            const struct timespec times[2] = {info.st_atim, info.st_mtim};
+#endif
+            ::utimensat(AT_FDCWD, destination.c_str(), times, 0);
+        }
+    }
+    // Sockets, fifos and devices have no place in a template; leave them out.
+    if (ec)
+        return Error::fromErrorCode(ec, QFile::decodeName(source.c_str()));
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace FileOperations {
+
+bool exists(const QString &path)
+{
+    std::error_code ec;
+    return !path.isEmpty() && fs::exists(fs::symlink_status(toFsPath(path), ec));
+}
+
+bool isDirectory(const QString &path)
+{
+    std::error_code ec;
+    return !path.isEmpty() && fs::is_directory(toFsPath(path), ec);
+}
+
+std::optional<Error> createDirectories(const QString &path)
+{
+    std::error_code ec;
+    fs::create_directories(toFsPath(path), ec);
+    if (ec)
+        return Error::fromErrorCode(ec, path);
+    return std::nullopt;
+}
+
+std::optional<Error> removeAll(const QString &path)
+{
+    std::error_code ec;
+    fs::remove_all(toFsPath(path), ec);
+    if (ec)
+        return Error::fromErrorCode(ec, path);
+    return std::nullopt;
+}
+
+qint64 treeSize(const QString &path)
+{
+    std::error_code ec;
+    const fs::path root = toFsPath(path);
+    if (fs::is_regular_file(fs::symlink_status(root, ec)))
+        return qint64(fs::file_size(root, ec));
+    qint64 total = 0;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            total += qint64(it->file_size(ec));
+    }
+    return total;
+}
+
+std::optional<Error> copyTree(const QString &source, const QString &destination,
+                              ProgressListener *listener, qint64 doneBefore, qint64 total)
+{
+    CopyContext context{listener, doneBefore, total};
+    return copyRecursive(toFsPath(source), toFsPath(destination), context);
+}
+
+} // namespace FileOperations

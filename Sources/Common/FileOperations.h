@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QString>
+
+#include <optional>
+
+class ProgressListener;
+
+// File-system work that reports failures as Error values (POSIX domain,
+// errno codes), never by exceptions.
+namespace FileOperations {
+
+bool exists(const QString &path);   // anything at path, links not followed
+bool isDirectory(const QString &path);
+
+std::optional<Error> createDirectories(const QString &path);
+// Removes path and everything below it; a missing path is no error.
+std::optional<Error> removeAll(const QString &path);
+
+// Sum of the sizes of the regular files at or below path.
+qint64 treeSize(const QString &path);
+
+// Copies the file or folder at source to destination, which must not exist.
+// Regular files are cloned where the file system can (reflinks with
+// copy_file_range/FICLONE on Linux, clonefile on macOS), keeping permissions
+// and modification times; symbolic links are copied as links. `listener`, if
+// given, hears the bytes copied so far, offset by `doneBefore`, of `total`;
+// answering false stops the copy with ECANCELED.
+std::optional<Error> copyTree(const QString &source, const QString &destination,
+                              ProgressListener *listener = nullptr,
+                              qint64 doneBefore = 0, qint64 total = 0);
+
+} // namespace FileOperations

@@ -1,0 +1,170 @@
+#include "EffectTemplateItem.h"
+
+#include "DiagnosticLog.h"
+#include "FileOperations.h"
+#include "LogCategories.h"
+#include "TemplateInstallerV2.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+// The last component of a "/"-separated path, as the folder name.
+QString lastPathComponent(const QString &path)
+{
+    const QString trimmed = path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
+    return trimmed.section(QLatin1Char('/'), -1);
+}
+
+// Everything from the last "." on is the extension; a leading dot is not one.
+QString deletingPathExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString joinPath(const QString &root, const QString &relative)
+{
+    if (relative.isEmpty())
+        return root;
+    if (root.endsWith(QLatin1Char('/')) || relative.startsWith(QLatin1Char('/')))
+        return root + relative;
+    return root + QLatin1Char('/') + relative;
+}
+
+} // namespace
+
+std::unique_ptr<EffectTemplateItem> EffectTemplateItem::create(const QString &relPath, const QString &rootFolder,
+                                                               quint64 templateType, const QString &folderName)
+{
+    if (relPath.isNull()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("relPath = nil"));
+        return nullptr;
+    }
+    if (rootFolder.isNull()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("rootFolder = nil"));
+        return nullptr;
+    }
+
+    std::unique_ptr<EffectTemplateItem> item(new EffectTemplateItem);
+    item->_sourceRootFolder = rootFolder;
+    item->_relSourcePath = relPath;
+    item->_templateType = templateType;
+
+    QString name = lastPathComponent(relPath);
+    if (name.isEmpty())
+        name = folderName;
+    item->_folderName = name;
+    const QStringList words = deletingPathExtension(name).split(QLatin1Char('_'));
+    item->_category = TemplateInstallerV2::categoryTitleForPrefix(words.first());
+    item->_title = words.mid(1).join(QLatin1Char(' '));
+    return item;
+}
+
+QImage EffectTemplateItem::preview() const
+{
+    if (!_preview) {
+        _preview = QImage();
+        const QString folder = sourceFolderPath();
+        for (const char *name : {"preview.png", "preview.jpg", "small.png", "large.png"}) {
+            QImage image(folder + QLatin1Char('/') + QLatin1String(name));
+            if (!image.isNull()) {
+                _preview = std::move(image);
+                break;
+            }
+        }
+    }
+    return *_preview;
+}
+
+QString EffectTemplateItem::sourceFolderPath() const
+{
+    return joinPath(_sourceRootFolder, _relSourcePath);
+}
+
+QString EffectTemplateItem::destinationPath(const QString &dstRootFolder) const
+{
+    const QString path = QDir::cleanPath(joinPath(dstRootFolder, _relativeDestinationPath));
+    if (_relativeDestinationPath.isEmpty() || path == QDir::cleanPath(dstRootFolder))
+        return {};
+    return path;
+}
+
+bool EffectTemplateItem::isInstalledInDestRootFolder(const QString &dstRootFolder) const
+{
+    if (dstRootFolder.isNull()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("dstRootFolder = nil"));
+        return false;
+    }
+    const QString destination = destinationPath(dstRootFolder);
+    return !destination.isEmpty() && FileOperations::isDirectory(destination);
+}
+
+std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &dstRootFolder,
+                                                                 ProgressListener *listener,
+                                                                 qint64 doneBefore, qint64 total) const
+{
+    if (dstRootFolder.isNull()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("dstRootFolder = nil"));
+        return std::nullopt;
+    }
+    const QString destination = destinationPath(dstRootFolder);
+    if (destination.isEmpty()) {
+        // Replacing the destination root would wipe every installed template.
+        return Error(Error::PosixDomain, EINVAL,
+                     QStringLiteral("The template \"%1\" has no folder of its own to install to.").arg(_title));
+    }
+    const QString parent = QFileInfo(destination).path();
+    if (!FileOperations::exists(parent)) {
+        if (std::optional<Error> error = FileOperations::createDirectories(parent))
+            return error;
+    }
+    if (FileOperations::exists(destination)) {
+        if (std::optional<Error> error = FileOperations::removeAll(destination))
+            return error;
+    }
+    return FileOperations::copyTree(sourceFolderPath(), destination, listener, doneBefore, total);
+}
+
+std::optional<Error> EffectTemplateItem::uninstallInDestRootFolder(const QString &dstRootFolder,
+                                                                   bool deleteEmptyParentFolders) const
+{
+    if (dstRootFolder.isNull()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("dstRootFolder = nil"));
+        return std::nullopt;
+    }
+    const QString destination = destinationPath(dstRootFolder);
+    if (destination.isEmpty())
+        return std::nullopt;
+
+    std::optional<Error> lastError;
+    if (FileOperations::isDirectory(destination)) {
+        if (std::optional<Error> error = FileOperations::removeAll(destination))
+            lastError = error;
+    }
+    if (!deleteEmptyParentFolders)
+        return lastError;
+
+    // Every folder between the template and the root, never the root itself.
+    QStringList parts = _relativeDestinationPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    while (parts.size() > 1) {
+        parts.removeLast();
+        const QString folder = joinPath(dstRootFolder, parts.join(QLatin1Char('/')));
+        if (!FileOperations::isDirectory(folder))
+            continue;
+        const QDir dir(folder);
+        if (!dir.isReadable()) {
+            lastError = Error(Error::PosixDomain, EACCES,
+                              QStringLiteral("\"%1\": Permission denied").arg(folder));
+            continue;
+        }
+        // Finder metadata and other hidden files do not keep a folder alive.
+        if (dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty()) {
+            if (std::optional<Error> error = FileOperations::removeAll(folder))
+                lastError = error;
+        }
+    }
+    return lastError;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Error.h"
+#include "InstallItem.h"
+
+#include <QImage>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class ProgressListener;
+
+// One template of an unpacked archive: a folder that directly holds a
+// template file, with everything else in it. Title and category come from the
+// folder's name ("<prefix>_<title words>"); the item installs itself as a
+// complete copy at its relative destination path below a destination root.
+class EffectTemplateItem : public InstallItem
+{
+public:
+    // relPath is relative to rootFolder and, as scans produce it, starts with
+    // "/". `folderName` stands in for the folder's own name when relPath is
+    // the root itself (templates lying at an archive's top level). Null
+    // arguments are refused with a diagnostic line.
+    static std::unique_ptr<EffectTemplateItem> create(const QString &relPath, const QString &rootFolder,
+                                                      quint64 templateType,
+                                                      const QString &folderName = QString());
+
+    quint64 templateType() const { return _templateType; }
+    QString title() const override { return _title; }
+    QString category() const override { return _category; }
+    QImage preview() const override;
+
+    const QString &relativeSourcePath() const { return _relSourcePath; }
+    // The template folder's own name (or the stand-in given to create()).
+    const QString &folderName() const { return _folderName; }
+    QString sourceFolderPath() const;
+
+    const QString &relativeDestinationPath() const { return _relativeDestinationPath; }
+    void setRelativeDestinationPath(const QString &path) { _relativeDestinationPath = path; }
+
+    bool isInstalledInDestRootFolder(const QString &dstRootFolder) const override;
+    // Replaces whatever stands at the destination with a fresh copy.
+    std::optional<Error> installInDestRootFolder(const QString &dstRootFolder,
+                                                 ProgressListener *listener = nullptr,
+                                                 qint64 doneBefore = 0, qint64 total = 0) const;
+    // Removes the installed folder (a plain file there is left alone) and,
+    // when asked, every parent folder below the root that holds nothing but
+    // hidden files. Never stops early; answers the last error.
+    std::optional<Error> uninstallInDestRootFolder(const QString &dstRootFolder,
+                                                   bool deleteEmptyParentFolders) const;
+
+private:
+    EffectTemplateItem() = default;
+    // The destination folder, or a null string when the relative destination
+    // would name the root itself.
+    QString destinationPath(const QString &dstRootFolder) const;
+
+    QString _sourceRootFolder;
+    QString _relSourcePath;
+    QString _folderName;
+    QString _title;
+    QString _category;
+    mutable std::optional<QImage> _preview; // decoded on first request, then kept
+    quint64 _templateType = 0;
+    QString _relativeDestinationPath;
+};

@@ -1,0 +1,310 @@
+#include "TemplateInstaller.h"
+
+#include "DiagnosticLog.h"
+#include "FileOperations.h"
+#include "LogCategories.h"
+#include "ProgressListener.h"
+#include "TemplateInstallerDelegate.h"
+#include "ZipArchive.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <exception>
+
+namespace {
+
+constexpr struct
+{
+    const char *extension;
+    quint64 type;
+} TemplateTypes[] = {{"moef", 1}, {"motn", 2}, {"moti", 3}, {"motr", 4}};
+
+quint64 templateTypeForFileName(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return 0;
+    const QStringView extension = QStringView(name).mid(dot + 1);
+    for (const auto &entry : TemplateTypes) {
+        if (extension == QLatin1String(entry.extension))
+            return entry.type;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, const char *function, int line)
+{
+    writeDiagnosticLog(lcInstall(), reason, function, line);
+    if (refusalReason)
+        *refusalReason = reason;
+    return false;
+}
+
+std::unique_ptr<TemplateInstaller> TemplateInstaller::create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                             QString *refusalReason)
+{
+    std::unique_ptr<TemplateInstaller> installer(new TemplateInstaller);
+    if (!installer->init(archiveURL, templatesRootFolder, refusalReason))
+        return nullptr;
+    return installer;
+}
+
+bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRootFolder, QString *refusalReason)
+{
+    if (archiveURL.isEmpty())
+        return refuse(QStringLiteral("archiveURL = nil"), refusalReason, Q_FUNC_INFO, __LINE__);
+    if (templatesRootFolder.isNull())
+        return refuse(QStringLiteral("templatesRootFolder = nil"), refusalReason, Q_FUNC_INFO, __LINE__);
+    // A missing root inside an existing folder (a Movies folder without
+    // "Motion Templates.localized" yet) is created by the first install.
+    if (!FileOperations::exists(templatesRootFolder)
+        && !FileOperations::isDirectory(QFileInfo(templatesRootFolder).path()))
+        return refuse(QStringLiteral("templatesRootFolder does not exist"), refusalReason, Q_FUNC_INFO, __LINE__);
+    const QString path = archiveURL.isLocalFile() ? archiveURL.toLocalFile() : archiveURL.path();
+    const QFileInfo archive(path);
+    if (archive.suffix() != QLatin1String("mtzip") || archive.completeBaseName().isEmpty())
+        return refuse(QStringLiteral("Not a Motion Template Archive"), refusalReason, Q_FUNC_INFO, __LINE__);
+
+    _archiveURL = archiveURL;
+    _archiveTitle = archive.completeBaseName();
+    _templatesRootFolder = templatesRootFolder;
+    return true;
+}
+
+TemplateInstaller::~TemplateInstaller()
+{
+    _effects.reset();
+    if (_mustDeleteEffectsSourceFolder && !_effectsSourceFolder.isEmpty())
+        FileOperations::removeAll(_effectsSourceFolder);
+    if (_mustDeleteTemplatesArchive)
+        QFile::remove(_archiveURL.toLocalFile());
+}
+
+QString TemplateInstaller::className() const
+{
+    return QStringLiteral("TemplateInstaller");
+}
+
+bool TemplateInstaller::unarchive()
+{
+    if (_archiveTitle.isEmpty()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No archive title"));
+        return false;
+    }
+    _unarchiveError.clear();
+
+    // A folder of its own: two archives of one title, or leftovers of an
+    // earlier run, never mix.
+    QTemporaryDir unpackDir(QDir::tempPath() + QLatin1Char('/') + _archiveTitle + QStringLiteral("-XXXXXX"));
+    if (!unpackDir.isValid()) {
+        _unarchiveError = QStringLiteral("Cannot create an unpack folder: %1").arg(unpackDir.errorString());
+        MTI_DIAGNOSTIC(lcInstall, _unarchiveError);
+        return false;
+    }
+    const QString unpackFolder = unpackDir.path();
+
+    bool succeeded = false;
+    ZipArchive zip;
+    zip.setDelegate(this);
+    zip.setProgressListener(_progressListener);
+    try {
+        if (!zip.UnzipOpenFile(_archiveURL.toLocalFile())) {
+            _unarchiveError = QFileInfo::exists(_archiveURL.toLocalFile())
+                ? QStringLiteral("The file is not a zip archive, or it is damaged.")
+                : QStringLiteral("The file does not exist.");
+        } else if (zip.UnzipFileTo(unpackFolder, true)) {
+            FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
+            _effects = effectTemplateItemsInFolder(unpackFolder);
+            _effectsSourceFolder = unpackFolder;
+            _mustDeleteEffectsSourceFolder = true;
+            unpackDir.setAutoRemove(false);
+            succeeded = true;
+        } else if (_unarchiveError.isEmpty()) {
+            _unarchiveError = QStringLiteral("The archive could not be unpacked.");
+        }
+    } catch (const std::exception &e) {
+        MTI_DIAGNOSTIC(lcInstall, QString::fromLocal8Bit(e.what()));
+        _unarchiveError = QString::fromLocal8Bit(e.what());
+    }
+    zip.UnzipCloseFile();
+    zip.setDelegate(nullptr);
+    // On failure unpackDir removes what was written as it goes out of scope.
+    return succeeded;
+}
+
+void TemplateInstaller::ErrorMessage(const QString &message)
+{
+    MTI_DIAGNOSTIC(lcInstall, message);
+    // The zip layer says the generic text first and the particulars after;
+    // keep the most telling one for the user.
+    static const QStringList generic = {QStringLiteral("Failed"), QStringLiteral("Error occurs"),
+                                        QStringLiteral("Failed to reading zip file")};
+    if (_unarchiveError.isEmpty() || !generic.contains(message))
+        _unarchiveError = message;
+}
+
+bool TemplateInstaller::OverWriteOperation(const QString &)
+{
+    return false;
+}
+
+EffectTemplateItems TemplateInstaller::effectTemplateItemsInFolder(const QString &folder)
+{
+    EffectTemplateItems items;
+    items.reserve(100);
+    iterateSrcFolder(folder, folder, items);
+    return items;
+}
+
+void TemplateInstaller::iterateSrcFolder(const QString &srcFolder, const QString &rootFolder,
+                                         EffectTemplateItems &foundTemplates)
+{
+    // The file system's own order, hidden names included.
+    const QStringList names = QDir(srcFolder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString &name : names) {
+        const QString path = srcFolder + QLatin1Char('/') + name;
+        const QFileInfo info(path);
+        if (!info.exists() || info.isSymLink())
+            continue;
+        if (info.isDir()) {
+            iterateSrcFolder(path, rootFolder, foundTemplates);
+            continue;
+        }
+        const quint64 type = templateTypeForFileName(name);
+        if (type == 0)
+            continue;
+
+        const QString relativePath = srcFolder.mid(rootFolder.size());
+        // A template lying at the archive's top level is named after the archive.
+        std::unique_ptr<EffectTemplateItem> item =
+            EffectTemplateItem::create(relativePath, rootFolder, type, relativePath.isEmpty() ? _archiveTitle : QString());
+        if (!item)
+            continue;
+        item->setRelativeDestinationPath(relativeDestinationPathFor(*item));
+        foundTemplates.push_back(std::move(item));
+        // A template folder ends its own scan at its first template file.
+        return;
+    }
+}
+
+QString TemplateInstaller::relativeDestinationPathFor(const EffectTemplateItem &item) const
+{
+    return item.relativeSourcePath().isEmpty() ? QLatin1Char('/') + item.folderName() : item.relativeSourcePath();
+}
+
+EffectTemplateItemList TemplateInstaller::effects() const
+{
+    EffectTemplateItemList list;
+    if (_effects) {
+        list.reserve(_effects->size());
+        for (const auto &item : *_effects)
+            list.push_back(item.get());
+    }
+    return list;
+}
+
+QString TemplateInstaller::userDestMotionTemplatesFolder()
+{
+    static QString sFolder;
+    if (sFolder.isEmpty()) {
+        const QStringList movies = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation);
+        if (movies.isEmpty() || movies.first().isEmpty()) {
+            MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No movies directory found"));
+            return {};
+        }
+        sFolder = movies.first() + QStringLiteral("/Motion Templates.localized");
+    }
+    return sFolder;
+}
+
+QString TemplateInstaller::localDestMotionTemplatesFolder()
+{
+#if defined(Q_OS_MACOS)
+    const QString applicationSupport = QStringLiteral("/Library/Application Support");
+#else
+    // The all-users data folder: the last generic data location is the
+    // system's own (/usr/share on most Linux systems).
+    const QStringList locations = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    const QString applicationSupport = locations.size() > 1 ? locations.last() : QString();
+#endif
+    if (applicationSupport.isEmpty()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No local application support directory found"));
+        return {};
+    }
+    return applicationSupport + QStringLiteral("/Final Cut Pro/Templates");
+}
+
+std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList &effects, const QString &folder,
+                                                    ProgressListener *listener)
+{
+    if (folder.isNull() || effects.empty())
+        return std::nullopt;
+    qint64 total = 0;
+    if (listener) {
+        for (const EffectTemplateItem *item : effects)
+            total += FileOperations::treeSize(item->sourceFolderPath());
+    }
+    qint64 done = 0;
+    for (const EffectTemplateItem *item : effects) {
+        if (std::optional<Error> error = item->installInDestRootFolder(folder, listener, done, total))
+            return error;
+        if (listener)
+            done += FileOperations::treeSize(item->sourceFolderPath());
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &effects, const QString &folder)
+{
+    if (folder.isNull() || effects.empty())
+        return std::nullopt;
+    for (const EffectTemplateItem *item : effects)
+        item->uninstallInDestRootFolder(folder, true);
+    return std::nullopt;
+}
+
+std::optional<Error> TemplateInstaller::installEffects()
+{
+    const EffectTemplateItemList list = effects();
+    const QString &root = _templatesRootFolder;
+    std::optional<Error> error;
+    if (root.isNull()) {
+        error = Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
+    } else if (FileOperations::exists(root)) {
+        error = copyEffects(list, root, _progressListener);
+    } else if (std::optional<Error> created = FileOperations::createDirectories(root)) {
+        error = created->isPermissionError()
+            ? Error(created->domain(), created->code(),
+                    QStringLiteral("You have no permission to install the Motion templates to the folder: '%1'.").arg(root))
+            : Error(created->domain(), created->code(),
+                    QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
+                        .arg(root).arg(created->code()));
+    } else {
+        error = copyEffects(list, root, _progressListener);
+    }
+    if (error && !root.isNull())
+        deleteEffects(list, root);
+    return error;
+}
+
+std::optional<Error> TemplateInstaller::deleteEffects()
+{
+    return deleteEffects(effects(), _templatesRootFolder);
+}
+
+EffectTemplateItemList TemplateInstaller::installedEffects() const
+{
+    EffectTemplateItemList installed;
+    for (const EffectTemplateItem *item : effects()) {
+        if (item->isInstalledInDestRootFolder(_templatesRootFolder))
+            installed.push_back(item);
+    }
+    return installed;
+}

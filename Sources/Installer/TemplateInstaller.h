@@ -1,0 +1,98 @@
+#pragma once
+
+#include "EffectTemplateItem.h"
+#include "Error.h"
+#include "ZipArchiveDelegate.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ProgressListener;
+class TemplateInstallerDelegate;
+
+using EffectTemplateItems = std::vector<std::unique_ptr<EffectTemplateItem>>;
+using EffectTemplateItemList = std::vector<const EffectTemplateItem *>;
+
+// One opened template archive (a zip named *.mtzip): unpacks it into a folder
+// of its own below the temporary folder, scans it for template folders and
+// installs or removes them below its destination root. Destroying it removes
+// the unpack folder and, when asked, the archive file.
+class TemplateInstaller : public ZipArchiveDelegate
+{
+public:
+    // Null with a diagnostic line (and, when asked, its text in
+    // refusalReason) for a missing URL or root, a root whose folder and parent
+    // are both missing, or a path not ending in ".mtzip".
+    static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                     QString *refusalReason = nullptr);
+    ~TemplateInstaller() override;
+
+    // Unpacks and scans. A failure removes the partly unpacked folder and
+    // leaves no templates; unarchiveError() then says why.
+    bool unarchive();
+    QString unarchiveError() const { return _unarchiveError; }
+
+    EffectTemplateItems effectTemplateItemsInFolder(const QString &folder);
+
+    const QString &title() const { return _archiveTitle; }
+    const QUrl &archiveURL() const { return _archiveURL; }
+    // The templates found; empty before a successful unarchive().
+    EffectTemplateItemList effects() const;
+    bool isUnpacked() const { return _effects.has_value(); }
+    const QString &templatesRootFolder() const { return _templatesRootFolder; }
+    const QString &effectsSourceFolder() const { return _effectsSourceFolder; }
+
+    TemplateInstallerDelegate *delegate() const { return _delegate; }
+    void setDelegate(TemplateInstallerDelegate *delegate) { _delegate = delegate; }
+    bool mustDeleteTemplatesArchive() const { return _mustDeleteTemplatesArchive; }
+    void setMustDeleteTemplatesArchive(bool value) { _mustDeleteTemplatesArchive = value; }
+
+    // Told of bytes unpacked and copied; answering false cancels.
+    void setProgressListener(ProgressListener *listener) { _progressListener = listener; }
+
+    void ErrorMessage(const QString &message) override;
+    bool OverWriteOperation(const QString &path) override;
+
+    // Destination roots.
+    static QString userDestMotionTemplatesFolder();
+    static QString localDestMotionTemplatesFolder();
+
+    static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
+                                            ProgressListener *listener = nullptr);
+    static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder);
+
+    // Installs every template, replacing older copies; on failure removes
+    // every template of this archive again and answers the error.
+    std::optional<Error> installEffects();
+    std::optional<Error> deleteEffects();
+    EffectTemplateItemList installedEffects() const;
+
+protected:
+    TemplateInstaller() = default;
+    // The common checks of create(); false refuses.
+    bool init(const QUrl &archiveURL, const QString &templatesRootFolder, QString *refusalReason);
+    static bool refuse(const QString &reason, QString *refusalReason, const char *function, int line);
+
+    void iterateSrcFolder(const QString &srcFolder, const QString &rootFolder, EffectTemplateItems &foundTemplates);
+    // Where an item found at relSourcePath goes below the destination root.
+    virtual QString relativeDestinationPathFor(const EffectTemplateItem &item) const;
+
+    // The domain of the installer's own errors.
+    virtual QString className() const;
+
+private:
+    QUrl _archiveURL;
+    QString _archiveTitle;
+    QString _effectsSourceFolder;
+    std::optional<EffectTemplateItems> _effects;
+    QString _templatesRootFolder;
+    bool _mustDeleteEffectsSourceFolder = false;
+    bool _mustDeleteTemplatesArchive = false;
+    TemplateInstallerDelegate *_delegate = nullptr;
+    ProgressListener *_progressListener = nullptr;
+    QString _unarchiveError;
+};

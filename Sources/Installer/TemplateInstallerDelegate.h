@@ -1,0 +1,8 @@
+#pragma once
+
+// Marks the owner of an installer; the installer stores it and never calls it.
+class TemplateInstallerDelegate
+{
+public:
+    virtual ~TemplateInstallerDelegate() = default;
+};
