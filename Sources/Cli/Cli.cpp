@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <QCommandLineParser>
 #include <QTextStream>
 
 namespace {
@@ -12,6 +13,9 @@ const char *const GeneralHelp =
     "Commands:\n"
     "  extract ARCHIVE DIR    unpack every entry of a zip archive into DIR\n"
     "  pack DIR ARCHIVE       write every file below DIR into a new zip archive\n"
+    "  list ARCHIVE...        list the templates of template archives\n"
+    "  install ARCHIVE...     install the templates of template archives\n"
+    "  uninstall ARCHIVE...   remove the installed templates of template archives\n"
     "\n"
     "Run 'mtzip COMMAND --help' for a command's options.\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
@@ -48,6 +52,12 @@ int Cli::run(const QStringList &arguments)
         return extract(commandArguments);
     if (command == QLatin1String("pack"))
         return pack(commandArguments);
+    if (command == QLatin1String("list"))
+        return installerCommand(commandArguments, List);
+    if (command == QLatin1String("install"))
+        return installerCommand(commandArguments, Install);
+    if (command == QLatin1String("uninstall"))
+        return installerCommand(commandArguments, Uninstall);
     return usageError(QStringLiteral("unknown command '%1'; try 'mtzip --help'").arg(command));
 }
 
@@ -56,6 +66,29 @@ int Cli::usageError(const QString &reason)
     _err << "mtzip: " << reason << '\n';
     _err.flush();
     return UsageError;
+}
+
+std::optional<int> Cli::parseCommand(QCommandLineParser &parser, const QStringList &arguments, int positionalCount)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    parser.addOption(help);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        _out << parser.helpText();
+        _out.flush();
+        return Success;
+    }
+    const qsizetype given = parser.positionalArguments().size();
+    if (positionalCount >= 0 && given != positionalCount) {
+        return usageError(QStringLiteral("%1 takes %2 arguments, got %3; see '%4 --help'")
+                              .arg(arguments.first().section(QLatin1Char(' '), 1))
+                              .arg(positionalCount)
+                              .arg(given)
+                              .arg(arguments.first()));
+    }
+    return std::nullopt;
 }
 
 void Cli::printHelp()

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <optional>
+
+class QCommandLineParser;
 class QTextStream;
 
 // The `mtzip` tool. Commands write their results to `out` and their messages
@@ -17,8 +20,17 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    enum InstallerAction { List, Install, Uninstall };
+
     int extract(const QStringList &arguments);
     int pack(const QStringList &arguments);
+    int installerCommand(const QStringList &arguments, InstallerAction action);
+
+    // Adds --help and parses. Answers an exit code when the command is done
+    // (help shown, or a usage error told in one line), else nothing.
+    // positionalCount -1 accepts any number.
+    std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
+                                    int positionalCount);
 
     int usageError(const QString &reason);
     void printHelp();

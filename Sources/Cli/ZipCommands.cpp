@@ -13,35 +13,6 @@
 
 namespace {
 
-// Parses a command's arguments; on --help prints the command's help and
-// answers Success, on a usage error prints one line and answers UsageError.
-std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                QTextStream &out, QTextStream &err, int positionalCount)
-{
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
-    parser.addOption(help);
-    if (!parser.parse(arguments)) {
-        err << "mtzip: " << parser.errorText() << '\n';
-        err.flush();
-        return Cli::UsageError;
-    }
-    if (parser.isSet(help)) {
-        out << parser.helpText();
-        out.flush();
-        return Cli::Success;
-    }
-    if (parser.positionalArguments().size() != positionalCount) {
-        err << "mtzip: " << arguments.first().section(QLatin1Char(' '), 1)
-            << " takes " << positionalCount << " arguments, got "
-            << parser.positionalArguments().size() << "; see '" << arguments.first() << " --help'\n";
-        err.flush();
-        return Cli::UsageError;
-    }
-    return std::nullopt;
-}
-
 const QCommandLineOption &passwordOption()
 {
     static const QCommandLineOption option(QStringLiteral("password"),
@@ -60,7 +31,7 @@ int Cli::extract(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive."));
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The destination folder (created when missing)."));
     parser.addOption(passwordOption());
-    if (const std::optional<int> done = parseCommand(parser, arguments, _out, _err, 2))
+    if (const std::optional<int> done = parseCommand(parser, arguments, 2))
         return *done;
 
     const QString archive = parser.positionalArguments().at(0);
@@ -99,7 +70,7 @@ int Cli::pack(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to pack."));
     parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive to create (replaced when it exists)."));
     parser.addOption(passwordOption());
-    if (const std::optional<int> done = parseCommand(parser, arguments, _out, _err, 2))
+    if (const std::optional<int> done = parseCommand(parser, arguments, 2))
         return *done;
 
     const QDir folder(QFileInfo(parser.positionalArguments().at(0)).absoluteFilePath());

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mtzip"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    // The tool tells its user what went wrong itself; the diagnostic lines
+    // are for whoever asks for them with QT_LOGGING_RULES.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
     QTextStream out(stdout);
     QTextStream err(stderr);
     return runCli(QCoreApplication::arguments(), out, err, ::isatty(STDERR_FILENO) == 1);

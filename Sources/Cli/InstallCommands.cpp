@@ -1,0 +1,232 @@
+// The commands over the installation core: list, install, uninstall. Every
+// archive goes through TemplateInstallerV2 exactly as in the application.
+#include "Cli.h"
+#include "CliProgress.h"
+#include "TemplateInstallerV2.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <QUrl>
+
+namespace {
+
+struct InstallOptions
+{
+    QCommandLineOption dest{QStringLiteral("dest"),
+                            QStringLiteral("Install below DIR instead of the user's Motion Templates folder."),
+                            QStringLiteral("DIR")};
+    QCommandLineOption allUsers{QStringLiteral("all-users"),
+                                QStringLiteral("Install into the folder shared by all users.")};
+    QCommandLineOption categories{QStringLiteral("categories"),
+                                  QStringLiteral("Read category prefixes from PLIST (XML or binary)."),
+                                  QStringLiteral("PLIST")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print one JSON document on stdout.")};
+    QCommandLineOption deleteArchive{QStringLiteral("delete-archive"),
+                                     QStringLiteral("Delete each archive after its successful install.")};
+};
+
+QString kindName(quint64 type)
+{
+    switch (type) {
+    case 1: return QStringLiteral("effect");
+    case 2: return QStringLiteral("generator");
+    case 3: return QStringLiteral("title");
+    case 4: return QStringLiteral("transition");
+    default: return QString();
+    }
+}
+
+QJsonValue nullable(const QString &text)
+{
+    return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+int countInstalled(const TemplateInstaller &installer, const QString &root)
+{
+    int count = 0;
+    for (const EffectTemplateItem *item : installer.effects())
+        count += item->isInstalledInDestRootFolder(root) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
+{
+    const InstallOptions options;
+    QCommandLineParser parser;
+    switch (action) {
+    case List:
+        parser.setApplicationDescription(QStringLiteral("Lists the templates of each archive and whether they are installed."));
+        break;
+    case Install:
+        parser.setApplicationDescription(QStringLiteral("Installs every template of each archive, replacing older copies."));
+        break;
+    case Uninstall:
+        parser.setApplicationDescription(QStringLiteral("Removes every installed template of each archive."));
+        break;
+    }
+    parser.addPositionalArgument(QStringLiteral("ARCHIVE..."), QStringLiteral("Template archives (.mtzip)."));
+    parser.addOption(options.dest);
+    parser.addOption(options.allUsers);
+    parser.addOption(options.categories);
+    if (action == List)
+        parser.addOption(options.json);
+    if (action == Install)
+        parser.addOption(options.deleteArchive);
+    if (const std::optional<int> done = parseCommand(parser, arguments, -1))
+        return *done;
+    if (parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("%1 needs at least one archive").arg(arguments.first().section(QLatin1Char(' '), 1)));
+    if (parser.isSet(options.dest) && parser.isSet(options.allUsers))
+        return usageError(QStringLiteral("--dest and --all-users exclude each other"));
+
+    QString root;
+    if (parser.isSet(options.dest)) {
+        root = QFileInfo(parser.value(options.dest)).absoluteFilePath();
+    } else if (parser.isSet(options.allUsers)) {
+        root = TemplateInstaller::localDestMotionTemplatesFolder();
+    } else {
+        root = TemplateInstaller::userDestMotionTemplatesFolder();
+    }
+    if (root.isEmpty()) {
+        _err << "mtzip: no destination folder could be determined; use --dest\n";
+        _err.flush();
+        return Failure;
+    }
+    if (parser.isSet(options.categories)) {
+        const QString plist = parser.value(options.categories);
+        if (!QFileInfo(plist).isFile()) {
+            _err << "mtzip: categories list \"" << plist << "\" does not exist\n";
+            _err.flush();
+            return Failure;
+        }
+        TemplateInstallerV2::setCategoriesFile(plist);
+    }
+
+    const bool json = action == List && parser.isSet(options.json);
+    bool allSucceeded = true;
+    int number = 0;
+    QJsonArray archives;
+    struct Row { QString number, installed, category, title, destination; };
+    QList<Row> rows;
+
+    for (const QString &archive : parser.positionalArguments()) {
+        const QString archivePath = QFileInfo(archive).absoluteFilePath();
+        QString refusal;
+        std::unique_ptr<TemplateInstallerV2> installer =
+            TemplateInstallerV2::create(QUrl::fromLocalFile(archivePath), root, &refusal);
+        QJsonObject entry{{QStringLiteral("archive"), archive},
+                          {QStringLiteral("title"), QFileInfo(archive).completeBaseName()},
+                          {QStringLiteral("accepted"), installer != nullptr},
+                          {QStringLiteral("refusal"), nullable(installer ? QString() : refusal)},
+                          {QStringLiteral("unpacked"), false},
+                          {QStringLiteral("error"), QJsonValue(QJsonValue::Null)},
+                          {QStringLiteral("templates"), QJsonArray()}};
+        if (!installer) {
+            allSucceeded = false;
+            _err << "mtzip: " << archive << ": refused: " << refusal << '\n';
+            _err.flush();
+            archives.append(entry);
+            continue;
+        }
+
+        CliProgress unpackProgress(_err, QStringLiteral("Unpacking %1").arg(installer->title()), _errIsTerminal);
+        installer->setProgressListener(&unpackProgress);
+        const bool unpacked = installer->unarchive();
+        unpackProgress.finish();
+        installer->setProgressListener(nullptr);
+        entry[QStringLiteral("unpacked")] = unpacked;
+        if (!unpacked) {
+            allSucceeded = false;
+            entry[QStringLiteral("error")] = installer->unarchiveError();
+            _err << "mtzip: " << archive << ": cannot unpack: " << installer->unarchiveError() << '\n';
+            _err.flush();
+            archives.append(entry);
+            continue;
+        }
+
+        if (action == List) {
+            QJsonArray templates;
+            for (const EffectTemplateItem *item : installer->effects()) {
+                ++number;
+                const bool installed = item->isInstalledInDestRootFolder(root);
+                templates.append(QJsonObject{{QStringLiteral("index"), number},
+                                             {QStringLiteral("title"), item->title()},
+                                             {QStringLiteral("category"), nullable(item->category())},
+                                             {QStringLiteral("type"), qint64(item->templateType())},
+                                             {QStringLiteral("kind"), kindName(item->templateType())},
+                                             {QStringLiteral("source"), item->relativeSourcePath()},
+                                             {QStringLiteral("destination"), item->relativeDestinationPath()},
+                                             {QStringLiteral("installed"), installed}});
+                rows.append({QString::number(number), installed ? QStringLiteral("yes") : QStringLiteral("-"),
+                             item->category().isNull() ? QStringLiteral("-") : item->category(), item->title(),
+                             item->relativeDestinationPath()});
+            }
+            entry[QStringLiteral("templates")] = templates;
+            if (installer->effects().empty() && !json) {
+                _err << "mtzip: " << archive << ": no templates found\n";
+                _err.flush();
+            }
+        } else if (action == Install) {
+            const int before = countInstalled(*installer, root);
+            CliProgress installProgress(_err, QStringLiteral("Installing %1").arg(installer->title()), _errIsTerminal);
+            installer->setProgressListener(&installProgress);
+            const std::optional<Error> error = installer->installEffects();
+            installProgress.finish();
+            installer->setProgressListener(nullptr);
+            if (error) {
+                allSucceeded = false;
+                _err << "mtzip: " << archive << ": installation failed: " << error->localizedDescription() << '\n';
+                _err.flush();
+            } else {
+                const int after = countInstalled(*installer, root);
+                _out << installer->title() << ": " << (after - before) << " of " << installer->effects().size()
+                     << " templates newly installed into " << root << '\n';
+                if (parser.isSet(options.deleteArchive))
+                    installer->setMustDeleteTemplatesArchive(true);
+            }
+        } else {
+            const int before = countInstalled(*installer, root);
+            installer->deleteEffects();
+            const int after = countInstalled(*installer, root);
+            _out << installer->title() << ": " << (before - after) << " templates removed from " << root << '\n';
+            if (after > 0) {
+                allSucceeded = false;
+                _err << "mtzip: " << archive << ": " << after << " templates could not be removed\n";
+            }
+        }
+        _out.flush();
+        archives.append(entry);
+    }
+
+    if (json) {
+        _out << QJsonDocument(QJsonObject{{QStringLiteral("archives"), archives}}).toJson(QJsonDocument::Indented);
+    } else if (action == List && !rows.isEmpty()) {
+        const Row header{QStringLiteral("#"), QStringLiteral("Installed"), QStringLiteral("Category"),
+                         QStringLiteral("Title"), QStringLiteral("Destination")};
+        qsizetype widths[4] = {header.number.size(), header.installed.size(), header.category.size(), header.title.size()};
+        for (const Row &row : std::as_const(rows)) {
+            widths[0] = qMax(widths[0], row.number.size());
+            widths[1] = qMax(widths[1], row.installed.size());
+            widths[2] = qMax(widths[2], row.category.size());
+            widths[3] = qMax(widths[3], row.title.size());
+        }
+        auto print = [&](const Row &row) {
+            _out << row.number.rightJustified(widths[0]) << "  " << row.installed.leftJustified(widths[1]) << "  "
+                 << row.category.leftJustified(widths[2]) << "  " << row.title.leftJustified(widths[3]) << "  "
+                 << row.destination << '\n';
+        };
+        print(header);
+        for (const Row &row : std::as_const(rows))
+            print(row);
+    }
+    _out.flush();
+    if (parser.isSet(options.categories))
+        TemplateInstallerV2::setCategoriesFile(QString());
+    return allSucceeded ? Success : Failure;
+}

@@ -1,0 +1,266 @@
+#include "Cli.h"
+#include "ZipArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runMtzip(const QStringList &arguments)
+{
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.exitCode = runCli(QStringList{QStringLiteral("mtzip")} + arguments, out, err);
+    return run;
+}
+
+void expectDiagnostic(const char *message)
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'%1' in .* line \\d+$")
+                                                              .arg(QLatin1String(message))));
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(contents);
+}
+
+// Packs every file below `folder` into `archive` with the project's writer.
+void packFolder(const QString &folder, const QString &archive)
+{
+    ZipArchive zip;
+    QVERIFY(zip.CreateZipFile2(archive));
+    const QDir root(folder);
+    QStringList pending{folder};
+    while (!pending.isEmpty()) {
+        const QDir dir(pending.takeFirst());
+        const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QFileInfo &entry : entries) {
+            if (entry.isDir())
+                pending.append(entry.filePath());
+            else
+                QVERIFY(zip.addFileToZip(entry.filePath(), root.relativeFilePath(entry.filePath())));
+        }
+    }
+    QVERIFY(zip.CloseZipFile2());
+}
+
+} // namespace
+
+class tst_InstallCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void listJsonDescribesEveryArchive();
+    void listTableShowsRunningNumbers();
+    void installThenUninstall();
+    void installDeletesArchiveOnlyWhenAsked();
+    void customCategoriesList();
+    void usageErrors_data();
+    void usageErrors();
+
+private:
+    // An archive LT_<name>.mtzip with the given template folders, each
+    // holding "<folder>.moti" (or another kind by the folder's suffix).
+    QString makePack(const QString &name, const QStringList &templateFolders);
+
+    std::unique_ptr<QTemporaryDir> _dir;
+    QString _dest;
+};
+
+void tst_InstallCli::init()
+{
+    _dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(_dir->isValid());
+    _dest = _dir->filePath(QStringLiteral("Movies/Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
+}
+
+QString tst_InstallCli::makePack(const QString &name, const QStringList &templateFolders)
+{
+    const QString source = _dir->filePath(QStringLiteral("src-") + name);
+    for (const QString &folder : templateFolders) {
+        const QString base = folder.section(QLatin1Char('/'), -1);
+        const QString extension = base.endsWith(QLatin1String("Wipe")) ? QStringLiteral("motr") : QStringLiteral("moti");
+        writeFile(source + QLatin1Char('/') + folder + QLatin1Char('/') + base + QLatin1Char('.') + extension,
+                  "<template/>");
+        writeFile(source + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(5000, 'x'));
+    }
+    const QString archive = _dir->filePath(name + QStringLiteral(".mtzip"));
+    packFolder(source, archive);
+    return archive;
+}
+
+void tst_InstallCli::listJsonDescribesEveryArchive()
+{
+    const QString good = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("Lower/LT_Simple_Third"),
+                                                              QStringLiteral("GL_Fast_Wipe")});
+    const QString refused = _dir->filePath(QStringLiteral("ABC_Pack.mtzip"));
+    QFile::copy(good, refused);
+    const QString damaged = _dir->filePath(QStringLiteral("GL_Broken.mtzip"));
+    writeFile(damaged, "this is no zip");
+    expectDiagnostic("Unexpected category prefix");
+
+    const CliRun run = runMtzip({QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest,
+                                 good, refused, damaged});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &parseError);
+    QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(run.out));
+    const QJsonArray archives = document.object().value(QStringLiteral("archives")).toArray();
+    QCOMPARE(archives.size(), 3);
+
+    const QJsonObject first = archives.at(0).toObject();
+    QCOMPARE(first.value(QStringLiteral("title")).toString(), QStringLiteral("LT_Pack"));
+    QCOMPARE(first.value(QStringLiteral("accepted")).toBool(), true);
+    QVERIFY(first.value(QStringLiteral("refusal")).isNull());
+    QCOMPARE(first.value(QStringLiteral("unpacked")).toBool(), true);
+    const QJsonArray templates = first.value(QStringLiteral("templates")).toArray();
+    QCOMPARE(templates.size(), 2);
+    QStringList destinations;
+    for (const QJsonValue &value : templates) {
+        const QJsonObject item = value.toObject();
+        QCOMPARE(item.value(QStringLiteral("installed")).toBool(), false);
+        destinations << item.value(QStringLiteral("destination")).toString();
+        if (item.value(QStringLiteral("kind")).toString() == QLatin1String("transition")) {
+            QCOMPARE(item.value(QStringLiteral("type")).toInt(), 4);
+            QCOMPARE(item.value(QStringLiteral("category")).toString(), QStringLiteral("Glitch"));
+            QCOMPARE(item.value(QStringLiteral("title")).toString(), QStringLiteral("Fast Wipe"));
+        } else {
+            QCOMPARE(item.value(QStringLiteral("type")).toInt(), 3);
+            QCOMPARE(item.value(QStringLiteral("source")).toString(), QStringLiteral("/Lower/LT_Simple_Third"));
+        }
+    }
+    destinations.sort();
+    // The archive's prefix decides the category folder, not the template's.
+    QCOMPARE(destinations, (QStringList{QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Simple_Third"),
+                                        QStringLiteral("Transitions.localized/ZT Lower Thirds/GL_Fast_Wipe")}));
+
+    const QJsonObject second = archives.at(1).toObject();
+    QCOMPARE(second.value(QStringLiteral("accepted")).toBool(), false);
+    QCOMPARE(second.value(QStringLiteral("refusal")).toString(), QStringLiteral("Unexpected category prefix"));
+
+    const QJsonObject third = archives.at(2).toObject();
+    QCOMPARE(third.value(QStringLiteral("accepted")).toBool(), true);
+    QCOMPARE(third.value(QStringLiteral("unpacked")).toBool(), false);
+    QVERIFY(!third.value(QStringLiteral("error")).toString().isEmpty());
+    QVERIFY(third.value(QStringLiteral("templates")).toArray().isEmpty());
+}
+
+void tst_InstallCli::listTableShowsRunningNumbers()
+{
+    const QString a = makePack(QStringLiteral("LT_One"), {QStringLiteral("LT_Alpha")});
+    const QString b = makePack(QStringLiteral("LT_Two"), {QStringLiteral("LT_Beta"), QStringLiteral("LT_Gamma")});
+    const CliRun run = runMtzip({QStringLiteral("list"), QStringLiteral("--dest"), _dest, a, b});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // header and three templates
+    QVERIFY(lines.at(0).contains(QLatin1String("Destination")));
+    QVERIFY(lines.at(3).trimmed().startsWith(QLatin1Char('3')));
+}
+
+void tst_InstallCli::installThenUninstall()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third"),
+                                                              QStringLiteral("LT_Bold_Third")});
+    CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.out.contains(QLatin1String("2 of 2")), qPrintable(run.out));
+    const QString installed = _dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bold_Third");
+    QVERIFY(QFileInfo::exists(installed + QStringLiteral("/LT_Bold_Third.moti")));
+    QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 5000);
+    QVERIFY(QFileInfo::exists(pack));
+
+    // A second install counts nothing new.
+    run = runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.out.contains(QLatin1String("0 of 2")), qPrintable(run.out));
+
+    run = runMtzip({QStringLiteral("uninstall"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.out.contains(QLatin1String("2 templates removed")), qPrintable(run.out));
+    // Emptied kind and category folders go; the root stays.
+    QVERIFY(!QFileInfo::exists(_dest + QStringLiteral("/Titles.localized")));
+    QVERIFY(QFileInfo(_dest).isDir());
+}
+
+void tst_InstallCli::installDeletesArchiveOnlyWhenAsked()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    const QString other = makePack(QStringLiteral("ZZ_Unknown"), {QStringLiteral("LT_Other")});
+    expectDiagnostic("Unrecognized category title");
+    const CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--delete-archive"),
+                                 QStringLiteral("--dest"), _dest, pack, other});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY(!QFileInfo::exists(pack));
+    // A refused archive is never deleted.
+    QVERIFY(QFileInfo::exists(other));
+    QVERIFY(run.err.contains(QLatin1String("Unrecognized category title")));
+    // Unpack folders are gone with their installers.
+    QVERIFY(QDir(QDir::tempPath()).entryList({QStringLiteral("LT_Pack-*")}, QDir::Dirs).isEmpty());
+}
+
+void tst_InstallCli::customCategoriesList()
+{
+    const QString plist = _dir->filePath(QStringLiteral("Categories.plist"));
+    writeFile(plist, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<plist version=\"1.0\"><dict><key>ZZ</key><string>Sleepy</string></dict></plist>\n");
+    const QString pack = makePack(QStringLiteral("ZZ_Pack"), {QStringLiteral("ZZ_Nap")});
+    CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--categories"), plist,
+                           QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY(QFileInfo(_dest + QStringLiteral("/Titles.localized/ZT Sleepy/ZZ_Nap")).isDir());
+
+    // The shipped list is back for the next command.
+    expectDiagnostic("Unrecognized category title");
+    run = runMtzip({QStringLiteral("list"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY(run.err.contains(QLatin1String("Unrecognized category title")));
+}
+
+void tst_InstallCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("list without archives") << QStringList{QStringLiteral("list")};
+    QTest::newRow("dest and all-users together")
+        << QStringList{QStringLiteral("install"), QStringLiteral("--dest"), QStringLiteral("/tmp"),
+                       QStringLiteral("--all-users"), QStringLiteral("a.mtzip")};
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("uninstall"), QStringLiteral("--bogus"),
+                                                   QStringLiteral("a.mtzip")};
+    QTest::newRow("json is only for list") << QStringList{QStringLiteral("install"), QStringLiteral("--json"),
+                                                          QStringLiteral("a.mtzip")};
+    QTest::newRow("dest without a value") << QStringList{QStringLiteral("list"), QStringLiteral("--dest")};
+}
+
+void tst_InstallCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const CliRun run = runMtzip(arguments);
+    QCOMPARE(run.exitCode, int(Cli::UsageError));
+    QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    QVERIFY(run.out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_InstallCli)
+#include "tst_InstallCli.moc"
