@@ -1,0 +1,341 @@
+#include "DownloadItem.h"
+
+#include "DiagnosticLog.h"
+#include "DownloadItemView.h"
+#include "LogCategories.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace {
+
+// How many "name (n).ext" variants are tried before giving up on a folder
+// that is full of them.
+constexpr int MaxNumberedNames = 10000;
+
+QString formattedSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// "pack.mtzip", then "pack (1).mtzip", "pack (2).mtzip", ...
+QString numberedFileName(const QString &fileName, int number)
+{
+    if (number == 0)
+        return fileName;
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString numberText = QStringLiteral(" (%1)").arg(number);
+    if (dot <= 0)
+        return fileName + numberText;
+    return fileName.left(dot) + numberText + fileName.mid(dot);
+}
+
+// errno right after a failed file call, or EIO when the call left none.
+int lastErrno()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+} // namespace
+
+void DownloadItem::DeleteLater::operator()(QObject *object) const
+{
+    object->deleteLater();
+}
+
+std::unique_ptr<DownloadItem> DownloadItem::create(const QUrl &sourceURL,
+                                                   const QString &destinationFolder)
+{
+    if (sourceURL.isLocalFile()) {
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("This is a file url"));
+        return nullptr;
+    }
+    // The row view is compiled in from its form and cannot fail to load.
+    return std::unique_ptr<DownloadItem>(new DownloadItem(sourceURL, destinationFolder));
+}
+
+DownloadItem::DownloadItem(const QUrl &sourceURL, const QString &destinationFolder)
+    : _itemView(new DownloadItemView)
+    , _sourceURL(sourceURL)
+    , _destinationFolder(destinationFolder.isEmpty()
+                             ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
+                             : destinationFolder)
+{
+    const QString shownTitle = title();
+    _itemView->setTitle(shownTitle.isEmpty() || shownTitle == QLatin1String("/")
+                            ? _sourceURL.toDisplayString()
+                            : shownTitle);
+    _itemView->setToolTip(_sourceURL.toDisplayString());
+    connect(_itemView, &DownloadItemView::cancelClicked, this, &DownloadItem::cancel);
+}
+
+DownloadItem::~DownloadItem()
+{
+    if (_downloadTask && _downloadTask->isRunning()) {
+        disconnect(_downloadTask.get(), nullptr, this, nullptr);
+        _downloadTask->abort();
+    }
+    delete _itemView;
+    // _partialFile removes what it holds when it goes.
+}
+
+DownloadItemView *DownloadItem::view() const
+{
+    return _itemView;
+}
+
+QString DownloadItem::title() const
+{
+    QString path = _sourceURL.path();
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    QString component = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (component.isEmpty())
+        component = path;
+    // Only the last extension goes, and a leading dot is not one.
+    const int dot = component.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        component.truncate(dot);
+    return component;
+}
+
+QNetworkAccessManager *DownloadItem::sharedSession()
+{
+    // Lives for the rest of the process, like the session it stands for.
+    static QNetworkAccessManager *sSharedSession = nullptr;
+    if (!sSharedSession)
+        sSharedSession = new QNetworkAccessManager;
+    return sSharedSession;
+}
+
+void DownloadItem::startDownloading()
+{
+    if (_state != State::Suspended)
+        return;
+
+    if (_destinationFolder.isEmpty()) {
+        _fail(Error(Error::PosixDomain, ENOENT,
+                    tr("There is no Downloads folder to save %1 in.").arg(_targetFileName())));
+        _finish();
+        return;
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(_destinationFolder).toStdString(), ec);
+    if (ec) {
+        _fail(Error::fromErrorCode(ec, _destinationFolder));
+        _finish();
+        return;
+    }
+
+    _partialFile = std::make_unique<QTemporaryFile>(
+        QDir(_destinationFolder).filePath(_targetFileName() + QLatin1String(".XXXXXX.part")));
+    errno = 0;
+    if (!_partialFile->open()) {
+        _fail(Error(Error::PosixDomain, lastErrno(),
+                    tr("Could not create a file in %1: %2")
+                        .arg(QDir::toNativeSeparators(_destinationFolder),
+                             _partialFile->errorString())));
+        _finish();
+        return;
+    }
+
+    QNetworkRequest request(_sourceURL);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    _downloadTask.reset(sharedSession()->get(request));
+    _state = State::Running;
+
+    QNetworkReply *reply = _downloadTask.get();
+    connect(reply, &QNetworkReply::readyRead, this, &DownloadItem::_writeReceivedData);
+    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64, qint64 total) {
+        if (_isErrorStatus())
+            return;
+        _bytesExpected = total >= 0 ? total : -1;
+        _updateView();
+        emit changed();
+    });
+    connect(reply, &QNetworkReply::finished, this, &DownloadItem::_transferFinished);
+
+    _updateView();
+    emit changed();
+}
+
+double DownloadItem::progress() const
+{
+    if (_state == State::Completed && !_error)
+        return 1.0;
+    if (_bytesExpected <= 0)
+        return 0.0;
+    return qBound(0.0, double(_bytesReceived) / double(_bytesExpected), 1.0);
+}
+
+void DownloadItem::cancel()
+{
+    if (_state != State::Running || !_downloadTask)
+        return;
+    _cancelRequested = true;
+    _state = State::Canceling;
+    emit changed();
+    // Emits finished() before it returns.
+    _downloadTask->abort();
+}
+
+QString DownloadItem::_targetFileName() const
+{
+    // fileName() is decoded and never holds a '/': an encoded slash splits it.
+    QString name = _sourceURL.fileName();
+    name.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("download");
+    return name;
+}
+
+bool DownloadItem::_isErrorStatus() const
+{
+    if (!_downloadTask)
+        return false;
+    const QVariant status = _downloadTask->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return status.isValid() && status.toInt() >= 400;
+}
+
+void DownloadItem::_writeReceivedData()
+{
+    if (!_downloadTask || !_partialFile)
+        return;
+    const QByteArray data = _downloadTask->readAll();
+    // An error page is not the file; it is read only to drain the reply.
+    if (_error || _isErrorStatus() || data.isEmpty())
+        return;
+
+    errno = 0;
+    if (_partialFile->write(data) != data.size()) {
+        _fail(Error(Error::PosixDomain, lastErrno(),
+                    tr("Could not write %1: %2")
+                        .arg(QDir::toNativeSeparators(_partialFile->fileName()),
+                             _partialFile->errorString())));
+        // Not from inside the reply's own signal.
+        QMetaObject::invokeMethod(_downloadTask.get(), &QNetworkReply::abort,
+                                  Qt::QueuedConnection);
+        return;
+    }
+    _bytesReceived += data.size();
+}
+
+void DownloadItem::_transferFinished()
+{
+    QNetworkReply *reply = _downloadTask.get();
+    if (reply->error() == QNetworkReply::NoError)
+        _writeReceivedData();
+
+    if (_cancelRequested) {
+        _fail(Error(NetworkDomain, QNetworkReply::OperationCanceledError, tr("Cancelled")));
+    } else if (reply->error() != QNetworkReply::NoError) {
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && status.toInt() >= 400) {
+            const QString reason =
+                reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+            _fail(Error(NetworkDomain, reply->error(),
+                        tr("The server answered %1 %2.").arg(status.toString(), reason)
+                            .simplified()));
+        } else {
+            _fail(Error(NetworkDomain, reply->error(), reply->errorString()));
+        }
+    } else if (_bytesExpected >= 0 && _bytesReceived != _bytesExpected) {
+        // Some servers just close the connection; what arrived is not the file.
+        _fail(Error(NetworkDomain, QNetworkReply::RemoteHostClosedError,
+                    tr("The connection closed after %1 of %2.")
+                        .arg(formattedSize(_bytesReceived), formattedSize(_bytesExpected))));
+    } else {
+        _moveIntoPlace();
+    }
+    _finish();
+}
+
+bool DownloadItem::_moveIntoPlace()
+{
+    if (_error)
+        return false;
+    errno = 0;
+    if (!_partialFile->flush()) {
+        _fail(Error(Error::PosixDomain, lastErrno(),
+                    tr("Could not write %1: %2")
+                        .arg(QDir::toNativeSeparators(_partialFile->fileName()),
+                             _partialFile->errorString())));
+        return false;
+    }
+
+    const QString fileName = _targetFileName();
+    const QDir folder(_destinationFolder);
+    for (int number = 0; number < MaxNumberedNames; ++number) {
+        const QString candidate = folder.filePath(numberedFileName(fileName, number));
+        const QFileInfo existing(candidate);
+        if (existing.exists() || existing.isSymLink())
+            continue;
+        // The rename refuses to replace a file that appeared meanwhile; the
+        // loop then tries the next number.
+        _partialFile->setAutoRemove(false);
+        if (_partialFile->rename(candidate)) {
+            _partialFile.reset();
+            _downloadedFilePath = candidate;
+            return true;
+        }
+        _partialFile->setAutoRemove(true);
+        if (!QFileInfo(candidate).exists() && !QFileInfo(candidate).isSymLink()) {
+            _fail(Error(Error::PosixDomain, EIO,
+                        tr("Could not save %1: %2")
+                            .arg(QDir::toNativeSeparators(candidate),
+                                 _partialFile->errorString())));
+            return false;
+        }
+    }
+    _fail(Error(Error::PosixDomain, EEXIST,
+                tr("Could not save %1: too many files of that name in %2.")
+                    .arg(fileName, QDir::toNativeSeparators(_destinationFolder))));
+    return false;
+}
+
+void DownloadItem::_fail(Error error)
+{
+    // The first cause is the one to tell; what follows from it is noise.
+    if (!_error)
+        _error = std::move(error);
+}
+
+void DownloadItem::_finish()
+{
+    if (_error) {
+        _partialFile.reset();
+        qCInfo(lcGui).noquote() << "Download of" << _sourceURL.toDisplayString()
+                                << "failed:" << _error->localizedDescription();
+    }
+    _state = State::Completed;
+    _updateView();
+    emit changed();
+    emit finished();
+}
+
+void DownloadItem::_updateView()
+{
+    if (!_itemView)
+        return;
+    if (_state != State::Completed) {
+        _itemView->showProgress(_bytesReceived, _bytesExpected);
+    } else if (!_error) {
+        _itemView->showCompleted(_bytesReceived, QFileInfo(_downloadedFilePath).fileName());
+    } else if (_error->domain() == NetworkDomain
+               && _error->code() == QNetworkReply::OperationCanceledError) {
+        _itemView->showCancelled();
+    } else {
+        _itemView->showFailed(_error->localizedDescription());
+    }
+}
