@@ -1,1 +1,2 @@
 mti_add_test(tst_ZipEntryName SOURCES tst_ZipEntryName.cpp LIBRARIES mticore)
+mti_add_test(tst_FuzzRegressions SOURCES tst_FuzzRegressions.cpp LIBRARIES mticore)

@@ -1,0 +1,176 @@
+// Replays the archives kept from fuzzing (tests/data/fuzz/) through the same
+// unpacking the fuzz target does: each must come back without crashing, leave
+// the archive as it was, and write nothing outside its destination folder.
+#include "ZipArchive.h"
+#include "ZipArchiveDelegate.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString FuzzDataDir = QStringLiteral(MTI_TEST_DATA_DIR "/fuzz");
+
+// The outcomes we know for the hand-picked inputs. Inputs the fuzzer found
+// (crash-*, leak-*, ...) are only held to confinement.
+enum class Outcome { NotAnArchive, Refused, Fails, Succeeds };
+
+const QHash<QString, Outcome> &knownOutcomes()
+{
+    static const QHash<QString, Outcome> outcomes = {
+        {QStringLiteral("truncated-half.zip"), Outcome::NotAnArchive},
+        {QStringLiteral("truncated-no-end.zip"), Outcome::NotAnArchive},
+        {QStringLiteral("bad-parent.zip"), Outcome::Refused},
+        {QStringLiteral("bad-nested-parent.zip"), Outcome::Refused},
+        {QStringLiteral("bad-absolute.zip"), Outcome::Refused},
+        {QStringLiteral("bad-drive.zip"), Outcome::Refused},
+        {QStringLiteral("bad-backslash.zip"), Outcome::Refused},
+        {QStringLiteral("bad-dotdot-dir.zip"), Outcome::Refused},
+        {QStringLiteral("corrupt-data.zip"), Outcome::Fails},
+        {QStringLiteral("file-then-folder.zip"), Outcome::Fails},
+        {QStringLiteral("py-dot-slash.zip"), Outcome::Succeeds},
+    };
+    return outcomes;
+}
+
+class CountingDelegate : public ZipArchiveDelegate
+{
+public:
+    void ErrorMessage(const QString &message) override { messages.append(message); }
+    bool OverWriteOperation(const QString &) override { return false; }
+    QStringList messages;
+};
+
+QByteArray sha256Of(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+int filesBelow(const QString &folder)
+{
+    int count = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++count;
+    }
+    return count;
+}
+
+struct Run
+{
+    bool opened = false;
+    bool unpacked = false;
+};
+
+Run unpack(const QString &archive, const QString &destination, const QString *password, bool overWrite)
+{
+    CountingDelegate delegate;
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    Run run;
+    run.opened = password ? zip.UnzipOpenFile(archive, *password) : zip.UnzipOpenFile(archive);
+    if (run.opened)
+        run.unpacked = zip.UnzipFileTo(destination, overWrite);
+    zip.UnzipCloseFile();
+    return run;
+}
+
+} // namespace
+
+class tst_FuzzRegressions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replay_data();
+    void replay();
+};
+
+void tst_FuzzRegressions::replay_data()
+{
+    QTest::addColumn<QString>("input");
+
+    const QStringList names = QDir(FuzzDataDir).entryList(QDir::Files, QDir::Name);
+    QVERIFY2(!names.isEmpty(), qPrintable(QStringLiteral("no inputs in ") + FuzzDataDir));
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << FuzzDataDir + QLatin1Char('/') + name;
+    for (auto it = knownOutcomes().cbegin(); it != knownOutcomes().cend(); ++it)
+        QVERIFY2(names.contains(it.key()), qPrintable(it.key() + QStringLiteral(" is missing")));
+}
+
+void tst_FuzzRegressions::replay()
+{
+    QFETCH(QString, input);
+
+    QTemporaryDir base;
+    QVERIFY(base.isValid());
+    const QString archive = base.filePath(QStringLiteral("input.zip"));
+    const QString parent = base.filePath(QStringLiteral("parent"));
+    const QString destination = parent + QStringLiteral("/dest");
+    QVERIFY(QFile::copy(input, archive));
+    QVERIFY(QDir().mkpath(parent));
+    const QByteArray before = sha256Of(archive);
+
+    const QString password = QStringLiteral("secret");
+    const Run plain = unpack(archive, destination, nullptr, true);
+    const Run withPassword = unpack(archive, destination, &password, false);
+
+    QCOMPARE(sha256Of(archive), before);
+    QCOMPARE(entriesOf(base.path()), QStringList({QStringLiteral("input.zip"), QStringLiteral("parent")}));
+    const QStringList inParent = entriesOf(parent);
+    QVERIFY2(inParent.isEmpty() || inParent == QStringList(QStringLiteral("dest")),
+             qPrintable(inParent.join(QLatin1String(", "))));
+    QDirIterator it(destination, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        QVERIFY2(!entry.isSymLink(), qPrintable(entry.filePath()));
+    }
+
+    const auto known = knownOutcomes().constFind(QFileInfo(input).fileName());
+    if (known == knownOutcomes().cend())
+        return;
+    switch (*known) {
+    case Outcome::NotAnArchive:
+        QVERIFY(!plain.opened);
+        QVERIFY(!withPassword.opened);
+        QVERIFY(!QFileInfo::exists(destination));
+        break;
+    case Outcome::Refused:
+        // Refused as a whole: not even the harmless entries are written.
+        QVERIFY(plain.opened);
+        QVERIFY(!plain.unpacked);
+        QVERIFY(!withPassword.unpacked);
+        QCOMPARE(filesBelow(parent), 0);
+        break;
+    case Outcome::Fails:
+        // The second run keeps what the first wrote, so only the first counts.
+        QVERIFY(plain.opened);
+        QVERIFY(!plain.unpacked);
+        break;
+    case Outcome::Succeeds:
+        QVERIFY(plain.unpacked);
+        QVERIFY(withPassword.unpacked);
+        QVERIFY(filesBelow(destination) > 0);
+        break;
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_FuzzRegressions)
+#include "tst_FuzzRegressions.moc"
