@@ -1,0 +1,87 @@
+#include "Alert.h"
+
+#include "AppDelegate.h"
+#include "DarkAppearance.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+constexpr const char *AnswerProperty = "alertAnswer";
+
+int answerOf(QMessageBox *box)
+{
+    QAbstractButton *clicked = box->clickedButton();
+    if (!clicked)
+        return box->property(AnswerProperty).toInt(); // closed without a click: the escape answer
+    return clicked->property(AnswerProperty).toInt();
+}
+
+} // namespace
+
+namespace Alert {
+
+QMessageBox *create(const QString &messageText, const QString &informativeText, const QString &defaultButton,
+                    const QString &alternateButton, const QString &otherButton, QWidget *parent)
+{
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(messageText);
+    box->setText(messageText);
+    box->setInformativeText(informativeText);
+    box->setTextFormat(Qt::PlainText);
+    const QIcon icon = AppDelegate::appIcon();
+    if (!icon.isNull())
+        box->setIconPixmap(icon.pixmap(64, 64));
+    else
+        box->setIcon(QMessageBox::Information);
+
+    // Roles: the default button accepts, the alternate one is the destructive
+    // choice (Delete, Quit), the other one cancels and takes Escape.
+    int escapeAnswer = 1;
+    if (!otherButton.isEmpty()) {
+        QPushButton *other = box->addButton(otherButton, QMessageBox::RejectRole);
+        other->setProperty(AnswerProperty, -1);
+        box->setEscapeButton(other);
+        escapeAnswer = -1;
+    }
+    if (!alternateButton.isEmpty()) {
+        QPushButton *alternate = box->addButton(alternateButton, QMessageBox::DestructiveRole);
+        alternate->setProperty(AnswerProperty, 0);
+    }
+    QPushButton *primary = box->addButton(defaultButton.isEmpty() ? QStringLiteral("OK") : defaultButton,
+                                          QMessageBox::AcceptRole);
+    primary->setProperty(AnswerProperty, 1);
+    box->setDefaultButton(primary);
+    if (otherButton.isEmpty())
+        box->setEscapeButton(primary);
+    box->setProperty(AnswerProperty, escapeAnswer);
+    return box;
+}
+
+void beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
+                const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
+                std::function<void(int)> completion)
+{
+    QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton, window);
+    DarkAppearance::apply(box);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, completion = std::move(completion)] {
+        if (completion)
+            completion(answerOf(box));
+    });
+    box->open();
+}
+
+int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,
+             const QString &alternateButton, const QString &otherButton)
+{
+    QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton);
+    box->exec();
+    const int answer = answerOf(box);
+    delete box;
+    return answer;
+}
+
+} // namespace Alert

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QMessageBox;
+class QWidget;
+
+// The classic three-button alert: a default button (answer 1), an alternate
+// button (answer 0) and an other button (answer -1); an empty title leaves a
+// button out. Alerts carry the application icon.
+namespace Alert {
+
+QMessageBox *create(const QString &messageText, const QString &informativeText, const QString &defaultButton,
+                    const QString &alternateButton, const QString &otherButton, QWidget *parent = nullptr);
+
+// Shown window-modal on `window` with the dark look; `completion` gets the
+// answer later, from the event loop. The box deletes itself.
+void beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
+                const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
+                std::function<void(int answer)> completion = {});
+
+// Application-modal; waits for the answer.
+int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,
+             const QString &alternateButton = QString(), const QString &otherButton = QString());
+
+} // namespace Alert

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ProgressListener.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+
+class QProgressDialog;
+class QWidget;
+
+// Shows a progress dialog for long unpacks and installs, on the main thread:
+// events are processed between chunks. Modal to `window` when it is on
+// screen, to the application otherwise; appears only when the work takes
+// longer than a moment. Cancel answers false to the worker.
+class ProgressDialogListener : public ProgressListener
+{
+public:
+    ProgressDialogListener(QWidget *window, QString label);
+    ~ProgressDialogListener() override;
+
+    void setLabel(const QString &label);
+    bool progress(qint64 done, qint64 total) override;
+
+private:
+    QPointer<QWidget> _window;
+    QString _label;
+    QProgressDialog *_dialog = nullptr;
+    int _lastPermille = -1;
+    QElapsedTimer _sinceEvents;
+};

@@ -1,0 +1,414 @@
+#include "TemplateArchiveCollection.h"
+#include "ui_TemplateArchiveCollection.h"
+
+#include "Alert.h"
+#include "DarkAppearance.h"
+#include "DiagnosticLog.h"
+#include "EffectsTableModel.h"
+#include "LogCategories.h"
+#include "ProgressDialogListener.h"
+#include "TemplateArchiveCollectionController.h"
+#include "TemplateInstallerV2.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+
+#include <exception>
+
+namespace {
+
+std::function<void()> &terminateHandler()
+{
+    static std::function<void()> handler = [] { QCoreApplication::quit(); };
+    return handler;
+}
+
+QPixmap statusImage(bool installed)
+{
+    // A circle of diameter 10 centred in 20 x 20: filled green when
+    // installed, outlined in dark gray either way.
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath circle;
+    circle.addEllipse(QRectF(5, 5, 10, 10));
+    if (installed) {
+        QColor green(Qt::green);
+        green.setAlphaF(0.6f);
+        painter.fillPath(circle, green);
+    }
+    painter.strokePath(circle, QPen(QColor(Qt::darkGray), 1.0));
+    return pixmap;
+}
+
+QString archiveFileName(const QUrl &url)
+{
+    return QFileInfo(url.isLocalFile() ? url.toLocalFile() : url.path()).fileName();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- opening
+
+QList<TemplateArchiveCollection *> TemplateArchiveCollection::openNewTemplateArchives()
+{
+    QFileDialog dialog;
+    dialog.setWindowTitle(tr("Open Template Archives"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(tr("Motion Template Archives (*.mtzip)"));
+    dialog.setOption(QFileDialog::DontResolveSymlinks);
+    dialog.setOption(QFileDialog::ReadOnly); // no "New Folder"
+    dialog.setLabelText(QFileDialog::Accept, tr("Open"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QList<QUrl> urls = dialog.selectedUrls();
+    if (urls.isEmpty())
+        return {};
+
+    std::optional<Error> error;
+    QList<TemplateArchiveCollection *> collections = templateArchivesFromURLs(urls, true, &error);
+    if (collections.isEmpty() && error) {
+        const QString description = error->localizedDescription();
+        QTimer::singleShot(0, qApp, [description] {
+            Alert::runModal(tr("The archives could not be opened."), description, tr("OK"));
+        });
+    }
+    return collections;
+}
+
+QList<TemplateArchiveCollection *> TemplateArchiveCollection::templateArchivesFromURLs(const QList<QUrl> &urls,
+                                                                                      bool mergeIntoOneCollection,
+                                                                                      std::optional<Error> *)
+{
+    QList<QUrl> openURLs;
+    const QList<TemplateArchiveCollection *> open = TemplateArchiveCollectionController::sharedController().collections();
+    for (const TemplateArchiveCollection *collection : open)
+        openURLs += collection->archiveURLs();
+
+    QList<QUrl> accepted;
+    bool alreadyOpen = false;
+    for (const QUrl &url : urls) {
+        if (QFileInfo(url.path()).suffix() != QLatin1String("mtzip"))
+            continue;
+        if (accepted.contains(url))
+            continue;
+        if (openURLs.contains(url)) {
+            alreadyOpen = true;
+            continue;
+        }
+        accepted.append(url);
+    }
+
+    QList<TemplateArchiveCollection *> result;
+    if (!accepted.isEmpty()) {
+        try {
+            if (mergeIntoOneCollection) {
+                if (TemplateArchiveCollection *collection = _initWithSourceArchiveURLs(accepted))
+                    result.append(collection);
+            } else {
+                for (const QUrl &url : std::as_const(accepted)) {
+                    if (TemplateArchiveCollection *collection = _initWithSourceArchiveURLs({url}))
+                        result.append(collection);
+                }
+            }
+        } catch (const std::exception &e) {
+            MTI_DIAGNOSTIC(lcGui, QString::fromLocal8Bit(e.what()));
+        }
+    }
+
+    if (alreadyOpen) {
+        // After the request has returned and its window is on screen.
+        QTimer::singleShot(0, qApp, [] {
+            Alert::runModal(tr("Archive Already Open"),
+                            tr("Some of the archives are already open in another window, you cannot open them in a "
+                               "new window. Please close the other window, and try again."),
+                            tr("Ok"));
+        });
+    }
+    return result;
+}
+
+TemplateArchiveCollection::TemplateArchiveCollection()
+{
+    TemplateArchiveCollectionController::sharedController().addCollection(this);
+}
+
+TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs)
+{
+    auto *collection = new TemplateArchiveCollection;
+    if (sourceArchiveURLs.isEmpty()) {
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("No sourceArchiveURLs"));
+        delete collection;
+        return nullptr;
+    }
+    collection->_sourceArchiveURLs = sourceArchiveURLs;
+
+    collection->_window = std::make_unique<QWidget>();
+    collection->_ui = std::make_unique<Ui::TemplateArchiveCollection>();
+    collection->_ui->setupUi(collection->_window.get());
+    collection->_window->installEventFilter(collection);
+    connect(collection->_ui->installButton, &QPushButton::clicked, collection,
+            &TemplateArchiveCollection::installForCurrentUser);
+    connect(collection->_ui->deleteButton, &QPushButton::clicked, collection,
+            &TemplateArchiveCollection::uninstallEffects);
+
+    collection->_templateInstallers = collection->_createTemplateInstallersWithSourceArchiveURLs(sourceArchiveURLs);
+
+    // Owned by the collection, not the window: the view lets go of it when
+    // the collection (and with it the installers' items) is gone.
+    collection->_tableModel = new EffectsTableModel(collection, collection);
+    QTableView *table = collection->_ui->effectsTable;
+    table->setModel(collection->_tableModel);
+    table->setIconSize(QSize(64, 36));
+    table->verticalHeader()->setDefaultSectionSize(42);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->resizeSection(0, 52);
+    header->resizeSection(1, 34);
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->resizeSection(2, 170);
+    header->setSectionResizeMode(3, QHeaderView::Stretch);
+    header->resizeSection(4, 84);
+    header->setSectionResizeMode(4, QHeaderView::Fixed);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    collection->finishInit();
+    return collection;
+}
+
+std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_createTemplateInstallersWithSourceArchiveURLs(
+    const QList<QUrl> &sourceArchiveURLs)
+{
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    std::vector<std::unique_ptr<TemplateInstallerV2>> installers;
+    installers.reserve(size_t(sourceArchiveURLs.size()));
+    ProgressDialogListener progress(_window.get(), QString());
+    for (const QUrl &url : sourceArchiveURLs) {
+        try {
+            QString refusal;
+            std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(url, root, &refusal);
+            if (!installer) {
+                _problems.append(tr("“%1” was not opened: %2.").arg(archiveFileName(url), refusal));
+                continue;
+            }
+            installers.push_back(std::move(installer));
+            TemplateInstallerV2 *added = installers.back().get();
+            added->setDelegate(this);
+            progress.setLabel(tr("Unpacking “%1”…").arg(archiveFileName(url)));
+            added->setProgressListener(&progress);
+            if (!added->unarchive())
+                _problems.append(tr("“%1” could not be unpacked: %2").arg(archiveFileName(url), added->unarchiveError()));
+            added->setProgressListener(nullptr);
+        } catch (const std::exception &e) {
+            MTI_DIAGNOSTIC(lcGui, QString::fromLocal8Bit(e.what()));
+        }
+    }
+    return installers;
+}
+
+void TemplateArchiveCollection::finishInit()
+{
+    DarkAppearance::apply(_window.get());
+    _window->setWindowTitle(_templateInstallers.size() == 1 ? _templateInstallers.front()->title()
+                                                            : tr("Multiple Template Archives"));
+    adjustInstallButtonState();
+}
+
+TemplateArchiveCollection::~TemplateArchiveCollection()
+{
+    TemplateArchiveCollectionController::sharedController().removeCollection(this);
+    _sourceArchiveURLs.clear();
+    delete std::exchange(_tableModel, nullptr);
+    _templateInstallers.clear();
+    if (_window) {
+        _window->removeEventFilter(this);
+        _window->hide();
+        // We may be inside the window's own close event.
+        _window.release()->deleteLater();
+    }
+}
+
+void TemplateArchiveCollection::close()
+{
+    delete this;
+}
+
+QWidget *TemplateArchiveCollection::window() const
+{
+    return _window.get();
+}
+
+bool TemplateArchiveCollection::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _window.get()) {
+        if (event->type() == QEvent::Close) {
+            close();
+            return false;
+        }
+        if (event->type() == QEvent::Show && !_problems.isEmpty())
+            QTimer::singleShot(0, this, &TemplateArchiveCollection::showProblems);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TemplateArchiveCollection::showProblems()
+{
+    if (_problems.isEmpty() || !_window || !_window->isVisible())
+        return;
+    const QStringList problems = std::exchange(_problems, {});
+    Alert::beginSheet(_window.get(),
+                      problems.size() == 1 ? tr("An Archive Could Not Be Opened") : tr("Some Archives Could Not Be Opened"),
+                      problems.join(QLatin1Char('\n')), tr("Ok"), QString(), QString());
+}
+
+// ---------------------------------------------------------------- selection
+
+EffectTemplateItemList TemplateArchiveCollection::effectsWithSearchOption(quint64 option) const
+{
+    EffectTemplateItemList list;
+    if (option > EffectSearchNotInstalled)
+        return list;
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    for (const auto &installer : _templateInstallers) {
+        for (const EffectTemplateItem *item : installer->effects()) {
+            if (option == EffectSearchAll || item->isInstalledInDestRootFolder(root) == (option == EffectSearchInstalled))
+                list.push_back(item);
+        }
+    }
+    return list;
+}
+
+void TemplateArchiveCollection::adjustInstallButtonState()
+{
+    const qsizetype all = qsizetype(effectsWithSearchOption(EffectSearchAll).size());
+    const qsizetype installed = qsizetype(effectsWithSearchOption(EffectSearchInstalled).size());
+    _ui->infoStr->setText(tr("%1 effects,  %2 installed").arg(all).arg(installed));
+    _ui->installButton->setEnabled(all > 0 && all > installed);
+    _ui->deleteButton->setEnabled(installed > 0);
+}
+
+void TemplateArchiveCollection::reloadTable()
+{
+    _tableModel->reload();
+}
+
+const QPixmap &TemplateArchiveCollection::effectInstalledImage()
+{
+    static const QPixmap sEffectInstalledImage = statusImage(true);
+    return sEffectInstalledImage;
+}
+
+const QPixmap &TemplateArchiveCollection::effectNotInstalledImage()
+{
+    static const QPixmap sEffectNotInstalledImage = statusImage(false);
+    return sEffectNotInstalledImage;
+}
+
+void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handler)
+{
+    terminateHandler() = handler ? std::move(handler) : [] { QCoreApplication::quit(); };
+}
+
+// ---------------------------------------------------------------- flows
+
+void TemplateArchiveCollection::installForCurrentUser()
+{
+    const int before = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    QPointer<TemplateArchiveCollection> alive(this);
+    std::optional<Error> error;
+    {
+        ProgressDialogListener progress(_window.get(), QString());
+        for (size_t i = 0; i < _templateInstallers.size(); ++i) {
+            TemplateInstallerV2 *installer = _templateInstallers[i].get();
+            progress.setLabel(tr("Installing “%1”…").arg(installer->title()));
+            installer->setProgressListener(&progress);
+            error = installer->installEffects();
+            if (!alive)
+                return;
+            installer->setProgressListener(nullptr);
+            if (error)
+                break;
+        }
+    }
+
+    if (error) {
+        Alert::beginSheet(_window.get(), tr("Installation Failed"), error->localizedDescription(), tr("Ok"),
+                          QString(), QString());
+        reloadTable();
+        adjustInstallButtonState();
+        return;
+    }
+
+    const int after = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
+                      tr("The template archive file is no longer needed, do you want to delete or keep it?"),
+                      tr("Keep"), tr("Delete"), QString(), [alive, before, after](int answer) {
+                          if (!alive)
+                              return;
+                          for (const auto &installer : alive->_templateInstallers)
+                              installer->setMustDeleteTemplatesArchive(answer == 0);
+                          alive->reportInstallationCompleted(after - before);
+                      });
+    reloadTable();
+    adjustInstallButtonState();
+}
+
+void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled)
+{
+    QPointer<TemplateArchiveCollection> alive(this);
+    Alert::beginSheet(_window.get(), tr("Installation Completed"),
+                      tr("%1 templates were installed and will be visible under categories starting with 'ZT' in "
+                         "generators in your FCP X browser.\nDo you want to install more templates?")
+                          .arg(newlyInstalled),
+                      tr("Yes"), tr("Quit"), tr("Cancel"), [alive](int answer) {
+                          if (answer == 1) {
+                              // Never from inside the sheet's handler: close first, then
+                              // ask for more archives, each on its own turn of the loop.
+                              QTimer::singleShot(0, qApp, [alive] {
+                                  if (alive)
+                                      alive->close();
+                              });
+                              QTimer::singleShot(0, qApp, [] {
+                                  // Nothing else brings these windows up.
+                                  const QList<TemplateArchiveCollection *> opened = openNewTemplateArchives();
+                                  for (TemplateArchiveCollection *collection : opened) {
+                                      collection->window()->show();
+                                      collection->window()->raise();
+                                      collection->window()->activateWindow();
+                                  }
+                              });
+                          } else if (answer == 0) {
+                              QTimer::singleShot(0, qApp, [] { terminateHandler()(); });
+                          }
+                      });
+}
+
+void TemplateArchiveCollection::uninstallEffects()
+{
+    const int before = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    std::optional<Error> error;
+    for (const auto &installer : _templateInstallers) {
+        error = installer->deleteEffects();
+        if (error)
+            break;
+    }
+    const int after = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    reloadTable();
+    adjustInstallButtonState();
+    if (error) {
+        Alert::beginSheet(_window.get(), tr("Uninstall Failed"), error->localizedDescription(), tr("Ok"), QString(),
+                          QString());
+    } else {
+        Alert::beginSheet(_window.get(), tr("Uninstall Completed"),
+                          tr("%1 effects were uninstalled successfully.").arg(before - after), tr("Ok"), QString(),
+                          QString());
+    }
+}

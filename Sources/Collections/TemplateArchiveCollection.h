@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Error.h"
+#include "TemplateInstaller.h"
+#include "TemplateInstallerDelegate.h"
+
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class EffectsTableModel;
+class QWidget;
+class TemplateInstallerV2;
+namespace Ui { class TemplateArchiveCollection; }
+
+enum EffectSearchOption : quint64 {
+    EffectSearchAll = 0,
+    EffectSearchInstalled = 1,
+    EffectSearchNotInstalled = 2,
+};
+
+// One window over one or more opened template archives: lists their
+// templates and installs or removes them in the user's Motion Templates
+// folder. A collection owns itself from construction until close(), which
+// destroys it: it leaves the registry, its installers remove their unpack
+// folders (and archives flagged for deletion) and its window goes away.
+class TemplateArchiveCollection : public QObject, public TemplateInstallerDelegate
+{
+    Q_OBJECT
+
+public:
+    // Lets the user choose archives and opens them into one collection; an
+    // empty list when the user cancels or nothing could be opened.
+    static QList<TemplateArchiveCollection *> openNewTemplateArchives();
+    // Opens the *.mtzip URLs not open yet (one collection for all with
+    // merge, else one each); archives open already are told to the user in
+    // an "Archive Already Open" alert on a later turn of the event loop.
+    // `error` is never written; it is there for callers that show one.
+    static QList<TemplateArchiveCollection *> templateArchivesFromURLs(const QList<QUrl> &urls,
+                                                                      bool mergeIntoOneCollection,
+                                                                      std::optional<Error> *error = nullptr);
+
+    ~TemplateArchiveCollection() override;
+
+    EffectTemplateItemList effectsWithSearchOption(quint64 option) const;
+    void adjustInstallButtonState();
+
+    QWidget *window() const;
+    const QList<QUrl> &archiveURLs() const { return _sourceArchiveURLs; }
+    const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const { return _templateInstallers; }
+    EffectsTableModel *tableModel() const { return _tableModel; }
+
+    // Destroys the collection at once.
+    void close();
+
+    // The status images of the "installed" column, 20 x 20.
+    static const QPixmap &effectInstalledImage();
+    static const QPixmap &effectNotInstalledImage();
+
+    // What "Quit" after an installation does; QCoreApplication::quit unless
+    // replaced (tests replace it).
+    static void setTerminateHandler(std::function<void()> handler);
+
+public slots:
+    void installForCurrentUser();
+    void uninstallEffects();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    TemplateArchiveCollection();
+    static TemplateArchiveCollection *_initWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs);
+    std::vector<std::unique_ptr<TemplateInstallerV2>> _createTemplateInstallersWithSourceArchiveURLs(
+        const QList<QUrl> &sourceArchiveURLs);
+    void finishInit();
+    void reloadTable();
+    // Archives refused or not unpacked, told in a sheet once the window shows.
+    void showProblems();
+    void reportInstallationCompleted(int newlyInstalled);
+
+    std::unique_ptr<QWidget> _window;
+    std::unique_ptr<Ui::TemplateArchiveCollection> _ui;
+    EffectsTableModel *_tableModel = nullptr;
+    QList<QUrl> _sourceArchiveURLs;
+    std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
+    QStringList _problems;
+};

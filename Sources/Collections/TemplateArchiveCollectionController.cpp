@@ -1,0 +1,44 @@
+#include "TemplateArchiveCollectionController.h"
+
+#include "DiagnosticLog.h"
+#include "LogCategories.h"
+#include "TemplateArchiveCollection.h"
+
+TemplateArchiveCollectionController &TemplateArchiveCollectionController::sharedController()
+{
+    static TemplateArchiveCollectionController *const sController = new TemplateArchiveCollectionController;
+    return *sController;
+}
+
+bool TemplateArchiveCollectionController::addCollection(TemplateArchiveCollection *collection)
+{
+    if (!collection) {
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection = nil"));
+        return false;
+    }
+    if (_collections.contains(collection)) {
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection was already added"));
+        return false;
+    }
+    _collections.append(collection);
+    return true;
+}
+
+void TemplateArchiveCollectionController::removeCollection(TemplateArchiveCollection *collection)
+{
+    if (!collection) {
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection = nil"));
+        return;
+    }
+    if (!_collections.removeOne(collection))
+        MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection was not contained"));
+}
+
+bool TemplateArchiveCollectionController::closeAllCollections()
+{
+    // Closing destroys a collection, which unregisters it: walk a copy.
+    const QList<TemplateArchiveCollection *> snapshot = _collections;
+    for (TemplateArchiveCollection *collection : snapshot)
+        collection->close();
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+
+class TemplateArchiveCollection;
+
+// The process-wide registry of open collections. It never owns them: each
+// collection registers itself while it is built and leaves when destroyed.
+class TemplateArchiveCollectionController
+{
+public:
+    static TemplateArchiveCollectionController &sharedController();
+
+    bool addCollection(TemplateArchiveCollection *collection);
+    void removeCollection(TemplateArchiveCollection *collection);
+    // A snapshot in registration order.
+    QList<TemplateArchiveCollection *> collections() const { return _collections; }
+    // Closes every collection registered now; always true.
+    bool closeAllCollections();
+
+private:
+    TemplateArchiveCollectionController() = default;
+    TemplateArchiveCollectionController(const TemplateArchiveCollectionController &) = delete;
+    TemplateArchiveCollectionController &operator=(const TemplateArchiveCollectionController &) = delete;
+
+    QList<TemplateArchiveCollection *> _collections;
+};
