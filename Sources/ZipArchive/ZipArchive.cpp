@@ -115,6 +115,14 @@ QByteArray ZipArchive::asciiPassword() const
 
 bool ZipArchive::UnzipOpenFile(const QString &zipFile)
 {
+    if (_unzFile)
+        zip_discard(std::exchange(_unzFile, nullptr));
+    // libzip takes an empty file for an archive without entries; it is no zip
+    // file at all.
+    if (QFileInfo(zipFile).isFile() && QFileInfo(zipFile).size() == 0) {
+        qCInfo(lcZip) << "cannot open" << zipFile << "empty file";
+        return false;
+    }
     int error = 0;
     _unzFile = zip_open(QFile::encodeName(zipFile).constData(), ZIP_RDONLY, &error);
     if (!_unzFile) {
@@ -242,8 +250,15 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
         }
         fs::create_directories(toFsPath(target).parent_path(), ec);
 
-        if (!overWrite && fs::exists(fs::symlink_status(toFsPath(target), ec)) && !OverWrite(target))
+        if (!overWrite && fs::exists(fs::symlink_status(toFsPath(target), ec)) && !OverWrite(target)) {
+            // A skipped entry is done as far as progress goes.
+            progressDone += qint64(entry.size);
+            if (_progressListener && !_progressListener->progress(progressDone, progressTotal)) {
+                OutputErrorMessage(QStringLiteral("Cancelled"));
+                return false;
+            }
             continue;
+        }
 
         zip_file_t *file = password.isEmpty()
             ? zip_fopen_index(_unzFile, entry.index, 0)

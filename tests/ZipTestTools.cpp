@@ -1,0 +1,225 @@
+#include "ZipTestTools.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include <filesystem>
+
+namespace ZipTestTools {
+
+QString ToolResult::describe() const
+{
+    if (!started)
+        return QStringLiteral("could not run \"%1\": is the tool installed? (scripts/install-deps.sh installs it)")
+            .arg(command);
+    return QStringLiteral("\"%1\" exited with %2; stdout: %3; stderr: %4")
+        .arg(command)
+        .arg(exitCode)
+        .arg(QString::fromLocal8Bit(out.left(2000)), QString::fromLocal8Bit(err.left(2000)));
+}
+
+ToolResult runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory)
+{
+    ToolResult result;
+    result.command = (QStringList{program} + arguments).join(QLatin1Char(' '));
+    const QString executable = QStandardPaths::findExecutable(program);
+    if (executable.isEmpty())
+        return result;
+
+    QProcess process;
+    process.setProgram(executable);
+    process.setArguments(arguments);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start();
+    if (!process.waitForStarted(10000))
+        return result;
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        result.started = true;
+        result.err = "timed out";
+        return result;
+    }
+    result.started = true;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+ToolResult runPython(const QString &script, const QStringList &arguments, const QString &workingDirectory)
+{
+    ToolResult result = runTool(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments,
+                                workingDirectory);
+    // The script itself makes the command line unreadable; name its arguments only.
+    result.command = QStringLiteral("python3 -c <script> ") + arguments.join(QLatin1Char(' '));
+    return result;
+}
+
+ToolResult writeZipWithPython(const QString &archive, const EntryList &entries, const PythonZipOptions &options)
+{
+    static const QString script = QStringLiteral(R"(
+import base64, json, sys, zipfile
+path, method, zip64, cp437 = sys.argv[1], int(sys.argv[2]), sys.argv[3] == '1', sys.argv[4] == '1'
+when = tuple(int(part) for part in sys.argv[5].split(','))
+with open(sys.argv[6], encoding='utf-8') as listing:
+    entries = json.load(listing)
+if cp437:
+    zipfile.ZipInfo._encodeFilenameFlags = lambda self: (self.filename.encode('cp437'), self.flag_bits & ~0x800)
+with zipfile.ZipFile(path, 'w') as archive:
+    for name, data in entries:
+        info = zipfile.ZipInfo(name, date_time=when)
+        if name.endswith(('/', chr(92))):
+            info.external_attr = (0o40755 << 16) | 0x10
+            archive.writestr(info, b'')
+            continue
+        info.compress_type = method
+        info.external_attr = 0o644 << 16
+        with archive.open(info, 'w', force_zip64=zip64) as entry:
+            entry.write(base64.b64decode(data))
+)");
+    QJsonArray list;
+    for (const auto &[name, data] : entries)
+        list.append(QJsonArray{name, QString::fromLatin1(data.toBase64())});
+    const QString listing = archive + QStringLiteral(".entries.json");
+    if (!writeFile(listing, QJsonDocument(list).toJson())) {
+        ToolResult failed;
+        failed.started = true;
+        failed.command = QStringLiteral("writing ") + listing;
+        failed.err = "cannot write the entry listing";
+        return failed;
+    }
+    const QDateTime &t = options.time;
+    const QString when = QStringLiteral("%1,%2,%3,%4,%5,%6")
+                             .arg(t.date().year()).arg(t.date().month()).arg(t.date().day())
+                             .arg(t.time().hour()).arg(t.time().minute()).arg(t.time().second());
+    ToolResult result = runPython(script, {archive, QString::number(int(options.method)),
+                                           options.forceZip64 ? QStringLiteral("1") : QStringLiteral("0"),
+                                           options.cp437Names ? QStringLiteral("1") : QStringLiteral("0"),
+                                           when, listing});
+    QFile::remove(listing);
+    return result;
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeTree(const QString &root, const Tree &tree)
+{
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        const QString path = root + QLatin1Char('/') + it.key();
+        const bool ok = it.key().endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : writeFile(path, it.value());
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+Tree readTree(const QString &root)
+{
+    Tree tree;
+    const QDir base(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = base.relativeFilePath(path);
+        if (info.isSymLink())
+            tree.insert(relative, '@' + QByteArray::fromStdString(
+                                      std::filesystem::read_symlink(QFile::encodeName(path).toStdString()).string()));
+        else if (info.isDir())
+            tree.insert(relative + QLatin1Char('/'), QByteArray());
+        else
+            tree.insert(relative, readFile(path));
+    }
+    return tree;
+}
+
+QString treeDifference(const Tree &actual, const Tree &expected)
+{
+    QStringList lines;
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (!actual.contains(it.key()))
+            lines << QStringLiteral("missing: ") + it.key();
+        else if (actual.value(it.key()) != it.value())
+            lines << QStringLiteral("differs: %1 (%2 bytes, expected %3)")
+                         .arg(it.key())
+                         .arg(actual.value(it.key()).size())
+                         .arg(it.value().size());
+    }
+    for (auto it = actual.cbegin(); it != actual.cend(); ++it) {
+        if (!expected.contains(it.key()))
+            lines << QStringLiteral("unexpected: ") + it.key();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+Tree withParentFolders(Tree tree)
+{
+    const QStringList keys = tree.keys();
+    for (const QString &key : keys) {
+        QString path = key.endsWith(QLatin1Char('/')) ? key.chopped(1) : key;
+        for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash > 0;
+             slash = path.lastIndexOf(QLatin1Char('/'))) {
+            path.truncate(slash);
+            tree.insert(path + QLatin1Char('/'), QByteArray());
+        }
+    }
+    return tree;
+}
+
+QByteArray compressibleText(int size, int seed)
+{
+    QByteArray text;
+    text.reserve(size + 64);
+    for (int line = 0; text.size() < size; ++line)
+        text += "line " + QByteArray::number(line) + " of sample " + QByteArray::number(seed)
+            + ": the quick brown fox jumps over the lazy dog\n";
+    text.truncate(size);
+    return text;
+}
+
+QByteArray noise(int size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+bool setModificationTime(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+bool RecordingProgress::progress(qint64 done, qint64 total)
+{
+    const bool goOn = _cancelAt < 0 || reports.size() < _cancelAt;
+    reports.append({done, total});
+    return goOn;
+}
+
+} // namespace ZipTestTools

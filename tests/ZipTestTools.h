@@ -1,0 +1,124 @@
+#pragma once
+
+#include "ProgressListener.h"
+#include "ZipArchiveDelegate.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the zip tests: running the independent zip tools that make
+// and check archives, writing and reading folder trees, and recording what
+// ZipArchive tells its delegate and progress listener.
+namespace ZipTestTools {
+
+// A folder tree as relative path -> contents. Folders are keys ending in "/"
+// with empty contents; every folder appears, not only empty ones.
+using Tree = QMap<QString, QByteArray>;
+
+struct ToolResult
+{
+    bool started = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QString command;
+
+    bool succeeded() const { return started && exitCode == 0; }
+    // One line for a failure message: the command, its status and its output.
+    QString describe() const;
+};
+
+// Runs program with arguments in workingDirectory and waits for it. A program
+// that is not installed gives started == false and says so in describe().
+ToolResult runTool(const QString &program, const QStringList &arguments,
+                   const QString &workingDirectory = {});
+// Runs a Python 3 script; the arguments land in sys.argv[1:].
+ToolResult runPython(const QString &script, const QStringList &arguments = {},
+                     const QString &workingDirectory = {});
+
+// Entries in archive order: name as stored, contents. Folder names end in "/".
+using EntryList = QList<QPair<QString, QByteArray>>;
+
+// Zip compression methods Python's zipfile can write.
+enum Method { Stored = 0, Deflated = 8, Bzip2 = 12, Lzma = 14 };
+
+struct PythonZipOptions
+{
+    Method method = Deflated;
+    bool forceZip64 = false;
+    // Names as raw CP437 bytes without the UTF-8 flag, as DOS-era tools wrote them.
+    bool cp437Names = false;
+    // The entries' DOS time, read as wall-clock time.
+    QDateTime time = QDateTime(QDate(2019, 5, 20), QTime(4, 4, 6));
+};
+
+// Writes archive with Python's zipfile, an implementation independent of ours.
+ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
+                              const PythonZipOptions &options = {});
+
+bool writeFile(const QString &path, const QByteArray &contents);
+QByteArray readFile(const QString &path);
+// Writes every file and folder of tree below root, creating folders as needed.
+bool writeTree(const QString &root, const Tree &tree);
+// Reads the tree below root; symbolic links are listed with "@" before the
+// link target as contents and are not followed.
+Tree readTree(const QString &root);
+// Empty when equal; otherwise one line per difference.
+QString treeDifference(const Tree &actual, const Tree &expected);
+// Every folder that a file or folder of tree lies in, added as "name/".
+Tree withParentFolders(Tree tree);
+
+// Content that compresses, so tools really deflate it; distinct per seed.
+QByteArray compressibleText(int size, int seed = 0);
+// Content that does not compress.
+QByteArray noise(int size, quint32 seed = 1);
+
+// Sets a file's modification time; false when that failed.
+bool setModificationTime(const QString &path, const QDateTime &time);
+
+class RecordingDelegate : public ZipArchiveDelegate
+{
+public:
+    explicit RecordingDelegate(bool overwriteAnswer = true) : _answer(overwriteAnswer) {}
+
+    void ErrorMessage(const QString &message) override { messages.append(message); }
+    bool OverWriteOperation(const QString &path) override
+    {
+        overwriteQuestions.append(path);
+        return _answer;
+    }
+
+    QStringList messages;
+    QStringList overwriteQuestions;
+
+private:
+    bool _answer;
+};
+
+// Records every report; answers false from the report numbered cancelAt on
+// (counting from 0), never when cancelAt is negative.
+class RecordingProgress : public ProgressListener
+{
+public:
+    explicit RecordingProgress(int cancelAt = -1) : _cancelAt(cancelAt) {}
+    bool progress(qint64 done, qint64 total) override;
+
+    QList<QPair<qint64, qint64>> reports;
+
+private:
+    int _cancelAt;
+};
+
+} // namespace ZipTestTools
+
+// Fails the test with the tool's output unless it ran and exited with 0.
+#define MTI_VERIFY_TOOL(result)                                                          \
+    do {                                                                                 \
+        const ZipTestTools::ToolResult &mtiToolResult_ = (result);                       \
+        QVERIFY2(mtiToolResult_.succeeded(), qPrintable(mtiToolResult_.describe()));     \
+    } while (false)

@@ -1,0 +1,1043 @@
+#include "ZipArchive.h"
+#include "ZipTestTools.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <ctime>
+#include <memory>
+
+using namespace ZipTestTools;
+
+namespace {
+
+const QString DittoFixture = QStringLiteral(MTI_SHARED_FIXTURES_DIR "/test-archive-ditto.zip");
+
+// A tree that exercises the interesting shapes: nested folders, an empty
+// folder, an empty file, and a file larger than one transfer chunk.
+Tree sourceTree()
+{
+    return withParentFolders({
+        {QStringLiteral("a.txt"), compressibleText(5000, 1)},
+        {QStringLiteral("docs/readme.md"), compressibleText(20000, 2)},
+        {QStringLiteral("docs/empty/"), {}},
+        {QStringLiteral("media/deep/noise.bin"), noise(150000)},
+        {QStringLiteral("zero.bin"), {}},
+    });
+}
+
+Tree withoutEmptyFolders(Tree tree)
+{
+    tree.remove(QStringLiteral("docs/empty/"));
+    return tree;
+}
+
+EntryList entriesOf(const Tree &tree)
+{
+    EntryList entries;
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
+        entries.append({it.key(), it.value()});
+    return entries;
+}
+
+// Opens archive, unpacks it to destination and closes it again.
+bool unzip(const QString &archive, const QString &destination, RecordingDelegate *delegate,
+           const QString &password = {}, bool overWrite = true)
+{
+    ZipArchive zip;
+    zip.setDelegate(delegate);
+    if (!(password.isNull() ? zip.UnzipOpenFile(archive) : zip.UnzipOpenFile(archive, password)))
+        return false;
+    const bool ok = zip.UnzipFileTo(destination, overWrite);
+    zip.UnzipCloseFile();
+    return ok;
+}
+
+QStringList strings(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+int openFileDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+} // namespace
+
+class tst_ZipArchive : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    // Reading archives made by other tools.
+    void unpacksArchivesMadeByOtherTools_data();
+    void unpacksArchivesMadeByOtherTools();
+    void unpacksArchivesWrittenByPython_data();
+    void unpacksArchivesWrittenByPython();
+    void unpacksTheMacOSFixtureLikeUnzip();
+    void lzmaEntryUnpacksOrFailsCleanly();
+    void deflate64EntryFailsBeforeWriting();
+
+    // Damaged and unusual archives.
+    void refusesDamagedArchives_data();
+    void refusesDamagedArchives();
+    void archiveWithoutEntriesFails();
+    void unpackingWithNoArchiveOpenFails();
+    void refusesEntriesLeavingTheDestination_data();
+    void refusesEntriesLeavingTheDestination();
+    void refusesDeclaredSizesBeyondFreeSpace();
+
+    // Where and how entries are written.
+    void overwriteDecision_data();
+    void overwriteDecision();
+    void folderEntriesOnlyCreateFolders();
+    void createsTheDestinationWithItsParents();
+    void targetThatIsAFolderIsReported();
+    void filesCarryTheEntryTimeAsLocalWallClock_data();
+    void filesCarryTheEntryTimeAsLocalWallClock();
+
+    // Passwords on reading.
+    void encryptedArchivesFromInfoZip_data();
+    void encryptedArchivesFromInfoZip();
+
+    // Progress and cancelling.
+    void progressRisesToTheTotal_data();
+    void progressRisesToTheTotal();
+    void cancellingLeavesNoPartialFile_data();
+    void cancellingLeavesNoPartialFile();
+
+    // Writing.
+    void roundTripThroughOurReader_data();
+    void roundTripThroughOurReader();
+    void encryptedArchiveIsReadByOtherTools();
+    void addedEntriesStoreTheSourceTime();
+    void createReplacesAnExistingFile();
+    void unreadableSourceIsRefused_data();
+    void unreadableSourceIsRefused();
+    void nonAsciiPasswordRefusesToWrite();
+    void emptyArchiveIsAValidZip();
+    void writingNeedsAnOpenArchive();
+    void createRefusesUnusablePaths();
+    void destructorFinishesAnArchiveBeingWritten();
+    void destructorReleasesAnArchiveOpenForReading();
+    void date1980IsLocalMidnight();
+};
+
+void tst_ZipArchive::initTestCase()
+{
+    // A zone with a half-hour offset and no daylight saving: mistaking UTC for
+    // local time shows, and results do not depend on the season.
+    qputenv("TZ", "Asia/Kolkata");
+    tzset();
+    QVERIFY2(QFileInfo::exists(DittoFixture), qPrintable(DittoFixture));
+}
+
+// ---------------------------------------------------------------- other tools
+
+void tst_ZipArchive::unpacksArchivesMadeByOtherTools_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("keepsEmptyFolders");
+
+    QTest::newRow("Info-ZIP archive with folder entries")
+        << "zip" << strings({"-r", "-q", "../archive.zip", "."}) << true;
+    QTest::newRow("Info-ZIP archive without folder entries still gets parent folders")
+        << "zip" << strings({"-r", "-q", "-D", "../archive.zip", "."}) << false;
+    QTest::newRow("Info-ZIP archive of stored entries")
+        << "zip" << strings({"-r", "-q", "-0", "../archive.zip", "."}) << true;
+    QTest::newRow("bsdtar archive with ./ names")
+        << "bsdtar" << strings({"-a", "-cf", "../archive.zip", "."}) << true;
+    QTest::newRow("7z archive")
+        << "7z" << strings({"a", "-tzip", "-bd", "../archive.zip", "."}) << true;
+    QTest::newRow("7z archive with bzip2 entries")
+        << "7z" << strings({"a", "-tzip", "-mm=BZip2", "-bd", "../archive.zip", "."}) << true;
+}
+
+void tst_ZipArchive::unpacksArchivesMadeByOtherTools()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, keepsEmptyFolders);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = sourceTree();
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    MTI_VERIFY_TOOL(runTool(program, arguments, tmp.filePath(QStringLiteral("src"))));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(tmp.filePath(QStringLiteral("archive.zip")), tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages, QStringList());
+    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))),
+                                              keepsEmptyFolders ? source : withoutEmptyFolders(source));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipArchive::unpacksArchivesWrittenByPython_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<bool>("forceZip64");
+    QTest::addColumn<bool>("cp437Names");
+    QTest::addColumn<Tree>("entries");
+    QTest::addColumn<Tree>("expected");
+
+    const Tree plain = sourceTree();
+    QTest::newRow("deflated entries") << int(Deflated) << false << false << plain << plain;
+    QTest::newRow("stored entries") << int(Stored) << false << false << plain << plain;
+    QTest::newRow("bzip2 entries") << int(Bzip2) << false << false << plain << plain;
+    QTest::newRow("Zip64 headers") << int(Deflated) << true << false << plain << plain;
+
+    const Tree unicode = {
+        {QString::fromUtf8("Titres/Ünïcødé.moti"), "title"},
+        {QString::fromUtf8("日本/テンプレート.motn"), "generator"},
+        {QStringLiteral("plain.txt"), "ascii"},
+    };
+    QTest::newRow("UTF-8 names keep their characters")
+        << int(Deflated) << false << false << unicode << withParentFolders(unicode);
+
+    const Tree dos = {
+        {QString::fromUtf8("Über/Straße.txt"), "street"},
+        {QString::fromUtf8("Café.txt"), "coffee"},
+        {QStringLiteral("plain.txt"), "ascii"},
+    };
+    QTest::newRow("CP437 names without the UTF-8 flag are read as CP437")
+        << int(Deflated) << false << true << dos << withParentFolders(dos);
+
+    const Tree backslashed = {
+        {QStringLiteral("tpl\\"), {}},
+        {QStringLiteral("tpl\\sub\\file.txt"), "inside"},
+        {QStringLiteral("top.txt"), "top"},
+    };
+    const Tree unbackslashed = {
+        {QStringLiteral("tpl/"), {}},
+        {QStringLiteral("tpl/sub/"), {}},
+        {QStringLiteral("tpl/sub/file.txt"), "inside"},
+        {QStringLiteral("top.txt"), "top"},
+    };
+    QTest::newRow("backslash separators become folders")
+        << int(Deflated) << false << false << backslashed << unbackslashed;
+}
+
+void tst_ZipArchive::unpacksArchivesWrittenByPython()
+{
+    QFETCH(int, method);
+    QFETCH(bool, forceZip64);
+    QFETCH(bool, cp437Names);
+    QFETCH(Tree, entries);
+    QFETCH(Tree, expected);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    PythonZipOptions options;
+    options.method = Method(method);
+    options.forceZip64 = forceZip64;
+    options.cp437Names = cp437Names;
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(entries), options));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages, QStringList());
+    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipArchive::unpacksTheMacOSFixtureLikeUnzip()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString reference = tmp.filePath(QStringLiteral("unzip"));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), DittoFixture, QStringLiteral("-d"), reference}));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(DittoFixture, tmp.filePath(QStringLiteral("ours")), &delegate));
+    QCOMPARE(delegate.messages, QStringList());
+
+    // unzip recreates the symbolic links the archive holds; we never create
+    // links from an archive, so each comes out as a file holding its target.
+    Tree expected = readTree(reference);
+    int links = 0;
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (it.value().startsWith('@')) {
+            it.value().remove(0, 1);
+            ++links;
+        }
+    }
+    QCOMPARE(links, 5);
+    QVERIFY(expected.contains(QStringLiteral("__MACOSX/._file-rsrc-content.bin")));
+    QCOMPARE(expected.value(QStringLiteral("dir/sub/lorem.bin")).size(), 89656);
+    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("ours"))), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipArchive::lzmaEntryUnpacksOrFailsCleanly()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const Tree entries = {{QStringLiteral("packed.txt"), compressibleText(30000)}};
+    PythonZipOptions options;
+    options.method = Lzma;
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(entries), options));
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    if (unzip(archive, out, &delegate)) {
+        QCOMPARE(delegate.messages, QStringList());
+        QCOMPARE(readTree(out), entries);
+    } else {
+        QVERIFY(delegate.messages.size() >= 2);
+        QCOMPARE(delegate.messages.first(), QStringLiteral("Error occurs"));
+        QVERIFY2(delegate.messages.last().contains(QLatin1String("packed.txt")), qPrintable(delegate.messages.last()));
+        QCOMPARE(readTree(out), Tree());
+    }
+}
+
+void tst_ZipArchive::deflate64EntryFailsBeforeWriting()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), {{QStringLiteral("big.txt"), compressibleText(200000)}}));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("7z"),
+                            {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mm=Deflate64"),
+                             QStringLiteral("-bd"), QStringLiteral("../archive.zip"), QStringLiteral(".")},
+                            tmp.filePath(QStringLiteral("src"))));
+    // Make sure 7z really used Deflate64 (method 9); otherwise this proves nothing.
+    const ToolResult listing = runTool(QStringLiteral("zipinfo"), {tmp.filePath(QStringLiteral("archive.zip"))});
+    MTI_VERIFY_TOOL(listing);
+    QVERIFY2(listing.out.contains(" d64"), listing.out.constData());
+
+    RecordingDelegate delegate;
+    QVERIFY(!unzip(tmp.filePath(QStringLiteral("archive.zip")), tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages.size(), 2);
+    QCOMPARE(delegate.messages.at(0), QStringLiteral("Error occurs"));
+    QVERIFY2(delegate.messages.at(1).contains(QLatin1String("big.txt")), qPrintable(delegate.messages.at(1)));
+    QVERIFY2(delegate.messages.at(1).contains(QLatin1String("compression method 9")), qPrintable(delegate.messages.at(1)));
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), Tree());
+}
+
+// ---------------------------------------------------------------- damaged archives
+
+void tst_ZipArchive::refusesDamagedArchives_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("archive cut in half does not open") << "truncate" << false;
+    QTest::newRow("stored entry with one flipped byte is a CRC mismatch") << "flip stored" << true;
+    QTest::newRow("deflated entry with one flipped byte is damaged") << "flip deflated" << true;
+    QTest::newRow("text file does not open") << "text" << false;
+    QTest::newRow("empty file does not open") << "empty" << false;
+    QTest::newRow("missing file does not open") << "missing" << false;
+    QTest::newRow("folder does not open") << "folder" << false;
+}
+
+void tst_ZipArchive::refusesDamagedArchives()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, opens);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QByteArray payload = compressibleText(40000);
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("src/first.txt")), "intact"));
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("src/payload.txt")), payload));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"),
+                            {QStringLiteral("-q"), damage == QLatin1String("flip stored") ? QStringLiteral("-0") : QStringLiteral("-9"),
+                             QStringLiteral("../archive.zip"), QStringLiteral("first.txt"), QStringLiteral("payload.txt")},
+                            tmp.filePath(QStringLiteral("src"))));
+    QByteArray bytes = readFile(archive);
+    QVERIFY(!bytes.isEmpty());
+
+    if (damage == QLatin1String("truncate")) {
+        bytes.truncate(bytes.size() / 2);
+    } else if (damage == QLatin1String("flip stored")) {
+        const qsizetype at = bytes.indexOf(payload.left(100));
+        QVERIFY(at > 0);
+        bytes[at + 20000] = char(bytes.at(at + 20000) ^ 0x01);
+    } else if (damage == QLatin1String("flip deflated")) {
+        const qsizetype at = bytes.indexOf("payload.txt") + 200; // inside the compressed data
+        bytes[at] = char(bytes.at(at) ^ 0x40);
+    } else if (damage == QLatin1String("text")) {
+        bytes = "this is not a zip file\n";
+    } else if (damage == QLatin1String("empty")) {
+        bytes.clear();
+    }
+    if (damage == QLatin1String("missing")) {
+        QVERIFY(QFile::remove(archive));
+    } else if (damage == QLatin1String("folder")) {
+        QVERIFY(QFile::remove(archive));
+        QVERIFY(QDir().mkpath(archive));
+    } else {
+        QVERIFY(writeFile(archive, bytes));
+    }
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    QCOMPARE(zip.UnzipOpenFile(archive), opens);
+    if (!opens) {
+        // A later unpack must not find a stale archive either.
+        QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+        QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
+        return;
+    }
+    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QVERIFY(zip.UnzipCloseFile());
+    QVERIFY2(delegate.messages.size() >= 2, qPrintable(delegate.messages.join(QLatin1Char('|'))));
+    QCOMPARE(delegate.messages.first(), QStringLiteral("Failed to reading zip file"));
+    QVERIFY2(delegate.messages.at(1).contains(QLatin1String("payload.txt")), qPrintable(delegate.messages.at(1)));
+    // The intact entry before the damaged one is still there.
+    QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/first.txt"))), QByteArray("intact"));
+}
+
+void tst_ZipArchive::archiveWithoutEntriesFails()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("empty.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {}));
+    QCOMPARE(QFileInfo(archive).size(), 22);
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+    QVERIFY(zip.UnzipCloseFile());
+}
+
+void tst_ZipArchive::unpackingWithNoArchiveOpenFails()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+    // Closing when nothing is open is fine.
+    QVERIFY(zip.UnzipCloseFile());
+}
+
+void tst_ZipArchive::refusesEntriesLeavingTheDestination_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("entry in the parent folder refuses the archive") << "../escaped.txt";
+    QTest::newRow("entry climbing after a descent refuses the archive") << "a/../../escaped.txt";
+    QTest::newRow("absolute entry refuses the archive") << "%TMP%/escaped.txt";
+    QTest::newRow("drive-letter entry refuses the archive") << "C:\\escaped.txt";
+    QTest::newRow("backslash climb refuses the archive") << "a\\..\\..\\escaped.txt";
+}
+
+void tst_ZipArchive::refusesEntriesLeavingTheDestination()
+{
+    QFETCH(QString, name);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    name.replace(QLatin1String("%TMP%"), tmp.path());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    // The harmless entry comes first: nothing at all may be written.
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("harmless.txt"), "fine"}, {name, "escaped"}}));
+
+    RecordingDelegate delegate;
+    const QString destination = tmp.filePath(QStringLiteral("out/dest"));
+    QVERIFY(!unzip(archive, destination, &delegate));
+    QCOMPARE(delegate.messages.size(), 1);
+    QVERIFY2(delegate.messages.first().contains(name), qPrintable(delegate.messages.first()));
+    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("archive.zip"), readFile(archive)}}));
+}
+
+void tst_ZipArchive::refusesDeclaredSizesBeyondFreeSpace()
+{
+    // A hand-built archive: a small entry, then one whose central directory
+    // declares 2^60 bytes through its Zip64 field while holding four.
+    static const QString script = QStringLiteral(R"(
+import struct, sys, zlib
+def entry(name, data, declared, offset):
+    name = name.encode()
+    crc = zlib.crc32(data)
+    local_extra = struct.pack('<HHQQ', 1, 16, len(data), len(data))
+    local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 45, 0, 0, 0, 0x21, crc,
+                        0xFFFFFFFF, 0xFFFFFFFF, len(name), len(local_extra)) + name + local_extra + data
+    central_extra = struct.pack('<HHQQ', 1, 16, declared, len(data))
+    central = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 45, 45, 0, 0, 0, 0x21, crc,
+                          0xFFFFFFFF, 0xFFFFFFFF, len(name), len(central_extra), 0, 0, 0, 0,
+                          offset) + name + central_extra
+    return local, central
+first_local, first_central = entry('small.txt', b'small', 5, 0)
+huge_local, huge_central = entry('huge.bin', b'tiny', 1 << 60, len(first_local))
+body = first_local + huge_local
+directory = first_central + huge_central
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 2, 2, len(directory), len(body), 0)
+open(sys.argv[1], 'wb').write(body + directory + end)
+)");
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("huge.zip"));
+    MTI_VERIFY_TOOL(runPython(script, {archive}));
+    // The archive is well formed: unzip lists the declared size.
+    const ToolResult listing = runTool(QStringLiteral("unzip"), {QStringLiteral("-l"), archive});
+    MTI_VERIFY_TOOL(listing);
+    QVERIFY2(listing.out.contains("1152921504606846976"), listing.out.constData());
+
+    RecordingDelegate delegate;
+    QVERIFY(!unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages.size(), 1);
+    QVERIFY2(delegate.messages.first().startsWith(QLatin1String("Not enough free space")),
+             qPrintable(delegate.messages.first()));
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+}
+
+// ---------------------------------------------------------------- writing entries
+
+void tst_ZipArchive::overwriteDecision_data()
+{
+    QTest::addColumn<bool>("overWrite");
+    QTest::addColumn<QString>("delegateKind");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("asked");
+
+    QTest::newRow("overwrite YES replaces without asking") << true << "answers no" << true << false;
+    QTest::newRow("overwrite NO without a delegate replaces") << false << "none" << true << false;
+    QTest::newRow("overwrite NO with a delegate keeping the default replaces") << false << "default" << true << false;
+    QTest::newRow("overwrite NO asks and YES replaces") << false << "answers yes" << true << true;
+    QTest::newRow("overwrite NO asks and NO keeps the file and its date") << false << "answers no" << false << true;
+}
+
+void tst_ZipArchive::overwriteDecision()
+{
+    QFETCH(bool, overWrite);
+    QFETCH(QString, delegateKind);
+    QFETCH(bool, replaced);
+    QFETCH(bool, asked);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("sub/existing.txt"), "from the archive"},
+                                                 {QStringLiteral("sub/new.txt"), "new"}}));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString existing = out + QStringLiteral("/sub/existing.txt");
+    QVERIFY(writeFile(existing, "already here, and longer than the entry"));
+    const QDateTime oldTime(QDate(2005, 5, 5), QTime(5, 5, 5));
+    QVERIFY(setModificationTime(existing, oldTime));
+
+    ZipArchive zip;
+    ZipArchiveDelegate defaultDelegate;
+    RecordingDelegate recording(delegateKind == QLatin1String("answers yes"));
+    if (delegateKind == QLatin1String("default"))
+        zip.setDelegate(&defaultDelegate);
+    else if (delegateKind != QLatin1String("none"))
+        zip.setDelegate(&recording);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(zip.UnzipFileTo(out, overWrite));
+    QVERIFY(zip.UnzipCloseFile());
+
+    QCOMPARE(recording.messages, QStringList());
+    QCOMPARE(recording.overwriteQuestions, asked ? QStringList{existing} : QStringList());
+    QCOMPARE(readFile(out + QStringLiteral("/sub/new.txt")), QByteArray("new"));
+    if (replaced) {
+        QCOMPARE(readFile(existing), QByteArray("from the archive"));
+    } else {
+        QCOMPARE(readFile(existing), QByteArray("already here, and longer than the entry"));
+        QCOMPARE(QFileInfo(existing).lastModified(), oldTime);
+    }
+}
+
+void tst_ZipArchive::folderEntriesOnlyCreateFolders()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("docs/"), {}}, {QStringLiteral("fresh/"), {}},
+                                                 {QStringLiteral("fresh/inner/"), {}}}));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY(writeFile(out + QStringLiteral("/docs/kept.txt"), "kept"));
+
+    RecordingDelegate delegate(false);
+    QVERIFY(unzip(archive, out, &delegate, {}, false));
+    QCOMPARE(delegate.overwriteQuestions, QStringList());
+    QCOMPARE(delegate.messages, QStringList());
+    QCOMPARE(readTree(out), (Tree{{QStringLiteral("docs/"), {}},
+                                  {QStringLiteral("docs/kept.txt"), "kept"},
+                                  {QStringLiteral("fresh/"), {}},
+                                  {QStringLiteral("fresh/inner/"), {}}}));
+}
+
+void tst_ZipArchive::createsTheDestinationWithItsParents()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "a"}}));
+    const QString out = tmp.filePath(QStringLiteral("x/y/z/"));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, out, &delegate));
+    QCOMPARE(readFile(out + QStringLiteral("a.txt")), QByteArray("a"));
+}
+
+void tst_ZipArchive::targetThatIsAFolderIsReported()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("clash"), "data"}, {QStringLiteral("other.txt"), "other"}}));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY(writeFile(out + QStringLiteral("/clash/inside.txt"), "inside"));
+
+    RecordingDelegate delegate;
+    QVERIFY(!unzip(archive, out, &delegate));
+    QCOMPARE(delegate.messages.size(), 1);
+    QVERIFY2(delegate.messages.first().contains(out + QStringLiteral("/clash")), qPrintable(delegate.messages.first()));
+    QCOMPARE(readTree(out), (Tree{{QStringLiteral("clash/"), {}},
+                                  {QStringLiteral("clash/inside.txt"), "inside"},
+                                  {QStringLiteral("other.txt"), "other"}}));
+}
+
+void tst_ZipArchive::filesCarryTheEntryTimeAsLocalWallClock_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QDateTime>("entryTime");
+    QTest::addColumn<QDateTime>("expected");
+
+    const QDateTime even(QDate(2001, 2, 3), QTime(4, 5, 6));
+    QTest::newRow("file with data") << QByteArray("data") << even << even;
+    QTest::newRow("zero-length file") << QByteArray() << even << even;
+    QTest::newRow("odd seconds are stored rounded down")
+        << QByteArray("data") << QDateTime(QDate(2019, 12, 31), QTime(23, 59, 59))
+        << QDateTime(QDate(2019, 12, 31), QTime(23, 59, 58));
+    QTest::newRow("earliest DOS time") << QByteArray("data") << ZipArchive::Date1980() << ZipArchive::Date1980();
+}
+
+void tst_ZipArchive::filesCarryTheEntryTimeAsLocalWallClock()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QDateTime, entryTime);
+    QFETCH(QDateTime, expected);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    PythonZipOptions options;
+    options.time = entryTime;
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("f.bin"), contents}}, options));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    const QFileInfo file(tmp.filePath(QStringLiteral("out/f.bin")));
+    QCOMPARE(file.size(), contents.size());
+    QCOMPARE(file.lastModified(), expected);
+}
+
+// ---------------------------------------------------------------- passwords
+
+void tst_ZipArchive::encryptedArchivesFromInfoZip_data()
+{
+    QTest::addColumn<bool>("encrypted");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("right password unpacks") << true << "s3cret" << true << "";
+    QTest::newRow("wrong password fails") << true << "wrong" << false << "";
+    QTest::newRow("no password fails and says one is needed") << true << QString() << false << "needs a password";
+    QTest::newRow("empty password is no password") << true << "" << false << "needs a password";
+    QTest::newRow("non-ASCII password counts as none") << true << QString::fromUtf8("s3crét") << false
+                                                       << "needs a password";
+    QTest::newRow("password on a plain archive is ignored") << false << "s3cret" << true << "";
+    QTest::newRow("non-ASCII password on a plain archive is ignored") << false << QString::fromUtf8("s3crét") << true
+                                                                      << "";
+}
+
+void tst_ZipArchive::encryptedArchivesFromInfoZip()
+{
+    QFETCH(bool, encrypted);
+    QFETCH(QString, password);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, detail);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = withoutEmptyFolders(sourceTree());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    QStringList arguments{QStringLiteral("-r"), QStringLiteral("-q")};
+    if (encrypted)
+        arguments << QStringLiteral("-P") << QStringLiteral("s3cret");
+    arguments << QStringLiteral("../archive.zip") << QStringLiteral(".");
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), arguments, tmp.filePath(QStringLiteral("src"))));
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QCOMPARE(unzip(tmp.filePath(QStringLiteral("archive.zip")), out, &delegate, password), succeeds);
+    if (succeeds) {
+        QCOMPARE(delegate.messages, QStringList());
+        const QString difference = treeDifference(readTree(out), source);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        return;
+    }
+    QVERIFY(delegate.messages.size() >= 2);
+    if (!detail.isEmpty()) {
+        QCOMPARE(delegate.messages.first(), QStringLiteral("Error occurs"));
+        QVERIFY2(delegate.messages.last().contains(detail), qPrintable(delegate.messages.last()));
+        // Refused before anything was written.
+        QCOMPARE(readTree(out), Tree());
+    }
+}
+
+// ---------------------------------------------------------------- progress
+
+void tst_ZipArchive::progressRisesToTheTotal_data()
+{
+    QTest::addColumn<bool>("skipExisting");
+
+    QTest::newRow("every entry written") << false;
+    QTest::newRow("entries the delegate skips still count") << true;
+}
+
+void tst_ZipArchive::progressRisesToTheTotal()
+{
+    QFETCH(bool, skipExisting);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const Tree source = sourceTree();
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(source)));
+    qint64 total = 0;
+    for (const QByteArray &contents : source)
+        total += contents.size();
+
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    if (skipExisting)
+        QVERIFY(writeFile(out + QStringLiteral("/media/deep/noise.bin"), "kept"));
+
+    ZipArchive zip;
+    RecordingDelegate delegate(false);
+    RecordingProgress progress;
+    zip.setDelegate(&delegate);
+    zip.setProgressListener(&progress);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(zip.UnzipFileTo(out, !skipExisting));
+    QVERIFY(zip.UnzipCloseFile());
+    QCOMPARE(delegate.overwriteQuestions.size(), skipExisting ? 1 : 0);
+
+    QVERIFY(progress.reports.size() >= 3);
+    QCOMPARE(progress.reports.first(), (QPair<qint64, qint64>(0, total)));
+    QCOMPARE(progress.reports.last(), (QPair<qint64, qint64>(total, total)));
+    for (qsizetype i = 1; i < progress.reports.size(); ++i) {
+        QCOMPARE(progress.reports.at(i).second, total);
+        QVERIFY2(progress.reports.at(i).first >= progress.reports.at(i - 1).first, qPrintable(QString::number(i)));
+    }
+}
+
+void tst_ZipArchive::cancellingLeavesNoPartialFile_data()
+{
+    QTest::addColumn<int>("cancelAt");
+    QTest::addColumn<Tree>("left");
+
+    QTest::newRow("cancel before the first byte writes nothing") << 0 << Tree();
+    // Report 1 follows the first chunk of big.bin, which has more chunks to come.
+    QTest::newRow("cancel inside a file removes that file") << 2 << Tree{{QStringLiteral("a.txt"), "first"}};
+}
+
+void tst_ZipArchive::cancellingLeavesNoPartialFile()
+{
+    QFETCH(int, cancelAt);
+    QFETCH(Tree, left);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "first"},
+                                                 {QStringLiteral("big.bin"), noise(1000000)},
+                                                 {QStringLiteral("z.txt"), "last"}}));
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    RecordingProgress progress(cancelAt);
+    zip.setDelegate(&delegate);
+    zip.setProgressListener(&progress);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY(!zip.UnzipFileTo(out, true));
+    QVERIFY(zip.UnzipCloseFile());
+    QCOMPARE(progress.reports.size(), cancelAt + 1);
+    QCOMPARE(delegate.messages, QStringList{QStringLiteral("Cancelled")});
+    QCOMPARE(readTree(out), left);
+}
+
+// ---------------------------------------------------------------- writing
+
+void tst_ZipArchive::roundTripThroughOurReader_data()
+{
+    QTest::addColumn<QString>("password");
+
+    QTest::newRow("plain archive") << QString();
+    QTest::newRow("encrypted archive") << QStringLiteral("pa55 word");
+}
+
+void tst_ZipArchive::roundTripThroughOurReader()
+{
+    QFETCH(QString, password);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    Tree source = withoutEmptyFolders(sourceTree());
+    source.insert(QString::fromUtf8("Titres/Ünïcødé.moti"), "title");
+    source = withParentFolders(source);
+    const QString src = tmp.filePath(QStringLiteral("src"));
+    QVERIFY(writeTree(src, source));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    ZipArchive writer;
+    QVERIFY(password.isNull() ? writer.CreateZipFile2(archive) : writer.CreateZipFile2(archive, password));
+    for (auto it = source.cbegin(); it != source.cend(); ++it) {
+        if (!it.key().endsWith(QLatin1Char('/')))
+            QVERIFY2(writer.addFileToZip(src + QLatin1Char('/') + it.key(), it.key()), qPrintable(it.key()));
+    }
+    QVERIFY(writer.CloseZipFile2());
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY(unzip(archive, out, &delegate, password));
+    QCOMPARE(delegate.messages, QStringList());
+    const QString difference = treeDifference(readTree(out), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    // Every entry is encrypted exactly when a password was given.
+    const ToolResult listing = runPython(QStringLiteral(
+        "import sys, zipfile\n"
+        "print(sorted({bool(i.flag_bits & 1) for i in zipfile.ZipFile(sys.argv[1]).infolist()}))\n"), {archive});
+    MTI_VERIFY_TOOL(listing);
+    QCOMPARE(listing.out.trimmed(), password.isNull() ? QByteArray("[False]") : QByteArray("[True]"));
+}
+
+void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = withoutEmptyFolders(sourceTree());
+    const QString src = tmp.filePath(QStringLiteral("src"));
+    QVERIFY(writeTree(src, source));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive, QStringLiteral("s3cret")));
+    for (auto it = source.cbegin(); it != source.cend(); ++it) {
+        if (!it.key().endsWith(QLatin1Char('/')))
+            QVERIFY(writer.addFileToZip(src + QLatin1Char('/') + it.key(), it.key()));
+    }
+    QVERIFY(writer.CloseZipFile2());
+
+    const QString byUnzip = tmp.filePath(QStringLiteral("unzip"));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("s3cret"),
+                                                      archive, QStringLiteral("-d"), byUnzip}));
+    QString difference = treeDifference(readTree(byUnzip), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    const QString byPython = tmp.filePath(QStringLiteral("python"));
+    MTI_VERIFY_TOOL(runPython(QStringLiteral("import sys, zipfile\n"
+                                             "zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2], pwd=b's3cret')\n"),
+                              {archive, byPython}));
+    difference = treeDifference(readTree(byPython), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    // And it really is encrypted: a wrong password gets nothing.
+    const ToolResult wrong = runTool(QStringLiteral("unzip"), {QStringLiteral("-P"), QStringLiteral("wrong"), QStringLiteral("-p"),
+                                                               archive, QStringLiteral("a.txt")});
+    QVERIFY(wrong.started);
+    QVERIFY2(wrong.exitCode != 0, qPrintable(wrong.describe()));
+}
+
+void tst_ZipArchive::addedEntriesStoreTheSourceTime()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString source = tmp.filePath(QStringLiteral("source.txt"));
+    QVERIFY(writeFile(source, "timed"));
+    QVERIFY(setModificationTime(source, QDateTime(QDate(2010, 6, 15), QTime(13, 45, 31))));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.addFileToZip(source, QStringLiteral("timed.txt")));
+    QVERIFY(writer.CloseZipFile2());
+
+    const ToolResult time = runPython(QStringLiteral("import sys, zipfile\n"
+                                                     "print(zipfile.ZipFile(sys.argv[1]).getinfo('timed.txt').date_time)\n"),
+                                      {archive});
+    MTI_VERIFY_TOOL(time);
+    QCOMPARE(time.out.trimmed(), QByteArray("(2010, 6, 15, 13, 45, 30)"));
+}
+
+void tst_ZipArchive::createReplacesAnExistingFile()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("old.txt"), "old"}}));
+    const QString source = tmp.filePath(QStringLiteral("new.txt"));
+    QVERIFY(writeFile(source, "new"));
+
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.addFileToZip(source, QStringLiteral("new.txt")));
+    QVERIFY(writer.CloseZipFile2());
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("new.txt"), "new"}}));
+}
+
+void tst_ZipArchive::unreadableSourceIsRefused_data()
+{
+    QTest::addColumn<QString>("source");
+
+    QTest::newRow("missing source is refused") << "missing.txt";
+    QTest::newRow("folder as source is refused") << "folder";
+}
+
+void tst_ZipArchive::unreadableSourceIsRefused()
+{
+    QFETCH(QString, source);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("folder"))));
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("good.txt")), "good"));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.addFileToZip(tmp.filePath(QStringLiteral("good.txt")), QStringLiteral("good.txt")));
+    QVERIFY(!writer.addFileToZip(tmp.filePath(source), QStringLiteral("bad.txt")));
+    // The archive goes on without the refused entry.
+    QVERIFY(writer.CloseZipFile2());
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("good.txt"), "good"}}));
+}
+
+void tst_ZipArchive::nonAsciiPasswordRefusesToWrite()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("secret.txt")), "secret"));
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+
+    ZipArchive writer;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("password is not 7-bit ASCII")));
+    QVERIFY(writer.CreateZipFile2(archive, QString::fromUtf8("pässword")));
+    QVERIFY(!writer.addFileToZip(tmp.filePath(QStringLiteral("secret.txt")), QStringLiteral("secret.txt")));
+    QVERIFY(writer.CloseZipFile2());
+    // Nothing readable without the password was written.
+    const ToolResult names = runPython(QStringLiteral("import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).namelist())\n"),
+                                       {archive});
+    MTI_VERIFY_TOOL(names);
+    QCOMPARE(names.out.trimmed(), QByteArray("[]"));
+}
+
+void tst_ZipArchive::emptyArchiveIsAValidZip()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("empty.zip"));
+    QVERIFY(writeFile(archive, "previous contents"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.CloseZipFile2());
+
+    const ToolResult check = runPython(QStringLiteral("import sys, zipfile\n"
+                                                      "z = zipfile.ZipFile(sys.argv[1])\n"
+                                                      "print(z.testzip(), z.namelist())\n"),
+                                       {archive});
+    MTI_VERIFY_TOOL(check);
+    QCOMPARE(check.out.trimmed(), QByteArray("None []"));
+    ZipArchive reader;
+    QVERIFY(reader.UnzipOpenFile(archive));
+    QVERIFY(reader.UnzipCloseFile());
+}
+
+void tst_ZipArchive::writingNeedsAnOpenArchive()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("a.txt")), "a"));
+
+    ZipArchive zip;
+    QVERIFY(!zip.addFileToZip(tmp.filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
+    QVERIFY(!zip.CloseZipFile2());
+    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("a.txt"), "a"}}));
+}
+
+void tst_ZipArchive::createRefusesUnusablePaths()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("folder"))));
+
+    ZipArchive zip;
+    QVERIFY(!zip.CreateZipFile2(tmp.filePath(QStringLiteral("missing/archive.zip"))));
+    QVERIFY(!zip.CreateZipFile2(tmp.filePath(QStringLiteral("folder"))));
+    QVERIFY(!zip.CloseZipFile2());
+    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("folder/"), {}}}));
+}
+
+void tst_ZipArchive::destructorFinishesAnArchiveBeingWritten()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("a.txt")), "a"));
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    {
+        ZipArchive writer;
+        QVERIFY(writer.CreateZipFile2(archive));
+        QVERIFY(writer.addFileToZip(tmp.filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
+    }
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("a.txt"), "a"}}));
+}
+
+void tst_ZipArchive::destructorReleasesAnArchiveOpenForReading()
+{
+    const int before = openFileDescriptors();
+    {
+        auto zip = std::make_unique<ZipArchive>();
+        QVERIFY(zip->UnzipOpenFile(DittoFixture));
+        QVERIFY(openFileDescriptors() > before);
+    }
+    QCOMPARE(openFileDescriptors(), before);
+}
+
+void tst_ZipArchive::date1980IsLocalMidnight()
+{
+    const QDateTime date = ZipArchive::Date1980();
+    QCOMPARE(date.date(), QDate(1980, 1, 1));
+    QCOMPARE(date.time(), QTime(0, 0, 0));
+    QCOMPARE(date.timeSpec(), Qt::LocalTime);
+    // Kolkata is 5:30 ahead of UTC.
+    QCOMPARE(date.toUTC(), QDateTime(QDate(1979, 12, 31), QTime(18, 30, 0), Qt::UTC));
+}
+
+QTEST_GUILESS_MAIN(tst_ZipArchive)
+#include "tst_ZipArchive.moc"

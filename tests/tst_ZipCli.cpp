@@ -1,0 +1,312 @@
+#include "Cli.h"
+#include "ZipTestTools.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+using namespace ZipTestTools;
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun mtzip(const QStringList &arguments, bool errIsTerminal = false)
+{
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.exitCode = runCli(QStringList{QStringLiteral("mtzip")} + arguments, out, err, errIsTerminal);
+    out.flush();
+    err.flush();
+    return run;
+}
+
+QStringList strings(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+Tree sampleTree()
+{
+    return withParentFolders({
+        {QStringLiteral("Titles/Lower Third/Lower Third.moti"), compressibleText(30000, 1)},
+        {QStringLiteral("Titles/Lower Third/large.png"), noise(200000)},
+        {QString::fromUtf8("Effects/Ünïcødé/effect.moef"), compressibleText(800, 2)},
+        {QStringLiteral("empty.txt"), {}},
+    });
+}
+
+} // namespace
+
+class tst_ZipCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void helpIsPrinted_data();
+    void helpIsPrinted();
+    void usageErrorsAreOneLine_data();
+    void usageErrorsAreOneLine();
+    void packThenExtractRoundTrip_data();
+    void packThenExtractRoundTrip();
+    void extractWithWrongOrMissingPasswordFails_data();
+    void extractWithWrongOrMissingPasswordFails();
+    void extractReportsUnsafeArchives();
+    void extractRefusesWhatIsNoArchive();
+    void failedPackKeepsTheExistingArchive();
+    void packRefusesAMissingFolder();
+    void packSkipsAnArchiveInsideTheFolder();
+    void packedArchiveIsReadByUnzip();
+    void progressIsDrawnOnlyOnATerminal();
+    void binaryPassesTheExitCodeOn();
+};
+
+void tst_ZipCli::helpIsPrinted_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("general help lists both commands") << strings({"--help"}) << "pack DIR ARCHIVE";
+    QTest::newRow("extract help names its arguments") << strings({"extract", "--help"}) << "ARCHIVE";
+    QTest::newRow("extract help lists the password option") << strings({"extract", "--help"}) << "--password";
+    QTest::newRow("pack help names its arguments") << strings({"pack", "--help"}) << "DIR";
+    QTest::newRow("pack help lists the password option") << strings({"pack", "-h"}) << "--password";
+}
+
+void tst_ZipCli::helpIsPrinted()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+
+    const CliRun run = mtzip(arguments);
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.out.contains(mentions), qPrintable(run.out));
+    QCOMPARE(run.err, QString());
+}
+
+void tst_ZipCli::usageErrorsAreOneLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("no command") << QStringList() << "no command";
+    QTest::newRow("unknown command") << strings({"explode"}) << "explode";
+    QTest::newRow("extract without a destination") << strings({"extract", "a.zip"}) << "got 1";
+    QTest::newRow("extract with too many arguments") << strings({"extract", "a.zip", "b", "c"}) << "got 3";
+    QTest::newRow("extract with an unknown option") << strings({"extract", "--bogus", "a.zip", "b"}) << "bogus";
+    QTest::newRow("extract with a password option lacking its value") << strings({"extract", "a.zip", "b", "--password"})
+                                                                        << "password";
+    QTest::newRow("pack without arguments") << strings({"pack"}) << "got 0";
+}
+
+void tst_ZipCli::usageErrorsAreOneLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+
+    const CliRun run = mtzip(arguments);
+    QCOMPARE(run.exitCode, int(Cli::UsageError));
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.startsWith(QLatin1String("mtzip: ")), qPrintable(run.err));
+    QVERIFY2(run.err.count(QLatin1Char('\n')) == 1 && run.err.endsWith(QLatin1Char('\n')), qPrintable(run.err));
+    QVERIFY2(run.err.contains(mentions), qPrintable(run.err));
+}
+
+void tst_ZipCli::packThenExtractRoundTrip_data()
+{
+    QTest::addColumn<QString>("password");
+
+    QTest::newRow("without a password") << QString();
+    QTest::newRow("with a password") << QStringLiteral("c0rrect horse");
+}
+
+void tst_ZipCli::packThenExtractRoundTrip()
+{
+    QFETCH(QString, password);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = sampleTree();
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QStringList passwordArguments;
+    if (!password.isNull())
+        passwordArguments << QStringLiteral("--password") << password;
+
+    CliRun run = mtzip(QStringList{QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive} + passwordArguments);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, int(Cli::Success));
+
+    const QString out = tmp.filePath(QStringLiteral("new/out"));
+    run = mtzip(QStringList{QStringLiteral("extract"), archive, out} + passwordArguments);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    const QString difference = treeDifference(readTree(out), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipCli::extractWithWrongOrMissingPasswordFails_data()
+{
+    QTest::addColumn<QStringList>("passwordArguments");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("wrong password") << strings({"--password", "wrong"}) << "failed";
+    QTest::newRow("no password") << QStringList() << "needs a password";
+}
+
+void tst_ZipCli::extractWithWrongOrMissingPasswordFails()
+{
+    QFETCH(QStringList, passwordArguments);
+    QFETCH(QString, mentions);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QCOMPARE(mtzip(strings({"pack", "--password", "right"}) << tmp.filePath(QStringLiteral("src")) << archive).exitCode,
+             int(Cli::Success));
+
+    const CliRun run = mtzip(QStringList{QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))}
+                             + passwordArguments);
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.startsWith(QLatin1String("mtzip: Error occurs\n")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(mentions), qPrintable(run.err));
+    QVERIFY2(run.err.endsWith(QStringLiteral("mtzip: extracting \"%1\" failed\n").arg(archive)), qPrintable(run.err));
+}
+
+void tst_ZipCli::extractReportsUnsafeArchives()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("evil.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("fine.txt"), "fine"},
+                                                 {QStringLiteral("../evil.txt"), "evil"}}));
+
+    const CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.contains(QLatin1String("\"../evil.txt\"")), qPrintable(run.err));
+    QCOMPARE(run.err.count(QLatin1Char('\n')), 2);
+    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("evil.zip"), readFile(archive)}}));
+}
+
+void tst_ZipCli::extractRefusesWhatIsNoArchive()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString text = tmp.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(writeFile(text, "not a zip"));
+
+    for (const QString &archive : {text, tmp.filePath(QStringLiteral("missing.zip"))}) {
+        const CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
+        QCOMPARE(run.exitCode, int(Cli::Failure));
+        QCOMPARE(run.err, QStringLiteral("mtzip: cannot open \"%1\" as a zip archive\n").arg(archive));
+    }
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+}
+
+void tst_ZipCli::failedPackKeepsTheExistingArchive()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QVERIFY(writeFile(archive, "the previous archive"));
+
+    // A password that traditional encryption cannot take refuses the pack.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("password is not 7-bit ASCII")));
+    const CliRun run = mtzip({QStringLiteral("pack"), QStringLiteral("--password"), QString::fromUtf8("pässword"),
+                              tmp.filePath(QStringLiteral("src")), archive});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.startsWith(QLatin1String("mtzip: cannot add")), qPrintable(run.err));
+    QCOMPARE(readFile(archive), QByteArray("the previous archive"));
+}
+
+void tst_ZipCli::packRefusesAMissingFolder()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const CliRun run = mtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("missing")),
+                              tmp.filePath(QStringLiteral("pack.zip"))});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.contains(QLatin1String("is not a folder")), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("pack.zip"))));
+}
+
+void tst_ZipCli::packSkipsAnArchiveInsideTheFolder()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = {{QStringLiteral("a.txt"), "a"}};
+    QVERIFY(writeTree(tmp.path(), source));
+    const QString archive = tmp.filePath(QStringLiteral("self.zip"));
+    QVERIFY(writeFile(archive, "an older archive"));
+
+    QCOMPARE(mtzip({QStringLiteral("pack"), tmp.path(), archive}).exitCode, int(Cli::Success));
+    QTemporaryDir outDir;
+    QVERIFY(outDir.isValid());
+    QCOMPARE(mtzip({QStringLiteral("extract"), archive, outDir.path()}).exitCode, int(Cli::Success));
+    QCOMPARE(readTree(outDir.path()), source);
+}
+
+void tst_ZipCli::packedArchiveIsReadByUnzip()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = sampleTree();
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QCOMPARE(mtzip({QStringLiteral("pack"), QStringLiteral("--password"), QStringLiteral("pw"),
+                    tmp.filePath(QStringLiteral("src")), archive}).exitCode,
+             int(Cli::Success));
+
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("pw"), archive,
+                                                      QStringLiteral("-d"), tmp.filePath(QStringLiteral("out"))}));
+    // pack stores files only, so the empty-folder-free source is the expectation.
+    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipCli::progressIsDrawnOnlyOnATerminal()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QCOMPARE(mtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive}).exitCode, int(Cli::Success));
+
+    CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("plain"))});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QCOMPARE(run.err, QString());
+
+    run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("terminal"))}, true);
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.err.startsWith(QLatin1String("\rExtracting pack.zip ")), qPrintable(run.err));
+    QVERIFY2(run.err.endsWith(QLatin1String("\rExtracting pack.zip 100%\n")), qPrintable(run.err));
+}
+
+void tst_ZipCli::binaryPassesTheExitCodeOn()
+{
+    const ToolResult usage = runTool(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("extract")});
+    QVERIFY2(usage.started, qPrintable(usage.describe()));
+    QCOMPARE(usage.exitCode, int(Cli::UsageError));
+    QVERIFY2(usage.err.startsWith("mtzip: "), usage.err.constData());
+
+    const ToolResult help = runTool(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("--help")});
+    MTI_VERIFY_TOOL(help);
+    QVERIFY(help.out.contains("extract ARCHIVE DIR"));
+}
+
+QTEST_GUILESS_MAIN(tst_ZipCli)
+#include "tst_ZipCli.moc"
