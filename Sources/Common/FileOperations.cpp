@@ -141,8 +141,11 @@ std::optional<Error> copyFile(const fs::path &source, const fs::path &destinatio
 #else
         const struct timespec times[2] = {info.st_atim, info.st_mtim};
 #endif
+        // open() left the mode cut by the umask; the copy keeps the source's.
+        if (::fchmod(out.get(), info.st_mode & 07777) != 0)
+            ec = lastErrno();
         ::futimens(out.get(), times);
-        if (::close(out.release()) != 0)
+        if (::close(out.release()) != 0 && !ec)
             ec = lastErrno();
     }
     if (ec)
@@ -174,6 +177,10 @@ std::optional<Error> copyRecursive(const fs::path &source, const fs::path &desti
 #else
             const struct timespec times[2] = {info.st_atim, info.st_mtim};
 #endif
+            // The source's mode despite the umask; the owner keeps full
+            // access so that an installed copy can always be replaced or
+            // removed again.
+            ::chmod(destination.c_str(), (info.st_mode & 07777) | S_IRWXU);
             ::utimensat(AT_FDCWD, destination.c_str(), times, 0);
         }
     }

@@ -59,7 +59,7 @@ std::unique_ptr<EffectTemplateItem> EffectTemplateItem::create(const QString &re
     item->_folderName = name;
     const QStringList words = deletingPathExtension(name).split(QLatin1Char('_'));
     item->_category = TemplateInstallerV2::categoryTitleForPrefix(words.first());
-    item->_title = words.mid(1).join(QLatin1Char(' '));
+    item->_title = words.size() > 1 ? words.mid(1).join(QLatin1Char(' ')) : QStringLiteral("");
     return item;
 }
 
@@ -86,10 +86,13 @@ QString EffectTemplateItem::sourceFolderPath() const
 
 QString EffectTemplateItem::destinationPath(const QString &dstRootFolder) const
 {
-    const QString path = QDir::cleanPath(joinPath(dstRootFolder, _relativeDestinationPath));
-    if (_relativeDestinationPath.isEmpty() || path == QDir::cleanPath(dstRootFolder))
+    // "." and ".." would lead to the root, a folder above it or a whole
+    // kind or category folder (an archive named "...mtzip" holding loose
+    // template files gives the folder name "..").
+    const QStringList parts = _relativeDestinationPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
         return {};
-    return path;
+    return QDir::cleanPath(joinPath(dstRootFolder, _relativeDestinationPath));
 }
 
 bool EffectTemplateItem::isInstalledInDestRootFolder(const QString &dstRootFolder) const

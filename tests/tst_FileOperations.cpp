@@ -1,0 +1,312 @@
+#include "FileOperations.h"
+#include "ProgressListener.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+struct stat lstatOf(const QString &path)
+{
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// A moment well in the past, with nanoseconds, so a copy that takes the
+// current time or truncates to seconds shows.
+void setTimes(const QString &path, time_t seconds, long nanoseconds)
+{
+    const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+class RecordingListener : public ProgressListener
+{
+public:
+    explicit RecordingListener(qint64 stopAfter = -1) : _stopAfter(stopAfter) {}
+    bool progress(qint64 done, qint64 total) override
+    {
+        calls.push_back({done, total});
+        return _stopAfter < 0 || done < _stopAfter;
+    }
+    std::vector<std::pair<qint64, qint64>> calls;
+
+private:
+    qint64 _stopAfter;
+};
+
+} // namespace
+
+class tst_FileOperations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copyTreeKeepsContentsModesAndTimes();
+    void copyTreeReportsProgressUpToTheTotal_data();
+    void copyTreeReportsProgressUpToTheTotal();
+    void cancellingStopsTheCopyWithECANCELED();
+    void copyTreeRefusesAnExistingDestination_data();
+    void copyTreeRefusesAnExistingDestination();
+    void copyTreeOfAMissingSourceFails();
+    void treeSizeCountsRegularFilesOnly();
+    void removeAllAndCreateDirectories();
+};
+
+void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("AB_Soft_Glow"));
+    const QString destination = dir.filePath(QStringLiteral("copy/AB_Soft_Glow"));
+    QDir().mkpath(QFileInfo(destination).path());
+
+    struct FileSpec
+    {
+        const char *path;
+        QByteArray bytes;
+        mode_t mode;
+    };
+    // 0666 and 0777 are cut by the usual umask when a copy does not set
+    // modes itself.
+    const std::vector<FileSpec> files = {
+        {"AB_Soft_Glow.moef", QByteArray(70000, 'm'), 0644},
+        {"empty.txt", QByteArray(), 0600},
+        {"Media/clip.mov", QByteArray(300000, 'c'), 0666},
+        {"Media/Nested/Deeper/run.sh", QByteArrayLiteral("#!/bin/sh\n"), 0777},
+        {"Media/Nested/readonly.png", QByteArray(5000, 'p'), 0444},
+        {"Media/Nested/Deeper/empty", QByteArray(), 0640},
+    };
+    for (const FileSpec &file : files) {
+        const QString path = source + QLatin1Char('/') + QLatin1String(file.path);
+        writeFile(path, file.bytes);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), file.mode), 0);
+    }
+    QDir().mkpath(source + QStringLiteral("/Empty Folder"));
+    QCOMPARE(::symlink("Media/clip.mov", QFile::encodeName(source + QStringLiteral("/clip-link")).constData()), 0);
+    QCOMPARE(::symlink("no/such/target", QFile::encodeName(source + QStringLiteral("/dangling")).constData()), 0);
+    QCOMPARE(::chmod(QFile::encodeName(source + QStringLiteral("/Media/Nested")).constData(), 0750), 0);
+    QCOMPARE(::chmod(QFile::encodeName(source + QStringLiteral("/Empty Folder")).constData(), 0777), 0);
+
+    // Times last: writing into a folder changes its modification time.
+    time_t when = 1500000000;
+    for (const FileSpec &file : files)
+        setTimes(source + QLatin1Char('/') + QLatin1String(file.path), when++, 123456789);
+    for (const char *folder : {"Media/Nested/Deeper", "Media/Nested", "Media", "Empty Folder", ""})
+        setTimes(source + QLatin1Char('/') + QLatin1String(folder), when++, 987654321);
+
+    const std::optional<Error> error = FileOperations::copyTree(source, destination);
+    QVERIFY2(!error, error ? qPrintable(error->localizedDescription()) : "");
+
+    for (const FileSpec &file : files) {
+        const QString from = source + QLatin1Char('/') + QLatin1String(file.path);
+        const QString to = destination + QLatin1Char('/') + QLatin1String(file.path);
+        QFile copy(to);
+        QVERIFY2(copy.open(QIODevice::ReadOnly), file.path);
+        QCOMPARE(copy.readAll(), file.bytes);
+        const struct stat a = lstatOf(from);
+        const struct stat b = lstatOf(to);
+        QVERIFY(S_ISREG(b.st_mode));
+        QCOMPARE(b.st_mode & 07777, file.mode);
+        QCOMPARE(b.st_mtim.tv_sec, a.st_mtim.tv_sec);
+        QCOMPARE(b.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
+    }
+    for (const char *folder : {"Media/Nested/Deeper", "Media/Nested", "Media", "Empty Folder", ""}) {
+        const struct stat a = lstatOf(source + QLatin1Char('/') + QLatin1String(folder));
+        const struct stat b = lstatOf(destination + QLatin1Char('/') + QLatin1String(folder));
+        QVERIFY2(S_ISDIR(b.st_mode), folder);
+        QCOMPARE(b.st_mode & 07777, a.st_mode & 07777);
+        QCOMPARE(b.st_mtim.tv_sec, a.st_mtim.tv_sec);
+        QCOMPARE(b.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
+    }
+    QVERIFY(QDir(destination + QStringLiteral("/Empty Folder")).isEmpty());
+
+    // A read-only folder comes out writable for its owner, so that the
+    // installed copy can be replaced and removed again.
+    const QString locked = dir.filePath(QStringLiteral("Locked"));
+    writeFile(locked + QStringLiteral("/inside.txt"), "x");
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    const QString lockedCopy = dir.filePath(QStringLiteral("Locked copy"));
+    QVERIFY(!FileOperations::copyTree(locked, lockedCopy));
+    QCOMPARE(lstatOf(lockedCopy).st_mode & 07777, mode_t(0755));
+    QVERIFY(!FileOperations::removeAll(lockedCopy));
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0755), 0);
+
+    // Links stay links, pointing where they pointed, even when dangling.
+    QCOMPARE(QFileInfo(destination + QStringLiteral("/clip-link")).symLinkTarget(),
+             destination + QStringLiteral("/Media/clip.mov"));
+    QVERIFY(S_ISLNK(lstatOf(destination + QStringLiteral("/clip-link")).st_mode));
+    QVERIFY(S_ISLNK(lstatOf(destination + QStringLiteral("/dangling")).st_mode));
+    QCOMPARE(QFile::symLinkTarget(destination + QStringLiteral("/dangling")),
+             destination + QStringLiteral("/no/such/target"));
+
+    const QStringList sourceNames = QDir(source).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                           | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList copyNames = QDir(destination).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                              | QDir::NoDotAndDotDot, QDir::Name);
+    QCOMPARE(copyNames, sourceNames);
+}
+
+void tst_FileOperations::copyTreeReportsProgressUpToTheTotal_data()
+{
+    QTest::addColumn<qint64>("doneBefore");
+    QTest::addColumn<qint64>("extraTotal");
+
+    QTest::newRow("a copy on its own counts from zero") << qint64(0) << qint64(0);
+    QTest::newRow("a copy inside a larger install continues the count") << qint64(4096) << qint64(8192);
+}
+
+void tst_FileOperations::copyTreeReportsProgressUpToTheTotal()
+{
+    QFETCH(qint64, doneBefore);
+    QFETCH(qint64, extraTotal);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("src"));
+    writeFile(source + QStringLiteral("/a.bin"), QByteArray(3 * 1024 * 1024, 'a'));
+    writeFile(source + QStringLiteral("/Sub/b.bin"), QByteArray(123457, 'b'));
+    writeFile(source + QStringLiteral("/Sub/empty"), QByteArray());
+    const qint64 size = FileOperations::treeSize(source);
+    QCOMPARE(size, qint64(3 * 1024 * 1024 + 123457));
+
+    const qint64 total = doneBefore + size + extraTotal;
+    RecordingListener listener;
+    QVERIFY(!FileOperations::copyTree(source, dir.filePath(QStringLiteral("dst")), &listener, doneBefore, total));
+
+    QVERIFY(!listener.calls.empty());
+    qint64 previous = doneBefore;
+    for (const auto &[done, reportedTotal] : listener.calls) {
+        QCOMPARE(reportedTotal, total);
+        QVERIFY(done >= previous);
+        previous = done;
+    }
+    QCOMPARE(listener.calls.back().first, doneBefore + size);
+}
+
+void tst_FileOperations::cancellingStopsTheCopyWithECANCELED()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("src"));
+    for (int i = 0; i < 5; ++i)
+        writeFile(source + QStringLiteral("/file%1.bin").arg(i), QByteArray(200000, char('a' + i)));
+
+    RecordingListener listener(1);
+    const std::optional<Error> error =
+        FileOperations::copyTree(source, dir.filePath(QStringLiteral("dst")), &listener, 0,
+                                 FileOperations::treeSize(source));
+    QVERIFY(error);
+    QCOMPARE(error->domain(), Error::PosixDomain);
+    QCOMPARE(error->code(), ECANCELED);
+    // It stopped at the first answer, not after copying everything.
+    QCOMPARE(listener.calls.size(), size_t(1));
+}
+
+void tst_FileOperations::copyTreeRefusesAnExistingDestination_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("a folder standing at the destination") << true;
+    QTest::newRow("a file standing at the destination") << false;
+}
+
+void tst_FileOperations::copyTreeRefusesAnExistingDestination()
+{
+    QFETCH(bool, folder);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath(folder ? QStringLiteral("src") : QStringLiteral("src.txt"));
+    if (folder)
+        writeFile(source + QStringLiteral("/new.txt"), "new");
+    else
+        writeFile(source, "new");
+    const QString destination = dir.filePath(QStringLiteral("dst"));
+    if (folder)
+        writeFile(destination + QStringLiteral("/old.txt"), "old");
+    else
+        writeFile(destination, "old");
+
+    const std::optional<Error> error = FileOperations::copyTree(source, destination);
+    QVERIFY(error);
+    QCOMPARE(error->code(), EEXIST);
+    QVERIFY(error->localizedDescription().contains(destination));
+    // Nothing of the old one was lost.
+    QFile old(folder ? destination + QStringLiteral("/old.txt") : destination);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArrayLiteral("old"));
+}
+
+void tst_FileOperations::copyTreeOfAMissingSourceFails()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::optional<Error> error =
+        FileOperations::copyTree(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dst")));
+    QVERIFY(error);
+    QCOMPARE(error->code(), ENOENT);
+    QVERIFY(!FileOperations::exists(dir.filePath(QStringLiteral("dst"))));
+}
+
+void tst_FileOperations::treeSizeCountsRegularFilesOnly()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(QStringLiteral("t/a")), QByteArray(1000, 'a'));
+    writeFile(dir.filePath(QStringLiteral("t/b/c")), QByteArray(24, 'c'));
+    writeFile(dir.filePath(QStringLiteral("big")), QByteArray(50000, 'x'));
+    // A link to a large file outside adds nothing.
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("big")), dir.filePath(QStringLiteral("t/b/link"))));
+    QCOMPARE(FileOperations::treeSize(dir.filePath(QStringLiteral("t"))), qint64(1024));
+    QCOMPARE(FileOperations::treeSize(dir.filePath(QStringLiteral("big"))), qint64(50000));
+    QCOMPARE(FileOperations::treeSize(dir.filePath(QStringLiteral("missing"))), qint64(0));
+}
+
+void tst_FileOperations::removeAllAndCreateDirectories()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("missing"))));
+
+    writeFile(dir.filePath(QStringLiteral("tree/a/b/.hidden")), "x");
+    QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("tree"))));
+    QVERIFY(!FileOperations::exists(dir.filePath(QStringLiteral("tree"))));
+
+    // A link is removed as a link; its target stays.
+    writeFile(dir.filePath(QStringLiteral("keep/file")), "keep");
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("keep")), dir.filePath(QStringLiteral("link"))));
+    QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("link"))));
+    QVERIFY(!FileOperations::exists(dir.filePath(QStringLiteral("link"))));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("keep/file"))));
+
+    QVERIFY(!FileOperations::createDirectories(dir.filePath(QStringLiteral("x/y/z"))));
+    QVERIFY(FileOperations::isDirectory(dir.filePath(QStringLiteral("x/y/z"))));
+
+    writeFile(dir.filePath(QStringLiteral("plain")), "file");
+    const std::optional<Error> error = FileOperations::createDirectories(dir.filePath(QStringLiteral("plain/sub")));
+    QVERIFY(error);
+    QVERIFY(!error->isPermissionError());
+    QVERIFY(error->localizedDescription().contains(dir.filePath(QStringLiteral("plain/sub"))));
+}
+
+QTEST_GUILESS_MAIN(tst_FileOperations)
+#include "tst_FileOperations.moc"
