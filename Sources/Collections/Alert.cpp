@@ -3,6 +3,8 @@
 #include "AppDelegate.h"
 #include "DarkAppearance.h"
 
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -56,6 +58,18 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     if (otherButton.isEmpty())
         box->setEscapeButton(primary);
     box->setProperty(AnswerProperty, escapeAnswer);
+
+    // The message is the alert's headline.
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    // QMessageBox wraps its text at a narrow width; give the texts room.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        grid->addItem(new QSpacerItem(420, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     return box;
 }
 
