@@ -4,11 +4,14 @@
 #include "ProgressListener.h"
 #include "ZipArchiveDelegate.h"
 #include "ZipEntryName.h"
+#include "ZipFileSource.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QScopeGuard>
+#include <QDir>
 
 #include <zip.h>
 
@@ -123,15 +126,19 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile)
         qCInfo(lcZip) << "cannot open" << zipFile << "empty file";
         return false;
     }
-    int error = 0;
-    _unzFile = zip_open(QFile::encodeName(zipFile).constData(), ZIP_RDONLY, &error);
+    zip_error_t zerr;
+    zip_error_init(&zerr);
+    if (zip_source_t *source = ZipFileSource::create(zipFile, &zerr)) {
+        _unzFile = zip_open_from_source(source, ZIP_RDONLY, &zerr);
+        if (!_unzFile)
+            zip_source_free(source);
+    }
     if (!_unzFile) {
-        zip_error_t zerr;
-        zip_error_init_with_code(&zerr, error);
         qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);
         zip_error_fini(&zerr);
         return false;
     }
+    zip_error_fini(&zerr);
     _zipFilePath = zipFile;
     return true;
 }
@@ -398,7 +405,7 @@ bool ZipArchive::addFileToZip(const QString &file, const QString &newname)
     const QDateTime modified = QFileInfo(file).lastModified();
     source.close();
 
-    zip_source_t *data = zip_source_file(_zipFile, QFile::encodeName(file).constData(), 0, -1);
+    zip_source_t *data = spoolSource(file);
     if (!data)
         return false;
     const QByteArray name = newname.toUtf8();
@@ -424,6 +431,8 @@ bool ZipArchive::CloseZipFile2()
     if (!_zipFile)
         return false;
     zip_t *archive = std::exchange(_zipFile, nullptr);
+    // Runs after libzip has read the spooled copies.
+    const auto spool = qScopeGuard([this] { closeSpool(); });
     const QString path = std::exchange(_zipFilePath, QString());
 
     if (zip_get_num_entries(archive, 0) == 0) {
@@ -451,6 +460,63 @@ void ZipArchive::discardZipFile()
     _zipFilePath.clear();
     if (_zipFile)
         zip_discard(std::exchange(_zipFile, nullptr));
+    closeSpool();
+}
+
+zip_source_t *ZipArchive::spoolSource(const QString &file)
+{
+    if (_spoolFd < 0) {
+        QByteArray name = QFile::encodeName(QDir::tempPath()) + "/mtzip-spool-XXXXXX";
+        _spoolFd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (_spoolFd < 0)
+            return nullptr;
+        ::unlink(name.constData());
+    }
+    const int in = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return nullptr;
+    struct stat info;
+    const off_t start = ::lseek(_spoolFd, 0, SEEK_END);
+    off_t end = start;
+    bool ok = start >= 0 && ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
+    std::vector<char> buffer(ok ? TransferBufferSize : 0);
+    while (ok) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = writeAll(_spoolFd, buffer.data(), n);
+        end += n;
+    }
+    ::close(in);
+    if (!ok) {
+        if (start >= 0 && ::ftruncate(_spoolFd, start) != 0)
+            qCWarning(lcZip) << "cannot trim the spool file" << errnoText();
+        return nullptr;
+    }
+    if (end == start)
+        return zip_source_buffer(_zipFile, nullptr, 0, 0);
+    // libzip closes the stream it is given; each source gets its own.
+    const int copy = ::fcntl(_spoolFd, F_DUPFD_CLOEXEC, 0);
+    FILE *stream = copy >= 0 ? ::fdopen(copy, "rb") : nullptr;
+    if (!stream) {
+        if (copy >= 0)
+            ::close(copy);
+        return nullptr;
+    }
+    zip_source_t *source = zip_source_filep(_zipFile, stream, zip_uint64_t(start), zip_int64_t(end - start));
+    if (!source)
+        std::fclose(stream);
+    return source;
+}
+
+void ZipArchive::closeSpool()
+{
+    if (_spoolFd >= 0)
+        ::close(std::exchange(_spoolFd, -1));
 }
 
 QDateTime ZipArchive::Date1980()

@@ -1,0 +1,143 @@
+#include "ZipFileSource.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Large enough that reads cost little next to inflating and writing, small
+// enough to keep memory flat.
+constexpr zip_uint64_t BlockSize = 256 * 1024;
+
+} // namespace
+
+zip_source_t *ZipFileSource::create(const QString &path, zip_error_t *error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        zip_error_set(error, errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN, errno);
+        return nullptr;
+    }
+    struct stat info;
+    const bool statted = ::fstat(fd, &info) == 0;
+    if (!statted || !S_ISREG(info.st_mode)) {
+        zip_error_set(error, ZIP_ER_OPEN, statted ? EINVAL : errno);
+        ::close(fd);
+        return nullptr;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    // Entries are read front to back: let the kernel read further ahead.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    auto *source = new ZipFileSource(fd, zip_uint64_t(info.st_size), info.st_mtime);
+    zip_source_t *zipSource = zip_source_function_create(&ZipFileSource::callback, source, error);
+    if (!zipSource)
+        delete source;
+    return zipSource;
+}
+
+ZipFileSource::ZipFileSource(int fd, zip_uint64_t size, time_t mtime)
+    : _fd(fd)
+    , _size(size)
+    , _mtime(mtime)
+{
+    zip_error_init(&_error);
+}
+
+ZipFileSource::~ZipFileSource()
+{
+    ::close(_fd);
+    zip_error_fini(&_error);
+}
+
+zip_int64_t ZipFileSource::callback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command)
+{
+    auto *self = static_cast<ZipFileSource *>(userdata);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        self->_offset = 0;
+        return 0;
+    case ZIP_SOURCE_READ:
+        return self->read(static_cast<char *>(data), length);
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->_error);
+        if (!st)
+            return -1;
+        zip_stat_init(st);
+        st->size = self->_size;
+        st->mtime = self->_mtime;
+        st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&self->_error, data, length);
+    case ZIP_SOURCE_FREE:
+        delete self;
+        return 0;
+    case ZIP_SOURCE_SEEK: {
+        const zip_int64_t offset = zip_source_seek_compute_offset(self->_offset, self->_size, data, length,
+                                                                  &self->_error);
+        if (offset < 0)
+            return -1;
+        self->_offset = zip_uint64_t(offset);
+        return 0;
+    }
+    case ZIP_SOURCE_TELL:
+        return zip_int64_t(self->_offset);
+    case ZIP_SOURCE_SUPPORTS:
+        return ZIP_SOURCE_SUPPORTS_SEEKABLE;
+    default:
+        zip_error_set(&self->_error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
+{
+    length = std::min<zip_uint64_t>({length, _size - std::min(_offset, _size), zip_uint64_t(INT64_MAX)});
+    zip_uint64_t done = 0;
+    while (done < length) {
+        if (_offset < _blockStart || _offset >= _blockStart + _blockLength) {
+            if (!fill(_offset))
+                return -1;
+        }
+        const zip_uint64_t inBlock = _offset - _blockStart;
+        const zip_uint64_t n = std::min(length - done, _blockLength - inBlock);
+        std::memcpy(data + done, _block.data() + inBlock, n);
+        done += n;
+        _offset += n;
+    }
+    return zip_int64_t(done);
+}
+
+bool ZipFileSource::fill(zip_uint64_t offset)
+{
+    if (_block.empty())
+        _block.resize(BlockSize);
+    const zip_uint64_t wanted = std::min(BlockSize, _size - offset);
+    zip_uint64_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A file that shrank while open ends early: that is a read error too.
+            zip_error_set(&_error, ZIP_ER_READ, n < 0 ? errno : EIO);
+            _blockLength = 0;
+            return false;
+        }
+        got += zip_uint64_t(n);
+    }
+    _blockStart = offset;
+    _blockLength = got;
+    return true;
+}

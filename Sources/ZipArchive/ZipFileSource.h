@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <zip.h>
+
+#include <vector>
+
+// Reads an archive file for libzip with few, large system calls.
+//
+// libzip's own file source goes through stdio: a 4 KiB buffer and a seek
+// before nearly every read, so unpacking a large pack spent more time in
+// read and lseek than in inflating. This source reads ahead in large blocks
+// with pread and serves libzip's small reads and seeks from the block.
+class ZipFileSource
+{
+public:
+    // A read-only, seekable source over the file at path, or null with error
+    // set. zip_open_from_source takes ownership when it succeeds; otherwise
+    // the caller frees it with zip_source_free.
+    static zip_source_t *create(const QString &path, zip_error_t *error);
+
+    ZipFileSource(const ZipFileSource &) = delete;
+    ZipFileSource &operator=(const ZipFileSource &) = delete;
+
+private:
+    ZipFileSource(int fd, zip_uint64_t size, time_t mtime);
+    ~ZipFileSource();
+
+    static zip_int64_t callback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command);
+    zip_int64_t read(char *data, zip_uint64_t length);
+    // Reads the block starting at offset; false on a read error or when the
+    // file ends before its size said.
+    bool fill(zip_uint64_t offset);
+
+    int _fd;
+    zip_uint64_t _size;
+    time_t _mtime;
+    zip_uint64_t _offset = 0;
+    std::vector<char> _block;
+    zip_uint64_t _blockStart = 0;
+    zip_uint64_t _blockLength = 0;
+    zip_error_t _error;
+};
