@@ -250,17 +250,18 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
 {
     if (folder.isNull() || effects.empty())
         return std::nullopt;
+    // Sizes only matter to a listener; the tree walks cost little beside the copies.
+    std::vector<qint64> sizes(effects.size(), 0);
     qint64 total = 0;
     if (listener) {
-        for (const EffectTemplateItem *item : effects)
-            total += FileOperations::treeSize(item->sourceFolderPath());
+        for (size_t i = 0; i < effects.size(); ++i)
+            total += sizes[i] = FileOperations::treeSize(effects[i]->sourceFolderPath());
     }
     qint64 done = 0;
-    for (const EffectTemplateItem *item : effects) {
-        if (std::optional<Error> error = item->installInDestRootFolder(folder, listener, done, total))
+    for (size_t i = 0; i < effects.size(); ++i) {
+        if (std::optional<Error> error = effects[i]->installInDestRootFolder(folder, listener, done, total))
             return error;
-        if (listener)
-            done += FileOperations::treeSize(item->sourceFolderPath());
+        done += sizes[i];
     }
     return std::nullopt;
 }
