@@ -120,6 +120,7 @@ private slots:
     void roundTripThroughOurReader();
     void encryptedArchiveIsReadByOtherTools();
     void addedEntriesStoreTheSourceTime();
+    void sourceChangedAfterAddingKeepsWhatWasAdded();
     void createReplacesAnExistingFile();
     void unreadableSourceIsRefused_data();
     void unreadableSourceIsRefused();
@@ -886,6 +887,32 @@ void tst_ZipArchive::addedEntriesStoreTheSourceTime()
                                       {archive});
     MTI_VERIFY_TOOL(time);
     QCOMPARE(time.out.trimmed(), QByteArray("(2010, 6, 15, 13, 45, 30)"));
+}
+
+void tst_ZipArchive::sourceChangedAfterAddingKeepsWhatWasAdded()
+{
+    // addFileToZip answers for the entry it added: what the file held then is
+    // what the archive holds, whatever happens to the file before closing.
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString shrunk = tmp.filePath(QStringLiteral("shrunk.txt"));
+    const QString removed = tmp.filePath(QStringLiteral("removed.txt"));
+    QVERIFY(writeFile(shrunk, compressibleText(10000)));
+    QVERIFY(writeFile(removed, "removed"));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.addFileToZip(shrunk, QStringLiteral("shrunk.txt")));
+    QVERIFY(writer.addFileToZip(removed, QStringLiteral("removed.txt")));
+    QVERIFY(writeFile(shrunk, "short"));
+    QVERIFY(QFile::remove(removed));
+    QVERIFY(writer.CloseZipFile2());
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))),
+             (Tree{{QStringLiteral("shrunk.txt"), compressibleText(10000)}, {QStringLiteral("removed.txt"), "removed"}}));
 }
 
 void tst_ZipArchive::createReplacesAnExistingFile()

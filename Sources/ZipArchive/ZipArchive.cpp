@@ -471,6 +471,13 @@ zip_source_t *ZipArchive::spoolSource(const QString &file)
         if (_spoolFd < 0)
             return nullptr;
         ::unlink(name.constData());
+        // The streams handed to libzip share one file offset, and libzip
+        // seeks to a source's start only when that start is not 0: so that
+        // every source seeks, no copy starts at 0.
+        if (!writeAll(_spoolFd, "\0", 1)) {
+            closeSpool();
+            return nullptr;
+        }
     }
     const int in = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)

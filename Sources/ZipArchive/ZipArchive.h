@@ -6,6 +6,7 @@
 class ProgressListener;
 class ZipArchiveDelegate;
 struct zip;
+struct zip_source;
 
 // The system's only access to zip containers.
 //
@@ -55,6 +56,10 @@ private:
     // The password as the 7-bit ASCII bytes the PKWARE scheme takes; empty
     // when there is none or it cannot be converted.
     QByteArray asciiPassword() const;
+    // Copies file to the end of the spool; the libzip source over that copy,
+    // or null.
+    zip_source *spoolSource(const QString &file);
+    void closeSpool();
 
     zip *_zipFile = nullptr;
     zip *_unzFile = nullptr;
@@ -62,4 +67,8 @@ private:
     ZipArchiveDelegate *_delegate = nullptr;
     ProgressListener *_progressListener = nullptr;
     QString _zipFilePath;
+    // libzip reads added files only when the archive is closed; each added
+    // file is copied here first, so the entry holds what the file held when
+    // it was added. Unlinked at once: nothing is left behind.
+    int _spoolFd = -1;
 };
