@@ -1,4 +1,926 @@
+#include "FileOperations.h"
+#include "ProgressListener.h"
+#include "TemplateInstaller.h"
+#include "TemplateInstallerV2.h"
+#include "ZipArchive.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
-class tst_TemplateInstaller : public QObject { Q_OBJECT };
+#include <QUrl>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Template folders given by their relative paths; the file name of each
+// template file is the folder's own name with the given extension.
+void makeTemplates(const QString &root, const QStringList &folders, const QString &extension = QStringLiteral("moti"))
+{
+    for (const QString &folder : folders) {
+        const QString name = QFileInfo(folder).fileName();
+        writeFile(root + QLatin1Char('/') + folder + QLatin1Char('/') + name + QLatin1Char('.') + extension,
+                  folder.toUtf8());
+        writeFile(root + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(2048, 'c'));
+    }
+}
+
+// An archive of every file below folder, written by the system's own writer.
+void zipWithWriter(const QString &zipPath, const QString &folder)
+{
+    ZipArchive zip;
+    QVERIFY(zip.CreateZipFile2(zipPath));
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QVERIFY2(zip.addFileToZip(file, QDir(folder).relativeFilePath(file)), qPrintable(file));
+    }
+    QVERIFY(zip.CloseZipFile2());
+}
+
+QString python()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+bool runPython(const QString &script, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(python(), QStringList{QStringLiteral("-c"), script} + arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QRegularExpression diagnostic(const QString &message)
+{
+    return QRegularExpression(QStringLiteral("^'%1' in .* line \\d+$").arg(QRegularExpression::escape(message)));
+}
+
+QStringList names(const EffectTemplateItemList &items, QString (*field)(const EffectTemplateItem &))
+{
+    QStringList list;
+    for (const EffectTemplateItem *item : items)
+        list << field(*item);
+    return list;
+}
+
+QString sourceOf(const EffectTemplateItem &item) { return item.relativeSourcePath(); }
+QString destinationOf(const EffectTemplateItem &item) { return item.relativeDestinationPath(); }
+
+// The names of a folder in the order the file system lists them.
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Unsorted);
+}
+
+// Sets or clears the immutable flag: mkdir inside fails with EPERM even for
+// root. False where the file system or the privileges do not allow it.
+bool setImmutable(const QString &path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+class Counter : public ProgressListener
+{
+public:
+    bool progress(qint64 done, qint64 total) override
+    {
+        last = done;
+        lastTotal = total;
+        return true;
+    }
+    qint64 last = -1;
+    qint64 lastTotal = -1;
+};
+
+const char CategoriesXml[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<plist version=\"1.0\"><dict>\n"
+    "<key>AB</key><string>Glows</string>\n"
+    "<key>LT</key><string>Lower Thirds</string>\n"
+    "<key>..</key><string>Dots</string>\n"
+    "</dict></plist>\n";
+
+} // namespace
+
+class tst_TemplateInstaller : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void refusals_data();
+    void refusals();
+    void acceptedNames_data();
+    void acceptedNames();
+
+    void scanFollowsTheListingOrder();
+    void firstTemplateFileEndsAFolder();
+    void subfolderTemplateFoundOnlyWhenListedFirst();
+    void namesWithDotsAndWithoutUnderscores();
+    void finderArchiveLosesItsMetadataFolder();
+    void looseTemplateFilesBecomeOneItemNamedAfterTheArchive_data();
+    void looseTemplateFilesBecomeOneItemNamedAfterTheArchive();
+    void scanSkipsLinksAndRemovesOnlyTheRootPrefix();
+
+    void unpackFoldersAreUniqueAndRemovedOnDestruction_data();
+    void unpackFoldersAreUniqueAndRemovedOnDestruction();
+    void failedUnpacksLeaveNothing_data();
+    void failedUnpacksLeaveNothing();
+
+    void installTwiceGivesFreshCopies();
+    void sameNameInTwoPlacesLeavesTheLastListed();
+    void failureAtTheThirdOfFiveRollsBackTheArchive_data();
+    void failureAtTheThirdOfFiveRollsBackTheArchive();
+    void uninstallRemovesEmptiedCategoryAndKindFolders();
+    void missingRootInsideAnExistingFolderIsCreated();
+    void rootThatCannotBeCreated_data();
+    void rootThatCannotBeCreated();
+    void destinationRoots();
+
+private:
+    std::unique_ptr<TemplateInstallerV2> openV2(const QString &archive, const QString &root);
+
+    QTemporaryDir _lists;
+    QTemporaryDir _tmp;     // stands in for the process's temporary folder
+    QByteArray _savedTmpdir;
+    std::unique_ptr<QTemporaryDir> _dir;
+};
+
+void tst_TemplateInstaller::initTestCase()
+{
+    QVERIFY(_lists.isValid());
+    writeFile(_lists.filePath(QStringLiteral("Categories.plist")), CategoriesXml);
+    TemplateInstallerV2::setCategoriesFile(_lists.filePath(QStringLiteral("Categories.plist")));
+    QVERIFY(_tmp.isValid());
+    _savedTmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(_tmp.path()));
+    QCOMPARE(QDir::tempPath(), _tmp.path());
+}
+
+void tst_TemplateInstaller::cleanupTestCase()
+{
+    TemplateInstallerV2::setCategoriesFile(QString());
+    if (_savedTmpdir.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", _savedTmpdir);
+}
+
+void tst_TemplateInstaller::init()
+{
+    _dir = std::make_unique<QTemporaryDir>(_lists.filePath(QStringLiteral("case-XXXXXX")));
+    QVERIFY(_dir->isValid());
+}
+
+void tst_TemplateInstaller::cleanup()
+{
+    _dir.reset();
+    // Every installer of the test is gone: no unpack folder may be left.
+    QCOMPARE(listing(_tmp.path()), QStringList());
+}
+
+std::unique_ptr<TemplateInstallerV2> tst_TemplateInstaller::openV2(const QString &archive, const QString &root)
+{
+    QString reason;
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, &reason);
+    if (installer && !installer->unarchive())
+        qWarning("unarchive failed: %s", qPrintable(installer->unarchiveError()));
+    return installer;
+}
+
+void tst_TemplateInstaller::refusals_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("root");   // relative to the test folder; "<null>" for none
+    QTest::addColumn<bool>("v2");
+    QTest::addColumn<QString>("reason");
+
+    const QString root = QStringLiteral("Movies/Motion Templates.localized");
+    QTest::newRow("an upper-case extension is not a template archive")
+        << QStringLiteral("Pack.MTZIP") << root << false << QStringLiteral("Not a Motion Template Archive");
+    QTest::newRow("the category installer checks the extension too")
+        << QStringLiteral("AB_Pack.MTZIP") << root << true << QStringLiteral("Not a Motion Template Archive");
+    QTest::newRow("the extension is checked before the prefix")
+        << QStringLiteral("ABC_Pack.zip") << root << true << QStringLiteral("Not a Motion Template Archive");
+    QTest::newRow("a three-character prefix")
+        << QStringLiteral("ABC_Pack.mtzip") << root << true << QStringLiteral("Unexpected category prefix");
+    QTest::newRow("a one-character prefix")
+        << QStringLiteral("A_Pack.mtzip") << root << true << QStringLiteral("Unexpected category prefix");
+    QTest::newRow("a dotted title without underscore is one long prefix")
+        << QStringLiteral("Pack.2024.mtzip") << root << true << QStringLiteral("Unexpected category prefix");
+    QTest::newRow("a prefix that Categories lacks")
+        << QStringLiteral("XY_Pack.mtzip") << root << true << QStringLiteral("Unrecognized category title");
+    QTest::newRow("prefixes are case-sensitive")
+        << QStringLiteral("ab_Pack.mtzip") << root << true << QStringLiteral("Unrecognized category title");
+    QTest::newRow("neither the root nor its parent exists")
+        << QStringLiteral("AB_Pack.mtzip") << QStringLiteral("Gone/Motion Templates.localized") << true
+        << QStringLiteral("templatesRootFolder does not exist");
+    QTest::newRow("the root is checked before the extension")
+        << QStringLiteral("Pack.zip") << QStringLiteral("Gone/Motion Templates.localized") << false
+        << QStringLiteral("templatesRootFolder does not exist");
+    QTest::newRow("no root at all")
+        << QStringLiteral("AB_Pack.mtzip") << QStringLiteral("<null>") << true
+        << QStringLiteral("templatesRootFolder = nil");
+    QTest::newRow("no archive at all")
+        << QString() << root << true << QStringLiteral("archiveURL = nil");
+}
+
+void tst_TemplateInstaller::refusals()
+{
+    QFETCH(QString, archive);
+    QFETCH(QString, root);
+    QFETCH(bool, v2);
+    QFETCH(QString, reason);
+
+    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
+    const QUrl url = archive.isEmpty() ? QUrl() : QUrl::fromLocalFile(_dir->filePath(archive));
+    const QString rootPath = root == QLatin1String("<null>") ? QString() : _dir->filePath(root);
+
+    QTest::ignoreMessage(QtWarningMsg, diagnostic(reason));
+    QString refusal;
+    const bool created = v2 ? bool(TemplateInstallerV2::create(url, rootPath, &refusal))
+                            : bool(TemplateInstaller::create(url, rootPath, &refusal));
+    QVERIFY(!created);
+    QCOMPARE(refusal, reason);
+    // Refusing touches nothing.
+    QVERIFY(!QFileInfo::exists(_dir->filePath(root)) || root.startsWith(QLatin1String("Movies")));
+    QVERIFY(!QFileInfo::exists(_dir->filePath(QStringLiteral("Movies/Motion Templates.localized"))));
+}
+
+void tst_TemplateInstaller::acceptedNames_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<bool>("v2");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("categoryTitle");
+
+    QTest::newRow("the base installer keeps every dot but the last in the title")
+        << QStringLiteral("Pack.2024.mtzip") << false << QStringLiteral("Pack.2024") << QString();
+    QTest::newRow("a name without underscore is the prefix itself")
+        << QStringLiteral("AB.mtzip") << true << QStringLiteral("AB") << QStringLiteral("Glows");
+    QTest::newRow("a prefix, an underscore and words")
+        << QStringLiteral("LT_Winter_Pack.mtzip") << true << QStringLiteral("LT_Winter_Pack")
+        << QStringLiteral("Lower Thirds");
+}
+
+void tst_TemplateInstaller::acceptedNames()
+{
+    QFETCH(QString, archive);
+    QFETCH(bool, v2);
+    QFETCH(QString, title);
+    QFETCH(QString, categoryTitle);
+
+    // The archive need not exist yet, and a plain file as root passes too.
+    for (const QString &root : {_dir->filePath(QStringLiteral("root")), _dir->filePath(QStringLiteral("file root"))}) {
+        if (root.endsWith(QLatin1String("file root")))
+            writeFile(root, "plain");
+        else
+            QVERIFY(QDir().mkpath(root));
+        const QUrl url = QUrl::fromLocalFile(_dir->filePath(archive));
+        if (v2) {
+            const auto installer = TemplateInstallerV2::create(url, root);
+            QVERIFY(installer);
+            QCOMPARE(installer->title(), title);
+            QCOMPARE(installer->categoryTitle(), categoryTitle);
+        } else {
+            const auto installer = TemplateInstaller::create(url, root);
+            QVERIFY(installer);
+            QCOMPARE(installer->title(), title);
+            QCOMPARE(installer->templatesRootFolder(), root);
+            QVERIFY(installer->effects().empty());
+        }
+    }
+}
+
+void tst_TemplateInstaller::scanFollowsTheListingOrder()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    const QStringList folders = {QStringLiteral("AB_Alpha"), QStringLiteral("AB_Bravo"), QStringLiteral("AB_Charlie"),
+                                 QStringLiteral("AB_Delta"), QStringLiteral("AB_Echo"), QStringLiteral("AB_Foxtrot"),
+                                 QStringLiteral("AB_Golf")};
+    makeTemplates(content, folders);
+    const QString archive = _dir->filePath(QStringLiteral("AB_Order.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    QVERIFY(installer->isUnpacked());
+    QStringList expected;
+    for (const QString &name : listing(installer->effectsSourceFolder()))
+        expected << QLatin1Char('/') + name;
+    QCOMPARE(expected.size(), folders.size());
+    QCOMPARE(names(installer->effects(), sourceOf), expected);
+    for (QString &path : expected)
+        path = QStringLiteral("Titles.localized/ZT Glows") + path;
+    QCOMPARE(names(installer->effects(), destinationOf), expected);
+}
+
+void tst_TemplateInstaller::firstTemplateFileEndsAFolder()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    // Several folders with two template files each, so that both orders
+    // are likely to show up whatever the file system's hashing.
+    QStringList folders;
+    for (int i = 0; i < 6; ++i) {
+        const QString folder = QStringLiteral("AB_Dual_%1").arg(i);
+        folders << folder;
+        writeFile(content + QLatin1Char('/') + folder + QStringLiteral("/title %1.moti").arg(i), "title");
+        writeFile(content + QLatin1Char('/') + folder + QStringLiteral("/generator %1.motn").arg(i), "generator");
+    }
+    const QString archive = _dir->filePath(QStringLiteral("AB_Dual.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+
+    QCOMPARE(installer->effects().size(), size_t(folders.size()));
+    for (const EffectTemplateItem *item : installer->effects()) {
+        const QStringList files = listing(installer->effectsSourceFolder() + item->relativeSourcePath());
+        const quint64 expected = files.first().endsWith(QLatin1String(".moti")) ? 3 : 2;
+        QCOMPARE(item->templateType(), expected);
+        QCOMPARE(item->relativeDestinationPath(),
+                 TemplateInstallerV2::kindFolderForTemplateType(expected) + QStringLiteral("/ZT Glows")
+                     + item->relativeSourcePath());
+    }
+}
+
+void tst_TemplateInstaller::subfolderTemplateFoundOnlyWhenListedFirst()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    for (int i = 0; i < 8; ++i) {
+        writeFile(content + QStringLiteral("/AB_Parent_%1/AB_Parent_%1.moti").arg(i), "parent");
+        writeFile(content + QStringLiteral("/AB_Parent_%1/Child%1/AB_Child_%1.motn").arg(i), "child");
+    }
+    const QString archive = _dir->filePath(QStringLiteral("Nested.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root);
+    QVERIFY(installer);
+    QVERIFY(installer->unarchive());
+
+    QStringList expected;
+    for (const QString &parent : listing(installer->effectsSourceFolder())) {
+        const QStringList inside = listing(installer->effectsSourceFolder() + QLatin1Char('/') + parent);
+        const QString number = parent.section(QLatin1Char('_'), -1);
+        if (inside.indexOf(QStringLiteral("Child") + number) < inside.indexOf(parent + QStringLiteral(".moti")))
+            expected << QStringLiteral("/%1/Child%2").arg(parent, number);
+        expected << QLatin1Char('/') + parent;
+    }
+    QCOMPARE(names(installer->effects(), sourceOf), expected);
+    // The base installer mirrors the archive's layout.
+    QCOMPARE(names(installer->effects(), destinationOf), expected);
+}
+
+void tst_TemplateInstaller::namesWithDotsAndWithoutUnderscores()
+{
+    // Written by Info-ZIP, an independent writer.
+    const QString zip = QStandardPaths::findExecutable(QStringLiteral("zip"));
+    if (zip.isEmpty())
+        QSKIP("Info-ZIP's zip is needed");
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("Effects/AB_Glow_1.5")}, QStringLiteral("moef"));
+    makeTemplates(content, {QStringLiteral("Sparkle")}, QStringLiteral("motn"));
+    makeTemplates(content, {QStringLiteral("Misc/Deep/Er/LT_Wipe")}, QStringLiteral("motr"));
+    const QString archive = _dir->filePath(QStringLiteral("AB_Info.Zip_Pack.mtzip"));
+    QProcess process;
+    process.setWorkingDirectory(content);
+    process.start(zip, {QStringLiteral("-q"), QStringLiteral("-r"), archive, QStringLiteral(".")});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 0);
+
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    QCOMPARE(installer->title(), QStringLiteral("AB_Info.Zip_Pack"));
+    QCOMPARE(installer->effects().size(), size_t(3));
+
+    QHash<QString, const EffectTemplateItem *> bySource;
+    for (const EffectTemplateItem *item : installer->effects())
+        bySource.insert(item->relativeSourcePath(), item);
+    const EffectTemplateItem *glow = bySource.value(QStringLiteral("/Effects/AB_Glow_1.5"));
+    QVERIFY(glow);
+    QCOMPARE(glow->title(), QStringLiteral("Glow 1"));
+    QCOMPARE(glow->category(), QStringLiteral("Glows"));
+    QCOMPARE(glow->relativeDestinationPath(), QStringLiteral("Effects.localized/ZT Glows/AB_Glow_1.5"));
+    const EffectTemplateItem *sparkle = bySource.value(QStringLiteral("/Sparkle"));
+    QVERIFY(sparkle);
+    QCOMPARE(sparkle->title(), QString());
+    QVERIFY(sparkle->category().isNull());
+    QCOMPARE(sparkle->relativeDestinationPath(), QStringLiteral("Generators.localized/ZT Glows/Sparkle"));
+    // Category shown from the folder's name, category folder from the archive's prefix.
+    const EffectTemplateItem *wipe = bySource.value(QStringLiteral("/Misc/Deep/Er/LT_Wipe"));
+    QVERIFY(wipe);
+    QCOMPARE(wipe->category(), QStringLiteral("Lower Thirds"));
+    QCOMPARE(wipe->relativeDestinationPath(), QStringLiteral("Transitions.localized/ZT Glows/LT_Wipe"));
+
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->installedEffects().size(), size_t(3));
+    QVERIFY(QFileInfo(root + QStringLiteral("/Transitions.localized/ZT Glows/LT_Wipe/LT_Wipe.motr")).isFile());
+    QVERIFY(QFileInfo(root + QStringLiteral("/Effects.localized/ZT Glows/AB_Glow_1.5/Media/clip.mov")).isFile());
+}
+
+void tst_TemplateInstaller::finderArchiveLosesItsMetadataFolder()
+{
+    if (python().isEmpty())
+        QSKIP("python3 is needed for a Finder-like archive");
+    const QString archive = _dir->filePath(QStringLiteral("AB_Finder.mtzip"));
+    // Folder entries, a top folder, and AppleDouble files whose names end in
+    // template extensions: scanned, they would become templates.
+    QVERIFY(runPython(QStringLiteral(
+        "import zipfile,sys\n"
+        "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+        "for d in ['Pack/','Pack/AB_Glow/','Pack/Extras/','Pack/Extras/__MACOSX/','Pack/Extras/__MACOSX/AB_Deep/',"
+        "'__MACOSX/','__MACOSX/Pack/','__MACOSX/Pack/AB_Glow/']:\n"
+        "  z.writestr(d,b'')\n"
+        "z.writestr('Pack/AB_Glow/AB_Glow.moef',b'effect')\n"
+        "z.writestr('Pack/AB_Glow/.DS_Store',b'ds')\n"
+        "z.writestr('Pack/Extras/__MACOSX/AB_Deep/AB_Deep.moti',b'deep')\n"
+        "z.writestr('__MACOSX/Pack/AB_Glow/._AB_Glow.moef',b'\\x00\\x05\\x16\\x07')\n"
+        "z.writestr('__MACOSX/Pack/._AB_Stray.motn',b'\\x00\\x05\\x16\\x07')\n"
+        "z.close()\n"), {archive}));
+
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    QVERIFY(!QFileInfo::exists(installer->effectsSourceFolder() + QStringLiteral("/__MACOSX")));
+    QStringList sources = names(installer->effects(), sourceOf);
+    sources.sort();
+    QCOMPARE(sources, QStringList({QStringLiteral("/Pack/AB_Glow"), QStringLiteral("/Pack/Extras/__MACOSX/AB_Deep")}));
+}
+
+void tst_TemplateInstaller::looseTemplateFilesBecomeOneItemNamedAfterTheArchive_data()
+{
+    QTest::addColumn<QString>("archiveName");
+    QTest::addColumn<bool>("v2");
+    QTest::addColumn<QString>("destination");   // empty: refused
+
+    QTest::newRow("the category installer puts it in a folder of the archive's title")
+        << QStringLiteral("AB_Loose_Pack.mtzip") << true << QStringLiteral("Titles.localized/ZT Glows/AB_Loose_Pack");
+    QTest::newRow("the base installer puts it in a folder of the archive's title")
+        << QStringLiteral("Loose.mtzip") << false << QStringLiteral("/Loose");
+    QTest::newRow("a title of two dots never reaches above the root")
+        << QStringLiteral("...mtzip") << false << QString();
+    QTest::newRow("a title of two dots never replaces a kind folder")
+        << QStringLiteral("...mtzip") << true << QString();
+}
+
+void tst_TemplateInstaller::looseTemplateFilesBecomeOneItemNamedAfterTheArchive()
+{
+    QFETCH(QString, archiveName);
+    QFETCH(bool, v2);
+    QFETCH(QString, destination);
+
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    writeFile(content + QStringLiteral("/Loose.moti"), "loose title");
+    writeFile(content + QStringLiteral("/Media/clip.mov"), "clip");
+    QImage image(12, 7, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    QVERIFY(image.save(content + QStringLiteral("/preview.png")));
+    const QString archive = _dir->filePath(archiveName);
+    zipWithWriter(archive, content);
+
+    const QString root = _dir->filePath(QStringLiteral("top/root"));
+    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
+    writeFile(_dir->filePath(QStringLiteral("top/beside.txt")), "beside");
+
+    std::unique_ptr<TemplateInstaller> installer;
+    if (v2)
+        installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+    else
+        installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root);
+    QVERIFY(installer);
+    QVERIFY(installer->unarchive());
+    QCOMPARE(installer->effects().size(), size_t(1));
+    const EffectTemplateItem *item = installer->effects().front();
+    QCOMPARE(item->relativeSourcePath(), QString());
+    QCOMPARE(item->sourceFolderPath(), installer->effectsSourceFolder());
+    QCOMPARE(readFile(installer->effectsSourceFolder() + QStringLiteral("/preview.png")),
+             readFile(content + QStringLiteral("/preview.png")));
+    QCOMPARE(item->preview().size(), QSize(12, 7));
+
+    const std::optional<Error> error = installer->installEffects();
+    if (destination.isEmpty()) {
+        QVERIFY(error);
+        QVERIFY(installer->installedEffects().empty());
+    } else {
+        QVERIFY2(!error, error ? qPrintable(error->localizedDescription()) : "");
+        QCOMPARE(item->relativeDestinationPath(), destination);
+        QCOMPARE(readFile(root + QLatin1Char('/') + destination + QStringLiteral("/Loose.moti")),
+                 QByteArrayLiteral("loose title"));
+        QVERIFY(installer->deleteEffects() == std::nullopt);
+        QVERIFY(!item->isInstalledInDestRootFolder(root));
+    }
+    // Whatever happened, the rest of the destination and its surroundings stay.
+    QCOMPARE(readFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti")),
+             QByteArrayLiteral("other"));
+    QCOMPARE(readFile(_dir->filePath(QStringLiteral("top/beside.txt"))), QByteArrayLiteral("beside"));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Loose.moti")));
+    QVERIFY(!QFileInfo::exists(_dir->filePath(QStringLiteral("top/Loose.moti"))));
+}
+
+void tst_TemplateInstaller::scanSkipsLinksAndRemovesOnlyTheRootPrefix()
+{
+    const QString root = _dir->filePath(QStringLiteral("scan"));
+    makeTemplates(_dir->filePath(QStringLiteral("outside")), {QStringLiteral("AB_Outside")});
+    makeTemplates(root, {QStringLiteral("AB_Inside")});
+    // A folder path that holds the root's own path again further down.
+    makeTemplates(root, {root.mid(1) + QStringLiteral("/AB_Echo")});
+    QVERIFY(QFile::link(_dir->filePath(QStringLiteral("outside/AB_Outside")), root + QStringLiteral("/AB_Link")));
+    QVERIFY(QFile::link(_dir->filePath(QStringLiteral("outside/AB_Outside/AB_Outside.moti")),
+                        root + QStringLiteral("/AB_Inside/Media/linked.moti")));
+
+    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("root"))));
+    auto installer = TemplateInstaller::create(QUrl::fromLocalFile(_dir->filePath(QStringLiteral("X.mtzip"))),
+                                               _dir->filePath(QStringLiteral("root")));
+    QVERIFY(installer);
+    const EffectTemplateItems items = installer->effectTemplateItemsInFolder(root);
+    QStringList sources;
+    for (const auto &item : items)
+        sources << item->relativeSourcePath();
+    sources.sort();
+    QCOMPARE(sources, QStringList({QStringLiteral("/AB_Inside"), root + QStringLiteral("/AB_Echo")}));
+}
+
+void tst_TemplateInstaller::unpackFoldersAreUniqueAndRemovedOnDestruction_data()
+{
+    QTest::addColumn<bool>("deleteArchive");
+    QTest::newRow("the archive stays unless asked") << false;
+    QTest::newRow("the archive goes when asked") << true;
+}
+
+void tst_TemplateInstaller::unpackFoldersAreUniqueAndRemovedOnDestruction()
+{
+    QFETCH(bool, deleteArchive);
+
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_One")});
+    const QString archive1 = _dir->filePath(QStringLiteral("first/AB_Same.mtzip"));
+    const QString archive2 = _dir->filePath(QStringLiteral("second/AB_Same.mtzip"));
+    QVERIFY(QDir().mkpath(QFileInfo(archive1).path()));
+    QVERIFY(QDir().mkpath(QFileInfo(archive2).path()));
+    zipWithWriter(archive1, content);
+    QVERIFY(QFile::copy(archive1, archive2));
+    // Leftovers of an earlier run under the plain title are never scanned.
+    makeTemplates(_tmp.path(), {QStringLiteral("AB_Same/AB_Leftover")});
+
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto first = openV2(archive1, root);
+    auto second = openV2(archive2, root);
+    QVERIFY(first && second);
+    QVERIFY(first->effectsSourceFolder() != second->effectsSourceFolder());
+    for (const auto *installer : {first.get(), second.get()}) {
+        QVERIFY(installer->effectsSourceFolder().startsWith(_tmp.path() + QStringLiteral("/AB_Same-")));
+        QCOMPARE(names(installer->effects(), sourceOf), QStringList{QStringLiteral("/AB_One")});
+    }
+
+    const QString firstFolder = first->effectsSourceFolder();
+    first->setMustDeleteTemplatesArchive(deleteArchive);
+    first.reset();
+    QVERIFY(!QFileInfo::exists(firstFolder));
+    QCOMPARE(QFileInfo::exists(archive1), !deleteArchive);
+    QVERIFY(QFileInfo(second->effectsSourceFolder()).isDir());
+    QVERIFY(QFileInfo::exists(_tmp.path() + QStringLiteral("/AB_Same/AB_Leftover")));
+    second.reset();
+    QVERIFY(QFileInfo::exists(archive2));
+    QVERIFY(FileOperations::removeAll(_tmp.path() + QStringLiteral("/AB_Same")) == std::nullopt);
+}
+
+void tst_TemplateInstaller::failedUnpacksLeaveNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("diagnostics");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("an archive file that does not exist")
+        << QStringLiteral("missing") << QStringList() << QStringLiteral("The file does not exist.");
+    QTest::newRow("a text file named like an archive")
+        << QStringLiteral("text") << QStringList() << QStringLiteral("The file is not a zip archive, or it is damaged.");
+    QTest::newRow("a zero-byte file")
+        << QStringLiteral("zero") << QStringList() << QStringLiteral("The file is not a zip archive, or it is damaged.");
+    QTest::newRow("a zip without entries")
+        << QStringLiteral("empty") << QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}
+        << QStringLiteral("Failed");
+    QTest::newRow("a zip whose second entry is damaged after the first was written")
+        << QStringLiteral("damaged")
+        << QStringList{QStringLiteral("Failed to reading zip file"), QStringLiteral("Entry \"AB_Two/data.bin\" is damaged")}
+        << QStringLiteral("Entry \"AB_Two/data.bin\" is damaged");
+}
+
+void tst_TemplateInstaller::failedUnpacksLeaveNothing()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, diagnostics);
+    QFETCH(QString, error);
+
+    const QString archive = _dir->filePath(QStringLiteral("AB_Broken.mtzip"));
+    if (kind == QLatin1String("text")) {
+        writeFile(archive, "PK but not really a zip file at all");
+    } else if (kind == QLatin1String("zero")) {
+        writeFile(archive, QByteArray());
+    } else if (kind != QLatin1String("missing")) {
+        if (python().isEmpty())
+            QSKIP("python3 is needed to build this archive");
+        // Stored entries, so that one flipped byte breaks the second CRC only.
+        QVERIFY(runPython(QStringLiteral(
+            "import zipfile,sys\n"
+            "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_STORED)\n"
+            "if sys.argv[2]=='damaged':\n"
+            "  z.writestr('AB_One/AB_One.moti',b'one'*1000)\n"
+            "  z.writestr('AB_Two/data.bin',b'Z'*5000)\n"
+            "z.close()\n"
+            "if sys.argv[2]=='damaged':\n"
+            "  b=bytearray(open(sys.argv[1],'rb').read())\n"
+            "  i=b.index(b'Z'*5000)+2500\n"
+            "  b[i]=ord('Y')\n"
+            "  open(sys.argv[1],'wb').write(bytes(b))\n"), {archive, kind}));
+    }
+    for (const QString &message : std::as_const(diagnostics))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'%1.*' in .* line \\d+$")
+                                                              .arg(QRegularExpression::escape(message))));
+
+    // The root does not exist yet: installing nothing still creates it.
+    const QString root = _dir->filePath(QStringLiteral("Motion Templates.localized"));
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+    QVERIFY(installer);
+    QVERIFY(!installer->unarchive());
+    QVERIFY(!installer->isUnpacked());
+    QVERIFY(installer->effects().empty());
+    QVERIFY2(installer->unarchiveError().startsWith(error), qPrintable(installer->unarchiveError()));
+    // Nothing of a partial unpack stays in the temporary folder.
+    QCOMPARE(listing(_tmp.path()), QStringList());
+
+    QVERIFY(!installer->installEffects());
+    QVERIFY(QFileInfo(root).isDir());
+    QVERIFY(QDir(root).isEmpty());
+    QVERIFY(installer->installedEffects().empty());
+    QVERIFY(!installer->deleteEffects());
+    installer.reset();
+    QCOMPARE(QFileInfo::exists(archive), kind != QLatin1String("missing"));
+}
+
+void tst_TemplateInstaller::installTwiceGivesFreshCopies()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("Lower/AB_Name_Bar"), QStringLiteral("AB_Credits")});
+    const QString archive = _dir->filePath(QStringLiteral("AB_Twice.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    Counter counter;
+    installer->setProgressListener(&counter);
+
+    QVERIFY(installer->installedEffects().empty());
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->installedEffects().size(), size_t(2));
+    QCOMPARE(counter.last, counter.lastTotal);
+    QCOMPARE(counter.lastTotal, FileOperations::treeSize(installer->effectsSourceFolder()));
+
+    const QString installed = root + QStringLiteral("/Titles.localized/ZT Glows/AB_Name_Bar");
+    writeFile(installed + QStringLiteral("/added by the user.txt"), "mine");
+    QVERIFY(QFile::remove(installed + QStringLiteral("/Media/clip.mov")));
+    QVERIFY(!installer->installEffects());
+    QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/added by the user.txt")));
+    QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 2048);
+    QCOMPARE(installer->installedEffects().size(), size_t(2));
+}
+
+void tst_TemplateInstaller::sameNameInTwoPlacesLeavesTheLastListed()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("One/AB_Same"), QStringLiteral("Two/AB_Same")});
+    const QString archive = _dir->filePath(QStringLiteral("AB_Twins.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    const EffectTemplateItemList items = installer->effects();
+    QCOMPARE(items.size(), size_t(2));
+    QCOMPARE(items[0]->relativeDestinationPath(), items[1]->relativeDestinationPath());
+
+    QVERIFY(!installer->installEffects());
+    const QString last = items[1]->relativeSourcePath().mid(1);   // "One/AB_Same" or "Two/AB_Same"
+    QCOMPARE(readFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Same/AB_Same.moti")), last.toUtf8());
+}
+
+void tst_TemplateInstaller::failureAtTheThirdOfFiveRollsBackTheArchive_data()
+{
+    QTest::addColumn<bool>("neighbour");
+    QTest::newRow("another archive's template in the category folder stays") << true;
+    QTest::newRow("alone in the destination, the category and kind folders go") << false;
+}
+
+void tst_TemplateInstaller::failureAtTheThirdOfFiveRollsBackTheArchive()
+{
+    QFETCH(bool, neighbour);
+
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_T1"), QStringLiteral("AB_T2"), QStringLiteral("AB_T3"),
+                            QStringLiteral("AB_T4"), QStringLiteral("AB_T5")});
+    const QString archive = _dir->filePath(QStringLiteral("AB_Five.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    if (neighbour)
+        writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/XY_Other/XY_Other.moti"), "other");
+
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    const EffectTemplateItemList items = installer->effects();
+    QCOMPARE(items.size(), size_t(5));
+    // An earlier install left copies of all five.
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->installedEffects().size(), size_t(5));
+
+    // The third template's folder vanished from the unpack folder: its copy
+    // fails whoever runs the test, root included.
+    QVERIFY(FileOperations::removeAll(items[2]->sourceFolderPath()) == std::nullopt);
+    const std::optional<Error> error = installer->installEffects();
+    QVERIFY(error);
+    QCOMPARE(error->domain(), Error::PosixDomain);
+    QCOMPARE(error->code(), ENOENT);
+
+    QVERIFY(installer->installedEffects().empty());
+    for (const EffectTemplateItem *item : items)
+        QVERIFY(!QFileInfo::exists(root + QLatin1Char('/') + item->relativeDestinationPath()));
+    if (neighbour) {
+        QCOMPARE(readFile(root + QStringLiteral("/Titles.localized/ZT Glows/XY_Other/XY_Other.moti")),
+                 QByteArrayLiteral("other"));
+    } else {
+        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Titles.localized")));
+        QVERIFY(QFileInfo(root).isDir());
+    }
+}
+
+void tst_TemplateInstaller::uninstallRemovesEmptiedCategoryAndKindFolders()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_Glow_One")}, QStringLiteral("moef"));
+    makeTemplates(content, {QStringLiteral("AB_Title_One")}, QStringLiteral("moti"));
+    const QString archive = _dir->filePath(QStringLiteral("AB_Remove.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    // Titles.localized holds another category, which keeps it.
+    writeFile(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti"), "bar");
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+
+    // Never installed: only already-empty category and kind folders go.
+    writeFile(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
+    QVERIFY(installer->deleteEffects() == std::nullopt);
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Effects.localized")));
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti")));
+
+    QVERIFY(!installer->installEffects());
+    writeFile(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
+    writeFile(root + QStringLiteral("/Effects.localized/.localized"), "");
+    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/._AB_Title_One"), "appledouble");
+    QVERIFY(installer->deleteEffects() == std::nullopt);
+    QVERIFY(installer->installedEffects().empty());
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Effects.localized")));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Glows")));
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti")));
+    QVERIFY(QFileInfo(root).isDir());
+}
+
+void tst_TemplateInstaller::missingRootInsideAnExistingFolderIsCreated()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_Fresh")});
+    const QString archive = _dir->filePath(QStringLiteral("AB_Fresh.mtzip"));
+    zipWithWriter(archive, content);
+    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
+    const QString root = _dir->filePath(QStringLiteral("Movies/Motion Templates.localized"));
+
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    QVERIFY(!QFileInfo::exists(root));
+    QVERIFY(!installer->installEffects());
+    QVERIFY(QFileInfo(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Fresh/AB_Fresh.moti")).isFile());
+}
+
+void tst_TemplateInstaller::rootThatCannotBeCreated_data()
+{
+    QTest::addColumn<bool>("permission");
+    QTest::newRow("a plain file in place of the parent gives the copy text with the code") << false;
+    QTest::newRow("a locked parent gives the permission text") << true;
+}
+
+void tst_TemplateInstaller::rootThatCannotBeCreated()
+{
+    QFETCH(bool, permission);
+
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_Blocked")});
+    const QString archive = _dir->filePath(QStringLiteral("AB_Blocked.mtzip"));
+    zipWithWriter(archive, content);
+    const QString movies = _dir->filePath(QStringLiteral("Movies"));
+    QVERIFY(QDir().mkpath(movies));
+    const QString root = movies + QStringLiteral("/Motion Templates.localized");
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+
+    bool locked = false;
+    if (permission) {
+        // Root ignores permission bits; the immutable flag stops it too.
+        locked = setImmutable(movies, true);
+        if (!locked) {
+            if (::geteuid() == 0)
+                QSKIP("neither permission bits nor the immutable flag can stop this user");
+            QVERIFY(QFile::setPermissions(movies, QFile::ReadOwner | QFile::ExeOwner));
+        }
+    } else {
+        // The Movies folder was replaced by a file after the installer was made.
+        QVERIFY(QDir(movies).removeRecursively());
+        writeFile(movies, "not a folder");
+    }
+    const std::optional<Error> error = installer->installEffects();
+    if (permission) {
+        if (locked)
+            QVERIFY(setImmutable(movies, false));
+        else
+            QVERIFY(QFile::setPermissions(movies, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    QVERIFY(error);
+    QVERIFY(!QFileInfo::exists(root));
+    if (permission) {
+        QVERIFY(error->isPermissionError());
+        QCOMPARE(error->localizedDescription(),
+                 QStringLiteral("You have no permission to install the Motion templates to the folder: '%1'.").arg(root));
+    } else {
+        QVERIFY(!error->isPermissionError());
+        QVERIFY(error->code() != 0);
+        QCOMPARE(error->localizedDescription(),
+                 QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
+                     .arg(root).arg(error->code()));
+        QCOMPARE(readFile(movies), QByteArrayLiteral("not a folder"));
+    }
+}
+
+void tst_TemplateInstaller::destinationRoots()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString user = TemplateInstaller::userDestMotionTemplatesFolder();
+    const bool existed = QFileInfo::exists(user);
+    QVERIFY(user.endsWith(QLatin1String("/Motion Templates.localized")));
+    QCOMPARE(TemplateInstaller::userDestMotionTemplatesFolder(), user);
+    // Asking does not create it.
+    QCOMPARE(QFileInfo::exists(user), existed);
+    const QString local = TemplateInstaller::localDestMotionTemplatesFolder();
+    if (!local.isEmpty())
+        QVERIFY(local.endsWith(QLatin1String("/Final Cut Pro/Templates")));
+    QStandardPaths::setTestModeEnabled(false);
+}
+
 QTEST_GUILESS_MAIN(tst_TemplateInstaller)
 #include "tst_TemplateInstaller.moc"
