@@ -1,16 +1,120 @@
 #pragma once
 
+#include "TemplateArchiveDropzoneViewDelegate.h"
+
 #include <QIcon>
+#include <QList>
 #include <QObject>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+class QAction;
+class QDialog;
+class QLabel;
+class QMainWindow;
+class QMenuBar;
+class QToolButton;
+class TemplateArchiveCollection;
+class TemplateArchiveDropzoneView;
+namespace Ui {
+class AboutWindow;
+class StartWindow;
+}
 
 // The application delegate: launch, opening archives, the support menu and
-// the about window.
-class AppDelegate : public QObject
+// the about window. Exactly one exists; main() creates it, which loads the
+// start and about windows (both hidden) and the menu bar, then drives the
+// launch: applicationWillFinishLaunching(), the open-files request that
+// started the application if any, applicationDidFinishLaunching().
+class AppDelegate : public QObject, public TemplateArchiveDropzoneViewDelegate
 {
     Q_OBJECT
 
 public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
     // The application's icon ("AppIcon_128" among the resources), loaded on
     // first success and kept; a null icon while it cannot be loaded.
     static QIcon appIcon();
+
+    // The maker's pages opened by the support menu, by tag (1 to 6); an
+    // empty URL for any other tag.
+    static QUrl supportPageURL(int tag);
+    // The shop page of template packs that browseNewTemplates() opens.
+    static QUrl templatePacksShopURL();
+    // "Version: 1.0 (4)": fixed, not read from the packaging.
+    static QString versionText();
+
+    // Builds the support menu, gives the start and about windows the dark
+    // look and sets the version text. Shows nothing.
+    void applicationWillFinishLaunching();
+    // Shows the start window unless the launch was made to open files.
+    void applicationDidFinishLaunching();
+    // The platform's request to open files: an empty list changes nothing;
+    // otherwise the paths become file URLs for openTemplateArchiveAtURLs().
+    void applicationOpenFiles(const QStringList &paths);
+    // A single-file request: marks the launch as made to open files and
+    // opens nothing; always false.
+    bool applicationOpenFile(const QString &path);
+    // Closes every collection, which removes their unpack folders.
+    void applicationWillTerminate();
+    static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
+
+    // Opens the local files among urls (merged into one collection) and
+    // brings the new collection windows to the front; an error is shown in
+    // an alert.
+    void openTemplateArchiveAtURLs(const QList<QUrl> &urls) override;
+
+    bool launchedWithOpenFile() const { return _launchedWithOpenFile; }
+    QMainWindow *startWindow() const { return _startWindow; }
+    QDialog *aboutWindow() const { return _aboutWindow; }
+    QLabel *aboutVersionField() const { return _aboutVersionField; }
+    QToolButton *supportButton() const { return _supportButton; }
+    TemplateArchiveDropzoneView *dropzoneView() const;
+    QMenuBar *menuBar() const { return _menuBar; }
+    QAction *openAction() const { return _openAction; }
+    QAction *aboutAction() const { return _aboutAction; }
+
+    // Brings the front-most window of the application forward; a later
+    // launch without files asks for this.
+    void activateFrontWindow();
+
+public slots:
+    void openTemplates();
+    void browseNewTemplates();
+    // Opens the page of the entry's tag; entries without one open nothing.
+    void supportButtonAction(QAction *sender);
+    void orderFrontStandardAboutPanel();
+    void aboutPanelOk();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenuBar();
+    void buildSupportMenu();
+    void flushPendingOpenFiles();
+    static void makeKeyAndOrderFront(QWidget *window);
+    void bringToFront(const QList<TemplateArchiveCollection *> &collections);
+
+    // Connected when the interface is loaded; owned through the unique
+    // pointers below, never reassigned.
+    QDialog *_aboutWindow = nullptr;
+    QLabel *_aboutVersionField = nullptr;
+    QMainWindow *_startWindow = nullptr;
+    QToolButton *_supportButton = nullptr;
+    bool _launchedWithOpenFile = false;
+
+    std::unique_ptr<QMainWindow> _startWindowOwner;
+    std::unique_ptr<QDialog> _aboutWindowOwner;
+    std::unique_ptr<Ui::StartWindow> _startUi;
+    std::unique_ptr<Ui::AboutWindow> _aboutUi;
+    QMenuBar *_menuBar = nullptr;
+    bool _ownsMenuBar = false;
+    QAction *_openAction = nullptr;
+    QAction *_aboutAction = nullptr;
+    QStringList _pendingOpenFiles;
 };

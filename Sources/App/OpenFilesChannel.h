@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+
+// Keeps the application to one instance per user on platforms where the file
+// manager starts a new process for every open request: a second launch hands
+// its paths to the running instance over a local socket and exits.
+class OpenFilesChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The socket's name holds the user's id, so users never reach each
+    // other's instance.
+    static QString defaultServerName();
+
+    explicit OpenFilesChannel(QString serverName = defaultServerName(), QObject *parent = nullptr);
+    ~OpenFilesChannel() override;
+
+    // True when a running instance took the paths (an empty list included);
+    // false when none answers.
+    bool handOver(const QStringList &paths, int timeoutMs = 3000) const;
+
+    // Starts answering later launches. A socket left behind by an instance
+    // that crashed is removed first.
+    bool listen();
+    bool isListening() const;
+    const QString &serverName() const { return _serverName; }
+
+signals:
+    // A later launch's absolute paths, possibly none (the user started the
+    // application again without a file).
+    void openFilesRequested(const QStringList &paths);
+
+private:
+    void acceptConnections();
+
+    QString _serverName;
+    QLocalServer *_server = nullptr;
+};

@@ -1,0 +1,69 @@
+#include "AppDelegate.h"
+#include "OpenFilesChannel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// The archives a file manager asked this launch to open: absolute paths, or
+// file URLs from launchers that pass those.
+QStringList launchPaths(const QStringList &arguments)
+{
+    QStringList paths;
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument.isEmpty())
+            continue;
+        const QString path = argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
+        if (!path.isEmpty())
+            paths.append(QFileInfo(path).absoluteFilePath());
+    }
+    return paths;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+
+#ifndef Q_OS_MACOS
+    // Here the file manager starts a new process for every request; the
+    // running instance, if there is one, takes it over.
+    const QStringList paths = launchPaths(QApplication::arguments());
+    OpenFilesChannel channel;
+    if (channel.handOver(paths))
+        return 0;
+    channel.listen();
+#endif
+
+    AppDelegate delegate;
+    QApplication::setWindowIcon(AppDelegate::appIcon());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+
+    delegate.applicationWillFinishLaunching();
+#ifdef Q_OS_MACOS
+    // The Finder's open requests arrive as QFileOpenEvents once the event
+    // loop runs; let them in before deciding about the start window.
+    QTimer::singleShot(0, &delegate, [&delegate] {
+        QCoreApplication::processEvents();
+        delegate.applicationDidFinishLaunching();
+    });
+#else
+    QObject::connect(&channel, &OpenFilesChannel::openFilesRequested, &delegate, [&delegate](const QStringList &later) {
+        if (later.isEmpty())
+            delegate.activateFrontWindow();
+        else
+            delegate.applicationOpenFiles(later);
+    });
+    delegate.applicationOpenFiles(paths);
+    delegate.applicationDidFinishLaunching();
+#endif
+    return QApplication::exec();
+}
