@@ -1,0 +1,275 @@
+#include "CollectionTestTools.h"
+
+#include "TemplateInstaller.h"
+#include "ZipArchive.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace CollectionTestTools {
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    const QString cleanPath = QDir::cleanPath(path);
+    return !canonicalFolder.isEmpty()
+        && (cleanPath.startsWith(canonicalFolder + QLatin1Char('/'))
+            || cleanPath.startsWith(QDir::cleanPath(folder) + QLatin1Char('/')));
+}
+
+} // namespace
+
+void isolateHome(const QTemporaryDir &home)
+{
+    qputenv("HOME", QFile::encodeName(home.path()));
+    // A user-dirs.dirs of the real user would name the real Videos folder.
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_VIDEOS_DIR");
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+bool checkIsolation(const QTemporaryDir &home, QString *reason)
+{
+    const QString movies = moviesFolder();
+    if (movies.isEmpty() || !isInside(movies, home.path())) {
+        *reason = QStringLiteral("The Movies folder \"%1\" is not inside the test home \"%2\"; not running.")
+                      .arg(movies, home.path());
+        return false;
+    }
+    if (!QDir().mkpath(movies)) {
+        *reason = QStringLiteral("Cannot create the test Movies folder \"%1\".").arg(movies);
+        return false;
+    }
+    const QString root = destinationRoot();
+    if (QFileInfo(root).fileName() != QLatin1String("Motion Templates.localized")) {
+        *reason = QStringLiteral("Unexpected destination root \"%1\"; not running.").arg(root);
+        return false;
+    }
+    return true;
+}
+
+QString moviesFolder()
+{
+    // In test mode the installers keep the Movies folder below the test data
+    // folder, since Qt leaves the real one where it is.
+    return QFileInfo(destinationRoot()).path();
+}
+
+QString destinationRoot()
+{
+    return TemplateInstaller::userDestMotionTemplatesFolder();
+}
+
+bool resetDestination()
+{
+    QDir root(destinationRoot());
+    if (root.exists() && !root.removeRecursively())
+        return false;
+    // A plain file left where the root goes.
+    if (QFileInfo::exists(destinationRoot()) && !QFile::remove(destinationRoot()))
+        return false;
+    return QDir().mkpath(moviesFolder());
+}
+
+QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
+                    const QString &extension)
+{
+    QTemporaryDir staging;
+    if (!staging.isValid())
+        return {};
+    const QString archive = folder + QLatin1Char('/') + archiveName;
+    ZipArchive zip;
+    if (!zip.CreateZipFile2(archive))
+        return {};
+    for (const QString &name : templateFolders) {
+        const QString templateFile = name + QLatin1Char('/') + name + QLatin1Char('.') + extension;
+        const QString notes = name + QStringLiteral("/Media/notes.txt");
+        if (!writeFile(staging.filePath(templateFile), "template " + name.toUtf8())
+            || !writeFile(staging.filePath(notes), "media of " + name.toUtf8())
+            || !zip.addFileToZip(staging.filePath(templateFile), templateFile)
+            || !zip.addFileToZip(staging.filePath(notes), notes)) {
+            zip.discardZipFile();
+            return {};
+        }
+    }
+    if (!zip.CloseZipFile2())
+        return {};
+    return archive;
+}
+
+QString makeDamagedArchive(const QString &folder, const QString &archiveName)
+{
+    const QString archive = folder + QLatin1Char('/') + archiveName;
+    // A local file header signature followed by nothing that fits.
+    QByteArray bytes("PK\x03\x04");
+    for (int i = 0; i < 200; ++i)
+        bytes.append(char((i * 37) & 0xff));
+    return writeFile(archive, bytes) ? archive : QString();
+}
+
+QStringList templateNames(const QString &prefix, const QString &word, int count)
+{
+    QStringList names;
+    for (int n = 1; n <= count; ++n)
+        names.append(QStringLiteral("%1_%2_%3").arg(prefix, word).arg(n));
+    return names;
+}
+
+QUrl urlOf(const QString &path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+QList<QUrl> urlsOf(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(urlOf(path));
+    return urls;
+}
+
+QString installedPath(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder)
+{
+    return destinationRoot() + QLatin1Char('/') + kindFolder + QStringLiteral("/ZT ") + categoryTitle
+        + QLatin1Char('/') + templateFolder;
+}
+
+bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder)
+{
+    const QString folder = installedPath(kindFolder, categoryTitle, templateFolder);
+    return writeFile(folder + QLatin1Char('/') + templateFolder + QStringLiteral(".moti"), "copied by hand");
+}
+
+QList<QMessageBox *> visibleAlerts()
+{
+    QList<QMessageBox *> boxes;
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible())
+            boxes.append(box);
+    }
+    return boxes;
+}
+
+QMessageBox *visibleAlert(const QString &title)
+{
+    QMessageBox *found = nullptr;
+    const QList<QMessageBox *> boxes = visibleAlerts();
+    for (QMessageBox *box : boxes) {
+        if (box->text() == title) {
+            if (found)
+                return nullptr; // two of a kind: the test must not guess
+            found = box;
+        }
+    }
+    return found;
+}
+
+QStringList buttonTexts(const QMessageBox *box)
+{
+    QStringList texts;
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (const QAbstractButton *button : buttons)
+        texts.append(button->text());
+    texts.sort();
+    return texts;
+}
+
+bool press(QMessageBox *box, const QString &buttonText)
+{
+    if (!box)
+        return false;
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == buttonText) {
+            button->click();
+            return true;
+        }
+    }
+    return false;
+}
+
+AlertWatcher::AlertWatcher()
+{
+    _timer.setInterval(10);
+    connect(&_timer, &QTimer::timeout, this, &AlertWatcher::poll);
+    _timer.start();
+}
+
+void AlertWatcher::answer(const QString &title, const QString &buttonText)
+{
+    _answers.append({title, buttonText});
+}
+
+QStringList AlertWatcher::titlesSeen() const
+{
+    QStringList titles;
+    for (const SeenAlert &alert : seen)
+        titles.append(alert.title);
+    return titles;
+}
+
+void AlertWatcher::poll()
+{
+    const QList<QMessageBox *> boxes = visibleAlerts();
+    for (QMessageBox *box : boxes) {
+        if (_known.contains(box))
+            continue;
+        _known.append(box);
+        seen.append({box->text(), box->informativeText(), buttonTexts(box), box->windowModality(),
+                     box->parentWidget()});
+        for (const auto &[title, buttonText] : std::as_const(_answers)) {
+            if (title == box->text() && press(box, buttonText)) {
+                _answered.append(title);
+                break;
+            }
+        }
+    }
+}
+
+FileDialogAnswerer::FileDialogAnswerer(QStringList files)
+    : _files(std::move(files))
+{
+    _timer.setInterval(10);
+    connect(&_timer, &QTimer::timeout, this, &FileDialogAnswerer::poll);
+    _timer.start();
+}
+
+void FileDialogAnswerer::poll()
+{
+    auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible() || done)
+        return;
+    _timer.stop();
+    done = true;
+    fileMode = int(dialog->fileMode());
+    nameFilters = dialog->nameFilters();
+    acceptLabel = dialog->labelText(QFileDialog::Accept);
+    if (_files.isEmpty()) {
+        dialog->reject();
+        return;
+    }
+    dialog->setDirectory(QFileInfo(_files.first()).path());
+    QStringList quoted;
+    for (const QString &file : std::as_const(_files))
+        quoted.append(QLatin1Char('"') + QFileInfo(file).fileName() + QLatin1Char('"'));
+    if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        edit->setText(quoted.join(QLatin1Char(' ')));
+    static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the typed names
+}
+
+} // namespace CollectionTestTools

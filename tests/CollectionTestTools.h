@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QApplication>
+#include <QList>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+
+class QFileDialog;
+class QWidget;
+
+// Helpers shared by the collection tests: an isolated home whose Movies
+// folder holds the destination root, template archives written with our own
+// zip writer, and answering the alerts and the open dialog as a user would.
+namespace CollectionTestTools {
+
+// Points HOME at `home` and turns on the test mode of QStandardPaths; called
+// before the application object exists. Nothing below the real home is read
+// or written by the tests.
+void isolateHome(const QTemporaryDir &home);
+// False (with the reason) unless the Movies folder and the installers'
+// destination root both lie inside `home`.
+bool checkIsolation(const QTemporaryDir &home, QString *reason);
+
+// "<Movies>/Motion Templates.localized", where every installer installs, and
+// the Movies folder holding it.
+QString destinationRoot();
+QString moviesFolder();
+// Removes the destination root and makes sure the Movies folder exists.
+bool resetDestination();
+
+// The templates an archive holds, as template folder names
+// ("LT_Simple_Third"); each folder gets "<name>.<extension>" and a text file.
+// Written with ZipArchive into `folder`; the archive's path, or empty.
+QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
+                    const QString &extension = QStringLiteral("moti"));
+// A file with the archive extension that is no zip archive.
+QString makeDamagedArchive(const QString &folder, const QString &archiveName);
+// `count` template folder names "<prefix>_<word>_<n>" for n = 1 .. count.
+QStringList templateNames(const QString &prefix, const QString &word, int count);
+
+QUrl urlOf(const QString &path);
+QList<QUrl> urlsOf(const QStringList &paths);
+
+// Where a template of the kind folder and category lands below the root,
+// e.g. ("Titles.localized", "Lower Thirds", "LT_Simple_Third").
+QString installedPath(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
+// Puts a template folder there by hand, as another tool would.
+bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
+
+// The visible alerts, newest last.
+QList<QMessageBox *> visibleAlerts();
+// The one visible alert whose message is `title`, or null.
+QMessageBox *visibleAlert(const QString &title);
+// Presses the button titled `buttonText`; false when there is none.
+bool press(QMessageBox *box, const QString &buttonText);
+QStringList buttonTexts(const QMessageBox *box);
+
+// What was seen of one alert.
+struct SeenAlert
+{
+    QString title;
+    QString informativeText;
+    QStringList buttons;
+    Qt::WindowModality modality = Qt::NonModal;
+    QPointer<QWidget> parent;
+};
+
+// Watches for alerts while the test waits in the event loop, also inside a
+// nested exec(): records each one once and presses the button given for its
+// title. An alert with no answer given is recorded and left alone.
+class AlertWatcher : public QObject
+{
+public:
+    AlertWatcher();
+    void answer(const QString &title, const QString &buttonText);
+    QList<SeenAlert> seen;
+    QStringList titlesSeen() const;
+    bool answered(const QString &title) const { return _answered.contains(title); }
+
+private:
+    void poll();
+    QTimer _timer;
+    QList<QPair<QString, QString>> _answers;
+    QList<QPointer<QMessageBox>> _known;
+    QStringList _answered;
+};
+
+// Answers the next modal file dialog: rejects it, or selects `files` (full
+// paths, all in one folder) and accepts.
+class FileDialogAnswerer : public QObject
+{
+public:
+    explicit FileDialogAnswerer(QStringList files = {});
+    bool done = false;
+    // What the dialog offered.
+    int fileMode = -1;
+    QStringList nameFilters;
+    QString acceptLabel;
+
+private:
+    void poll();
+    QTimer _timer;
+    QStringList _files;
+};
+
+} // namespace CollectionTestTools
+
+// A QtTest main whose home, and with it the Movies folder, is a temporary
+// folder made before anything asks for standard locations.
+#define MTI_COLLECTION_TEST_MAIN(TestObject)                                          \
+    int main(int argc, char *argv[])                                                  \
+    {                                                                                 \
+        QTemporaryDir home;                                                           \
+        if (!home.isValid()) {                                                        \
+            std::fprintf(stderr, "no temporary home folder\n");                       \
+            return EXIT_FAILURE;                                                      \
+        }                                                                             \
+        CollectionTestTools::isolateHome(home);                                       \
+        QApplication app(argc, argv);                                                 \
+        QString reason;                                                               \
+        if (!CollectionTestTools::checkIsolation(home, &reason)) {                    \
+            std::fprintf(stderr, "%s\n", qPrintable(reason));                         \
+            return EXIT_FAILURE;                                                      \
+        }                                                                             \
+        TestObject tc;                                                                \
+        QTEST_SET_MAIN_SOURCE_PATH                                                    \
+        return QTest::qExec(&tc, argc, argv);                                         \
+    }

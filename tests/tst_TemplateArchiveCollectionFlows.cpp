@@ -1,0 +1,366 @@
+#include "CollectionTestTools.h"
+#include "EffectsTableModel.h"
+#include "TemplateArchiveCollection.h"
+#include "TemplateArchiveCollectionController.h"
+#include "TemplateInstallerV2.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+using namespace CollectionTestTools;
+
+namespace {
+
+const QString DeleteQuestion = QStringLiteral("Delete Template Archive?");
+const QString Completed = QStringLiteral("Installation Completed");
+const QString Failed = QStringLiteral("Installation Failed");
+const QString Titles = QStringLiteral("Titles.localized");
+
+TemplateArchiveCollectionController &registry()
+{
+    return TemplateArchiveCollectionController::sharedController();
+}
+
+QString statusLine(const TemplateArchiveCollection *collection)
+{
+    const auto *label = collection->window()->findChild<QLabel *>(QStringLiteral("infoStr"));
+    return label ? label->text() : QStringLiteral("<no status line>");
+}
+
+QPushButton *button(const TemplateArchiveCollection *collection, const char *name)
+{
+    return collection->window()->findChild<QPushButton *>(QLatin1String(name));
+}
+
+QString completedText(int count)
+{
+    return QStringLiteral("%1 templates were installed and will be visible under categories starting with 'ZT' in "
+                          "generators in your FCP X browser.\nDo you want to install more templates?")
+        .arg(count);
+}
+
+// A sheet as every flow shows it: on the collection window, window-modal, dark.
+QString sheetProblem(const QMessageBox *box, const TemplateArchiveCollection *collection)
+{
+    if (!box)
+        return QStringLiteral("no such sheet is visible");
+    if (box->parentWidget() != collection->window())
+        return QStringLiteral("not a sheet on the collection window");
+    if (box->windowModality() != Qt::WindowModal)
+        return QStringLiteral("not window-modal");
+    if (box->palette().color(QPalette::Window).lightness() >= 128)
+        return QStringLiteral("not dark");
+    if (box->iconPixmap().isNull())
+        return QStringLiteral("no icon");
+    return {};
+}
+
+#define MTI_VERIFY_SHEET(box, collection)                                  \
+    do {                                                                   \
+        const QString mtiProblem_ = sheetProblem((box), (collection));     \
+        QVERIFY2(mtiProblem_.isEmpty(), qPrintable(mtiProblem_));          \
+    } while (false)
+
+} // namespace
+
+class tst_TemplateArchiveCollectionFlows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void installCountsOnlyNewlyInstalledTemplates();
+    void deleteThenCancelKeepsArchivesUntilTheWindowCloses();
+    void keepThenYesClosesAndAsksForMoreArchives();
+    void deleteThenQuitDeletesArchivesWhenAllCollectionsClose();
+    void errorFromSecondOfThreeInstallers();
+    void uninstallCountsRemovedTemplates();
+    void uninstallWithNothingOfOursInstalledLeavesOthersAlone();
+
+private:
+    // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
+    void makeThreeArchives();
+    TemplateArchiveCollection *openThree();
+
+    std::unique_ptr<QTemporaryDir> _archives;
+    QStringList _paths;
+    QList<QStringList> _names;
+    QStringList _categories{QStringLiteral("Lower Thirds"), QStringLiteral("Kinetic Type"), QStringLiteral("Openers")};
+    int _terminations = 0;
+};
+
+void tst_TemplateArchiveCollectionFlows::initTestCase()
+{
+    QVERIFY(QStandardPaths::isTestModeEnabled());
+    QVERIFY(QDir(moviesFolder()).exists());
+    TemplateArchiveCollection::setTerminateHandler([this] { ++_terminations; });
+}
+
+void tst_TemplateArchiveCollectionFlows::init()
+{
+    QVERIFY(resetDestination());
+    _archives = std::make_unique<QTemporaryDir>();
+    QVERIFY(_archives->isValid());
+    _terminations = 0;
+    makeThreeArchives();
+}
+
+void tst_TemplateArchiveCollectionFlows::cleanup()
+{
+    registry().closeAllCollections();
+    for (QMessageBox *box : visibleAlerts())
+        box->done(0);
+    QTest::qWait(0);
+    QVERIFY(registry().collections().isEmpty());
+    QVERIFY(resetDestination());
+    _archives.reset();
+}
+
+void tst_TemplateArchiveCollectionFlows::makeThreeArchives()
+{
+    _paths.clear();
+    _names = {templateNames(QStringLiteral("LT"), QStringLiteral("Third"), 4),
+              templateNames(QStringLiteral("KT"), QStringLiteral("Word"), 3),
+              templateNames(QStringLiteral("OP"), QStringLiteral("Open"), 3)};
+    const QStringList archives{QStringLiteral("LT_Pack.mtzip"), QStringLiteral("KT_Pack.mtzip"), QStringLiteral("OP_Pack.mtzip")};
+    for (int i = 0; i < 3; ++i) {
+        _paths.append(makeArchive(_archives->path(), archives.at(i), _names.at(i)));
+        QVERIFY(!_paths.last().isEmpty());
+    }
+}
+
+TemplateArchiveCollection *tst_TemplateArchiveCollectionFlows::openThree()
+{
+    const QList<TemplateArchiveCollection *> opened = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf(_paths), true);
+    if (opened.size() != 1)
+        return nullptr;
+    opened.first()->window()->show();
+    return opened.first();
+}
+
+void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplates()
+{
+    // Four of the ten are there already.
+    QVERIFY(installByHand(Titles, _categories.at(0), _names.at(0).at(0)));
+    QVERIFY(installByHand(Titles, _categories.at(0), _names.at(0).at(3)));
+    QVERIFY(installByHand(Titles, _categories.at(1), _names.at(1).at(1)));
+    QVERIFY(installByHand(Titles, _categories.at(2), _names.at(2).at(2)));
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
+
+    button(collection, "installButton")->click();
+
+    QMessageBox *question = visibleAlert(DeleteQuestion);
+    MTI_VERIFY_SHEET(question, collection);
+    QCOMPARE(question->informativeText(),
+             QStringLiteral("The template archive file is no longer needed, do you want to delete or keep it?"));
+    QCOMPARE(buttonTexts(question), QStringList({QStringLiteral("Delete"), QStringLiteral("Keep")}));
+    QCOMPARE(question->defaultButton()->text(), QStringLiteral("Keep"));
+    // Refreshed at once, while the question is still open.
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  10 installed"));
+    QVERIFY(!button(collection, "installButton")->isEnabled());
+    QVERIFY(button(collection, "deleteButton")->isEnabled());
+    for (int archive = 0; archive < 3; ++archive) {
+        for (const QString &name : _names.at(archive)) {
+            QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(archive), name) + QLatin1Char('/') + name
+                               + QStringLiteral(".moti")).isFile(),
+                     qPrintable(name));
+        }
+    }
+
+    QVERIFY(press(question, QStringLiteral("Keep")));
+    QMessageBox *completed = visibleAlert(Completed);
+    MTI_VERIFY_SHEET(completed, collection);
+    QCOMPARE(completed->informativeText(), completedText(6));
+    QCOMPARE(buttonTexts(completed), QStringList({QStringLiteral("Cancel"), QStringLiteral("Quit"), QStringLiteral("Yes")}));
+    QCOMPARE(completed->defaultButton()->text(), QStringLiteral("Yes"));
+    QCOMPARE(completed->escapeButton()->text(), QStringLiteral("Cancel"));
+    QVERIFY(press(completed, QStringLiteral("Cancel")));
+    QTest::qWait(30);
+    QVERIFY(collection);
+    QVERIFY(visibleAlerts().isEmpty());
+    QCOMPARE(_terminations, 0);
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY(QFileInfo::exists(path));
+}
+
+void tst_TemplateArchiveCollectionFlows::deleteThenCancelKeepsArchivesUntilTheWindowCloses()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    button(collection, "installButton")->click();
+    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Delete")));
+    QMessageBox *completed = visibleAlert(Completed);
+    QVERIFY(completed);
+    QCOMPARE(completed->informativeText(), completedText(10));
+    QVERIFY(press(completed, QStringLiteral("Cancel")));
+
+    QTest::qWait(30);
+    QVERIFY(collection);
+    QVERIFY(collection->window()->isVisible());
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+
+    QVERIFY(collection->window()->close());
+    QVERIFY(collection.isNull());
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    // The templates stay installed.
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(2), _names.at(2).at(0))).isDir());
+}
+
+void tst_TemplateArchiveCollectionFlows::keepThenYesClosesAndAsksForMoreArchives()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    const QStringList folders = [&] {
+        QStringList list;
+        for (const auto &installer : collection->templateInstallers())
+            list.append(installer->effectsSourceFolder());
+        return list;
+    }();
+    button(collection, "installButton")->click();
+    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Keep")));
+
+    FileDialogAnswerer dialog; // rejects the open dialog when it comes
+    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Yes")));
+    // Never from inside the answer: the collection is still there.
+    QVERIFY(collection);
+    QTRY_VERIFY(dialog.done);
+    QVERIFY(collection.isNull());
+    QVERIFY(registry().collections().isEmpty());
+    for (const QString &folder : folders)
+        QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+    QCOMPARE(_terminations, 0);
+}
+
+void tst_TemplateArchiveCollectionFlows::deleteThenQuitDeletesArchivesWhenAllCollectionsClose()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    button(collection, "installButton")->click();
+    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Delete")));
+    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Quit")));
+    QCOMPARE(_terminations, 0); // queued, not from inside the answer
+    QTRY_COMPARE(_terminations, 1);
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+
+    // What termination does.
+    QVERIFY(registry().closeAllCollections());
+    QVERIFY(collection.isNull());
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+}
+
+void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
+{
+    // A plain file where the second archive's category folder must go.
+    const QString blocker = destinationRoot() + QStringLiteral("/Titles.localized/ZT ") + _categories.at(1);
+    QVERIFY(QDir().mkpath(QFileInfo(blocker).path()));
+    {
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("in the way") > 0);
+    }
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    button(collection, "installButton")->click();
+
+    const QList<QMessageBox *> alerts = visibleAlerts();
+    QCOMPARE(alerts.size(), 1);
+    QMessageBox *failed = alerts.first();
+    QCOMPARE(failed->text(), Failed);
+    MTI_VERIFY_SHEET(failed, collection);
+    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("Ok")});
+
+    // The second archive's own message, as its installer gives it.
+    {
+        std::unique_ptr<TemplateInstallerV2> second = TemplateInstallerV2::create(urlOf(_paths.at(1)), destinationRoot());
+        QVERIFY(second);
+        QVERIFY(second->unarchive());
+        const std::optional<Error> error = second->installEffects();
+        QVERIFY(error);
+        QVERIFY(!error->localizedDescription().isEmpty());
+        QCOMPARE(failed->informativeText(), error->localizedDescription());
+    }
+
+    for (const QString &name : _names.at(0))
+        QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(0), name)).isDir(), qPrintable(name));
+    for (int archive = 1; archive < 3; ++archive) {
+        for (const QString &name : _names.at(archive))
+            QVERIFY2(!QFileInfo::exists(installedPath(Titles, _categories.at(archive), name)), qPrintable(name));
+    }
+    QVERIFY(QFileInfo(blocker).isFile()); // left as it was
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
+    QVERIFY(button(collection, "installButton")->isEnabled());
+    QVERIFY(button(collection, "deleteButton")->isEnabled());
+
+    QVERIFY(press(failed, QStringLiteral("Ok")));
+    QTest::qWait(30);
+    QVERIFY(visibleAlerts().isEmpty()); // no question about the archives
+    QVERIFY(collection);
+    QVERIFY(registry().closeAllCollections());
+    for (const QString &path : std::as_const(_paths))
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
+{
+    QVERIFY(installByHand(Titles, _categories.at(0), _names.at(0).at(1)));
+    QVERIFY(installByHand(Titles, _categories.at(1), _names.at(1).at(0)));
+    QVERIFY(installByHand(Titles, _categories.at(2), _names.at(2).at(2)));
+    // Another template of a category we touch, not ours: it stays.
+    QVERIFY(installByHand(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses")));
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  3 installed"));
+
+    button(collection, "deleteButton")->click();
+    const QList<QMessageBox *> alerts = visibleAlerts();
+    QCOMPARE(alerts.size(), 1);
+    QMessageBox *done = alerts.first();
+    QCOMPARE(done->text(), QStringLiteral("Uninstall Completed"));
+    MTI_VERIFY_SHEET(done, collection);
+    QCOMPARE(done->informativeText(), QStringLiteral("3 effects were uninstalled successfully."));
+    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
+
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  0 installed"));
+    QVERIFY(button(collection, "installButton")->isEnabled());
+    QVERIFY(!button(collection, "deleteButton")->isEnabled());
+    for (int archive = 0; archive < 3; ++archive) {
+        for (const QString &name : _names.at(archive))
+            QVERIFY2(!QFileInfo::exists(installedPath(Titles, _categories.at(archive), name)), qPrintable(name));
+    }
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses"))).isDir());
+    QVERIFY(press(done, QStringLiteral("Ok")));
+    QTest::qWait(30);
+    QVERIFY(collection);
+    QVERIFY(visibleAlerts().isEmpty());
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallWithNothingOfOursInstalledLeavesOthersAlone()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QVERIFY(!button(collection, "deleteButton")->isEnabled());
+    QVERIFY(installByHand(Titles, _categories.at(1), QStringLiteral("KT_Not_Ours")));
+    collection->uninstallEffects(); // as a stale window would
+    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QVERIFY(done);
+    QCOMPARE(done->informativeText(), QStringLiteral("0 effects were uninstalled successfully."));
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), QStringLiteral("KT_Not_Ours"))).isDir());
+}
+
+MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)
+#include "tst_TemplateArchiveCollectionFlows.moc"
