@@ -35,6 +35,12 @@ const QHash<QString, Outcome> &knownOutcomes()
         {QStringLiteral("corrupt-data.zip"), Outcome::Fails},
         {QStringLiteral("file-then-folder.zip"), Outcome::Fails},
         {QStringLiteral("py-dot-slash.zip"), Outcome::Succeeds},
+        {QStringLiteral("fuzzed-one-byte.zip"), Outcome::NotAnArchive},
+        {QStringLiteral("fuzzed-unknown-method.zip"), Outcome::Refused},
+        {QStringLiteral("fuzzed-unknown-encryption.zip"), Outcome::Refused},
+        {QStringLiteral("fuzzed-inflate-error.zip"), Outcome::Fails},
+        {QStringLiteral("fuzzed-premature-end.zip"), Outcome::Fails},
+        {QStringLiteral("fuzzed-size-mismatch.zip"), Outcome::Fails},
     };
     return outcomes;
 }
