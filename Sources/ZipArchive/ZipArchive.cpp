@@ -320,7 +320,13 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
         if (!readFailed && !writeFailed && !cancelled && written != entry.size)
             readFailed = true;
 
-        const QString readError = QString::fromUtf8(zip_file_strerror(file));
+        // A size that disagrees with the header is our finding, not libzip's:
+        // its error would read "No error".
+        const bool sizeMismatch = readFailed && zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_OK;
+        const QString readError = !sizeMismatch ? QString::fromUtf8(zip_file_strerror(file))
+            : written > entry.size
+                ? QStringLiteral("it holds more than the %1 bytes its header declares").arg(entry.size)
+                : QStringLiteral("it holds %1 of the %2 bytes its header declares").arg(written).arg(entry.size);
         if (zip_fclose(file) != 0 && !writeFailed && !cancelled)
             readFailed = true;
 
