@@ -1,1 +1,2 @@
 # The downloads window.
+mti_add_test(tst_Downloads SOURCES tst_Downloads.cpp LIBRARIES mtigui)

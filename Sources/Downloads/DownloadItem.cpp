@@ -148,6 +148,11 @@ void DownloadItem::startDownloading()
         _finish();
         return;
     }
+    // Asking for the name links the file into the folder where the system
+    // would otherwise keep it unnamed (O_TMPFILE): the same on every
+    // platform, and a transfer under way shows as a ".part" file.
+    qCInfo(lcGui).noquote() << "Downloading" << _sourceURL.toDisplayString() << "to"
+                            << QDir::toNativeSeparators(_partialFile->fileName());
 
     QNetworkRequest request(_sourceURL);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -157,13 +162,9 @@ void DownloadItem::startDownloading()
 
     QNetworkReply *reply = _downloadTask.get();
     connect(reply, &QNetworkReply::readyRead, this, &DownloadItem::_writeReceivedData);
-    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64, qint64 total) {
-        if (_isErrorStatus())
-            return;
-        _bytesExpected = total >= 0 ? total : -1;
-        _updateView();
-        emit changed();
-    });
+    // Not downloadProgress(): it is held back for the first 100 ms of a
+    // reply, so a transfer that stalls early would never show its size.
+    connect(reply, &QNetworkReply::metaDataChanged, this, &DownloadItem::_readExpectedSize);
     connect(reply, &QNetworkReply::finished, this, &DownloadItem::_transferFinished);
 
     _updateView();
@@ -229,6 +230,24 @@ void DownloadItem::_writeReceivedData()
         return;
     }
     _bytesReceived += data.size();
+    _updateView();
+    emit changed();
+}
+
+void DownloadItem::_readExpectedSize()
+{
+    if (_isErrorStatus())
+        return;
+    // The length counts the bytes as sent; a compressed response arrives
+    // larger, so its size is unknown here.
+    const QByteArray encoding = _downloadTask->rawHeader("Content-Encoding").trimmed().toLower();
+    const QVariant length = _downloadTask->header(QNetworkRequest::ContentLengthHeader);
+    if ((encoding.isEmpty() || encoding == "identity") && length.isValid())
+        _bytesExpected = length.toLongLong();
+    else
+        _bytesExpected = -1;
+    _updateView();
+    emit changed();
 }
 
 void DownloadItem::_transferFinished()
@@ -251,7 +270,8 @@ void DownloadItem::_transferFinished()
             _fail(Error(NetworkDomain, reply->error(), reply->errorString()));
         }
     } else if (_bytesExpected >= 0 && _bytesReceived != _bytesExpected) {
-        // Some servers just close the connection; what arrived is not the file.
+        // A connection that closes early is not always reported as an error;
+        // what arrived is not the file.
         _fail(Error(NetworkDomain, QNetworkReply::RemoteHostClosedError,
                     tr("The connection closed after %1 of %2.")
                         .arg(formattedSize(_bytesReceived), formattedSize(_bytesExpected))));

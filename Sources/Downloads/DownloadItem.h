@@ -89,6 +89,7 @@ private:
     QString _targetFileName() const;
     bool _isErrorStatus() const;
     void _writeReceivedData();
+    void _readExpectedSize();
     void _transferFinished();
     bool _moveIntoPlace();
     void _fail(Error error);

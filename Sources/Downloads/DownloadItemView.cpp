@@ -2,6 +2,7 @@
 
 #include "ui_DownloadItemView.h"
 
+#include <QEvent>
 #include <QLocale>
 
 #include <algorithm>
@@ -34,6 +35,15 @@ DownloadItemView::DownloadItemView(QWidget *parent)
     // A thin bar reads as progress rather than as a control.
     _ui->progressBar->setFixedHeight(qMax(6, fontMetrics().height() / 2));
 
+    // A finished row has nothing to cancel; the button goes but keeps its
+    // place, so the bars of all rows stay the same length.
+    QSizePolicy buttonPolicy = _ui->cancelButton->sizePolicy();
+    buttonPolicy.setRetainSizeWhenHidden(true);
+    _ui->cancelButton->setSizePolicy(buttonPolicy);
+
+    _ui->titleLabel->installEventFilter(this);
+    _ui->statusLabel->installEventFilter(this);
+
     connect(_ui->cancelButton, &QPushButton::clicked, this, &DownloadItemView::cancelClicked);
     showProgress(0, -1);
 }
@@ -42,8 +52,9 @@ DownloadItemView::~DownloadItemView() = default;
 
 void DownloadItemView::setTitle(const QString &title)
 {
-    _ui->titleLabel->setText(title);
+    _title = title;
     _ui->titleLabel->setToolTip(title);
+    _elideTexts();
 }
 
 void DownloadItemView::showProgress(qint64 received, qint64 expected)
@@ -60,6 +71,7 @@ void DownloadItemView::showProgress(qint64 received, qint64 expected)
     }
     _ui->progressBar->setEnabled(true);
     _ui->cancelButton->setEnabled(true);
+    _ui->cancelButton->show();
 }
 
 void DownloadItemView::showCompleted(qint64 size, const QString &fileName)
@@ -68,6 +80,7 @@ void DownloadItemView::showCompleted(qint64 size, const QString &fileName)
     _ui->progressBar->setValue(1000);
     _setStatus(tr("%1 \u2014 saved as %2").arg(formattedSize(size), fileName), false);
     _ui->cancelButton->setEnabled(false);
+    _ui->cancelButton->hide();
 }
 
 void DownloadItemView::showFailed(const QString &reason)
@@ -78,6 +91,7 @@ void DownloadItemView::showFailed(const QString &reason)
     _ui->progressBar->setEnabled(false);
     _setStatus(reason, true);
     _ui->cancelButton->setEnabled(false);
+    _ui->cancelButton->hide();
 }
 
 void DownloadItemView::showCancelled()
@@ -87,17 +101,47 @@ void DownloadItemView::showCancelled()
     _ui->progressBar->setEnabled(false);
     _setStatus(tr("Cancelled"), false);
     _ui->cancelButton->setEnabled(false);
+    _ui->cancelButton->hide();
 }
 
 void DownloadItemView::_setStatus(const QString &text, bool isFailure)
 {
-    _ui->statusLabel->setText(text);
+    _status = text;
     _ui->statusLabel->setToolTip(text);
-    QPalette palette = this->palette();
-    if (isFailure)
-        palette.setColor(QPalette::WindowText, QColor(0xc0, 0x30, 0x30));
-    else
-        palette.setColor(QPalette::WindowText,
-                         this->palette().color(QPalette::Disabled, QPalette::WindowText));
-    _ui->statusLabel->setPalette(palette);
+    _elideTexts();
+
+    // Secondary text is the text colour blended part way into the background;
+    // failures are red. Both roles are set: inside a table's viewport a label
+    // draws with Text rather than WindowText.
+    const QPalette base = palette();
+    const QColor foreground = base.color(QPalette::Text);
+    const QColor background = base.color(QPalette::Base);
+    const QColor secondary = QColor::fromRgbF(foreground.redF() * 0.65f + background.redF() * 0.35f,
+                                              foreground.greenF() * 0.65f + background.greenF() * 0.35f,
+                                              foreground.blueF() * 0.65f + background.blueF() * 0.35f);
+    const QColor colour = isFailure ? QColor(0xc0, 0x30, 0x30) : secondary;
+    QPalette statusPalette = base;
+    statusPalette.setColor(QPalette::WindowText, colour);
+    statusPalette.setColor(QPalette::Text, colour);
+    _ui->statusLabel->setPalette(statusPalette);
+}
+
+bool DownloadItemView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize
+        && (watched == _ui->titleLabel || watched == _ui->statusLabel))
+        _elideTexts();
+    return QWidget::eventFilter(watched, event);
+}
+
+void DownloadItemView::_elideTexts()
+{
+    // Both ends stay: the start names the pack, the end holds its number and extension.
+    const auto elide = [](QLabel *label, const QString &text) {
+        const int width = label->contentsRect().width();
+        label->setText(width > 0 ? label->fontMetrics().elidedText(text, Qt::ElideMiddle, width)
+                                 : text);
+    };
+    elide(_ui->titleLabel, _title);
+    elide(_ui->statusLabel, _status);
 }

@@ -31,8 +31,15 @@ public:
 signals:
     void cancelClicked();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void _setStatus(const QString &text, bool isFailure);
+    void _elideTexts();
 
     std::unique_ptr<Ui::DownloadItemView> _ui;
+    // Shown whole in tooltips, elided in the labels when the row is narrow.
+    QString _title;
+    QString _status;
 };
