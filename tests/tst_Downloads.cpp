@@ -98,6 +98,7 @@ private slots:
     void completeDownloadSavesTheFile();
     void failedDownloadKeepsNothing_data();
     void failedDownloadKeepsNothing();
+    void unusableDestinationIsReportedAndLeftAlone();
     void cancelStopsAndRemovesThePartialFile();
     void destroyingARunningItemRemovesThePartialFile();
     void existingFilesAreNeverReplaced_data();
@@ -226,6 +227,27 @@ void tst_Downloads::failedDownloadKeepsNothing()
     // The row says why (in full in the tooltip; the label may elide it).
     QCOMPARE(item->view()->findChild<QLabel *>(QStringLiteral("statusLabel"))->toolTip(),
              item->error()->localizedDescription());
+}
+
+void tst_Downloads::unusableDestinationIsReportedAndLeftAlone()
+{
+    // A file stands where the destination folder should be.
+    const QString notAFolder = _folder->filePath(QStringLiteral("Downloads"));
+    QFile file(notAFolder);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+
+    auto item = DownloadItem::create(_server.url(QStringLiteral("/files/pack.mtzip")), notAFolder);
+    QVERIFY(item);
+    item->startDownloading();
+    QCOMPARE(item->state(), DownloadItem::State::Completed);
+    QVERIFY(item->error());
+    QCOMPARE(item->error()->domain(), Error::PosixDomain);
+    QVERIFY(item->error()->localizedDescription().contains(notAFolder));
+    QCOMPARE(entriesIn(_folder->path()), QStringList{QStringLiteral("Downloads")});
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("keep me"));
 }
 
 void tst_Downloads::cancelStopsAndRemovesThePartialFile()
