@@ -10,6 +10,13 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#if defined(Q_OS_LINUX)
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace CollectionTestTools {
 
 namespace {
@@ -152,6 +159,27 @@ bool installByHand(const QString &kindFolder, const QString &categoryTitle, cons
 {
     const QString folder = installedPath(kindFolder, categoryTitle, templateFolder);
     return writeFile(folder + QLatin1Char('/') + templateFolder + QStringLiteral(".moti"), "copied by hand");
+}
+
+bool setImmutable(const QString &path, bool immutable)
+{
+#if defined(Q_OS_LINUX)
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(immutable);
+    return false;
+#endif
 }
 
 QList<QMessageBox *> visibleAlerts()

@@ -58,6 +58,11 @@ QString installedPath(const QString &kindFolder, const QString &categoryTitle, c
 // Puts a template folder there by hand, as another tool would.
 bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
 
+// Sets or clears the immutable flag of a file, which even root cannot remove
+// while it is set; false where the file system or the platform has no such
+// flag.
+bool setImmutable(const QString &path, bool immutable);
+
 // The visible alerts, newest last.
 QList<QMessageBox *> visibleAlerts();
 // The one visible alert whose message is `title`, or null.

@@ -83,6 +83,7 @@ private slots:
     void errorFromSecondOfThreeInstallers();
     void uninstallCountsRemovedTemplates();
     void uninstallWithNothingOfOursInstalledLeavesOthersAlone();
+    void uninstallCountsOnlyTemplatesThatWent();
 
 private:
     // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
@@ -360,6 +361,33 @@ void tst_TemplateArchiveCollectionFlows::uninstallWithNothingOfOursInstalledLeav
     QVERIFY(done);
     QCOMPARE(done->informativeText(), QStringLiteral("0 effects were uninstalled successfully."));
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), QStringLiteral("KT_Not_Ours"))).isDir());
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallCountsOnlyTemplatesThatWent()
+{
+    for (const QString &name : _names.at(0))
+        QVERIFY(installByHand(Titles, _categories.at(0), name));
+    // One installed template cannot be removed: its file is immutable.
+    const QString stuck = installedPath(Titles, _categories.at(0), _names.at(0).at(2)) + QLatin1Char('/')
+        + _names.at(0).at(2) + QStringLiteral(".moti");
+    if (!setImmutable(stuck, true))
+        QSKIP("This file system cannot make a file immutable here.");
+    struct Release
+    {
+        QString path;
+        ~Release() { setImmutable(path, false); }
+    } release{stuck};
+
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
+    button(collection, "deleteButton")->click();
+    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QVERIFY(done);
+    QCOMPARE(done->informativeText(), QStringLiteral("3 effects were uninstalled successfully."));
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  1 installed"));
+    QVERIFY(button(collection, "deleteButton")->isEnabled());
+    QVERIFY(QFileInfo(stuck).isFile());
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)
