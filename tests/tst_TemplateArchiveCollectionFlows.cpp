@@ -77,9 +77,9 @@ private slots:
     void cleanup();
 
     void installCountsOnlyNewlyInstalledTemplates();
-    void deleteThenCancelKeepsArchivesUntilTheWindowCloses();
-    void keepThenYesClosesAndAsksForMoreArchives();
-    void deleteThenQuitDeletesArchivesWhenAllCollectionsClose();
+    void answersAfterInstalling_data();
+    void answersAfterInstalling();
+    void closingTheWindowDuringTheQuestionEndsTheFlow();
     void errorFromSecondOfThreeInstallers();
     void uninstallCountsRemovedTemplates();
     void uninstallWithNothingOfOursInstalledLeavesOthersAlone();
@@ -193,75 +193,98 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
         QVERIFY(QFileInfo::exists(path));
 }
 
-void tst_TemplateArchiveCollectionFlows::deleteThenCancelKeepsArchivesUntilTheWindowCloses()
+void tst_TemplateArchiveCollectionFlows::answersAfterInstalling_data()
 {
+    QTest::addColumn<QString>("deleteAnswer");
+    QTest::addColumn<QString>("completedAnswer");
+    QTest::addColumn<bool>("closesCollection");
+    QTest::addColumn<bool>("asksForMore");
+    QTest::addColumn<bool>("terminates");
+    QTest::addColumn<bool>("archivesLeftAtTheEnd");
+
+    QTest::newRow("Keep then Cancel: the window stays and the archives stay")
+        << QStringLiteral("Keep") << QStringLiteral("Cancel") << false << false << false << true;
+    QTest::newRow("Delete then Cancel: the archives stay until the window closes")
+        << QStringLiteral("Delete") << QStringLiteral("Cancel") << false << false << false << false;
+    QTest::newRow("Keep then Yes: the window closes, the archives stay, the open dialog comes")
+        << QStringLiteral("Keep") << QStringLiteral("Yes") << true << true << false << true;
+    QTest::newRow("Delete then Yes: the window closes with its archives, the open dialog comes")
+        << QStringLiteral("Delete") << QStringLiteral("Yes") << true << true << false << false;
+    QTest::newRow("Keep then Quit: the application quits, the archives stay")
+        << QStringLiteral("Keep") << QStringLiteral("Quit") << false << false << true << true;
+    QTest::newRow("Delete then Quit: the archives go as the collections close on quitting")
+        << QStringLiteral("Delete") << QStringLiteral("Quit") << false << false << true << false;
+}
+
+void tst_TemplateArchiveCollectionFlows::answersAfterInstalling()
+{
+    QFETCH(QString, deleteAnswer);
+    QFETCH(QString, completedAnswer);
+    QFETCH(bool, closesCollection);
+    QFETCH(bool, asksForMore);
+    QFETCH(bool, terminates);
+    QFETCH(bool, archivesLeftAtTheEnd);
+
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
+    QStringList unpackFolders;
+    for (const auto &installer : collection->templateInstallers())
+        unpackFolders.append(installer->effectsSourceFolder());
     button(collection, "installButton")->click();
-    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Delete")));
+    QVERIFY(press(visibleAlert(DeleteQuestion), deleteAnswer));
     QMessageBox *completed = visibleAlert(Completed);
     QVERIFY(completed);
     QCOMPARE(completed->informativeText(), completedText(10));
-    QVERIFY(press(completed, QStringLiteral("Cancel")));
 
-    QTest::qWait(30);
+    FileDialogAnswerer dialog; // rejects the open dialog if it comes
+    QVERIFY(press(completed, completedAnswer));
+    // Yes and Quit act on a later turn of the event loop, never inside the answer.
     QVERIFY(collection);
-    QVERIFY(collection->window()->isVisible());
+    QCOMPARE(_terminations, 0);
+    if (asksForMore)
+        QTRY_VERIFY(dialog.done);
+    else if (terminates)
+        QTRY_COMPARE(_terminations, 1);
+    QTest::qWait(50);
+    QCOMPARE(collection.isNull(), closesCollection);
+    QCOMPARE(dialog.done, asksForMore);
+    QCOMPARE(_terminations, terminates ? 1 : 0);
+    QVERIFY(visibleAlerts().isEmpty());
+    // Nothing is deleted before the collection closes.
     for (const QString &path : std::as_const(_paths))
-        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        QCOMPARE(QFileInfo::exists(path), collection ? true : archivesLeftAtTheEnd);
 
-    QVERIFY(collection->window()->close());
+    if (collection) {
+        QVERIFY(collection->window()->isVisible());
+        if (terminates)
+            QVERIFY(registry().closeAllCollections()); // what quitting does
+        else
+            QVERIFY(collection->window()->close());
+    }
     QVERIFY(collection.isNull());
+    QVERIFY(registry().collections().isEmpty());
     for (const QString &path : std::as_const(_paths))
-        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
-    // The templates stay installed.
+        QCOMPARE(QFileInfo::exists(path), archivesLeftAtTheEnd);
+    for (const QString &folder : std::as_const(unpackFolders))
+        QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
+    // The templates stay installed either way.
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(2), _names.at(2).at(0))).isDir());
 }
 
-void tst_TemplateArchiveCollectionFlows::keepThenYesClosesAndAsksForMoreArchives()
-{
-    QPointer<TemplateArchiveCollection> collection = openThree();
-    QVERIFY(collection);
-    const QStringList folders = [&] {
-        QStringList list;
-        for (const auto &installer : collection->templateInstallers())
-            list.append(installer->effectsSourceFolder());
-        return list;
-    }();
-    button(collection, "installButton")->click();
-    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Keep")));
-
-    FileDialogAnswerer dialog; // rejects the open dialog when it comes
-    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Yes")));
-    // Never from inside the answer: the collection is still there.
-    QVERIFY(collection);
-    QTRY_VERIFY(dialog.done);
-    QVERIFY(collection.isNull());
-    QVERIFY(registry().collections().isEmpty());
-    for (const QString &folder : folders)
-        QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
-    for (const QString &path : std::as_const(_paths))
-        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
-    QCOMPARE(_terminations, 0);
-}
-
-void tst_TemplateArchiveCollectionFlows::deleteThenQuitDeletesArchivesWhenAllCollectionsClose()
+void tst_TemplateArchiveCollectionFlows::closingTheWindowDuringTheQuestionEndsTheFlow()
 {
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     button(collection, "installButton")->click();
-    QVERIFY(press(visibleAlert(DeleteQuestion), QStringLiteral("Delete")));
-    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Quit")));
-    QCOMPARE(_terminations, 0); // queued, not from inside the answer
-    QTRY_COMPARE(_terminations, 1);
+    QPointer<QMessageBox> question = visibleAlert(DeleteQuestion);
+    QVERIFY(question);
+    QVERIFY(collection->window()->close());
+    QVERIFY(collection.isNull());
+    QTRY_VERIFY(question.isNull());
+    QTest::qWait(30);
+    QVERIFY(visibleAlerts().isEmpty()); // no completion message for a gone window
     for (const QString &path : std::as_const(_paths))
         QVERIFY2(QFileInfo::exists(path), qPrintable(path));
-
-    // What termination does.
-    QVERIFY(registry().closeAllCollections());
-    QVERIFY(collection.isNull());
-    for (const QString &path : std::as_const(_paths))
-        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
 }
 
 void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
