@@ -4,8 +4,8 @@
 Builds mtzip in Release (build-bench), writes the pack once into bench/out/,
 then runs the three extractors in alternating order, each into a fresh folder
 on the same file system that is removed (and synced) between runs. Prints the
-median wall time of each, the ratios mtzip/bsdtar and mtzip/unzip, and the peak
-resident memory of each run (GNU time's %M), plus
+median wall and CPU (user + system) time of each, the ratios mtzip/bsdtar and
+mtzip/unzip, and the peak resident memory of each run (GNU time's %M), plus
 GNU time -v's "Maximum resident set size" for one extra mtzip run.
 
     bench/run_extract.py                       # 600 MB pack, 7 rounds
@@ -46,17 +46,19 @@ def build():
 
 
 def run_once(command):
-    """Wall seconds and peak RSS (KiB) of one run; fails loudly on a non-zero exit.
+    """Wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one run;
+    fails loudly on a non-zero exit.
 
     GNU time reports the peak: a child forked from this Python process would
     count Python's own pages in its ru_maxrss."""
     start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-f", "%M"] + command,
+    done = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command,
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     wall = time.perf_counter() - start
     if done.returncode != 0:
         sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr}")
-    return wall, int(done.stderr.strip().splitlines()[-1])
+    peak, user, system = done.stderr.strip().splitlines()[-1].split()
+    return wall, float(user) + float(system), int(peak)
 
 
 def count_files(folder):
@@ -79,7 +81,8 @@ def main():
     if args.pack:
         pack = Path(args.pack).resolve()
     else:
-        pack = OUT / f"pack-{args.templates}t-{args.size_mb}m{'-small' if args.small else ''}.mtzip"
+        shape = "small" if args.small else f"{args.size_mb}m"
+        pack = OUT / f"pack-{args.templates}t-{shape}.mtzip"
         if not pack.exists():
             command = [sys.executable, str(BENCH / "make_pack.py"), str(pack) + ".part",
                        "--templates", str(args.templates), "--size-mb", str(args.size_mb)]
@@ -110,13 +113,15 @@ def main():
         sys.exit(f"extractors disagree on the number of files: {counts}")
 
     walls = {name: [] for name in names}
+    cpus = {name: [] for name in names}
     rss = {name: [] for name in names}
     for r in range(args.rounds):
         order = names[r % len(names):] + names[:r % len(names)]
         for name in order:
             fresh()
-            wall, peak = run_once(tools[name](target))
+            wall, cpu, peak = run_once(tools[name](target))
             walls[name].append(wall)
+            cpus[name].append(cpu)
             rss[name].append(peak)
         print(f"round {r + 1}: " + ", ".join(f"{n} {walls[n][-1]:.2f}s" for n in names), file=sys.stderr)
 
@@ -128,13 +133,15 @@ def main():
     shutil.rmtree(target, ignore_errors=True)
 
     median = {n: statistics.median(walls[n]) for n in names}
+    cpu = {n: statistics.median(cpus[n]) for n in names}
+    load = os.getloadavg()[0]
     print(f"pack: {pack.name}, {pack.stat().st_size / 2**20:.0f} MiB, {counts['mtzip']} files; "
-          f"{args.rounds} rounds")
+          f"{args.rounds} rounds; load average now {load:.2f}")
     for n in names:
         print(f"  {n:7s} median {median[n]:6.2f} s  (min {min(walls[n]):.2f}, max {max(walls[n]):.2f})"
-              f"  peak RSS {max(rss[n]) / 1024:.1f} MiB")
-    print(f"  mtzip/bsdtar {median['mtzip'] / median['bsdtar']:.2f}")
-    print(f"  mtzip/unzip  {median['mtzip'] / median['unzip']:.2f}")
+              f"  CPU median {cpu[n]:5.2f} s  peak RSS {max(rss[n]) / 1024:.1f} MiB")
+    print(f"  mtzip/bsdtar {median['mtzip'] / median['bsdtar']:.2f} wall, {cpu['mtzip'] / cpu['bsdtar']:.2f} CPU")
+    print(f"  mtzip/unzip  {median['mtzip'] / median['unzip']:.2f} wall, {cpu['mtzip'] / cpu['unzip']:.2f} CPU")
     print(f"  mtzip peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
 
 
