@@ -20,7 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
-#include <QToolButton>
+#include <QPushButton>
 
 namespace {
 

@@ -15,7 +15,7 @@ class QDialog;
 class QLabel;
 class QMainWindow;
 class QMenuBar;
-class QToolButton;
+class QPushButton;
 class TemplateArchiveCollection;
 class TemplateArchiveDropzoneView;
 namespace Ui {
@@ -72,7 +72,7 @@ public:
     QMainWindow *startWindow() const { return _startWindow; }
     QDialog *aboutWindow() const { return _aboutWindow; }
     QLabel *aboutVersionField() const { return _aboutVersionField; }
-    QToolButton *supportButton() const { return _supportButton; }
+    QPushButton *supportButton() const { return _supportButton; }
     TemplateArchiveDropzoneView *dropzoneView() const;
     QMenuBar *menuBar() const { return _menuBar; }
     QAction *openAction() const { return _openAction; }
@@ -105,7 +105,7 @@ private:
     QDialog *_aboutWindow = nullptr;
     QLabel *_aboutVersionField = nullptr;
     QMainWindow *_startWindow = nullptr;
-    QToolButton *_supportButton = nullptr;
+    QPushButton *_supportButton = nullptr;
     bool _launchedWithOpenFile = false;
 
     std::unique_ptr<QMainWindow> _startWindowOwner;

@@ -95,13 +95,18 @@ Qt::DropAction TemplateArchiveDropzoneView::dragOperation(const QMimeData *mimeD
 
 void TemplateArchiveDropzoneView::dragEnterEvent(QDragEnterEvent *event)
 {
-    // Answers only; the outline waits for the first move, which Qt sends
-    // right after the enter.
+    // The outline waits for the first move, which Qt sends right after an
+    // accepted enter. A refused drag gets no moves and no leave here, so the
+    // refusal has to clear an outline that a finished drop left behind.
     if (dragOperation(event->mimeData()) == Qt::CopyAction) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
-    } else {
-        event->ignore();
+        return;
+    }
+    event->ignore();
+    if (_acceptingDrag) {
+        _acceptingDrag = false;
+        update();
     }
 }
 
@@ -188,8 +193,9 @@ void TemplateArchiveDropzoneView::paintEvent(QPaintEvent *event)
     const QRectF bounds = rect();
     if (_acceptingDrag) {
         painter.setRenderHint(QPainter::Antialiasing);
-        QPen pen(QColor::fromRgbF(1.0, 1.0, 1.0, 0.8), OutlineWidth);
-        // Qt measures dash lengths in pen widths.
+        // Flat caps: Qt's default square caps would lengthen every dash by
+        // a pen width. Qt also measures dash lengths in pen widths.
+        QPen pen(QColor::fromRgbF(1.0, 1.0, 1.0, 0.8), OutlineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
         pen.setDashPattern({OutlineDash / OutlineWidth, OutlineDash / OutlineWidth});
         pen.setDashOffset(0.0);
         painter.setPen(pen);
