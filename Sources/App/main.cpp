@@ -7,6 +7,14 @@
 #include <QTimer>
 #include <QUrl>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // The archives a file manager asked this launch to open: absolute paths, or
@@ -23,6 +31,37 @@ QStringList launchPaths(const QStringList &arguments)
     }
     return paths;
 }
+
+#ifdef Q_OS_UNIX
+int sQuitSignalPipe[2] = {-1, -1};
+
+void quitSignalHandler(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(sQuitSignalPipe[0], &byte, 1);
+}
+
+// Ctrl+C in a terminal or a SIGTERM at logout quits like the Quit command,
+// so the unpack folders are removed on the way out.
+void quitOnTerminationSignals(QObject *context)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sQuitSignalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(sQuitSignalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier] {
+        notifier->setEnabled(false);
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(sQuitSignalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = quitSignalHandler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+#endif
 
 } // namespace
 
@@ -46,6 +85,9 @@ int main(int argc, char *argv[])
     AppDelegate delegate;
     QApplication::setWindowIcon(AppDelegate::appIcon());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+#ifdef Q_OS_UNIX
+    quitOnTerminationSignals(&delegate);
+#endif
 
     delegate.applicationWillFinishLaunching();
 #ifdef Q_OS_MACOS
