@@ -145,8 +145,10 @@ void TemplateInstaller::ErrorMessage(const QString &message)
     // keep the most telling one for the user.
     static const QStringList generic = {QStringLiteral("Failed"), QStringLiteral("Error occurs"),
                                         QStringLiteral("Failed to reading zip file")};
-    if (_unarchiveError.isEmpty() || !generic.contains(message))
+    if (!generic.contains(message))
         _unarchiveError = message;
+    else if (_unarchiveError.isEmpty() && message == QLatin1String("Failed"))
+        _unarchiveError = QStringLiteral("The archive holds no entries."); // positioning on the first entry failed
 }
 
 bool TemplateInstaller::OverWriteOperation(const QString &)
