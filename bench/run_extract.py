@@ -14,55 +14,10 @@ GNU time -v's "Maximum resident set size" for one extra mtzip run.
 """
 
 import argparse
-import os
-import shutil
-import statistics
-import subprocess
 import sys
-import time
 from pathlib import Path
 
-BENCH = Path(__file__).resolve().parent
-ROOT = BENCH.parent
-OUT = BENCH / "out"
-BUILD = ROOT / "build-bench"
-
-
-def ensure_gnu_time():
-    if Path("/usr/bin/time").exists():
-        return
-    print("installing GNU time", file=sys.stderr)
-    sudo = [] if os.geteuid() == 0 else ["sudo"]
-    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "time"], check=True, env=env)
-
-
-def build():
-    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(BUILD), "-G", "Ninja",
-                    "-DCMAKE_BUILD_TYPE=Release", "-DMTI_BUILD_TESTS=OFF"],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(BUILD), "--target", "mtzip"], check=True)
-    return BUILD / "Sources" / "Cli" / "mtzip"
-
-
-def run_once(command):
-    """Wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one run;
-    fails loudly on a non-zero exit.
-
-    GNU time reports the peak: a child forked from this Python process would
-    count Python's own pages in its ru_maxrss."""
-    start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    wall = time.perf_counter() - start
-    if done.returncode != 0:
-        sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr}")
-    peak, user, system = done.stderr.strip().splitlines()[-1].split()
-    return wall, float(user) + float(system), int(peak)
-
-
-def count_files(folder):
-    return sum(len(files) for _, _, files in os.walk(folder))
+import benchlib as bl
 
 
 def main():
@@ -75,21 +30,12 @@ def main():
     parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
     args = parser.parse_args()
 
-    ensure_gnu_time()
-    mtzip = BUILD / "Sources" / "Cli" / "mtzip" if args.no_build else build()
-    OUT.mkdir(exist_ok=True)
-    if args.pack:
-        pack = Path(args.pack).resolve()
-    else:
-        shape = "small" if args.small else f"{args.size_mb}m"
-        pack = OUT / f"pack-{args.templates}t-{shape}.mtzip"
-        if not pack.exists():
-            command = [sys.executable, str(BENCH / "make_pack.py"), str(pack) + ".part",
-                       "--templates", str(args.templates), "--size-mb", str(args.size_mb)]
-            subprocess.run(command + (["--small"] if args.small else []), check=True)
-            os.replace(str(pack) + ".part", pack)
+    bl.ensure_gnu_time()
+    mtzip = bl.mtzip_path(args.no_build)
+    bl.OUT.mkdir(exist_ok=True)
+    pack = Path(args.pack).resolve() if args.pack else bl.generated_pack(args.templates, args.size_mb, args.small)
 
-    target = OUT / "extract"
+    target = bl.OUT / "extract"
     tools = {
         "mtzip": lambda d: [str(mtzip), "extract", str(pack), str(d)],
         "bsdtar": lambda d: ["bsdtar", "-xf", str(pack), "-C", str(d)],
@@ -97,51 +43,33 @@ def main():
     }
     names = list(tools)
 
-    def fresh():
-        shutil.rmtree(target, ignore_errors=True)
-        os.sync()
-        target.mkdir()
-
     # Warm the page cache with the archive and check every tool unpacks the
     # same number of files, so no tool is timed doing less work.
     counts = {}
     for name in names:
-        fresh()
-        run_once(tools[name](target))
-        counts[name] = count_files(target)
+        bl.fresh(target)
+        bl.run_once(tools[name](target))
+        counts[name] = bl.count_files(target)
     if len(set(counts.values())) != 1:
         sys.exit(f"extractors disagree on the number of files: {counts}")
 
-    walls = {name: [] for name in names}
-    cpus = {name: [] for name in names}
-    rss = {name: [] for name in names}
+    timings = bl.Timings(names)
     for r in range(args.rounds):
-        order = names[r % len(names):] + names[:r % len(names)]
-        for name in order:
-            fresh()
-            wall, cpu, peak = run_once(tools[name](target))
-            walls[name].append(wall)
-            cpus[name].append(cpu)
-            rss[name].append(peak)
-        print(f"round {r + 1}: " + ", ".join(f"{n} {walls[n][-1]:.2f}s" for n in names), file=sys.stderr)
+        for name in bl.rotated(names, r):
+            bl.fresh(target)
+            timings.add(name, bl.run_once(tools[name](target)))
+        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
 
-    fresh()
-    verbose = subprocess.run(["/usr/bin/time", "-v"] + tools["mtzip"](target),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True).stderr
-    gnu_rss = next((line.split(":")[1].strip() for line in verbose.splitlines()
-                    if "Maximum resident set size" in line), "?")
-    shutil.rmtree(target, ignore_errors=True)
+    bl.fresh(target)
+    gnu_rss = bl.gnu_time_rss(tools["mtzip"](target))
+    bl.remove(target)
 
-    median = {n: statistics.median(walls[n]) for n in names}
-    cpu = {n: statistics.median(cpus[n]) for n in names}
-    load = os.getloadavg()[0]
     print(f"pack: {pack.name}, {pack.stat().st_size / 2**20:.0f} MiB, {counts['mtzip']} files; "
-          f"{args.rounds} rounds; load average now {load:.2f}")
+          f"{args.rounds} rounds; {bl.load_text()}")
     for n in names:
-        print(f"  {n:7s} median {median[n]:6.2f} s  (min {min(walls[n]):.2f}, max {max(walls[n]):.2f})"
-              f"  CPU median {cpu[n]:5.2f} s  peak RSS {max(rss[n]) / 1024:.1f} MiB")
-    print(f"  mtzip/bsdtar {median['mtzip'] / median['bsdtar']:.2f} wall, {cpu['mtzip'] / cpu['bsdtar']:.2f} CPU")
-    print(f"  mtzip/unzip  {median['mtzip'] / median['unzip']:.2f} wall, {cpu['mtzip'] / cpu['unzip']:.2f} CPU")
+        print(timings.line(n))
+    print(timings.ratio("mtzip", "bsdtar"))
+    print(timings.ratio("mtzip", "unzip"))
     print(f"  mtzip peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
 
 

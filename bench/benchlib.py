@@ -1,0 +1,150 @@
+"""Pieces shared by the benchmark scripts: the Release build of mtzip, the
+generated packs, timing one run with GNU time, and fresh folders."""
+
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+BENCH = Path(__file__).resolve().parent
+ROOT = BENCH.parent
+OUT = BENCH / "out"
+BUILD = ROOT / "build-bench"
+MTZIP = BUILD / "Sources" / "Cli" / "mtzip"
+
+
+def ensure_gnu_time():
+    if Path("/usr/bin/time").exists():
+        return
+    print("installing GNU time", file=sys.stderr)
+    sudo = [] if os.geteuid() == 0 else ["sudo"]
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "time"], check=True, env=env)
+
+
+def build():
+    """Configures build-bench (Release, no tests), builds mtzip, returns its path."""
+    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(BUILD), "-G", "Ninja",
+                    "-DCMAKE_BUILD_TYPE=Release", "-DMTI_BUILD_TESTS=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(BUILD), "--target", "mtzip"], check=True)
+    return MTZIP
+
+
+def mtzip_path(no_build):
+    return MTZIP if no_build else build()
+
+
+def generated_pack(templates, size_mb, small):
+    """The pack make_pack.py writes for these options, written once into bench/out/."""
+    OUT.mkdir(exist_ok=True)
+    shape = "small" if small else f"{size_mb}m"
+    pack = OUT / f"pack-{templates}t-{shape}.mtzip"
+    if not pack.exists():
+        command = [sys.executable, str(BENCH / "make_pack.py"), str(pack) + ".part",
+                   "--templates", str(templates), "--size-mb", str(size_mb)]
+        subprocess.run(command + (["--small"] if small else []), check=True)
+        os.replace(str(pack) + ".part", pack)
+    return pack
+
+
+def named_pack(source, name):
+    """source under another file name in bench/out/ (a hard link: same bytes,
+    no copy), for commands that read meaning into the name."""
+    target = OUT / name
+    if target.exists() and not target.samefile(source):
+        target.unlink()
+    if not target.exists():
+        os.link(source, target)
+    return target
+
+
+def run_once(command, env=None):
+    """Wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one run;
+    fails loudly on a non-zero exit.
+
+    GNU time reports the peak: a child forked from this Python process would
+    count Python's own pages in its ru_maxrss. For a shell command the CPU time
+    covers every process of it; the peak is that of its largest process."""
+    start = time.perf_counter()
+    done = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command, env=env,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    wall = time.perf_counter() - start
+    if done.returncode != 0:
+        sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr}")
+    peak, user, system = done.stderr.strip().splitlines()[-1].split()
+    return wall, float(user) + float(system), int(peak)
+
+
+def gnu_time_rss(command, env=None):
+    """GNU time -v's "Maximum resident set size" (KiB) of one run, as text."""
+    verbose = subprocess.run(["/usr/bin/time", "-v"] + command, env=env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True).stderr
+    return next((line.split(":")[1].strip() for line in verbose.splitlines()
+                 if "Maximum resident set size" in line), "?")
+
+
+def count_files(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def remove(*folders):
+    """Removes the folders and syncs, so write-back of one run does not land in the next."""
+    for folder in folders:
+        shutil.rmtree(folder, ignore_errors=True)
+    os.sync()
+
+
+def fresh(*folders):
+    """Empty folders, created anew after everything earlier is written back."""
+    remove(*folders)
+    for folder in folders:
+        folder.mkdir(parents=True)
+
+
+class Timings:
+    """Wall, CPU and peak RSS of every run, per tool."""
+
+    def __init__(self, names):
+        self.names = list(names)
+        self.walls = {n: [] for n in self.names}
+        self.cpus = {n: [] for n in self.names}
+        self.rss = {n: [] for n in self.names}
+
+    def add(self, name, measured):
+        wall, cpu, peak = measured
+        self.walls[name].append(wall)
+        self.cpus[name].append(cpu)
+        self.rss[name].append(peak)
+
+    def wall(self, name):
+        return statistics.median(self.walls[name])
+
+    def cpu(self, name):
+        return statistics.median(self.cpus[name])
+
+    def last(self):
+        return ", ".join(f"{n} {self.walls[n][-1]:.2f}s" for n in self.names if self.walls[n])
+
+    def line(self, name, width=7):
+        w = self.walls[name]
+        return (f"  {name:{width}s} median {self.wall(name):6.2f} s  (min {min(w):.2f}, max {max(w):.2f})"
+                f"  CPU median {self.cpu(name):5.2f} s  peak RSS {max(self.rss[name]) / 1024:.1f} MiB")
+
+    def ratio(self, a, b):
+        return (f"  {a}/{b} {self.wall(a) / self.wall(b):.2f} wall, "
+                f"{self.cpu(a) / self.cpu(b):.2f} CPU")
+
+
+def load_text():
+    one, five, fifteen = os.getloadavg()
+    return f"load average now {one:.2f} (5 min {five:.2f}, 15 min {fifteen:.2f})"
+
+
+def rotated(names, r):
+    """names starting at the r-th, so no tool always runs first."""
+    k = r % len(names)
+    return names[k:] + names[:k]

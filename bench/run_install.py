@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Times `mtzip install` against the same work done by the usual tools.
+
+mtzip installs a template pack by unpacking it into a temporary folder,
+copying every template folder into the destination and removing the unpack
+folder. The usual tools' way to the same result:
+
+    bsdtar -xf PACK -C T && cp -R T/. D2          ("bsdtar+cp", the target's yardstick)
+    bsdtar -xf PACK -C T && cp -R T/. D2 && rm -rf T   ("+rm", also cleaning up, as mtzip does)
+
+each timed as one shell command. The pack is the generated ~600 MB one under
+a name whose category prefix (LT_) the shipped Categories list knows. Every
+run goes into an empty destination and a fresh temporary folder on the same
+file system (TMPDIR points mtzip's unpack folder there), removed and synced
+before the next run; the tools take turns going first. One warm-up run of each
+checks that mtzip installed every file of the pack (count and bytes) and left
+no unpack folder behind, so the benchmark cannot pass by doing less.
+
+    bench/run_install.py                  # 7 rounds
+    bench/run_install.py --rounds 3 --no-build
+"""
+
+import argparse
+import os
+import sys
+import zipfile
+
+import benchlib as bl
+
+
+def tree_bytes(folder):
+    return sum(os.path.getsize(os.path.join(d, f)) for d, _, files in os.walk(folder) for f in files)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--templates", type=int, default=300)
+    parser.add_argument("--size-mb", type=int, default=600)
+    parser.add_argument("--small", action="store_true")
+    parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
+    args = parser.parse_args()
+
+    bl.ensure_gnu_time()
+    mtzip = bl.mtzip_path(args.no_build)
+    pack = bl.named_pack(bl.generated_pack(args.templates, args.size_mb, args.small), "LT_Bench_Pack.mtzip")
+    with zipfile.ZipFile(pack) as zf:
+        files = [i for i in zf.infolist() if not i.is_dir()]
+    pack_files, pack_bytes = len(files), sum(i.file_size for i in files)
+
+    tmp = bl.OUT / "install-tmp"      # TMPDIR of mtzip, parent of bsdtar's T
+    unpack = tmp / "T"
+    dest = bl.OUT / "install-dest"
+    env = dict(os.environ, TMPDIR=str(tmp))
+    shell = 'bsdtar -xf "$1" -C "$2" && cp -R "$2/." "$3"'
+    tools = {
+        "mtzip": [str(mtzip), "install", "--dest", str(dest), str(pack)],
+        "bsdtar+cp": ["sh", "-c", shell, "sh", str(pack), str(unpack), str(dest)],
+        "+rm": ["sh", "-c", shell + ' && rm -rf "$2"', "sh", str(pack), str(unpack), str(dest)],
+    }
+    names = list(tools)
+
+    def prepare():
+        bl.fresh(tmp, dest)
+        unpack.mkdir()
+
+    # Warm-up, and the check that every tool did the whole job.
+    for name in names:
+        prepare()
+        bl.run_once(tools[name], env)
+        installed, size = bl.count_files(dest), tree_bytes(dest)
+        if (installed, size) != (pack_files, pack_bytes):
+            sys.exit(f"{name} installed {installed} files, {size} bytes; the pack holds {pack_files}, {pack_bytes}")
+        if name == "mtzip":
+            left = [p.name for p in tmp.iterdir() if p != unpack]
+            if left or any(unpack.iterdir()):
+                sys.exit(f"mtzip left its unpack folder behind: {left}")
+            templates = sum(1 for kind in dest.iterdir() for cat in kind.iterdir() for _ in cat.iterdir())
+            if templates != args.templates:
+                sys.exit(f"mtzip installed {templates} template folders of {args.templates}")
+
+    timings = bl.Timings(names)
+    for r in range(args.rounds):
+        for name in bl.rotated(names, r):
+            prepare()
+            timings.add(name, bl.run_once(tools[name], env))
+        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
+
+    prepare()
+    gnu_rss = bl.gnu_time_rss(tools["mtzip"], env)
+    bl.remove(tmp, dest)
+
+    print(f"install of {pack.name}: {pack.stat().st_size / 2**20:.0f} MiB, {pack_files} files, "
+          f"{pack_bytes / 2**20:.0f} MiB unpacked; {args.rounds} rounds; {bl.load_text()}")
+    for n in names:
+        print(timings.line(n, 9))
+    print(timings.ratio("mtzip", "bsdtar+cp") + "   (target: at most 1.00 wall)")
+    print(timings.ratio("mtzip", "+rm"))
+    print(f"  mtzip peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
+
+
+if __name__ == "__main__":
+    main()
