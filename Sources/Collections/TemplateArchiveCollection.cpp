@@ -180,6 +180,9 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
     header->setSectionResizeMode(4, QHeaderView::Fixed);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
+    // The first button, not a cell of the table, starts with the focus.
+    collection->_ui->installButton->setFocus();
+
     collection->finishInit();
     return collection;
 }
