@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <vector>
@@ -31,6 +32,16 @@ fs::path toFsPath(const QString &path)
 std::error_code lastErrno()
 {
     return std::error_code(errno, std::generic_category());
+}
+
+// Access and modification times, in the order futimens and utimensat take them.
+std::array<struct timespec, 2> fileTimes(const struct stat &info)
+{
+#if defined(Q_OS_MACOS)
+    return {info.st_atimespec, info.st_mtimespec};
+#else
+    return {info.st_atim, info.st_mtim};
+#endif
 }
 
 struct CopyContext
@@ -136,15 +147,11 @@ std::optional<Error> copyFile(const fs::path &source, const fs::path &destinatio
 
     std::error_code ec = copyContents(in.get(), out.get(), info.st_size, context);
     if (!ec) {
-#if defined(Q_OS_MACOS)
-        const struct timespec times[2] = {info.st_atimespec, info.st_mtimespec};
-#else
-        const struct timespec times[2] = {info.st_atim, info.st_mtim};
-#endif
+        const std::array<struct timespec, 2> times = fileTimes(info);
         // open() left the mode cut by the umask; the copy keeps the source's.
         if (::fchmod(out.get(), info.st_mode & 07777) != 0)
             ec = lastErrno();
-        ::futimens(out.get(), times);
+        ::futimens(out.get(), times.data());
         if (::close(out.release()) != 0 && !ec)
             ec = lastErrno();
     }
@@ -172,16 +179,12 @@ std::optional<Error> copyRecursive(const fs::path &source, const fs::path &desti
                 return error;
         }
         if (!ec) {
-#if defined(Q_OS_MACOS)
-            const struct timespec times[2] = {info.st_atimespec, info.st_mtimespec};
-#else
-            const struct timespec times[2] = {info.st_atim, info.st_mtim};
-#endif
+            const std::array<struct timespec, 2> times = fileTimes(info);
             // The source's mode despite the umask; the owner keeps full
             // access so that an installed copy can always be replaced or
             // removed again.
             ::chmod(destination.c_str(), (info.st_mode & 07777) | S_IRWXU);
-            ::utimensat(AT_FDCWD, destination.c_str(), times, 0);
+            ::utimensat(AT_FDCWD, destination.c_str(), times.data(), 0);
         }
     }
     // Sockets, fifos and devices have no place in a template; leave them out.
