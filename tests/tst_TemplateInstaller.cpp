@@ -169,6 +169,8 @@ private slots:
     void failedUnpacksLeaveNothing();
 
     void installTwiceGivesFreshCopies();
+    void movingInstallMatchesCopying_data();
+    void movingInstallMatchesCopying();
     void sameNameInTwoPlacesLeavesTheLastListed();
     void failureAtTheThirdOfFiveRollsBackTheArchive_data();
     void failureAtTheThirdOfFiveRollsBackTheArchive();
@@ -732,6 +734,57 @@ void tst_TemplateInstaller::installTwiceGivesFreshCopies()
     QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/added by the user.txt")));
     QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 2048);
     QCOMPARE(installer->installedEffects().size(), size_t(2));
+}
+
+void tst_TemplateInstaller::movingInstallMatchesCopying_data()
+{
+    QTest::addColumn<bool>("nested");
+    QTest::newRow("separate template folders are moved out of the unpack folder") << false;
+    QTest::newRow("a template inside another template's folder makes it copy") << true;
+}
+
+void tst_TemplateInstaller::movingInstallMatchesCopying()
+{
+    QFETCH(bool, nested);
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    QStringList parents;
+    for (int i = 0; i < 12; ++i)
+        parents << QStringLiteral("AB_Credits_%1").arg(i);
+    makeTemplates(content, parents);
+    if (nested) {
+        // The scan finds an inner template only when its folder is listed
+        // before the parent's template file: with twelve, some are.
+        for (const QString &parent : std::as_const(parents))
+            writeFile(content + QLatin1Char('/') + parent + QStringLiteral("/Inner/AB_Inner.motn"), "inner");
+    }
+    const QString archive = _dir->filePath(QStringLiteral("AB_Moved.mtzip"));
+    zipWithWriter(archive, content);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    const QStringList sources = names(installer->effects(), sourceOf);
+    const bool innerFound = !sources.filter(QStringLiteral("/Inner")).isEmpty();
+    if (nested && !innerFound)
+        QSKIP("the file system listed every template file before its inner folder");
+    qint64 total = 0;
+    for (const EffectTemplateItem *item : installer->effects())
+        total += FileOperations::treeSize(item->sourceFolderPath());
+    Counter counter;
+    installer->setProgressListener(&counter);
+
+    QVERIFY(!installer->installEffects(InstallTransfer::MoveSource));
+    // Every template complete at its destination, progress at the total.
+    QCOMPARE(installer->installedEffects().size(), installer->effects().size());
+    for (const QString &parent : std::as_const(parents)) {
+        const QString installed = root + QStringLiteral("/Titles.localized/ZT Glows/") + parent;
+        QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 2048);
+        QCOMPARE(QFileInfo::exists(installed + QStringLiteral("/Inner/AB_Inner.motn")), nested);
+    }
+    QCOMPARE(counter.last, counter.lastTotal);
+    QCOMPARE(counter.lastTotal, total);
+    // Moved templates have left the unpack folder; copied ones are still there.
+    QCOMPARE(listing(installer->effectsSourceFolder()).isEmpty(), !nested);
 }
 
 void tst_TemplateInstaller::sameNameInTwoPlacesLeavesTheLastListed()

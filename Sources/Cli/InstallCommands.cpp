@@ -176,7 +176,9 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
             const int before = countInstalled(*installer, root);
             CliProgress installProgress(_err, QStringLiteral("Installing %1").arg(installer->title()), _errIsTerminal);
             installer->setProgressListener(&installProgress);
-            const std::optional<Error> error = installer->installEffects();
+            // The unpack folder goes with the installer right after: move,
+            // rather than copy, what it holds.
+            const std::optional<Error> error = installer->installEffects(InstallTransfer::MoveSource);
             installProgress.finish();
             installer->setProgressListener(nullptr);
             if (error) {

@@ -248,4 +248,15 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
     return copyRecursive(toFsPath(source), toFsPath(destination), context);
 }
 
+std::optional<Error> moveTree(const QString &source, const QString &destination)
+{
+    if (exists(destination))
+        return Error::fromErrorCode(std::make_error_code(std::errc::file_exists), destination);
+    std::error_code ec;
+    fs::rename(toFsPath(source), toFsPath(destination), ec);
+    if (ec)
+        return Error::fromErrorCode(ec, source);
+    return std::nullopt;
+}
+
 } // namespace FileOperations

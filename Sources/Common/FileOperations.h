@@ -32,4 +32,8 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
                               ProgressListener *listener = nullptr,
                               qint64 doneBefore = 0, qint64 total = 0);
 
+// Renames source to destination (which must not exist): instant, but only
+// within one file system; EXDEV otherwise.
+std::optional<Error> moveTree(const QString &source, const QString &destination);
+
 } // namespace FileOperations

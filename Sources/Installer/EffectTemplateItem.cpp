@@ -107,7 +107,8 @@ bool EffectTemplateItem::isInstalledInDestRootFolder(const QString &dstRootFolde
 
 std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &dstRootFolder,
                                                                  ProgressListener *listener,
-                                                                 qint64 doneBefore, qint64 total) const
+                                                                 qint64 doneBefore, qint64 total,
+                                                                 InstallTransfer transfer) const
 {
     if (dstRootFolder.isNull()) {
         MTI_DIAGNOSTIC(lcInstall, QStringLiteral("dstRootFolder = nil"));
@@ -128,6 +129,8 @@ std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &
         if (std::optional<Error> error = FileOperations::removeAll(destination))
             return error;
     }
+    if (transfer == InstallTransfer::MoveSource && !FileOperations::moveTree(sourceFolderPath(), destination))
+        return std::nullopt;
     return FileOperations::copyTree(sourceFolderPath(), destination, listener, doneBefore, total);
 }
 

@@ -11,6 +11,11 @@
 
 class ProgressListener;
 
+// How an install brings a template folder to its destination. Moving takes
+// the folder out of the unpack folder (when both lie on one file system,
+// else it copies): for callers that drop the installer right after.
+enum class InstallTransfer { Copy, MoveSource };
+
 // One template of an unpacked archive: a folder that directly holds a
 // template file, with everything else in it. Title and category come from the
 // folder's name ("<prefix>_<title words>"); the item installs itself as a
@@ -43,7 +48,8 @@ public:
     // Replaces whatever stands at the destination with a fresh copy.
     std::optional<Error> installInDestRootFolder(const QString &dstRootFolder,
                                                  ProgressListener *listener = nullptr,
-                                                 qint64 doneBefore = 0, qint64 total = 0) const;
+                                                 qint64 doneBefore = 0, qint64 total = 0,
+                                                 InstallTransfer transfer = InstallTransfer::Copy) const;
     // Removes the installed folder (a plain file there is left alone) and,
     // when asked, every parent folder below the root that holds nothing but
     // hidden files. Never stops early; answers the last error.

@@ -248,7 +248,7 @@ QString TemplateInstaller::localDestMotionTemplatesFolder()
 }
 
 std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList &effects, const QString &folder,
-                                                    ProgressListener *listener)
+                                                    ProgressListener *listener, InstallTransfer transfer)
 {
     if (folder.isNull() || effects.empty())
         return std::nullopt;
@@ -260,10 +260,25 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
             total += sizes[i] = FileOperations::treeSize(effects[i]->sourceFolderPath());
     }
     qint64 done = 0;
+    if (transfer == InstallTransfer::MoveSource) {
+        // Moving a folder that holds another template's folder would take
+        // that one along, or leave it out of its parent's install.
+        QStringList sources;
+        for (const EffectTemplateItem *item : effects)
+            sources.append(QDir::cleanPath(item->sourceFolderPath()) + QLatin1Char('/'));
+        sources.sort();
+        for (qsizetype i = 1; i < sources.size(); ++i) {
+            if (sources.at(i).startsWith(sources.at(i - 1)))
+                transfer = InstallTransfer::Copy;
+        }
+    }
     for (size_t i = 0; i < effects.size(); ++i) {
-        if (std::optional<Error> error = effects[i]->installInDestRootFolder(folder, listener, done, total))
+        if (std::optional<Error> error = effects[i]->installInDestRootFolder(folder, listener, done, total, transfer))
             return error;
         done += sizes[i];
+        // A moved folder reports nothing while it goes.
+        if (listener && !listener->progress(done, total))
+            return Error::fromErrorCode(std::make_error_code(std::errc::operation_canceled));
     }
     return std::nullopt;
 }
@@ -277,7 +292,7 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     return std::nullopt;
 }
 
-std::optional<Error> TemplateInstaller::installEffects()
+std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
 {
     const EffectTemplateItemList list = effects();
     const QString &root = _templatesRootFolder;
@@ -285,7 +300,7 @@ std::optional<Error> TemplateInstaller::installEffects()
     if (root.isNull()) {
         error = Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
     } else if (FileOperations::exists(root)) {
-        error = copyEffects(list, root, _progressListener);
+        error = copyEffects(list, root, _progressListener, transfer);
     } else if (std::optional<Error> created = FileOperations::createDirectories(root)) {
         error = created->isPermissionError()
             ? Error(created->domain(), created->code(),
@@ -294,7 +309,7 @@ std::optional<Error> TemplateInstaller::installEffects()
                     QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
                         .arg(root).arg(created->code()));
     } else {
-        error = copyEffects(list, root, _progressListener);
+        error = copyEffects(list, root, _progressListener, transfer);
     }
     if (error && !root.isNull())
         deleteEffects(list, root);

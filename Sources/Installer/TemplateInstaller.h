@@ -62,12 +62,16 @@ public:
     static QString localDestMotionTemplatesFolder();
 
     static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
-                                            ProgressListener *listener = nullptr);
+                                            ProgressListener *listener = nullptr,
+                                            InstallTransfer transfer = InstallTransfer::Copy);
     static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder);
 
     // Installs every template, replacing older copies; on failure removes
-    // every template of this archive again and answers the error.
-    std::optional<Error> installEffects();
+    // every template of this archive again and answers the error. After a
+    // MoveSource install the templates are no longer in the unpack folder,
+    // so the installer cannot install them again. Templates nested in other
+    // templates are always copied.
+    std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
     std::optional<Error> deleteEffects();
     EffectTemplateItemList installedEffects() const;
 
