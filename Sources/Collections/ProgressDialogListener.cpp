@@ -37,8 +37,9 @@ bool ProgressDialogListener::progress(qint64 done, qint64 total)
         _dialog->setMinimumWidth(420);
         _dialog->setAutoClose(false);
         _dialog->setAutoReset(false);
-        if (parent)
-            DarkAppearance::apply(_dialog);
+        // Dark like the collection windows it belongs to, also while the
+        // window is still being set up (unpacking) and not on screen yet.
+        DarkAppearance::apply(_dialog);
         _dialog->setValue(0);
         _sinceEvents.start();
     }
