@@ -15,6 +15,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -90,6 +91,81 @@ bool writeAll(int fd, const char *data, qsizetype size)
 QString errnoText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// A stretch of the spool file as a libzip source. The spool stays open
+// until the archive is written, after libzip has freed every source.
+struct SpoolSlice
+{
+    int fd;
+    zip_uint64_t start;
+    zip_uint64_t length;
+    zip_uint64_t position = 0;
+    time_t mtime;           // the encryption header's check byte comes from it
+    zip_error_t error;
+};
+
+zip_int64_t spoolSliceCallback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command)
+{
+    auto *slice = static_cast<SpoolSlice *>(userdata);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        slice->position = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const zip_uint64_t wanted = std::min(length, slice->length - slice->position);
+        zip_uint64_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = ::pread(slice->fd, static_cast<char *>(data) + got, size_t(wanted - got),
+                                      off_t(slice->start + slice->position + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                zip_error_set(&slice->error, ZIP_ER_READ, n < 0 ? errno : EIO);
+                return -1;
+            }
+            got += zip_uint64_t(n);
+        }
+        slice->position += got;
+        return zip_int64_t(got);
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &slice->error);
+        if (!st)
+            return -1;
+        zip_stat_init(st);
+        st->size = slice->length;
+        st->mtime = slice->mtime;
+        st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&slice->error, data, length);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&slice->error);
+        delete slice;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                              ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        zip_error_set(&slice->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+zip_source_t *spoolSliceSource(zip_t *archive, int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime)
+{
+    auto *slice = new SpoolSlice{fd, start, length, 0, mtime, {}};
+    zip_error_init(&slice->error);
+    zip_source_t *source = zip_source_function(archive, spoolSliceCallback, slice);
+    if (!source) {
+        zip_error_fini(&slice->error);
+        delete slice;
+    }
+    return source;
 }
 
 } // namespace
@@ -477,13 +553,6 @@ zip_source_t *ZipArchive::spoolSource(const QString &file)
         if (_spoolFd < 0)
             return nullptr;
         ::unlink(name.constData());
-        // The streams handed to libzip share one file offset, and libzip
-        // seeks to a source's start only when that start is not 0: so that
-        // every source seeks, no copy starts at 0.
-        if (!writeAll(_spoolFd, "\0", 1)) {
-            closeSpool();
-            return nullptr;
-        }
     }
     const int in = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -510,20 +579,9 @@ zip_source_t *ZipArchive::spoolSource(const QString &file)
             qCWarning(lcZip) << "cannot trim the spool file" << errnoText();
         return nullptr;
     }
-    if (end == start)
-        return zip_source_buffer(_zipFile, nullptr, 0, 0);
-    // libzip closes the stream it is given; each source gets its own.
-    const int copy = ::fcntl(_spoolFd, F_DUPFD_CLOEXEC, 0);
-    FILE *stream = copy >= 0 ? ::fdopen(copy, "rb") : nullptr;
-    if (!stream) {
-        if (copy >= 0)
-            ::close(copy);
-        return nullptr;
-    }
-    zip_source_t *source = zip_source_filep(_zipFile, stream, zip_uint64_t(start), zip_int64_t(end - start));
-    if (!source)
-        std::fclose(stream);
-    return source;
+    // Read back with pread: no descriptor per entry (macOS allows 256 by
+    // default) and no shared file offset between the entries' sources.
+    return spoolSliceSource(_zipFile, _spoolFd, zip_uint64_t(start), zip_uint64_t(end - start), info.st_mtime);
 }
 
 void ZipArchive::closeSpool()
