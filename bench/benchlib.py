@@ -1,6 +1,8 @@
-"""Pieces shared by the benchmark scripts: the Release build of mtzip, the
-generated packs, timing one run with GNU time, and fresh folders."""
+"""Pieces shared by the benchmark scripts: their common options, the Release
+build of mtzip, the generated packs, timing one run with GNU time, rounds of
+runs in turn, and fresh folders."""
 
+import argparse
 import os
 import shutil
 import statistics
@@ -14,6 +16,19 @@ ROOT = BENCH.parent
 OUT = BENCH / "out"
 BUILD = ROOT / "build-bench"
 MTZIP = BUILD / "Sources" / "Cli" / "mtzip"
+
+
+def options(doc, templates, pack_shape=True):
+    """The options every benchmark takes: rounds, the generated pack's
+    template count (and with pack_shape its size and --small), --no-build."""
+    parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--templates", type=int, default=templates)
+    if pack_shape:
+        parser.add_argument("--size-mb", type=int, default=600)
+        parser.add_argument("--small", action="store_true")
+    parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
+    return parser
 
 
 def ensure_gnu_time():
@@ -87,6 +102,16 @@ def gnu_time_rss(command, env=None):
                  if "Maximum resident set size" in line), "?")
 
 
+def peak_rss(command, prepare, env=None):
+    """GNU time -v's peak RSS (KiB, as text) of one more run after prepare()."""
+    prepare()
+    return gnu_time_rss(command, env)
+
+
+def peak_rss_line(what, kib):
+    return f"  {what} peak RSS (GNU time -v, Maximum resident set size): {kib} KiB"
+
+
 def count_files(folder):
     return sum(len(files) for _, _, files in os.walk(folder))
 
@@ -126,6 +151,12 @@ class Timings:
     def cpu(self, name):
         return statistics.median(self.cpus[name])
 
+    def report(self, heading, width=7):
+        """The heading, then a line a tool."""
+        print(heading)
+        for name in self.names:
+            print(self.line(name, width))
+
     def last(self):
         return ", ".join(f"{n} {self.walls[n][-1]:.2f}s" for n in self.names if self.walls[n])
 
@@ -148,3 +179,16 @@ def rotated(names, r):
     """names starting at the r-th, so no tool always runs first."""
     k = r % len(names)
     return names[k:] + names[:k]
+
+
+def timed_rounds(tools, rounds, prepare, env=None):
+    """Runs every tool (name -> command) once a round, each after prepare(),
+    the tools taking turns going first; returns the Timings."""
+    names = list(tools)
+    timings = Timings(names)
+    for r in range(rounds):
+        for name in rotated(names, r):
+            prepare()
+            timings.add(name, run_once(tools[name], env))
+        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
+    return timings

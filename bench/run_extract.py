@@ -13,7 +13,6 @@ GNU time -v's "Maximum resident set size" for one extra mtzip run.
     bench/run_extract.py --pack some.mtzip     # an existing archive
 """
 
-import argparse
 import sys
 from pathlib import Path
 
@@ -21,13 +20,8 @@ import benchlib as bl
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--rounds", type=int, default=7)
-    parser.add_argument("--templates", type=int, default=300)
-    parser.add_argument("--size-mb", type=int, default=600)
-    parser.add_argument("--small", action="store_true")
+    parser = bl.options(__doc__, templates=300)
     parser.add_argument("--pack", help="an existing archive instead of a generated one")
-    parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
     args = parser.parse_args()
 
     bl.ensure_gnu_time()
@@ -37,40 +31,34 @@ def main():
 
     target = bl.OUT / "extract"
     tools = {
-        "mtzip": lambda d: [str(mtzip), "extract", str(pack), str(d)],
-        "bsdtar": lambda d: ["bsdtar", "-xf", str(pack), "-C", str(d)],
-        "unzip": lambda d: ["unzip", "-q", "-o", str(pack), "-d", str(d)],
+        "mtzip": [str(mtzip), "extract", str(pack), str(target)],
+        "bsdtar": ["bsdtar", "-xf", str(pack), "-C", str(target)],
+        "unzip": ["unzip", "-q", "-o", str(pack), "-d", str(target)],
     }
     names = list(tools)
+
+    def prepare():
+        bl.fresh(target)
 
     # Warm the page cache with the archive and check every tool unpacks the
     # same number of files, so no tool is timed doing less work.
     counts = {}
     for name in names:
-        bl.fresh(target)
-        bl.run_once(tools[name](target))
+        prepare()
+        bl.run_once(tools[name])
         counts[name] = bl.count_files(target)
     if len(set(counts.values())) != 1:
         sys.exit(f"extractors disagree on the number of files: {counts}")
 
-    timings = bl.Timings(names)
-    for r in range(args.rounds):
-        for name in bl.rotated(names, r):
-            bl.fresh(target)
-            timings.add(name, bl.run_once(tools[name](target)))
-        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
-
-    bl.fresh(target)
-    gnu_rss = bl.gnu_time_rss(tools["mtzip"](target))
+    timings = bl.timed_rounds(tools, args.rounds, prepare)
+    gnu_rss = bl.peak_rss(tools["mtzip"], prepare)
     bl.remove(target)
 
-    print(f"pack: {pack.name}, {pack.stat().st_size / 2**20:.0f} MiB, {counts['mtzip']} files; "
-          f"{args.rounds} rounds; {bl.load_text()}")
-    for n in names:
-        print(timings.line(n))
+    timings.report(f"pack: {pack.name}, {pack.stat().st_size / 2**20:.0f} MiB, {counts['mtzip']} files; "
+                   f"{args.rounds} rounds; {bl.load_text()}")
     print(timings.ratio("mtzip", "bsdtar"))
     print(timings.ratio("mtzip", "unzip"))
-    print(f"  mtzip peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
+    print(bl.peak_rss_line("mtzip", gnu_rss))
 
 
 if __name__ == "__main__":

@@ -20,7 +20,6 @@ no unpack folder behind, so the benchmark cannot pass by doing less.
     bench/run_install.py --rounds 3 --no-build
 """
 
-import argparse
 import os
 import sys
 import zipfile
@@ -33,13 +32,7 @@ def tree_bytes(folder):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--rounds", type=int, default=7)
-    parser.add_argument("--templates", type=int, default=300)
-    parser.add_argument("--size-mb", type=int, default=600)
-    parser.add_argument("--small", action="store_true")
-    parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
-    args = parser.parse_args()
+    args = bl.options(__doc__, templates=300).parse_args()
 
     bl.ensure_gnu_time()
     mtzip = bl.mtzip_path(args.no_build)
@@ -61,8 +54,7 @@ def main():
     names = list(tools)
 
     def prepare():
-        bl.fresh(tmp, dest)
-        unpack.mkdir()
+        bl.fresh(tmp, dest, unpack)
 
     # Warm-up, and the check that every tool did the whole job.
     for name in names:
@@ -79,24 +71,15 @@ def main():
             if templates != args.templates:
                 sys.exit(f"mtzip installed {templates} template folders of {args.templates}")
 
-    timings = bl.Timings(names)
-    for r in range(args.rounds):
-        for name in bl.rotated(names, r):
-            prepare()
-            timings.add(name, bl.run_once(tools[name], env))
-        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
-
-    prepare()
-    gnu_rss = bl.gnu_time_rss(tools["mtzip"], env)
+    timings = bl.timed_rounds(tools, args.rounds, prepare, env)
+    gnu_rss = bl.peak_rss(tools["mtzip"], prepare, env)
     bl.remove(tmp, dest)
 
-    print(f"install of {pack.name}: {pack.stat().st_size / 2**20:.0f} MiB, {pack_files} files, "
-          f"{pack_bytes / 2**20:.0f} MiB unpacked; {args.rounds} rounds; {bl.load_text()}")
-    for n in names:
-        print(timings.line(n, 9))
+    timings.report(f"install of {pack.name}: {pack.stat().st_size / 2**20:.0f} MiB, {pack_files} files, "
+                   f"{pack_bytes / 2**20:.0f} MiB unpacked; {args.rounds} rounds; {bl.load_text()}", 9)
     print(timings.ratio("mtzip", "bsdtar+cp") + "   (target: at most 1.00 wall)")
     print(timings.ratio("mtzip", "+rm"))
-    print(f"  mtzip peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
+    print(bl.peak_rss_line("mtzip", gnu_rss))
 
 
 if __name__ == "__main__":

@@ -14,7 +14,6 @@ removed and synced in between.
     bench/run_list.py --templates 500 --rounds 3 --no-build
 """
 
-import argparse
 import json
 import os
 import subprocess
@@ -24,11 +23,7 @@ import benchlib as bl
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--rounds", type=int, default=7)
-    parser.add_argument("--templates", type=int, default=2000)
-    parser.add_argument("--no-build", action="store_true", help="use the mtzip already in build-bench")
-    args = parser.parse_args()
+    args = bl.options(__doc__, templates=2000, pack_shape=False).parse_args()
 
     bl.ensure_gnu_time()
     mtzip = bl.mtzip_path(args.no_build)
@@ -47,8 +42,7 @@ def main():
     names = list(tools)
 
     def prepare():
-        bl.fresh(tmp, dest)
-        unpack.mkdir()
+        bl.fresh(tmp, dest, unpack)
 
     # Warm-up, and the check that the listing found every template and
     # left nothing behind.
@@ -62,26 +56,18 @@ def main():
         prepare()
         bl.run_once(tools[name], env)
 
-    timings = bl.Timings(names)
-    for r in range(args.rounds):
-        for name in bl.rotated(names, r):
-            prepare()
-            timings.add(name, bl.run_once(tools[name], env))
-        print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
-    prepare()
-    gnu_rss = bl.gnu_time_rss(tools["list"], env)
+    timings = bl.timed_rounds(tools, args.rounds, prepare, env)
+    gnu_rss = bl.peak_rss(tools["list"], prepare, env)
     bl.remove(tmp, dest)
 
-    print(f"list of {pack.name}: {pack.stat().st_size / 2**20:.0f} MiB, {args.templates} templates; "
-          f"{args.rounds} rounds; {bl.load_text()}")
-    for n in names:
-        print(timings.line(n, 10))
+    timings.report(f"list of {pack.name}: {pack.stat().st_size / 2**20:.0f} MiB, {args.templates} templates; "
+                   f"{args.rounds} rounds; {bl.load_text()}", 10)
     print(timings.ratio("list", "extract"))
     print(timings.ratio("list", "extract+rm"))
     rest = timings.wall("list") - timings.wall("extract+rm")
     print(f"  list beyond unpacking and removing: {rest:+.2f} s wall, "
           f"{timings.cpu('list') - timings.cpu('extract+rm'):+.2f} s CPU")
-    print(f"  mtzip list peak RSS (GNU time -v, Maximum resident set size): {gnu_rss} KiB")
+    print(bl.peak_rss_line("mtzip list", gnu_rss))
 
 
 def listed_templates(command, env):

@@ -10,24 +10,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-#if defined(Q_OS_LINUX)
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 namespace CollectionTestTools {
 
-namespace {
+using TestSupport::writeFile;
 
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    if (!QDir().mkpath(QFileInfo(path).path()))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
+namespace {
 
 bool isInside(const QString &path, const QString &folder)
 {
@@ -136,19 +123,6 @@ QStringList templateNames(const QString &prefix, const QString &word, int count)
     return names;
 }
 
-QUrl urlOf(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
-
-QList<QUrl> urlsOf(const QStringList &paths)
-{
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(urlOf(path));
-    return urls;
-}
-
 QString installedPath(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder)
 {
     return destinationRoot() + QLatin1Char('/') + kindFolder + QStringLiteral("/ZT ") + categoryTitle
@@ -159,27 +133,6 @@ bool installByHand(const QString &kindFolder, const QString &categoryTitle, cons
 {
     const QString folder = installedPath(kindFolder, categoryTitle, templateFolder);
     return writeFile(folder + QLatin1Char('/') + templateFolder + QStringLiteral(".moti"), "copied by hand");
-}
-
-bool setImmutable(const QString &path, bool immutable)
-{
-#if defined(Q_OS_LINUX)
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return done;
-#else
-    Q_UNUSED(path);
-    Q_UNUSED(immutable);
-    return false;
-#endif
 }
 
 QList<QMessageBox *> visibleAlerts()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestSupport.h"
+
 #include <QApplication>
 #include <QList>
 #include <QMessageBox>
@@ -11,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,19 +50,11 @@ QString makeDamagedArchive(const QString &folder, const QString &archiveName);
 // `count` template folder names "<prefix>_<word>_<n>" for n = 1 .. count.
 QStringList templateNames(const QString &prefix, const QString &word, int count);
 
-QUrl urlOf(const QString &path);
-QList<QUrl> urlsOf(const QStringList &paths);
-
 // Where a template of the kind folder and category lands below the root,
 // e.g. ("Titles.localized", "Lower Thirds", "LT_Simple_Third").
 QString installedPath(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
 // Puts a template folder there by hand, as another tool would.
 bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
-
-// Sets or clears the immutable flag of a file, which even root cannot remove
-// while it is set; false where the file system or the platform has no such
-// flag.
-bool setImmutable(const QString &path, bool immutable);
 
 // The visible alerts, newest last.
 QList<QMessageBox *> visibleAlerts();

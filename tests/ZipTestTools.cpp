@@ -1,71 +1,24 @@
 #include "ZipTestTools.h"
 
+#include "ZipArchive.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
+#include <QTest>
 
 #include <filesystem>
 
 namespace ZipTestTools {
 
-QString ToolResult::describe() const
-{
-    if (!started)
-        return QStringLiteral("could not run \"%1\": is the tool installed? (scripts/install-deps.sh installs it)")
-            .arg(command);
-    return QStringLiteral("\"%1\" exited with %2; stdout: %3; stderr: %4")
-        .arg(command)
-        .arg(exitCode)
-        .arg(QString::fromLocal8Bit(out.left(2000)), QString::fromLocal8Bit(err.left(2000)));
-}
+using namespace TestSupport;
 
-ToolResult runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory)
-{
-    ToolResult result;
-    result.command = (QStringList{program} + arguments).join(QLatin1Char(' '));
-    const QString executable = QStandardPaths::findExecutable(program);
-    if (executable.isEmpty())
-        return result;
-
-    QProcess process;
-    process.setProgram(executable);
-    process.setArguments(arguments);
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
-    process.start();
-    if (!process.waitForStarted(10000))
-        return result;
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        result.started = true;
-        result.err = "timed out";
-        return result;
-    }
-    result.started = true;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-ToolResult runPython(const QString &script, const QStringList &arguments, const QString &workingDirectory)
-{
-    ToolResult result = runTool(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments,
-                                workingDirectory);
-    // The script itself makes the command line unreadable; name its arguments only.
-    result.command = QStringLiteral("python3 -c <script> ") + arguments.join(QLatin1Char(' '));
-    return result;
-}
-
-ToolResult writeZipWithPython(const QString &archive, const EntryList &entries, const PythonZipOptions &options)
+TestSupport::ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
+                                           const PythonZipOptions &options)
 {
     static const QString script = QStringLiteral(R"(
 import base64, json, sys, zipfile
@@ -110,18 +63,16 @@ with zipfile.ZipFile(path, 'w') as archive:
     return result;
 }
 
-bool writeFile(const QString &path, const QByteArray &contents)
+void packFolder(const QString &folder, const QString &archive)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    ZipArchive zip;
+    QVERIFY(zip.CreateZipFile2(archive));
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QVERIFY2(zip.addFileToZip(file, QDir(folder).relativeFilePath(file)), qPrintable(file));
+    }
+    QVERIFY(zip.CloseZipFile2());
 }
 
 bool writeTree(const QString &root, const Tree &tree)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProgressListener.h"
+#include "TestSupport.h"
 #include "ZipArchiveDelegate.h"
 
 #include <QByteArray>
@@ -11,35 +12,14 @@
 #include <QString>
 #include <QStringList>
 
-// Helpers shared by the zip tests: running the independent zip tools that make
-// and check archives, writing and reading folder trees, and recording what
-// ZipArchive tells its delegate and progress listener.
+// Helpers shared by the zip tests: archives written by independent tools and
+// by our own writer, folder trees, and recording what ZipArchive tells its
+// delegate and progress listener.
 namespace ZipTestTools {
 
 // A folder tree as relative path -> contents. Folders are keys ending in "/"
 // with empty contents; every folder appears, not only empty ones.
 using Tree = QMap<QString, QByteArray>;
-
-struct ToolResult
-{
-    bool started = false;
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QString command;
-
-    bool succeeded() const { return started && exitCode == 0; }
-    // One line for a failure message: the command, its status and its output.
-    QString describe() const;
-};
-
-// Runs program with arguments in workingDirectory and waits for it. A program
-// that is not installed gives started == false and says so in describe().
-ToolResult runTool(const QString &program, const QStringList &arguments,
-                   const QString &workingDirectory = {});
-// Runs a Python 3 script; the arguments land in sys.argv[1:].
-ToolResult runPython(const QString &script, const QStringList &arguments = {},
-                     const QString &workingDirectory = {});
 
 // Entries in archive order: name as stored, contents. Folder names end in "/".
 using EntryList = QList<QPair<QString, QByteArray>>;
@@ -58,11 +38,12 @@ struct PythonZipOptions
 };
 
 // Writes archive with Python's zipfile, an implementation independent of ours.
-ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
-                              const PythonZipOptions &options = {});
+TestSupport::ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
+                                           const PythonZipOptions &options = {});
+// Packs every file below folder into archive with our own writer; a failure
+// fails the running test.
+void packFolder(const QString &folder, const QString &archive);
 
-bool writeFile(const QString &path, const QByteArray &contents);
-QByteArray readFile(const QString &path);
 // Writes every file and folder of tree below root, creating folders as needed.
 bool writeTree(const QString &root, const Tree &tree);
 // Reads the tree below root; symbolic links are listed with "@" before the
@@ -115,10 +96,3 @@ private:
 };
 
 } // namespace ZipTestTools
-
-// Fails the test with the tool's output unless it ran and exited with 0.
-#define MTI_VERIFY_TOOL(result)                                                          \
-    do {                                                                                 \
-        const ZipTestTools::ToolResult &mtiToolResult_ = (result);                       \
-        QVERIFY2(mtiToolResult_.succeeded(), qPrintable(mtiToolResult_.describe()));     \
-    } while (false)

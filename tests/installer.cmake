@@ -1,5 +1,5 @@
 # Installation core and the mtzip commands over it.
-mti_add_test(tst_InstallCli SOURCES tst_InstallCli.cpp LIBRARIES mticli)
-mti_add_test(tst_EffectTemplateItem SOURCES tst_EffectTemplateItem.cpp LIBRARIES mticore)
-mti_add_test(tst_TemplateInstaller SOURCES tst_TemplateInstaller.cpp LIBRARIES mticore)
-mti_add_test(tst_FileOperations SOURCES tst_FileOperations.cpp LIBRARIES mticore)
+mti_add_test(tst_InstallCli SOURCES tst_InstallCli.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)
+mti_add_test(tst_EffectTemplateItem SOURCES tst_EffectTemplateItem.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)
+mti_add_test(tst_TemplateInstaller SOURCES tst_TemplateInstaller.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_FileOperations SOURCES tst_FileOperations.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)

@@ -5,6 +5,7 @@
 #include "TemplateArchiveCollectionController.h"
 #include "TemplateArchiveDropzoneView.h"
 #include "TemplateInstallerV2.h"
+#include "TestSupport.h"
 #include "ZipArchive.h"
 
 #include <QAction>
@@ -25,16 +26,6 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
-
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-
-public:
-    QList<QUrl> urls;
-};
 
 class tst_App : public QObject
 {
@@ -74,7 +65,7 @@ private:
     QTemporaryDir _home;
     QTemporaryDir _work;
     std::unique_ptr<AppDelegate> _delegate;
-    UrlRecorder _browser;
+    TestSupport::UrlRecorder _browser;
     QString _archiveA;
     QString _archiveB;
     QString _notes;

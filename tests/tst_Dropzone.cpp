@@ -1,5 +1,6 @@
 #include "TemplateArchiveDropzoneView.h"
 #include "TemplateArchiveDropzoneViewDelegate.h"
+#include "TestSupport.h"
 
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -9,6 +10,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QtTest>
+
+using TestSupport::urlOf;
 
 namespace {
 
@@ -26,22 +29,7 @@ QMimeData *fileDrag(const QList<QUrl> &urls)
     return mime;
 }
 
-QUrl file(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
-
 } // namespace
-
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-
-public:
-    QList<QUrl> urls;
-};
 
 class tst_Dropzone : public QObject
 {
@@ -71,7 +59,7 @@ private:
 
     std::unique_ptr<TemplateArchiveDropzoneView> _view;
     RecordingDelegate _delegate;
-    UrlRecorder _browser;
+    TestSupport::UrlRecorder _browser;
 };
 
 void tst_Dropzone::init()
@@ -141,20 +129,20 @@ void tst_Dropzone::acceptance_data()
     QTest::addColumn<QList<QUrl>>("dragged");
     QTest::addColumn<QList<QUrl>>("delivered");
 
-    const QUrl pack = file(QStringLiteral("/tmp/drops/pack.mtzip"));
-    const QUrl other = file(QStringLiteral("/tmp/drops/LT_Other.mtzip"));
-    const QUrl notes = file(QStringLiteral("/tmp/drops/notes.txt"));
+    const QUrl pack = urlOf(QStringLiteral("/tmp/drops/pack.mtzip"));
+    const QUrl other = urlOf(QStringLiteral("/tmp/drops/LT_Other.mtzip"));
+    const QUrl notes = urlOf(QStringLiteral("/tmp/drops/notes.txt"));
     QTest::newRow("an archive with a text file is copied, and only the archive reaches the delegate")
         << QList<QUrl>{pack, notes} << QList<QUrl>{pack};
     QTest::newRow("archives reach the delegate in the order they were dragged")
         << QList<QUrl>{other, notes, pack} << QList<QUrl>{other, pack};
     QTest::newRow("an upper-case extension alone is refused")
-        << QList<QUrl>{file(QStringLiteral("/tmp/drops/PACK.MTZIP"))} << QList<QUrl>{};
+        << QList<QUrl>{urlOf(QStringLiteral("/tmp/drops/PACK.MTZIP"))} << QList<QUrl>{};
     QTest::newRow("a mixed-case extension is refused")
-        << QList<QUrl>{file(QStringLiteral("/tmp/drops/pack.Mtzip"))} << QList<QUrl>{};
+        << QList<QUrl>{urlOf(QStringLiteral("/tmp/drops/pack.Mtzip"))} << QList<QUrl>{};
     QTest::newRow("a text file alone is refused") << QList<QUrl>{notes} << QList<QUrl>{};
     QTest::newRow("a name that only ends in mtzip is refused")
-        << QList<QUrl>{file(QStringLiteral("/tmp/drops/packmtzip"))} << QList<QUrl>{};
+        << QList<QUrl>{urlOf(QStringLiteral("/tmp/drops/packmtzip"))} << QList<QUrl>{};
     const QUrl folder(QStringLiteral("file:///tmp/drops/Folder.mtzip/"));
     QTest::newRow("a folder named like an archive is accepted") << QList<QUrl>{folder} << QList<QUrl>{folder};
     QTest::newRow("a web address of an archive is not a file and is refused")
@@ -197,8 +185,8 @@ void tst_Dropzone::plainTextIsRefused()
 
 void tst_Dropzone::outlineFollowsTheDrag()
 {
-    std::unique_ptr<QMimeData> archive(fileDrag({file(QStringLiteral("/tmp/drops/pack.mtzip"))}));
-    std::unique_ptr<QMimeData> text(fileDrag({file(QStringLiteral("/tmp/drops/notes.txt"))}));
+    std::unique_ptr<QMimeData> archive(fileDrag({urlOf(QStringLiteral("/tmp/drops/pack.mtzip"))}));
+    std::unique_ptr<QMimeData> text(fileDrag({urlOf(QStringLiteral("/tmp/drops/notes.txt"))}));
 
     enter(archive.get());
     QVERIFY(!_view->acceptingDrag());
@@ -231,7 +219,7 @@ void tst_Dropzone::outlineFollowsTheDrag()
 void tst_Dropzone::withoutDelegateADropDoesNothing()
 {
     _view->setDelegate(nullptr);
-    std::unique_ptr<QMimeData> archive(fileDrag({file(QStringLiteral("/tmp/drops/pack.mtzip"))}));
+    std::unique_ptr<QMimeData> archive(fileDrag({urlOf(QStringLiteral("/tmp/drops/pack.mtzip"))}));
     enter(archive.get());
     move(archive.get());
     QVERIFY(drop(archive.get()));
@@ -250,7 +238,7 @@ void tst_Dropzone::outlineIsDashedWhite()
     _view->setAutoFillBackground(true);
     QCOMPARE(_view->grab().toImage().pixelColor(60, 2), QColor(Qt::black));
 
-    std::unique_ptr<QMimeData> archive(fileDrag({file(QStringLiteral("/tmp/drops/pack.mtzip"))}));
+    std::unique_ptr<QMimeData> archive(fileDrag({urlOf(QStringLiteral("/tmp/drops/pack.mtzip"))}));
     enter(archive.get());
     move(archive.get());
     const QImage image = _view->grab().toImage();

@@ -1,6 +1,7 @@
 #include "EffectTemplateItem.h"
 #include "FileOperations.h"
 #include "TemplateInstallerV2.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,21 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace TestSupport;
+
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 const char CategoriesXml[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -44,18 +33,13 @@ const char CategoriesXml[] =
     "</dict>\n"
     "</plist>\n";
 
-QRegularExpression diagnostic(const QString &message)
-{
-    return QRegularExpression(QStringLiteral("^'%1' in .* line \\d+$").arg(QRegularExpression::escape(message)));
-}
-
 // A template folder below root with the template file and the given extra files.
 QString makeTemplate(const QString &root, const QString &relPath, const QString &extension = QStringLiteral("moef"))
 {
     const QString folder = root + relPath;
     const QString name = QFileInfo(folder).fileName();
-    writeFile(folder + QLatin1Char('/') + name + QLatin1Char('.') + extension, "template of " + name.toUtf8());
-    writeFile(folder + QStringLiteral("/Media/clip.mov"), QByteArray(4096, 'c'));
+    writeFileOrFail(folder + QLatin1Char('/') + name + QLatin1Char('.') + extension, "template of " + name.toUtf8());
+    writeFileOrFail(folder + QStringLiteral("/Media/clip.mov"), QByteArray(4096, 'c'));
     return folder;
 }
 
@@ -99,7 +83,7 @@ void tst_EffectTemplateItem::initTestCase()
 {
     QVERIFY(_lists.isValid());
     _xmlList = _lists.filePath(QStringLiteral("Categories.plist"));
-    writeFile(_xmlList, CategoriesXml);
+    writeFileOrFail(_xmlList, CategoriesXml);
     TemplateInstallerV2::setCategoriesFile(_xmlList);
 }
 
@@ -212,18 +196,18 @@ void tst_EffectTemplateItem::categoriesListIsRetriedUntilItCanBeReadThenKept()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'.*' in .* line \\d+$")));
     QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
     // Not a dictionary, then not a property list at all: no table either.
-    writeFile(path, "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>AB</string></array></plist>");
+    writeFileOrFail(path, "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>AB</string></array></plist>");
     QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
-    writeFile(path, "just some text");
+    writeFileOrFail(path, "just some text");
     QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
     QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QString()).isNull());
 
-    writeFile(path, CategoriesXml);
+    writeFileOrFail(path, CategoriesXml);
     QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
 
     // Once read, the table stays as it was.
     QVERIFY(QFile::remove(path));
-    writeFile(path, QByteArray(CategoriesXml).replace("Glows", "Changed"));
+    writeFileOrFail(path, QByteArray(CategoriesXml).replace("Glows", "Changed"));
     QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
     QVERIFY(QFile::remove(path));
     QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
@@ -290,7 +274,7 @@ void tst_EffectTemplateItem::previewIsTheFirstNameThatDecodes()
         sizes.insert(name, size);
     }
     for (const QString &name : std::as_const(brokenImages))
-        writeFile(folder + QLatin1Char('/') + name, "this is not an image at all");
+        writeFileOrFail(folder + QLatin1Char('/') + name, "this is not an image at all");
 
     const auto item = EffectTemplateItem::create(QStringLiteral("/AB_Soft_Glow"), dir.path(), 1);
     QVERIFY(item);
@@ -329,7 +313,7 @@ void tst_EffectTemplateItem::installedStateNeedsAFolder()
     item->setRelativeDestinationPath(QStringLiteral("Effects.localized/ZT Glows/AB_Soft_Glow"));
 
     QVERIFY(!item->isInstalledInDestRootFolder(root));
-    writeFile(root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow"), "a plain file");
+    writeFileOrFail(root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow"), "a plain file");
     QVERIFY(!item->isInstalledInDestRootFolder(root));
     QVERIFY(QFile::remove(root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow")));
     QVERIFY(QDir().mkpath(root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow")));
@@ -352,15 +336,15 @@ void tst_EffectTemplateItem::installReplacesWhateverStandsAtTheDestination()
     const QString installed = root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow");
 
     // A plain file in the way is replaced by the folder; missing parents are made.
-    writeFile(installed, "in the way");
+    writeFileOrFail(installed, "in the way");
     QVERIFY(!item->installInDestRootFolder(root));
     QVERIFY(item->isInstalledInDestRootFolder(root));
     QCOMPARE(readFile(installed + QStringLiteral("/AB_Soft_Glow.moef")), QByteArrayLiteral("template of AB_Soft_Glow"));
     QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 4096);
 
     // Installing again gives a fresh copy: what the user added is gone.
-    writeFile(installed + QStringLiteral("/user note.txt"), "mine");
-    writeFile(installed + QStringLiteral("/Media/clip.mov"), "edited");
+    writeFileOrFail(installed + QStringLiteral("/user note.txt"), "mine");
+    writeFileOrFail(installed + QStringLiteral("/Media/clip.mov"), "edited");
     QVERIFY(!item->installInDestRootFolder(root));
     QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/user note.txt")));
     QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 4096);
@@ -376,7 +360,7 @@ void tst_EffectTemplateItem::installPassesUpTheFileSystemError()
     const QString root = dir.filePath(QStringLiteral("root"));
     makeTemplate(src, QStringLiteral("/AB_Soft_Glow"));
     // The kind folder is a plain file: its category folder cannot be made.
-    writeFile(root + QStringLiteral("/Effects.localized"), "not a folder");
+    writeFileOrFail(root + QStringLiteral("/Effects.localized"), "not a folder");
     const auto item = EffectTemplateItem::create(QStringLiteral("/AB_Soft_Glow"), src, 1);
     QVERIFY(item);
     item->setRelativeDestinationPath(QStringLiteral("Effects.localized/ZT Glows/AB_Soft_Glow"));
@@ -418,8 +402,8 @@ void tst_EffectTemplateItem::destinationsNamingTheRootOrAboveAreRefused()
     const QString src = dir.filePath(QStringLiteral("unpack"));
     const QString root = dir.filePath(QStringLiteral("top/root"));
     makeTemplate(src, QStringLiteral("/AB_Loose"), QStringLiteral("moti"));
-    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
-    writeFile(dir.filePath(QStringLiteral("top/beside.txt")), "beside");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
+    writeFileOrFail(dir.filePath(QStringLiteral("top/beside.txt")), "beside");
 
     const auto item = EffectTemplateItem::create(QStringLiteral("/AB_Loose"), src, 3);
     QVERIFY(item);
@@ -474,12 +458,12 @@ void tst_EffectTemplateItem::uninstallRemovesEmptiedParentsButNeverTheRoot()
     // Finder litter in every parent, and in the root, which holds nothing else.
     QString parent = QFileInfo(relativeDestination).path();
     while (parent != QLatin1String(".") && parent != QLatin1String("/")) {
-        writeFile(root + QLatin1Char('/') + parent + QStringLiteral("/.DS_Store"), "finder");
+        writeFileOrFail(root + QLatin1Char('/') + parent + QStringLiteral("/.DS_Store"), "finder");
         parent = QFileInfo(parent).path();
     }
-    writeFile(root + QStringLiteral("/.DS_Store"), "finder");
+    writeFileOrFail(root + QStringLiteral("/.DS_Store"), "finder");
     // Another kind folder with content is left alone.
-    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
 
     QVERIFY(!item->uninstallInDestRootFolder(root, true));
     QVERIFY(!item->isInstalledInDestRootFolder(root));
@@ -503,7 +487,7 @@ void tst_EffectTemplateItem::uninstallLeavesAPlainFileAndItsFolder()
     QVERIFY(item);
     item->setRelativeDestinationPath(QStringLiteral("Effects.localized/ZT Glows/AB_Soft_Glow"));
     const QString installed = root + QStringLiteral("/Effects.localized/ZT Glows/AB_Soft_Glow");
-    writeFile(installed, "a plain file");
+    writeFileOrFail(installed, "a plain file");
 
     QVERIFY(!item->uninstallInDestRootFolder(root, true));
     QCOMPARE(readFile(installed), QByteArrayLiteral("a plain file"));

@@ -10,6 +10,7 @@
 #include <QTableView>
 
 using namespace CollectionTestTools;
+using namespace TestSupport;
 
 namespace {
 

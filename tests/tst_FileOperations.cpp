@@ -1,5 +1,6 @@
 #include "FileOperations.h"
 #include "ProgressListener.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,15 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+using namespace TestSupport;
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+namespace {
 
 struct stat lstatOf(const QString &path)
 {
@@ -98,7 +93,7 @@ void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
     };
     for (const FileSpec &file : files) {
         const QString path = source + QLatin1Char('/') + QLatin1String(file.path);
-        writeFile(path, file.bytes);
+        writeFileOrFail(path, file.bytes);
         QCOMPARE(::chmod(QFile::encodeName(path).constData(), file.mode), 0);
     }
     QDir().mkpath(source + QStringLiteral("/Empty Folder"));
@@ -143,7 +138,7 @@ void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
     // A read-only folder comes out writable for its owner, so that the
     // installed copy can be replaced and removed again.
     const QString locked = dir.filePath(QStringLiteral("Locked"));
-    writeFile(locked + QStringLiteral("/inside.txt"), "x");
+    writeFileOrFail(locked + QStringLiteral("/inside.txt"), "x");
     QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
     const QString lockedCopy = dir.filePath(QStringLiteral("Locked copy"));
     QVERIFY(!FileOperations::copyTree(locked, lockedCopy));
@@ -183,9 +178,9 @@ void tst_FileOperations::copyTreeReportsProgressUpToTheTotal()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString source = dir.filePath(QStringLiteral("src"));
-    writeFile(source + QStringLiteral("/a.bin"), QByteArray(3 * 1024 * 1024, 'a'));
-    writeFile(source + QStringLiteral("/Sub/b.bin"), QByteArray(123457, 'b'));
-    writeFile(source + QStringLiteral("/Sub/empty"), QByteArray());
+    writeFileOrFail(source + QStringLiteral("/a.bin"), QByteArray(3 * 1024 * 1024, 'a'));
+    writeFileOrFail(source + QStringLiteral("/Sub/b.bin"), QByteArray(123457, 'b'));
+    writeFileOrFail(source + QStringLiteral("/Sub/empty"), QByteArray());
     const qint64 size = FileOperations::treeSize(source);
     QCOMPARE(size, qint64(3 * 1024 * 1024 + 123457));
 
@@ -209,7 +204,7 @@ void tst_FileOperations::cancellingStopsTheCopyWithECANCELED()
     QVERIFY(dir.isValid());
     const QString source = dir.filePath(QStringLiteral("src"));
     for (int i = 0; i < 5; ++i)
-        writeFile(source + QStringLiteral("/file%1.bin").arg(i), QByteArray(200000, char('a' + i)));
+        writeFileOrFail(source + QStringLiteral("/file%1.bin").arg(i), QByteArray(200000, char('a' + i)));
 
     RecordingListener listener(1);
     const std::optional<Error> error =
@@ -237,14 +232,14 @@ void tst_FileOperations::copyTreeRefusesAnExistingDestination()
     QVERIFY(dir.isValid());
     const QString source = dir.filePath(folder ? QStringLiteral("src") : QStringLiteral("src.txt"));
     if (folder)
-        writeFile(source + QStringLiteral("/new.txt"), "new");
+        writeFileOrFail(source + QStringLiteral("/new.txt"), "new");
     else
-        writeFile(source, "new");
+        writeFileOrFail(source, "new");
     const QString destination = dir.filePath(QStringLiteral("dst"));
     if (folder)
-        writeFile(destination + QStringLiteral("/old.txt"), "old");
+        writeFileOrFail(destination + QStringLiteral("/old.txt"), "old");
     else
-        writeFile(destination, "old");
+        writeFileOrFail(destination, "old");
 
     const std::optional<Error> error = FileOperations::copyTree(source, destination);
     QVERIFY(error);
@@ -271,9 +266,9 @@ void tst_FileOperations::treeSizeCountsRegularFilesOnly()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    writeFile(dir.filePath(QStringLiteral("t/a")), QByteArray(1000, 'a'));
-    writeFile(dir.filePath(QStringLiteral("t/b/c")), QByteArray(24, 'c'));
-    writeFile(dir.filePath(QStringLiteral("big")), QByteArray(50000, 'x'));
+    writeFileOrFail(dir.filePath(QStringLiteral("t/a")), QByteArray(1000, 'a'));
+    writeFileOrFail(dir.filePath(QStringLiteral("t/b/c")), QByteArray(24, 'c'));
+    writeFileOrFail(dir.filePath(QStringLiteral("big")), QByteArray(50000, 'x'));
     // A link to a large file outside adds nothing.
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("big")), dir.filePath(QStringLiteral("t/b/link"))));
     QCOMPARE(FileOperations::treeSize(dir.filePath(QStringLiteral("t"))), qint64(1024));
@@ -287,12 +282,12 @@ void tst_FileOperations::removeAllAndCreateDirectories()
     QVERIFY(dir.isValid());
     QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("missing"))));
 
-    writeFile(dir.filePath(QStringLiteral("tree/a/b/.hidden")), "x");
+    writeFileOrFail(dir.filePath(QStringLiteral("tree/a/b/.hidden")), "x");
     QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("tree"))));
     QVERIFY(!FileOperations::exists(dir.filePath(QStringLiteral("tree"))));
 
     // A link is removed as a link; its target stays.
-    writeFile(dir.filePath(QStringLiteral("keep/file")), "keep");
+    writeFileOrFail(dir.filePath(QStringLiteral("keep/file")), "keep");
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("keep")), dir.filePath(QStringLiteral("link"))));
     QVERIFY(!FileOperations::removeAll(dir.filePath(QStringLiteral("link"))));
     QVERIFY(!FileOperations::exists(dir.filePath(QStringLiteral("link"))));
@@ -301,7 +296,7 @@ void tst_FileOperations::removeAllAndCreateDirectories()
     QVERIFY(!FileOperations::createDirectories(dir.filePath(QStringLiteral("x/y/z"))));
     QVERIFY(FileOperations::isDirectory(dir.filePath(QStringLiteral("x/y/z"))));
 
-    writeFile(dir.filePath(QStringLiteral("plain")), "file");
+    writeFileOrFail(dir.filePath(QStringLiteral("plain")), "file");
     const std::optional<Error> error = FileOperations::createDirectories(dir.filePath(QStringLiteral("plain/sub")));
     QVERIFY(error);
     QVERIFY(!error->isPermissionError());

@@ -1,15 +1,19 @@
 #include "Cli.h"
-#include "ZipArchive.h"
+#include "TestSupport.h"
+#include "ZipTestTools.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+
+using namespace TestSupport;
+using ZipTestTools::packFolder;
 
 namespace {
 
@@ -31,36 +35,7 @@ CliRun runMtzip(const QStringList &arguments)
 
 void expectDiagnostic(const char *message)
 {
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'%1' in .* line \\d+$")
-                                                              .arg(QLatin1String(message))));
-}
-
-void writeFile(const QString &path, const QByteArray &contents)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(contents);
-}
-
-// Packs every file below `folder` into `archive` with the project's writer.
-void packFolder(const QString &folder, const QString &archive)
-{
-    ZipArchive zip;
-    QVERIFY(zip.CreateZipFile2(archive));
-    const QDir root(folder);
-    QStringList pending{folder};
-    while (!pending.isEmpty()) {
-        const QDir dir(pending.takeFirst());
-        const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        for (const QFileInfo &entry : entries) {
-            if (entry.isDir())
-                pending.append(entry.filePath());
-            else
-                QVERIFY(zip.addFileToZip(entry.filePath(), root.relativeFilePath(entry.filePath())));
-        }
-    }
-    QVERIFY(zip.CloseZipFile2());
+    QTest::ignoreMessage(QtWarningMsg, diagnostic(QLatin1String(message)));
 }
 
 } // namespace
@@ -102,9 +77,9 @@ QString tst_InstallCli::makePack(const QString &name, const QStringList &templat
     for (const QString &folder : templateFolders) {
         const QString base = folder.section(QLatin1Char('/'), -1);
         const QString extension = base.endsWith(QLatin1String("Wipe")) ? QStringLiteral("motr") : QStringLiteral("moti");
-        writeFile(source + QLatin1Char('/') + folder + QLatin1Char('/') + base + QLatin1Char('.') + extension,
-                  "<template/>");
-        writeFile(source + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(5000, 'x'));
+        writeFileOrFail(source + QLatin1Char('/') + folder + QLatin1Char('/') + base + QLatin1Char('.') + extension,
+                        "<template/>");
+        writeFileOrFail(source + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(5000, 'x'));
     }
     const QString archive = _dir->filePath(name + QStringLiteral(".mtzip"));
     packFolder(source, archive);
@@ -118,7 +93,7 @@ void tst_InstallCli::listJsonDescribesEveryArchive()
     const QString refused = _dir->filePath(QStringLiteral("ABC_Pack.mtzip"));
     QFile::copy(good, refused);
     const QString damaged = _dir->filePath(QStringLiteral("GL_Broken.mtzip"));
-    writeFile(damaged, "this is no zip");
+    writeFileOrFail(damaged, "this is no zip");
     expectDiagnostic("Unexpected category prefix");
 
     const CliRun run = runMtzip({QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest,
@@ -224,8 +199,8 @@ void tst_InstallCli::installDeletesArchiveOnlyWhenAsked()
 void tst_InstallCli::customCategoriesList()
 {
     const QString plist = _dir->filePath(QStringLiteral("Categories.plist"));
-    writeFile(plist, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<plist version=\"1.0\"><dict><key>ZZ</key><string>Sleepy</string></dict></plist>\n");
+    writeFileOrFail(plist, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<plist version=\"1.0\"><dict><key>ZZ</key><string>Sleepy</string></dict></plist>\n");
     const QString pack = makePack(QStringLiteral("ZZ_Pack"), {QStringLiteral("ZZ_Nap")});
     CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--categories"), plist,
                            QStringLiteral("--dest"), _dest, pack});

@@ -14,6 +14,7 @@
 #include <QTableView>
 
 using namespace CollectionTestTools;
+using namespace TestSupport;
 
 namespace {
 

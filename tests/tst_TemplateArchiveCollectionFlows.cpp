@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 using namespace CollectionTestTools;
+using namespace TestSupport;
 
 namespace {
 

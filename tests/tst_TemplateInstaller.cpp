@@ -2,10 +2,10 @@
 #include "ProgressListener.h"
 #include "TemplateInstaller.h"
 #include "TemplateInstallerV2.h"
-#include "ZipArchive.h"
+#include "TestSupport.h"
+#include "ZipTestTools.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -18,26 +18,12 @@
 
 #include <cerrno>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
+using namespace TestSupport;
+using ZipTestTools::packFolder;
+
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Template folders given by their relative paths; the file name of each
 // template file is the folder's own name with the given extension.
@@ -45,40 +31,10 @@ void makeTemplates(const QString &root, const QStringList &folders, const QStrin
 {
     for (const QString &folder : folders) {
         const QString name = QFileInfo(folder).fileName();
-        writeFile(root + QLatin1Char('/') + folder + QLatin1Char('/') + name + QLatin1Char('.') + extension,
-                  folder.toUtf8());
-        writeFile(root + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(2048, 'c'));
+        writeFileOrFail(root + QLatin1Char('/') + folder + QLatin1Char('/') + name + QLatin1Char('.') + extension,
+                        folder.toUtf8());
+        writeFileOrFail(root + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(2048, 'c'));
     }
-}
-
-// An archive of every file below folder, written by the system's own writer.
-void zipWithWriter(const QString &zipPath, const QString &folder)
-{
-    ZipArchive zip;
-    QVERIFY(zip.CreateZipFile2(zipPath));
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        QVERIFY2(zip.addFileToZip(file, QDir(folder).relativeFilePath(file)), qPrintable(file));
-    }
-    QVERIFY(zip.CloseZipFile2());
-}
-
-QString python()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("python3"));
-}
-
-bool runPython(const QString &script, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(python(), QStringList{QStringLiteral("-c"), script} + arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-QRegularExpression diagnostic(const QString &message)
-{
-    return QRegularExpression(QStringLiteral("^'%1' in .* line \\d+$").arg(QRegularExpression::escape(message)));
 }
 
 QStringList names(const EffectTemplateItemList &items, QString (*field)(const EffectTemplateItem &))
@@ -95,25 +51,7 @@ QString destinationOf(const EffectTemplateItem &item) { return item.relativeDest
 // The names of a folder in the order the file system lists them.
 QStringList listing(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Unsorted);
-}
-
-// Sets or clears the immutable flag: mkdir inside fails with EPERM even for
-// root. False where the file system or the privileges do not allow it.
-bool setImmutable(const QString &path, bool on)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
+    return entryNames(folder, QDir::Unsorted);
 }
 
 class Counter : public ProgressListener
@@ -192,7 +130,7 @@ private:
 void tst_TemplateInstaller::initTestCase()
 {
     QVERIFY(_lists.isValid());
-    writeFile(_lists.filePath(QStringLiteral("Categories.plist")), CategoriesXml);
+    writeFileOrFail(_lists.filePath(QStringLiteral("Categories.plist")), CategoriesXml);
     TemplateInstallerV2::setCategoriesFile(_lists.filePath(QStringLiteral("Categories.plist")));
     QVERIFY(_tmp.isValid());
     _savedTmpdir = qgetenv("TMPDIR");
@@ -316,7 +254,7 @@ void tst_TemplateInstaller::acceptedNames()
     // The archive need not exist yet, and a plain file as root passes too.
     for (const QString &root : {_dir->filePath(QStringLiteral("root")), _dir->filePath(QStringLiteral("file root"))}) {
         if (root.endsWith(QLatin1String("file root")))
-            writeFile(root, "plain");
+            writeFileOrFail(root, "plain");
         else
             QVERIFY(QDir().mkpath(root));
         const QUrl url = QUrl::fromLocalFile(_dir->filePath(archive));
@@ -343,7 +281,7 @@ void tst_TemplateInstaller::scanFollowsTheListingOrder()
                                  QStringLiteral("AB_Golf")};
     makeTemplates(content, folders);
     const QString archive = _dir->filePath(QStringLiteral("AB_Order.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
 
@@ -369,11 +307,11 @@ void tst_TemplateInstaller::firstTemplateFileEndsAFolder()
     for (int i = 0; i < 6; ++i) {
         const QString folder = QStringLiteral("AB_Dual_%1").arg(i);
         folders << folder;
-        writeFile(content + QLatin1Char('/') + folder + QStringLiteral("/title %1.moti").arg(i), "title");
-        writeFile(content + QLatin1Char('/') + folder + QStringLiteral("/generator %1.motn").arg(i), "generator");
+        writeFileOrFail(content + QLatin1Char('/') + folder + QStringLiteral("/title %1.moti").arg(i), "title");
+        writeFileOrFail(content + QLatin1Char('/') + folder + QStringLiteral("/generator %1.motn").arg(i), "generator");
     }
     const QString archive = _dir->filePath(QStringLiteral("AB_Dual.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     auto installer = openV2(archive, root);
@@ -394,11 +332,11 @@ void tst_TemplateInstaller::subfolderTemplateFoundOnlyWhenListedFirst()
 {
     const QString content = _dir->filePath(QStringLiteral("content"));
     for (int i = 0; i < 8; ++i) {
-        writeFile(content + QStringLiteral("/AB_Parent_%1/AB_Parent_%1.moti").arg(i), "parent");
-        writeFile(content + QStringLiteral("/AB_Parent_%1/Child%1/AB_Child_%1.motn").arg(i), "child");
+        writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/AB_Parent_%1.moti").arg(i), "parent");
+        writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/Child%1/AB_Child_%1.motn").arg(i), "child");
     }
     const QString archive = _dir->filePath(QStringLiteral("Nested.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     auto installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root);
@@ -469,7 +407,7 @@ void tst_TemplateInstaller::namesWithDotsAndWithoutUnderscores()
 
 void tst_TemplateInstaller::finderArchiveLosesItsMetadataFolder()
 {
-    if (python().isEmpty())
+    if (!isInstalled(QStringLiteral("python3")))
         QSKIP("python3 is needed for a Finder-like archive");
     const QString archive = _dir->filePath(QStringLiteral("AB_Finder.mtzip"));
     // Folder entries, a top folder, and AppleDouble files whose names end in
@@ -485,7 +423,7 @@ void tst_TemplateInstaller::finderArchiveLosesItsMetadataFolder()
         "z.writestr('Pack/Extras/__MACOSX/AB_Deep/AB_Deep.moti',b'deep')\n"
         "z.writestr('__MACOSX/Pack/AB_Glow/._AB_Glow.moef',b'\\x00\\x05\\x16\\x07')\n"
         "z.writestr('__MACOSX/Pack/._AB_Stray.motn',b'\\x00\\x05\\x16\\x07')\n"
-        "z.close()\n"), {archive}));
+        "z.close()\n"), {archive}).succeeded());
 
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
@@ -520,17 +458,17 @@ void tst_TemplateInstaller::looseTemplateFilesBecomeOneItemNamedAfterTheArchive(
     QFETCH(QString, destination);
 
     const QString content = _dir->filePath(QStringLiteral("content"));
-    writeFile(content + QStringLiteral("/Loose.moti"), "loose title");
-    writeFile(content + QStringLiteral("/Media/clip.mov"), "clip");
+    writeFileOrFail(content + QStringLiteral("/Loose.moti"), "loose title");
+    writeFileOrFail(content + QStringLiteral("/Media/clip.mov"), "clip");
     QImage image(12, 7, QImage::Format_RGB32);
     image.fill(Qt::yellow);
     QVERIFY(image.save(content + QStringLiteral("/preview.png")));
     const QString archive = _dir->filePath(archiveName);
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
 
     const QString root = _dir->filePath(QStringLiteral("top/root"));
-    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
-    writeFile(_dir->filePath(QStringLiteral("top/beside.txt")), "beside");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Glows/AB_Other/AB_Other.moti"), "other");
+    writeFileOrFail(_dir->filePath(QStringLiteral("top/beside.txt")), "beside");
 
     std::unique_ptr<TemplateInstaller> installer;
     if (v2)
@@ -607,7 +545,7 @@ void tst_TemplateInstaller::unpackFoldersAreUniqueAndRemovedOnDestruction()
     const QString archive2 = _dir->filePath(QStringLiteral("second/AB_Same.mtzip"));
     QVERIFY(QDir().mkpath(QFileInfo(archive1).path()));
     QVERIFY(QDir().mkpath(QFileInfo(archive2).path()));
-    zipWithWriter(archive1, content);
+    packFolder(content, archive1);
     QVERIFY(QFile::copy(archive1, archive2));
     // Leftovers of an earlier run under the plain title are never scanned.
     makeTemplates(_tmp.path(), {QStringLiteral("AB_Same/AB_Leftover")});
@@ -664,11 +602,11 @@ void tst_TemplateInstaller::failedUnpacksLeaveNothing()
 
     const QString archive = _dir->filePath(QStringLiteral("AB_Broken.mtzip"));
     if (kind == QLatin1String("text")) {
-        writeFile(archive, "PK but not really a zip file at all");
+        writeFileOrFail(archive, "PK but not really a zip file at all");
     } else if (kind == QLatin1String("zero")) {
-        writeFile(archive, QByteArray());
+        writeFileOrFail(archive, QByteArray());
     } else if (kind != QLatin1String("missing")) {
-        if (python().isEmpty())
+        if (!isInstalled(QStringLiteral("python3")))
             QSKIP("python3 is needed to build this archive");
         // Stored entries, so that one flipped byte breaks the second CRC only.
         QVERIFY(runPython(QStringLiteral(
@@ -682,7 +620,7 @@ void tst_TemplateInstaller::failedUnpacksLeaveNothing()
             "  b=bytearray(open(sys.argv[1],'rb').read())\n"
             "  i=b.index(b'Z'*5000)+2500\n"
             "  b[i]=ord('Y')\n"
-            "  open(sys.argv[1],'wb').write(bytes(b))\n"), {archive, kind}));
+            "  open(sys.argv[1],'wb').write(bytes(b))\n"), {archive, kind}).succeeded());
     }
     for (const QString &message : std::as_const(diagnostics))
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'%1.*' in .* line \\d+$")
@@ -713,7 +651,7 @@ void tst_TemplateInstaller::installTwiceGivesFreshCopies()
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("Lower/AB_Name_Bar"), QStringLiteral("AB_Credits")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Twice.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     auto installer = openV2(archive, root);
@@ -728,7 +666,7 @@ void tst_TemplateInstaller::installTwiceGivesFreshCopies()
     QCOMPARE(counter.lastTotal, FileOperations::treeSize(installer->effectsSourceFolder()));
 
     const QString installed = root + QStringLiteral("/Titles.localized/ZT Glows/AB_Name_Bar");
-    writeFile(installed + QStringLiteral("/added by the user.txt"), "mine");
+    writeFileOrFail(installed + QStringLiteral("/added by the user.txt"), "mine");
     QVERIFY(QFile::remove(installed + QStringLiteral("/Media/clip.mov")));
     QVERIFY(!installer->installEffects());
     QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/added by the user.txt")));
@@ -755,10 +693,10 @@ void tst_TemplateInstaller::movingInstallMatchesCopying()
         // The scan finds an inner template only when its folder is listed
         // before the parent's template file: with twelve, some are.
         for (const QString &parent : std::as_const(parents))
-            writeFile(content + QLatin1Char('/') + parent + QStringLiteral("/Inner/AB_Inner.motn"), "inner");
+            writeFileOrFail(content + QLatin1Char('/') + parent + QStringLiteral("/Inner/AB_Inner.motn"), "inner");
     }
     const QString archive = _dir->filePath(QStringLiteral("AB_Moved.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     auto installer = openV2(archive, root);
@@ -792,7 +730,7 @@ void tst_TemplateInstaller::sameNameInTwoPlacesLeavesTheLastListed()
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("One/AB_Same"), QStringLiteral("Two/AB_Same")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Twins.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     auto installer = openV2(archive, root);
@@ -821,11 +759,11 @@ void tst_TemplateInstaller::failureAtTheThirdOfFiveRollsBackTheArchive()
     makeTemplates(content, {QStringLiteral("AB_T1"), QStringLiteral("AB_T2"), QStringLiteral("AB_T3"),
                             QStringLiteral("AB_T4"), QStringLiteral("AB_T5")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Five.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
     if (neighbour)
-        writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/XY_Other/XY_Other.moti"), "other");
+        writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Glows/XY_Other/XY_Other.moti"), "other");
 
     auto installer = openV2(archive, root);
     QVERIFY(installer);
@@ -861,23 +799,23 @@ void tst_TemplateInstaller::uninstallRemovesEmptiedCategoryAndKindFolders()
     makeTemplates(content, {QStringLiteral("AB_Glow_One")}, QStringLiteral("moef"));
     makeTemplates(content, {QStringLiteral("AB_Title_One")}, QStringLiteral("moti"));
     const QString archive = _dir->filePath(QStringLiteral("AB_Remove.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     // Titles.localized holds another category, which keeps it.
-    writeFile(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti"), "bar");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti"), "bar");
     auto installer = openV2(archive, root);
     QVERIFY(installer);
 
     // Never installed: only already-empty category and kind folders go.
-    writeFile(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
+    writeFileOrFail(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
     QVERIFY(installer->deleteEffects() == std::nullopt);
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Effects.localized")));
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bar/LT_Bar.moti")));
 
     QVERIFY(!installer->installEffects());
-    writeFile(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
-    writeFile(root + QStringLiteral("/Effects.localized/.localized"), "");
-    writeFile(root + QStringLiteral("/Titles.localized/ZT Glows/._AB_Title_One"), "appledouble");
+    writeFileOrFail(root + QStringLiteral("/Effects.localized/ZT Glows/.DS_Store"), "finder");
+    writeFileOrFail(root + QStringLiteral("/Effects.localized/.localized"), "");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Glows/._AB_Title_One"), "appledouble");
     QVERIFY(installer->deleteEffects() == std::nullopt);
     QVERIFY(installer->installedEffects().empty());
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Effects.localized")));
@@ -891,7 +829,7 @@ void tst_TemplateInstaller::missingRootInsideAnExistingFolderIsCreated()
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("AB_Fresh")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Fresh.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
     const QString root = _dir->filePath(QStringLiteral("Movies/Motion Templates.localized"));
 
@@ -916,7 +854,7 @@ void tst_TemplateInstaller::rootThatCannotBeCreated()
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("AB_Blocked")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Blocked.mtzip"));
-    zipWithWriter(archive, content);
+    packFolder(content, archive);
     const QString movies = _dir->filePath(QStringLiteral("Movies"));
     QVERIFY(QDir().mkpath(movies));
     const QString root = movies + QStringLiteral("/Motion Templates.localized");
@@ -935,7 +873,7 @@ void tst_TemplateInstaller::rootThatCannotBeCreated()
     } else {
         // The Movies folder was replaced by a file after the installer was made.
         QVERIFY(QDir(movies).removeRecursively());
-        writeFile(movies, "not a folder");
+        writeFileOrFail(movies, "not a folder");
     }
     const std::optional<Error> error = installer->installEffects();
     if (permission) {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 
+using namespace TestSupport;
 using namespace ZipTestTools;
 
 namespace {
@@ -54,14 +55,6 @@ bool unzip(const QString &archive, const QString &destination, RecordingDelegate
     const bool ok = zip.UnzipFileTo(destination, overWrite);
     zip.UnzipCloseFile();
     return ok;
-}
-
-QStringList strings(std::initializer_list<const char *> items)
-{
-    QStringList list;
-    for (const char *item : items)
-        list << QString::fromUtf8(item);
-    return list;
 }
 
 int openFileDescriptors()

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTextStream>
 
+using namespace TestSupport;
 using namespace ZipTestTools;
 
 namespace {
@@ -27,14 +28,6 @@ CliRun mtzip(const QStringList &arguments, bool errIsTerminal = false)
     out.flush();
     err.flush();
     return run;
-}
-
-QStringList strings(std::initializer_list<const char *> items)
-{
-    QStringList list;
-    for (const char *item : items)
-        list << QString::fromUtf8(item);
-    return list;
 }
 
 Tree sampleTree()

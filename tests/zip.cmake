@@ -1,5 +1,5 @@
-# Installation core and the mtzip commands over it.
+# The zip layer and the mtzip commands over it.
 mti_add_test(tst_ZipEntryName SOURCES tst_ZipEntryName.cpp LIBRARIES mticore)
-mti_add_test(tst_ZipArchive SOURCES tst_ZipArchive.cpp ZipTestTools.cpp ZipTestTools.h LIBRARIES mticore)
-mti_add_test(tst_ZipCli SOURCES tst_ZipCli.cpp ZipTestTools.cpp ZipTestTools.h LIBRARIES mticli)
-mti_add_test(tst_FuzzRegressions SOURCES tst_FuzzRegressions.cpp LIBRARIES mticore)
+mti_add_test(tst_ZipArchive SOURCES tst_ZipArchive.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_ZipCli SOURCES tst_ZipCli.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)
+mti_add_test(tst_FuzzRegressions SOURCES tst_FuzzRegressions.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
