@@ -6,6 +6,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScopeGuard>
+
+#include <sys/resource.h>
 
 #include <ctime>
 #include <memory>
@@ -111,6 +114,7 @@ private slots:
     // Writing.
     void roundTripThroughOurReader_data();
     void roundTripThroughOurReader();
+    void addingManyFilesHoldsNoDescriptorPerFile();
     void encryptedArchiveIsReadByOtherTools();
     void addedEntriesStoreTheSourceTime();
     void sourceChangedAfterAddingKeepsWhatWasAdded();
@@ -824,6 +828,39 @@ void tst_ZipArchive::roundTripThroughOurReader()
     QCOMPARE(listing.out.trimmed(), password.isNull() ? QByteArray("[False]") : QByteArray("[True]"));
 }
 
+void tst_ZipArchive::addingManyFilesHoldsNoDescriptorPerFile()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    constexpr int Files = 300;
+    Tree source;
+    for (int i = 0; i < Files; ++i)
+        source.insert(QStringLiteral("f%1.txt").arg(i), compressibleText(100, i));
+    const QString src = tmp.filePath(QStringLiteral("src"));
+    QVERIFY(writeTree(src, source));
+
+    // macOS gives a process 256 descriptors by default.
+    struct rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit low = saved;
+    low.rlim_cur = 64;
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+
+    const QString archive = tmp.filePath(QStringLiteral("many.zip"));
+    ZipArchive writer;
+    QVERIFY(writer.CreateZipFile2(archive));
+    for (auto it = source.cbegin(); it != source.cend(); ++it)
+        QVERIFY2(writer.addFileToZip(src + QLatin1Char('/') + it.key(), it.key()), qPrintable(it.key()));
+    QVERIFY(writer.CloseZipFile2());
+
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, out, &delegate));
+    const QString difference = treeDifference(readTree(out), source);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
 void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
 {
     QTemporaryDir tmp;
@@ -831,6 +868,14 @@ void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
     const Tree source = withoutEmptyFolders(sourceTree());
     const QString src = tmp.filePath(QStringLiteral("src"));
     QVERIFY(writeTree(src, source));
+    // Files older than a few minutes: the encryption header's check byte
+    // comes from the entry's time, which must then be the file's, not now.
+    const QDateTime old(QDate(2001, 2, 3), QTime(4, 5, 6));
+    for (auto it = source.cbegin(); it != source.cend(); ++it) {
+        QFile file(src + QLatin1Char('/') + it.key());
+        if (!it.key().endsWith(QLatin1Char('/')))
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
 
     const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
