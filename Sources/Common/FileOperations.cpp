@@ -17,7 +17,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #elif defined(Q_OS_MACOS)
-#include <copyfile.h>
+#include <sys/clonefile.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -95,18 +95,18 @@ std::error_code copyContents(int in, int out, qint64 size, CopyContext &context)
             }
             return lastErrno();
         }
-        if (n == 0)
+        if (n == 0) {
+            // Some file systems stop short (or the file shrank): let plain
+            // reads carry on from where the kernel copy stopped.
+            kernelCopy = copied >= size;
             break;
+        }
         copied += n;
         if (!context.report(n))
             return std::make_error_code(std::errc::operation_canceled);
     }
     if (kernelCopy)
         return {};
-#elif defined(Q_OS_MACOS)
-    // Clones on APFS, copies otherwise.
-    if (::fcopyfile(in, out, nullptr, COPYFILE_DATA | COPYFILE_CLONE) == 0)
-        return context.report(size) ? std::error_code() : std::make_error_code(std::errc::operation_canceled);
 #else
     Q_UNUSED(size);
 #endif
@@ -140,6 +140,17 @@ std::optional<Error> copyFile(const fs::path &source, const fs::path &destinatio
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return Error::fromErrorCode(lastErrno(), QFile::decodeName(source.c_str()));
+#if defined(Q_OS_MACOS)
+    // An APFS clone shares the blocks: instant, whatever the size.
+    if (::fclonefileat(in.get(), AT_FDCWD, destination.c_str(), 0) == 0) {
+        const std::array<struct timespec, 2> times = fileTimes(info);
+        ::chmod(destination.c_str(), info.st_mode & 07777);
+        ::utimensat(AT_FDCWD, destination.c_str(), times.data(), 0);
+        if (!context.report(info.st_size))
+            return Error::fromErrorCode(std::make_error_code(std::errc::operation_canceled));
+        return std::nullopt;
+    }
+#endif
     FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                               info.st_mode & 07777));
     if (out.get() < 0)

@@ -24,7 +24,7 @@ qint64 treeSize(const QString &path);
 
 // Copies the file or folder at source to destination, which must not exist.
 // Regular files are cloned where the file system can (reflinks with
-// copy_file_range/FICLONE on Linux, clonefile on macOS), keeping permissions
+// FICLONE or copy_file_range on Linux, fclonefileat on macOS), keeping permissions
 // and modification times; symbolic links are copied as links. `listener`, if
 // given, hears the bytes copied so far, offset by `doneBefore`, of `total`;
 // answering false stops the copy with ECANCELED.
