@@ -13,7 +13,7 @@ ProgressDialogListener::ProgressDialogListener(QWidget *window, QString label)
 
 ProgressDialogListener::~ProgressDialogListener()
 {
-    delete _dialog;
+    delete _dialog.data();
 }
 
 void ProgressDialogListener::setLabel(const QString &label)
@@ -28,7 +28,10 @@ void ProgressDialogListener::setLabel(const QString &label)
 
 bool ProgressDialogListener::progress(qint64 done, qint64 total)
 {
+    if (_cancelled || (_created && !_dialog))
+        return false;
     if (!_dialog) {
+        _created = true;
         QWidget *parent = _window && _window->isVisible() ? _window.data() : nullptr;
         _dialog = new QProgressDialog(_label, QObject::tr("Cancel"), 0, 1000, parent);
         _dialog->setWindowTitle(QObject::tr("Motion Template Installer"));
@@ -53,5 +56,5 @@ bool ProgressDialogListener::progress(qint64 done, qint64 total)
         QCoreApplication::processEvents();
         _sinceEvents.restart();
     }
-    return !_dialog->wasCanceled();
+    return !_cancelled && _dialog && !_dialog->wasCanceled();
 }

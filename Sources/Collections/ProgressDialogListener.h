@@ -21,11 +21,16 @@ public:
 
     void setLabel(const QString &label);
     bool progress(qint64 done, qint64 total) override;
+    // Makes every later progress() answer false.
+    void cancel() { _cancelled = true; }
 
 private:
     QPointer<QWidget> _window;
     QString _label;
-    QProgressDialog *_dialog = nullptr;
+    // Owned here, but a child of the window: gone if the window goes first.
+    QPointer<QProgressDialog> _dialog;
+    bool _created = false;
+    bool _cancelled = false;
     int _lastPermille = -1;
     QElapsedTimer _sinceEvents;
 };

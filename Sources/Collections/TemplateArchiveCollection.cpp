@@ -253,6 +253,12 @@ bool TemplateArchiveCollection::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == _window.get()) {
         if (event->type() == QEvent::Close) {
+            if (_activeProgress) {
+                _closeRequested = true;
+                _activeProgress->cancel();
+                event->ignore();
+                return true;
+            }
             close();
             return false;
         }
@@ -329,17 +335,28 @@ void TemplateArchiveCollection::installForCurrentUser()
     std::optional<Error> error;
     {
         ProgressDialogListener progress(_window.get(), QString());
+        // Nothing may start another install or uninstall meanwhile.
+        _activeProgress = &progress;
+        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
+            control->setEnabled(false);
         for (size_t i = 0; i < _templateInstallers.size(); ++i) {
             TemplateInstallerV2 *installer = _templateInstallers[i].get();
             progress.setLabel(tr("Installing “%1”…").arg(installer->title()));
             installer->setProgressListener(&progress);
             error = installer->installEffects();
-            if (!alive)
-                return;
             installer->setProgressListener(nullptr);
             if (error)
                 break;
         }
+        _activeProgress = nullptr;
+    }
+    if (!alive)
+        return;
+    if (_closeRequested) {
+        // The window was closed while installing: the install was cancelled
+        // and rolled back; now close.
+        close();
+        return;
     }
 
     if (error) {

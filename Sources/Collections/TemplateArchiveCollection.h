@@ -17,6 +17,7 @@
 #include <vector>
 
 class EffectsTableModel;
+class ProgressDialogListener;
 class QWidget;
 class TemplateInstallerV2;
 namespace Ui { class TemplateArchiveCollection; }
@@ -93,4 +94,8 @@ private:
     QList<QUrl> _sourceArchiveURLs;
     std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
     QStringList _problems;
+    // Set while an install runs: events are processed between its chunks,
+    // and a close then only cancels it (the collection closes afterwards).
+    ProgressDialogListener *_activeProgress = nullptr;
+    bool _closeRequested = false;
 };
