@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "CliProgress.h"
 #include "TemplateInstallerV2.h"
+#include "TemplateType.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -28,17 +29,6 @@ struct InstallOptions
     QCommandLineOption deleteArchive{QStringLiteral("delete-archive"),
                                      QStringLiteral("Delete each archive after its successful install.")};
 };
-
-QString kindName(quint64 type)
-{
-    switch (type) {
-    case 1: return QStringLiteral("effect");
-    case 2: return QStringLiteral("generator");
-    case 3: return QStringLiteral("title");
-    case 4: return QStringLiteral("transition");
-    default: return QString();
-    }
-}
 
 QJsonValue nullable(const QString &text)
 {
@@ -159,7 +149,7 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
                                              {QStringLiteral("title"), item->title()},
                                              {QStringLiteral("category"), nullable(item->category())},
                                              {QStringLiteral("type"), qint64(item->templateType())},
-                                             {QStringLiteral("kind"), kindName(item->templateType())},
+                                             {QStringLiteral("kind"), TemplateType::kindName(item->templateType())},
                                              {QStringLiteral("source"), item->relativeSourcePath()},
                                              {QStringLiteral("destination"), item->relativeDestinationPath()},
                                              {QStringLiteral("installed"), installed}});

@@ -5,6 +5,7 @@
 #include "LogCategories.h"
 #include "ProgressListener.h"
 #include "TemplateInstallerDelegate.h"
+#include "TemplateType.h"
 #include "ZipArchive.h"
 
 #include <QDir>
@@ -14,29 +15,6 @@
 
 #include <cerrno>
 #include <exception>
-
-namespace {
-
-constexpr struct
-{
-    const char *extension;
-    quint64 type;
-} TemplateTypes[] = {{"moef", 1}, {"motn", 2}, {"moti", 3}, {"motr", 4}};
-
-quint64 templateTypeForFileName(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0)
-        return 0;
-    const QStringView extension = QStringView(name).mid(dot + 1);
-    for (const auto &entry : TemplateTypes) {
-        if (extension == QLatin1String(entry.extension))
-            return entry.type;
-    }
-    return 0;
-}
-
-} // namespace
 
 bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, const char *function, int line)
 {
@@ -179,7 +157,7 @@ void TemplateInstaller::iterateSrcFolder(const QString &srcFolder, const QString
             iterateSrcFolder(path, rootFolder, foundTemplates);
             continue;
         }
-        const quint64 type = templateTypeForFileName(name);
+        const quint64 type = TemplateType::forFileName(name);
         if (type == 0)
             continue;
 

@@ -3,6 +3,7 @@
 #include "DiagnosticLog.h"
 #include "LogCategories.h"
 #include "Resources.h"
+#include "TemplateType.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -129,13 +130,7 @@ void TemplateInstallerV2::setCategoriesFile(const QString &path)
 
 QString TemplateInstallerV2::kindFolderForTemplateType(quint64 templateType)
 {
-    switch (templateType) {
-    case 1: return QStringLiteral("Effects.localized");
-    case 2: return QStringLiteral("Generators.localized");
-    case 3: return QStringLiteral("Titles.localized");
-    case 4: return QStringLiteral("Transitions.localized");
-    default: return {};
-    }
+    return TemplateType::kindFolder(templateType);
 }
 
 QString TemplateInstallerV2::relativeDestinationPathFor(const EffectTemplateItem &item) const
