@@ -24,10 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path toFsPath(const QString &path)
-{
-    return fs::path(QFile::encodeName(path).toStdString());
-}
+using FileOperations::toFsPath;
+
 
 std::error_code lastErrno()
 {
@@ -120,15 +118,8 @@ std::error_code copyContents(int in, int out, qint64 size, CopyContext &context)
         }
         if (n == 0)
             return {};
-        for (ssize_t off = 0; off < n;) {
-            const ssize_t w = ::write(out, buffer.data() + off, size_t(n - off));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return lastErrno();
-            }
-            off += w;
-        }
+        if (!FileOperations::writeAll(out, buffer.data(), n))
+            return lastErrno();
         if (!context.report(n))
             return std::make_error_code(std::errc::operation_canceled);
     }
@@ -207,6 +198,26 @@ std::optional<Error> copyRecursive(const fs::path &source, const fs::path &desti
 } // namespace
 
 namespace FileOperations {
+
+fs::path toFsPath(const QString &path)
+{
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
 
 bool exists(const QString &path)
 {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 
 class ProgressListener;
@@ -11,6 +12,12 @@ class ProgressListener;
 // File-system work that reports failures as Error values (POSIX domain,
 // errno codes), never by exceptions.
 namespace FileOperations {
+
+// A path in the file system's own encoding.
+std::filesystem::path toFsPath(const QString &path);
+// Writes all of data, going on after short writes and EINTR; false with errno
+// set on failure.
+bool writeAll(int fd, const char *data, qsizetype size);
 
 bool exists(const QString &path);   // anything at path, links not followed
 bool isDirectory(const QString &path);

@@ -1,5 +1,6 @@
 #include "ZipArchive.h"
 
+#include "FileOperations.h"
 #include "LogCategories.h"
 #include "ProgressListener.h"
 #include "ZipArchiveDelegate.h"
@@ -29,6 +30,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using FileOperations::toFsPath;
+using FileOperations::writeAll;
+
 // 64 KiB measured clearly faster than the classic 4 KiB; memory stays bounded
 // whatever the archive's size.
 constexpr qsizetype TransferBufferSize = 64 * 1024;
@@ -44,10 +48,6 @@ struct PlannedEntry
     bool hasMtime = false;
 };
 
-fs::path toFsPath(const QString &path)
-{
-    return fs::path(QFile::encodeName(path).toStdString());
-}
 
 QString humanSize(quint64 bytes)
 {
@@ -73,20 +73,6 @@ std::optional<quint64> availableSpaceFor(const QString &folder)
     return info.available;
 }
 
-bool writeAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
 
 QString errnoText()
 {
