@@ -52,6 +52,7 @@ private slots:
     void quittingClosesAllCollections();
     void openRequestsReachTheRunningInstance();
     void staleSocketIsReplaced();
+    void liveSocketIsNotTakenOver();
     void closingTheLastWindowQuits();
 
 private:
@@ -399,6 +400,19 @@ void tst_App::staleSocketIsReplaced()
     QVERIFY(!channel.handOver({}, 200));
     QVERIFY(channel.listen());
     QVERIFY(channel.isListening());
+}
+
+void tst_App::liveSocketIsNotTakenOver()
+{
+    // Two launches at once: the one that loses the race to listen must leave
+    // the winner's socket alone (and hand its files over instead).
+    const QString name = QStringLiteral("mti-race-%1").arg(QCoreApplication::applicationPid());
+    OpenFilesChannel first(name);
+    QVERIFY(first.listen());
+    OpenFilesChannel second(name);
+    QVERIFY(!second.listen());
+    QVERIFY(!second.isListening());
+    QVERIFY(first.isListening());
 }
 
 void tst_App::closingTheLastWindowQuits()

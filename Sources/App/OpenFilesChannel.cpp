@@ -74,10 +74,14 @@ bool OpenFilesChannel::listen()
 {
     if (_server)
         return _server->isListening();
+    // With access options Qt binds elsewhere and renames the socket into
+    // place, replacing whatever is there: never replace a live instance's.
+    if (isAnswering())
+        return false;
     _server = new QLocalServer(this);
     _server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!_server->listen(_serverName)) {
-        // Nothing answered handOver, so a socket that is there is stale.
+        // Nothing answered, so a socket that is there is stale.
         if (_server->serverError() == QAbstractSocket::AddressInUseError && QLocalServer::removeServer(_serverName)
             && _server->listen(_serverName)) {
             qCInfo(lcGui) << "Removed a stale socket" << _serverName;
@@ -88,6 +92,13 @@ bool OpenFilesChannel::listen()
     }
     connect(_server, &QLocalServer::newConnection, this, &OpenFilesChannel::acceptConnections);
     return true;
+}
+
+bool OpenFilesChannel::isAnswering() const
+{
+    QLocalSocket probe;
+    probe.connectToServer(_serverName);
+    return probe.waitForConnected(500);
 }
 
 bool OpenFilesChannel::isListening() const

@@ -38,6 +38,8 @@ signals:
 
 private:
     void acceptConnections();
+    // Whether a live instance accepts connections on the server name.
+    bool isAnswering() const;
 
     QString _serverName;
     QLocalServer *_server = nullptr;

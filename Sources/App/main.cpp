@@ -79,7 +79,9 @@ int main(int argc, char *argv[])
     OpenFilesChannel channel;
     if (channel.handOver(paths))
         return 0;
-    channel.listen();
+    // Two launches at once: the one that lost the race to listen hands over.
+    if (!channel.listen() && channel.handOver(paths))
+        return 0;
 #endif
 
     AppDelegate delegate;
