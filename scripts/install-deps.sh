@@ -15,7 +15,7 @@ packages=(
     # independent zip tools the tests compare against
     zip unzip libarchive-tools p7zip-full python3
     # running the windows headless
-    xvfb xauth
+    xvfb xauth fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
