@@ -77,6 +77,8 @@ private slots:
     // Reading archives made by other tools.
     void unpacksArchivesMadeByOtherTools_data();
     void unpacksArchivesMadeByOtherTools();
+    void unpacksZipAppendedToOtherData_data();
+    void unpacksZipAppendedToOtherData();
     void unpacksArchivesWrittenByPython_data();
     void unpacksArchivesWrittenByPython();
     void unpacksTheMacOSFixtureLikeUnzip();
@@ -178,6 +180,43 @@ void tst_ZipArchive::unpacksArchivesMadeByOtherTools()
     QCOMPARE(delegate.messages, QStringList());
     const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))),
                                               keepsEmptyFolders ? source : withoutEmptyFolders(source));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void tst_ZipArchive::unpacksZipAppendedToOtherData_data()
+{
+    QTest::addColumn<bool>("adjusted");
+    QTest::addColumn<QString>("comment");
+    QTest::newRow("offsets left as they were (a stub cat'ed before the zip)") << false << QString();
+    QTest::newRow("offsets left as they were, with an archive comment") << false << QStringLiteral("a comment");
+    QTest::newRow("offsets adjusted by zip -A") << true << QString();
+}
+
+void tst_ZipArchive::unpacksZipAppendedToOtherData()
+{
+    QFETCH(bool, adjusted);
+    QFETCH(QString, comment);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const Tree source = withoutEmptyFolders(sourceTree());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-r", "../plain.zip", "."}), tmp.filePath(QStringLiteral("src"))));
+    if (!comment.isEmpty()) {
+        MTI_VERIFY_TOOL(runPython(QStringLiteral("import sys, zipfile\n"
+                                                 "with zipfile.ZipFile(sys.argv[1], 'a') as z: z.comment = sys.argv[2].encode()\n"),
+                                  {tmp.filePath(QStringLiteral("plain.zip")), comment}));
+    }
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    QVERIFY(writeFile(archive, QByteArray("#!/bin/sh\necho a stub that unpacks what follows\n").repeated(100)
+                                   + readFile(tmp.filePath(QStringLiteral("plain.zip")))));
+    if (adjusted)
+        MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-A", "archive.zip"}), tmp.path()));
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages, QStringList());
+    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), source);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

@@ -190,10 +190,22 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile)
     }
     zip_error_t zerr;
     zip_error_init(&zerr);
-    if (zip_source_t *source = ZipFileSource::create(zipFile, &zerr)) {
-        _unzFile = zip_open_from_source(source, ZIP_RDONLY, &zerr);
-        if (!_unzFile)
-            zip_source_free(source);
+    const auto openAt = [&](zip_uint64_t base) {
+        if (zip_source_t *source = ZipFileSource::create(zipFile, &zerr, base)) {
+            _unzFile = zip_open_from_source(source, ZIP_RDONLY, &zerr);
+            if (!_unzFile)
+                zip_source_free(source);
+        }
+    };
+    openAt(0);
+    // A zip appended to other data with its offsets left as they were (as
+    // Info-ZIP's unzip and bsdtar read it too): read it from where it starts.
+    if (!_unzFile && (zip_error_code_zip(&zerr) == ZIP_ER_NOZIP || zip_error_code_zip(&zerr) == ZIP_ER_INCONS)) {
+        if (const zip_uint64_t leading = ZipFileSource::leadingDataLength(zipFile)) {
+            zip_error_fini(&zerr);
+            zip_error_init(&zerr);
+            openAt(leading);
+        }
     }
     if (!_unzFile) {
         qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);

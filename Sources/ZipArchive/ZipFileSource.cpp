@@ -18,7 +18,7 @@ constexpr zip_uint64_t BlockSize = 256 * 1024;
 
 } // namespace
 
-zip_source_t *ZipFileSource::create(const QString &path, zip_error_t *error)
+zip_source_t *ZipFileSource::create(const QString &path, zip_error_t *error, zip_uint64_t base)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -36,15 +36,17 @@ zip_source_t *ZipFileSource::create(const QString &path, zip_error_t *error)
     // Entries are read front to back: let the kernel read further ahead.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    auto *source = new ZipFileSource(fd, zip_uint64_t(info.st_size), info.st_mtime);
+    const auto fileSize = zip_uint64_t(info.st_size);
+    auto *source = new ZipFileSource(fd, std::min(base, fileSize), fileSize - std::min(base, fileSize), info.st_mtime);
     zip_source_t *zipSource = zip_source_function_create(&ZipFileSource::callback, source, error);
     if (!zipSource)
         delete source;
     return zipSource;
 }
 
-ZipFileSource::ZipFileSource(int fd, zip_uint64_t size, time_t mtime)
+ZipFileSource::ZipFileSource(int fd, zip_uint64_t base, zip_uint64_t size, time_t mtime)
     : _fd(fd)
+    , _base(base)
     , _size(size)
     , _mtime(mtime)
 {
@@ -126,7 +128,7 @@ bool ZipFileSource::fill(zip_uint64_t offset)
     const zip_uint64_t wanted = std::min(BlockSize, _size - offset);
     zip_uint64_t got = 0;
     while (got < wanted) {
-        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(offset + got));
+        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(_base + offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -140,4 +142,36 @@ bool ZipFileSource::fill(zip_uint64_t offset)
     _blockStart = offset;
     _blockLength = got;
     return true;
+}
+
+zip_uint64_t ZipFileSource::leadingDataLength(const QString &path)
+{
+    constexpr zip_uint64_t RecordSize = 22;      // end of central directory, without comment
+    constexpr zip_uint64_t MaxComment = 0xffff;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    struct stat info;
+    std::vector<unsigned char> tail;
+    if (::fstat(fd, &info) == 0 && zip_uint64_t(info.st_size) >= RecordSize) {
+        tail.resize(std::min(zip_uint64_t(info.st_size), RecordSize + MaxComment));
+        if (::pread(fd, tail.data(), tail.size(), off_t(zip_uint64_t(info.st_size) - tail.size())) != ssize_t(tail.size()))
+            tail.clear();
+    }
+    ::close(fd);
+    const auto u16 = [&tail](size_t at) { return zip_uint64_t(tail[at]) | zip_uint64_t(tail[at + 1]) << 8; };
+    const auto u32 = [&u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    for (size_t i = tail.size() >= RecordSize ? tail.size() - RecordSize + 1 : 0; i-- > 0;) {
+        if (tail[i] != 'P' || tail[i + 1] != 'K' || tail[i + 2] != 5 || tail[i + 3] != 6)
+            continue;
+        if (i + RecordSize + u16(i + 20) != tail.size())
+            continue; // not a record whose comment runs to the end of the file
+        const zip_uint64_t directorySize = u32(i + 12);
+        const zip_uint64_t directoryOffset = u32(i + 16);
+        if (directorySize == 0xffffffff || directoryOffset == 0xffffffff)
+            return 0; // Zip64 keeps its offsets elsewhere
+        const zip_uint64_t recordAt = zip_uint64_t(info.st_size) - tail.size() + i;
+        return recordAt > directorySize + directoryOffset ? recordAt - directorySize - directoryOffset : 0;
+    }
+    return 0;
 }

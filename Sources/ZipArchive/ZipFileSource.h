@@ -18,13 +18,19 @@ public:
     // A read-only, seekable source over the file at path, or null with error
     // set. zip_open_from_source takes ownership when it succeeds; otherwise
     // the caller frees it with zip_source_free.
-    static zip_source_t *create(const QString &path, zip_error_t *error);
+    // With a base, the source starts that many bytes into the file.
+    static zip_source_t *create(const QString &path, zip_error_t *error, zip_uint64_t base = 0);
+
+    // The bytes that precede the archive proper when a zip was appended to
+    // other data (a self-extractor's stub) without its offsets adjusted, as
+    // the end-of-central-directory record tells; 0 when none or unknown.
+    static zip_uint64_t leadingDataLength(const QString &path);
 
     ZipFileSource(const ZipFileSource &) = delete;
     ZipFileSource &operator=(const ZipFileSource &) = delete;
 
 private:
-    ZipFileSource(int fd, zip_uint64_t size, time_t mtime);
+    ZipFileSource(int fd, zip_uint64_t base, zip_uint64_t size, time_t mtime);
     ~ZipFileSource();
 
     static zip_int64_t callback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command);
@@ -34,6 +40,7 @@ private:
     bool fill(zip_uint64_t offset);
 
     int _fd;
+    zip_uint64_t _base;
     zip_uint64_t _size;
     time_t _mtime;
     zip_uint64_t _offset = 0;
