@@ -2,6 +2,7 @@
 #include "ProgressListener.h"
 #include "TemplateInstaller.h"
 #include "TemplateInstallerV2.h"
+#include "TemplateType.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 
@@ -323,7 +324,7 @@ void tst_TemplateInstaller::firstTemplateFileEndsAFolder()
         const quint64 expected = files.first().endsWith(QLatin1String(".moti")) ? 3 : 2;
         QCOMPARE(item->templateType(), expected);
         QCOMPARE(item->relativeDestinationPath(),
-                 TemplateInstallerV2::kindFolderForTemplateType(expected) + QStringLiteral("/ZT Glows")
+                 TemplateType::kindFolder(expected) + QStringLiteral("/ZT Glows")
                      + item->relativeSourcePath());
     }
 }

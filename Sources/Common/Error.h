@@ -10,7 +10,6 @@ class Error
 {
 public:
     static inline const QString PosixDomain = QStringLiteral("NSPOSIXErrorDomain");
-    static inline const QString InstallerDomain = QStringLiteral("TemplateInstallerErrorDomain");
 
     Error() = default;
     Error(QString domain, int code, QString localizedDescription);

@@ -128,14 +128,9 @@ void TemplateInstallerV2::setCategoriesFile(const QString &path)
     table.titles.clear();
 }
 
-QString TemplateInstallerV2::kindFolderForTemplateType(quint64 templateType)
-{
-    return TemplateType::kindFolder(templateType);
-}
-
 QString TemplateInstallerV2::relativeDestinationPathFor(const EffectTemplateItem &item) const
 {
-    return kindFolderForTemplateType(item.templateType()) + QStringLiteral("/ZT ") + _categoryTitle
+    return TemplateType::kindFolder(item.templateType()) + QStringLiteral("/ZT ") + _categoryTitle
         + QLatin1Char('/') + item.folderName();
 }
 

@@ -22,7 +22,6 @@ public:
     // from now on; a null path returns to the shipped one.
     static void setCategoriesFile(const QString &path);
 
-    static QString kindFolderForTemplateType(quint64 templateType);
 
     const QString &categoryTitle() const { return _categoryTitle; }
 
