@@ -9,9 +9,14 @@
 #include <QScopeGuard>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <ctime>
+#include <future>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 using namespace ZipTestTools;
@@ -93,6 +98,9 @@ private slots:
     void refusesEntriesLeavingTheDestination_data();
     void refusesEntriesLeavingTheDestination();
     void refusesDeclaredSizesBeyondFreeSpace();
+    void refusesWhatIsNotARegularFile_data();
+    void refusesWhatIsNotARegularFile();
+    void unreadableArchiveSaysPermissionDenied();
 
     // Where and how entries are written.
     void overwriteDecision_data();
@@ -369,20 +377,24 @@ void tst_ZipArchive::refusesDamagedArchives_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("openMessage");
 
-    QTest::newRow("archive cut in half does not open") << "truncate" << false;
-    QTest::newRow("stored entry with one flipped byte is a CRC mismatch") << "flip stored" << true;
-    QTest::newRow("deflated entry with one flipped byte is damaged") << "flip deflated" << true;
-    QTest::newRow("text file does not open") << "text" << false;
-    QTest::newRow("empty file does not open") << "empty" << false;
-    QTest::newRow("missing file does not open") << "missing" << false;
-    QTest::newRow("folder does not open") << "folder" << false;
+    const QString notAZip = QStringLiteral("\"%1\" is not a zip archive, or it is damaged");
+    QTest::newRow("archive cut in half does not open") << "truncate" << false << notAZip;
+    QTest::newRow("stored entry with one flipped byte is a CRC mismatch") << "flip stored" << true << QString();
+    QTest::newRow("deflated entry with one flipped byte is damaged") << "flip deflated" << true << QString();
+    QTest::newRow("text file does not open") << "text" << false << notAZip;
+    QTest::newRow("empty file does not open") << "empty" << false << notAZip;
+    QTest::newRow("missing file does not open")
+        << "missing" << false << QStringLiteral("Cannot open \"%1\": No such file or directory");
+    QTest::newRow("folder does not open") << "folder" << false << QStringLiteral("\"%1\" is a folder, not a file");
 }
 
 void tst_ZipArchive::refusesDamagedArchives()
 {
     QFETCH(QString, damage);
     QFETCH(bool, opens);
+    QFETCH(QString, openMessage);
 
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
@@ -427,7 +439,8 @@ void tst_ZipArchive::refusesDamagedArchives()
     if (!opens) {
         // A later unpack must not find a stale archive either.
         QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
-        QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
+        QCOMPARE(delegate.messages,
+                 (QStringList{openMessage.arg(archive), QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
         return;
     }
     QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
@@ -540,6 +553,74 @@ open(sys.argv[1], 'wb').write(body + directory + end)
     QVERIFY2(delegate.messages.first().startsWith(QLatin1String("Not enough free space")),
              qPrintable(delegate.messages.first()));
     QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+}
+
+void tst_ZipArchive::refusesWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("named pipe") << "fifo" << "\"%1\" is a named pipe (FIFO), not a file";
+    QTest::newRow("link to a named pipe") << "link" << "\"%1\" is a named pipe (FIFO), not a file";
+    QTest::newRow("device") << "device" << "\"%1\" is a device, not a file";
+}
+
+void tst_ZipArchive::refusesWhatIsNotARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString fifo = tmp.filePath(QStringLiteral("LT_x.mtzip"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QString archive = fifo;
+    if (kind == QLatin1String("link")) {
+        archive = tmp.filePath(QStringLiteral("link.mtzip"));
+        QVERIFY(QFile::link(fifo, archive));
+    } else if (kind == QLatin1String("device")) {
+        archive = QStringLiteral("/dev/null");
+    }
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    auto opened = std::async(std::launch::async, [&] { return zip.UnzipOpenFile(archive); });
+    if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Opening a FIFO for reading waits for a writer: come as one to end the wait.
+        ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+        opened.wait();
+        QFAIL("UnzipOpenFile blocked");
+    }
+    QVERIFY(!opened.get());
+    QCOMPARE(delegate.messages, QStringList{message.arg(archive)});
+}
+
+void tst_ZipArchive::unreadableArchiveSaysPermissionDenied()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("locked.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "a"}}));
+    QVERIFY(QFile::setPermissions(archive, {}));
+
+    // Root reads every file; as root the open runs as the unprivileged user
+    // nobody, who may reach the folder but not read the file.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        QVERIFY(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadOther | QFile::ExeOther));
+        if (::seteuid(65534) != 0)
+            QSKIP("running as root without leave to change the effective user: no file is unreadable to root");
+    }
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    const bool opened = zip.UnzipOpenFile(archive);
+    if (root)
+        QCOMPARE(::seteuid(0), 0);
+    QVERIFY(!opened);
+    QCOMPARE(delegate.messages, QStringList{QStringLiteral("Cannot open \"%1\": Permission denied").arg(archive)});
 }
 
 // ---------------------------------------------------------------- writing entries

@@ -79,6 +79,64 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+QString notAZip(const QString &path)
+{
+    return QStringLiteral("\"%1\" is not a zip archive, or it is damaged").arg(path);
+}
+
+// What a file that is not a regular file is, for telling the user.
+QString notAFile(const QString &path, mode_t mode)
+{
+    const char *what = S_ISDIR(mode) ? "is a folder"
+        : S_ISFIFO(mode)             ? "is a named pipe (FIFO)"
+        : S_ISCHR(mode) || S_ISBLK(mode) ? "is a device"
+        : S_ISSOCK(mode)             ? "is a socket"
+                                     : "is not a regular file";
+    return QStringLiteral("\"%1\" %2, not a file").arg(path, QLatin1String(what));
+}
+
+// Opens path for reading when it is a regular file (or a link to one), or
+// answers -1 with the reason in problem. Opening a FIFO blocks until a
+// writer comes and opening a device can act on it, so the type is checked
+// before opening; O_NONBLOCK and a second check on the descriptor cover a
+// file swapped in between.
+int openRegularFile(const QString &path, QString *problem)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const auto cannotOpen = [&] { return QStringLiteral("Cannot open \"%1\": %2").arg(path, errnoText()); };
+    struct stat info;
+    if (::stat(name.constData(), &info) != 0) {
+        *problem = cannotOpen();
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *problem = notAFile(path, info.st_mode);
+        return -1;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *problem = cannotOpen();
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0) {
+        *problem = cannotOpen();
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *problem = notAFile(path, info.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        *problem = cannotOpen();
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // A stretch of the spool file as a libzip source. The spool stays open
 // until the archive is written, after libzip has freed every source.
 struct SpoolSlice
@@ -163,8 +221,16 @@ ZipArchive::~ZipArchive()
     if (_zipFile)
         CloseZipFile2();
     // A reader that forgot UnzipCloseFile would otherwise leak the handle.
+    releaseUnzFile();
+}
+
+void ZipArchive::releaseUnzFile()
+{
     if (_unzFile)
-        zip_discard(_unzFile);
+        zip_discard(std::exchange(_unzFile, nullptr));
+    if (_unzFd >= 0)
+        ::close(std::exchange(_unzFd, -1));
+    _unzBase = 0;
 }
 
 QByteArray ZipArchive::asciiPassword() const
@@ -180,28 +246,39 @@ QByteArray ZipArchive::asciiPassword() const
 
 bool ZipArchive::UnzipOpenFile(const QString &zipFile)
 {
-    if (_unzFile)
-        zip_discard(std::exchange(_unzFile, nullptr));
+    releaseUnzFile();
+    QString problem;
+    const int fd = openRegularFile(zipFile, &problem);
+    if (fd < 0) {
+        qCInfo(lcZip).noquote() << problem;
+        OutputErrorMessage(problem);
+        return false;
+    }
     // libzip takes an empty file for an archive without entries; it is no zip
     // file at all.
-    if (QFileInfo(zipFile).isFile() && QFileInfo(zipFile).size() == 0) {
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && info.st_size == 0) {
         qCInfo(lcZip) << "cannot open" << zipFile << "empty file";
+        ::close(fd);
+        OutputErrorMessage(notAZip(zipFile));
         return false;
     }
     zip_error_t zerr;
     zip_error_init(&zerr);
-    const auto openAt = [&](zip_uint64_t base) {
-        if (zip_source_t *source = ZipFileSource::create(zipFile, &zerr, base)) {
+    zip_uint64_t base = 0;
+    const auto openAt = [&](zip_uint64_t at) {
+        if (zip_source_t *source = ZipFileSource::create(fd, &zerr, at)) {
             _unzFile = zip_open_from_source(source, ZIP_RDONLY, &zerr);
             if (!_unzFile)
                 zip_source_free(source);
         }
+        base = at;
     };
     openAt(0);
     // A zip appended to other data with its offsets left as they were (as
     // Info-ZIP's unzip and bsdtar read it too): read it from where it starts.
     if (!_unzFile && (zip_error_code_zip(&zerr) == ZIP_ER_NOZIP || zip_error_code_zip(&zerr) == ZIP_ER_INCONS)) {
-        if (const zip_uint64_t leading = ZipFileSource::leadingDataLength(zipFile)) {
+        if (const zip_uint64_t leading = ZipFileSource::leadingDataLength(fd)) {
             zip_error_fini(&zerr);
             zip_error_init(&zerr);
             openAt(leading);
@@ -210,9 +287,13 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile)
     if (!_unzFile) {
         qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);
         zip_error_fini(&zerr);
+        ::close(fd);
+        OutputErrorMessage(notAZip(zipFile));
         return false;
     }
     zip_error_fini(&zerr);
+    _unzFd = fd;
+    _unzBase = base;
     _zipFilePath = zipFile;
     return true;
 }
@@ -229,8 +310,7 @@ bool ZipArchive::UnzipCloseFile()
     if (!_unzFile)
         return true;
     // Read-only: nothing to write back, so discarding is the clean close.
-    zip_discard(_unzFile);
-    _unzFile = nullptr;
+    releaseUnzFile();
     _zipFilePath.clear();
     return true;
 }

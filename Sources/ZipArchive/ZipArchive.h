@@ -11,10 +11,12 @@ struct zip_source;
 // The system's only access to zip containers.
 //
 // Reading side: UnzipOpenFile, then UnzipFileTo once, then UnzipCloseFile.
-// Problems met while unpacking go to the delegate as short English messages;
-// the outcome is the boolean result. Every entry lands below the destination
-// folder or the archive is refused before anything is written; damaged data,
-// failed writes and cancellation make UnzipFileTo answer NO.
+// Problems met while opening and unpacking go to the delegate as short
+// English messages; the outcome is the boolean result. Only regular files
+// open, without ever blocking on a pipe or device. Every entry lands below
+// the destination folder or the archive is refused before anything is
+// written; damaged data, failed writes and cancellation make UnzipFileTo
+// answer NO.
 //
 // Writing side: CreateZipFile2, addFileToZip per file, CloseZipFile2. With a
 // password every added entry is encrypted with traditional PKWARE encryption.
@@ -56,6 +58,8 @@ private:
     // The password as the 7-bit ASCII bytes the PKWARE scheme takes; empty
     // when there is none or it cannot be converted.
     QByteArray asciiPassword() const;
+    // Discards the archive open for reading, if any.
+    void releaseUnzFile();
     // Copies file to the end of the spool; the libzip source over that copy,
     // or null.
     zip_source *spoolSource(const QString &file);
@@ -63,6 +67,9 @@ private:
 
     zip *_zipFile = nullptr;
     zip *_unzFile = nullptr;
+    // The archive file _unzFile reads and where the archive starts in it.
+    int _unzFd = -1;
+    quint64 _unzBase = 0;
     QString _password;
     ZipArchiveDelegate *_delegate = nullptr;
     ProgressListener *_progressListener = nullptr;

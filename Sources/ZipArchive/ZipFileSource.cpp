@@ -1,7 +1,5 @@
 #include "ZipFileSource.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,11 +16,11 @@ constexpr zip_uint64_t BlockSize = 256 * 1024;
 
 } // namespace
 
-zip_source_t *ZipFileSource::create(const QString &path, zip_error_t *error, zip_uint64_t base)
+zip_source_t *ZipFileSource::create(int archiveFd, zip_error_t *error, zip_uint64_t base)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::fcntl(archiveFd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
-        zip_error_set(error, errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN, errno);
+        zip_error_set(error, ZIP_ER_OPEN, errno);
         return nullptr;
     }
     struct stat info;
@@ -144,21 +142,17 @@ bool ZipFileSource::fill(zip_uint64_t offset)
     return true;
 }
 
-zip_uint64_t ZipFileSource::leadingDataLength(const QString &path)
+zip_uint64_t ZipFileSource::leadingDataLength(int fd)
 {
     constexpr zip_uint64_t RecordSize = 22;      // end of central directory, without comment
     constexpr zip_uint64_t MaxComment = 0xffff;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
     struct stat info;
     std::vector<unsigned char> tail;
-    if (::fstat(fd, &info) == 0 && zip_uint64_t(info.st_size) >= RecordSize) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && zip_uint64_t(info.st_size) >= RecordSize) {
         tail.resize(std::min(zip_uint64_t(info.st_size), RecordSize + MaxComment));
         if (::pread(fd, tail.data(), tail.size(), off_t(zip_uint64_t(info.st_size) - tail.size())) != ssize_t(tail.size()))
             tail.clear();
     }
-    ::close(fd);
     const auto u16 = [&tail](size_t at) { return zip_uint64_t(tail[at]) | zip_uint64_t(tail[at + 1]) << 8; };
     const auto u32 = [&u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
     for (size_t i = tail.size() >= RecordSize ? tail.size() - RecordSize + 1 : 0; i-- > 0;) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <zip.h>
 
 #include <vector>
@@ -15,16 +13,17 @@
 class ZipFileSource
 {
 public:
-    // A read-only, seekable source over the file at path, or null with error
-    // set. zip_open_from_source takes ownership when it succeeds; otherwise
-    // the caller frees it with zip_source_free.
+    // A read-only, seekable source over the regular file open as fd, or null
+    // with error set. The source reads its own duplicate of fd, so the caller
+    // keeps and closes fd. zip_open_from_source takes ownership when it
+    // succeeds; otherwise the caller frees it with zip_source_free.
     // With a base, the source starts that many bytes into the file.
-    static zip_source_t *create(const QString &path, zip_error_t *error, zip_uint64_t base = 0);
+    static zip_source_t *create(int fd, zip_error_t *error, zip_uint64_t base = 0);
 
     // The bytes that precede the archive proper when a zip was appended to
     // other data (a self-extractor's stub) without its offsets adjusted, as
     // the end-of-central-directory record tells; 0 when none or unknown.
-    static zip_uint64_t leadingDataLength(const QString &path);
+    static zip_uint64_t leadingDataLength(int fd);
 
     ZipFileSource(const ZipFileSource &) = delete;
     ZipFileSource &operator=(const ZipFileSource &) = delete;
