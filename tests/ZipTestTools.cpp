@@ -63,6 +63,83 @@ with zipfile.ZipFile(path, 'w') as archive:
     return result;
 }
 
+TestSupport::ToolResult writeCraftedZip(const QString &archive, CraftedZip kind, const QByteArray &stub)
+{
+    static const QString script = QStringLiteral(R"(
+import struct, sys, zlib
+path, kind, stub = sys.argv[1], sys.argv[2], sys.argv[3].encode()
+def local(name, crc, csize, usize, method=8, extra=b''):
+    return struct.pack('<IHHHHHIIIHH', 0x04034b50, 45, 0, method, 0, 0x21, crc, csize, usize,
+                       len(name), len(extra)) + name + extra
+def central(name, crc, csize, usize, offset, method=8, extra=b''):
+    return struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 45, 45, 0, method, 0, 0x21, crc, csize, usize,
+                       len(name), len(extra), 0, 0, 0, 0, offset) + name + extra
+# crc32(a + b) from crc32(a), crc32(b) and len(b), as zlib's crc32_combine.
+def multmodp(a, b):
+    m, p = 1 << 31, 0
+    while True:
+        if a & m:
+            p ^= b
+            if a & (m - 1) == 0:
+                return p
+        m >>= 1
+        b = (b >> 1) ^ 0xEDB88320 if b & 1 else b >> 1
+powers = [1 << 30]
+for _ in range(31):
+    powers.append(multmodp(powers[-1], powers[-1]))
+def combine(crc1, crc2, length2):
+    p, k = 1 << 31, 3
+    while length2:
+        if length2 & 1:
+            p = multmodp(powers[k & 31], p)
+        length2 >>= 1
+        k += 1
+    return multmodp(p, crc1) ^ crc2
+names = [b'f%02d' % i for i in range(20 if kind != 'zip64' else 3)]
+n = len(names)
+if kind == 'zip64':
+    body = directory = b''
+    for i, name in enumerate(names):
+        data = b'entry %d of a Zip64 directory\n' % i * (i + 1)
+        crc = zlib.crc32(data)
+        directory += central(name, crc, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0,
+                             struct.pack('<HHQQQ', 1, 24, len(data), len(data), len(body)))
+        body += local(name, crc, 0xFFFFFFFF, 0xFFFFFFFF, 0, struct.pack('<HHQQ', 1, 16, len(data), len(data))) + data
+    record = struct.pack('<IQHHIIQQQQ', 0x06064b50, 44, 45, 45, 0, 0, n, n, len(directory), len(body))
+    locator = struct.pack('<IIQI', 0x07064b50, 0, len(body) + len(directory), 1)
+    end = record + locator + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)
+else:
+    # The kernel every entry ends in: 100 MiB of zeros, deflated.
+    chunk, chunks = bytes(1 << 20), 100
+    compressor = zlib.compressobj(9, zlib.DEFLATED, -15)
+    kernel = b''.join(compressor.compress(chunk) for _ in range(chunks)) + compressor.flush()
+    crc, size = 0, len(chunk) * chunks
+    for _ in range(chunks):
+        crc = zlib.crc32(chunk, crc)
+    if kind == 'shared':
+        body = local(names[0], crc, len(kernel), size) + kernel
+        directory = b''.join(central(name, crc, len(kernel), size, 0) for name in names)
+    else:
+        data, entries = kernel, []
+        for name in reversed(names):
+            header = local(name, crc, len(data), size)
+            entries.insert(0, (name, crc, len(data), size))
+            quote = struct.pack('<BHH', 0, len(header), len(header) ^ 0xFFFF)
+            data = quote + header + data
+            crc, size = combine(zlib.crc32(header), crc, size), size + len(header)
+        body = data[5:]  # the first local header needs no quote
+        directory, offset = b'', 0
+        for name, crc, csize, usize in entries:
+            directory += central(name, crc, csize, usize, offset)
+            offset += 30 + len(name) + 5
+    end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, n, n, len(directory), len(body), 0)
+with open(path, 'wb') as out:
+    out.write(stub + body + directory + end)
+)");
+    const char *kinds[] = {"nested", "shared", "zip64"};
+    return runPython(script, {archive, QLatin1String(kinds[int(kind)]), QString::fromLatin1(stub)});
+}
+
 void packFolder(const QString &folder, const QString &archive)
 {
     ZipArchive zip;

@@ -40,6 +40,22 @@ struct PythonZipOptions
 // Writes archive with Python's zipfile, an implementation independent of ours.
 TestSupport::ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
                                            const PythonZipOptions &options = {});
+// Archives built byte by byte, for shapes no tool writes.
+enum class CraftedZip {
+    // 20 entries whose local headers lie inside one another's data: each
+    // entry's deflate stream quotes the next local header in a stored block
+    // and runs on into the next entry's data. About 100 KB declaring 2 GiB.
+    NestedOverlap,
+    // 20 directory entries all pointing at one local header.
+    SharedLocalHeader,
+    // A sound archive of three stored entries whose sizes and offsets are
+    // only in Zip64 extra fields, its directory found through the Zip64 end
+    // record.
+    Zip64Fields,
+};
+// Writes the archive; a non-empty stub goes before it, offsets unadjusted.
+TestSupport::ToolResult writeCraftedZip(const QString &archive, CraftedZip kind, const QByteArray &stub = {});
+
 // Packs every file below folder into archive with our own writer; a failure
 // fails the running test.
 void packFolder(const QString &folder, const QString &archive);

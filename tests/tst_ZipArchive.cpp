@@ -2,6 +2,7 @@
 #include "ZipTestTools.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -101,6 +102,9 @@ private slots:
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
     void unreadableArchiveSaysPermissionDenied();
+    void refusesOverlappingEntries_data();
+    void refusesOverlappingEntries();
+    void unpacksZip64DirectoryFields();
 
     // Where and how entries are written.
     void overwriteDecision_data();
@@ -163,6 +167,8 @@ void tst_ZipArchive::unpacksArchivesMadeByOtherTools_data()
         << "zip" << strings({"-r", "-q", "-D", "../archive.zip", "."}) << false;
     QTest::newRow("Info-ZIP archive of stored entries")
         << "zip" << strings({"-r", "-q", "-0", "../archive.zip", "."}) << true;
+    QTest::newRow("Info-ZIP archive forced to Zip64")
+        << "zip" << strings({"-r", "-q", "-fz", "../archive.zip", "."}) << true;
     QTest::newRow("bsdtar archive with ./ names")
         << "bsdtar" << strings({"-a", "-cf", "../archive.zip", "."}) << true;
     QTest::newRow("7z archive")
@@ -621,6 +627,71 @@ void tst_ZipArchive::unreadableArchiveSaysPermissionDenied()
         QCOMPARE(::seteuid(0), 0);
     QVERIFY(!opened);
     QCOMPARE(delegate.messages, QStringList{QStringLiteral("Cannot open \"%1\": Permission denied").arg(archive)});
+}
+
+void tst_ZipArchive::refusesOverlappingEntries_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("stub");
+
+    QTest::newRow("local headers inside one another's data") << int(CraftedZip::NestedOverlap) << QByteArray();
+    QTest::newRow("every entry at one local header") << int(CraftedZip::SharedLocalHeader) << QByteArray();
+    QTest::newRow("nested after a stub, offsets unadjusted")
+        << int(CraftedZip::NestedOverlap) << QByteArray("#!/bin/sh\necho a stub\n");
+}
+
+void tst_ZipArchive::refusesOverlappingEntries()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, stub);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("bomb.zip"));
+    MTI_VERIFY_TOOL(writeCraftedZip(archive, CraftedZip(kind), stub));
+    QVERIFY(QFileInfo(archive).size() < 200 * 1024);
+    // Other readers see a bomb too: gigabytes declared, and Info-ZIP's unzip
+    // refuses the overlap.
+    const ToolResult declared = runPython(QStringLiteral("import sys, zipfile\n"
+                                                         "print(sum(i.file_size for i in zipfile.ZipFile(sys.argv[1]).infolist()))\n"),
+                                          {archive});
+    MTI_VERIFY_TOOL(declared);
+    QVERIFY2(declared.out.trimmed().toLongLong() > 2'000'000'000, declared.out.constData());
+    const ToolResult tested = runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
+    QVERIFY2(tested.started && tested.exitCode != 0 && tested.out.contains("overlapped"), qPrintable(tested.describe()));
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    RecordingProgress progress(1); // should the refusal fail, stops after the first chunk
+    zip.setDelegate(&delegate);
+    zip.setProgressListener(&progress);
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(!zip.UnzipFileTo(out, true));
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(delegate.messages, QStringList{QStringLiteral("Refused: entry \"f01\" overlaps the data of entry \"f00\"")});
+    QCOMPARE(progress.reports.size(), 0);
+    QVERIFY(!QFileInfo::exists(out));
+}
+
+void tst_ZipArchive::unpacksZip64DirectoryFields()
+{
+    // The overlap check reads sizes and offsets from the Zip64 fields as
+    // libzip does; misread, the entries would all sit at 0xFFFFFFFF.
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("zip64.zip"));
+    MTI_VERIFY_TOOL(writeCraftedZip(archive, CraftedZip::Zip64Fields));
+    const QString reference = tmp.filePath(QStringLiteral("unzip"));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"), reference}));
+    QCOMPARE(readTree(reference).size(), 3);
+
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(delegate.messages, QStringList());
+    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), readTree(reference));
 }
 
 // ---------------------------------------------------------------- writing entries

@@ -5,6 +5,7 @@
 #include "ProgressListener.h"
 #include "ZipArchiveDelegate.h"
 #include "ZipEntryName.h"
+#include "ZipEntrySpans.h"
 #include "ZipFileSource.h"
 
 #include <QFile>
@@ -44,6 +45,8 @@ struct PlannedEntry
     QString relativePath;  // confined below the destination
     bool isDirectory = false;
     zip_uint64_t size = 0;
+    zip_uint64_t compressedSize = 0;
+    zip_uint32_t crc = 0;
     time_t mtime = 0;
     bool hasMtime = false;
 };
@@ -352,6 +355,8 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
         }
         entry.relativePath = *relative;
         entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        entry.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+        entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
         entry.hasMtime = st.valid & ZIP_STAT_MTIME;
         entry.mtime = st.mtime;
 
@@ -381,6 +386,23 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
             totalBytes = entry.size > UINT64_MAX - totalBytes ? UINT64_MAX : totalBytes + entry.size;
         }
         plan.push_back(std::move(entry));
+    }
+
+    // Entries sharing data would unpack one small file to any size, past the
+    // free-space check that trusts each entry's own size.
+    const ZipEntrySpans::Finding spans = ZipEntrySpans::check(
+        _unzFd, _unzBase, zip_uint64_t(count), [&plan](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
+            return plan[size_t(index)].compressedSize == compressedSize && plan[size_t(index)].crc == crc;
+        });
+    if (spans.kind == ZipEntrySpans::Finding::Overlapping) {
+        OutputErrorMessage(QStringLiteral("Refused: entry \"%1\" overlaps the data of entry \"%2\"")
+                               .arg(plan[size_t(spans.later)].name, plan[size_t(spans.earlier)].name));
+        return false;
+    }
+    if (spans.kind == ZipEntrySpans::Finding::Unreadable) {
+        OutputErrorMessage(QStringLiteral("Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
+                               .arg(_zipFilePath));
+        return false;
     }
 
     if (const std::optional<quint64> available = availableSpaceFor(path);

@@ -14,9 +14,9 @@ struct zip_source;
 // Problems met while opening and unpacking go to the delegate as short
 // English messages; the outcome is the boolean result. Only regular files
 // open, without ever blocking on a pipe or device. Every entry lands below
-// the destination folder or the archive is refused before anything is
-// written; damaged data, failed writes and cancellation make UnzipFileTo
-// answer NO.
+// the destination folder, and entries whose data overlap are refused, before
+// anything is written; damaged data, failed writes and cancellation make
+// UnzipFileTo answer NO.
 //
 // Writing side: CreateZipFile2, addFileToZip per file, CloseZipFile2. With a
 // password every added entry is encrypted with traditional PKWARE encryption.
@@ -67,7 +67,8 @@ private:
 
     zip *_zipFile = nullptr;
     zip *_unzFile = nullptr;
-    // The archive file _unzFile reads and where the archive starts in it.
+    // The archive file _unzFile reads and where the archive starts in it:
+    // its directory is read again there to find overlapping entries.
     int _unzFd = -1;
     quint64 _unzBase = 0;
     QString _password;

@@ -1,0 +1,235 @@
+#include "ZipEntrySpans.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ZipEntrySpans {
+
+namespace {
+
+constexpr zip_uint64_t EndRecordSize = 22;
+constexpr zip_uint64_t Zip64LocatorSize = 20;
+constexpr zip_uint64_t Zip64EndRecordSize = 56;
+constexpr size_t CentralHeaderSize = 46;
+constexpr zip_uint64_t LocalHeaderSize = 30;
+// Where libzip looks for the end record: the largest comment, the record
+// and the Zip64 locator before it.
+constexpr zip_uint64_t TailSize = 0xffff + EndRecordSize + Zip64LocatorSize;
+// Holds a central header with the largest name, extra field and comment.
+constexpr size_t BlockSize = 256 * 1024;
+constexpr zip_uint64_t Max32 = 0xffffffff;
+
+zip_uint64_t little(const unsigned char *p, int bytes)
+{
+    zip_uint64_t value = 0;
+    for (int i = bytes; i-- > 0;)
+        value = value << 8 | p[i];
+    return value;
+}
+
+bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        if (at + got > zip_uint64_t(INT64_MAX))
+            return false;
+        const ssize_t n = ::pread(fd, data + got, length - got, off_t(at + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
+// Serves the directory front to back from large reads, so a directory of
+// any size costs one block of memory.
+class DirectoryReader
+{
+public:
+    DirectoryReader(int fd, zip_uint64_t start, zip_uint64_t end)
+        : _fd(fd), _position(start), _end(end), _block(BlockSize) {}
+
+    // The next length bytes, valid until the next call; null when the file
+    // ends first or cannot be read.
+    const unsigned char *take(size_t length)
+    {
+        if (_position > _end || length > _end - _position)
+            return nullptr;
+        if (_position < _blockStart || _position + length > _blockStart + _blockLength) {
+            _blockStart = _position;
+            _blockLength = size_t(std::min<zip_uint64_t>(BlockSize, _end - _position));
+            if (length > _blockLength || !readAt(_fd, _blockStart, _block.data(), _blockLength)) {
+                _blockLength = 0;
+                return nullptr;
+            }
+        }
+        const unsigned char *data = _block.data() + (_position - _blockStart);
+        _position += length;
+        return data;
+    }
+
+private:
+    int _fd;
+    zip_uint64_t _position;
+    zip_uint64_t _end;
+    std::vector<unsigned char> _block;
+    zip_uint64_t _blockStart = 0;
+    size_t _blockLength = 0;
+};
+
+struct Span
+{
+    zip_uint64_t start;
+    zip_uint64_t end;
+    zip_uint64_t index;
+};
+
+// The Zip64 extra field (id 1) among a header's extra fields, or null.
+const unsigned char *zip64Field(const unsigned char *extra, size_t length, size_t *fieldLength)
+{
+    for (size_t at = 0; at + 4 <= length;) {
+        const auto id = little(extra + at, 2);
+        const auto size = size_t(little(extra + at + 2, 2));
+        if (size > length - at - 4)
+            break;
+        if (id == 1) {
+            *fieldLength = size;
+            return extra + at + 4;
+        }
+        at += 4 + size;
+    }
+    return nullptr;
+}
+
+enum class Outcome { Disagrees, Separate, Overlapping };
+
+// Reads `entries` central headers from directoryOffset and looks for
+// overlapping spans. Reads exactly as many headers as libzip holds entries:
+// Info-ZIP keeps only the count modulo 65536 in archives it writes without
+// Zip64, and libzip reads on to the directory's end.
+Outcome checkDirectory(int fd, zip_uint64_t base, zip_uint64_t length, zip_uint64_t directoryOffset,
+                       zip_uint64_t entries, const Agrees &agrees, std::vector<Span> &spans, Finding &finding)
+{
+    if (directoryOffset >= length)
+        return Outcome::Disagrees;
+    spans.clear();
+    DirectoryReader reader(fd, base + directoryOffset, base + length);
+    for (zip_uint64_t i = 0; i < entries; ++i) {
+        const unsigned char *header = reader.take(CentralHeaderSize);
+        if (!header || std::memcmp(header, "PK\1\2", 4) != 0)
+            return Outcome::Disagrees;
+        const auto crc = zip_uint32_t(little(header + 16, 4));
+        zip_uint64_t compressedSize = little(header + 20, 4);
+        zip_uint64_t size = little(header + 24, 4);
+        const auto nameLength = size_t(little(header + 28, 2));
+        const auto extraLength = size_t(little(header + 30, 2));
+        const auto commentLength = size_t(little(header + 32, 2));
+        zip_uint64_t offset = little(header + 42, 4);
+        const unsigned char *variable = reader.take(nameLength + extraLength + commentLength);
+        if (!variable)
+            return Outcome::Disagrees;
+        if (size == Max32 || compressedSize == Max32 || offset == Max32) {
+            size_t fieldLength = 0;
+            // Only the values saturated above are in the field, in this order.
+            if (const unsigned char *field = zip64Field(variable + nameLength, extraLength, &fieldLength)) {
+                size_t used = 0;
+                const auto next = [&](zip_uint64_t &value) {
+                    if (value != Max32)
+                        return true;
+                    if (fieldLength - used < 8)
+                        return false;
+                    value = little(field + used, 8);
+                    used += 8;
+                    return true;
+                };
+                if (!next(size) || !next(compressedSize) || !next(offset))
+                    return Outcome::Disagrees;
+            }
+        }
+        if (!agrees(i, compressedSize, crc))
+            return Outcome::Disagrees;
+        const zip_uint64_t header30 = offset + LocalHeaderSize;
+        const zip_uint64_t end = header30 < offset || compressedSize > UINT64_MAX - header30
+            ? UINT64_MAX
+            : header30 + compressedSize;
+        spans.push_back({offset, end, i});
+    }
+
+    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) {
+        return a.start != b.start ? a.start < b.start : a.index < b.index;
+    });
+    // The span reaching furthest so far: any later start before its end overlaps it.
+    const Span *reaching = spans.empty() ? nullptr : &spans.front();
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].start < reaching->end) {
+            finding.kind = Finding::Overlapping;
+            finding.earlier = reaching->index;
+            finding.later = spans[i].index;
+            return Outcome::Overlapping;
+        }
+        if (spans[i].end > reaching->end)
+            reaching = &spans[i];
+    }
+    return Outcome::Separate;
+}
+
+} // namespace
+
+Finding check(int fd, zip_uint64_t base, zip_uint64_t entries, const Agrees &agrees)
+{
+    Finding finding;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || zip_uint64_t(info.st_size) < base)
+        return finding;
+    const zip_uint64_t length = zip_uint64_t(info.st_size) - base;
+    if (length < EndRecordSize)
+        return finding;
+    std::vector<unsigned char> tail(size_t(std::min(length, TailSize)));
+    if (!readAt(fd, base + length - tail.size(), tail.data(), tail.size()))
+        return finding;
+
+    // libzip picks among end records by rules that changed between versions;
+    // every record here that names a directory agreeing with its entries is
+    // checked, so whichever it took is among them.
+    std::vector<Span> spans;
+    spans.reserve(size_t(std::min<zip_uint64_t>(entries, SIZE_MAX / sizeof(Span))));
+    std::vector<zip_uint64_t> checked;
+    for (size_t i = 0; i + EndRecordSize <= tail.size(); ++i) {
+        if (tail[i] != 'P' || std::memcmp(tail.data() + i, "PK\5\6", 4) != 0)
+            continue;
+        zip_uint64_t directoryOffset = little(tail.data() + i + 16, 4);
+        // A Zip64 locator right before the record: libzip then takes the
+        // directory from the Zip64 end record.
+        if (i >= Zip64LocatorSize && std::memcmp(tail.data() + i - Zip64LocatorSize, "PK\6\7", 4) == 0) {
+            const zip_uint64_t recordOffset = little(tail.data() + i - Zip64LocatorSize + 8, 8);
+            unsigned char record[Zip64EndRecordSize];
+            if (recordOffset > length || Zip64EndRecordSize > length - recordOffset
+                || !readAt(fd, base + recordOffset, record, sizeof record) || std::memcmp(record, "PK\6\6", 4) != 0)
+                continue;
+            directoryOffset = little(record + 48, 8);
+        }
+        if (std::find(checked.begin(), checked.end(), directoryOffset) != checked.end())
+            continue;
+        checked.push_back(directoryOffset);
+        switch (checkDirectory(fd, base, length, directoryOffset, entries, agrees, spans, finding)) {
+        case Outcome::Overlapping:
+            return finding;
+        case Outcome::Separate:
+            finding.kind = Finding::Separate;
+            break;
+        case Outcome::Disagrees:
+            break;
+        }
+    }
+    return finding;
+}
+
+} // namespace ZipEntrySpans
