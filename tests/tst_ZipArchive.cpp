@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <ctime>
 #include <future>
 #include <memory>
@@ -112,6 +113,8 @@ private slots:
     void folderEntriesOnlyCreateFolders();
     void createsTheDestinationWithItsParents();
     void targetThatIsAFolderIsReported();
+    void unpackStopsAtTheFirstFailedWrite_data();
+    void unpackStopsAtTheFirstFailedWrite();
     void filesCarryTheEntryTimeAsLocalWallClock_data();
     void filesCarryTheEntryTimeAsLocalWallClock();
 
@@ -796,9 +799,60 @@ void tst_ZipArchive::targetThatIsAFolderIsReported()
     QVERIFY(!unzip(archive, out, &delegate));
     QCOMPARE(delegate.messages.size(), 1);
     QVERIFY2(delegate.messages.first().contains(out + QStringLiteral("/clash")), qPrintable(delegate.messages.first()));
+    // The unpack stops there: other.txt, after it, is not written.
     QCOMPARE(readTree(out), (Tree{{QStringLiteral("clash/"), {}},
-                                  {QStringLiteral("clash/inside.txt"), "inside"},
-                                  {QStringLiteral("other.txt"), "other"}}));
+                                  {QStringLiteral("clash/inside.txt"), "inside"}}));
+}
+
+void tst_ZipArchive::unpackStopsAtTheFirstFailedWrite_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("sizeLimit");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("folder entry where a file is")
+        << "blocked/" << false << "Cannot create the folder \"%1/blocked\": Not a directory";
+    QTest::newRow("file in a folder where a file is")
+        << "blocked/inner.bin" << false << "Cannot create the folder \"%1/blocked\": Not a directory";
+    QTest::newRow("write beyond the file size limit removes the partial file")
+        << "big.bin" << true << "Cannot write \"%1/big.bin\": File too large";
+}
+
+void tst_ZipArchive::unpackStopsAtTheFirstFailedWrite()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, sizeLimit);
+    QFETCH(QString, message);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("first.txt"), "first"},
+                                                 {entry, entry.endsWith(QLatin1Char('/')) ? QByteArray() : noise(1000000)},
+                                                 {QStringLiteral("last.txt"), "last"}}));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    Tree expected{{QStringLiteral("first.txt"), "first"}};
+    if (!sizeLimit) {
+        QVERIFY(writeFile(out + QStringLiteral("/blocked"), "in the way"));
+        expected.insert(QStringLiteral("blocked"), "in the way");
+    }
+
+    struct rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto restore = qScopeGuard([&] {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    });
+    if (sizeLimit) {
+        struct rlimit low = saved;
+        low.rlim_cur = 256 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    }
+    RecordingDelegate delegate;
+    QVERIFY(!unzip(archive, out, &delegate));
+    QCOMPARE(delegate.messages, QStringList{message.arg(out)});
+    QCOMPARE(readTree(out), expected);
 }
 
 void tst_ZipArchive::filesCarryTheEntryTimeAsLocalWallClock_data()

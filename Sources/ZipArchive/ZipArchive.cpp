@@ -427,11 +427,16 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
             ? destination
             : destination + QLatin1Char('/') + entry.relativePath;
         std::error_code ec;
-        if (entry.isDirectory) {
-            fs::create_directories(toFsPath(target), ec);
-            continue;
+        // A folder that cannot be made fails every entry after it: stop here.
+        const fs::path folder = entry.isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
+        fs::create_directories(folder, ec);
+        if (ec) {
+            OutputErrorMessage(QStringLiteral("Cannot create the folder \"%1\": %2")
+                                   .arg(QFile::decodeName(folder.c_str()), QString::fromLocal8Bit(ec.message().c_str())));
+            return false;
         }
-        fs::create_directories(toFsPath(target).parent_path(), ec);
+        if (entry.isDirectory)
+            continue;
 
         if (!overWrite && fs::exists(fs::symlink_status(toFsPath(target), ec)) && !OverWrite(target)) {
             // A skipped entry is done as far as progress goes.
@@ -459,8 +464,7 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
         if (fd < 0) {
             OutputErrorMessage(QStringLiteral("Cannot write \"%1\": %2").arg(target, errnoText()));
             zip_fclose(file);
-            succeeded = false;
-            continue;
+            return false;
         }
 
         bool readFailed = false;

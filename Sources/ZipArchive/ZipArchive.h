@@ -15,8 +15,8 @@ struct zip_source;
 // English messages; the outcome is the boolean result. Only regular files
 // open, without ever blocking on a pipe or device. Every entry lands below
 // the destination folder, and entries whose data overlap are refused, before
-// anything is written; damaged data, failed writes and cancellation make
-// UnzipFileTo answer NO.
+// anything is written; damaged data makes UnzipFileTo answer NO; a failed
+// write or cancellation also stops it at once.
 //
 // Writing side: CreateZipFile2, addFileToZip per file, CloseZipFile2. With a
 // password every added entry is encrypted with traditional PKWARE encryption.
