@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -58,6 +60,33 @@ bool setImmutable(const QString &path, bool immutable)
     Q_UNUSED(immutable);
     return false;
 #endif
+}
+
+QStringList treeDigest(const QString &root)
+{
+    QStringList lines;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        QString line = info.filePath().mid(root.size() + 1) + QLatin1Char('\t');
+        line += QString::number(int(info.permissions()), 16) + QLatin1Char('\t');
+        if (info.isSymLink()) {
+            line += QStringLiteral("link ") + info.symLinkTarget();
+        } else if (info.isDir()) {
+            line += QStringLiteral("folder");
+        } else {
+            QFile file(path);
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            if (file.open(QIODevice::ReadOnly))
+                hash.addData(&file);
+            line += QStringLiteral("file ") + QString::fromLatin1(hash.result().toHex());
+        }
+        lines.append(line);
+    }
+    lines.sort();
+    return lines;
 }
 
 QStringList strings(std::initializer_list<const char *> items)

@@ -36,6 +36,11 @@ bool setImmutable(const QString &path, bool immutable);
 
 QStringList strings(std::initializer_list<const char *> items);
 
+// Every file, folder and link below root, hidden ones included, one sorted
+// line each: relative path, kind, permission bits and a SHA-256 of the
+// content. Two equal digests are two identical trees.
+QStringList treeDigest(const QString &root);
+
 QUrl urlOf(const QString &path);
 QList<QUrl> urlsOf(const QStringList &paths);
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QStandardPaths>
 
 using namespace CollectionTestTools;
 using namespace TestSupport;
@@ -162,8 +163,10 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
 
     QMessageBox *question = visibleAlert(DeleteQuestion);
     MTI_VERIFY_SHEET(question, collection);
+    // The archives it would delete are named below the question.
     QCOMPARE(question->informativeText(),
-             QStringLiteral("The template archive file is no longer needed, do you want to delete or keep it?"));
+             QStringLiteral("The template archive file is no longer needed, do you want to delete or keep it?\n\n"
+                            "LT_Pack.mtzip\nKT_Pack.mtzip\nOP_Pack.mtzip"));
     QCOMPARE(buttonTexts(question), QStringList({QStringLiteral("Delete"), QStringLiteral("Keep")}));
     QCOMPARE(question->defaultButton()->text(), QStringLiteral("Keep"));
     // Refreshed at once, while the question is still open.
@@ -357,8 +360,20 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     QMessageBox *done = alerts.first();
     QCOMPARE(done->text(), QStringLiteral("Uninstall Completed"));
     MTI_VERIFY_SHEET(done, collection);
-    QCOMPARE(done->informativeText(), QStringLiteral("3 effects were uninstalled successfully."));
+    QCOMPARE(done->informativeText(),
+             QStringLiteral("3 effects were uninstalled successfully.\nThey were moved to the Trash."));
     QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
+    // One folder in the Trash per archive, named after it, keeping the layout.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash/files/");
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    const int installedOf[3] = {1, 0, 2};
+    for (int archive = 0; archive < 3; ++archive) {
+        const QString trashed = trash + QFileInfo(_paths.at(archive)).completeBaseName() + QLatin1Char('/')
+            + installedPath(Titles, _categories.at(archive), _names.at(archive).at(installedOf[archive]))
+                  .mid(root.size() + 1);
+        QVERIFY2(QFileInfo(trashed).isDir(), qPrintable(trashed));
+    }
 
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  0 installed"));
     QVERIFY(button(collection, "installButton")->isEnabled());
@@ -391,11 +406,10 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsOnlyTemplatesThatWent()
 {
     for (const QString &name : _names.at(0))
         QVERIFY(installByHand(Titles, _categories.at(0), name));
-    // One installed template cannot be removed: its file is immutable.
-    const QString stuck = installedPath(Titles, _categories.at(0), _names.at(0).at(2)) + QLatin1Char('/')
-        + _names.at(0).at(2) + QStringLiteral(".moti");
+    // One installed template cannot be moved away: its folder is immutable.
+    const QString stuck = installedPath(Titles, _categories.at(0), _names.at(0).at(2));
     if (!setImmutable(stuck, true))
-        QSKIP("This file system cannot make a file immutable here.");
+        QSKIP("This file system cannot make a folder immutable here.");
     struct Release
     {
         QString path;
@@ -406,12 +420,14 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsOnlyTemplatesThatWent()
     QVERIFY(collection);
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
     button(collection, "deleteButton")->click();
-    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Failed"));
     QVERIFY(done);
-    QCOMPARE(done->informativeText(), QStringLiteral("3 effects were uninstalled successfully."));
+    QVERIFY2(done->informativeText().startsWith(QStringLiteral("3 effects were uninstalled successfully.\n"
+                                                               "1 template could not be removed: ")),
+             qPrintable(done->informativeText()));
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  1 installed"));
     QVERIFY(button(collection, "deleteButton")->isEnabled());
-    QVERIFY(QFileInfo(stuck).isFile());
+    QVERIFY(QFileInfo(stuck + QLatin1Char('/') + _names.at(0).at(2) + QStringLiteral(".moti")).isFile());
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)

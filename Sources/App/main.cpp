@@ -1,5 +1,7 @@
 #include "AppDelegate.h"
 #include "OpenFilesChannel.h"
+#include "ProgressDialogListener.h"
+#include "TemplateInstaller.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +36,7 @@ QStringList launchPaths(const QStringList &arguments)
 
 #ifdef Q_OS_UNIX
 int sQuitSignalPipe[2] = {-1, -1};
+bool sQuitRequested = false;
 
 void quitSignalHandler(int)
 {
@@ -52,6 +55,10 @@ void quitOnTerminationSignals(QObject *context)
         notifier->setEnabled(false);
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(sQuitSignalPipe[1], &byte, 1);
+        // Work under way (unpacking at launch, an install) stops and undoes
+        // itself first; the event loop may not even be running yet.
+        sQuitRequested = true;
+        ProgressDialogListener::cancelAll();
         QCoreApplication::quit();
     });
     struct sigaction action = {};
@@ -91,6 +98,11 @@ int main(int argc, char *argv[])
     quitOnTerminationSignals(&delegate);
 #endif
 
+    // Leftovers of a run that was killed: unpack folders, and an install or
+    // uninstall to finish or undo.
+    TemplateInstaller::removeAbandonedUnpackFolders();
+    TemplateInstaller::recoverInterruptedRun(TemplateInstaller::userDestMotionTemplatesFolder());
+
     delegate.applicationWillFinishLaunching();
 #ifdef Q_OS_MACOS
     // The Finder's open requests arrive as QFileOpenEvents once the event
@@ -107,6 +119,12 @@ int main(int argc, char *argv[])
             delegate.applicationOpenFiles(later);
     });
     delegate.applicationOpenFiles(paths);
+#ifdef Q_OS_UNIX
+    if (sQuitRequested) {
+        delegate.applicationWillTerminate();
+        return 0;
+    }
+#endif
     delegate.applicationDidFinishLaunching();
 #endif
     return QApplication::exec();

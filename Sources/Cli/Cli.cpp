@@ -1,7 +1,10 @@
 #include "Cli.h"
+#include "CliSignals.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
+
+#include <csignal>
 
 namespace {
 
@@ -48,17 +51,28 @@ int Cli::run(const QStringList &arguments)
     }
 
     const QStringList commandArguments = QStringList{QStringLiteral("mtzip ") + command} + rest.mid(1);
+    int result = UsageError;
     if (command == QLatin1String("extract"))
-        return extract(commandArguments);
-    if (command == QLatin1String("pack"))
-        return pack(commandArguments);
-    if (command == QLatin1String("list"))
-        return installerCommand(commandArguments, List);
-    if (command == QLatin1String("install"))
-        return installerCommand(commandArguments, Install);
-    if (command == QLatin1String("uninstall"))
-        return installerCommand(commandArguments, Uninstall);
-    return usageError(QStringLiteral("unknown command '%1'; try 'mtzip --help'").arg(command));
+        result = extract(commandArguments);
+    else if (command == QLatin1String("pack"))
+        result = pack(commandArguments);
+    else if (command == QLatin1String("list"))
+        result = installerCommand(commandArguments, List);
+    else if (command == QLatin1String("install"))
+        result = installerCommand(commandArguments, Install);
+    else if (command == QLatin1String("uninstall"))
+        result = installerCommand(commandArguments, Uninstall);
+    else
+        return usageError(QStringLiteral("unknown command '%1'; try 'mtzip --help'").arg(command));
+    if (const int signal = CliSignals::received()) {
+        if (!_signalReported) {
+            _err << "mtzip: " << (signal == SIGINT ? "interrupted" : "terminated") << " by " << CliSignals::name(signal)
+                 << '\n';
+            _err.flush();
+        }
+        return 128 + signal;
+    }
+    return result;
 }
 
 int Cli::usageError(const QString &reason)

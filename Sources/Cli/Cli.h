@@ -38,6 +38,7 @@ private:
     QTextStream &_out;
     QTextStream &_err;
     bool _errIsTerminal;
+    bool _signalReported = false;
 };
 
 int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err,

@@ -1,5 +1,7 @@
 #include "CliProgress.h"
 
+#include "CliSignals.h"
+
 #include <QTextStream>
 
 CliProgress::CliProgress(QTextStream &err, QString label, bool enabled)
@@ -16,7 +18,9 @@ CliProgress::~CliProgress()
 
 bool CliProgress::progress(qint64 done, qint64 total)
 {
-    if (!_enabled)
+    if (CliSignals::received())
+        return false;
+    if (!_enabled || total <= 0)
         return true;
     const int percent = total > 0 ? int(done * 100 / total) : 100;
     if (percent == _lastPercent || (_drawn && percent < 100 && _sinceDraw.isValid() && _sinceDraw.elapsed() < 100))
@@ -27,6 +31,17 @@ bool CliProgress::progress(qint64 done, qint64 total)
     _err << '\r' << _label << ' ' << percent << '%';
     _err.flush();
     return true;
+}
+
+void CliProgress::setStatus(const QString &status)
+{
+    // After a signal the tool says one line, at its end.
+    if (status.isEmpty() || status == _lastStatus || CliSignals::received())
+        return;
+    _lastStatus = status;
+    finish();
+    _err << "mtzip: " << status << '\n';
+    _err.flush();
 }
 
 void CliProgress::finish()

@@ -15,12 +15,16 @@ public:
     CliProgress(QTextStream &err, QString label, bool enabled);
     ~CliProgress() override;
 
+    // Answers false once SIGINT or SIGTERM arrived.
     bool progress(qint64 done, qint64 total) override;
+    // Printed on a line of its own, terminal or not: a wait is worth telling.
+    void setStatus(const QString &status) override;
     void finish();
 
 private:
     QTextStream &_err;
     QString _label;
+    QString _lastStatus;
     bool _enabled;
     bool _drawn = false;
     int _lastPercent = -1;

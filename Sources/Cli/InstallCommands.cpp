@@ -2,6 +2,7 @@
 // archive goes through TemplateInstallerV2 exactly as in the application.
 #include "Cli.h"
 #include "CliProgress.h"
+#include "CliSignals.h"
 #include "TemplateInstallerV2.h"
 #include "TemplateType.h"
 
@@ -12,6 +13,8 @@
 #include <QJsonObject>
 #include <QTextStream>
 #include <QUrl>
+
+#include <csignal>
 
 namespace {
 
@@ -28,6 +31,8 @@ struct InstallOptions
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print one JSON document on stdout.")};
     QCommandLineOption deleteArchive{QStringLiteral("delete-archive"),
                                      QStringLiteral("Delete each archive after its successful install.")};
+    QCommandLineOption trash{QStringLiteral("trash"),
+                             QStringLiteral("Move what is removed to the Trash instead of deleting it.")};
 };
 
 QJsonValue nullable(const QString &text)
@@ -35,12 +40,9 @@ QJsonValue nullable(const QString &text)
     return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
-int countInstalled(const TemplateInstaller &installer, const QString &root)
+QString plural(qsizetype count, const char *singular, const char *pluralForm)
 {
-    int count = 0;
-    for (const EffectTemplateItem *item : installer.effects())
-        count += item->isInstalledInDestRootFolder(root) ? 1 : 0;
-    return count;
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
 }
 
 } // namespace
@@ -68,6 +70,8 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
         parser.addOption(options.json);
     if (action == Install)
         parser.addOption(options.deleteArchive);
+    if (action != List)
+        parser.addOption(options.trash);
     if (const std::optional<int> done = parseCommand(parser, arguments, -1))
         return *done;
     if (parser.positionalArguments().isEmpty())
@@ -98,6 +102,22 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
         TemplateInstallerV2::setCategoriesFile(plist);
     }
 
+    // Leftovers of runs that were killed: their unpack folders, and an
+    // install or uninstall of this root to finish or undo.
+    TemplateInstaller::removeAbandonedUnpackFolders();
+    TemplateInstaller::recoverInterruptedRun(root);
+    const TemplateTransaction::Disposal disposal = action != List && parser.isSet(options.trash)
+        ? TemplateTransaction::Disposal::Trash
+        : TemplateTransaction::Disposal::Delete;
+    // Told once, as the last line, when a signal stopped the work.
+    const auto stoppedBySignal = [this](const QString &what) {
+        const int signal = CliSignals::received();
+        _err << "mtzip: " << (signal == SIGINT ? "interrupted" : "terminated") << " by " << CliSignals::name(signal)
+             << (what.isEmpty() ? QString() : QStringLiteral("; ") + what) << '\n';
+        _err.flush();
+        _signalReported = true;
+    };
+
     const bool json = action == List && parser.isSet(options.json);
     bool allSucceeded = true;
     int number = 0;
@@ -106,6 +126,8 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
     QList<Row> rows;
 
     for (const QString &archive : parser.positionalArguments()) {
+        if (CliSignals::received())
+            break;
         const QString archivePath = QFileInfo(archive).absoluteFilePath();
         QString refusal;
         std::unique_ptr<TemplateInstallerV2> installer =
@@ -130,7 +152,12 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
         const bool unpacked = installer->unarchive();
         unpackProgress.finish();
         installer->setProgressListener(nullptr);
+        installer->setDisposal(disposal);
         entry[QStringLiteral("unpacked")] = unpacked;
+        if (!unpacked && CliSignals::received()) {
+            stoppedBySignal(QStringLiteral("%1 was not unpacked").arg(archive));
+            break;
+        }
         if (!unpacked) {
             allSucceeded = false;
             entry[QStringLiteral("error")] = installer->unarchiveError();
@@ -163,7 +190,6 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
                 _err.flush();
             }
         } else if (action == Install) {
-            const int before = countInstalled(*installer, root);
             CliProgress installProgress(_err, QStringLiteral("Installing %1").arg(installer->title()), _errIsTerminal);
             installer->setProgressListener(&installProgress);
             // The unpack folder goes with the installer right after: move,
@@ -171,26 +197,48 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
             const std::optional<Error> error = installer->installEffects(InstallTransfer::MoveSource);
             installProgress.finish();
             installer->setProgressListener(nullptr);
+            if (error && error->isCancellation() && CliSignals::received()) {
+                stoppedBySignal(QStringLiteral("%1 was not installed, the templates folder is as it was").arg(archive));
+                break;
+            }
             if (error) {
                 allSucceeded = false;
                 _err << "mtzip: " << archive << ": installation failed: " << error->localizedDescription() << '\n';
                 _err.flush();
             } else {
-                const int after = countInstalled(*installer, root);
-                _out << installer->title() << ": " << (after - before) << " of " << installer->effects().size()
-                     << " templates newly installed into " << root << '\n';
+                const TemplateTransaction::InstallReport &report = installer->lastInstallReport();
+                _out << installer->title() << ": " << report.newlyInstalled << " of "
+                     << plural(qsizetype(installer->effects().size()), "template", "templates")
+                     << " newly installed into " << root << '\n';
                 if (parser.isSet(options.deleteArchive))
                     installer->setMustDeleteTemplatesArchive(true);
             }
         } else {
-            const int before = countInstalled(*installer, root);
-            installer->deleteEffects();
-            const int after = countInstalled(*installer, root);
-            _out << installer->title() << ": " << (before - after) << " templates removed from " << root << '\n';
-            if (after > 0) {
-                allSucceeded = false;
-                _err << "mtzip: " << archive << ": " << after << " templates could not be removed\n";
+            CliProgress removeProgress(_err, QStringLiteral("Removing %1").arg(installer->title()), _errIsTerminal);
+            installer->setProgressListener(&removeProgress);
+            const std::optional<Error> error = installer->deleteEffects();
+            removeProgress.finish();
+            installer->setProgressListener(nullptr);
+            if (error && error->isCancellation() && CliSignals::received()) {
+                stoppedBySignal(QStringLiteral("the templates of %1 were left in place").arg(archive));
+                break;
             }
+            const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
+            if (error) {
+                allSucceeded = false;
+                _err << "mtzip: " << archive << ": uninstall failed: " << error->localizedDescription() << '\n';
+            } else {
+                _out << installer->title() << ": " << plural(report.removed, "template", "templates")
+                     << (report.trashed ? " moved to the Trash from " : " removed from ") << root << '\n';
+            }
+            if (report.failed > 0) {
+                allSucceeded = false;
+                _err << "mtzip: " << archive << ": " << plural(report.failed, "template", "templates")
+                     << " could not be removed"
+                     << (report.firstError ? QStringLiteral(": ") + report.firstError->localizedDescription() : QString())
+                     << '\n';
+            }
+            _err.flush();
         }
         _out.flush();
         archives.append(entry);

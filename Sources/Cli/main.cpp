@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "CliSignals.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
     // are for whoever asks for them with QT_LOGGING_RULES.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
+    CliSignals::install();
     QTextStream out(stdout);
     QTextStream err(stderr);
     return runCli(QCoreApplication::arguments(), out, err, ::isatty(STDERR_FILENO) == 1);

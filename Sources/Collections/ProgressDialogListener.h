@@ -20,9 +20,18 @@ public:
     ~ProgressDialogListener() override;
 
     void setLabel(const QString &label);
+    // Events are processed also after a cancel, while the work undoes
+    // itself; a total of 0 shows a busy bar.
     bool progress(qint64 done, qint64 total) override;
+    void setStatus(const QString &status) override;
     // Makes every later progress() answer false.
     void cancel() { _cancelled = true; }
+    bool isCancelled() const { return _cancelled; }
+
+    // Cancels every listener, now and later (the application is quitting:
+    // a signal arrived while work was under way).
+    static void cancelAll();
+    static bool isCancellingAll();
 
 private:
     QPointer<QWidget> _window;
@@ -31,6 +40,9 @@ private:
     QPointer<QProgressDialog> _dialog;
     bool _created = false;
     bool _cancelled = false;
+    bool _restoring = false;
+    QString _pendingStatus;
+    static bool sCancelAll;
     int _lastPermille = -1;
     QElapsedTimer _sinceEvents;
 };

@@ -330,9 +330,11 @@ void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handle
 
 void TemplateArchiveCollection::installForCurrentUser()
 {
-    const int before = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    if (_activeProgress)
+        return;
     QPointer<TemplateArchiveCollection> alive(this);
     std::optional<Error> error;
+    int newlyInstalled = 0;
     {
         ProgressDialogListener progress(_window.get(), QString());
         // Nothing may start another install or uninstall meanwhile.
@@ -347,6 +349,11 @@ void TemplateArchiveCollection::installForCurrentUser()
             installer->setProgressListener(nullptr);
             if (error)
                 break;
+            newlyInstalled += installer->lastInstallReport().newlyInstalled;
+            // Only an archive all of whose templates this collection
+            // installed may be deleted afterwards.
+            if (installer->isUnpacked() && !installer->effects().empty())
+                _completelyInstalled.insert(installer);
         }
         _activeProgress = nullptr;
     }
@@ -360,23 +367,42 @@ void TemplateArchiveCollection::installForCurrentUser()
     }
 
     if (error) {
-        Alert::beginSheet(_window.get(), tr("Installation Failed"), error->localizedDescription(), tr("Ok"),
-                          QString(), QString());
+        if (error->isCancellation()) {
+            Alert::beginSheet(_window.get(), tr("Installation Cancelled"),
+                              tr("The templates of the cancelled archive were not installed; the templates folder is "
+                                 "as it was before."),
+                              tr("Ok"), QString(), QString());
+        } else {
+            Alert::beginSheet(_window.get(), tr("Installation Failed"), error->localizedDescription(), tr("Ok"),
+                              QString(), QString());
+        }
         reloadTable();
         adjustInstallButtonState();
         return;
     }
 
-    const int after = int(effectsWithSearchOption(EffectSearchInstalled).size());
-    Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
-                      tr("The template archive file is no longer needed, do you want to delete or keep it?"),
-                      tr("Keep"), tr("Delete"), QString(), [alive, before, after](int answer) {
-                          if (!alive)
-                              return;
-                          for (const auto &installer : alive->_templateInstallers)
-                              installer->setMustDeleteTemplatesArchive(answer == 0);
-                          alive->reportInstallationCompleted(after - before);
-                      });
+    QStringList deletable;
+    for (const auto &installer : _templateInstallers) {
+        if (_completelyInstalled.contains(installer.get()))
+            deletable.append(archiveFileName(installer->archiveURL()));
+    }
+    if (deletable.isEmpty()) {
+        // Nothing was installed from any archive: nothing to offer to delete.
+        reportInstallationCompleted(newlyInstalled);
+    } else {
+        const QString question = tr("The template archive file is no longer needed, do you want to delete or keep it?");
+        Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
+                          question + QStringLiteral("\n\n") + deletable.join(QLatin1Char('\n')),
+                          tr("Keep"), tr("Delete"), QString(), [alive, newlyInstalled](int answer) {
+                              if (!alive)
+                                  return;
+                              for (const auto &installer : alive->_templateInstallers) {
+                                  installer->setMustDeleteTemplatesArchive(
+                                      answer == 0 && alive->_completelyInstalled.contains(installer.get()));
+                              }
+                              alive->reportInstallationCompleted(newlyInstalled);
+                          });
+    }
     reloadTable();
     adjustInstallButtonState();
 }
@@ -413,22 +439,65 @@ void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled)
 
 void TemplateArchiveCollection::uninstallEffects()
 {
-    const int before = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    if (_activeProgress)
+        return;
+    QPointer<TemplateArchiveCollection> alive(this);
     std::optional<Error> error;
-    for (const auto &installer : _templateInstallers) {
-        error = installer->deleteEffects();
-        if (error)
-            break;
+    int removed = 0;
+    int failed = 0;
+    bool trashed = false;
+    {
+        ProgressDialogListener progress(_window.get(), QString());
+        _activeProgress = &progress;
+        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
+            control->setEnabled(false);
+        for (const auto &installer : _templateInstallers) {
+            progress.setLabel(tr("Uninstalling “%1”…").arg(installer->title()));
+            installer->setProgressListener(&progress);
+            error = installer->deleteEffects();
+            installer->setProgressListener(nullptr);
+            const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
+            removed += report.removed;
+            failed += report.failed;
+            trashed = trashed || report.trashed;
+            if (report.removed > 0) {
+                // Its templates are gone again: its archive is no longer spare.
+                _completelyInstalled.remove(installer.get());
+                installer->setMustDeleteTemplatesArchive(false);
+            }
+            if (!error && report.failed > 0 && report.firstError)
+                error = report.firstError;
+            if (error)
+                break;
+        }
+        _activeProgress = nullptr;
     }
-    const int after = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    if (!alive)
+        return;
+    if (_closeRequested) {
+        close();
+        return;
+    }
     reloadTable();
     adjustInstallButtonState();
-    if (error) {
+    if (error && error->isCancellation()) {
+        Alert::beginSheet(_window.get(), tr("Uninstall Cancelled"),
+                          tr("The templates of the cancelled archive were left installed."), tr("Ok"), QString(),
+                          QString());
+    } else if (failed > 0) {
+        const QString reason = error ? error->localizedDescription() : QString();
+        Alert::beginSheet(_window.get(), tr("Uninstall Failed"),
+                          tr("%1 effects were uninstalled successfully.").arg(removed) + QLatin1Char('\n')
+                              + (failed == 1 ? tr("1 template could not be removed: %1").arg(reason)
+                                             : tr("%1 templates could not be removed: %2").arg(failed).arg(reason)),
+                          tr("Ok"), QString(), QString());
+    } else if (error) {
         Alert::beginSheet(_window.get(), tr("Uninstall Failed"), error->localizedDescription(), tr("Ok"), QString(),
                           QString());
     } else {
-        Alert::beginSheet(_window.get(), tr("Uninstall Completed"),
-                          tr("%1 effects were uninstalled successfully.").arg(before - after), tr("Ok"), QString(),
-                          QString());
+        QString text = tr("%1 effects were uninstalled successfully.").arg(removed);
+        if (trashed)
+            text += QLatin1Char('\n') + tr("They were moved to the Trash.");
+        Alert::beginSheet(_window.get(), tr("Uninstall Completed"), text, tr("Ok"), QString(), QString());
     }
 }

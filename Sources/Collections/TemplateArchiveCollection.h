@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -94,6 +95,8 @@ private:
     QList<QUrl> _sourceArchiveURLs;
     std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
     QStringList _problems;
+    // Installers whose every template an install of this collection put in place.
+    QSet<const TemplateInstaller *> _completelyInstalled;
     // Set while an install runs: events are processed between its chunks,
     // and a close then only cancels it (the collection closes afterwards).
     ProgressDialogListener *_activeProgress = nullptr;

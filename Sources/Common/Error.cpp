@@ -23,3 +23,13 @@ bool Error::isPermissionError() const
 {
     return _domain == PosixDomain && (_code == EACCES || _code == EPERM || _code == EROFS);
 }
+
+bool Error::isCancellation() const
+{
+    return _domain == PosixDomain && _code == ECANCELED;
+}
+
+Error Error::cancelled()
+{
+    return fromErrorCode(std::make_error_code(std::errc::operation_canceled));
+}

@@ -23,6 +23,9 @@ public:
     const QString &localizedDescription() const { return _localizedDescription; }
 
     bool isPermissionError() const;
+    // The user or a signal stopped the operation: not a failure.
+    bool isCancellation() const;
+    static Error cancelled();
 
     friend bool operator==(const Error &, const Error &) = default;
 

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -268,6 +270,19 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
 {
     CopyContext context{listener, doneBefore, total};
     return copyRecursive(toFsPath(source), toFsPath(destination), context);
+}
+
+bool moveToTrash(const QString &path)
+{
+    return QFile::moveToTrash(path);
+}
+
+bool isProcessRunning(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    // EPERM: it runs, under another user.
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 std::optional<Error> moveTree(const QString &source, const QString &destination)

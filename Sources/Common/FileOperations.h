@@ -43,4 +43,11 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
 // within one file system; EXDEV otherwise.
 std::optional<Error> moveTree(const QString &source, const QString &destination);
 
+// Moves path to the Trash of its volume; false where the volume has none
+// (or the move failed), and then nothing changed.
+bool moveToTrash(const QString &path);
+
+// Whether a process with this id runs on this machine.
+bool isProcessRunning(qint64 pid);
+
 } // namespace FileOperations

@@ -1,3 +1,7 @@
 #include "ProgressListener.h"
 
 ProgressListener::~ProgressListener() = default;
+
+void ProgressListener::setStatus(const QString &)
+{
+}

@@ -4,6 +4,7 @@
 #include "FileOperations.h"
 #include "LogCategories.h"
 #include "TemplateInstallerV2.h"
+#include "TemplateTransaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,7 +108,6 @@ bool EffectTemplateItem::isInstalledInDestRootFolder(const QString &dstRootFolde
 
 std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &dstRootFolder,
                                                                  ProgressListener *listener,
-                                                                 qint64 doneBefore, qint64 total,
                                                                  InstallTransfer transfer) const
 {
     if (dstRootFolder.isNull()) {
@@ -120,18 +120,16 @@ std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &
         return Error(Error::PosixDomain, EINVAL,
                      QStringLiteral("The template \"%1\" has no folder of its own to install to.").arg(_title));
     }
-    const QString parent = QFileInfo(destination).path();
-    if (!FileOperations::exists(parent)) {
-        if (std::optional<Error> error = FileOperations::createDirectories(parent))
+    if (!FileOperations::exists(dstRootFolder)) {
+        if (std::optional<Error> error = FileOperations::createDirectories(dstRootFolder))
             return error;
     }
-    if (FileOperations::exists(destination)) {
-        if (std::optional<Error> error = FileOperations::removeAll(destination))
-            return error;
-    }
-    if (transfer == InstallTransfer::MoveSource && !FileOperations::moveTree(sourceFolderPath(), destination))
-        return std::nullopt;
-    return FileOperations::copyTree(sourceFolderPath(), destination, listener, doneBefore, total);
+    // Staged beside the destination and swapped in: a failure leaves the
+    // older copy as it was.
+    const TemplateTransaction::InstallJob job{sourceFolderPath(), _relativeDestinationPath,
+                                              listener ? FileOperations::treeSize(sourceFolderPath()) : 0,
+                                              transfer == InstallTransfer::MoveSource};
+    return TemplateTransaction::install(dstRootFolder, _folderName, {job}, listener);
 }
 
 std::optional<Error> EffectTemplateItem::uninstallInDestRootFolder(const QString &dstRootFolder,

@@ -45,10 +45,11 @@ public:
     void setRelativeDestinationPath(const QString &path) { _relativeDestinationPath = path; }
 
     bool isInstalledInDestRootFolder(const QString &dstRootFolder) const override;
-    // Replaces whatever stands at the destination with a fresh copy.
+    // Replaces whatever stands at the destination with a fresh copy, staged
+    // beside it first, so that a failure leaves the older copy in place. The
+    // caller holds the root's DestinationLock.
     std::optional<Error> installInDestRootFolder(const QString &dstRootFolder,
                                                  ProgressListener *listener = nullptr,
-                                                 qint64 doneBefore = 0, qint64 total = 0,
                                                  InstallTransfer transfer = InstallTransfer::Copy) const;
     // Removes the installed folder (a plain file there is left alone) and,
     // when asked, every parent folder below the root that holds nothing but
@@ -56,11 +57,13 @@ public:
     std::optional<Error> uninstallInDestRootFolder(const QString &dstRootFolder,
                                                    bool deleteEmptyParentFolders) const;
 
+    // The destination folder, or a null string when the relative destination
+    // would name the root itself, a folder above it or a whole kind or
+    // category folder.
+    QString destinationPath(const QString &dstRootFolder) const;
+
 private:
     EffectTemplateItem() = default;
-    // The destination folder, or a null string when the relative destination
-    // would name the root itself.
-    QString destinationPath(const QString &dstRootFolder) const;
 
     QString _sourceRootFolder;
     QString _relSourcePath;

@@ -1,20 +1,29 @@
 #include "TemplateInstaller.h"
 
+#include "DestinationLock.h"
 #include "DiagnosticLog.h"
 #include "FileOperations.h"
+#include "InstallJournal.h"
 #include "LogCategories.h"
 #include "ProgressListener.h"
 #include "TemplateInstallerDelegate.h"
 #include "TemplateType.h"
 #include "ZipArchive.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, const char *function, int line)
 {
@@ -60,8 +69,11 @@ TemplateInstaller::~TemplateInstaller()
     _effects.reset();
     if (_mustDeleteEffectsSourceFolder && !_effectsSourceFolder.isEmpty())
         FileOperations::removeAll(_effectsSourceFolder);
-    if (_mustDeleteTemplatesArchive)
-        QFile::remove(_archiveURL.toLocalFile());
+    if (_mustDeleteTemplatesArchive) {
+        const QString archive = _archiveURL.toLocalFile();
+        if (_disposal == TemplateTransaction::Disposal::Delete || !FileOperations::moveToTrash(archive))
+            QFile::remove(archive);
+    }
 }
 
 QString TemplateInstaller::className() const
@@ -79,7 +91,10 @@ bool TemplateInstaller::unarchive()
 
     // A folder of its own: two archives of one title, or leftovers of an
     // earlier run, never mix.
-    QTemporaryDir unpackDir(QDir::tempPath() + QLatin1Char('/') + _archiveTitle + QStringLiteral("-XXXXXX"));
+    // It carries the owner's process id: a later run removes it if this
+    // process dies without doing so. Long titles are cut to leave room.
+    QTemporaryDir unpackDir(QDir::tempPath() + QLatin1Char('/') + _archiveTitle.left(120)
+                            + QStringLiteral("-mti%1-XXXXXX").arg(QCoreApplication::applicationPid()));
     if (!unpackDir.isValid()) {
         _unarchiveError = QStringLiteral("Cannot create an unpack folder: %1").arg(unpackDir.errorString());
         MTI_DIAGNOSTIC(lcInstall, _unarchiveError);
@@ -226,18 +241,14 @@ QString TemplateInstaller::localDestMotionTemplatesFolder()
 }
 
 std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList &effects, const QString &folder,
-                                                    ProgressListener *listener, InstallTransfer transfer)
+                                                    ProgressListener *listener, InstallTransfer transfer,
+                                                    const QString &archiveTitle,
+                                                    TemplateTransaction::InstallReport *report)
 {
+    if (report)
+        *report = {};
     if (folder.isNull() || effects.empty())
         return std::nullopt;
-    // Sizes only matter to a listener; the tree walks cost little beside the copies.
-    std::vector<qint64> sizes(effects.size(), 0);
-    qint64 total = 0;
-    if (listener) {
-        for (size_t i = 0; i < effects.size(); ++i)
-            total += sizes[i] = FileOperations::treeSize(effects[i]->sourceFolderPath());
-    }
-    qint64 done = 0;
     if (transfer == InstallTransfer::MoveSource) {
         // Moving a folder that holds another template's folder would take
         // that one along, or leave it out of its parent's install.
@@ -250,53 +261,156 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
                 transfer = InstallTransfer::Copy;
         }
     }
-    for (size_t i = 0; i < effects.size(); ++i) {
-        if (std::optional<Error> error = effects[i]->installInDestRootFolder(folder, listener, done, total, transfer))
-            return error;
-        done += sizes[i];
-        // A moved folder reports nothing while it goes.
-        if (listener && !listener->progress(done, total))
-            return Error::fromErrorCode(std::make_error_code(std::errc::operation_canceled));
+    // Of templates with one destination the last one listed is what stays.
+    QSet<QString> later;
+    std::vector<TemplateTransaction::InstallJob> jobs;
+    for (auto it = effects.rbegin(); it != effects.rend(); ++it) {
+        const EffectTemplateItem *item = *it;
+        const QString destination = item->destinationPath(folder);
+        if (destination.isEmpty()) {
+            // Replacing the destination root would wipe every installed template.
+            return Error(Error::PosixDomain, EINVAL,
+                         QStringLiteral("The template \"%1\" has no folder of its own to install to.").arg(item->title()));
+        }
+        if (later.contains(destination))
+            continue;
+        later.insert(destination);
+        // Sizes only matter to a listener; the tree walks cost little beside the copies.
+        jobs.push_back({item->sourceFolderPath(), item->relativeDestinationPath(),
+                        listener ? FileOperations::treeSize(item->sourceFolderPath()) : 0,
+                        transfer == InstallTransfer::MoveSource});
     }
-    return std::nullopt;
+    std::reverse(jobs.begin(), jobs.end());
+    return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report);
 }
 
-std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &effects, const QString &folder)
+std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
+                                                      ProgressListener *listener,
+                                                      TemplateTransaction::Disposal disposal,
+                                                      const QString &archiveTitle,
+                                                      TemplateTransaction::RemovalReport *report)
 {
-    if (folder.isNull() || effects.empty())
+    if (report)
+        *report = {};
+    if (folder.isNull() || effects.empty() || !FileOperations::isDirectory(folder))
         return std::nullopt;
-    for (const EffectTemplateItem *item : effects)
-        item->uninstallInDestRootFolder(folder, true);
-    return std::nullopt;
+    QStringList destinations;
+    destinations.reserve(qsizetype(effects.size()));
+    for (const EffectTemplateItem *item : effects) {
+        if (!item->destinationPath(folder).isEmpty())
+            destinations.append(item->relativeDestinationPath());
+    }
+    return TemplateTransaction::remove(folder, archiveTitle, destinations, disposal, listener, report);
 }
+
+namespace {
+
+// The install texts for a root that cannot be created or written.
+Error rootError(const Error &cause, const QString &root)
+{
+    return cause.isPermissionError()
+        ? Error(cause.domain(), cause.code(),
+                QStringLiteral("You have no permission to install the Motion templates to the folder: '%1'.").arg(root))
+        : Error(cause.domain(), cause.code(),
+                QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
+                    .arg(root).arg(cause.code()));
+}
+
+// After recovery, a journal still there is a run that could not be undone:
+// changing the root further could lose what it holds aside.
+std::optional<Error> stuckRun(const QString &root)
+{
+    const QString journal = root + QLatin1Char('/') + InstallJournal::fileName();
+    if (!FileOperations::exists(journal))
+        return std::nullopt;
+    return Error(Error::PosixDomain, EBUSY,
+                 QStringLiteral("An earlier installation into '%1' was interrupted and could not be undone completely. "
+                                "Its record is kept in '%2'.").arg(root, journal));
+}
+
+} // namespace
 
 std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
 {
-    const EffectTemplateItemList list = effects();
+    _lastInstall = {};
     const QString &root = _templatesRootFolder;
-    std::optional<Error> error;
-    if (root.isNull()) {
-        error = Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
-    } else if (FileOperations::exists(root)) {
-        error = copyEffects(list, root, _progressListener, transfer);
-    } else if (std::optional<Error> created = FileOperations::createDirectories(root)) {
-        error = created->isPermissionError()
-            ? Error(created->domain(), created->code(),
-                    QStringLiteral("You have no permission to install the Motion templates to the folder: '%1'.").arg(root))
-            : Error(created->domain(), created->code(),
-                    QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
-                        .arg(root).arg(created->code()));
-    } else {
-        error = copyEffects(list, root, _progressListener, transfer);
+    if (root.isNull())
+        return Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
+    bool createdRoot = false;
+    if (!FileOperations::exists(root)) {
+        if (std::optional<Error> created = FileOperations::createDirectories(root))
+            return rootError(*created, root);
+        createdRoot = true;
     }
-    if (error && !root.isNull())
-        deleteEffects(list, root);
+    const EffectTemplateItemList list = effects();
+    std::optional<Error> error;
+    {
+        DestinationLock lock(root);
+        error = lock.acquire(_progressListener);
+        if (error && !error->isCancellation())
+            error = rootError(*error, root);
+        if (!error) {
+            TemplateTransaction::recover(root, _progressListener);
+            error = stuckRun(root);
+        }
+        if (!error)
+            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall);
+    }
+    // A root made for nothing goes again (only if nothing else is in it).
+    if (error && createdRoot)
+        ::rmdir(QFile::encodeName(root).constData());
     return error;
 }
 
 std::optional<Error> TemplateInstaller::deleteEffects()
 {
-    return deleteEffects(effects(), _templatesRootFolder);
+    _lastRemoval = {};
+    const QString &root = _templatesRootFolder;
+    const EffectTemplateItemList list = effects();
+    if (root.isNull() || list.empty() || !FileOperations::isDirectory(root))
+        return std::nullopt;
+    DestinationLock lock(root);
+    if (std::optional<Error> error = lock.acquire(_progressListener))
+        return error;
+    TemplateTransaction::recover(root, _progressListener);
+    if (std::optional<Error> error = stuckRun(root))
+        return error;
+    return deleteEffects(list, root, _progressListener, _disposal, _archiveTitle, &_lastRemoval);
+}
+
+void TemplateInstaller::recoverInterruptedRun(const QString &root)
+{
+    if (root.isEmpty() || !FileOperations::exists(root + QLatin1Char('/') + InstallJournal::fileName()))
+        return;
+    DestinationLock lock(root);
+    // A holder is at work on it: its journal is no leftover.
+    if (lock.tryAcquire())
+        TemplateTransaction::recover(root);
+}
+
+int TemplateInstaller::removeAbandonedUnpackFolders()
+{
+    static const QRegularExpression pattern(QStringLiteral("-mti([0-9]+)-[A-Za-z0-9]{6}$"));
+    const QString temp = QDir::tempPath();
+    int removed = 0;
+    const QStringList names = QDir(temp).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = pattern.match(name);
+        if (!match.hasMatch())
+            continue;
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || FileOperations::isProcessRunning(pid))
+            continue;
+        const QString path = temp + QLatin1Char('/') + name;
+        struct stat info;
+        // Only this user's: a shared temporary folder holds others' too.
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+            || info.st_uid != ::getuid())
+            continue;
+        if (!FileOperations::removeAll(path))
+            ++removed;
+    }
+    return removed;
 }
 
 EffectTemplateItemList TemplateInstaller::installedEffects() const

@@ -2,6 +2,7 @@
 
 #include "EffectTemplateItem.h"
 #include "Error.h"
+#include "TemplateTransaction.h"
 #include "ZipArchiveDelegate.h"
 
 #include <QString>
@@ -61,19 +62,49 @@ public:
     static QString userDestMotionTemplatesFolder();
     static QString localDestMotionTemplatesFolder();
 
+    // Installs the templates as one transaction (TemplateTransaction::install);
+    // of templates sharing a destination only the last is installed. The
+    // caller holds the root's DestinationLock.
     static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
                                             ProgressListener *listener = nullptr,
-                                            InstallTransfer transfer = InstallTransfer::Copy);
-    static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder);
+                                            InstallTransfer transfer = InstallTransfer::Copy,
+                                            const QString &archiveTitle = QString(),
+                                            TemplateTransaction::InstallReport *report = nullptr);
+    // Removes the installed templates (TemplateTransaction::remove). Answers
+    // nothing but a cancellation; what could not be removed is in the report.
+    static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
+                                              ProgressListener *listener = nullptr,
+                                              TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete,
+                                              const QString &archiveTitle = QString(),
+                                              TemplateTransaction::RemovalReport *report = nullptr);
 
-    // Installs every template, replacing older copies; on failure removes
-    // every template of this archive again and answers the error. After a
-    // MoveSource install the templates are no longer in the unpack folder,
-    // so the installer cannot install them again. Templates nested in other
-    // templates are always copied.
+    // Installs every template, replacing older copies, holding the root's
+    // lock (waiting for another writer, as the listener is told). On failure
+    // or cancel the root is left exactly as it was and the error answered.
+    // After a MoveSource install the templates are no longer in the unpack
+    // folder, so the installer cannot install them again. Templates nested in
+    // other templates are always copied.
     std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
+    // Removes this archive's installed templates, holding the root's lock;
+    // they go to the Trash unless the disposal says Delete.
     std::optional<Error> deleteEffects();
     EffectTemplateItemList installedEffects() const;
+    // What the last installEffects / deleteEffects did.
+    const TemplateTransaction::InstallReport &lastInstallReport() const { return _lastInstall; }
+    const TemplateTransaction::RemovalReport &lastRemovalReport() const { return _lastRemoval; }
+
+    // Where uninstalled templates and an archive flagged for deletion go:
+    // the Trash (the default, deleting only where the volume has none), or
+    // straight to deletion.
+    TemplateTransaction::Disposal disposal() const { return _disposal; }
+    void setDisposal(TemplateTransaction::Disposal disposal) { _disposal = disposal; }
+
+    // Finishes or undoes what a killed install or uninstall left in root,
+    // unless another run holds the root now. Safe to call at any time.
+    static void recoverInterruptedRun(const QString &root);
+    // Removes the unpack folders whose owning process no longer runs;
+    // answers how many.
+    static int removeAbandonedUnpackFolders();
 
 protected:
     TemplateInstaller() = default;
@@ -99,4 +130,7 @@ private:
     TemplateInstallerDelegate *_delegate = nullptr;
     ProgressListener *_progressListener = nullptr;
     QString _unarchiveError;
+    TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;
+    TemplateTransaction::InstallReport _lastInstall;
+    TemplateTransaction::RemovalReport _lastRemoval;
 };

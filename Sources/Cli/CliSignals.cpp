@@ -1,0 +1,47 @@
+#include "CliSignals.h"
+
+#include <atomic>
+#include <csignal>
+
+namespace {
+
+std::atomic<int> sReceived{0};
+
+void onSignal(int signal)
+{
+    sReceived.store(signal);
+}
+
+} // namespace
+
+namespace CliSignals {
+
+void install()
+{
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    // The second one takes the default action: a user who insists is obeyed.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int received()
+{
+    return sReceived.load();
+}
+
+const char *name(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "a signal";
+    }
+}
+
+} // namespace CliSignals

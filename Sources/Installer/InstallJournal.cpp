@@ -1,0 +1,248 @@
+#include "InstallJournal.h"
+
+#include "FileOperations.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+std::error_code lastErrno()
+{
+    return std::error_code(errno, std::generic_category());
+}
+
+// A path below the root that stays below it.
+bool isSafeRelativePath(const QString &path)
+{
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char('\\')))
+        return false;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+// The names this system gives its own folders, and nothing else.
+bool isOwnName(const QString &name, const char *kind)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.mti-(stage|backup|removed)-[0-9]+(-[0-9]+)*$"));
+    const QRegularExpressionMatch match = pattern.match(name);
+    return match.hasMatch() && match.captured(1) == QLatin1String(kind);
+}
+
+} // namespace
+
+QString InstallJournal::fileName()
+{
+    return QStringLiteral(".mti-journal");
+}
+
+InstallJournal::InstallJournal(QString root, Operation operation, QString archiveTitle)
+    : _root(std::move(root))
+    , _operation(operation)
+    , _archiveTitle(std::move(archiveTitle))
+    , _pid(QCoreApplication::applicationPid())
+    , _host(QSysInfo::machineHostName())
+{
+}
+
+InstallJournal::InstallJournal(InstallJournal &&other) noexcept
+    : _root(std::move(other._root))
+    , _operation(other._operation)
+    , _archiveTitle(std::move(other._archiveTitle))
+    , _pid(other._pid)
+    , _host(std::move(other._host))
+    , _directories(std::move(other._directories))
+    , _templates(std::move(other._templates))
+    , _committed(other._committed)
+    , _removalFolder(std::move(other._removalFolder))
+    , _toTrash(other._toTrash)
+    , _removals(std::move(other._removals))
+    , _fd(std::exchange(other._fd, -1))
+{
+}
+
+InstallJournal &InstallJournal::operator=(InstallJournal &&other) noexcept
+{
+    if (this != &other) {
+        if (_fd >= 0)
+            ::close(_fd);
+        _root = std::move(other._root);
+        _operation = other._operation;
+        _archiveTitle = std::move(other._archiveTitle);
+        _pid = other._pid;
+        _host = std::move(other._host);
+        _directories = std::move(other._directories);
+        _templates = std::move(other._templates);
+        _committed = other._committed;
+        _removalFolder = std::move(other._removalFolder);
+        _toTrash = other._toTrash;
+        _removals = std::move(other._removals);
+        _fd = std::exchange(other._fd, -1);
+    }
+    return *this;
+}
+
+InstallJournal::~InstallJournal()
+{
+    // An unfinished journal stays for the next run to act on.
+    if (_fd >= 0)
+        ::close(_fd);
+}
+
+std::optional<Error> InstallJournal::append(const QJsonObject &record)
+{
+    if (_fd < 0)
+        return Error::fromErrorCode(std::make_error_code(std::errc::bad_file_descriptor), _root + QLatin1Char('/') + fileName());
+    const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+    // O_APPEND: a record is one write, and a crash leaves at most a torn last line.
+    if (!FileOperations::writeAll(_fd, line.constData(), line.size()))
+        return Error::fromErrorCode(lastErrno(), _root + QLatin1Char('/') + fileName());
+    apply(record);
+    return std::nullopt;
+}
+
+void InstallJournal::apply(const QJsonObject &record)
+{
+    if (record.contains(QLatin1String("mkdir"))) {
+        _directories.append(record.value(QLatin1String("mkdir")).toString());
+    } else if (record.contains(QLatin1String("stage"))) {
+        _templates.push_back({record.value(QLatin1String("stage")).toString(),
+                              record.value(QLatin1String("staging")).toString(), QString(), false});
+    } else if (record.contains(QLatin1String("swap")) && !_templates.empty()) {
+        _templates.back().backup = record.value(QLatin1String("swap")).toString();
+        _templates.back().swapping = true;
+    } else if (record.contains(QLatin1String("remove"))) {
+        _removals.append(record.value(QLatin1String("remove")).toString());
+    } else if (record.value(QLatin1String("committed")).toBool()) {
+        _committed = true;
+    }
+}
+
+std::optional<Error> InstallJournal::begin(const QString &removalFolder, bool toTrash)
+{
+    const QString path = _root + QLatin1Char('/') + fileName();
+    // O_EXCL: a journal already there belongs to a run that must be dealt with first.
+    _fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (_fd < 0)
+        return Error::fromErrorCode(lastErrno(), path);
+    _removalFolder = removalFolder;
+    _toTrash = toTrash;
+    QJsonObject header{{QStringLiteral("journal"), 1},
+                       {QStringLiteral("operation"), _operation == Operation::Install ? QStringLiteral("install")
+                                                                                      : QStringLiteral("uninstall")},
+                       {QStringLiteral("archive"), _archiveTitle},
+                       {QStringLiteral("pid"), _pid},
+                       {QStringLiteral("host"), _host},
+                       {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}};
+    if (!removalFolder.isEmpty()) {
+        header.insert(QStringLiteral("removal"), removalFolder);
+        header.insert(QStringLiteral("trash"), toTrash);
+    }
+    if (std::optional<Error> error = append(header)) {
+        ::close(std::exchange(_fd, -1));
+        QFile::remove(path);
+        return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> InstallJournal::addDirectory(const QString &relative)
+{
+    return append({{QStringLiteral("mkdir"), relative}});
+}
+
+std::optional<Error> InstallJournal::addStaging(const QString &destination, const QString &staging)
+{
+    return append({{QStringLiteral("stage"), destination}, {QStringLiteral("staging"), staging}});
+}
+
+std::optional<Error> InstallJournal::addSwap(const QString &backup)
+{
+    return append({{QStringLiteral("swap"), backup}});
+}
+
+std::optional<Error> InstallJournal::addRemoval(const QString &destination)
+{
+    return append({{QStringLiteral("remove"), destination}});
+}
+
+std::optional<Error> InstallJournal::addCommit()
+{
+    return append({{QStringLiteral("committed"), true}});
+}
+
+void InstallJournal::close()
+{
+    if (_fd >= 0)
+        ::close(std::exchange(_fd, -1));
+    QFile::remove(_root + QLatin1Char('/') + fileName());
+}
+
+std::optional<InstallJournal> InstallJournal::read(const QString &root)
+{
+    QFile file(root + QLatin1Char('/') + fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    if (lines.isEmpty())
+        return std::nullopt;
+    const QJsonObject header = QJsonDocument::fromJson(lines.first()).object();
+    if (header.value(QLatin1String("journal")).toInt() != 1)
+        return std::nullopt;
+    const QString operation = header.value(QLatin1String("operation")).toString();
+    if (operation != QLatin1String("install") && operation != QLatin1String("uninstall"))
+        return std::nullopt;
+
+    InstallJournal journal(root, operation == QLatin1String("install") ? Operation::Install : Operation::Uninstall,
+                           header.value(QLatin1String("archive")).toString());
+    journal._pid = header.value(QLatin1String("pid")).toInteger();
+    journal._host = header.value(QLatin1String("host")).toString();
+    const QString removal = header.value(QLatin1String("removal")).toString();
+    if (isOwnName(removal, "removed"))
+        journal._removalFolder = removal;
+    journal._toTrash = header.value(QLatin1String("trash")).toBool();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QJsonDocument document = QJsonDocument::fromJson(lines.at(i));
+        if (document.isObject())
+            journal.apply(document.object());
+    }
+
+    // Whatever someone else wrote into the file, act only within the root
+    // and only on this system's own staging and backup folders.
+    QStringList directories;
+    for (const QString &directory : std::as_const(journal._directories)) {
+        if (isSafeRelativePath(directory))
+            directories.append(directory);
+    }
+    journal._directories = directories;
+    std::vector<Template> templates;
+    for (const Template &entry : journal._templates) {
+        if (isSafeRelativePath(entry.destination) && isOwnName(entry.staging, "stage")
+            && (entry.backup.isEmpty() || isOwnName(entry.backup, "backup")))
+            templates.push_back(entry);
+    }
+    journal._templates = std::move(templates);
+    QStringList removals;
+    for (const QString &removed : std::as_const(journal._removals)) {
+        if (isSafeRelativePath(removed))
+            removals.append(removed);
+    }
+    journal._removals = removals;
+    return journal;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+class QJsonObject;
+
+// The record a run keeps in a destination root while it changes it, so that
+// the next run can finish or undo the work of one that was killed. One JSON
+// object a line, each appended before the step it announces: a torn last
+// line only loses a step that never began.
+class InstallJournal
+{
+public:
+    enum class Operation { Install, Uninstall };
+
+    // One template of an install. Staging and backup are names in the
+    // destination's own folder, so that every step is a rename.
+    struct Template
+    {
+        QString destination;    // relative to the root, without a leading "/"
+        QString staging;        // the copy being prepared
+        QString backup;         // the replaced copy; empty when nothing was there
+        bool swapping = false;  // the renames may have begun
+    };
+
+    static QString fileName();  // in the root
+
+    // A journal for a run of this process; nothing is written before begin().
+    InstallJournal(QString root, Operation operation, QString archiveTitle);
+    InstallJournal(InstallJournal &&other) noexcept;
+    InstallJournal &operator=(InstallJournal &&other) noexcept;
+    InstallJournal(const InstallJournal &) = delete;
+    InstallJournal &operator=(const InstallJournal &) = delete;
+    ~InstallJournal();
+
+    // An uninstall names the folder in the root its templates are moved to,
+    // and whether they go on to the Trash.
+    std::optional<Error> begin(const QString &removalFolder = {}, bool toTrash = false);
+    std::optional<Error> addDirectory(const QString &relative);
+    std::optional<Error> addStaging(const QString &destination, const QString &staging);
+    std::optional<Error> addSwap(const QString &backup);
+    std::optional<Error> addRemoval(const QString &destination);
+    std::optional<Error> addCommit();
+    // The run is over: the file goes.
+    void close();
+
+    // The journal left in root by an earlier run, or nothing. Records that
+    // would lead outside their folders are dropped.
+    static std::optional<InstallJournal> read(const QString &root);
+
+    const QString &root() const { return _root; }
+    Operation operation() const { return _operation; }
+    const QString &archiveTitle() const { return _archiveTitle; }
+    qint64 pid() const { return _pid; }
+    const QString &host() const { return _host; }
+    // Folders the install created, outermost first.
+    const QStringList &directories() const { return _directories; }
+    const std::vector<Template> &templates() const { return _templates; }
+    bool committed() const { return _committed; }
+    const QString &removalFolder() const { return _removalFolder; }
+    bool toTrash() const { return _toTrash; }
+    const QStringList &removals() const { return _removals; }
+
+private:
+    std::optional<Error> append(const QJsonObject &record);
+    void apply(const QJsonObject &record);
+
+    QString _root;
+    Operation _operation;
+    QString _archiveTitle;
+    qint64 _pid = 0;
+    QString _host;
+    QStringList _directories;
+    std::vector<Template> _templates;
+    bool _committed = false;
+    QString _removalFolder;
+    bool _toTrash = false;
+    QStringList _removals;
+    int _fd = -1;
+};

@@ -1,0 +1,455 @@
+#include "TemplateTransaction.h"
+
+#include "FileOperations.h"
+#include "InstallJournal.h"
+#include "LogCategories.h"
+#include "ProgressListener.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TemplateTransaction {
+
+namespace {
+
+FaultHook sFaultHook = nullptr;
+
+std::optional<Error> injectedFault(Step step, qsizetype index, const QString &path)
+{
+    if (sFaultHook && sFaultHook(step, index))
+        return Error::fromErrorCode(std::make_error_code(std::errc::io_error), path);
+    return std::nullopt;
+}
+
+// A destination as the items give it ("/Titles.localized/ZT X/AB_Name"),
+// without the leading "/"; empty when it would name the root or leave it.
+QString relativeDestination(const QString &path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
+        return {};
+    return parts.join(QLatin1Char('/'));
+}
+
+QString join(const QString &root, const QString &relative)
+{
+    return relative.isEmpty() ? root : root + QLatin1Char('/') + relative;
+}
+
+QString parentOf(const QString &relative)
+{
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+// A name in folder that nothing uses yet.
+QString unusedName(const QString &folder, const QString &base)
+{
+    QString name = base;
+    for (int n = 1; FileOperations::exists(folder + QLatin1Char('/') + name); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+QString ownName(const char *kind, qsizetype index = -1)
+{
+    QString name = QStringLiteral(".mti-%1-%2").arg(QLatin1String(kind)).arg(QCoreApplication::applicationPid());
+    if (index >= 0)
+        name += QLatin1Char('-') + QString::number(index);
+    return name;
+}
+
+// The folder in the Trash that holds the templates of one uninstall.
+QString holderName(const QString &archiveTitle)
+{
+    QString name = archiveTitle;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ? QStringLiteral("Templates")
+                                                                                       : name;
+}
+
+std::optional<Error> errnoError(const QString &path)
+{
+    return Error::fromErrorCode(std::error_code(errno, std::generic_category()), path);
+}
+
+// Creates the missing folders on the way to `relative`, each announced in the
+// journal first, so that an undo removes exactly those.
+std::optional<Error> createFolders(InstallJournal &journal, const QString &root, const QString &relative)
+{
+    if (relative.isEmpty())
+        return std::nullopt;
+    QString walked;
+    for (const QString &part : relative.split(QLatin1Char('/'))) {
+        walked = walked.isEmpty() ? part : walked + QLatin1Char('/') + part;
+        const QString path = join(root, walked);
+        if (FileOperations::isDirectory(path))
+            continue;
+        if (FileOperations::exists(path))
+            return Error::fromErrorCode(std::make_error_code(std::errc::not_a_directory), path);
+        if (std::optional<Error> error = journal.addDirectory(walked))
+            return error;
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
+            return errnoError(path);
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> installOne(InstallJournal &journal, const QString &root, const InstallJob &job, qsizetype index,
+                                ProgressListener *listener, qint64 done, qint64 total, InstallReport &report)
+{
+    const QString destination = relativeDestination(job.destination);
+    if (destination.isEmpty())
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), join(root, job.destination));
+    const QString parentRelative = parentOf(destination);
+    if (std::optional<Error> error = createFolders(journal, root, parentRelative))
+        return error;
+
+    const QString parent = join(root, parentRelative);
+    const QString staging = unusedName(parent, ownName("stage", index));
+    if (std::optional<Error> error = journal.addStaging(destination, staging))
+        return error;
+    const QString stagingPath = parent + QLatin1Char('/') + staging;
+    if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
+        return error;
+    const bool moved = job.move && !FileOperations::moveTree(job.source, stagingPath);
+    if (!moved) {
+        if (std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total))
+            return error;
+    }
+
+    const QString target = join(root, destination);
+    const bool replacing = FileOperations::exists(target);
+    const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
+    if (std::optional<Error> error = journal.addSwap(backup))
+        return error;
+    if (replacing) {
+        std::optional<Error> error = injectedFault(Step::SetAside, index, target);
+        if (!error)
+            error = FileOperations::moveTree(target, parent + QLatin1Char('/') + backup);
+        if (error)
+            return error;
+    }
+    std::optional<Error> error = injectedFault(Step::Swap, index, target);
+    if (!error)
+        error = FileOperations::moveTree(stagingPath, target);
+    if (error)
+        return error;
+    ++(replacing ? report.replaced : report.newlyInstalled);
+    return std::nullopt;
+}
+
+// Undoes an install that did not reach its commit, newest step first.
+bool rollBack(InstallJournal &journal, ProgressListener *listener)
+{
+    const QString &root = journal.root();
+    const std::vector<InstallJournal::Template> &templates = journal.templates();
+    bool complete = true;
+    const auto failed = [&complete](const std::optional<Error> &error) {
+        if (error) {
+            qCWarning(lcInstall).noquote() << "roll-back:" << error->localizedDescription();
+            complete = false;
+        }
+    };
+    const qint64 count = qint64(templates.size());
+    for (qint64 i = count - 1; i >= 0; --i) {
+        const InstallJournal::Template &entry = templates[size_t(i)];
+        const QString parent = join(root, parentOf(entry.destination));
+        const QString target = join(root, entry.destination);
+        const QString stagingPath = parent + QLatin1Char('/') + entry.staging;
+        if (entry.swapping) {
+            if (!entry.backup.isEmpty()) {
+                // The older copy still aside: whatever stands in its place is this run's.
+                const QString backupPath = parent + QLatin1Char('/') + entry.backup;
+                if (FileOperations::exists(backupPath)) {
+                    std::optional<Error> error = FileOperations::removeAll(target);
+                    failed(error);
+                    if (!error)
+                        failed(FileOperations::moveTree(backupPath, target));
+                }
+            } else if (!FileOperations::exists(stagingPath)) {
+                // Nothing stood there before, and the new copy was renamed in.
+                failed(FileOperations::removeAll(target));
+            }
+        }
+        if (FileOperations::exists(stagingPath))
+            failed(FileOperations::removeAll(stagingPath));
+        // Its answer does not matter: an undo is never stopped half-way.
+        if (listener)
+            listener->progress(count - i, count);
+    }
+    const QStringList &directories = journal.directories();
+    for (qsizetype i = directories.size() - 1; i >= 0; --i) {
+        // Only when empty: something else may have been put there since.
+        ::rmdir(QFile::encodeName(join(root, directories.at(i))).constData());
+    }
+    if (complete)
+        journal.close();
+    return complete;
+}
+
+// Every template is in place: the older copies go. The listener stays at
+// the end it reached (`total`) and keeps the caller's windows painting.
+void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 total)
+{
+    const QString &root = journal.root();
+    const std::vector<InstallJournal::Template> &templates = journal.templates();
+    const qint64 count = qint64(templates.size());
+    for (qint64 i = 0; i < count; ++i) {
+        const InstallJournal::Template &entry = templates[size_t(i)];
+        const QString parent = join(root, parentOf(entry.destination));
+        if (!entry.backup.isEmpty()) {
+            const QString path = parent + QLatin1Char('/') + entry.backup;
+            std::optional<Error> error = injectedFault(Step::RemoveBackup, qsizetype(i), path);
+            if (!error)
+                error = FileOperations::removeAll(path);
+            // The install stands; a leftover is hidden and harms nothing.
+            if (error)
+                qCWarning(lcInstall).noquote() << "cannot remove a replaced copy:" << error->localizedDescription();
+        }
+        if (listener && !entry.backup.isEmpty())
+            listener->progress(total, total);
+    }
+    journal.close();
+}
+
+// Sends what an uninstall took away to the Trash, or deletes it.
+void dispose(const QString &holder, const QStringList &moved, Disposal disposal, ProgressListener *listener,
+             RemovalReport &report)
+{
+    if (disposal == Disposal::Trash && FileOperations::moveToTrash(holder)) {
+        report.removed += int(moved.size());
+        report.trashed = true;
+        return;
+    }
+    const qint64 count = qint64(moved.size());
+    for (qint64 i = 0; i < count; ++i) {
+        if (std::optional<Error> error = FileOperations::removeAll(holder + QLatin1Char('/') + moved.at(i))) {
+            ++report.failed;
+            if (!report.firstError)
+                report.firstError = error;
+        } else {
+            ++report.removed;
+        }
+        if (listener)
+            listener->progress(i + 1, count);
+    }
+    FileOperations::removeAll(holder);
+}
+
+void completeRemoval(InstallJournal &journal)
+{
+    const QString &root = journal.root();
+    if (!journal.removalFolder().isEmpty()) {
+        const QString removal = join(root, journal.removalFolder());
+        const QStringList held = QDir(removal).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                         | QDir::NoDotAndDotDot);
+        for (const QString &name : held) {
+            const QString path = removal + QLatin1Char('/') + name;
+            if (!journal.toTrash() || !FileOperations::moveToTrash(path))
+                FileOperations::removeAll(path);
+        }
+        FileOperations::removeAll(removal);
+    }
+    removeEmptiedFolders(root, journal.removals());
+    journal.close();
+}
+
+} // namespace
+
+std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
+                             ProgressListener *listener, InstallReport *report)
+{
+    InstallReport counts;
+    if (report)
+        *report = counts;
+    if (jobs.empty())
+        return std::nullopt;
+    qint64 total = 0;
+    for (const InstallJob &job : jobs)
+        total += job.size;
+
+    InstallJournal journal(root, InstallJournal::Operation::Install, archiveTitle);
+    if (std::optional<Error> error = journal.begin())
+        return error;
+    std::optional<Error> error;
+    qint64 done = 0;
+    for (size_t i = 0; i < jobs.size() && !error; ++i) {
+        error = installOne(journal, root, jobs[i], qsizetype(i), listener, done, total, counts);
+        done += jobs[i].size;
+        // A moved folder reports nothing while it goes.
+        if (!error && listener && !listener->progress(done, total))
+            error = Error::cancelled();
+    }
+    if (!error)
+        error = injectedFault(Step::Commit, qsizetype(jobs.size()), root);
+    if (!error)
+        error = journal.addCommit();
+    if (error) {
+        if (listener)
+            listener->setStatus(QStringLiteral("Restoring the templates folder as it was…"));
+        rollBack(journal, listener);
+        return error;
+    }
+    finishCommit(journal, listener, total);
+    if (report)
+        *report = counts;
+    return std::nullopt;
+}
+
+std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
+                            Disposal disposal, ProgressListener *listener, RemovalReport *report)
+{
+    RemovalReport local;
+    RemovalReport &counts = report ? *report : local;
+    counts = RemovalReport();
+
+    QStringList present;
+    for (const QString &destination : destinations) {
+        const QString relative = relativeDestination(destination);
+        if (!relative.isEmpty() && !present.contains(relative) && FileOperations::isDirectory(join(root, relative)))
+            present.append(relative);
+    }
+    if (present.isEmpty()) {
+        removeEmptiedFolders(root, destinations);
+        return std::nullopt;
+    }
+
+    const QString removal = unusedName(root, ownName("removed"));
+    InstallJournal journal(root, InstallJournal::Operation::Uninstall, archiveTitle);
+    if (std::optional<Error> error = journal.begin(removal, disposal == Disposal::Trash))
+        return error;
+    const QString holder = join(root, removal) + QLatin1Char('/') + holderName(archiveTitle);
+    if (std::optional<Error> error = FileOperations::createDirectories(holder)) {
+        FileOperations::removeAll(join(root, removal));
+        journal.close();
+        return error;
+    }
+
+    // Each template leaves its place in one rename, so that a template is
+    // never seen half-removed, and 10,000 of them are one item in the Trash.
+    QStringList moved;
+    QSet<QString> made;
+    bool cancelled = false;
+    const qint64 count = qint64(present.size());
+    for (qint64 i = 0; i < count; ++i) {
+        const QString &relative = present.at(i);
+        std::optional<Error> error = journal.addRemoval(relative);
+        const QString into = holder + QLatin1Char('/') + relative;
+        const QString intoParent = QFileInfo(into).path();
+        if (!error && !made.contains(intoParent)) {
+            error = FileOperations::createDirectories(intoParent);
+            made.insert(intoParent);
+        }
+        if (!error)
+            error = FileOperations::moveTree(join(root, relative), into);
+        if (error) {
+            ++counts.failed;
+            if (!counts.firstError)
+                counts.firstError = error;
+        } else {
+            moved.append(relative);
+        }
+        if (listener && !listener->progress(i + 1, count)) {
+            cancelled = true;
+            break;
+        }
+    }
+
+    if (cancelled) {
+        if (listener)
+            listener->setStatus(QStringLiteral("Putting the templates back…"));
+        QStringList kept;
+        for (qsizetype i = moved.size() - 1; i >= 0; --i) {
+            if (FileOperations::moveTree(holder + QLatin1Char('/') + moved.at(i), join(root, moved.at(i))))
+                kept.prepend(moved.at(i));
+        }
+        // What could not go back goes where the user sent it.
+        if (!kept.isEmpty())
+            dispose(holder, kept, disposal, nullptr, counts);
+        FileOperations::removeAll(join(root, removal));
+        journal.close();
+        counts.failed = 0;
+        counts.firstError.reset();
+        return Error::cancelled();
+    }
+
+    dispose(holder, moved, disposal, listener, counts);
+    FileOperations::removeAll(join(root, removal));
+    removeEmptiedFolders(root, destinations);
+    journal.close();
+    return std::nullopt;
+}
+
+void setFaultHook(FaultHook hook)
+{
+    sFaultHook = hook;
+}
+
+void removeEmptiedFolders(const QString &root, const QStringList &destinations)
+{
+    QSet<QString> folders;
+    for (const QString &destination : destinations) {
+        QString folder = parentOf(relativeDestination(destination));
+        while (!folder.isEmpty() && !folders.contains(folder)) {
+            folders.insert(folder);
+            folder = parentOf(folder);
+        }
+    }
+    // Deepest first, so that a kind folder is judged after its categories.
+    QStringList ordered(folders.begin(), folders.end());
+    std::sort(ordered.begin(), ordered.end(), [](const QString &a, const QString &b) {
+        const qsizetype depthA = a.count(QLatin1Char('/'));
+        const qsizetype depthB = b.count(QLatin1Char('/'));
+        return depthA != depthB ? depthA > depthB : a < b;
+    });
+    for (const QString &folder : std::as_const(ordered)) {
+        const QString path = join(root, folder);
+        if (!FileOperations::isDirectory(path))
+            continue;
+        const QDir dir(path);
+        if (!dir.isReadable())
+            continue;
+        // Finder metadata and other hidden files do not keep a folder alive.
+        if (dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+            FileOperations::removeAll(path);
+    }
+}
+
+bool recover(const QString &root, ProgressListener *listener)
+{
+    const QString path = root + QLatin1Char('/') + InstallJournal::fileName();
+    if (!FileOperations::exists(path))
+        return false;
+    std::optional<InstallJournal> journal = InstallJournal::read(root);
+    if (!journal) {
+        // Killed while writing its first line: it had changed nothing yet.
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && !file.readLine().endsWith('\n'))
+            QFile::remove(path);
+        return false;
+    }
+    qCInfo(lcInstall).noquote() << "completing or undoing an interrupted" << journal->archiveTitle()
+                                << "run of process" << journal->pid() << "in" << root;
+    if (journal->operation() == InstallJournal::Operation::Uninstall) {
+        completeRemoval(*journal);
+        return true;
+    }
+    if (journal->committed()) {
+        finishCommit(*journal, listener, 0);
+        return true;
+    }
+    return rollBack(*journal, listener);
+}
+
+} // namespace TemplateTransaction

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+class InstallJournal;
+class ProgressListener;
+
+// Installing and removing the templates of one archive below a destination
+// root as one transaction: the root ends either with the whole change made or
+// exactly as it was, also after a failure, a cancel or a killed process
+// (through the journal the next run finds). The caller holds the root's
+// DestinationLock.
+namespace TemplateTransaction {
+
+struct InstallJob
+{
+    QString source;       // the template folder in the unpack folder
+    QString destination;  // relative to the root
+    qint64 size = 0;      // bytes, for progress
+    bool move = false;    // may be renamed out of the unpack folder
+};
+
+struct InstallReport
+{
+    int newlyInstalled = 0;  // nothing stood at the destination before
+    int replaced = 0;
+};
+
+// Each template is copied (or moved) into a hidden folder beside its
+// destination; only then is an older copy renamed aside and the new one
+// renamed into place. When all are in place the older copies are removed;
+// on any failure or cancel every change is undone and the error answered.
+std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
+                             ProgressListener *listener = nullptr, InstallReport *report = nullptr);
+
+enum class Disposal { Delete, Trash };
+
+struct RemovalReport
+{
+    int removed = 0;
+    int failed = 0;
+    std::optional<Error> firstError;
+    bool trashed = false;  // went to the Trash, rather than deleted
+};
+
+// Removes the installed templates at these destinations, then every folder
+// above them (below the root) left with nothing but hidden files. With
+// Trash the templates go to the Trash as one folder named after the archive
+// (deleted where the volume has no Trash). A cancel while they are taken
+// away puts them all back and answers a cancellation; failures to remove one
+// template are counted in the report, never stop the others.
+std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
+                            Disposal disposal, ProgressListener *listener = nullptr, RemovalReport *report = nullptr);
+
+// Folders above these destinations, up to but not including the root, that
+// hold nothing but hidden files are removed: each looked at once.
+void removeEmptiedFolders(const QString &root, const QStringList &destinations);
+
+// Finishes or undoes what a run that did not end left in root: an install
+// that had every template in place is completed, any other undone; an
+// uninstall is completed. False when there was nothing to do or it could not
+// all be done (the journal then stays for the next try).
+bool recover(const QString &root, ProgressListener *listener = nullptr);
+
+// For tests: called before each step of an install; answering true makes
+// that step fail (with EIO), as a full disk or a locked folder would.
+enum class Step { Stage, SetAside, Swap, Commit, RemoveBackup };
+using FaultHook = bool (*)(Step step, qsizetype templateIndex);
+void setFaultHook(FaultHook hook);
+
+} // namespace TemplateTransaction
