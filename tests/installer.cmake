@@ -3,3 +3,5 @@ mti_add_test(tst_InstallCli SOURCES tst_InstallCli.cpp ${MTI_ZIP_TEST_TOOLS} LIB
 mti_add_test(tst_EffectTemplateItem SOURCES tst_EffectTemplateItem.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)
 mti_add_test(tst_TemplateInstaller SOURCES tst_TemplateInstaller.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
 mti_add_test(tst_FileOperations SOURCES tst_FileOperations.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)
+mti_add_test(tst_SafeInstall SOURCES tst_SafeInstall.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+add_dependencies(tst_SafeInstall mtzip)
