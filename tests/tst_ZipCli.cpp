@@ -201,10 +201,17 @@ void tst_ZipCli::extractRefusesWhatIsNoArchive()
     const QString text = tmp.filePath(QStringLiteral("notes.txt"));
     QVERIFY(writeFile(text, "not a zip"));
 
-    for (const QString &archive : {text, tmp.filePath(QStringLiteral("missing.zip"))}) {
+    const QString missing = tmp.filePath(QStringLiteral("missing.zip"));
+    // One line each, saying why.
+    const QList<std::pair<QString, QString>> cases = {
+        {text, QStringLiteral("mtzip: \"%1\" is not a zip archive, or it is damaged\n").arg(text)},
+        {missing, QStringLiteral("mtzip: Cannot open \"%1\": No such file or directory\n").arg(missing)},
+        {tmp.path(), QStringLiteral("mtzip: \"%1\" is a folder, not a file\n").arg(tmp.path())},
+    };
+    for (const auto &[archive, message] : cases) {
         const CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
         QCOMPARE(run.exitCode, int(Cli::Failure));
-        QCOMPARE(run.err, QStringLiteral("mtzip: cannot open \"%1\" as a zip archive\n").arg(archive));
+        QCOMPARE(run.err, message);
     }
     QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
 }

@@ -46,11 +46,9 @@ int Cli::extract(const QStringList &arguments)
     const bool opened = parser.isSet(passwordOption())
         ? zip.UnzipOpenFile(archive, parser.value(passwordOption()))
         : zip.UnzipOpenFile(archive);
-    if (!opened) {
-        _err << "mtzip: cannot open \"" << archive << "\" as a zip archive\n";
-        _err.flush();
+    // The zip layer has told the delegate why.
+    if (!opened)
         return Failure;
-    }
     const bool ok = zip.UnzipFileTo(destination, true);
     progress.finish();
     zip.UnzipCloseFile();

@@ -108,9 +108,12 @@ bool TemplateInstaller::unarchive()
     zip.setProgressListener(_progressListener);
     try {
         if (!zip.UnzipOpenFile(_archiveURL.toLocalFile())) {
-            _unarchiveError = QFileInfo::exists(_archiveURL.toLocalFile())
-                ? QStringLiteral("The file is not a zip archive, or it is damaged.")
-                : QStringLiteral("The file does not exist.");
+            // The zip layer says why (not a file, permission denied, not a zip).
+            if (_unarchiveError.isEmpty()) {
+                _unarchiveError = QFileInfo::exists(_archiveURL.toLocalFile())
+                    ? QStringLiteral("The file is not a zip archive, or it is damaged.")
+                    : QStringLiteral("The file does not exist.");
+            }
         } else if (zip.UnzipFileTo(unpackFolder, true)) {
             FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
             _effects = effectTemplateItemsInFolder(unpackFolder);
