@@ -86,6 +86,7 @@ private slots:
     void uninstallCountsRemovedTemplates();
     void uninstallWithNothingOfOursInstalledLeavesOthersAlone();
     void uninstallCountsOnlyTemplatesThatWent();
+    void deleteSparesArchivesThatInstalledNothing();
 
 private:
     // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
@@ -428,6 +429,50 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsOnlyTemplatesThatWent()
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  1 installed"));
     QVERIFY(button(collection, "deleteButton")->isEnabled());
     QVERIFY(QFileInfo(stuck + QLatin1Char('/') + _names.at(0).at(2) + QStringLiteral(".moti")).isFile());
+}
+
+void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothing()
+{
+    // The third archive cannot be unpacked: it installs nothing.
+    QVERIFY(QFile::remove(_paths.at(2)));
+    writeFileOrFail(_paths.at(2), "PK but no zip");
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
+    QVERIFY(press(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QTest::qWait(30);
+
+    button(collection, "installButton")->click();
+    QMessageBox *question = visibleAlert(DeleteQuestion);
+    QVERIFY(question);
+    QVERIFY2(question->informativeText().endsWith(QStringLiteral("\n\nLT_Pack.mtzip\nKT_Pack.mtzip")),
+             qPrintable(question->informativeText()));
+    QVERIFY(press(question, QStringLiteral("Delete")));
+    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Cancel")));
+    QTest::qWait(30);
+    collection->close();
+
+    // The two go to the Trash; the one that failed stays where it was.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash/files/");
+    for (int archive = 0; archive < 2; ++archive) {
+        QVERIFY(!QFileInfo::exists(_paths.at(archive)));
+        QVERIFY(QFileInfo(trash + QFileInfo(_paths.at(archive)).fileName()).isFile());
+        QVERIFY(QFile::remove(trash + QFileInfo(_paths.at(archive)).fileName()));
+    }
+    QCOMPARE(readFile(_paths.at(2)), QByteArray("PK but no zip"));
+
+    // Alone, it offers nothing to delete.
+    QPointer<TemplateArchiveCollection> alone =
+        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({_paths.at(2)}), true).value(0);
+    QVERIFY(alone);
+    alone->window()->show();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
+    QVERIFY(press(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QTest::qWait(30);
+    alone->installForCurrentUser();
+    QVERIFY(visibleAlert(Completed));
+    QVERIFY(!visibleAlert(DeleteQuestion));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)
