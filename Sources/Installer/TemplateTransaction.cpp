@@ -123,12 +123,16 @@ std::optional<Error> installOne(InstallJournal &journal, const QString &root, co
     if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
         return error;
     const bool moved = job.move && !FileOperations::moveTree(job.source, stagingPath);
+    const QString target = join(root, destination);
     if (!moved) {
-        if (std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total))
-            return error;
+        if (std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total)) {
+            // Users know the template's place, not the hidden folder it was prepared in.
+            QString description = error->localizedDescription();
+            description.replace(stagingPath, target);
+            return Error(error->domain(), error->code(), description);
+        }
     }
 
-    const QString target = join(root, destination);
     const bool replacing = FileOperations::exists(target);
     const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
     if (std::optional<Error> error = journal.addSwap(backup))
