@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +66,7 @@ private slots:
     void copyTreeOfAMissingSourceFails();
     void treeSizeCountsRegularFilesOnly();
     void removeAllAndCreateDirectories();
+    void moveToTrashLandsInTheTrashOfAFreshHome();
 };
 
 void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
@@ -304,4 +306,37 @@ void tst_FileOperations::removeAllAndCreateDirectories()
 }
 
 QTEST_GUILESS_MAIN(tst_FileOperations)
+void tst_FileOperations::moveToTrashLandsInTheTrashOfAFreshHome()
+{
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    QSKIP("the system's own Trash");
+#else
+    QTemporaryDir home;
+    QTemporaryDir work;
+    QVERIFY(home.isValid() && work.isValid());
+    const QByteArray savedHome = qgetenv("HOME");
+    const QString savedCurrent = QDir::currentPath();
+    // A home without a data folder yet, as a new account has.
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(QDir::setCurrent(work.path()));
+    const QString victim = home.filePath(QStringLiteral("LT_Pack"));
+    writeFileOrFail(victim + QStringLiteral("/template.moti"), "mine");
+
+    const bool trashed = FileOperations::moveToTrash(victim);
+    QDir::setCurrent(savedCurrent);
+    qputenv("HOME", savedHome);
+    QStandardPaths::setTestModeEnabled(false);
+
+    QVERIFY(trashed);
+    QVERIFY(!QFileInfo::exists(victim));
+    const QString trash = home.path() + QStringLiteral("/.qttest/share/Trash");
+    QCOMPARE(readFile(trash + QStringLiteral("/files/LT_Pack/template.moti")), QByteArray("mine"));
+    QVERIFY(QFileInfo(trash + QStringLiteral("/info/LT_Pack.trashinfo")).isFile());
+    // Nothing was filed below the working folder.
+    QCOMPARE(entryNames(work.path(), QDir::Name), QStringList());
+#endif
+}
+
 #include "tst_FileOperations.moc"

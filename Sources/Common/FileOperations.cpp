@@ -2,7 +2,11 @@
 
 #include "ProgressListener.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <array>
 #include <cerrno>
@@ -274,7 +278,26 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
 
 bool moveToTrash(const QString &path)
 {
-    return QFile::moveToTrash(path);
+#if !defined(Q_OS_MACOS) && !defined(Q_OS_WIN)
+    // Qt makes the home Trash below the data folder; when that folder is
+    // missing it files the item below the working folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+#endif
+    QString inTrash;
+    if (!QFile::moveToTrash(path, &inTrash))
+        return false;
+#if !defined(Q_OS_MACOS) && !defined(Q_OS_WIN)
+    // Anywhere but in a Trash's "files" folder it would be lost to the user: undo.
+    static const QRegularExpression trashed(QStringLiteral("/(Trash|\\.Trash-[0-9]+|\\.Trash/[0-9]+)/files/[^/]+$"));
+    if (!trashed.match(inTrash).hasMatch()) {
+        const QFileInfo moved(inTrash);
+        if (::rename(QFile::encodeName(inTrash).constData(), QFile::encodeName(path).constData()) != 0)
+            return true; // it stays where Qt put it; better there than gone
+        QFile::remove(moved.dir().filePath(QStringLiteral("../info/") + moved.fileName() + QStringLiteral(".trashinfo")));
+        return false;
+    }
+#endif
+    return true;
 }
 
 bool isProcessRunning(qint64 pid)
