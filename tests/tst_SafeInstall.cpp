@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -113,6 +114,11 @@ private slots:
     void uninstallSendsTemplatesWithUserFilesToTheTrashAsOneFolder();
     void cancelledUninstallPutsEverythingBack();
     void uninstallOfManyTemplatesInOneCategory();
+    void replacedCopiesGoToTheTrash();
+    void templateThatCannotBeDeletedStaysInPlace();
+    void hiddenFolderKeepsItsCategoryFolder();
+    void cancelledUninstallLeftByAKilledRunIsPutBack();
+    void unreadableJournalIsSetAside();
 
     void secondWriterWaitsAndSaysSo();
     void sigtermWhileWaitingRollsBackAndExits143();
@@ -153,6 +159,8 @@ void tst_SafeInstall::init()
     QVERIFY(_dir->isValid());
     _root = _dir->filePath(QStringLiteral("Motion Templates.localized"));
     QVERIFY(QDir().mkpath(_root));
+    // Each case looks at the Trash as it leaves it.
+    QVERIFY(!FileOperations::removeAll(data + QStringLiteral("/Trash")));
 }
 
 void tst_SafeInstall::cleanup()
@@ -285,7 +293,8 @@ void tst_SafeInstall::cancelAtEveryProgressStepLeavesTheRootAsItWas()
     auto installer = open(archive);
     QVERIFY(installer);
 
-    // How often a whole install reports, in a root of its own.
+    // How often a whole install reports before its commit, in a root of its
+    // own (holding no older copies, whose removal reports too).
     auto counting = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _dir->filePath(QStringLiteral("other")));
     QVERIFY(counting && counting->unarchive());
     CancelAt never(-1);
@@ -298,11 +307,7 @@ void tst_SafeInstall::cancelAtEveryProgressStepLeavesTheRootAsItWas()
         installer->setProgressListener(&listener);
         const std::optional<Error> error = installer->installEffects();
         installer->setProgressListener(nullptr);
-        if (!error) {
-            // Cancelled only while the older copies were being removed: too late to matter.
-            QVERIFY2(call > never.calls - 2, qPrintable(QString::number(call)));
-            break;
-        }
+        QVERIFY2(error, qPrintable(QStringLiteral("not cancelled at call %1").arg(call)));
         QVERIFY2(error->isCancellation(), qPrintable(error->localizedDescription()));
         QVERIFY2(treeDigest(_root) == before, qPrintable(QStringLiteral("cancelled at call %1").arg(call)));
     }
@@ -500,13 +505,102 @@ void tst_SafeInstall::uninstallOfManyTemplatesInOneCategory()
     QCOMPARE(entryNames(_root, QDir::Name), QStringList());
 }
 
+void tst_SafeInstall::replacedCopiesGoToTheTrash()
+{
+    const QString archive = makeArchive(QStringLiteral("Again"), 3);
+    installOlderCopies(3);
+    auto installer = open(archive);
+    QVERIFY(installer);
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->lastInstallReport().replaced, 2);
+    // The older copies, the user's file among them, as one folder named after the archive.
+    const QString trashed = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash/files/LT_Again/Titles.localized/ZT Lower Thirds");
+    QCOMPARE(entryNames(trashed, QDir::Name), QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_2")}));
+    QCOMPARE(readFile(trashed + QStringLiteral("/LT_Template_0/added by the user.txt")), QByteArray("mine"));
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+}
+
+void tst_SafeInstall::templateThatCannotBeDeletedStaysInPlace()
+{
+    const QString archive = makeArchive(QStringLiteral("Stuck"), 3);
+    auto installer = open(archive);
+    QVERIFY(installer);
+    QVERIFY(!installer->installEffects());
+    const QString stuck = kindFolder() + QStringLiteral("/LT_Template_1/Media/clip.mov");
+    if (!setImmutable(stuck, true))
+        QSKIP("This file system cannot make a file immutable here.");
+    installer->setDisposal(TemplateTransaction::Disposal::Delete);
+    QVERIFY(!installer->deleteEffects());
+    setImmutable(kindFolder() + QStringLiteral("/LT_Template_1/Media/clip.mov"), false);
+    const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
+    QCOMPARE(report.removed, 2);
+    QCOMPARE(report.failed, 1);
+    QVERIFY(report.firstError);
+    QVERIFY2(report.firstError->localizedDescription().contains(kindFolder() + QStringLiteral("/LT_Template_1")),
+             qPrintable(report.firstError->localizedDescription()));
+    // What is left of it is where the user looks, not in a hidden folder.
+    QVERIFY(QFileInfo(stuck).isFile());
+    QCOMPARE(entryNames(kindFolder(), QDir::Name), QStringList{QStringLiteral("LT_Template_1")});
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+}
+
+void tst_SafeInstall::hiddenFolderKeepsItsCategoryFolder()
+{
+    const QString archive = makeArchive(QStringLiteral("Hidden"), 1);
+    auto installer = open(archive);
+    QVERIFY(installer);
+    QVERIFY(!installer->installEffects());
+    writeFileOrFail(kindFolder() + QStringLiteral("/.My Hidden Work/work.moti"), "work");
+    writeFileOrFail(kindFolder() + QStringLiteral("/.DS_Store"), "finder");
+    QVERIFY(!installer->deleteEffects());
+    QCOMPARE(entryNames(kindFolder(), QDir::Name),
+             QStringList({QStringLiteral(".DS_Store"), QStringLiteral(".My Hidden Work")}));
+    QCOMPARE(readFile(kindFolder() + QStringLiteral("/.My Hidden Work/work.moti")), QByteArray("work"));
+}
+
+void tst_SafeInstall::cancelledUninstallLeftByAKilledRunIsPutBack()
+{
+    // Killed while putting back the templates of a cancelled uninstall: one
+    // is back, one still in the removal folder.
+    makeTemplate(kindFolder() + QStringLiteral("/LT_Template_0"), "zero");
+    const QString held = _root + QStringLiteral("/.mti-removed-999999999/LT_Back/Titles.localized/ZT Lower Thirds");
+    makeTemplate(held + QStringLiteral("/LT_Template_1"), "one");
+    const QByteArray kind = "Titles.localized/ZT Lower Thirds";
+    writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(),
+                    "{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"LT_Back\",\"pid\":999999999,"
+                    "\"removal\":\".mti-removed-999999999\",\"trash\":false}\n"
+                    "{\"remove\":\"" + kind + "/LT_Template_0\"}\n"
+                    "{\"remove\":\"" + kind + "/LT_Template_1\"}\n"
+                    "{\"cancelled\":true}\n");
+    TemplateInstaller::recoverInterruptedRun(_root);
+    QCOMPARE(entryNames(kindFolder(), QDir::Name), QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_1")}));
+    QCOMPARE(readFile(kindFolder() + QStringLiteral("/LT_Template_1/LT_Template_1.moti")), QByteArray("one"));
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+}
+
+void tst_SafeInstall::unreadableJournalIsSetAside()
+{
+    const QString archive = makeArchive(QStringLiteral("Later"), 1);
+    auto installer = open(archive);
+    QVERIFY(installer);
+    writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(), "{\"journal\":2,\"operation\":\"x\"}\n");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("unreadable journal")));
+    // Kept for whoever looks, but it blocks nothing.
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(readFile(_root + QLatin1Char('/') + InstallJournal::fileName() + QStringLiteral("-unreadable")),
+             QByteArray("{\"journal\":2,\"operation\":\"x\"}\n"));
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + InstallJournal::fileName()));
+}
+
 void tst_SafeInstall::secondWriterWaitsAndSaysSo()
 {
     const QString archive = makeArchive(QStringLiteral("Wait"), 2);
     auto installer = open(archive);
     QVERIFY(installer);
-    DestinationLock held(_root);
-    QVERIFY(held.tryAcquire());
+    // Held as another process would hold it.
+    QLockFile held(_root + QLatin1Char('/') + DestinationLock::fileName());
+    QVERIFY(held.tryLock(0));
 
     // The listener gives up after the wait was told.
     class GiveUp : public StatusRecorder
@@ -525,11 +619,21 @@ void tst_SafeInstall::secondWriterWaitsAndSaysSo()
     QVERIFY(installer->installedEffects().empty());
 
     // Free again: it goes through.
-    held.release();
+    held.unlock();
     StatusRecorder quiet;
     installer->setProgressListener(&quiet);
     QVERIFY(!installer->installEffects());
     QVERIFY(quiet.statuses.isEmpty());
+
+    // Held by this process (another window at work): no waiting for itself.
+    DestinationLock mine(_root);
+    QVERIFY(mine.tryAcquire());
+    timer.restart();
+    const std::optional<Error> busy = installer->deleteEffects();
+    QVERIFY(busy);
+    QCOMPARE(busy->code(), EBUSY);
+    QVERIFY(timer.elapsed() < 900);
+    QCOMPARE(installer->installedEffects().size(), size_t(2));
 }
 
 void tst_SafeInstall::sigtermWhileWaitingRollsBackAndExits143()

@@ -110,6 +110,9 @@ void tst_TemplateArchiveCollectionFlows::initTestCase()
 void tst_TemplateArchiveCollectionFlows::init()
 {
     QVERIFY(resetDestination());
+    // Each case looks at the Trash as it leaves it.
+    QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash"))
+                .removeRecursively());
     _archives = std::make_unique<QTemporaryDir>();
     QVERIFY(_archives->isValid());
     _terminations = 0;

@@ -12,6 +12,7 @@
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -40,8 +41,10 @@ bool sQuitRequested = false;
 
 void quitSignalHandler(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(sQuitSignalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 // Ctrl+C in a terminal or a SIGTERM at logout quits like the Quit command,

@@ -3,6 +3,7 @@
 #include "ProgressListener.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 
 #include <cerrno>
 #include <system_error>
@@ -31,10 +32,27 @@ std::optional<Error> DestinationLock::failure() const
     return Error::fromErrorCode(std::error_code(code, std::generic_category()), _root);
 }
 
+namespace {
+
+// Roots this process holds: a second writer here (another window, started
+// while the first one's progress processes events) would wait for itself.
+QSet<QString> &heldHere()
+{
+    static QSet<QString> roots;
+    return roots;
+}
+
+} // namespace
+
 std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
 {
     if (_file.isLocked())
         return std::nullopt;
+    if (heldHere().contains(_root)) {
+        return Error(Error::PosixDomain, EBUSY,
+                     QStringLiteral("Another installation into %1 is under way in this application. "
+                                    "Try again when it has finished.").arg(_root));
+    }
     QElapsedTimer waited;
     waited.start();
     bool told = false;
@@ -57,16 +75,24 @@ std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
     }
     if (told && listener)
         listener->setStatus(QString());
+    heldHere().insert(_root);
     return std::nullopt;
 }
 
 bool DestinationLock::tryAcquire()
 {
-    return _file.isLocked() || _file.tryLock(0);
+    if (_file.isLocked())
+        return true;
+    if (heldHere().contains(_root) || !_file.tryLock(0))
+        return false;
+    heldHere().insert(_root);
+    return true;
 }
 
 void DestinationLock::release()
 {
-    if (_file.isLocked())
+    if (_file.isLocked()) {
         _file.unlock();
+        heldHere().remove(_root);
+    }
 }

@@ -73,6 +73,7 @@ InstallJournal::InstallJournal(InstallJournal &&other) noexcept
     , _removalFolder(std::move(other._removalFolder))
     , _toTrash(other._toTrash)
     , _removals(std::move(other._removals))
+    , _cancelled(other._cancelled)
     , _fd(std::exchange(other._fd, -1))
 {
 }
@@ -93,6 +94,7 @@ InstallJournal &InstallJournal::operator=(InstallJournal &&other) noexcept
         _removalFolder = std::move(other._removalFolder);
         _toTrash = other._toTrash;
         _removals = std::move(other._removals);
+        _cancelled = other._cancelled;
         _fd = std::exchange(other._fd, -1);
     }
     return *this;
@@ -131,6 +133,11 @@ void InstallJournal::apply(const QJsonObject &record)
         _removals.append(record.value(QLatin1String("remove")).toString());
     } else if (record.value(QLatin1String("committed")).toBool()) {
         _committed = true;
+        _toTrash = record.value(QLatin1String("trash")).toBool();
+    } else if (record.contains(QLatin1String("trashing"))) {
+        _removalFolder = record.value(QLatin1String("trashing")).toString();
+    } else if (record.value(QLatin1String("cancelled")).toBool()) {
+        _cancelled = true;
     }
 }
 
@@ -182,9 +189,19 @@ std::optional<Error> InstallJournal::addRemoval(const QString &destination)
     return append({{QStringLiteral("remove"), destination}});
 }
 
-std::optional<Error> InstallJournal::addCommit()
+std::optional<Error> InstallJournal::addCommit(bool toTrash)
 {
-    return append({{QStringLiteral("committed"), true}});
+    return append({{QStringLiteral("committed"), true}, {QStringLiteral("trash"), toTrash}});
+}
+
+std::optional<Error> InstallJournal::addTrashing(const QString &removalFolder)
+{
+    return append({{QStringLiteral("trashing"), removalFolder}});
+}
+
+std::optional<Error> InstallJournal::addCancel()
+{
+    return append({{QStringLiteral("cancelled"), true}});
 }
 
 void InstallJournal::close()
@@ -213,15 +230,15 @@ std::optional<InstallJournal> InstallJournal::read(const QString &root)
                            header.value(QLatin1String("archive")).toString());
     journal._pid = header.value(QLatin1String("pid")).toInteger();
     journal._host = header.value(QLatin1String("host")).toString();
-    const QString removal = header.value(QLatin1String("removal")).toString();
-    if (isOwnName(removal, "removed"))
-        journal._removalFolder = removal;
+    journal._removalFolder = header.value(QLatin1String("removal")).toString();
     journal._toTrash = header.value(QLatin1String("trash")).toBool();
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QJsonDocument document = QJsonDocument::fromJson(lines.at(i));
         if (document.isObject())
             journal.apply(document.object());
     }
+    if (!isOwnName(journal._removalFolder, "removed"))
+        journal._removalFolder.clear();
 
     // Whatever someone else wrote into the file, act only within the root
     // and only on this system's own staging and backup folders.

@@ -46,7 +46,11 @@ public:
     std::optional<Error> addStaging(const QString &destination, const QString &staging);
     std::optional<Error> addSwap(const QString &backup);
     std::optional<Error> addRemoval(const QString &destination);
-    std::optional<Error> addCommit();
+    // With toTrash the replaced copies go to the Trash, through `removalFolder`.
+    std::optional<Error> addCommit(bool toTrash = false);
+    std::optional<Error> addTrashing(const QString &removalFolder);
+    // An uninstall that was cancelled is putting its templates back.
+    std::optional<Error> addCancel();
     // The run is over: the file goes.
     void close();
 
@@ -66,6 +70,7 @@ public:
     const QString &removalFolder() const { return _removalFolder; }
     bool toTrash() const { return _toTrash; }
     const QStringList &removals() const { return _removals; }
+    bool cancelled() const { return _cancelled; }
 
 private:
     std::optional<Error> append(const QJsonObject &record);
@@ -82,5 +87,6 @@ private:
     QString _removalFolder;
     bool _toTrash = false;
     QStringList _removals;
+    bool _cancelled = false;
     int _fd = -1;
 };

@@ -246,7 +246,8 @@ QString TemplateInstaller::localDestMotionTemplatesFolder()
 std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList &effects, const QString &folder,
                                                     ProgressListener *listener, InstallTransfer transfer,
                                                     const QString &archiveTitle,
-                                                    TemplateTransaction::InstallReport *report)
+                                                    TemplateTransaction::InstallReport *report,
+                                                    TemplateTransaction::Disposal replacedCopies)
 {
     if (report)
         *report = {};
@@ -284,7 +285,7 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
                         transfer == InstallTransfer::MoveSource});
     }
     std::reverse(jobs.begin(), jobs.end());
-    return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report);
+    return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report, replacedCopies);
 }
 
 std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
@@ -350,14 +351,15 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
     {
         DestinationLock lock(root);
         error = lock.acquire(_progressListener);
-        if (error && !error->isCancellation())
+        // Another window of this process at work says so itself.
+        if (error && !error->isCancellation() && error->code() != EBUSY)
             error = rootError(*error, root);
         if (!error) {
             TemplateTransaction::recover(root, _progressListener);
             error = stuckRun(root);
         }
         if (!error)
-            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall);
+            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall, _disposal);
     }
     // A root made for nothing goes again (only if nothing else is in it).
     if (error && createdRoot)

@@ -69,7 +69,8 @@ public:
                                             ProgressListener *listener = nullptr,
                                             InstallTransfer transfer = InstallTransfer::Copy,
                                             const QString &archiveTitle = QString(),
-                                            TemplateTransaction::InstallReport *report = nullptr);
+                                            TemplateTransaction::InstallReport *report = nullptr,
+                                            TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete);
     // Removes the installed templates (TemplateTransaction::remove). Answers
     // nothing but a cancellation; what could not be removed is in the report.
     static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
@@ -93,7 +94,8 @@ public:
     const TemplateTransaction::InstallReport &lastInstallReport() const { return _lastInstall; }
     const TemplateTransaction::RemovalReport &lastRemovalReport() const { return _lastRemoval; }
 
-    // Where uninstalled templates and an archive flagged for deletion go:
+    // Where uninstalled templates, copies replaced by an install and an
+    // archive flagged for deletion go:
     // the Trash (the default, deleting only where the volume has none), or
     // straight to deletion.
     TemplateTransaction::Disposal disposal() const { return _disposal; }

@@ -202,34 +202,65 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
     return complete;
 }
 
-// Every template is in place: the older copies go. The listener stays at
-// the end it reached (`total`) and keeps the caller's windows painting.
+// Every template is in place: the older copies go, to the Trash as one
+// folder named after the archive (edits made inside them may be wanted
+// back), or deleted. The listener stays at the end it reached (`total`) and
+// keeps the caller's windows painting.
 void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 total)
 {
     const QString &root = journal.root();
     const std::vector<InstallJournal::Template> &templates = journal.templates();
+    QString holder;
+    if (journal.toTrash()) {
+        bool anyReplaced = false;
+        for (const InstallJournal::Template &entry : templates)
+            anyReplaced = anyReplaced || !entry.backup.isEmpty();
+        if (anyReplaced && journal.removalFolder().isEmpty())
+            journal.addTrashing(unusedName(root, ownName("removed")));
+        if (anyReplaced && !journal.removalFolder().isEmpty()) {
+            holder = join(root, journal.removalFolder()) + QLatin1Char('/') + holderName(journal.archiveTitle());
+            if (FileOperations::createDirectories(holder))
+                holder.clear();
+        }
+    }
     const qint64 count = qint64(templates.size());
     for (qint64 i = 0; i < count; ++i) {
         const InstallJournal::Template &entry = templates[size_t(i)];
-        const QString parent = join(root, parentOf(entry.destination));
-        if (!entry.backup.isEmpty()) {
-            const QString path = parent + QLatin1Char('/') + entry.backup;
-            std::optional<Error> error = injectedFault(Step::RemoveBackup, qsizetype(i), path);
+        if (entry.backup.isEmpty())
+            continue;
+        const QString path = join(root, parentOf(entry.destination)) + QLatin1Char('/') + entry.backup;
+        if (!FileOperations::exists(path))
+            continue; // a recovery after a kill half-way through this
+        std::optional<Error> error = injectedFault(Step::RemoveBackup, qsizetype(i), path);
+        if (!error && !holder.isEmpty()) {
+            const QString into = holder + QLatin1Char('/') + entry.destination;
+            error = FileOperations::createDirectories(QFileInfo(into).path());
             if (!error)
-                error = FileOperations::removeAll(path);
-            // The install stands; a leftover is hidden and harms nothing.
+                error = FileOperations::moveTree(path, into);
             if (error)
-                qCWarning(lcInstall).noquote() << "cannot remove a replaced copy:" << error->localizedDescription();
+                error = FileOperations::removeAll(path);
+        } else if (!error) {
+            error = FileOperations::removeAll(path);
         }
-        if (listener && !entry.backup.isEmpty())
+        // The install stands; a leftover is hidden and harms nothing.
+        if (error)
+            qCWarning(lcInstall).noquote() << "cannot remove a replaced copy:" << error->localizedDescription();
+        if (listener)
             listener->progress(total, total);
+    }
+    if (!journal.removalFolder().isEmpty()) {
+        if (!holder.isEmpty() && !FileOperations::moveToTrash(holder))
+            FileOperations::removeAll(holder);
+        FileOperations::removeAll(join(root, journal.removalFolder()));
     }
     journal.close();
 }
 
-// Sends what an uninstall took away to the Trash, or deletes it.
-void dispose(const QString &holder, const QStringList &moved, Disposal disposal, ProgressListener *listener,
-             RemovalReport &report)
+// Sends what an uninstall took away to the Trash, or deletes it. A template
+// that cannot be deleted entirely goes back to its place, so that what is
+// left of it is seen and not hidden in the removal folder.
+void dispose(const QString &root, const QString &holder, const QStringList &moved, Disposal disposal,
+             ProgressListener *listener, RemovalReport &report)
 {
     if (disposal == Disposal::Trash && FileOperations::moveToTrash(holder)) {
         report.removed += int(moved.size());
@@ -238,10 +269,15 @@ void dispose(const QString &holder, const QStringList &moved, Disposal disposal,
     }
     const qint64 count = qint64(moved.size());
     for (qint64 i = 0; i < count; ++i) {
-        if (std::optional<Error> error = FileOperations::removeAll(holder + QLatin1Char('/') + moved.at(i))) {
+        const QString held = holder + QLatin1Char('/') + moved.at(i);
+        if (std::optional<Error> error = FileOperations::removeAll(held)) {
             ++report.failed;
-            if (!report.firstError)
-                report.firstError = error;
+            if (!report.firstError) {
+                QString description = error->localizedDescription();
+                description.replace(held, join(root, moved.at(i)));
+                report.firstError = Error(error->domain(), error->code(), description);
+            }
+            FileOperations::moveTree(held, join(root, moved.at(i)));
         } else {
             ++report.removed;
         }
@@ -251,11 +287,26 @@ void dispose(const QString &holder, const QStringList &moved, Disposal disposal,
     FileOperations::removeAll(holder);
 }
 
+// Puts back what an uninstall had taken away; answers what went back.
+QStringList putBack(const QString &root, const QString &holder, const QStringList &moved)
+{
+    QStringList back;
+    for (qsizetype i = moved.size() - 1; i >= 0; --i) {
+        const QString held = holder + QLatin1Char('/') + moved.at(i);
+        if (FileOperations::exists(held) && !FileOperations::moveTree(held, join(root, moved.at(i))))
+            back.prepend(moved.at(i));
+    }
+    return back;
+}
+
 void completeRemoval(InstallJournal &journal)
 {
     const QString &root = journal.root();
     if (!journal.removalFolder().isEmpty()) {
         const QString removal = join(root, journal.removalFolder());
+        // The user had cancelled it: back where they were.
+        if (journal.cancelled())
+            putBack(root, removal + QLatin1Char('/') + holderName(journal.archiveTitle()), journal.removals());
         const QStringList held = QDir(removal).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
                                                          | QDir::NoDotAndDotDot);
         for (const QString &name : held) {
@@ -272,7 +323,7 @@ void completeRemoval(InstallJournal &journal)
 } // namespace
 
 std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
-                             ProgressListener *listener, InstallReport *report)
+                             ProgressListener *listener, InstallReport *report, Disposal replacedCopies)
 {
     InstallReport counts;
     if (report)
@@ -298,7 +349,7 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     if (!error)
         error = injectedFault(Step::Commit, qsizetype(jobs.size()), root);
     if (!error)
-        error = journal.addCommit();
+        error = journal.addCommit(replacedCopies == Disposal::Trash);
     if (error) {
         if (listener)
             listener->setStatus(QStringLiteral("Restoring the templates folder as it was…"));
@@ -357,11 +408,25 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         }
         if (!error)
             error = FileOperations::moveTree(join(root, relative), into);
+        if (error && error->code() == EXDEV) {
+            // A kind or category folder that links to another volume: the
+            // template goes on its own.
+            const QString path = join(root, relative);
+            if (disposal == Disposal::Trash && FileOperations::moveToTrash(path)) {
+                ++counts.removed;
+                counts.trashed = true;
+                error.reset();
+            } else {
+                error = FileOperations::removeAll(path);
+                if (!error)
+                    ++counts.removed;
+            }
+        }
         if (error) {
             ++counts.failed;
             if (!counts.firstError)
                 counts.firstError = error;
-        } else {
+        } else if (FileOperations::exists(into)) {
             moved.append(relative);
         }
         if (listener && !listener->progress(i + 1, count)) {
@@ -373,22 +438,24 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
     if (cancelled) {
         if (listener)
             listener->setStatus(QStringLiteral("Putting the templates back…"));
-        QStringList kept;
-        for (qsizetype i = moved.size() - 1; i >= 0; --i) {
-            if (FileOperations::moveTree(holder + QLatin1Char('/') + moved.at(i), join(root, moved.at(i))))
-                kept.prepend(moved.at(i));
+        journal.addCancel();
+        const QStringList back = putBack(root, holder, moved);
+        QStringList stranded;
+        for (const QString &relative : std::as_const(moved)) {
+            if (!back.contains(relative))
+                stranded.append(relative);
         }
         // What could not go back goes where the user sent it.
-        if (!kept.isEmpty())
-            dispose(holder, kept, disposal, nullptr, counts);
+        RemovalReport strandedReport;
+        if (!stranded.isEmpty())
+            dispose(root, holder, stranded, disposal, nullptr, strandedReport);
         FileOperations::removeAll(join(root, removal));
         journal.close();
-        counts.failed = 0;
-        counts.firstError.reset();
+        counts = strandedReport;
         return Error::cancelled();
     }
 
-    dispose(holder, moved, disposal, listener, counts);
+    dispose(root, holder, moved, disposal, listener, counts);
     FileOperations::removeAll(join(root, removal));
     removeEmptiedFolders(root, destinations);
     journal.close();
@@ -424,9 +491,14 @@ void removeEmptiedFolders(const QString &root, const QStringList &destinations)
         const QDir dir(path);
         if (!dir.isReadable())
             continue;
-        // Finder metadata and other hidden files do not keep a folder alive.
-        if (dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
-            FileOperations::removeAll(path);
+        // Finder metadata and other hidden files do not keep a folder alive;
+        // anything else does, a hidden folder too (it may hold someone's work).
+        if (!dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty()
+            || !dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks).isEmpty())
+            continue;
+        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            QFile::remove(dir.filePath(name));
+        ::rmdir(QFile::encodeName(path).constData());
     }
 }
 
@@ -437,10 +509,17 @@ bool recover(const QString &root, ProgressListener *listener)
         return false;
     std::optional<InstallJournal> journal = InstallJournal::read(root);
     if (!journal) {
-        // Killed while writing its first line: it had changed nothing yet.
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && !file.readLine().endsWith('\n'))
+        if (file.open(QIODevice::ReadOnly) && !file.readLine().endsWith('\n')) {
+            // Killed while writing its first line: it had changed nothing yet.
             QFile::remove(path);
+        } else {
+            // Not ours to read (damaged, or from another version): kept for
+            // whoever looks, out of the way of every later run.
+            const QString aside = root + QLatin1Char('/') + unusedName(root, InstallJournal::fileName() + QStringLiteral("-unreadable"));
+            qCWarning(lcInstall).noquote() << "an unreadable journal in" << root << "was set aside as" << aside;
+            QFile::rename(path, aside);
+        }
         return false;
     }
     qCInfo(lcInstall).noquote() << "completing or undoing an interrupted" << journal->archiveTitle()

@@ -18,6 +18,10 @@ class ProgressListener;
 // DestinationLock.
 namespace TemplateTransaction {
 
+// Where what is taken away goes: deleted, or to the Trash (deleted where the
+// volume has none).
+enum class Disposal { Delete, Trash };
+
 struct InstallJob
 {
     QString source;       // the template folder in the unpack folder
@@ -34,12 +38,12 @@ struct InstallReport
 
 // Each template is copied (or moved) into a hidden folder beside its
 // destination; only then is an older copy renamed aside and the new one
-// renamed into place. When all are in place the older copies are removed;
-// on any failure or cancel every change is undone and the error answered.
+// renamed into place. When all are in place the older copies are removed
+// (as `replacedCopies` says); on any failure or cancel every change is undone
+// and the error answered.
 std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
-                             ProgressListener *listener = nullptr, InstallReport *report = nullptr);
-
-enum class Disposal { Delete, Trash };
+                             ProgressListener *listener = nullptr, InstallReport *report = nullptr,
+                             Disposal replacedCopies = Disposal::Delete);
 
 struct RemovalReport
 {
@@ -59,7 +63,8 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
                             Disposal disposal, ProgressListener *listener = nullptr, RemovalReport *report = nullptr);
 
 // Folders above these destinations, up to but not including the root, that
-// hold nothing but hidden files are removed: each looked at once.
+// hold nothing but hidden files (no hidden folders) are removed: each looked
+// at once.
 void removeEmptiedFolders(const QString &root, const QStringList &destinations);
 
 // Finishes or undoes what a run that did not end left in root: an install
