@@ -32,7 +32,7 @@ struct InstallOptions
     QCommandLineOption deleteArchive{QStringLiteral("delete-archive"),
                                      QStringLiteral("Delete each archive after its successful install.")};
     QCommandLineOption trash{QStringLiteral("trash"),
-                             QStringLiteral("Move what is removed to the Trash instead of deleting it.")};
+                             QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
 };
 
 QJsonValue nullable(const QString &text)
