@@ -25,7 +25,8 @@ using namespace ZipTestTools;
 
 namespace {
 
-const QString DittoFixture = QStringLiteral(MTI_SHARED_FIXTURES_DIR "/test-archive-ditto.zip");
+// A copy of the shared fixture, so that a clone on its own passes (tests/data/README.md).
+const QString DittoFixture = QStringLiteral(MTI_TEST_DATA_DIR "/test-archive-ditto.zip");
 
 // A tree that exercises the interesting shapes: nested folders, an empty
 // folder, an empty file, and a file larger than one transfer chunk.
