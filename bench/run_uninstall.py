@@ -6,14 +6,18 @@ folder LT_Many_<n> with LT_Many_<n>.moti, preview.png and Media/accent.png
 (a few KB each). It is installed once with `mtzip install --dest`; that
 installed root is the pristine copy. Before every run the destination is
 re-created from it with `cp -a` and synced, outside the timed part, so every
-run starts from the same tree. Each round then runs, taking turns going first:
+run starts from the same tree, and the run waits until --settle seconds (65)
+have passed since the last removal: on this root file system (ext4 without a
+journal) files created within a minute of a large removal cost several times
+more. Each round then runs, taking turns going first:
 
     mtzip uninstall --dest D PACK          unpacks PACK to learn its templates, moves
                                            each template folder into a hidden folder
                                            in D in one rename, deletes that folder
     rm -rf "D/Titles.localized/ZT Lower Thirds"/*   the same templates, by the usual tool
-    mtzip list --dest D PACK               the unpacking and scan alone (it removes
-                                           nothing installed), to subtract
+    mtzip list --dest D PACK               the same unpacking, scan and removal of the
+                                           unpack folder, nothing installed removed:
+                                           uninstall - list is the removal itself
     mtzip uninstall --trash --dest D PACK  for information: HOME is a folder beside D,
                                            so the Trash is a rename
 
@@ -21,7 +25,7 @@ Every run is checked (outside the timing): the templates are gone, no hidden
 .mti-* folder and no unpack folder is left, and --trash put them into
 $HOME/.local/share/Trash/files/LT_Bench_Many.
 
-    bench/run_uninstall.py                  # 10,000 templates, 5 rounds
+    bench/run_uninstall.py                  # 10,000 templates, 5 rounds, ~35 minutes
     bench/run_uninstall.py --templates 1000 --rounds 3 --no-build
 """
 
@@ -30,6 +34,7 @@ import os
 import random
 import subprocess
 import sys
+import time
 import zipfile
 
 import benchlib as bl
@@ -69,6 +74,8 @@ def templates_in(folder):
 
 def main():
     parser = bl.options(__doc__, templates=10000, pack_shape=False)
+    parser.add_argument("--settle", type=float, default=65,
+                        help="seconds between the last removal and a timed run (default 65; see below)")
     parser.set_defaults(rounds=5)
     args = parser.parse_args()
 
@@ -106,11 +113,19 @@ def main():
 
     def prepare():
         subprocess.run(["rm", "-rf", str(dest), str(home)], check=True)
+        os.sync()
+        removed = time.monotonic()
         # A home has ~/.local/share; without it Qt 6.4 puts the Trash's files/
         # and info/ into the current folder (and reports success).
         bl.fresh(tmp, home / ".local/share")
         subprocess.run(["cp", "-a", str(pristine), str(dest)], check=True)
         os.sync()
+        # ext4 without a journal (this root) passes over inodes freed less
+        # than a minute ago (five while their table block is unwritten) each
+        # time it allocates one, so creating files right after a large removal
+        # costs several times more system time. Every mtzip run creates 50,000
+        # entries (its unpack folder) after the previous run's removals.
+        time.sleep(max(0.0, removed + args.settle - time.monotonic()))
 
     odd = []
 
