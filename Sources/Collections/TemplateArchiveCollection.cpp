@@ -335,36 +335,19 @@ void TemplateArchiveCollection::installForCurrentUser()
     QPointer<TemplateArchiveCollection> alive(this);
     std::optional<Error> error;
     int newlyInstalled = 0;
-    {
-        ProgressDialogListener progress(_window.get(), QString());
-        // Nothing may start another install or uninstall meanwhile.
-        _activeProgress = &progress;
-        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
-            control->setEnabled(false);
-        for (size_t i = 0; i < _templateInstallers.size(); ++i) {
-            TemplateInstallerV2 *installer = _templateInstallers[i].get();
-            progress.setLabel(tr("Installing “%1”…").arg(installer->title()));
-            installer->setProgressListener(&progress);
-            error = installer->installEffects();
-            installer->setProgressListener(nullptr);
-            if (error)
-                break;
-            newlyInstalled += installer->lastInstallReport().newlyInstalled;
-            // Only an archive all of whose templates this collection
-            // installed may be deleted afterwards.
-            if (installer->isUnpacked() && !installer->effects().empty())
-                _completelyInstalled.insert(installer);
-        }
-        _activeProgress = nullptr;
-    }
-    if (!alive)
+    const bool stillOpen = runWithProgress(tr("Installing “%1”…"), [&](TemplateInstallerV2 &installer) {
+        error = installer.installEffects();
+        if (error)
+            return false;
+        newlyInstalled += installer.lastInstallReport().newlyInstalled;
+        // Only an archive all of whose templates this collection
+        // installed may be deleted afterwards.
+        if (installer.isUnpacked() && !installer.effects().empty())
+            _completelyInstalled.insert(&installer);
+        return true;
+    });
+    if (!stillOpen)
         return;
-    if (_closeRequested) {
-        // The window was closed while installing: the install was cancelled
-        // and rolled back; now close.
-        close();
-        return;
-    }
 
     if (error) {
         if (error->isCancellation()) {
@@ -407,6 +390,37 @@ void TemplateArchiveCollection::installForCurrentUser()
     adjustInstallButtonState();
 }
 
+bool TemplateArchiveCollection::runWithProgress(const QString &labelFormat,
+                                                const std::function<bool(TemplateInstallerV2 &)> &step)
+{
+    QPointer<TemplateArchiveCollection> alive(this);
+    {
+        ProgressDialogListener progress(_window.get(), QString());
+        // Nothing may start another install or uninstall meanwhile.
+        _activeProgress = &progress;
+        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
+            control->setEnabled(false);
+        for (const auto &installer : _templateInstallers) {
+            progress.setLabel(labelFormat.arg(installer->title()));
+            installer->setProgressListener(&progress);
+            const bool goOn = step(*installer);
+            installer->setProgressListener(nullptr);
+            if (!goOn)
+                break;
+        }
+        _activeProgress = nullptr;
+    }
+    if (!alive)
+        return false;
+    if (_closeRequested) {
+        // The window was closed meanwhile: the work was cancelled and rolled
+        // back; now close.
+        close();
+        return false;
+    }
+    return true;
+}
+
 void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled)
 {
     QPointer<TemplateArchiveCollection> alive(this);
@@ -441,43 +455,27 @@ void TemplateArchiveCollection::uninstallEffects()
 {
     if (_activeProgress)
         return;
-    QPointer<TemplateArchiveCollection> alive(this);
     std::optional<Error> error;
     int removed = 0;
     int failed = 0;
     bool trashed = false;
-    {
-        ProgressDialogListener progress(_window.get(), QString());
-        _activeProgress = &progress;
-        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
-            control->setEnabled(false);
-        for (const auto &installer : _templateInstallers) {
-            progress.setLabel(tr("Uninstalling “%1”…").arg(installer->title()));
-            installer->setProgressListener(&progress);
-            error = installer->deleteEffects();
-            installer->setProgressListener(nullptr);
-            const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
-            removed += report.removed;
-            failed += report.failed;
-            trashed = trashed || report.trashed;
-            if (report.removed > 0) {
-                // Its templates are gone again: its archive is no longer spare.
-                _completelyInstalled.remove(installer.get());
-                installer->setMustDeleteTemplatesArchive(false);
-            }
-            if (!error && report.failed > 0 && report.firstError)
-                error = report.firstError;
-            if (error)
-                break;
+    const bool stillOpen = runWithProgress(tr("Uninstalling “%1”…"), [&](TemplateInstallerV2 &installer) {
+        error = installer.deleteEffects();
+        const TemplateTransaction::RemovalReport &report = installer.lastRemovalReport();
+        removed += report.removed;
+        failed += report.failed;
+        trashed = trashed || report.trashed;
+        if (report.removed > 0) {
+            // Its templates are gone again: its archive is no longer spare.
+            _completelyInstalled.remove(&installer);
+            installer.setMustDeleteTemplatesArchive(false);
         }
-        _activeProgress = nullptr;
-    }
-    if (!alive)
+        if (!error && report.failed > 0 && report.firstError)
+            error = report.firstError;
+        return !error;
+    });
+    if (!stillOpen)
         return;
-    if (_closeRequested) {
-        close();
-        return;
-    }
     reloadTable();
     adjustInstallButtonState();
     if (error && error->isCancellation()) {

@@ -88,6 +88,11 @@ private:
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
     void reportInstallationCompleted(int newlyInstalled);
+    // Runs `step` on each installer in turn, under one progress dialog
+    // labelled by labelFormat with the archive's title, until it answers
+    // false. Answers whether the collection is still open (a close asked
+    // for meanwhile is carried out here).
+    bool runWithProgress(const QString &labelFormat, const std::function<bool(TemplateInstallerV2 &)> &step);
 
     std::unique_ptr<QWidget> _window;
     std::unique_ptr<Ui::TemplateArchiveCollection> _ui;
