@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Pieces shared by the benchmark scripts: their common options, the Release
 build of mtzip, the generated packs, timing one run with GNU time, rounds of
 runs in turn, and fresh folders."""

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Writes a template pack (.mtzip) shaped like the ones users install.
 
     <Kind>/<Category>/<Template Name>/<Template Name>.<ext>   XML-like text, tens of KB

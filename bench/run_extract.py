@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Times `mtzip extract` against bsdtar and Info-ZIP unzip on one template pack.
 
 Builds mtzip in Release (build-bench), writes the pack once into bench/out/,

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Times `mtzip install` against the same work done by the usual tools.
 
 mtzip installs a template pack by unpacking it into a temporary folder,

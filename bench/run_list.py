@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Times `mtzip list` of a pack of many small templates.
 
 Listing goes through the installer as the application does: it unpacks the

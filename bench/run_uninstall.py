@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Times `mtzip uninstall` of a pack of many small templates against rm -rf.
 
 The pack, LT_Bench_Many.mtzip, holds N templates (10,000 by default), each a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // libFuzzer target: any bytes, opened as an archive and unpacked, must neither
 // crash, leak nor write outside the destination folder.
 //
@@ -7,9 +9,9 @@
 // folder without overwriting, so the "file exists" path runs too. Afterwards
 // <base> and <base>/parent must hold exactly what we put there, and nothing
 // below dest may be a symbolic link.
-#include "ProgressListener.h"
-#include "ZipArchive.h"
-#include "ZipArchiveDelegate.h"
+#include "Common/ProgressListener.h"
+#include "ZipArchive/ZipArchive.h"
+#include "ZipArchive/ZipArchiveDelegate.h"
 
 #include <QFile>
 #include <QLoggingCategory>

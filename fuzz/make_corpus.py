@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 """Writes the seed corpus for fuzz_extract: small archives of every shape the
 extractor meets, from Python's zipfile and from Info-ZIP zip, bsdtar and 7z
 when they are installed.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # Installs what building, running and testing need, from the system's packages.
 # Debian/Ubuntu: apt-get. macOS: Homebrew.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # Fresh machine to running application: installs dependencies, builds, and
 # starts Motion Template Installer. Archives given as arguments are opened;
 # with none, the bundled sample pack is.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # Fresh machine to test results: installs dependencies, builds, runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 
-#include "TemplateInstaller.h"
-#include "ZipArchive.h"
+#include "Installer/TemplateInstaller.h"
+#include "ZipArchive/ZipArchive.h"
 
 #include <QAbstractButton>
 #include <QDir>

@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #include "ZipTestTools.h"
 
-#include "ZipArchive.h"
+#include "ZipArchive/ZipArchive.h"
 
 #include <QDir>
 #include <QDirIterator>

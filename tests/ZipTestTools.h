@@ -1,8 +1,10 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ProgressListener.h"
+#include "Common/ProgressListener.h"
 #include "TestSupport.h"
-#include "ZipArchiveDelegate.h"
+#include "ZipArchive/ZipArchiveDelegate.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # The application shell: launch, opening archives, support menu, about
 # window, the drop zone and the single-instance channel.
 mti_add_test(tst_App SOURCES tst_App.cpp ${MTI_TEST_SUPPORT} LIBRARIES mtigui)

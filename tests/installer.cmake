@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # Installation core and the mtzip commands over it.
 mti_add_test(tst_InstallCli SOURCES tst_InstallCli.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)
 mti_add_test(tst_EffectTemplateItem SOURCES tst_EffectTemplateItem.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)

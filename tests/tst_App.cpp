@@ -1,12 +1,14 @@
-#include "AppDelegate.h"
-#include "DarkAppearance.h"
-#include "OpenFilesChannel.h"
-#include "TemplateArchiveCollection.h"
-#include "TemplateArchiveCollectionController.h"
-#include "TemplateArchiveDropzoneView.h"
-#include "TemplateInstallerV2.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/AppDelegate.h"
+#include "App/DarkAppearance.h"
+#include "App/OpenFilesChannel.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "App/TemplateArchiveDropzoneView.h"
+#include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
-#include "ZipArchive.h"
+#include "ZipArchive/ZipArchive.h"
 
 #include <QAction>
 #include <QDesktopServices>

@@ -1,7 +1,9 @@
-#include "DownloadItem.h"
-#include "DownloadItemTableView.h"
-#include "DownloadItemView.h"
-#include "DownloadManager.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Downloads/DownloadItem.h"
+#include "Downloads/DownloadItemTableView.h"
+#include "Downloads/DownloadItemView.h"
+#include "Downloads/DownloadManager.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

@@ -1,5 +1,7 @@
-#include "TemplateArchiveDropzoneView.h"
-#include "TemplateArchiveDropzoneViewDelegate.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/TemplateArchiveDropzoneView.h"
+#include "App/TemplateArchiveDropzoneViewDelegate.h"
 #include "TestSupport.h"
 
 #include <QDesktopServices>

@@ -1,6 +1,8 @@
-#include "EffectTemplateItem.h"
-#include "FileOperations.h"
-#include "TemplateInstallerV2.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/EffectTemplateItem.h"
+#include "Common/FileOperations.h"
+#include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
 
 #include <QDir>

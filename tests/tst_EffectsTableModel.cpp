@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
-#include "EffectsTableModel.h"
-#include "TemplateArchiveCollection.h"
-#include "TemplateArchiveCollectionController.h"
+#include "Collections/EffectsTableModel.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

@@ -1,5 +1,7 @@
-#include "FileOperations.h"
-#include "ProgressListener.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/FileOperations.h"
+#include "Common/ProgressListener.h"
 #include "TestSupport.h"
 
 #include <QDir>

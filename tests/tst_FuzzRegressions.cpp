@@ -1,8 +1,10 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // Replays the archives kept from fuzzing (tests/data/fuzz/) through the same
 // unpacking the fuzz target does: each must come back without crashing, leave
 // the archive as it was, and write nothing outside its destination folder.
 #include "TestSupport.h"
-#include "ZipArchive.h"
+#include "ZipArchive/ZipArchive.h"
 #include "ZipTestTools.h"
 
 #include <QCryptographicHash>

@@ -1,4 +1,6 @@
-#include "Cli.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Cli/Cli.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 

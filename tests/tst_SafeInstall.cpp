@@ -1,13 +1,15 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // Installs and removals never lose what the destination held: failures,
 // cancels, killed processes and concurrent writers all leave a root that is
 // either exactly as before or completely changed.
-#include "DestinationLock.h"
-#include "FileOperations.h"
-#include "InstallJournal.h"
-#include "ProgressListener.h"
-#include "TemplateInstaller.h"
-#include "TemplateInstallerV2.h"
-#include "TemplateTransaction.h"
+#include "Installer/DestinationLock.h"
+#include "Common/FileOperations.h"
+#include "Installer/InstallJournal.h"
+#include "Common/ProgressListener.h"
+#include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateTransaction.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 

@@ -1,8 +1,10 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
-#include "EffectsTableModel.h"
-#include "TemplateArchiveCollection.h"
-#include "TemplateArchiveCollectionController.h"
-#include "TemplateInstallerV2.h"
+#include "Collections/EffectsTableModel.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "Installer/TemplateInstallerV2.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,10 @@
-#include "FileOperations.h"
-#include "ProgressListener.h"
-#include "TemplateInstaller.h"
-#include "TemplateInstallerV2.h"
-#include "TemplateType.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/FileOperations.h"
+#include "Common/ProgressListener.h"
+#include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateType.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 

@@ -1,4 +1,6 @@
-#include "ZipArchive.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipArchive.h"
 #include "ZipTestTools.h"
 
 #include <QDir>

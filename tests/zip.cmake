@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
 # The zip layer and the mtzip commands over it.
 mti_add_test(tst_ZipEntryName SOURCES tst_ZipEntryName.cpp LIBRARIES mticore)
 mti_add_test(tst_ZipArchive SOURCES tst_ZipArchive.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)

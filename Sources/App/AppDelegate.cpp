@@ -1,12 +1,14 @@
-#include "AppDelegate.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/AppDelegate.h"
 
-#include "Alert.h"
-#include "DarkAppearance.h"
-#include "LogCategories.h"
-#include "Resources.h"
-#include "TemplateArchiveCollection.h"
-#include "TemplateArchiveCollectionController.h"
-#include "TemplateArchiveDropzoneView.h"
+#include "Collections/Alert.h"
+#include "App/DarkAppearance.h"
+#include "Common/LogCategories.h"
+#include "Common/Resources.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "App/TemplateArchiveDropzoneView.h"
 #include "ui_AboutWindow.h"
 #include "ui_StartWindow.h"
 

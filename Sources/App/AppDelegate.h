@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TemplateArchiveDropzoneViewDelegate.h"
+#include "App/TemplateArchiveDropzoneViewDelegate.h"
 
 #include <QIcon>
 #include <QList>

@@ -1,4 +1,6 @@
-#include "DarkAppearance.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/DarkAppearance.h"
 
 #include <QList>
 #include <QPalette>

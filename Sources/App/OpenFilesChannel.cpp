@@ -1,6 +1,8 @@
-#include "OpenFilesChannel.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/OpenFilesChannel.h"
 
-#include "LogCategories.h"
+#include "Common/LogCategories.h"
 
 #include <QDataStream>
 #include <QLocalServer>

@@ -1,6 +1,8 @@
-#include "TemplateArchiveDropzoneView.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/TemplateArchiveDropzoneView.h"
 
-#include "TemplateArchiveDropzoneViewDelegate.h"
+#include "App/TemplateArchiveDropzoneViewDelegate.h"
 
 #include <QDesktopServices>
 #include <QDragEnterEvent>

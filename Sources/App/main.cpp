@@ -1,7 +1,9 @@
-#include "AppDelegate.h"
-#include "OpenFilesChannel.h"
-#include "ProgressDialogListener.h"
-#include "TemplateInstaller.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "App/AppDelegate.h"
+#include "App/OpenFilesChannel.h"
+#include "Collections/ProgressDialogListener.h"
+#include "Installer/TemplateInstaller.h"
 
 #include <QApplication>
 #include <QDir>

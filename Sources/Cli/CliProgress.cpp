@@ -1,6 +1,8 @@
-#include "CliProgress.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Cli/CliProgress.h"
 
-#include "CliSignals.h"
+#include "Cli/CliSignals.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ProgressListener.h"
-#include "ZipArchiveDelegate.h"
+#include "Common/ProgressListener.h"
+#include "ZipArchive/ZipArchiveDelegate.h"
 
 #include <QElapsedTimer>
 #include <QString>

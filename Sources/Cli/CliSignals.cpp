@@ -1,4 +1,6 @@
-#include "CliSignals.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Cli/CliSignals.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // SIGINT and SIGTERM stop mtzip the way a cancel does: the running operation

@@ -1,10 +1,12 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // The commands over the installation core: list, install, uninstall. Every
 // archive goes through TemplateInstallerV2 exactly as in the application.
-#include "Cli.h"
-#include "CliProgress.h"
-#include "CliSignals.h"
-#include "TemplateInstallerV2.h"
-#include "TemplateType.h"
+#include "Cli/Cli.h"
+#include "Cli/CliProgress.h"
+#include "Cli/CliSignals.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateType.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // The plain zip commands: extract and pack.
-#include "Cli.h"
-#include "CliProgress.h"
-#include "ZipArchive.h"
+#include "Cli/Cli.h"
+#include "Cli/CliProgress.h"
+#include "ZipArchive/ZipArchive.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,5 +1,7 @@
-#include "Cli.h"
-#include "CliSignals.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Cli/Cli.h"
+#include "Cli/CliSignals.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,7 +1,9 @@
-#include "Alert.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/Alert.h"
 
-#include "AppDelegate.h"
-#include "DarkAppearance.h"
+#include "App/AppDelegate.h"
+#include "App/DarkAppearance.h"
 
 #include <QGridLayout>
 #include <QLabel>

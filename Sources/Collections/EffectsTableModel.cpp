@@ -1,6 +1,8 @@
-#include "EffectsTableModel.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/EffectsTableModel.h"
 
-#include "TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollection.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TemplateInstaller.h"
+#include "Installer/TemplateInstaller.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

@@ -1,6 +1,8 @@
-#include "ProgressDialogListener.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/ProgressDialogListener.h"
 
-#include "DarkAppearance.h"
+#include "App/DarkAppearance.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

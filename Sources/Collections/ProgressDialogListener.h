@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ProgressListener.h"
+#include "Common/ProgressListener.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

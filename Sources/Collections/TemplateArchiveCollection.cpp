@@ -1,14 +1,16 @@
-#include "TemplateArchiveCollection.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/TemplateArchiveCollection.h"
 #include "ui_TemplateArchiveCollection.h"
 
-#include "Alert.h"
-#include "DarkAppearance.h"
-#include "DiagnosticLog.h"
-#include "EffectsTableModel.h"
-#include "LogCategories.h"
-#include "ProgressDialogListener.h"
-#include "TemplateArchiveCollectionController.h"
-#include "TemplateInstallerV2.h"
+#include "Collections/Alert.h"
+#include "App/DarkAppearance.h"
+#include "Common/DiagnosticLog.h"
+#include "Collections/EffectsTableModel.h"
+#include "Common/LogCategories.h"
+#include "Collections/ProgressDialogListener.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "Installer/TemplateInstallerV2.h"
 
 #include <QCoreApplication>
 #include <QEvent>

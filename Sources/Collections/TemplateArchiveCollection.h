@@ -1,8 +1,10 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Error.h"
-#include "TemplateInstaller.h"
-#include "TemplateInstallerDelegate.h"
+#include "Common/Error.h"
+#include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateInstallerDelegate.h"
 
 #include <QList>
 #include <QObject>

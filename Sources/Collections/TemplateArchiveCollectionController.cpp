@@ -1,8 +1,10 @@
-#include "TemplateArchiveCollectionController.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/TemplateArchiveCollectionController.h"
 
-#include "DiagnosticLog.h"
-#include "LogCategories.h"
-#include "TemplateArchiveCollection.h"
+#include "Common/DiagnosticLog.h"
+#include "Common/LogCategories.h"
+#include "Collections/TemplateArchiveCollection.h"
 
 TemplateArchiveCollectionController &TemplateArchiveCollectionController::sharedController()
 {

@@ -1,4 +1,6 @@
-#include "DiagnosticLog.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/DiagnosticLog.h"
 
 #include <QLoggingCategory>
 

@@ -1,4 +1,6 @@
-#include "Error.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/Error.h"
 
 #include <cerrno>
 

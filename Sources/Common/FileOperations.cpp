@@ -1,6 +1,8 @@
-#include "FileOperations.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/FileOperations.h"
 
-#include "ProgressListener.h"
+#include "Common/ProgressListener.h"
 
 #include <QDir>
 #include <QFile>

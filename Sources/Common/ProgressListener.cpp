@@ -1,4 +1,6 @@
-#include "ProgressListener.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/ProgressListener.h"
 
 ProgressListener::~ProgressListener() = default;
 

@@ -1,4 +1,6 @@
-#include "Resources.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Common/Resources.h"
 
 #include <QCoreApplication>
 #include <QDir>

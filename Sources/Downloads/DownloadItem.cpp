@@ -1,8 +1,10 @@
-#include "DownloadItem.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Downloads/DownloadItem.h"
 
-#include "DiagnosticLog.h"
-#include "DownloadItemView.h"
-#include "LogCategories.h"
+#include "Common/DiagnosticLog.h"
+#include "Downloads/DownloadItemView.h"
+#include "Common/LogCategories.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,6 @@
-#include "DownloadItemTableView.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Downloads/DownloadItemTableView.h"
 
 #include <QHeaderView>
 

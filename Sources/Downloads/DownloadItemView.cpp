@@ -1,4 +1,6 @@
-#include "DownloadItemView.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Downloads/DownloadItemView.h"
 
 #include "ui_DownloadItemView.h"
 

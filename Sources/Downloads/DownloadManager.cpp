@@ -1,8 +1,10 @@
-#include "DownloadManager.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Downloads/DownloadManager.h"
 
-#include "DownloadItem.h"
-#include "DownloadItemTableView.h"
-#include "DownloadItemView.h"
+#include "Downloads/DownloadItem.h"
+#include "Downloads/DownloadItemTableView.h"
+#include "Downloads/DownloadItemView.h"
 #include "ui_DownloadManager.h"
 
 namespace {

@@ -1,6 +1,8 @@
-#include "DestinationLock.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/DestinationLock.h"
 
-#include "ProgressListener.h"
+#include "Common/ProgressListener.h"
 
 #include <QElapsedTimer>
 #include <QSet>

@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Error.h"
+#include "Common/Error.h"
 
 #include <QLockFile>
 #include <QString>

@@ -1,10 +1,12 @@
-#include "EffectTemplateItem.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/EffectTemplateItem.h"
 
-#include "DiagnosticLog.h"
-#include "FileOperations.h"
-#include "LogCategories.h"
-#include "TemplateInstallerV2.h"
-#include "TemplateTransaction.h"
+#include "Common/DiagnosticLog.h"
+#include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateTransaction.h"
 
 #include <QDir>
 #include <QFileInfo>

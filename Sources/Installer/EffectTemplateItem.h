@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Error.h"
-#include "InstallItem.h"
+#include "Common/Error.h"
+#include "Installer/InstallItem.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,8 @@
-#include "InstallJournal.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/InstallJournal.h"
 
-#include "FileOperations.h"
+#include "Common/FileOperations.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,14 +1,16 @@
-#include "TemplateInstaller.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/TemplateInstaller.h"
 
-#include "DestinationLock.h"
-#include "DiagnosticLog.h"
-#include "FileOperations.h"
-#include "InstallJournal.h"
-#include "LogCategories.h"
-#include "ProgressListener.h"
-#include "TemplateInstallerDelegate.h"
-#include "TemplateType.h"
-#include "ZipArchive.h"
+#include "Installer/DestinationLock.h"
+#include "Common/DiagnosticLog.h"
+#include "Common/FileOperations.h"
+#include "Installer/InstallJournal.h"
+#include "Common/LogCategories.h"
+#include "Common/ProgressListener.h"
+#include "Installer/TemplateInstallerDelegate.h"
+#include "Installer/TemplateType.h"
+#include "ZipArchive/ZipArchive.h"
 
 #include <QCoreApplication>
 #include <QDir>

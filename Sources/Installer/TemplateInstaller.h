@@ -1,9 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "EffectTemplateItem.h"
-#include "Error.h"
-#include "TemplateTransaction.h"
-#include "ZipArchiveDelegate.h"
+#include "Installer/EffectTemplateItem.h"
+#include "Common/Error.h"
+#include "Installer/TemplateTransaction.h"
+#include "ZipArchive/ZipArchiveDelegate.h"
 
 #include <QString>
 #include <QUrl>

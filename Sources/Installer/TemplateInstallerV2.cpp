@@ -1,9 +1,11 @@
-#include "TemplateInstallerV2.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/TemplateInstallerV2.h"
 
-#include "DiagnosticLog.h"
-#include "LogCategories.h"
-#include "Resources.h"
-#include "TemplateType.h"
+#include "Common/DiagnosticLog.h"
+#include "Common/LogCategories.h"
+#include "Common/Resources.h"
+#include "Installer/TemplateType.h"
 
 #include <QFile>
 #include <QFileInfo>

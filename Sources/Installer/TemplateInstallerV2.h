@@ -1,6 +1,8 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "TemplateInstaller.h"
+#include "Installer/TemplateInstaller.h"
 
 // The installer for category-prefixed archives ("AB_Pack_Name.mtzip"): every
 // template goes to "<kind folder>/ZT <category title>/<template folder name>",

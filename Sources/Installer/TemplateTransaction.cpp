@@ -1,9 +1,11 @@
-#include "TemplateTransaction.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/TemplateTransaction.h"
 
-#include "FileOperations.h"
-#include "InstallJournal.h"
-#include "LogCategories.h"
-#include "ProgressListener.h"
+#include "Common/FileOperations.h"
+#include "Installer/InstallJournal.h"
+#include "Common/LogCategories.h"
+#include "Common/ProgressListener.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,6 @@
-#include "TemplateType.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/TemplateType.h"
 
 #include <iterator>
 

@@ -1,12 +1,14 @@
-#include "ZipArchive.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipArchive.h"
 
-#include "FileOperations.h"
-#include "LogCategories.h"
-#include "ProgressListener.h"
-#include "ZipArchiveDelegate.h"
-#include "ZipEntryName.h"
-#include "ZipEntrySpans.h"
-#include "ZipFileSource.h"
+#include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
+#include "Common/ProgressListener.h"
+#include "ZipArchive/ZipArchiveDelegate.h"
+#include "ZipArchive/ZipEntryName.h"
+#include "ZipArchive/ZipEntrySpans.h"
+#include "ZipArchive/ZipFileSource.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,6 @@
-#include "ZipArchiveDelegate.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipArchiveDelegate.h"
 
 ZipArchiveDelegate::~ZipArchiveDelegate() = default;
 

@@ -1,4 +1,6 @@
-#include "ZipEntryName.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipEntryName.h"
 
 #include <QStringList>
 

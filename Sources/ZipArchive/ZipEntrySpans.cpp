@@ -1,4 +1,6 @@
-#include "ZipEntrySpans.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipEntrySpans.h"
 
 #include <algorithm>
 #include <cerrno>

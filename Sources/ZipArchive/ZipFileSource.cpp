@@ -1,4 +1,6 @@
-#include "ZipFileSource.h"
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "ZipArchive/ZipFileSource.h"
 
 #include <algorithm>
 #include <cerrno>

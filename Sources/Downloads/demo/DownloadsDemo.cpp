@@ -1,9 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
 // Shows the downloads window with a few real transfers from a web server on
 // 127.0.0.1, to look at it by eye: one still running, one complete (saved
 // under a numbered name because the folder already has its file) and one
 // the server refuses. Files go to a temporary folder, never to Downloads.
 
-#include "DownloadManager.h"
+#include "Downloads/DownloadManager.h"
 
 #include <QApplication>
 #include <QFile>
