@@ -2,13 +2,14 @@
 // SPDX-License-Identifier: MIT
 #include "Downloads/DownloadItem.h"
 
+#include "Common/ByteSize.h"
 #include "Common/DiagnosticLog.h"
+#include "Common/FileNames.h"
 #include "Downloads/DownloadItemView.h"
 #include "Common/LogCategories.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -24,21 +25,13 @@ namespace {
 // that is full of them.
 constexpr int MaxNumberedNames = 10000;
 
-QString formattedSize(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-}
-
 // "pack.mtzip", then "pack (1).mtzip", "pack (2).mtzip", ...
 QString numberedFileName(const QString &fileName, int number)
 {
     if (number == 0)
         return fileName;
-    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString numberText = QStringLiteral(" (%1)").arg(number);
-    if (dot <= 0)
-        return fileName + numberText;
-    return fileName.left(dot) + numberText + fileName.mid(dot);
+    const QString base = FileNames::withoutLastExtension(fileName);
+    return base + QStringLiteral(" (%1)").arg(number) + fileName.mid(base.size());
 }
 
 // errno right after a failed file call, or EIO when the call left none.
@@ -103,11 +96,7 @@ QString DownloadItem::title() const
     QString component = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     if (component.isEmpty())
         component = path;
-    // Only the last extension goes, and a leading dot is not one.
-    const int dot = component.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        component.truncate(dot);
-    return component;
+    return FileNames::withoutLastExtension(component);
 }
 
 QNetworkAccessManager *DownloadItem::sharedSession()
@@ -276,7 +265,7 @@ void DownloadItem::_transferFinished()
         // what arrived is not the file.
         _fail(Error(NetworkDomain, QNetworkReply::RemoteHostClosedError,
                     tr("The connection closed after %1 of %2.")
-                        .arg(formattedSize(_bytesReceived), formattedSize(_bytesExpected))));
+                        .arg(ByteSize::forDisplay(_bytesReceived), ByteSize::forDisplay(_bytesExpected))));
     } else {
         _moveIntoPlace();
     }

@@ -4,20 +4,11 @@
 
 #include "ui_DownloadItemView.h"
 
+#include "Common/ByteSize.h"
+
 #include <QEvent>
-#include <QLocale>
 
 #include <algorithm>
-
-namespace {
-
-QString formattedSize(qint64 bytes)
-{
-    // Decimal units, as file managers on the Mac show sizes.
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-}
-
-} // namespace
 
 DownloadItemView::DownloadItemView(QWidget *parent)
     : QWidget(parent)
@@ -64,11 +55,11 @@ void DownloadItemView::showProgress(qint64 received, qint64 expected)
     if (expected > 0) {
         _ui->progressBar->setRange(0, 1000);
         _ui->progressBar->setValue(int(std::clamp<qint64>(received * 1000 / expected, 0, 1000)));
-        _setStatus(tr("%1 of %2").arg(formattedSize(received), formattedSize(expected)), false);
+        _setStatus(tr("%1 of %2").arg(ByteSize::forDisplay(received), ByteSize::forDisplay(expected)), false);
     } else {
         // Unknown size: a busy bar, and only what has arrived so far.
         _ui->progressBar->setRange(0, 0);
-        _setStatus(received > 0 ? formattedSize(received) : tr("Waiting for the server\u2026"),
+        _setStatus(received > 0 ? ByteSize::forDisplay(received) : tr("Waiting for the server\u2026"),
                    false);
     }
     _ui->progressBar->setEnabled(true);
@@ -80,7 +71,7 @@ void DownloadItemView::showCompleted(qint64 size, const QString &fileName)
 {
     _ui->progressBar->setRange(0, 1000);
     _ui->progressBar->setValue(1000);
-    _setStatus(tr("%1 \u2014 saved as %2").arg(formattedSize(size), fileName), false);
+    _setStatus(tr("%1 \u2014 saved as %2").arg(ByteSize::forDisplay(size), fileName), false);
     _ui->cancelButton->setEnabled(false);
     _ui->cancelButton->hide();
 }
