@@ -3,9 +3,9 @@
 #include "Installer/EffectTemplateItem.h"
 
 #include "Common/DiagnosticLog.h"
+#include "Common/FileNames.h"
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
-#include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateTransaction.h"
 
 #include <QDir>
@@ -21,13 +21,6 @@ QString lastPathComponent(const QString &path)
     return trimmed.section(QLatin1Char('/'), -1);
 }
 
-// Everything from the last "." on is the extension; a leading dot is not one.
-QString deletingPathExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
-}
-
 QString joinPath(const QString &root, const QString &relative)
 {
     if (relative.isEmpty())
@@ -40,7 +33,8 @@ QString joinPath(const QString &root, const QString &relative)
 } // namespace
 
 std::unique_ptr<EffectTemplateItem> EffectTemplateItem::create(const QString &relPath, const QString &rootFolder,
-                                                               quint64 templateType, const QString &folderName)
+                                                               quint64 templateType, const Categories &categories,
+                                                               const QString &folderName)
 {
     if (relPath.isNull()) {
         MTI_DIAGNOSTIC(lcInstall, QStringLiteral("relPath = nil"));
@@ -60,8 +54,8 @@ std::unique_ptr<EffectTemplateItem> EffectTemplateItem::create(const QString &re
     if (name.isEmpty())
         name = folderName;
     item->_folderName = name;
-    const QStringList words = deletingPathExtension(name).split(QLatin1Char('_'));
-    item->_category = TemplateInstallerV2::categoryTitleForPrefix(words.first());
+    const QStringList words = FileNames::withoutLastExtension(name).split(QLatin1Char('_'));
+    item->_category = categories.titleForPrefix(words.first());
     item->_title = words.size() > 1 ? words.mid(1).join(QLatin1Char(' ')) : QStringLiteral("");
     return item;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Installer/Categories.h"
 #include "Installer/InstallItem.h"
 
 #include <QImage>
@@ -26,11 +27,13 @@ class EffectTemplateItem : public InstallItem
 {
 public:
     // relPath is relative to rootFolder and, as scans produce it, starts with
-    // "/". `folderName` stands in for the folder's own name when relPath is
+    // "/". The category is the title categories give the folder name's first
+    // word. `folderName` stands in for the folder's own name when relPath is
     // the root itself (templates lying at an archive's top level). Null
     // arguments are refused with a diagnostic line.
     static std::unique_ptr<EffectTemplateItem> create(const QString &relPath, const QString &rootFolder,
                                                       quint64 templateType,
+                                                      const Categories &categories = Categories::shipped(),
                                                       const QString &folderName = QString());
 
     quint64 templateType() const { return _templateType; }

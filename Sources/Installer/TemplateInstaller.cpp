@@ -2,15 +2,18 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateInstaller.h"
 
-#include "Installer/DestinationLock.h"
 #include "Common/DiagnosticLog.h"
+#include "Common/FileNames.h"
 #include "Common/FileOperations.h"
-#include "Installer/InstallJournal.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
+#include "Installer/DestinationLock.h"
+#include "Installer/FolderTree.h"
+#include "Installer/InstallJournal.h"
 #include "Installer/TemplateInstallerDelegate.h"
 #include "Installer/TemplateType.h"
 #include "ZipArchive/ZipArchive.h"
+#include "ZipArchive/ZipDirectory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,13 +41,20 @@ bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, co
 std::unique_ptr<TemplateInstaller> TemplateInstaller::create(const QUrl &archiveURL, const QString &templatesRootFolder,
                                                              QString *refusalReason)
 {
+    return create(archiveURL, templatesRootFolder, Categories::shipped(), refusalReason);
+}
+
+std::unique_ptr<TemplateInstaller> TemplateInstaller::create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                             const Categories &categories, QString *refusalReason)
+{
     std::unique_ptr<TemplateInstaller> installer(new TemplateInstaller);
-    if (!installer->init(archiveURL, templatesRootFolder, refusalReason))
+    if (!installer->init(archiveURL, templatesRootFolder, categories, refusalReason))
         return nullptr;
     return installer;
 }
 
-bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRootFolder, QString *refusalReason)
+bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories,
+                             QString *refusalReason)
 {
     if (archiveURL.isEmpty())
         return refuse(QStringLiteral("archiveURL = nil"), refusalReason, Q_FUNC_INFO, __LINE__);
@@ -56,13 +66,14 @@ bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRoo
         && !FileOperations::isDirectory(QFileInfo(templatesRootFolder).path()))
         return refuse(QStringLiteral("templatesRootFolder does not exist"), refusalReason, Q_FUNC_INFO, __LINE__);
     const QString path = archiveURL.isLocalFile() ? archiveURL.toLocalFile() : archiveURL.path();
-    const QFileInfo archive(path);
-    if (archive.suffix() != QLatin1String("mtzip") || archive.completeBaseName().isEmpty())
+    const QString fileName = QFileInfo(path).fileName();
+    if (FileNames::lastExtension(fileName) != QLatin1String("mtzip"))
         return refuse(QStringLiteral("Not a Motion Template Archive"), refusalReason, Q_FUNC_INFO, __LINE__);
 
     _archiveURL = archiveURL;
-    _archiveTitle = archive.completeBaseName();
+    _archiveTitle = FileNames::withoutLastExtension(fileName);
     _templatesRootFolder = templatesRootFolder;
+    _categories = categories;
     return true;
 }
 
@@ -119,6 +130,7 @@ bool TemplateInstaller::unarchive()
         } else if (zip.UnzipFileTo(unpackFolder, true)) {
             FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
             _effects = effectTemplateItemsInFolder(unpackFolder);
+            _listedOnly = false;
             _effectsSourceFolder = unpackFolder;
             _mustDeleteEffectsSourceFolder = true;
             unpackDir.setAutoRemove(false);
@@ -134,6 +146,36 @@ bool TemplateInstaller::unarchive()
     zip.setDelegate(nullptr);
     // On failure unpackDir removes what was written as it goes out of scope.
     return succeeded;
+}
+
+bool TemplateInstaller::listArchive()
+{
+    if (_archiveTitle.isEmpty()) {
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No archive title"));
+        return false;
+    }
+    _unarchiveError.clear();
+    const QString archive = _archiveURL.toLocalFile();
+    // The directory reader tells this installer what the zip layer would.
+    const std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, this);
+    if (!entries) {
+        if (_unarchiveError.isEmpty()) {
+            _unarchiveError = QFileInfo::exists(archive) ? QStringLiteral("The file is not a zip archive, or it is damaged.")
+                                                         : QStringLiteral("The file does not exist.");
+        }
+        return false;
+    }
+    QString problem;
+    const std::optional<ArchiveFolderTree> tree = ArchiveFolderTree::fromEntries(*entries, &problem);
+    if (!tree) {
+        ErrorMessage(problem);
+        return false;
+    }
+    // The archive's own path as the items' root: nothing lies there to be
+    // copied or previewed by mistake.
+    _effects = effectTemplateItemsInTree(*tree, archive);
+    _listedOnly = true;
+    return true;
 }
 
 void TemplateInstaller::ErrorMessage(const QString &message)
@@ -156,35 +198,32 @@ bool TemplateInstaller::OverWriteOperation(const QString &)
 
 EffectTemplateItems TemplateInstaller::effectTemplateItemsInFolder(const QString &folder)
 {
+    return effectTemplateItemsInTree(DiskFolderTree(folder), folder);
+}
+
+EffectTemplateItems TemplateInstaller::effectTemplateItemsInTree(const FolderTree &tree, const QString &rootFolder)
+{
     EffectTemplateItems items;
     items.reserve(100);
-    iterateSrcFolder(folder, folder, items);
+    iterateSrcFolder(tree, QStringLiteral(""), rootFolder, items);
     return items;
 }
 
-void TemplateInstaller::iterateSrcFolder(const QString &srcFolder, const QString &rootFolder,
-                                         EffectTemplateItems &foundTemplates)
+void TemplateInstaller::iterateSrcFolder(const FolderTree &tree, const QString &relativeFolder,
+                                         const QString &rootFolder, EffectTemplateItems &foundTemplates)
 {
-    // The file system's own order, hidden names included.
-    const QStringList names = QDir(srcFolder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QString &name : names) {
-        const QString path = srcFolder + QLatin1Char('/') + name;
-        const QFileInfo info(path);
-        if (!info.exists() || info.isSymLink())
-            continue;
-        if (info.isDir()) {
-            iterateSrcFolder(path, rootFolder, foundTemplates);
+    for (const FolderTree::Entry &entry : tree.entries(relativeFolder)) {
+        if (entry.isFolder) {
+            iterateSrcFolder(tree, relativeFolder + QLatin1Char('/') + entry.name, rootFolder, foundTemplates);
             continue;
         }
-        const quint64 type = TemplateType::forFileName(name);
+        const quint64 type = TemplateType::forFileName(entry.name);
         if (type == 0)
             continue;
 
-        const QString relativePath = srcFolder.mid(rootFolder.size());
         // A template lying at the archive's top level is named after the archive.
-        std::unique_ptr<EffectTemplateItem> item =
-            EffectTemplateItem::create(relativePath, rootFolder, type, relativePath.isEmpty() ? _archiveTitle : QString());
+        std::unique_ptr<EffectTemplateItem> item = EffectTemplateItem::create(
+            relativeFolder, rootFolder, type, _categories, relativeFolder.isEmpty() ? _archiveTitle : QString());
         if (!item)
             continue;
         item->setRelativeDestinationPath(relativeDestinationPathFor(*item));
@@ -342,6 +381,11 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
     const QString &root = _templatesRootFolder;
     if (root.isNull())
         return Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
+    if (_listedOnly) {
+        return Error(className(), EINVAL,
+                     QStringLiteral("The archive \"%1\" was only listed; unpack it to install its templates.")
+                         .arg(_archiveTitle));
+    }
     bool createdRoot = false;
     if (!FileOperations::exists(root)) {
         if (std::optional<Error> created = FileOperations::createDirectories(root))

@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Installer/EffectTemplateItem.h"
 #include "Common/Error.h"
+#include "Installer/Categories.h"
+#include "Installer/EffectTemplateItem.h"
 #include "Installer/TemplateTransaction.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class FolderTree;
 class ProgressListener;
 class TemplateInstallerDelegate;
 
@@ -24,28 +26,48 @@ using EffectTemplateItemList = std::vector<const EffectTemplateItem *>;
 // of its own below the temporary folder, scans it for template folders and
 // installs or removes them below its destination root. Destroying it removes
 // the unpack folder and, when asked, the archive file.
+//
+// The scan visits each folder's entries sorted by name (FolderTree), so an
+// archive gives the same templates, types and order on every machine.
 class TemplateInstaller : public ZipArchiveDelegate
 {
 public:
     // Null with a diagnostic line (and, when asked, its text in
     // refusalReason) for a missing URL or root, a root whose folder and parent
-    // are both missing, or a path not ending in ".mtzip".
+    // are both missing, or a path not ending in ".mtzip". The items take
+    // their categories from `categories`.
     static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                     QString *refusalReason = nullptr);
+    static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                     const Categories &categories,
                                                      QString *refusalReason = nullptr);
     ~TemplateInstaller() override;
 
     // Unpacks and scans. A failure removes the partly unpacked folder and
     // leaves no templates; unarchiveError() then says why.
     bool unarchive();
+    // Scans the archive's directory instead, writing nothing: the same
+    // templates, in the same order, with the same destinations as
+    // unarchive(), and the same refusals where the directory shows them
+    // (ZipDirectory); unarchiveError() says why. Damage only the data shows
+    // goes unseen. The items have no files behind them: no preview, and
+    // installEffects() refuses; deleteEffects() and the installed checks
+    // work as after unpacking.
+    bool listArchive();
     QString unarchiveError() const { return _unarchiveError; }
 
     EffectTemplateItems effectTemplateItemsInFolder(const QString &folder);
+    // The scan over any tree; the items' source root is rootFolder.
+    EffectTemplateItems effectTemplateItemsInTree(const FolderTree &tree, const QString &rootFolder);
 
     const QString &title() const { return _archiveTitle; }
     const QUrl &archiveURL() const { return _archiveURL; }
-    // The templates found; empty before a successful unarchive().
+    // The templates found; empty before a successful unarchive() or
+    // listArchive().
     EffectTemplateItemList effects() const;
-    bool isUnpacked() const { return _effects.has_value(); }
+    bool isUnpacked() const { return _effects.has_value() && !_listedOnly; }
+    bool isListed() const { return _effects.has_value() && _listedOnly; }
+    const Categories &categories() const { return _categories; }
     const QString &templatesRootFolder() const { return _templatesRootFolder; }
     const QString &effectsSourceFolder() const { return _effectsSourceFolder; }
 
@@ -113,10 +135,13 @@ public:
 protected:
     TemplateInstaller() = default;
     // The common checks of create(); false refuses.
-    bool init(const QUrl &archiveURL, const QString &templatesRootFolder, QString *refusalReason);
+    bool init(const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories,
+              QString *refusalReason);
     static bool refuse(const QString &reason, QString *refusalReason, const char *function, int line);
 
-    void iterateSrcFolder(const QString &srcFolder, const QString &rootFolder, EffectTemplateItems &foundTemplates);
+    // Scans the folder of tree at relativeFolder ("" for its root) and below.
+    void iterateSrcFolder(const FolderTree &tree, const QString &relativeFolder, const QString &rootFolder,
+                          EffectTemplateItems &foundTemplates);
     // Where an item found at relSourcePath goes below the destination root.
     virtual QString relativeDestinationPathFor(const EffectTemplateItem &item) const;
 
@@ -128,10 +153,12 @@ private:
     QString _archiveTitle;
     QString _effectsSourceFolder;
     std::optional<EffectTemplateItems> _effects;
+    bool _listedOnly = false;
     QString _templatesRootFolder;
     bool _mustDeleteEffectsSourceFolder = false;
     bool _mustDeleteTemplatesArchive = false;
     TemplateInstallerDelegate *_delegate = nullptr;
+    Categories _categories;
     ProgressListener *_progressListener = nullptr;
     QString _unarchiveError;
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;

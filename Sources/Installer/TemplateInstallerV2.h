@@ -13,17 +13,17 @@ public:
     // As TemplateInstaller::create, and refuses a prefix that is not two
     // characters ("Unexpected category prefix") or not in the Categories list
     // ("Unrecognized category title").
+    // The prefix is looked up in `categories`, which also give the items
+    // their categories; the first form uses the shipped list.
     static std::unique_ptr<TemplateInstallerV2> create(const QUrl &archiveURL, const QString &templatesRootFolder,
                                                        QString *refusalReason = nullptr);
+    static std::unique_ptr<TemplateInstallerV2> create(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                                       const Categories &categories,
+                                                       QString *refusalReason = nullptr);
 
-    // The category title for a prefix from the Categories list, or a null
-    // string. The list is read on first use and kept; while it cannot be
-    // read, every call tries again.
+    // The category title for a prefix from the shipped Categories list, or a
+    // null string (Categories::shipped()).
     static QString categoryTitleForPrefix(const QString &key);
-    // Reads the Categories list from another property list (any format)
-    // from now on; a null path returns to the shipped one.
-    static void setCategoriesFile(const QString &path);
-
 
     const QString &categoryTitle() const { return _categoryTitle; }
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateType.h"
 
+#include "Common/FileNames.h"
+
 #include <iterator>
 
 namespace {
@@ -32,10 +34,7 @@ namespace TemplateType {
 
 quint64 forFileName(const QString &fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0)
-        return 0;
-    const QStringView extension = QStringView(fileName).mid(dot + 1);
+    const QString extension = FileNames::lastExtension(fileName);
     for (quint64 type = 1; type <= std::size(Kinds); ++type) {
         if (extension == QLatin1String(Kinds[type - 1].extension))
             return type;

@@ -1,0 +1,33 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class ZipArchiveDelegate;
+
+// An archive's central directory, read without unpacking anything.
+//
+// Refuses an archive exactly where ZipArchive::UnzipOpenFile and
+// UnzipFileTo (without a password) refuse it before writing anything, with
+// the same messages to the delegate in the same order: not a regular file,
+// not a zip, no entries, an unsafe name, a method that cannot be decoded, an
+// encrypted entry, overlapping data. What only the entries' data shows (CRC
+// errors, short entries) and what depends on the destination (free space,
+// failed writes) cannot be seen here.
+namespace ZipDirectory {
+
+struct Entry
+{
+    QString name;          // as stored, decoded as unpacking decodes it
+    QString relativePath;  // where unpacking writes it below its destination
+    bool isDirectory = false;
+};
+
+// The entries in directory order, or none when the archive is refused.
+std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate);
+
+} // namespace ZipDirectory
