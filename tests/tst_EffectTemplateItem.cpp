@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/EffectTemplateItem.h"
 #include "Common/FileOperations.h"
+#include "Common/Resources.h"
+#include "Installer/Categories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
 
@@ -11,9 +13,12 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -53,13 +58,15 @@ class tst_EffectTemplateItem : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 
+    // First: the shipped list is read once per process.
+    void shippedListIsRetriedUntilItCanBeReadThenKept();
     void titleAndCategoryComeFromTheFolderName_data();
     void titleAndCategoryComeFromTheFolderName();
     void missingArgumentsAreRefused();
     void categoriesListIsReadFromBinaryPlistsToo();
-    void categoriesListIsRetriedUntilItCanBeReadThenKept();
+    void unusableListsAreEmpty_data();
+    void unusableListsAreEmpty();
     void shippedCategoriesListKnowsItsPrefixes();
 
     void previewIsTheFirstNameThatDecodes_data();
@@ -79,6 +86,7 @@ private slots:
 private:
     QTemporaryDir _lists;
     QString _xmlList;
+    Categories _categories;
 };
 
 void tst_EffectTemplateItem::initTestCase()
@@ -86,12 +94,43 @@ void tst_EffectTemplateItem::initTestCase()
     QVERIFY(_lists.isValid());
     _xmlList = _lists.filePath(QStringLiteral("Categories.plist"));
     writeFileOrFail(_xmlList, CategoriesXml);
-    TemplateInstallerV2::setCategoriesFile(_xmlList);
+    _categories = Categories::fromFile(_xmlList);
+    QVERIFY(!_categories.isEmpty());
 }
 
-void tst_EffectTemplateItem::cleanupTestCase()
+void tst_EffectTemplateItem::shippedListIsRetriedUntilItCanBeReadThenKept()
 {
-    TemplateInstallerV2::setCategoriesFile(QString());
+    QTemporaryDir resources;
+    QVERIFY(resources.isValid());
+    const QString path = resources.filePath(QStringLiteral("Categories.plist"));
+    writeFileOrFail(path, "just some text");
+    qputenv("MTI_RESOURCES_DIR", QFile::encodeName(resources.path()));
+    const auto restore = qScopeGuard([] { qunsetenv("MTI_RESOURCES_DIR"); });
+
+    // Unusable: each lookup tries again.
+    QVERIFY(Categories::shipped().isEmpty());
+    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
+    writeFileOrFail(path, "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>AB</string></array></plist>");
+    QVERIFY(Categories::shipped().isEmpty());
+    // Unreadable: the reason goes to the diagnostic log.
+    if (::getuid() != 0) {
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'.*' in .* line \\d+$")));
+        QVERIFY(Categories::shipped().isEmpty());
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    }
+
+    writeFileOrFail(path, CategoriesXml);
+    QCOMPARE(Categories::shipped().titleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
+    // Items and installers made without a list of their own use it.
+    QCOMPARE(EffectTemplateItem::create(QStringLiteral("/AB_X"), QStringLiteral("/root"), 1)->category(),
+             QStringLiteral("Glows"));
+
+    // Once read, it stays as it was.
+    writeFileOrFail(path, QByteArray(CategoriesXml).replace("Glows", "Changed"));
+    QCOMPARE(Categories::shipped().titleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
 }
 
 void tst_EffectTemplateItem::titleAndCategoryComeFromTheFolderName_data()
@@ -131,7 +170,7 @@ void tst_EffectTemplateItem::titleAndCategoryComeFromTheFolderName()
     QFETCH(QString, category);
     QFETCH(QString, title);
 
-    const auto item = EffectTemplateItem::create(relPath, QStringLiteral("/nonexistent-root"), 1);
+    const auto item = EffectTemplateItem::create(relPath, QStringLiteral("/nonexistent-root"), 1, _categories);
     QVERIFY(item);
     QCOMPARE(item->category(), category);
     QCOMPARE(item->category().isNull(), category.isNull());
@@ -179,54 +218,55 @@ void tst_EffectTemplateItem::categoriesListIsReadFromBinaryPlistsToo()
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(readFile(binary).startsWith("bplist00"));
 
-    TemplateInstallerV2::setCategoriesFile(binary);
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("CD")), QStringLiteral("Binary Éléments"));
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Other Glows"));
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("LT")).isNull());
-    TemplateInstallerV2::setCategoriesFile(_xmlList);
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
+    const Categories binaryList = Categories::fromFile(binary);
+    QCOMPARE(binaryList.titleForPrefix(QStringLiteral("CD")), QStringLiteral("Binary Éléments"));
+    QCOMPARE(binaryList.titleForPrefix(QStringLiteral("AB")), QStringLiteral("Other Glows"));
+    QVERIFY(binaryList.titleForPrefix(QStringLiteral("LT")).isNull());
+    // Each item takes the list it is given.
+    QCOMPARE(EffectTemplateItem::create(QStringLiteral("/AB_X"), QStringLiteral("/root"), 1, binaryList)->category(),
+             QStringLiteral("Other Glows"));
+    QCOMPARE(EffectTemplateItem::create(QStringLiteral("/AB_X"), QStringLiteral("/root"), 1, _categories)->category(),
+             QStringLiteral("Glows"));
 }
 
-void tst_EffectTemplateItem::categoriesListIsRetriedUntilItCanBeReadThenKept()
+void tst_EffectTemplateItem::unusableListsAreEmpty_data()
 {
+    QTest::addColumn<QByteArray>("contents");   // "<missing>": no file
+    QTest::newRow("a missing file") << QByteArray("<missing>");
+    QTest::newRow("an empty file") << QByteArray();
+    QTest::newRow("text that is no property list") << QByteArray("just some text");
+    QTest::newRow("a property list whose top level is an array")
+        << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>AB</string></array></plist>");
+    QTest::newRow("a binary header with nothing after it") << QByteArray("bplist00");
+}
+
+void tst_EffectTemplateItem::unusableListsAreEmpty()
+{
+    QFETCH(QByteArray, contents);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("Later.plist"));
-    TemplateInstallerV2::setCategoriesFile(path);
-
-    // Missing: each lookup tries again, saying why it failed.
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'.*' in .* line \\d+$")));
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
-    // Not a dictionary, then not a property list at all: no table either.
-    writeFileOrFail(path, "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>AB</string></array></plist>");
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
-    writeFileOrFail(path, "just some text");
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")).isNull());
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QString()).isNull());
-
-    writeFileOrFail(path, CategoriesXml);
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
-
-    // Once read, the table stays as it was.
-    QVERIFY(QFile::remove(path));
-    writeFileOrFail(path, QByteArray(CategoriesXml).replace("Glows", "Changed"));
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
-    QVERIFY(QFile::remove(path));
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("AB")), QStringLiteral("Glows"));
-    TemplateInstallerV2::setCategoriesFile(_xmlList);
+    const QString path = dir.filePath(QStringLiteral("List.plist"));
+    if (contents == "<missing>")
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'.*' in .* line \\d+$")));
+    else
+        writeFileOrFail(path, contents);
+    const Categories list = Categories::fromFile(path);
+    QVERIFY(list.isEmpty());
+    QVERIFY(list.titleForPrefix(QStringLiteral("AB")).isNull());
+    QVERIFY(_categories.titleForPrefix(QString()).isNull());
 }
 
 void tst_EffectTemplateItem::shippedCategoriesListKnowsItsPrefixes()
 {
-    TemplateInstallerV2::setCategoriesFile(QString());
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("LT")), QStringLiteral("Lower Thirds"));
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("GL")), QStringLiteral("Glitch"));
-    QCOMPARE(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("TX")), QStringLiteral("Transitions"));
-    QVERIFY(TemplateInstallerV2::categoryTitleForPrefix(QStringLiteral("lt")).isNull());
-    const auto item = EffectTemplateItem::create(QStringLiteral("/GL_RGB_Split"), QStringLiteral("/root"), 1);
+    // The shipped file itself: this process's shipped() was given a stand-in.
+    const Categories shipped = Categories::fromFile(Resources::path(QStringLiteral("Categories.plist")));
+    QCOMPARE(shipped.titleForPrefix(QStringLiteral("LT")), QStringLiteral("Lower Thirds"));
+    QCOMPARE(shipped.titleForPrefix(QStringLiteral("GL")), QStringLiteral("Glitch"));
+    QCOMPARE(shipped.titleForPrefix(QStringLiteral("TX")), QStringLiteral("Transitions"));
+    QVERIFY(shipped.titleForPrefix(QStringLiteral("lt")).isNull());
+    const auto item = EffectTemplateItem::create(QStringLiteral("/GL_RGB_Split"), QStringLiteral("/root"), 1, shipped);
     QVERIFY(item);
     QCOMPARE(item->category(), QStringLiteral("Glitch"));
-    TemplateInstallerV2::setCategoriesFile(_xmlList);
 }
 
 void tst_EffectTemplateItem::previewIsTheFirstNameThatDecodes_data()

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -50,6 +52,7 @@ private slots:
     void init();
     void listJsonDescribesEveryArchive();
     void listTableShowsRunningNumbers();
+    void listNeedsNoUnpackFolder();
     void installThenUninstall();
     void installDeletesArchiveOnlyWhenAsked();
     void customCategoriesList();
@@ -155,6 +158,38 @@ void tst_InstallCli::listTableShowsRunningNumbers()
     QCOMPARE(lines.size(), 4); // header and three templates
     QVERIFY(lines.at(0).contains(QLatin1String("Destination")));
     QVERIFY(lines.at(3).trimmed().startsWith(QLatin1Char('3')));
+}
+
+void tst_InstallCli::listNeedsNoUnpackFolder()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("Lower/LT_Simple_Third"),
+                                                              QStringLiteral("GL_Fast_Wipe")});
+    // A temporary folder that is a plain file: nothing can be unpacked below it.
+    const QString blocked = _dir->filePath(QStringLiteral("not-a-folder"));
+    writeFileOrFail(blocked, "file");
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(blocked));
+    const auto restore = qScopeGuard([&saved] {
+        if (saved.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", saved);
+    });
+
+    CliRun run = runMtzip({QStringLiteral("list"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    // Sorted by name: "GL_Fast_Wipe" before "Lower".
+    QVERIFY2(lines.at(1).endsWith(QLatin1String("Transitions.localized/ZT Lower Thirds/GL_Fast_Wipe")), qPrintable(run.out));
+    QVERIFY2(lines.at(2).endsWith(QLatin1String("Titles.localized/ZT Lower Thirds/LT_Simple_Third")), qPrintable(run.out));
+    QVERIFY(run.err.isEmpty());
+
+    // Installing needs an unpack folder: the same setting stops it.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'Cannot create an unpack folder: .*' in ")));
+    run = runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.contains(QLatin1String("Cannot create an unpack folder")), qPrintable(run.err));
 }
 
 void tst_InstallCli::installThenUninstall()

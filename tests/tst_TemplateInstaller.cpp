@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Common/FileOperations.h"
 #include "Common/ProgressListener.h"
+#include "Installer/Categories.h"
+#include "Installer/FolderTree.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
@@ -9,17 +11,21 @@
 #include "ZipTestTools.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -52,6 +58,29 @@ QStringList names(const EffectTemplateItemList &items, QString (*field)(const Ef
 
 QString sourceOf(const EffectTemplateItem &item) { return item.relativeSourcePath(); }
 QString destinationOf(const EffectTemplateItem &item) { return item.relativeDestinationPath(); }
+QString typeOf(const EffectTemplateItem &item) { return QString::number(item.templateType()); }
+
+// Everything a listing shows of an item, one line each.
+QStringList describe(const EffectTemplateItemList &items)
+{
+    QStringList lines;
+    for (const EffectTemplateItem *item : items) {
+        lines << QStringList{item->relativeSourcePath(), item->relativeDestinationPath(), item->folderName(),
+                             item->title(), item->category().isNull() ? QStringLiteral("<none>") : item->category(),
+                             QString::number(item->templateType())}
+                     .join(QLatin1Char('|'));
+    }
+    return lines;
+}
+
+// Failures that only the entries' data or the unpack volume can show: a
+// listing cannot see them.
+bool onlyUnpackingCanSee(const QString &error)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("is damaged|^Cannot write|^Cannot create the folder|^Not enough free space|^Cannot create an unpack folder"));
+    return pattern.match(error).hasMatch();
+}
 
 // The names of a folder in the order the file system lists them.
 QStringList listing(const QString &folder)
@@ -97,9 +126,14 @@ private slots:
     void acceptedNames_data();
     void acceptedNames();
 
-    void scanFollowsTheListingOrder();
-    void firstTemplateFileEndsAFolder();
-    void subfolderTemplateFoundOnlyWhenListedFirst();
+    void scanFollowsTheNameOrder();
+    void scanIsTheSameOnTwoFileSystems();
+    void firstTemplateFileByNameEndsAFolder_data();
+    void firstTemplateFileByNameEndsAFolder();
+    void subfolderTemplateFoundOnlyWhenSortedFirst();
+    void listingRefusesWhatUnpackingRefuses_data();
+    void listingRefusesWhatUnpackingRefuses();
+    void listedTemplatesCannotBeInstalledButCanBeRemoved();
     void namesWithDotsAndWithoutUnderscores();
     void finderArchiveLosesItsMetadataFolder();
     void looseTemplateFilesBecomeOneItemNamedAfterTheArchive_data();
@@ -125,8 +159,12 @@ private slots:
 
 private:
     std::unique_ptr<TemplateInstallerV2> openV2(const QString &archive, const QString &root);
+    // Unpacks and lists archive with both installers and fails on any
+    // difference between the two scans.
+    void compareScans(const QString &archive);
 
     QTemporaryDir _lists;
+    Categories _categories;
     QTemporaryDir _tmp;     // stands in for the process's temporary folder
     QByteArray _savedTmpdir;
     std::unique_ptr<QTemporaryDir> _dir;
@@ -136,7 +174,8 @@ void tst_TemplateInstaller::initTestCase()
 {
     QVERIFY(_lists.isValid());
     writeFileOrFail(_lists.filePath(QStringLiteral("Categories.plist")), CategoriesXml);
-    TemplateInstallerV2::setCategoriesFile(_lists.filePath(QStringLiteral("Categories.plist")));
+    _categories = Categories::fromFile(_lists.filePath(QStringLiteral("Categories.plist")));
+    QVERIFY(!_categories.isEmpty());
     QVERIFY(_tmp.isValid());
     _savedTmpdir = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(_tmp.path()));
@@ -145,7 +184,6 @@ void tst_TemplateInstaller::initTestCase()
 
 void tst_TemplateInstaller::cleanupTestCase()
 {
-    TemplateInstallerV2::setCategoriesFile(QString());
     if (_savedTmpdir.isNull())
         qunsetenv("TMPDIR");
     else
@@ -160,15 +198,70 @@ void tst_TemplateInstaller::init()
 
 void tst_TemplateInstaller::cleanup()
 {
+    // Every archive the test built is scanned both ways too.
+    if (_dir) {
+        QDirIterator it(_dir->path(), {QStringLiteral("*.mtzip")}, QDir::Files | QDir::System | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        QStringList archives;
+        while (it.hasNext())
+            archives << it.next();
+        archives.sort();
+        for (const QString &archive : std::as_const(archives)) {
+            compareScans(archive);
+            if (QTest::currentTestFailed())
+                break;
+        }
+    }
     _dir.reset();
     // Every installer of the test is gone: no unpack folder may be left.
     QCOMPARE(listing(_tmp.path()), QStringList());
 }
 
+void tst_TemplateInstaller::compareScans(const QString &archive)
+{
+    // Both scans tell the diagnostic log what they meet; the test says it here.
+    QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
+    const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    const QUrl url = QUrl::fromLocalFile(archive);
+    const QString root = _dir->path();
+    for (const bool v2 : {false, true}) {
+        const auto make = [&]() -> std::unique_ptr<TemplateInstaller> {
+            return v2 ? std::unique_ptr<TemplateInstaller>(TemplateInstallerV2::create(url, root, _categories))
+                      : TemplateInstaller::create(url, root, _categories);
+        };
+        std::unique_ptr<TemplateInstaller> unpacking = make();
+        std::unique_ptr<TemplateInstaller> listing = make();
+        QCOMPARE(bool(listing), bool(unpacking));
+        if (!unpacking)
+            continue;
+        const QString context = QStringLiteral("%1 (%2)").arg(archive, v2 ? QStringLiteral("v2") : QStringLiteral("base"));
+        const bool listed = listing->listArchive();
+        // Listing writes nothing, not even an empty unpack folder.
+        QVERIFY2(TestSupport::entryNames(_tmp.path(), QDir::Unsorted).isEmpty(), qPrintable(context));
+        const bool unpacked = unpacking->unarchive();
+        QCOMPARE(listing->isListed(), listed);
+        QVERIFY(!listing->isUnpacked());
+        if (!listed) {
+            QVERIFY2(!unpacked, qPrintable(context + QStringLiteral(": listing refused, unpacking did not: ")
+                                           + listing->unarchiveError()));
+            // Paths in the unpack folder are named relative to it in a listing.
+            static const QRegularExpression unpackFolder(QStringLiteral("\"[^\"]*-mti[0-9]+-[A-Za-z0-9]{6}/"));
+            QCOMPARE(listing->unarchiveError(), unpacking->unarchiveError().replace(unpackFolder, QStringLiteral("\"")));
+            QVERIFY(listing->effects().empty());
+        } else if (!unpacked) {
+            QVERIFY2(onlyUnpackingCanSee(unpacking->unarchiveError()),
+                     qPrintable(context + QStringLiteral(": unpacking alone refused: ") + unpacking->unarchiveError()));
+        } else {
+            QCOMPARE(describe(listing->effects()), describe(unpacking->effects()));
+            QVERIFY2(!listing->effects().empty() || unpacking->effects().empty(), qPrintable(context));
+        }
+    }
+}
+
 std::unique_ptr<TemplateInstallerV2> tst_TemplateInstaller::openV2(const QString &archive, const QString &root)
 {
     QString reason;
-    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, &reason);
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, _categories, &reason);
     if (installer && !installer->unarchive())
         qWarning("unarchive failed: %s", qPrintable(installer->unarchiveError()));
     return installer;
@@ -224,8 +317,8 @@ void tst_TemplateInstaller::refusals()
 
     QTest::ignoreMessage(QtWarningMsg, diagnostic(reason));
     QString refusal;
-    const bool created = v2 ? bool(TemplateInstallerV2::create(url, rootPath, &refusal))
-                            : bool(TemplateInstaller::create(url, rootPath, &refusal));
+    const bool created = v2 ? bool(TemplateInstallerV2::create(url, rootPath, _categories, &refusal))
+                            : bool(TemplateInstaller::create(url, rootPath, _categories, &refusal));
     QVERIFY(!created);
     QCOMPARE(refusal, reason);
     // Refusing touches nothing.
@@ -264,7 +357,7 @@ void tst_TemplateInstaller::acceptedNames()
             QVERIFY(QDir().mkpath(root));
         const QUrl url = QUrl::fromLocalFile(_dir->filePath(archive));
         if (v2) {
-            const auto installer = TemplateInstallerV2::create(url, root);
+            const auto installer = TemplateInstallerV2::create(url, root, _categories);
             QVERIFY(installer);
             QCOMPARE(installer->title(), title);
             QCOMPARE(installer->categoryTitle(), categoryTitle);
@@ -278,13 +371,44 @@ void tst_TemplateInstaller::acceptedNames()
     }
 }
 
-void tst_TemplateInstaller::scanFollowsTheListingOrder()
+namespace {
+
+// Folder names in the byte order of their UTF-8 names: "." before capitals
+// before small letters, "É" (C3 89) before fullwidth "Ａ" (EF BC A1) before
+// an emoji (F0 9F ...), whose UTF-16 surrogates would sort before "Ａ".
+const QStringList SortedFolders = {
+    QStringLiteral("AB_.Dot"), QStringLiteral("AB_Bravo"), QStringLiteral("AB_Golf"), QStringLiteral("AB_alpha"),
+    QStringLiteral("AB_\u00c9cho"), QStringLiteral("AB_\uff21"), QStringLiteral("AB_\U0001F600")};
+
+QStringList reversed(QStringList list)
+{
+    std::reverse(list.begin(), list.end());
+    return list;
+}
+
+QStringList withSlash(const QStringList &names)
+{
+    QStringList paths;
+    for (const QString &name : names)
+        paths << QLatin1Char('/') + name;
+    return paths;
+}
+
+EffectTemplateItemList itemsOf(const EffectTemplateItems &owned)
+{
+    EffectTemplateItemList list;
+    for (const auto &item : owned)
+        list.push_back(item.get());
+    return list;
+}
+
+} // namespace
+
+void tst_TemplateInstaller::scanFollowsTheNameOrder()
 {
     const QString content = _dir->filePath(QStringLiteral("content"));
-    const QStringList folders = {QStringLiteral("AB_Alpha"), QStringLiteral("AB_Bravo"), QStringLiteral("AB_Charlie"),
-                                 QStringLiteral("AB_Delta"), QStringLiteral("AB_Echo"), QStringLiteral("AB_Foxtrot"),
-                                 QStringLiteral("AB_Golf")};
-    makeTemplates(content, folders);
+    // Created, and packed, in another order than the one expected.
+    makeTemplates(content, reversed(SortedFolders));
     const QString archive = _dir->filePath(QStringLiteral("AB_Order.mtzip"));
     packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
@@ -293,28 +417,72 @@ void tst_TemplateInstaller::scanFollowsTheListingOrder()
     auto installer = openV2(archive, root);
     QVERIFY(installer);
     QVERIFY(installer->isUnpacked());
-    QStringList expected;
-    for (const QString &name : listing(installer->effectsSourceFolder()))
-        expected << QLatin1Char('/') + name;
-    QCOMPARE(expected.size(), folders.size());
+    QStringList expected = withSlash(SortedFolders);
     QCOMPARE(names(installer->effects(), sourceOf), expected);
     for (QString &path : expected)
         path = QStringLiteral("Titles.localized/ZT Glows") + path;
     QCOMPARE(names(installer->effects(), destinationOf), expected);
 }
 
-void tst_TemplateInstaller::firstTemplateFileEndsAFolder()
+void tst_TemplateInstaller::scanIsTheSameOnTwoFileSystems()
 {
+    QTemporaryDir shm(QStringLiteral("/dev/shm/mti-scan-XXXXXX"));
+    if (!shm.isValid())
+        QSKIP("no tmpfs at /dev/shm");
+    // Each tree is made in one order; the file systems list them in their own.
+    const auto make = [](const QString &root, const QStringList &order) {
+        for (const QString &folder : order) {
+            const QString path = root + QLatin1Char('/') + folder;
+            writeFileOrFail(path + QStringLiteral("/title.moti"), "title");
+            writeFileOrFail(path + QStringLiteral("/generator.motn"), "generator");
+            writeFileOrFail(path + QStringLiteral("/Media/clip.mov"), "clip");
+        }
+    };
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many << QStringLiteral("AB_Many_%1").arg(i * 7919 % 40, 2, 10, QLatin1Char('0'));
+    const QString disk = _dir->filePath(QStringLiteral("disk"));
+    make(disk, SortedFolders + many);
+    make(shm.path(), reversed(SortedFolders + many));
+
+    const auto installer = TemplateInstaller::create(QUrl::fromLocalFile(_dir->filePath(QStringLiteral("X.mtzip"))),
+                                                     _dir->path(), _categories);
+    QVERIFY(installer);
+    const EffectTemplateItems onDisk = installer->effectTemplateItemsInFolder(disk);
+    const EffectTemplateItems inMemory = installer->effectTemplateItemsInFolder(shm.path());
+    many.sort();
+    QCOMPARE(names(itemsOf(onDisk), sourceOf), withSlash(SortedFolders.mid(0, 3) + many + SortedFolders.mid(3)));
+    QCOMPARE(describe(itemsOf(inMemory)), describe(itemsOf(onDisk)));
+    // "generator.motn" sorts before "title.moti" in every folder.
+    QCOMPARE(names(itemsOf(onDisk), typeOf), QStringList(qsizetype(onDisk.size()), QStringLiteral("2")));
+}
+
+void tst_TemplateInstaller::firstTemplateFileByNameEndsAFolder_data()
+{
+    QTest::addColumn<QStringList>("files");   // in the order they are created
+    QTest::addColumn<quint64>("type");
+
+    QTest::newRow("a generator named before a title")
+        << QStringList{QStringLiteral("title.moti"), QStringLiteral("generator.motn")} << quint64(2);
+    QTest::newRow("a title named before a generator")
+        << QStringList{QStringLiteral("b.motn"), QStringLiteral("a.moti")} << quint64(3);
+    QTest::newRow("capitals sort before small letters")
+        << QStringList{QStringLiteral("a.moef"), QStringLiteral("Z.motr")} << quint64(4);
+    QTest::newRow("a file that is no template does not count")
+        << QStringList{QStringLiteral("z.motn"), QStringLiteral("a.txt"), QStringLiteral("b.moef")} << quint64(1);
+}
+
+void tst_TemplateInstaller::firstTemplateFileByNameEndsAFolder()
+{
+    QFETCH(QStringList, files);
+    QFETCH(quint64, type);
+
+    // One folder made in the given order, one in the reverse order.
     const QString content = _dir->filePath(QStringLiteral("content"));
-    // Several folders with two template files each, so that both orders
-    // are likely to show up whatever the file system's hashing.
-    QStringList folders;
-    for (int i = 0; i < 6; ++i) {
-        const QString folder = QStringLiteral("AB_Dual_%1").arg(i);
-        folders << folder;
-        writeFileOrFail(content + QLatin1Char('/') + folder + QStringLiteral("/title %1.moti").arg(i), "title");
-        writeFileOrFail(content + QLatin1Char('/') + folder + QStringLiteral("/generator %1.motn").arg(i), "generator");
-    }
+    for (const QString &name : files)
+        writeFileOrFail(content + QStringLiteral("/AB_Forward/") + name, name.toUtf8());
+    for (const QString &name : reversed(files))
+        writeFileOrFail(content + QStringLiteral("/AB_Backward/") + name, name.toUtf8());
     const QString archive = _dir->filePath(QStringLiteral("AB_Dual.mtzip"));
     packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
@@ -322,43 +490,135 @@ void tst_TemplateInstaller::firstTemplateFileEndsAFolder()
     auto installer = openV2(archive, root);
     QVERIFY(installer);
 
-    QCOMPARE(installer->effects().size(), size_t(folders.size()));
+    QCOMPARE(names(installer->effects(), sourceOf),
+             QStringList({QStringLiteral("/AB_Backward"), QStringLiteral("/AB_Forward")}));
     for (const EffectTemplateItem *item : installer->effects()) {
-        const QStringList files = listing(installer->effectsSourceFolder() + item->relativeSourcePath());
-        const quint64 expected = files.first().endsWith(QLatin1String(".moti")) ? 3 : 2;
-        QCOMPARE(item->templateType(), expected);
+        QCOMPARE(item->templateType(), type);
         QCOMPARE(item->relativeDestinationPath(),
-                 TemplateType::kindFolder(expected) + QStringLiteral("/ZT Glows")
-                     + item->relativeSourcePath());
+                 TemplateType::kindFolder(type) + QStringLiteral("/ZT Glows") + item->relativeSourcePath());
     }
 }
 
-void tst_TemplateInstaller::subfolderTemplateFoundOnlyWhenListedFirst()
+void tst_TemplateInstaller::subfolderTemplateFoundOnlyWhenSortedFirst()
 {
     const QString content = _dir->filePath(QStringLiteral("content"));
-    for (int i = 0; i < 8; ++i) {
+    // "AB_Parent_N.moti" sorts before "Child", after "0 Child".
+    for (int i = 0; i < 3; ++i) {
         writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/AB_Parent_%1.moti").arg(i), "parent");
-        writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/Child%1/AB_Child_%1.motn").arg(i), "child");
+        writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/Child/AB_Child_%1.motn").arg(i), "late child");
+        writeFileOrFail(content + QStringLiteral("/AB_Parent_%1/0 Child/AB_Early_%1.motn").arg(i), "early child");
     }
     const QString archive = _dir->filePath(QStringLiteral("Nested.mtzip"));
     packFolder(content, archive);
     const QString root = _dir->filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(root));
-    auto installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root);
+    auto installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root, _categories);
     QVERIFY(installer);
     QVERIFY(installer->unarchive());
 
-    QStringList expected;
-    for (const QString &parent : listing(installer->effectsSourceFolder())) {
-        const QStringList inside = listing(installer->effectsSourceFolder() + QLatin1Char('/') + parent);
-        const QString number = parent.section(QLatin1Char('_'), -1);
-        if (inside.indexOf(QStringLiteral("Child") + number) < inside.indexOf(parent + QStringLiteral(".moti")))
-            expected << QStringLiteral("/%1/Child%2").arg(parent, number);
-        expected << QLatin1Char('/') + parent;
-    }
+    const QStringList expected = {QStringLiteral("/AB_Parent_0/0 Child"), QStringLiteral("/AB_Parent_0"),
+                                  QStringLiteral("/AB_Parent_1/0 Child"), QStringLiteral("/AB_Parent_1"),
+                                  QStringLiteral("/AB_Parent_2/0 Child"), QStringLiteral("/AB_Parent_2")};
     QCOMPARE(names(installer->effects(), sourceOf), expected);
     // The base installer mirrors the archive's layout.
     QCOMPARE(names(installer->effects(), destinationOf), expected);
+}
+
+void tst_TemplateInstaller::listingRefusesWhatUnpackingRefuses_data()
+{
+    QTest::addColumn<QString>("script");   // writes the archive named by sys.argv[1]
+    QTest::addColumn<QString>("error");
+
+    const QString head = QStringLiteral("import zipfile,sys\nz=zipfile.ZipFile(sys.argv[1],'w')\n");
+    // Patches the first local header (offset 0) and the first directory record.
+    const auto patched = [&](const char *body, const char *patch) -> QString {
+        return head + QLatin1String(body)
+            + QStringLiteral("z.close()\nb=bytearray(open(sys.argv[1],'rb').read())\nc=b.index(b'PK\\x01\\x02')\n")
+            + QLatin1String(patch) + QStringLiteral("open(sys.argv[1],'wb').write(bytes(b))\n");
+    };
+    QTest::newRow("an entry that climbs out of the folder")
+        << QString(head + QStringLiteral("z.writestr('AB_Ok/AB_Ok.moti',b'ok')\nz.writestr('../AB_Out/AB_Out.moti',b'out')\nz.close()\n"))
+        << QStringLiteral("Refused: entry \"../AB_Out/AB_Out.moti\" would be written outside the destination folder");
+    QTest::newRow("an absolute entry name")
+        << QString(head + QStringLiteral("z.writestr('/etc/AB_Abs.moti',b'abs')\nz.close()\n"))
+        << QStringLiteral("Refused: entry \"/etc/AB_Abs.moti\" would be written outside the destination folder");
+    QTest::newRow("an entry whose method cannot be decoded")
+        << patched("z.writestr('AB_Ok/AB_Ok.moti',b'ok')\n", "b[8]=9\nb[c+10]=9\n")
+        << QStringLiteral("Entry \"AB_Ok/AB_Ok.moti\" uses compression method 9, which cannot be decoded");
+    QTest::newRow("an encrypted entry")
+        << patched("z.writestr('AB_Ok/AB_Ok.moti',b'ok')\n", "b[6]|=1\nb[c+8]|=1\n")
+        << QStringLiteral("Entry \"AB_Ok/AB_Ok.moti\" is encrypted and needs a password");
+    QTest::newRow("two directory records sharing one entry's data")
+        << patched("z.writestr('AB_A/AB_A.moti',b'x'*100)\n",
+                   "e=b.index(b'PK\\x05\\x06')\ncd=b[c:e]\ncd2=cd.replace(b'AB_A/AB_A.moti',b'AB_B/AB_B.moti')\n"
+                   "end=b[e:]\nend[8:10]=(2).to_bytes(2,'little')\nend[10:12]=(2).to_bytes(2,'little')\n"
+                   "end[12:16]=(len(cd)*2).to_bytes(4,'little')\nb=b[:c]+cd+cd2+end\n")
+        << QStringLiteral("Refused: entry \"AB_B/AB_B.moti\" overlaps the data of entry \"AB_A/AB_A.moti\"");
+    QTest::newRow("a file where a folder must go")
+        << QString(head + QStringLiteral("z.writestr('AB_A',b'file')\nz.writestr('AB_A/AB_A.moti',b'ok')\nz.close()\n"))
+        << QStringLiteral("Cannot create the folder");
+    QTest::newRow("a folder where a file must go")
+        << QString(head + QStringLiteral("z.writestr('AB_A/AB_A.moti',b'ok')\nz.writestr('AB_A',b'file')\nz.close()\n"))
+        << QStringLiteral("Cannot write");
+    QTest::newRow("no entries at all")
+        << QString(head + QStringLiteral("z.close()\n")) << QStringLiteral("The archive holds no entries.");
+}
+
+void tst_TemplateInstaller::listingRefusesWhatUnpackingRefuses()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, error);
+    if (!isInstalled(QStringLiteral("python3")))
+        QSKIP("python3 is needed to build these archives");
+    const QString archive = _dir->filePath(QStringLiteral("AB_Refused.mtzip"));
+    MTI_VERIFY_TOOL(runPython(script, {archive}));
+
+    QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
+    const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _dir->path(), _categories);
+    QVERIFY(installer);
+    QVERIFY(!installer->listArchive());
+    QVERIFY2(installer->unarchiveError().startsWith(error), qPrintable(installer->unarchiveError()));
+    QVERIFY(!installer->isListed());
+    QVERIFY(installer->effects().empty());
+    // cleanup() unpacks the same archive and expects the same refusal.
+}
+
+void tst_TemplateInstaller::listedTemplatesCannotBeInstalledButCanBeRemoved()
+{
+    const QString content = _dir->filePath(QStringLiteral("content"));
+    makeTemplates(content, {QStringLiteral("AB_One"), QStringLiteral("Deep/AB_Two")});
+    QImage image(5, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(content + QStringLiteral("/AB_One/preview.png")));
+    const QString archive = _dir->filePath(QStringLiteral("AB_Listed.mtzip"));
+    packFolder(content, archive);
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+
+    auto unpacked = openV2(archive, root);
+    QVERIFY(unpacked && unpacked->isUnpacked());
+    QVERIFY(!unpacked->installEffects());
+    QCOMPARE(unpacked->installedEffects().size(), size_t(2));
+
+    auto listed = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, _categories);
+    QVERIFY(listed && listed->listArchive());
+    QVERIFY(listed->effectsSourceFolder().isEmpty());
+    QCOMPARE(listed->installedEffects().size(), size_t(2));
+    // The listing shows no preview: it reads no entry's data.
+    QVERIFY(listed->effects().front()->preview().isNull());
+    QVERIFY(!unpacked->effects().front()->preview().isNull());
+    const QStringList before = treeDigest(root);
+    const std::optional<Error> error = listed->installEffects();
+    QVERIFY(error);
+    QCOMPARE(error->localizedDescription(),
+             QStringLiteral("The archive \"AB_Listed\" was only listed; unpack it to install its templates."));
+    QCOMPARE(treeDigest(root), before);
+
+    listed->setDisposal(TemplateTransaction::Disposal::Delete);
+    QVERIFY(!listed->deleteEffects());
+    QVERIFY(listed->installedEffects().empty());
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Titles.localized")));
 }
 
 void tst_TemplateInstaller::namesWithDotsAndWithoutUnderscores()
@@ -477,9 +737,9 @@ void tst_TemplateInstaller::looseTemplateFilesBecomeOneItemNamedAfterTheArchive(
 
     std::unique_ptr<TemplateInstaller> installer;
     if (v2)
-        installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+        installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, _categories);
     else
-        installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root);
+        installer = TemplateInstaller::create(QUrl::fromLocalFile(archive), root, _categories);
     QVERIFY(installer);
     QVERIFY(installer->unarchive());
     QCOMPARE(installer->effects().size(), size_t(1));
@@ -637,7 +897,7 @@ void tst_TemplateInstaller::failedUnpacksLeaveNothing()
 
     // The root does not exist yet: installing nothing still creates it.
     const QString root = _dir->filePath(QStringLiteral("Motion Templates.localized"));
-    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, _categories);
     QVERIFY(installer);
     QVERIFY(!installer->unarchive());
     QVERIFY(!installer->isUnpacked());
@@ -699,10 +959,10 @@ void tst_TemplateInstaller::movingInstallMatchesCopying()
         parents << QStringLiteral("AB_Credits_%1").arg(i);
     makeTemplates(content, parents);
     if (nested) {
-        // The scan finds an inner template only when its folder is listed
-        // before the parent's template file: with twelve, some are.
+        // The scan finds an inner template only when its folder's name sorts
+        // before the parent's template file: "A Inner" before "AB_Credits_N.moti".
         for (const QString &parent : std::as_const(parents))
-            writeFileOrFail(content + QLatin1Char('/') + parent + QStringLiteral("/Inner/AB_Inner.motn"), "inner");
+            writeFileOrFail(content + QLatin1Char('/') + parent + QStringLiteral("/A Inner/AB_Inner.motn"), "inner");
     }
     const QString archive = _dir->filePath(QStringLiteral("AB_Moved.mtzip"));
     packFolder(content, archive);
@@ -711,9 +971,7 @@ void tst_TemplateInstaller::movingInstallMatchesCopying()
     auto installer = openV2(archive, root);
     QVERIFY(installer);
     const QStringList sources = names(installer->effects(), sourceOf);
-    const bool innerFound = !sources.filter(QStringLiteral("/Inner")).isEmpty();
-    if (nested && !innerFound)
-        QSKIP("the file system listed every template file before its inner folder");
+    QCOMPARE(sources.filter(QStringLiteral("/A Inner")).size(), nested ? parents.size() : 0);
     // Of the inner templates, which share one destination, only the last is installed.
     QMap<QString, qint64> sizes;
     for (const EffectTemplateItem *item : installer->effects())
@@ -730,7 +988,7 @@ void tst_TemplateInstaller::movingInstallMatchesCopying()
     for (const QString &parent : std::as_const(parents)) {
         const QString installed = root + QStringLiteral("/Titles.localized/ZT Glows/") + parent;
         QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 2048);
-        QCOMPARE(QFileInfo::exists(installed + QStringLiteral("/Inner/AB_Inner.motn")), nested);
+        QCOMPARE(QFileInfo::exists(installed + QStringLiteral("/A Inner/AB_Inner.motn")), nested);
     }
     QCOMPARE(counter.last, counter.lastTotal);
     QCOMPARE(counter.lastTotal, total);

@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
+#include "Installer/Categories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
 
@@ -94,6 +95,7 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
         _err.flush();
         return Failure;
     }
+    Categories categories;
     if (parser.isSet(options.categories)) {
         const QString plist = parser.value(options.categories);
         if (!QFileInfo(plist).isFile()) {
@@ -101,7 +103,9 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
             _err.flush();
             return Failure;
         }
-        TemplateInstallerV2::setCategoriesFile(plist);
+        categories = Categories::fromFile(plist);
+    } else {
+        categories = Categories::shipped();
     }
 
     // Leftovers of runs that were killed: their unpack folders, and an
@@ -133,7 +137,7 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
         const QString archivePath = QFileInfo(archive).absoluteFilePath();
         QString refusal;
         std::unique_ptr<TemplateInstallerV2> installer =
-            TemplateInstallerV2::create(QUrl::fromLocalFile(archivePath), root, &refusal);
+            TemplateInstallerV2::create(QUrl::fromLocalFile(archivePath), root, categories, &refusal);
         QJsonObject entry{{QStringLiteral("archive"), archive},
                           {QStringLiteral("title"), QFileInfo(archive).completeBaseName()},
                           {QStringLiteral("accepted"), installer != nullptr},
@@ -149,11 +153,17 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
             continue;
         }
 
-        CliProgress unpackProgress(_err, QStringLiteral("Unpacking %1").arg(installer->title()), _errIsTerminal);
-        installer->setProgressListener(&unpackProgress);
-        const bool unpacked = installer->unarchive();
-        unpackProgress.finish();
-        installer->setProgressListener(nullptr);
+        bool unpacked = false;
+        if (action == List) {
+            // Listing needs no file contents: the archive's directory says it all.
+            unpacked = installer->listArchive();
+        } else {
+            CliProgress unpackProgress(_err, QStringLiteral("Unpacking %1").arg(installer->title()), _errIsTerminal);
+            installer->setProgressListener(&unpackProgress);
+            unpacked = installer->unarchive();
+            unpackProgress.finish();
+            installer->setProgressListener(nullptr);
+        }
         installer->setDisposal(disposal);
         entry[QStringLiteral("unpacked")] = unpacked;
         if (!unpacked && CliSignals::received()) {
@@ -268,7 +278,5 @@ int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
             print(row);
     }
     _out.flush();
-    if (parser.isSet(options.categories))
-        TemplateInstallerV2::setCategoriesFile(QString());
     return allSucceeded ? Success : Failure;
 }
