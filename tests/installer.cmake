@@ -7,3 +7,4 @@ mti_add_test(tst_TemplateInstaller SOURCES tst_TemplateInstaller.cpp ${MTI_ZIP_T
 mti_add_test(tst_FileOperations SOURCES tst_FileOperations.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticore)
 mti_add_test(tst_SafeInstall SOURCES tst_SafeInstall.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
 add_dependencies(tst_SafeInstall mtzip)
+mti_add_test(tst_CommonHelpers SOURCES tst_CommonHelpers.cpp LIBRARIES mticore)
