@@ -140,7 +140,9 @@ public:
     // A launch's first step, played by a child process of this test: claims
     // the channel for `path`; as the instance, prints every path it is given
     // until it has `expected` of them, one a line after "instance".
-    static int claimChannel(const QString &name, const QString &path, int expected);
+    // It waits until the wall clock reaches `startAt` (ms since the epoch),
+    // so that all of them claim at the same moment.
+    static int claimChannel(const QString &name, const QString &path, int expected, qint64 startAt);
 
 private:
     // A category-prefixed archive with `count` title templates in it.
@@ -519,9 +521,13 @@ void tst_App::commandLinePathAlsoSentByThePlatformOpensOnce()
     _delegate->applicationWillFinishLaunching();
     _delegate->openLaunchArguments({_archiveA});
     QVERIFY(_delegate->launchedWithOpenFile());
+    // The platform's event may come after the command line's file opened.
+    _delegate->openPendingFiles();
+    QCOMPARE(collections().size(), 1);
     QFileOpenEvent sameFile(_archiveA);
     QCoreApplication::sendEvent(qApp, &sameFile);
-    QTRY_COMPARE(collections().size(), 1);
+    QTest::qWait(100);
+    QCOMPARE(collections().size(), 1);
     QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
 
     // Only once: the same file sent again later is a request of its own.
@@ -775,8 +781,11 @@ void tst_App::liveSocketIsNotTakenOver()
     QVERIFY(first.isListening());
 }
 
-int tst_App::claimChannel(const QString &name, const QString &path, int expected)
+int tst_App::claimChannel(const QString &name, const QString &path, int expected, qint64 startAt)
 {
+    const qint64 wait = startAt - QDateTime::currentMSecsSinceEpoch();
+    if (wait > 0)
+        QThread::msleep(unsigned(wait));
     OpenFilesChannel channel(name);
     QStringList received{path};
     QObject::connect(&channel, &OpenFilesChannel::openFilesRequested, &channel, [&](const QStringList &paths) {
@@ -807,7 +816,7 @@ void tst_App::simultaneousLaunchesMeetInOneInstance()
     // Launches started together, as a file manager does for a selection it
     // opens file by file: one becomes the instance and gets every file.
     const QString name = QStringLiteral("mti-together-%1").arg(QCoreApplication::applicationPid());
-    constexpr int Launches = 6;
+    constexpr int Launches = 10;
     std::vector<std::unique_ptr<QProcess>> launches;
     QStringList files;
     for (int i = 0; i < Launches; ++i) {
@@ -816,9 +825,11 @@ void tst_App::simultaneousLaunchesMeetInOneInstance()
         launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         launches.push_back(std::move(launch));
     }
+    const QString startAt = QString::number(QDateTime::currentMSecsSinceEpoch() + 2000);
     for (int i = 0; i < Launches; ++i) {
         launches[size_t(i)]->start(QCoreApplication::applicationFilePath(),
-                                   {QStringLiteral("--claim-channel"), name, files.at(i), QString::number(Launches)});
+                                   {QStringLiteral("--claim-channel"), name, files.at(i), QString::number(Launches),
+                                    startAt});
     }
     int instances = 0;
     QStringList received;
@@ -920,8 +931,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() == 5 && arguments.at(1) == QLatin1String("--claim-channel"))
-        return tst_App::claimChannel(arguments.at(2), arguments.at(3), arguments.at(4).toInt());
+    if (arguments.size() == 6 && arguments.at(1) == QLatin1String("--claim-channel"))
+        return tst_App::claimChannel(arguments.at(2), arguments.at(3), arguments.at(4).toInt(),
+                                     arguments.at(5).toLongLong());
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_App test;
     QTEST_SET_MAIN_SOURCE_PATH

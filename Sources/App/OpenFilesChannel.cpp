@@ -6,9 +6,11 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -53,7 +55,16 @@ OpenFilesChannel::Claim OpenFilesChannel::claim(const QStringList &paths)
     // Without the lock two launches could both find nobody answering and
     // both listen; the lock of one that crashed is stale and taken over.
     QLockFile lock(lockFilePath());
-    if (!lock.tryLock(LockTimeoutMs))
+    // Polled briefly rather than with tryLock's own doubling waits, which
+    // would keep a queued launch asleep long after its turn.
+    QElapsedTimer waited;
+    waited.start();
+    bool locked = lock.tryLock(0);
+    while (!locked && waited.elapsed() < LockTimeoutMs) {
+        QThread::msleep(20);
+        locked = lock.tryLock(0);
+    }
+    if (!locked)
         qCWarning(lcGui) << "Checking for a running instance without" << lock.fileName() << "error" << lock.error();
     if (handOver(paths))
         return Claim::HandedOver;
