@@ -481,7 +481,9 @@ void tst_App::openingAnOpenArchiveBringsItsWindowForward()
 
     // The alert takes the focus in its turn; the window must have had it.
     QList<QWindow *> focused;
-    connect(qApp, &QGuiApplication::focusWindowChanged, this, [&focused](QWindow *focus) { focused.append(focus); });
+    QObject listening; // ends the connection with the test
+    connect(qApp, &QGuiApplication::focusWindowChanged, &listening,
+            [&focused](QWindow *focus) { focused.append(focus); });
     _delegate->applicationOpenFiles({_archiveA});
     QCOMPARE(collections().size(), 1);
     QTRY_COMPARE(alerts.seen.size(), 1);
