@@ -14,20 +14,84 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QFileOpenEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <functional>
 #include <thread>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+
+namespace {
+
+// Presses the first button of every alert that comes up, also inside a
+// modal loop, and keeps what each said.
+class AlertAnswerer : public QObject
+{
+public:
+    AlertAnswerer()
+    {
+        connect(&_timer, &QTimer::timeout, this, [this] {
+            const QList<QWidget *> windows = QApplication::topLevelWidgets();
+            for (QWidget *window : windows) {
+                auto *box = qobject_cast<QMessageBox *>(window);
+                if (!box || !box->isVisible() || box->buttons().isEmpty())
+                    continue;
+                seen.append(box->text() + QLatin1Char('\n') + box->informativeText());
+                box->buttons().first()->click();
+            }
+        });
+        _timer.start(20);
+    }
+    QStringList seen;
+
+private:
+    QTimer _timer;
+};
+
+// Rejects the next open dialog, noting where it started and how it looked.
+class OpenDialogWatcher : public QObject
+{
+public:
+    OpenDialogWatcher()
+    {
+        connect(&_timer, &QTimer::timeout, this, [this] {
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                auto *dialog = qobject_cast<QFileDialog *>(window);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                folder = dialog->directory().absolutePath();
+                windowColour = dialog->palette().color(QPalette::Window);
+                ++shown;
+                dialog->reject();
+            }
+        });
+        _timer.start(20);
+    }
+    int shown = 0;
+    QString folder;
+    QColor windowColour;
+
+private:
+    QTimer _timer;
+};
+
+} // namespace
 
 class tst_App : public QObject
 {
@@ -47,19 +111,45 @@ private slots:
     void launchingShowsTheDarkStartWindow();
     void emptyOpenFilesRequestKeepsTheStartWindow();
     void launchToOpenTwoArchivesGivesOneCollection();
-    void launchToOpenANonArchiveShowsNothing();
+    void launchWithoutArchivesTellsAndShowsTheStartWindow_data();
+    void launchWithoutArchivesTellsAndShowsTheStartWindow();
+    void laterLaunchWithoutFilesShowsAWindow();
     void openingWhileRunningLeavesTheStartWindow();
+    void openingAnOpenArchiveBringsItsWindowForward();
+    void launchArgumentPaths_data();
+    void launchArgumentPaths();
+    void commandLinePathAlsoSentByThePlatformOpensOnce();
+    void everyWindowGetsTheMenus();
+    void menuShortcutsAnswerInADecoratedWindow_data();
+    void menuShortcutsAnswerInADecoratedWindow();
+    void openDialogStartsInTheLastFolderElseDownloads_data();
+    void openDialogStartsInTheLastFolderElseDownloads();
+    void openDialogRemembersItsFolder();
     void onlyFileURLsArePassedOn();
     void dropOnTheStartWindowOpensTheArchive();
     void quittingClosesAllCollections();
     void openRequestsReachTheRunningInstance();
     void staleSocketIsReplaced();
     void liveSocketIsNotTakenOver();
+    void simultaneousLaunchesMeetInOneInstance();
     void closingTheLastWindowQuits();
+    void quittingDuringAnInstallUndoesItAndQuits_data();
+    void quittingDuringAnInstallUndoesItAndQuits();
+
+public:
+    // A launch's first step, played by a child process of this test: claims
+    // the channel for `path`; as the instance, prints every path it is given
+    // until it has `expected` of them, one a line after "instance".
+    // It waits until the wall clock reaches `startAt` (ms since the epoch),
+    // so that all of them claim at the same moment.
+    static int claimChannel(const QString &name, const QString &path, int expected, qint64 startAt);
 
 private:
-    // A category-prefixed archive with one title template in it.
-    QString makeArchive(const QString &name, const QString &templateName);
+    // A category-prefixed archive with `count` title templates in it.
+    QString makeArchive(const QString &name, const QString &templateName, int count = 1);
+    // Runs the event loop like main() until the application quits; false
+    // when it had not quit after ten seconds.
+    static bool runUntilQuit(const std::function<void()> &start);
     static QList<TemplateArchiveCollection *> collections()
     {
         return TemplateArchiveCollectionController::sharedController().collections();
@@ -92,9 +182,11 @@ void tst_App::initTestCase()
     QFile notes(_notes);
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not an archive\n");
+    QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillfen"));
 }
 
-QString tst_App::makeArchive(const QString &name, const QString &templateName)
+QString tst_App::makeArchive(const QString &name, const QString &templateName, int count)
 {
     const QString source = _work.filePath(QStringLiteral("source-") + name);
     if (!QDir().mkpath(source))
@@ -108,11 +200,31 @@ QString tst_App::makeArchive(const QString &name, const QString &templateName)
 
     const QString archive = _work.filePath(name);
     ZipArchive zip;
-    if (!zip.CreateZipFile2(archive)
-        || !zip.addFileToZip(templateFile, templateName + QLatin1Char('/') + templateName + QStringLiteral(".moti"))
-        || !zip.CloseZipFile2())
+    if (!zip.CreateZipFile2(archive))
         return {};
-    return archive;
+    for (int i = 1; i <= count; ++i) {
+        const QString folder = count == 1 ? templateName : templateName + QString::number(i);
+        if (!zip.addFileToZip(templateFile, folder + QLatin1Char('/') + folder + QStringLiteral(".moti")))
+            return {};
+    }
+    return zip.CloseZipFile2() ? archive : QString();
+}
+
+bool tst_App::runUntilQuit(const std::function<void()> &start)
+{
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, qApp, [&timedOut] {
+        timedOut = true;
+        // Whatever still holds the quit back is closed by force.
+        TemplateArchiveCollectionController::sharedController().closeAllCollections();
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(10000);
+    QTimer::singleShot(0, qApp, start);
+    QCoreApplication::exec();
+    return !timedOut;
 }
 
 void tst_App::init()
@@ -126,6 +238,7 @@ void tst_App::init()
 void tst_App::cleanup()
 {
     TemplateArchiveCollectionController::sharedController().closeAllCollections();
+    QSettings().remove(QStringLiteral("OpenDialog"));
     _delegate.reset();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
@@ -285,16 +398,55 @@ void tst_App::launchToOpenTwoArchivesGivesOneCollection()
     QVERIFY(!_delegate->aboutWindow()->isVisible());
 }
 
-void tst_App::launchToOpenANonArchiveShowsNothing()
+void tst_App::launchWithoutArchivesTellsAndShowsTheStartWindow_data()
 {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<bool>("startWindowShown");
+
+    QTest::newRow("a text file alone is named and the start window comes up")
+        << QStringList{QStringLiteral("notes.txt")} << QStringLiteral("“notes.txt” is not a template archive.") << true;
+    QTest::newRow("two files that are not archives are named together")
+        << QStringList{QStringLiteral("notes.txt"), QStringLiteral("LT_Pack_One.zip")}
+        << QStringLiteral("These files are not template archives: notes.txt, LT_Pack_One.zip.") << true;
+    QTest::newRow("beside an archive the text file is named and the collection shows instead")
+        << QStringList{QStringLiteral("LT_Pack_One.mtzip"), QStringLiteral("notes.txt")}
+        << QStringLiteral("“notes.txt” is not a template archive.") << false;
+}
+
+void tst_App::launchWithoutArchivesTellsAndShowsTheStartWindow()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, told);
+    QFETCH(bool, startWindowShown);
+    QStringList paths;
+    for (const QString &file : std::as_const(files))
+        paths.append(_work.filePath(file));
+    TestSupport::writeFileOrFail(_work.filePath(QStringLiteral("LT_Pack_One.zip")), "not a zip either\n");
+
+    AlertAnswerer alerts;
     _delegate->applicationWillFinishLaunching();
-    _delegate->applicationOpenFiles({_notes});
+    _delegate->applicationOpenFiles(paths);
     _delegate->applicationDidFinishLaunching();
-    QCoreApplication::processEvents();
+    QCOMPARE(alerts.seen.size(), 1);
+    QVERIFY2(alerts.seen.first().startsWith(told + QLatin1Char('\n')), qPrintable(alerts.seen.first()));
+    QVERIFY(alerts.seen.first().contains(QLatin1String(".mtzip")));
     QVERIFY(_delegate->launchedWithOpenFile());
-    QVERIFY(collections().isEmpty());
+    QCOMPARE(_delegate->startWindow()->isVisible(), startWindowShown);
+    QCOMPARE(collections().size(), startWindowShown ? 0 : 1);
+}
+
+void tst_App::laterLaunchWithoutFilesShowsAWindow()
+{
+    // A running instance whose windows are all gone answers a launch without
+    // files with the start window, not with nothing.
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationOpenFiles({_archiveA});
+    _delegate->applicationDidFinishLaunching();
     QVERIFY(!_delegate->startWindow()->isVisible());
-    QVERIFY(!QApplication::activeModalWidget());
+    collections().first()->window()->hide();
+    _delegate->activateFrontWindow();
+    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
 }
 
 void tst_App::openingWhileRunningLeavesTheStartWindow()
@@ -310,7 +462,221 @@ void tst_App::openingWhileRunningLeavesTheStartWindow()
     QVERIFY(_delegate->startWindow()->isVisible());
 
     // The menu's Open command answers in the collection window too.
-    QVERIFY(window->actions().contains(_delegate->openAction()));
+    if (auto *mainWindow = qobject_cast<QMainWindow *>(window))
+        QVERIFY(mainWindow->menuBar()->findChild<QMenu *>()->actions().contains(_delegate->openAction()));
+    else
+        QVERIFY(window->actions().contains(_delegate->openAction()));
+}
+
+void tst_App::openingAnOpenArchiveBringsItsWindowForward()
+{
+    AlertAnswerer alerts;
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationOpenFiles({_archiveA});
+    QWidget *window = collections().first()->window();
+    _delegate->applicationDidFinishLaunching();
+    _delegate->startWindow()->show();
+    _delegate->startWindow()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
+
+    // The alert takes the focus in its turn; the window must have had it.
+    QList<QWindow *> focused;
+    QObject listening; // ends the connection with the test
+    connect(qApp, &QGuiApplication::focusWindowChanged, &listening,
+            [&focused](QWindow *focus) { focused.append(focus); });
+    _delegate->applicationOpenFiles({_archiveA});
+    QCOMPARE(collections().size(), 1);
+    QTRY_COMPARE(alerts.seen.size(), 1);
+    QVERIFY(focused.contains(window->windowHandle()));
+    QVERIFY2(alerts.seen.first().startsWith(QLatin1String("Archive Already Open")), qPrintable(alerts.seen.first()));
+}
+
+void tst_App::launchArgumentPaths_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("paths");
+
+    const QString here = QDir::currentPath();
+    QTest::newRow("no arguments names no file") << QStringList{QStringLiteral("app")} << QStringList{};
+    QTest::newRow("a relative path becomes absolute")
+        << QStringList{QStringLiteral("app"), QStringLiteral("packs/LT_One.mtzip")}
+        << QStringList{here + QStringLiteral("/packs/LT_One.mtzip")};
+    QTest::newRow("a file URL becomes its path")
+        << QStringList{QStringLiteral("app"), QStringLiteral("file:///tmp/My%20Packs/LT_One.mtzip")}
+        << QStringList{QStringLiteral("/tmp/My Packs/LT_One.mtzip")};
+    QTest::newRow("the process serial number of old macOS launches is no file")
+        << QStringList{QStringLiteral("app"), QStringLiteral("-psn_0_1234567"), QStringLiteral("/tmp/LT_One.mtzip"),
+                       QString()}
+        << QStringList{QStringLiteral("/tmp/LT_One.mtzip")};
+}
+
+void tst_App::launchArgumentPaths()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QCOMPARE(AppDelegate::launchArgumentPaths(arguments), paths);
+}
+
+void tst_App::commandLinePathAlsoSentByThePlatformOpensOnce()
+{
+    AlertAnswerer alerts;
+    _delegate->applicationWillFinishLaunching();
+    _delegate->openLaunchArguments({_archiveA});
+    QVERIFY(_delegate->launchedWithOpenFile());
+    // The platform's event may come after the command line's file opened.
+    _delegate->openPendingFiles();
+    QCOMPARE(collections().size(), 1);
+    QFileOpenEvent sameFile(_archiveA);
+    QCoreApplication::sendEvent(qApp, &sameFile);
+    QTest::qWait(100);
+    QCOMPARE(collections().size(), 1);
+    QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
+
+    // Only once: the same file sent again later is a request of its own.
+    QFileOpenEvent otherFile(_archiveB);
+    QCoreApplication::sendEvent(qApp, &otherFile);
+    QTRY_COMPARE(collections().size(), 2);
+    QTest::qWait(100);
+    QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.seen.join(QLatin1Char('|'))));
+    QCoreApplication::sendEvent(qApp, &sameFile);
+    QTRY_COMPARE(alerts.seen.size(), 1);
+    QVERIFY(alerts.seen.first().startsWith(QLatin1String("Archive Already Open")));
+}
+
+void tst_App::everyWindowGetsTheMenus()
+{
+    _delegate->applicationWillFinishLaunching();
+    QMainWindow plain;
+    _delegate->decorateWindow(&plain);
+#ifdef Q_OS_MACOS
+    QSKIP("the application's one menu bar serves every window");
+#endif
+    for (QMainWindow *window : {&plain, _delegate->startWindow()}) {
+        QMenuBar *bar = window->menuBar();
+        QStringList titles;
+        for (QAction *menu : bar->actions())
+            titles.append(menu->text());
+        QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Window"), QStringLiteral("&Support"),
+                                      QStringLiteral("&Help")}));
+        QMenu *file = bar->actions().at(0)->menu();
+        QVERIFY(file->actions().contains(_delegate->openAction()));
+        QVERIFY(file->actions().contains(_delegate->quitAction()));
+        QVERIFY(bar->actions().at(3)->menu()->actions().contains(_delegate->aboutAction()));
+        QList<int> tags;
+        for (QAction *entry : bar->actions().at(2)->menu()->actions())
+            tags.append(entry->data().toInt());
+        QCOMPARE(tags, (QList<int>{1, 2, 0, 3, 4, 5, 6}));
+        QCOMPARE(file->palette().color(QPalette::Window), DarkAppearance::palette().color(QPalette::Window));
+    }
+    QMenuBar *first = plain.menuBar();
+    _delegate->decorateWindow(&plain);
+    QCOMPARE(plain.menuBar(), first);
+
+    // The support pages and About answer from any window's menus.
+    plain.menuBar()->actions().at(2)->menu()->actions().last()->trigger();
+    QCOMPARE(_browser.urls, QList<QUrl>{AppDelegate::supportPageURL(6)});
+    plain.menuBar()->actions().at(3)->menu()->actions().first()->trigger();
+    QVERIFY(_delegate->aboutWindow()->isVisible());
+    _delegate->aboutPanelOk();
+
+    // The Window menu lists what is on screen.
+    plain.setWindowTitle(QStringLiteral("LT_Pack_One"));
+    _delegate->applicationOpenFiles({_archiveA});
+    QMenu *windowMenu = plain.menuBar()->actions().at(1)->menu();
+    emit windowMenu->aboutToShow();
+    QStringList listed;
+    for (QAction *entry : windowMenu->actions())
+        listed.append(entry->text());
+    QCOMPARE(listed, (QStringList{QStringLiteral("&Minimize"), QStringLiteral("&Zoom"), QString(),
+                                  collections().first()->window()->windowTitle()}));
+}
+
+void tst_App::menuShortcutsAnswerInADecoratedWindow_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("effect");
+
+    QTest::newRow("Close Window closes it") << QKeySequence(QKeySequence::Close) << QStringLiteral("closed");
+    QTest::newRow("Minimize minimizes it") << QKeySequence(Qt::CTRL | Qt::Key_M) << QStringLiteral("minimized");
+    QTest::newRow("Open brings up the open dialog") << QKeySequence(QKeySequence::Open) << QStringLiteral("dialog");
+}
+
+void tst_App::menuShortcutsAnswerInADecoratedWindow()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, effect);
+    _delegate->applicationWillFinishLaunching();
+    // A window such as "Yes" after an install brings up, which the
+    // application never brought forward itself.
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Collection"));
+    _delegate->decorateWindow(&window);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    OpenDialogWatcher dialogs;
+    QTest::keySequence(&window, keys);
+    if (effect == QLatin1String("closed")) {
+        QTRY_VERIFY(!window.isVisible());
+    } else if (effect == QLatin1String("minimized")) {
+        QTRY_VERIFY(window.isMinimized());
+    } else {
+        QTRY_COMPARE(dialogs.shown, 1);
+        QCOMPARE(dialogs.folder, QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+        QCOMPARE(dialogs.windowColour, DarkAppearance::palette().color(QPalette::Window));
+    }
+}
+
+void tst_App::openDialogStartsInTheLastFolderElseDownloads_data()
+{
+    QTest::addColumn<QString>("lastFolder");
+    QTest::addColumn<bool>("lastFolderExists");
+    QTest::addColumn<bool>("startsInLastFolder");
+
+    QTest::newRow("the first time it starts in Downloads") << QString() << false << false;
+    QTest::newRow("afterwards in the folder last used") << QStringLiteral("packs") << true << true;
+    QTest::newRow("a last folder since removed gives Downloads") << QStringLiteral("gone") << false << false;
+}
+
+void tst_App::openDialogStartsInTheLastFolderElseDownloads()
+{
+    QFETCH(QString, lastFolder);
+    QFETCH(bool, lastFolderExists);
+    QFETCH(bool, startsInLastFolder);
+    const QString folder = lastFolder.isEmpty() ? QString() : _work.filePath(lastFolder);
+    if (lastFolderExists)
+        QVERIFY(QDir().mkpath(folder));
+    if (!folder.isEmpty())
+        QSettings().setValue(QStringLiteral("OpenDialog/lastFolder"), folder);
+    const QString expected =
+        startsInLastFolder ? folder : QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    QCOMPARE(AppDelegate::openDialogFolder(), expected);
+
+    OpenDialogWatcher dialogs;
+    _delegate->openTemplates();
+    QCOMPARE(dialogs.shown, 1);
+    QCOMPARE(dialogs.folder, expected);
+    QVERIFY(collections().isEmpty());
+}
+
+void tst_App::openDialogRemembersItsFolder()
+{
+    QFileDialog dialog;
+    AppDelegate::prepareOpenDialog(&dialog);
+    QCOMPARE(dialog.directory().absolutePath(), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    dialog.setDirectory(_work.path());
+    dialog.selectFile(_archiveA);
+    static_cast<QDialog &>(dialog).accept(); // QFileDialog::accept, checks and all
+    QCOMPARE(QSettings().value(QStringLiteral("OpenDialog/lastFolder")).toString(), QFileInfo(_archiveA).absolutePath());
+    QCOMPARE(AppDelegate::openDialogFolder(), QFileInfo(_archiveA).absolutePath());
+
+    // A dialog that was cancelled leaves the folder as it was.
+    QFileDialog cancelled;
+    AppDelegate::prepareOpenDialog(&cancelled);
+    cancelled.setDirectory(_home.path());
+    cancelled.reject();
+    QCOMPARE(AppDelegate::openDialogFolder(), QFileInfo(_archiveA).absolutePath());
 }
 
 void tst_App::onlyFileURLsArePassedOn()
@@ -417,6 +783,76 @@ void tst_App::liveSocketIsNotTakenOver()
     QVERIFY(first.isListening());
 }
 
+int tst_App::claimChannel(const QString &name, const QString &path, int expected, qint64 startAt)
+{
+    const qint64 wait = startAt - QDateTime::currentMSecsSinceEpoch();
+    if (wait > 0)
+        QThread::msleep(unsigned(wait));
+    OpenFilesChannel channel(name);
+    QStringList received{path};
+    QObject::connect(&channel, &OpenFilesChannel::openFilesRequested, &channel, [&](const QStringList &paths) {
+        received += paths;
+        if (received.size() >= expected)
+            QCoreApplication::quit();
+    });
+    switch (channel.claim({path})) {
+    case OpenFilesChannel::Claim::HandedOver:
+        std::printf("handed over\n");
+        return 0;
+    case OpenFilesChannel::Claim::Alone:
+        std::printf("alone\n");
+        return 1;
+    case OpenFilesChannel::Claim::Listening:
+        break;
+    }
+    if (received.size() < expected) {
+        QTimer::singleShot(15000, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+    std::printf("instance\n%s\n", qPrintable(received.join(QLatin1Char('\n'))));
+    return 0;
+}
+
+void tst_App::simultaneousLaunchesMeetInOneInstance()
+{
+    // Launches started together, as a file manager does for a selection it
+    // opens file by file: one becomes the instance and gets every file.
+    const QString name = QStringLiteral("mti-together-%1").arg(QCoreApplication::applicationPid());
+    constexpr int Launches = 10;
+    std::vector<std::unique_ptr<QProcess>> launches;
+    QStringList files;
+    for (int i = 0; i < Launches; ++i) {
+        files.append(_work.filePath(QStringLiteral("LT_Launch_%1.mtzip").arg(i)));
+        auto launch = std::make_unique<QProcess>();
+        launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        launches.push_back(std::move(launch));
+    }
+    const QString startAt = QString::number(QDateTime::currentMSecsSinceEpoch() + 2000);
+    for (int i = 0; i < Launches; ++i) {
+        launches[size_t(i)]->start(QCoreApplication::applicationFilePath(),
+                                   {QStringLiteral("--claim-channel"), name, files.at(i), QString::number(Launches),
+                                    startAt});
+    }
+    int instances = 0;
+    QStringList received;
+    for (const auto &launch : launches) {
+        QVERIFY(launch->waitForFinished(30000));
+        QCOMPARE(launch->exitCode(), 0);
+        const QStringList lines = QString::fromLocal8Bit(launch->readAllStandardOutput()).split(
+            QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        if (lines.first() == QLatin1String("instance")) {
+            ++instances;
+            received = lines.mid(1);
+        } else {
+            QCOMPARE(lines, QStringList{QStringLiteral("handed over")});
+        }
+    }
+    QCOMPARE(instances, 1);
+    received.sort();
+    QCOMPARE(received, files);
+}
+
 void tst_App::closingTheLastWindowQuits()
 {
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
@@ -446,5 +882,63 @@ void tst_App::closingTheLastWindowQuits()
     QVERIFY(!QFileInfo::exists(unpackFolder));
 }
 
-QTEST_MAIN(tst_App)
+void tst_App::quittingDuringAnInstallUndoesItAndQuits_data()
+{
+    QTest::addColumn<bool>("byTheQuitCommand");
+    QTest::newRow("the Quit command (Ctrl+Q)") << true;
+    QTest::newRow("the platform's quit request (the application menu, logging out)") << false;
+}
+
+void tst_App::quittingDuringAnInstallUndoesItAndQuits()
+{
+    QFETCH(bool, byTheQuitCommand);
+    // Big enough that the install is still running when the quit comes.
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Large.mtzip"), QStringLiteral("LT_Large_Title"), 400);
+    QVERIFY(!archive.isEmpty());
+    AlertAnswerer alerts;
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationOpenFiles({archive});
+    _delegate->applicationDidFinishLaunching();
+    QCOMPARE(collections().size(), 1);
+    QPointer<TemplateArchiveCollection> collection = collections().first();
+    const QString unpackFolder = collection->templateInstallers().front()->effectsSourceFolder();
+    auto *install = collection->window()->findChild<QPushButton *>(QStringLiteral("installButton"));
+    QVERIFY(install && install->isEnabled());
+    const QString destination = TemplateInstaller::userDestMotionTemplatesFolder();
+    QVERIFY(QDir(destination).removeRecursively());
+    const QStringList before = TestSupport::treeDigest(destination);
+
+    bool quitDuringInstall = false;
+    const bool quit = runUntilQuit([&] {
+        // Fires inside the install, when it first lets events through.
+        QTimer::singleShot(0, qApp, [&] {
+            quitDuringInstall = collection && !install->isEnabled();
+            if (byTheQuitCommand)
+                _delegate->quitAction()->trigger();
+            else
+                QCoreApplication::quit();
+        });
+        install->click();
+    });
+    QVERIFY2(quit, "the application was still running with its windows gone");
+    QVERIFY(quitDuringInstall);
+    QVERIFY(collection.isNull());
+    QVERIFY(collections().isEmpty());
+    QVERIFY(!QFileInfo::exists(unpackFolder));
+    QCOMPARE(TestSupport::treeDigest(destination), before);
+    QVERIFY2(QFileInfo::exists(archive), "the archive stays");
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 6 && arguments.at(1) == QLatin1String("--claim-channel"))
+        return tst_App::claimChannel(arguments.at(2), arguments.at(3), arguments.at(4).toInt(),
+                                     arguments.at(5).toLongLong());
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_App test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_App.moc"

@@ -16,19 +16,29 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QImageReader>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
+#include <QPointer>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
 const QString VersionFormat = QStringLiteral("Version: %1 (%2)");
 const QString VersionString = QStringLiteral("1.0");
 constexpr int BuildNumber = 4;
+
+const QString MenuBarName = QStringLiteral("appMenuBar");
+const QString LastOpenFolderKey = QStringLiteral("OpenDialog/lastFolder");
+const char *const PreparedProperty = "mtiOpenDialogPrepared";
 
 struct SupportEntry
 {
@@ -107,8 +117,17 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(_startUi->browseButton, &QPushButton::clicked, this, &AppDelegate::browseNewTemplates);
     connect(_aboutUi->okButton, &QPushButton::clicked, this, &AppDelegate::aboutPanelOk);
 
-    buildMenuBar();
-    // The platform's open requests (macOS) arrive at the application object.
+    createActions();
+#ifdef Q_OS_MACOS
+    // A menu bar without a parent is the application's own on macOS.
+    _menuBar = createMenuBar(nullptr);
+    _ownsMenuBar = true;
+#else
+    decorateWindow(_startWindow);
+    _menuBar = _startWindow->menuBar();
+#endif
+    // The platform's open and quit requests arrive at the application
+    // object; open dialogs are caught there as they come up.
     qApp->installEventFilter(this);
 }
 
@@ -166,41 +185,141 @@ TemplateArchiveDropzoneView *AppDelegate::dropzoneView() const
     return _startUi->dropzoneView;
 }
 
-void AppDelegate::buildMenuBar()
+void AppDelegate::createActions()
 {
-#ifdef Q_OS_MACOS
-    // A menu bar without a parent is the application's own on macOS.
-    _menuBar = new QMenuBar(nullptr);
-    _ownsMenuBar = true;
-#else
-    _menuBar = _startWindow->menuBar();
-#endif
-    QMenu *fileMenu = _menuBar->addMenu(tr("&File"));
-    _openAction = fileMenu->addAction(tr("&Open..."), this, &AppDelegate::openTemplates);
+    // One set of actions for every menu bar: a shortcut belongs to its
+    // action, and answers in whichever window shows a menu holding it.
+    _openAction = new QAction(tr("&Open..."), this);
     _openAction->setObjectName(QStringLiteral("openAction"));
     _openAction->setShortcut(QKeySequence::Open);
-    QAction *browseAction = fileMenu->addAction(tr("&Browse New Templates..."), this,
-                                                &AppDelegate::browseNewTemplates);
-    browseAction->setObjectName(QStringLiteral("browseAction"));
-    fileMenu->addSeparator();
-    QAction *closeAction = fileMenu->addAction(tr("&Close Window"), this, [] {
+    connect(_openAction, &QAction::triggered, this, &AppDelegate::openTemplates);
+
+    _browseAction = new QAction(tr("&Browse New Templates..."), this);
+    _browseAction->setObjectName(QStringLiteral("browseAction"));
+    connect(_browseAction, &QAction::triggered, this, &AppDelegate::browseNewTemplates);
+
+    _closeWindowAction = new QAction(tr("&Close Window"), this);
+    _closeWindowAction->setObjectName(QStringLiteral("closeWindowAction"));
+    _closeWindowAction->setShortcut(QKeySequence::Close);
+    connect(_closeWindowAction, &QAction::triggered, this, [] {
         if (QWidget *window = QApplication::activeWindow())
             window->close();
     });
-    closeAction->setObjectName(QStringLiteral("closeWindowAction"));
-    closeAction->setShortcut(QKeySequence::Close);
-    fileMenu->addSeparator();
-    QAction *quitAction = fileMenu->addAction(tr("&Quit"), qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    quitAction->setObjectName(QStringLiteral("quitAction"));
-    quitAction->setShortcut(QKeySequence::Quit);
-    quitAction->setMenuRole(QAction::QuitRole);
+
+    _quitAction = new QAction(tr("&Quit"), this);
+    _quitAction->setObjectName(QStringLiteral("quitAction"));
+    _quitAction->setShortcut(QKeySequence::Quit);
+    _quitAction->setMenuRole(QAction::QuitRole);
+    connect(_quitAction, &QAction::triggered, this, &AppDelegate::terminate);
+
+    _minimizeAction = new QAction(tr("&Minimize"), this);
+    _minimizeAction->setObjectName(QStringLiteral("minimizeAction"));
+    _minimizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(_minimizeAction, &QAction::triggered, this, [] {
+        if (QWidget *window = QApplication::activeWindow())
+            window->showMinimized();
+    });
+
+    _zoomAction = new QAction(tr("&Zoom"), this);
+    _zoomAction->setObjectName(QStringLiteral("zoomAction"));
+    connect(_zoomAction, &QAction::triggered, this, [] {
+        if (QWidget *window = QApplication::activeWindow())
+            window->isMaximized() ? window->showNormal() : window->showMaximized();
+    });
 
     // On macOS Qt moves About into the application menu by its role.
-    QMenu *helpMenu = _menuBar->addMenu(tr("&Help"));
-    _aboutAction = helpMenu->addAction(tr("&About Motion Template Installer"), this,
-                                       &AppDelegate::orderFrontStandardAboutPanel);
+    _aboutAction = new QAction(tr("&About Motion Template Installer"), this);
     _aboutAction->setObjectName(QStringLiteral("aboutAction"));
     _aboutAction->setMenuRole(QAction::AboutRole);
+    connect(_aboutAction, &QAction::triggered, this, &AppDelegate::orderFrontStandardAboutPanel);
+
+    for (const SupportEntry &entry : SupportEntries) {
+        if (!entry.title) {
+            _supportActions.append(nullptr);
+            continue;
+        }
+        auto *action = new QAction(tr(entry.title), this);
+        action->setData(entry.tag);
+        action->setMenuRole(QAction::NoRole);
+        connect(action, &QAction::triggered, this, [this, action] { supportButtonAction(action); });
+        _supportActions.append(action);
+    }
+}
+
+QMenuBar *AppDelegate::createMenuBar(QWidget *parent)
+{
+    auto *menuBar = new QMenuBar(parent);
+    menuBar->setObjectName(MenuBarName);
+
+    QMenu *fileMenu = menuBar->addMenu(tr("&File"));
+    fileMenu->addAction(_openAction);
+    fileMenu->addAction(_browseAction);
+    fileMenu->addSeparator();
+    fileMenu->addAction(_closeWindowAction);
+    fileMenu->addSeparator();
+    fileMenu->addAction(_quitAction);
+
+    QMenu *windowMenu = menuBar->addMenu(tr("&Window"));
+    windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    windowMenu->addAction(_minimizeAction);
+    windowMenu->addAction(_zoomAction);
+    windowMenu->addSeparator();
+    connect(windowMenu, &QMenu::aboutToShow, this, [this, windowMenu] { fillWindowMenu(windowMenu); });
+
+    QMenu *supportMenu = menuBar->addMenu(tr("&Support"));
+    for (QAction *action : std::as_const(_supportActions)) {
+        if (action)
+            supportMenu->addAction(action);
+        else
+            supportMenu->addSeparator();
+    }
+
+    QMenu *helpMenu = menuBar->addMenu(tr("&Help"));
+    helpMenu->addAction(_aboutAction);
+
+    // Popup menus are windows of their own and take no palette from the window.
+    for (QMenu *menu : {fileMenu, windowMenu, supportMenu, helpMenu})
+        DarkAppearance::apply(menu);
+    return menuBar;
+}
+
+void AppDelegate::fillWindowMenu(QMenu *menu)
+{
+    // Minimize, Zoom and the separator stay; the list of windows is made afresh.
+    const QList<QAction *> entries = menu->actions();
+    for (qsizetype i = 3; i < entries.size(); ++i) {
+        menu->removeAction(entries.at(i));
+        delete entries.at(i);
+    }
+    QList<QWidget *> windows{_startWindow, _aboutWindow};
+    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
+        windows.append(collection->window());
+    const QWidget *active = QApplication::activeWindow();
+    for (QWidget *window : std::as_const(windows)) {
+        if (!window || !window->isVisible())
+            continue;
+        QAction *entry = menu->addAction(window->windowTitle());
+        entry->setCheckable(true);
+        entry->setChecked(window == active);
+        connect(entry, &QAction::triggered, this, [target = QPointer<QWidget>(window)] {
+            if (target)
+                makeKeyAndOrderFront(target);
+        });
+    }
+}
+
+void AppDelegate::decorateWindow(QMainWindow *window)
+{
+    if (!window)
+        return;
+    watchCollections();
+#ifdef Q_OS_MACOS
+    Q_UNUSED(window)
+#else
+    if (window->menuWidget() && window->menuWidget()->objectName() == MenuBarName)
+        return;
+    window->setMenuBar(createMenuBar(window));
+#endif
 }
 
 void AppDelegate::buildSupportMenu()
@@ -210,14 +329,11 @@ void AppDelegate::buildSupportMenu()
     // The pull-down's title entry: it names the button and is not listed.
     QAction *titleEntry = menu->addAction(tr("Support..."));
     titleEntry->setVisible(false);
-    for (const SupportEntry &entry : SupportEntries) {
-        if (!entry.title) {
+    for (QAction *action : std::as_const(_supportActions)) {
+        if (action)
+            menu->addAction(action);
+        else
             menu->addSeparator();
-            continue;
-        }
-        QAction *action = menu->addAction(tr(entry.title));
-        action->setData(entry.tag);
-        connect(action, &QAction::triggered, this, [this, action] { supportButtonAction(action); });
     }
     QMenu *previous = _supportButton->menu();
     _supportButton->setMenu(menu);
@@ -239,7 +355,13 @@ void AppDelegate::applicationWillFinishLaunching()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    if (!_launchedWithOpenFile)
+    bool collectionShown = false;
+    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
+        collectionShown = collectionShown || (collection->window() && collection->window()->isVisible());
+    // Files of which none opened leave nothing else to show: without the
+    // start window the process would run on invisibly, and later launches
+    // would hand over to it.
+    if (!_launchedWithOpenFile || !collectionShown)
         makeKeyAndOrderFront(_startWindow);
 }
 
@@ -265,6 +387,45 @@ bool AppDelegate::applicationOpenFile(const QString &path)
     return false;
 }
 
+QStringList AppDelegate::launchArgumentPaths(const QStringList &arguments)
+{
+    QStringList paths;
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument.isEmpty() || argument.startsWith(QLatin1String("-psn_")))
+            continue;
+        const QString path = argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
+        if (!path.isEmpty())
+            paths.append(QFileInfo(path).absoluteFilePath());
+    }
+    return paths;
+}
+
+void AppDelegate::openLaunchArguments(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        _launchArguments.append(path);
+        queueOpenFile(path);
+    }
+}
+
+void AppDelegate::queueOpenFile(const QString &path)
+{
+    if (path.isEmpty() || _pendingOpenFiles.contains(path))
+        return;
+    // Known at once, so a launch made to open files shows no start window;
+    // the files of one turn of the event loop open together.
+    _launchedWithOpenFile = true;
+    if (_pendingOpenFiles.isEmpty())
+        QTimer::singleShot(0, this, &AppDelegate::openPendingFiles);
+    _pendingOpenFiles.append(path);
+}
+
+void AppDelegate::openPendingFiles()
+{
+    const QStringList paths = std::exchange(_pendingOpenFiles, {});
+    applicationOpenFiles(paths);
+}
+
 void AppDelegate::applicationWillTerminate()
 {
     TemplateArchiveCollectionController::sharedController().closeAllCollections();
@@ -282,16 +443,75 @@ void AppDelegate::openTemplateArchiveAtURLs(const QList<QUrl> &urls)
     if (fileURLs.isEmpty())
         return;
 
+    QList<QPointer<QWidget>> alreadyOpen;
+    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections()) {
+        for (const QUrl &url : std::as_const(fileURLs)) {
+            if (collection->archiveURLs().contains(url) && collection->window()) {
+                alreadyOpen.append(collection->window());
+                break;
+            }
+        }
+    }
+
     std::optional<Error> error;
     const QList<TemplateArchiveCollection *> collections =
         TemplateArchiveCollection::templateArchivesFromURLs(fileURLs, true, &error);
+    // Archives that were open already are told by the collection itself;
+    // their windows come forward, behind any new one.
+    for (const QPointer<QWidget> &window : std::as_const(alreadyOpen)) {
+        if (window)
+            makeKeyAndOrderFront(window);
+    }
     if (collections.isEmpty()) {
-        // Archives that were open already are told by the collection itself.
         if (error)
             Alert::runModal(error->localizedDescription(), QString(), tr("OK"));
-        return;
+    } else {
+        bringToFront(collections);
     }
-    bringToFront(collections);
+    tellNotArchives(fileURLs);
+}
+
+void AppDelegate::tellNotArchives(const QList<QUrl> &urls)
+{
+    // The same test as the collection's, which passes these over silently.
+    QStringList names;
+    for (const QUrl &url : urls) {
+        if (QFileInfo(url.path()).suffix() != QLatin1String("mtzip"))
+            names.append(QFileInfo(url.toLocalFile()).fileName());
+    }
+    if (names.isEmpty())
+        return;
+    const QString message = names.size() == 1
+        ? tr("“%1” is not a template archive.").arg(names.first())
+        : tr("These files are not template archives: %1.").arg(names.join(QStringLiteral(", ")));
+    Alert::runModal(message, tr("Only template archives, files whose names end in “.mtzip”, can be opened."),
+                    tr("OK"));
+}
+
+QString AppDelegate::openDialogFolder()
+{
+    const QString last = QSettings().value(LastOpenFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (!downloads.isEmpty() && QFileInfo(downloads).isDir())
+        return downloads;
+    return QDir::homePath();
+}
+
+void AppDelegate::prepareOpenDialog(QFileDialog *dialog)
+{
+    if (!dialog || dialog->property(PreparedProperty).toBool())
+        return;
+    dialog->setProperty(PreparedProperty, true);
+    dialog->setDirectory(openDialogFolder());
+    DarkAppearance::apply(dialog);
+    connect(dialog, &QDialog::accepted, dialog, [dialog] {
+        const QStringList chosen = dialog->selectedFiles();
+        const QString folder = chosen.isEmpty() ? dialog->directory().absolutePath()
+                                                : QFileInfo(chosen.first()).absolutePath();
+        QSettings().setValue(LastOpenFolderKey, folder);
+    });
 }
 
 void AppDelegate::openTemplates()
@@ -311,6 +531,55 @@ void AppDelegate::supportButtonAction(QAction *sender)
     if (page.isEmpty())
         return;
     QDesktopServices::openUrl(page);
+}
+
+void AppDelegate::terminate()
+{
+    _terminating = true;
+    watchCollections();
+    const QList<TemplateArchiveCollection *> open = TemplateArchiveCollectionController::sharedController().collections();
+    QList<QPointer<TemplateArchiveCollection>> collections(open.cbegin(), open.cend());
+    for (const QPointer<TemplateArchiveCollection> &collection : std::as_const(collections)) {
+        if (!collection)
+            continue;
+        // Through the window, so a busy one can put its close off until its
+        // work is stopped and undone.
+        if (QWidget *window = collection->window())
+            window->close();
+        else
+            collection->close();
+    }
+    quitIfNothingLeft();
+}
+
+void AppDelegate::watchCollections()
+{
+    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
+        connect(collection, &QObject::destroyed, this, &AppDelegate::quitIfNothingLeft, Qt::UniqueConnection);
+}
+
+void AppDelegate::quitIfNothingLeft()
+{
+    if (_quitScheduled)
+        return;
+    _quitScheduled = true;
+    // On a later turn: a collection that goes away is still being destroyed,
+    // and the window that follows (the open dialog after "Yes") not yet up.
+    QTimer::singleShot(0, this, [this] {
+        _quitScheduled = false;
+        if (!TemplateArchiveCollectionController::sharedController().collections().isEmpty())
+            return;
+        bool windowShown = false;
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (const QWidget *window : windows) {
+            const Qt::WindowType type = window->windowType();
+            windowShown = windowShown || (window->isVisible() && (type == Qt::Window || type == Qt::Dialog));
+        }
+        // A collection that closed itself after its work was undone hides
+        // its window, which Qt does not count as closing the last one.
+        if (_terminating || !windowShown)
+            QCoreApplication::quit();
+    });
 }
 
 void AppDelegate::orderFrontStandardAboutPanel()
@@ -341,29 +610,33 @@ void AppDelegate::activateFrontWindow()
             return;
         }
     }
+    // Nothing is on screen: a later launch without files gets the start window.
+    makeKeyAndOrderFront(_startWindow);
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FileOpen && watched == qApp) {
+    if (watched == qApp && event->type() == QEvent::FileOpen) {
         const QString path = static_cast<QFileOpenEvent *>(event)->file();
-        if (!path.isEmpty()) {
-            // Known at once, so a launch made to open files shows no start
-            // window; the files of one turn of the event loop open together.
-            _launchedWithOpenFile = true;
-            if (_pendingOpenFiles.isEmpty())
-                QTimer::singleShot(0, this, &AppDelegate::flushPendingOpenFiles);
-            _pendingOpenFiles.append(path);
-        }
+        // A path from the command line that the platform passes on as well
+        // is opened once.
+        if (!_launchArguments.removeOne(path))
+            queueOpenFile(path);
         return true;
     }
+    if (watched == qApp && event->type() == QEvent::Quit
+        && !TemplateArchiveCollectionController::sharedController().collections().isEmpty()) {
+        // Refused for now, so Qt neither exits at once nor closes windows
+        // that defer their close; terminate() asks again once all are gone.
+        event->ignore();
+        terminate();
+        return true;
+    }
+    if (event->type() == QEvent::Show) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(watched))
+            prepareOpenDialog(dialog);
+    }
     return QObject::eventFilter(watched, event);
-}
-
-void AppDelegate::flushPendingOpenFiles()
-{
-    const QStringList paths = std::exchange(_pendingOpenFiles, {});
-    applicationOpenFiles(paths);
 }
 
 void AppDelegate::makeKeyAndOrderFront(QWidget *window)
@@ -380,19 +653,21 @@ void AppDelegate::makeKeyAndOrderFront(QWidget *window)
 
 void AppDelegate::bringToFront(const QList<TemplateArchiveCollection *> &collections)
 {
+    watchCollections();
     // In list order, so the last one ends up in front.
     for (TemplateArchiveCollection *collection : collections) {
         QWidget *window = collection->window();
         if (!window)
             continue;
+        if (auto *mainWindow = qobject_cast<QMainWindow *>(window)) {
+            decorateWindow(mainWindow);
+        } else {
 #ifndef Q_OS_MACOS
-        // The menu bar lives in the start window here, which may be hidden;
-        // the collection windows answer its shortcuts too.
-        for (const char *name : {"openAction", "closeWindowAction", "quitAction"}) {
-            if (QAction *action = _menuBar->findChild<QAction *>(QLatin1String(name)))
-                window->addAction(action);
-        }
+            // A window without a menu bar of its own still answers the
+            // menus' shortcuts.
+            window->addActions({_openAction, _closeWindowAction, _quitAction, _minimizeAction});
 #endif
+        }
         makeKeyAndOrderFront(window);
     }
 }

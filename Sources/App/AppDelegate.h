@@ -14,8 +14,10 @@
 
 class QAction;
 class QDialog;
+class QFileDialog;
 class QLabel;
 class QMainWindow;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 class TemplateArchiveCollection;
@@ -25,11 +27,12 @@ class AboutWindow;
 class StartWindow;
 }
 
-// The application delegate: launch, opening archives, the support menu and
-// the about window. Exactly one exists; main() creates it, which loads the
-// start and about windows (both hidden) and the menu bar, then drives the
-// launch: applicationWillFinishLaunching(), the open-files request that
-// started the application if any, applicationDidFinishLaunching().
+// The application delegate: launch, opening archives, the menus, the support
+// menu, the about window and quitting. Exactly one exists; main() creates
+// it, which loads the start and about windows (both hidden) and the menu
+// bar, then drives the launch: applicationWillFinishLaunching(), the
+// open-files request that started the application if any,
+// applicationDidFinishLaunching().
 class AppDelegate : public QObject, public TemplateArchiveDropzoneViewDelegate
 {
     Q_OBJECT
@@ -53,7 +56,9 @@ public:
     // Builds the support menu, gives the start and about windows the dark
     // look and sets the version text. Shows nothing.
     void applicationWillFinishLaunching();
-    // Shows the start window unless the launch was made to open files.
+    // Shows the start window unless the launch was made to open files and
+    // opened some: a launch whose files all failed shows it too, so the
+    // process never runs on without a window.
     void applicationDidFinishLaunching();
     // The platform's request to open files: an empty list changes nothing;
     // otherwise the paths become file URLs for openTemplateArchiveAtURLs().
@@ -61,14 +66,37 @@ public:
     // A single-file request: marks the launch as made to open files and
     // opens nothing; always false.
     bool applicationOpenFile(const QString &path);
+    // The archives named on the command line: absolute paths, file URLs made
+    // local; the process-serial argument that old macOS versions add is not
+    // a file.
+    static QStringList launchArgumentPaths(const QStringList &arguments);
+    // Queues the command line's paths like the platform's open requests
+    // (macOS), so a path that also arrives as a file-open event opens once.
+    void openLaunchArguments(const QStringList &paths);
+    // Opens what the platform's open requests queued so far, at once.
+    void openPendingFiles();
     // Closes every collection, which removes their unpack folders.
     void applicationWillTerminate();
     static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
 
     // Opens the local files among urls (merged into one collection) and
-    // brings the new collection windows to the front; an error is shown in
-    // an alert.
+    // brings the new collection windows to the front, after the windows of
+    // those archives that are open already. Files that are not template
+    // archives are named in an alert; so is an error.
     void openTemplateArchiveAtURLs(const QList<QUrl> &urls) override;
+
+    // Gives window the application's menus, with their shortcuts: on macOS
+    // the application's one menu bar serves every window already, elsewhere
+    // the window gets a menu bar of its own, built like the start window's.
+    // Doing it twice changes nothing.
+    void decorateWindow(QMainWindow *window);
+
+    // Where the open dialog starts: the folder it was last accepted in, else
+    // the Downloads folder, else the home folder.
+    static QString openDialogFolder();
+    // Gives an open dialog its starting folder and the dark look, and
+    // remembers its folder when accepted.
+    static void prepareOpenDialog(QFileDialog *dialog);
 
     bool launchedWithOpenFile() const { return _launchedWithOpenFile; }
     QMainWindow *startWindow() const { return _startWindow; }
@@ -79,6 +107,7 @@ public:
     QMenuBar *menuBar() const { return _menuBar; }
     QAction *openAction() const { return _openAction; }
     QAction *aboutAction() const { return _aboutAction; }
+    QAction *quitAction() const { return _quitAction; }
 
     // Brings the front-most window of the application forward; a later
     // launch without files asks for this.
@@ -91,16 +120,24 @@ public slots:
     void supportButtonAction(QAction *sender);
     void orderFrontStandardAboutPanel();
     void aboutPanelOk();
+    // Quit: closes every collection window; a busy one finishes or undoes
+    // its work first. The application quits once none is left.
+    void terminate();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildMenuBar();
+    void createActions();
+    QMenuBar *createMenuBar(QWidget *parent);
+    void fillWindowMenu(QMenu *menu);
     void buildSupportMenu();
-    void flushPendingOpenFiles();
+    void queueOpenFile(const QString &path);
+    void watchCollections();
+    void quitIfNothingLeft();
     static void makeKeyAndOrderFront(QWidget *window);
     void bringToFront(const QList<TemplateArchiveCollection *> &collections);
+    void tellNotArchives(const QList<QUrl> &urls);
 
     // Connected when the interface is loaded; owned through the unique
     // pointers below, never reassigned.
@@ -117,6 +154,16 @@ private:
     QMenuBar *_menuBar = nullptr;
     bool _ownsMenuBar = false;
     QAction *_openAction = nullptr;
+    QAction *_browseAction = nullptr;
+    QAction *_closeWindowAction = nullptr;
+    QAction *_quitAction = nullptr;
+    QAction *_minimizeAction = nullptr;
+    QAction *_zoomAction = nullptr;
     QAction *_aboutAction = nullptr;
+    // The support pages, shared by the support button and the menu bars.
+    QList<QAction *> _supportActions;
     QStringList _pendingOpenFiles;
+    QStringList _launchArguments;
+    bool _terminating = false;
+    bool _quitScheduled = false;
 };

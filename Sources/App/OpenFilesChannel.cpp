@@ -5,8 +5,12 @@
 #include "Common/LogCategories.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -17,6 +21,9 @@ namespace {
 
 constexpr char Acknowledgement = '\x06';
 constexpr int MaxRequestBytes = 4 * 1024 * 1024;
+// Longer than one hand-over may take, so a queued launch outwaits the one
+// ahead of it.
+constexpr int LockTimeoutMs = 10000;
 
 } // namespace
 
@@ -37,6 +44,35 @@ OpenFilesChannel::OpenFilesChannel(QString serverName, QObject *parent)
 }
 
 OpenFilesChannel::~OpenFilesChannel() = default;
+
+QString OpenFilesChannel::lockFilePath() const
+{
+    return QDir::temp().filePath(_serverName + QStringLiteral(".lock"));
+}
+
+OpenFilesChannel::Claim OpenFilesChannel::claim(const QStringList &paths)
+{
+    // Without the lock two launches could both find nobody answering and
+    // both listen; the lock of one that crashed is stale and taken over.
+    QLockFile lock(lockFilePath());
+    // Polled briefly rather than with tryLock's own doubling waits, which
+    // would keep a queued launch asleep long after its turn.
+    QElapsedTimer waited;
+    waited.start();
+    bool locked = lock.tryLock(0);
+    while (!locked && waited.elapsed() < LockTimeoutMs) {
+        QThread::msleep(20);
+        locked = lock.tryLock(0);
+    }
+    if (!locked)
+        qCWarning(lcGui) << "Checking for a running instance without" << lock.fileName() << "error" << lock.error();
+    if (handOver(paths))
+        return Claim::HandedOver;
+    if (listen())
+        return Claim::Listening;
+    // Only without the lock can another launch have got in between.
+    return handOver(paths) ? Claim::HandedOver : Claim::Alone;
+}
 
 bool OpenFilesChannel::handOver(const QStringList &paths, int timeoutMs) const
 {

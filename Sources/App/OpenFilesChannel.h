@@ -23,6 +23,17 @@ public:
     explicit OpenFilesChannel(QString serverName = defaultServerName(), QObject *parent = nullptr);
     ~OpenFilesChannel() override;
 
+    enum class Claim {
+        HandedOver, // a running instance took the paths: this launch is done
+        Listening,  // this launch is the instance now
+        Alone,      // neither: run without answering later launches
+    };
+    // What a launch does first: hands its paths to the running instance, or
+    // else becomes the instance. The check and the listen happen under one
+    // lock file, so launches at the same moment queue up and all but the
+    // first find it listening.
+    Claim claim(const QStringList &paths);
+
     // True when a running instance took the paths (an empty list included);
     // false when none answers.
     bool handOver(const QStringList &paths, int timeoutMs = 3000) const;
@@ -32,6 +43,7 @@ public:
     bool listen();
     bool isListening() const;
     const QString &serverName() const { return _serverName; }
+    QString lockFilePath() const;
 
 signals:
     // A later launch's absolute paths, possibly none (the user started the

@@ -6,10 +6,7 @@
 #include "Installer/TemplateInstaller.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTimer>
-#include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -21,21 +18,6 @@
 #endif
 
 namespace {
-
-// The archives a file manager asked this launch to open: absolute paths, or
-// file URLs from launchers that pass those.
-QStringList launchPaths(const QStringList &arguments)
-{
-    QStringList paths;
-    for (const QString &argument : arguments.mid(1)) {
-        if (argument.isEmpty())
-            continue;
-        const QString path = argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
-        if (!path.isEmpty())
-            paths.append(QFileInfo(path).absoluteFilePath());
-    }
-    return paths;
-}
 
 #ifdef Q_OS_UNIX
 int sQuitSignalPipe[2] = {-1, -1};
@@ -79,20 +61,23 @@ void quitOnTerminationSignals(QObject *context)
 
 int main(int argc, char *argv[])
 {
+#ifndef Q_OS_MACOS
+    // Qt's own open dialog takes the dark palette; the platform's would not.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+#endif
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
+    // Paths from a file manager, or typed in a terminal on any platform.
+    const QStringList paths = AppDelegate::launchArgumentPaths(QApplication::arguments());
 #ifndef Q_OS_MACOS
     // Here the file manager starts a new process for every request; the
     // running instance, if there is one, takes it over.
-    const QStringList paths = launchPaths(QApplication::arguments());
     OpenFilesChannel channel;
-    if (channel.handOver(paths))
-        return 0;
-    // Two launches at once: the one that lost the race to listen hands over.
-    if (!channel.listen() && channel.handOver(paths))
+    if (channel.claim(paths) == OpenFilesChannel::Claim::HandedOver)
         return 0;
 #endif
 
@@ -111,9 +96,12 @@ int main(int argc, char *argv[])
     delegate.applicationWillFinishLaunching();
 #ifdef Q_OS_MACOS
     // The Finder's open requests arrive as QFileOpenEvents once the event
-    // loop runs; let them in before deciding about the start window.
+    // loop runs; let them in before deciding about the start window. Paths
+    // typed after the program's name in a terminal come in argv instead.
+    delegate.openLaunchArguments(paths);
     QTimer::singleShot(0, &delegate, [&delegate] {
         QCoreApplication::processEvents();
+        delegate.openPendingFiles();
         delegate.applicationDidFinishLaunching();
     });
 #else
