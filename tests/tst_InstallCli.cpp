@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -58,6 +59,13 @@ private slots:
     void customCategoriesList();
     void usageErrors_data();
     void usageErrors();
+    void unreadableArchivesAreNamedBeforeTheirNames_data();
+    void unreadableArchivesAreNamedBeforeTheirNames();
+    void installAndUninstallJson();
+    void quietKeepsOnlyErrors();
+    void verboseTurnsOnTheDiagnosticLog();
+    void commandHelpNamesTheCommand_data();
+    void commandHelpNamesTheCommand();
 
 private:
     // An archive LT_<name>.mtzip with the given template folders, each
@@ -260,8 +268,12 @@ void tst_InstallCli::usageErrors_data()
                        QStringLiteral("--all-users"), QStringLiteral("a.mtzip")};
     QTest::newRow("unknown option") << QStringList{QStringLiteral("uninstall"), QStringLiteral("--bogus"),
                                                    QStringLiteral("a.mtzip")};
-    QTest::newRow("json is only for list") << QStringList{QStringLiteral("install"), QStringLiteral("--json"),
-                                                          QStringLiteral("a.mtzip")};
+    QTest::newRow("delete-archive is only for install")
+        << QStringList{QStringLiteral("uninstall"), QStringLiteral("--delete-archive"), QStringLiteral("a.mtzip")};
+    QTest::newRow("quiet and verbose together")
+        << QStringList{QStringLiteral("list"), QStringLiteral("-q"), QStringLiteral("--verbose"), QStringLiteral("a.mtzip")};
+    QTest::newRow("unknown option before the command")
+        << QStringList{QStringLiteral("--bogus"), QStringLiteral("list"), QStringLiteral("a.mtzip")};
     QTest::newRow("dest without a value") << QStringList{QStringLiteral("list"), QStringLiteral("--dest")};
 }
 
@@ -272,6 +284,173 @@ void tst_InstallCli::usageErrors()
     QCOMPARE(run.exitCode, int(Cli::UsageError));
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     QVERIFY(run.out.isEmpty());
+}
+
+void tst_InstallCli::unreadableArchivesAreNamedBeforeTheirNames_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+
+    for (const char *command : {"list", "install", "uninstall"}) {
+        QTest::addRow("%s missing", command) << QString::fromLatin1(command) << "missing" << "no such file";
+        QTest::addRow("%s folder", command) << QString::fromLatin1(command) << "folder" << "is a folder";
+        QTest::addRow("%s dangling link", command) << QString::fromLatin1(command) << "link" << "does not exist";
+    }
+}
+
+void tst_InstallCli::unreadableArchivesAreNamedBeforeTheirNames()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+
+    // Names without a prefix, which would be refused for their name if the
+    // file were looked at second.
+    const QString path = _dir->filePath(QStringLiteral("NoPrefix.mtzip"));
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(_dir->filePath(QStringLiteral("gone.mtzip")), path));
+    const QString good = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+
+    const CliRun run = runMtzip({command, QStringLiteral("--dest"), _dest, path, good});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.startsWith(QStringLiteral("mtzip: %1: ").arg(path)), qPrintable(run.err));
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QVERIFY2(!run.err.contains(QLatin1String("refused")), qPrintable(run.err));
+    // The next archive is still handled.
+    if (command == QLatin1String("install"))
+        QVERIFY(QFileInfo::exists(_dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Simple_Third")));
+}
+
+void tst_InstallCli::installAndUninstallJson()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third"),
+                                                              QStringLiteral("LT_Bold_Third")});
+    QVERIFY(runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack}).exitCode == Cli::Success);
+    // One of the two is gone again, so the next install replaces one.
+    QVERIFY(QDir(_dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Bold_Third")).removeRecursively());
+
+    const auto parse = [](const CliRun &run) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+        return error.error == QJsonParseError::NoError ? document.object() : QJsonObject();
+    };
+
+    CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QJsonObject document = parse(run);
+    QVERIFY2(!document.isEmpty(), qPrintable(run.out));
+    QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("install"));
+    QCOMPARE(document.value(QStringLiteral("destination")).toString(), _dest);
+    QJsonObject archive = document.value(QStringLiteral("archives")).toArray().at(0).toObject();
+    QCOMPARE(archive.value(QStringLiteral("newlyInstalled")).toInt(), 1);
+    QCOMPARE(archive.value(QStringLiteral("replaced")).toInt(), 1);
+    QVERIFY(archive.value(QStringLiteral("error")).isNull());
+    QJsonArray templates = archive.value(QStringLiteral("templates")).toArray();
+    QCOMPARE(templates.size(), 2);
+    int replacedFlags = 0;
+    for (const QJsonValue &value : std::as_const(templates))
+        replacedFlags += value.toObject().value(QStringLiteral("replaced")).toBool() ? 1 : 0;
+    QCOMPARE(replacedFlags, 1);
+
+    run = runMtzip({QStringLiteral("uninstall"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    document = parse(run);
+    QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+    archive = document.value(QStringLiteral("archives")).toArray().at(0).toObject();
+    QCOMPARE(archive.value(QStringLiteral("removed")).toInt(), 2);
+    QCOMPARE(archive.value(QStringLiteral("failed")).toInt(), 0);
+    QCOMPARE(archive.value(QStringLiteral("trashed")).toBool(), false);
+    QCOMPARE(archive.value(QStringLiteral("templates")).toArray().size(), 2);
+
+    // The list document carries the version too.
+    run = runMtzip({QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(parse(run).value(QStringLiteral("version")).toInt(), 1);
+}
+
+void tst_InstallCli::quietKeepsOnlyErrors()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    const QString refused = makePack(QStringLiteral("ZZ_Unknown"), {QStringLiteral("LT_Other")});
+    expectDiagnostic("Unrecognized category title");
+    // Before the command or after it.
+    CliRun run = runMtzip({QStringLiteral("--quiet"), QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack,
+                           refused});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.contains(QLatin1String("Unrecognized category title")), qPrintable(run.err));
+    QVERIFY(QFileInfo::exists(_dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Simple_Third")));
+
+    run = runMtzip({QStringLiteral("uninstall"), QStringLiteral("-q"), QStringLiteral("--dest"), _dest, pack});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, QString());
+}
+
+namespace {
+QStringList loggedCategories;
+QtMessageHandler previousHandler = nullptr;
+void recordCategory(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (context.category && qstrncmp(context.category, "mtzip.", 6) == 0)
+        loggedCategories.append(QString::fromLatin1(context.category));
+    else if (previousHandler)
+        previousHandler(type, context, message);
+}
+} // namespace
+
+void tst_InstallCli::verboseTurnsOnTheDiagnosticLog()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    // The tool's own default: diagnostics off unless asked for.
+    QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
+    loggedCategories.clear();
+    previousHandler = qInstallMessageHandler(recordCategory);
+    const CliRun quietRun = runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack});
+    const qsizetype withoutVerbose = loggedCategories.size();
+    const CliRun verboseRun = runMtzip({QStringLiteral("install"), QStringLiteral("--verbose"), QStringLiteral("--dest"),
+                                        _dest, pack});
+    const qsizetype withVerbose = loggedCategories.size() - withoutVerbose;
+    // Off again once the command is done.
+    runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack});
+    const qsizetype after = loggedCategories.size() - withoutVerbose - withVerbose;
+    qInstallMessageHandler(previousHandler);
+    QLoggingCategory::setFilterRules(QString());
+
+    QCOMPARE(quietRun.exitCode, int(Cli::Success));
+    QCOMPARE(verboseRun.exitCode, int(Cli::Success));
+    QCOMPARE(withoutVerbose, 0);
+    QVERIFY2(withVerbose > 0, "--verbose logged nothing");
+    QCOMPARE(after, 0);
+}
+
+void tst_InstallCli::commandHelpNamesTheCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("usage");
+    QTest::newRow("list") << "list" << "Usage: mtzip list [options] ARCHIVE...\n";
+    QTest::newRow("install") << "install" << "Usage: mtzip install [options] ARCHIVE...\n";
+    QTest::newRow("uninstall") << "uninstall" << "Usage: mtzip uninstall [options] ARCHIVE...\n";
+    QTest::newRow("extract") << "extract" << "Usage: mtzip extract [options] ARCHIVE DIR\n";
+    QTest::newRow("pack") << "pack" << "Usage: mtzip pack [options] DIR ARCHIVE\n";
+}
+
+void tst_InstallCli::commandHelpNamesTheCommand()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, usage);
+    const CliRun run = runMtzip({command, QStringLiteral("--help")});
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    QVERIFY2(run.out.startsWith(usage), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QLatin1String("--quiet")), qPrintable(run.out));
+
+    // The general help lists the command with its arguments, from the same table.
+    const CliRun general = runMtzip({QStringLiteral("--help")});
+    const QString line = usage.mid(QStringLiteral("Usage: mtzip ").size()).remove(QStringLiteral("[options] ")).trimmed();
+    QVERIFY2(general.out.contains(QStringLiteral("  ") + line + QLatin1Char(' ')), qPrintable(general.out));
 }
 
 QTEST_GUILESS_MAIN(tst_InstallCli)

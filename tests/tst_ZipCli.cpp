@@ -57,6 +57,8 @@ private slots:
     void packThenExtractRoundTrip();
     void extractWithWrongOrMissingPasswordFails_data();
     void extractWithWrongOrMissingPasswordFails();
+    void passwordFromFileOrEnvironment_data();
+    void passwordFromFileOrEnvironment();
     void extractReportsUnsafeArchives();
     void extractRefusesWhatIsNoArchive();
     void failedPackKeepsTheExistingArchive();
@@ -100,6 +102,8 @@ void tst_ZipCli::usageErrorsAreOneLine_data()
     QTest::newRow("extract without a destination") << strings({"extract", "a.zip"}) << "got 1";
     QTest::newRow("extract with too many arguments") << strings({"extract", "a.zip", "b", "c"}) << "got 3";
     QTest::newRow("extract with an unknown option") << strings({"extract", "--bogus", "a.zip", "b"}) << "bogus";
+    QTest::newRow("password and password file together")
+        << strings({"extract", "a.zip", "b", "--password", "x", "--password-file", "f"}) << "exclude each other";
     QTest::newRow("extract with a password option lacking its value") << strings({"extract", "a.zip", "b", "--password"})
                                                                         << "password";
     QTest::newRow("pack without arguments") << strings({"pack"}) << "got 0";
@@ -179,6 +183,50 @@ void tst_ZipCli::extractWithWrongOrMissingPasswordFails()
     QVERIFY2(run.err.startsWith(QLatin1String("mtzip: Error occurs\n")), qPrintable(run.err));
     QVERIFY2(run.err.contains(mentions), qPrintable(run.err));
     QVERIFY2(run.err.endsWith(QStringLiteral("mtzip: extracting \"%1\" failed\n").arg(archive)), qPrintable(run.err));
+}
+
+void tst_ZipCli::passwordFromFileOrEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("fileContents");  // null: no --password-file
+    QTest::addColumn<QByteArray>("environment");   // null: MTZIP_PASSWORD unset
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("file with a line break") << QByteArray("s3cret pass\n") << QByteArray() << true;
+    QTest::newRow("file with CRLF and more lines") << QByteArray("s3cret pass\r\nignored\n") << QByteArray() << true;
+    QTest::newRow("file with a wrong password") << QByteArray("nope\n") << QByteArray() << false;
+    QTest::newRow("environment") << QByteArray() << QByteArray("s3cret pass") << true;
+    QTest::newRow("file wins over environment") << QByteArray("s3cret pass") << QByteArray("nope") << true;
+}
+
+void tst_ZipCli::passwordFromFileOrEnvironment()
+{
+    QFETCH(QByteArray, fileContents);
+    QFETCH(QByteArray, environment);
+    QFETCH(bool, opens);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QCOMPARE(mtzip(strings({"pack", "--password", "s3cret pass"}) << tmp.filePath(QStringLiteral("src")) << archive)
+                 .exitCode,
+             int(Cli::Success));
+
+    QStringList arguments{QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))};
+    if (!fileContents.isNull()) {
+        const QString passwordFile = tmp.filePath(QStringLiteral("password.txt"));
+        QVERIFY(writeFile(passwordFile, fileContents));
+        arguments << QStringLiteral("--password-file") << passwordFile;
+    }
+    if (!environment.isNull())
+        qputenv("MTZIP_PASSWORD", environment);
+    const CliRun run = mtzip(arguments);
+    qunsetenv("MTZIP_PASSWORD");
+    QCOMPARE(run.exitCode, int(opens ? Cli::Success : Cli::Failure));
+    if (opens) {
+        const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), sampleTree());
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
 }
 
 void tst_ZipCli::extractReportsUnsafeArchives()

@@ -4,73 +4,190 @@
 #include "Cli/CliSignals.h"
 
 #include <QCommandLineParser>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <csignal>
 
 namespace {
 
-const char *const GeneralHelp =
-    "Usage: mtzip COMMAND [OPTIONS] ARGUMENTS\n"
-    "\n"
-    "Installs and inspects motion template archives (.mtzip) and other zip files.\n"
-    "\n"
-    "Commands:\n"
-    "  extract ARCHIVE DIR    unpack every entry of a zip archive into DIR\n"
-    "  pack DIR ARCHIVE       write every file below DIR into a new zip archive\n"
-    "  list ARCHIVE...        list the templates of template archives\n"
-    "  install ARCHIVE...     install the templates of template archives\n"
-    "  uninstall ARCHIVE...   remove the installed templates of template archives\n"
-    "\n"
-    "Run 'mtzip COMMAND --help' for a command's options.\n"
-    "Exit status: 0 success, 1 failure, 2 usage error.\n";
+const QLatin1String Program("mtzip");
+
+struct GlobalOptions
+{
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
+                             QStringLiteral("Print errors only: no progress and no summary lines.")};
+    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
+                               QStringLiteral("Also print the diagnostic log (the mtzip.* logging categories).")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+};
+
+// While installed, every mtzip.* category logs at every level; the filter
+// before it decides the rest.
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+void verboseFilter(QLoggingCategory *category)
+{
+    if (previousFilter)
+        previousFilter(category);
+    if (qstrncmp(category->categoryName(), "mtzip.", 6) == 0) {
+        category->setEnabled(QtDebugMsg, true);
+        category->setEnabled(QtInfoMsg, true);
+        category->setEnabled(QtWarningMsg, true);
+        category->setEnabled(QtCriticalMsg, true);
+    }
+}
+
+class VerboseLogging
+{
+public:
+    explicit VerboseLogging(bool on)
+        : _on(on)
+    {
+        if (_on)
+            previousFilter = QLoggingCategory::installFilter(verboseFilter);
+    }
+    ~VerboseLogging()
+    {
+        if (_on)
+            QLoggingCategory::installFilter(previousFilter);
+    }
+    VerboseLogging(const VerboseLogging &) = delete;
+    VerboseLogging &operator=(const VerboseLogging &) = delete;
+
+private:
+    bool _on;
+};
+
+bool isOption(const QString &argument, const QCommandLineOption &option)
+{
+    for (const QString &name : option.names()) {
+        if (argument == (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
+void CliContext::error(const QString &text)
+{
+    err << Program << ": " << text << '\n';
+    err.flush();
+}
+
+void CliContext::info(const QString &text)
+{
+    if (quiet)
+        return;
+    out << text << '\n';
+    out.flush();
+}
+
+std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
+{
+    std::vector<std::unique_ptr<CliCommand>> commands;
+    commands.push_back(makeExtractCommand());
+    commands.push_back(makePackCommand());
+    commands.push_back(makeListCommand());
+    commands.push_back(makeInstallCommand());
+    commands.push_back(makeUninstallCommand());
+    return commands;
+}
+
 Cli::Cli(QTextStream &out, QTextStream &err, bool errIsTerminal)
-    : _out(out)
-    , _err(err)
-    , _errIsTerminal(errIsTerminal)
+    : _context{out, err, errIsTerminal}
+    , _commands(makeCliCommands())
 {
 }
 
+Cli::~Cli() = default;
+
 int Cli::run(const QStringList &arguments)
 {
-    const QStringList rest = arguments.mid(1);
+    const GlobalOptions global;
+    QStringList rest = arguments.mid(1);
+    // Options for every command may also come before it.
+    QStringList leading;
+    while (!rest.isEmpty() && rest.first().startsWith(QLatin1Char('-'))) {
+        const QString argument = rest.first();
+        if (isOption(argument, global.help) || argument == QLatin1String("help")) {
+            _context.out << generalHelp();
+            _context.out.flush();
+            return Success;
+        }
+        if (argument == QLatin1String("--version")) {
+            _context.out << "mtzip 1.0\n";
+            _context.out.flush();
+            return Success;
+        }
+        if (!isOption(argument, global.quiet) && !isOption(argument, global.verbose))
+            return usageError(QStringLiteral("unknown option '%1'; try 'mtzip --help'").arg(argument));
+        leading.append(rest.takeFirst());
+    }
     if (rest.isEmpty())
         return usageError(QStringLiteral("no command given; try 'mtzip --help'"));
 
-    const QString command = rest.first();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")
-        || command == QLatin1String("help")) {
-        printHelp();
+    const QString name = rest.takeFirst();
+    if (name == QLatin1String("help")) {
+        _context.out << generalHelp();
+        _context.out.flush();
         return Success;
     }
-    if (command == QLatin1String("--version")) {
-        _out << "mtzip 1.0\n";
-        _out.flush();
+    for (const std::unique_ptr<CliCommand> &command : _commands) {
+        if (command->name() == name)
+            return runCommand(*command, QStringList{Program + QLatin1Char(' ') + name} + leading + rest);
+    }
+    return usageError(QStringLiteral("unknown command '%1'; try 'mtzip --help'").arg(name));
+}
+
+int Cli::runCommand(CliCommand &command, const QStringList &arguments)
+{
+    const GlobalOptions global;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(command.description());
+    parser.addOption(global.help);
+    parser.addOption(global.quiet);
+    parser.addOption(global.verbose);
+    command.addOptions(parser);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(global.help)) {
+        // QCommandLineParser names the executable's full path; users type
+        // "mtzip <command>".
+        QString text = parser.helpText();
+        text = text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+        _context.out << "Usage: " << Program << ' ' << command.name() << " [options] " << command.synopsis()
+                     << '\n' << text;
+        _context.out.flush();
         return Success;
+    }
+    if (parser.isSet(global.quiet) && parser.isSet(global.verbose))
+        return usageError(QStringLiteral("--quiet and --verbose exclude each other"));
+
+    const qsizetype given = parser.positionalArguments().size();
+    const std::optional<int> wanted = command.positionalCount();
+    if (wanted && given != *wanted) {
+        return usageError(QStringLiteral("%1 takes %2 arguments, got %3; see 'mtzip %1 --help'")
+                              .arg(command.name())
+                              .arg(*wanted)
+                              .arg(given));
+    }
+    if (!wanted && given == 0) {
+        return usageError(QStringLiteral("%1 needs at least one %2; see 'mtzip %1 --help'")
+                              .arg(command.name(), command.synopsis().section(QLatin1Char('.'), 0, 0).toLower()));
     }
 
-    const QStringList commandArguments = QStringList{QStringLiteral("mtzip ") + command} + rest.mid(1);
-    int result = UsageError;
-    if (command == QLatin1String("extract"))
-        result = extract(commandArguments);
-    else if (command == QLatin1String("pack"))
-        result = pack(commandArguments);
-    else if (command == QLatin1String("list"))
-        result = installerCommand(commandArguments, List);
-    else if (command == QLatin1String("install"))
-        result = installerCommand(commandArguments, Install);
-    else if (command == QLatin1String("uninstall"))
-        result = installerCommand(commandArguments, Uninstall);
-    else
-        return usageError(QStringLiteral("unknown command '%1'; try 'mtzip --help'").arg(command));
+    _context.quiet = parser.isSet(global.quiet);
+    _context.signalReported = false;
+    const VerboseLogging logging(parser.isSet(global.verbose));
+    const int result = command.run(_context, parser);
     if (const int signal = CliSignals::received()) {
-        if (!_signalReported) {
-            _err << "mtzip: " << (signal == SIGINT ? "interrupted" : "terminated") << " by " << CliSignals::name(signal)
-                 << '\n';
-            _err.flush();
+        if (!_context.signalReported) {
+            _context.error(QStringLiteral("%1 by %2")
+                               .arg(QLatin1String(signal == SIGINT ? "interrupted" : "terminated"),
+                                    QLatin1String(CliSignals::name(signal))));
         }
         return 128 + signal;
     }
@@ -79,38 +196,36 @@ int Cli::run(const QStringList &arguments)
 
 int Cli::usageError(const QString &reason)
 {
-    _err << "mtzip: " << reason << '\n';
-    _err.flush();
+    _context.error(reason);
     return UsageError;
 }
 
-std::optional<int> Cli::parseCommand(QCommandLineParser &parser, const QStringList &arguments, int positionalCount)
+QString Cli::generalHelp() const
 {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    parser.addOption(help);
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        _out << parser.helpText();
-        _out.flush();
-        return Success;
+    QStringList left;
+    qsizetype width = 0;
+    for (const std::unique_ptr<CliCommand> &command : _commands) {
+        left.append(command->name() + QLatin1Char(' ') + command->synopsis());
+        width = qMax(width, left.last().size());
     }
-    const qsizetype given = parser.positionalArguments().size();
-    if (positionalCount >= 0 && given != positionalCount) {
-        return usageError(QStringLiteral("%1 takes %2 arguments, got %3; see '%4 --help'")
-                              .arg(arguments.first().section(QLatin1Char(' '), 1))
-                              .arg(positionalCount)
-                              .arg(given)
-                              .arg(arguments.first()));
-    }
-    return std::nullopt;
-}
-
-void Cli::printHelp()
-{
-    _out << GeneralHelp;
-    _out.flush();
+    QString text = QStringLiteral("Usage: mtzip [--quiet | --verbose] COMMAND [OPTIONS] ARGUMENTS\n"
+                                  "\n"
+                                  "Installs and inspects motion template archives (.mtzip) and other zip files.\n"
+                                  "\n"
+                                  "Commands:\n");
+    for (size_t i = 0; i < _commands.size(); ++i)
+        text += QStringLiteral("  ") + left.at(qsizetype(i)).leftJustified(width + 3) + _commands[i]->summary() + QLatin1Char('\n');
+    text += QStringLiteral("\n"
+                           "Options of every command:\n"
+                           "  -q, --quiet      print errors only\n"
+                           "  -v, --verbose    also print the diagnostic log\n"
+                           "  -h, --help       show the help of mtzip or of a command\n"
+                           "  --version        print the version\n"
+                           "\n"
+                           "Run 'mtzip COMMAND --help' for a command's options.\n"
+                           "Exit status: 0 success, 1 failure, 2 usage error, 130 interrupted (SIGINT),\n"
+                           "143 terminated (SIGTERM).\n");
+    return text;
 }
 
 int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)

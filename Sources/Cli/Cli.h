@@ -2,45 +2,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Cli/CliCommand.h"
+
 #include <QStringList>
 
-#include <optional>
+#include <memory>
+#include <vector>
 
-class QCommandLineParser;
 class QTextStream;
 
-// The `mtzip` tool. Commands write their results to `out` and their messages
-// to `err`; progress is drawn on `err` only when it is a terminal.
+// The `mtzip` tool: finds the command, parses its options, runs it. Commands
+// write their results to `out` and their messages to `err`; progress is drawn
+// on `err` only when it is a terminal.
 class Cli
 {
 public:
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
 
     Cli(QTextStream &out, QTextStream &err, bool errIsTerminal = false);
+    ~Cli();
 
     // arguments[0] is the program name, as in QCoreApplication::arguments().
     int run(const QStringList &arguments);
 
 private:
-    enum InstallerAction { List, Install, Uninstall };
-
-    int extract(const QStringList &arguments);
-    int pack(const QStringList &arguments);
-    int installerCommand(const QStringList &arguments, InstallerAction action);
-
-    // Adds --help and parses. Answers an exit code when the command is done
-    // (help shown, or a usage error told in one line), else nothing.
-    // positionalCount -1 accepts any number.
-    std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                    int positionalCount);
-
+    int runCommand(CliCommand &command, const QStringList &arguments);
     int usageError(const QString &reason);
-    void printHelp();
+    QString generalHelp() const;
 
-    QTextStream &_out;
-    QTextStream &_err;
-    bool _errIsTerminal;
-    bool _signalReported = false;
+    CliContext _context;
+    std::vector<std::unique_ptr<CliCommand>> _commands;
 };
 
 int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err,

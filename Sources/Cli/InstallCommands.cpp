@@ -5,11 +5,13 @@
 #include "Cli/Cli.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
+#include "Common/LogCategories.h"
 #include "Installer/Categories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,22 +23,9 @@
 
 namespace {
 
-struct InstallOptions
-{
-    QCommandLineOption dest{QStringLiteral("dest"),
-                            QStringLiteral("Install below DIR instead of the user's Motion Templates folder."),
-                            QStringLiteral("DIR")};
-    QCommandLineOption allUsers{QStringLiteral("all-users"),
-                                QStringLiteral("Install into the folder shared by all users.")};
-    QCommandLineOption categories{QStringLiteral("categories"),
-                                  QStringLiteral("Read category prefixes from PLIST (XML or binary)."),
-                                  QStringLiteral("PLIST")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print one JSON document on stdout.")};
-    QCommandLineOption deleteArchive{QStringLiteral("delete-archive"),
-                                     QStringLiteral("Delete each archive after its successful install.")};
-    QCommandLineOption trash{QStringLiteral("trash"),
-                             QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
-};
+// Every JSON document mtzip prints carries it; raised when a field changes
+// meaning or goes away, not when one is added.
+constexpr int JsonFormatVersion = 1;
 
 QJsonValue nullable(const QString &text)
 {
@@ -48,235 +37,426 @@ QString plural(qsizetype count, const char *singular, const char *pluralForm)
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
 }
 
-} // namespace
-
-int Cli::installerCommand(const QStringList &arguments, InstallerAction action)
+// Why a named archive cannot be read at all, before its name is judged;
+// null when it can.
+QString unreadableReason(const QString &path)
 {
-    const InstallOptions options;
-    QCommandLineParser parser;
-    switch (action) {
-    case List:
-        parser.setApplicationDescription(QStringLiteral("Lists the templates of each archive and whether they are installed."));
-        break;
-    case Install:
-        parser.setApplicationDescription(QStringLiteral("Installs every template of each archive, replacing older copies."));
-        break;
-    case Uninstall:
-        parser.setApplicationDescription(QStringLiteral("Removes every installed template of each archive."));
-        break;
-    }
-    parser.addPositionalArgument(QStringLiteral("ARCHIVE..."), QStringLiteral("Template archives (.mtzip)."));
-    parser.addOption(options.dest);
-    parser.addOption(options.allUsers);
-    parser.addOption(options.categories);
-    if (action == List)
-        parser.addOption(options.json);
-    if (action == Install)
-        parser.addOption(options.deleteArchive);
-    if (action != List)
-        parser.addOption(options.trash);
-    if (const std::optional<int> done = parseCommand(parser, arguments, -1))
-        return *done;
-    if (parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("%1 needs at least one archive").arg(arguments.first().section(QLatin1Char(' '), 1)));
-    if (parser.isSet(options.dest) && parser.isSet(options.allUsers))
-        return usageError(QStringLiteral("--dest and --all-users exclude each other"));
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return QStringLiteral("no such file");
+    if (!info.exists())
+        return QStringLiteral("a link to a file that does not exist");
+    if (info.isDir())
+        return QStringLiteral("is a folder, not an archive");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.error() == QFileDevice::PermissionsError ? QStringLiteral("permission denied") : file.errorString();
+    return QString();
+}
 
-    QString root;
-    if (parser.isSet(options.dest)) {
-        root = QFileInfo(parser.value(options.dest)).absoluteFilePath();
-    } else if (parser.isSet(options.allUsers)) {
-        root = TemplateInstaller::localDestMotionTemplatesFolder();
-    } else {
-        root = TemplateInstaller::userDestMotionTemplatesFolder();
+// What list, install and uninstall share: the destination, the categories,
+// the archives one by one, the JSON document.
+class InstallerCommand : public CliCommand
+{
+public:
+    QString synopsis() const override { return QStringLiteral("ARCHIVE..."); }
+    std::optional<int> positionalCount() const override { return std::nullopt; }
+
+    void addOptions(QCommandLineParser &parser) override
+    {
+        parser.addPositionalArgument(QStringLiteral("ARCHIVE..."), QStringLiteral("Template archives (.mtzip)."));
+        parser.addOption(_dest);
+        parser.addOption(_allUsers);
+        parser.addOption(_categories);
+        parser.addOption(_json);
+        addOwnOptions(parser);
     }
-    if (root.isEmpty()) {
-        _err << "mtzip: no destination folder could be determined; use --dest\n";
-        _err.flush();
-        return Failure;
+
+    int run(CliContext &context, const QCommandLineParser &parser) override;
+
+protected:
+    enum class Outcome { Done, Failed, Stopped };
+
+    struct Run
+    {
+        CliContext &context;
+        const QCommandLineParser &parser;
+        QString root;
+        bool json = false;
+        TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete;
+        int number = 0;  // running template number over every archive
+    };
+
+    virtual void addOwnOptions(QCommandLineParser &) {}
+    // Unpacks the archive, or only reads its directory where no file
+    // contents are needed; false says why through the installer.
+    virtual bool readArchive(Run &run, TemplateInstallerV2 &installer)
+    {
+        CliProgress progress(run.context.err, QStringLiteral("Unpacking %1").arg(installer.title()),
+                             run.context.drawsProgress());
+        installer.setProgressListener(&progress);
+        const bool unpacked = installer.unarchive();
+        progress.finish();
+        installer.setProgressListener(nullptr);
+        return unpacked;
+    }
+    // Works on one unpacked archive; fills in its JSON entry.
+    virtual Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) = 0;
+    // After the last archive, without --json.
+    virtual void finish(Run &) {}
+
+    // Told once, as the last line, when a signal stopped the work.
+    static void reportSignal(CliContext &context, const QString &what)
+    {
+        const int signal = CliSignals::received();
+        context.error(QStringLiteral("%1 by %2%3")
+                          .arg(QLatin1String(signal == SIGINT ? "interrupted" : "terminated"),
+                               QLatin1String(CliSignals::name(signal)),
+                               what.isEmpty() ? QString() : QStringLiteral("; ") + what));
+        context.signalReported = true;
+    }
+
+    static QJsonObject templateJson(int number, const EffectTemplateItem &item)
+    {
+        return QJsonObject{{QStringLiteral("index"), number},
+                           {QStringLiteral("title"), item.title()},
+                           {QStringLiteral("category"), nullable(item.category())},
+                           {QStringLiteral("type"), qint64(item.templateType())},
+                           {QStringLiteral("kind"), TemplateType::kindName(item.templateType())},
+                           {QStringLiteral("source"), item.relativeSourcePath()},
+                           {QStringLiteral("destination"), item.relativeDestinationPath()}};
+    }
+
+    QCommandLineOption _trash{QStringLiteral("trash"),
+                              QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
+
+private:
+    QCommandLineOption _dest{QStringLiteral("dest"),
+                             QStringLiteral("Use the templates folder DIR instead of the user's Motion Templates folder."),
+                             QStringLiteral("DIR")};
+    QCommandLineOption _allUsers{QStringLiteral("all-users"), QStringLiteral("Use the folder shared by all users.")};
+    QCommandLineOption _categories{QStringLiteral("categories"),
+                                   QStringLiteral("Read category prefixes from PLIST (XML or binary)."),
+                                   QStringLiteral("PLIST")};
+    QCommandLineOption _json{QStringLiteral("json"),
+                             QStringLiteral("Print one JSON document on stdout instead of lines for people.")};
+};
+
+int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
+{
+    if (parser.isSet(_dest) && parser.isSet(_allUsers)) {
+        context.error(QStringLiteral("--dest and --all-users exclude each other"));
+        return Cli::UsageError;
+    }
+    Run run{context, parser, {}};
+    if (parser.isSet(_dest))
+        run.root = QFileInfo(parser.value(_dest)).absoluteFilePath();
+    else if (parser.isSet(_allUsers))
+        run.root = TemplateInstaller::localDestMotionTemplatesFolder();
+    else
+        run.root = TemplateInstaller::userDestMotionTemplatesFolder();
+    if (run.root.isEmpty()) {
+        context.error(QStringLiteral("no destination folder could be determined; use --dest"));
+        return Cli::Failure;
     }
     Categories categories;
-    if (parser.isSet(options.categories)) {
-        const QString plist = parser.value(options.categories);
+    if (parser.isSet(_categories)) {
+        const QString plist = parser.value(_categories);
         if (!QFileInfo(plist).isFile()) {
-            _err << "mtzip: categories list \"" << plist << "\" does not exist\n";
-            _err.flush();
-            return Failure;
+            context.error(QStringLiteral("categories list \"%1\" does not exist").arg(plist));
+            return Cli::Failure;
         }
         categories = Categories::fromFile(plist);
     } else {
         categories = Categories::shipped();
     }
+    run.json = parser.isSet(_json);
+    if (parser.optionNames().contains(_trash.names().constFirst()) && parser.isSet(_trash))
+        run.disposal = TemplateTransaction::Disposal::Trash;
 
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
     TemplateInstaller::removeAbandonedUnpackFolders();
-    TemplateInstaller::recoverInterruptedRun(root);
-    const TemplateTransaction::Disposal disposal = action != List && parser.isSet(options.trash)
-        ? TemplateTransaction::Disposal::Trash
-        : TemplateTransaction::Disposal::Delete;
-    // Told once, as the last line, when a signal stopped the work.
-    const auto stoppedBySignal = [this](const QString &what) {
-        const int signal = CliSignals::received();
-        _err << "mtzip: " << (signal == SIGINT ? "interrupted" : "terminated") << " by " << CliSignals::name(signal)
-             << (what.isEmpty() ? QString() : QStringLiteral("; ") + what) << '\n';
-        _err.flush();
-        _signalReported = true;
-    };
+    TemplateInstaller::recoverInterruptedRun(run.root);
+    qCInfo(lcCli).noquote() << name() << "into" << run.root;
 
-    const bool json = action == List && parser.isSet(options.json);
     bool allSucceeded = true;
-    int number = 0;
     QJsonArray archives;
-    struct Row { QString number, installed, category, title, destination; };
-    QList<Row> rows;
-
     for (const QString &archive : parser.positionalArguments()) {
         if (CliSignals::received())
             break;
         const QString archivePath = QFileInfo(archive).absoluteFilePath();
-        QString refusal;
-        std::unique_ptr<TemplateInstallerV2> installer =
-            TemplateInstallerV2::create(QUrl::fromLocalFile(archivePath), root, categories, &refusal);
         QJsonObject entry{{QStringLiteral("archive"), archive},
                           {QStringLiteral("title"), QFileInfo(archive).completeBaseName()},
-                          {QStringLiteral("accepted"), installer != nullptr},
-                          {QStringLiteral("refusal"), nullable(installer ? QString() : refusal)},
+                          {QStringLiteral("accepted"), false},
+                          {QStringLiteral("refusal"), QJsonValue(QJsonValue::Null)},
                           {QStringLiteral("unpacked"), false},
                           {QStringLiteral("error"), QJsonValue(QJsonValue::Null)},
                           {QStringLiteral("templates"), QJsonArray()}};
-        if (!installer) {
+
+        if (const QString reason = unreadableReason(archivePath); !reason.isNull()) {
             allSucceeded = false;
-            _err << "mtzip: " << archive << ": refused: " << refusal << '\n';
-            _err.flush();
+            entry[QStringLiteral("error")] = reason;
+            context.error(QStringLiteral("%1: %2").arg(archive, reason));
             archives.append(entry);
             continue;
         }
 
-        bool unpacked = false;
-        if (action == List) {
-            // Listing needs no file contents: the archive's directory says it all.
-            unpacked = installer->listArchive();
-        } else {
-            CliProgress unpackProgress(_err, QStringLiteral("Unpacking %1").arg(installer->title()), _errIsTerminal);
-            installer->setProgressListener(&unpackProgress);
-            unpacked = installer->unarchive();
-            unpackProgress.finish();
-            installer->setProgressListener(nullptr);
+        QString refusal;
+        std::unique_ptr<TemplateInstallerV2> installer =
+            TemplateInstallerV2::create(QUrl::fromLocalFile(archivePath), run.root, categories, &refusal);
+        entry[QStringLiteral("accepted")] = installer != nullptr;
+        if (!installer) {
+            allSucceeded = false;
+            entry[QStringLiteral("refusal")] = refusal;
+            context.error(QStringLiteral("%1: refused: %2").arg(archive, refusal));
+            archives.append(entry);
+            continue;
         }
-        installer->setDisposal(disposal);
+
+        const bool unpacked = readArchive(run, *installer);
+        installer->setDisposal(run.disposal);
         entry[QStringLiteral("unpacked")] = unpacked;
         if (!unpacked && CliSignals::received()) {
-            stoppedBySignal(QStringLiteral("%1 was not unpacked").arg(archive));
+            reportSignal(context, QStringLiteral("%1 was not unpacked").arg(archive));
             break;
         }
         if (!unpacked) {
             allSucceeded = false;
             entry[QStringLiteral("error")] = installer->unarchiveError();
-            _err << "mtzip: " << archive << ": cannot unpack: " << installer->unarchiveError() << '\n';
-            _err.flush();
+            context.error(QStringLiteral("%1: cannot unpack: %2").arg(archive, installer->unarchiveError()));
             archives.append(entry);
             continue;
         }
 
-        if (action == List) {
-            QJsonArray templates;
-            for (const EffectTemplateItem *item : installer->effects()) {
-                ++number;
-                const bool installed = item->isInstalledInDestRootFolder(root);
-                templates.append(QJsonObject{{QStringLiteral("index"), number},
-                                             {QStringLiteral("title"), item->title()},
-                                             {QStringLiteral("category"), nullable(item->category())},
-                                             {QStringLiteral("type"), qint64(item->templateType())},
-                                             {QStringLiteral("kind"), TemplateType::kindName(item->templateType())},
-                                             {QStringLiteral("source"), item->relativeSourcePath()},
-                                             {QStringLiteral("destination"), item->relativeDestinationPath()},
-                                             {QStringLiteral("installed"), installed}});
-                rows.append({QString::number(number), installed ? QStringLiteral("yes") : QStringLiteral("-"),
-                             item->category().isNull() ? QStringLiteral("-") : item->category(), item->title(),
-                             item->relativeDestinationPath()});
-            }
-            entry[QStringLiteral("templates")] = templates;
-            if (installer->effects().empty() && !json) {
-                _err << "mtzip: " << archive << ": no templates found\n";
-                _err.flush();
-            }
-        } else if (action == Install) {
-            CliProgress installProgress(_err, QStringLiteral("Installing %1").arg(installer->title()), _errIsTerminal);
-            installer->setProgressListener(&installProgress);
-            // The unpack folder goes with the installer right after: move,
-            // rather than copy, what it holds.
-            const std::optional<Error> error = installer->installEffects(InstallTransfer::MoveSource);
-            installProgress.finish();
-            installer->setProgressListener(nullptr);
-            if (error && error->isCancellation() && CliSignals::received()) {
-                stoppedBySignal(QStringLiteral("%1 was not installed, the templates folder is as it was").arg(archive));
-                break;
-            }
-            if (error) {
-                allSucceeded = false;
-                _err << "mtzip: " << archive << ": installation failed: " << error->localizedDescription() << '\n';
-                _err.flush();
-            } else {
-                const TemplateTransaction::InstallReport &report = installer->lastInstallReport();
-                _out << installer->title() << ": " << report.newlyInstalled << " of "
-                     << plural(qsizetype(installer->effects().size()), "template", "templates")
-                     << " newly installed into " << root << '\n';
-                if (parser.isSet(options.deleteArchive))
-                    installer->setMustDeleteTemplatesArchive(true);
-            }
-        } else {
-            CliProgress removeProgress(_err, QStringLiteral("Removing %1").arg(installer->title()), _errIsTerminal);
-            installer->setProgressListener(&removeProgress);
-            const std::optional<Error> error = installer->deleteEffects();
-            removeProgress.finish();
-            installer->setProgressListener(nullptr);
-            if (error && error->isCancellation() && CliSignals::received()) {
-                stoppedBySignal(QStringLiteral("the templates of %1 were left in place").arg(archive));
-                break;
-            }
-            const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
-            if (error) {
-                allSucceeded = false;
-                _err << "mtzip: " << archive << ": uninstall failed: " << error->localizedDescription() << '\n';
-            } else {
-                _out << installer->title() << ": " << plural(report.removed, "template", "templates")
-                     << (report.trashed ? " moved to the Trash from " : " removed from ") << root << '\n';
-            }
-            if (report.failed > 0) {
-                allSucceeded = false;
-                _err << "mtzip: " << archive << ": " << plural(report.failed, "template", "templates")
-                     << " could not be removed"
-                     << (report.firstError ? QStringLiteral(": ") + report.firstError->localizedDescription() : QString())
-                     << '\n';
-            }
-            _err.flush();
-        }
-        _out.flush();
+        qCInfo(lcCli).noquote() << archive << "holds" << installer->effects().size() << "templates";
+        const Outcome outcome = handle(run, *installer, archive, entry);
+        qCInfo(lcCli).noquote() << archive << (outcome == Outcome::Done ? "done" : "failed or stopped");
         archives.append(entry);
+        if (outcome == Outcome::Stopped)
+            break;
+        if (outcome == Outcome::Failed)
+            allSucceeded = false;
     }
 
-    if (json) {
-        _out << QJsonDocument(QJsonObject{{QStringLiteral("archives"), archives}}).toJson(QJsonDocument::Indented);
-    } else if (action == List && !rows.isEmpty()) {
+    if (run.json) {
+        const QJsonObject document{{QStringLiteral("version"), JsonFormatVersion},
+                                   {QStringLiteral("command"), name()},
+                                   {QStringLiteral("destination"), run.root},
+                                   {QStringLiteral("archives"), archives}};
+        context.out << QJsonDocument(document).toJson(QJsonDocument::Indented);
+    } else {
+        finish(run);
+    }
+    context.out.flush();
+    return allSucceeded ? Cli::Success : Cli::Failure;
+}
+
+class ListCommand : public InstallerCommand
+{
+public:
+    QString name() const override { return QStringLiteral("list"); }
+    QString summary() const override { return QStringLiteral("list the templates of template archives"); }
+    QString description() const override
+    {
+        return QStringLiteral("Lists the templates of each archive and whether they are installed.");
+    }
+
+protected:
+    // Listing needs no file contents: the archive's directory says it all.
+    bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
+
+    Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
+    {
+        QJsonArray templates;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            ++run.number;
+            const bool installed = item->isInstalledInDestRootFolder(run.root);
+            QJsonObject object = templateJson(run.number, *item);
+            object[QStringLiteral("installed")] = installed;
+            templates.append(object);
+            _rows.append({QString::number(run.number), installed ? QStringLiteral("yes") : QStringLiteral("-"),
+                          item->category().isNull() ? QStringLiteral("-") : item->category(), item->title(),
+                          item->relativeDestinationPath()});
+        }
+        entry[QStringLiteral("templates")] = templates;
+        if (installer.effects().empty() && !run.json)
+            run.context.error(QStringLiteral("%1: no templates found").arg(archive));
+        return Outcome::Done;
+    }
+
+    void finish(Run &run) override
+    {
+        if (_rows.isEmpty())
+            return;
         const Row header{QStringLiteral("#"), QStringLiteral("Installed"), QStringLiteral("Category"),
                          QStringLiteral("Title"), QStringLiteral("Destination")};
-        qsizetype widths[4] = {header.number.size(), header.installed.size(), header.category.size(), header.title.size()};
-        for (const Row &row : std::as_const(rows)) {
+        qsizetype widths[4] = {header.number.size(), header.installed.size(), header.category.size(),
+                               header.title.size()};
+        for (const Row &row : std::as_const(_rows)) {
             widths[0] = qMax(widths[0], row.number.size());
             widths[1] = qMax(widths[1], row.installed.size());
             widths[2] = qMax(widths[2], row.category.size());
             widths[3] = qMax(widths[3], row.title.size());
         }
-        auto print = [&](const Row &row) {
-            _out << row.number.rightJustified(widths[0]) << "  " << row.installed.leftJustified(widths[1]) << "  "
-                 << row.category.leftJustified(widths[2]) << "  " << row.title.leftJustified(widths[3]) << "  "
-                 << row.destination << '\n';
+        QTextStream &out = run.context.out;
+        const auto print = [&](const Row &row) {
+            out << row.number.rightJustified(widths[0]) << "  " << row.installed.leftJustified(widths[1]) << "  "
+                << row.category.leftJustified(widths[2]) << "  " << row.title.leftJustified(widths[3]) << "  "
+                << row.destination << '\n';
         };
         print(header);
-        for (const Row &row : std::as_const(rows))
+        for (const Row &row : std::as_const(_rows))
             print(row);
+        _rows.clear();
     }
-    _out.flush();
-    return allSucceeded ? Success : Failure;
+
+private:
+    struct Row
+    {
+        QString number, installed, category, title, destination;
+    };
+    QList<Row> _rows;
+};
+
+class InstallCommand : public InstallerCommand
+{
+public:
+    QString name() const override { return QStringLiteral("install"); }
+    QString summary() const override { return QStringLiteral("install the templates of template archives"); }
+    QString description() const override
+    {
+        return QStringLiteral("Installs every template of each archive, replacing older copies.");
+    }
+
+protected:
+    void addOwnOptions(QCommandLineParser &parser) override
+    {
+        parser.addOption(_deleteArchive);
+        parser.addOption(_trash);
+    }
+
+    Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
+    {
+        QJsonArray templates;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            QJsonObject object = templateJson(++run.number, *item);
+            object[QStringLiteral("replaced")] = item->isInstalledInDestRootFolder(run.root);
+            templates.append(object);
+        }
+        entry[QStringLiteral("templates")] = templates;
+
+        CliProgress progress(run.context.err, QStringLiteral("Installing %1").arg(installer.title()),
+                             run.context.drawsProgress());
+        installer.setProgressListener(&progress);
+        // The unpack folder goes with the installer right after: move,
+        // rather than copy, what it holds.
+        const std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);
+        progress.finish();
+        installer.setProgressListener(nullptr);
+        if (error && error->isCancellation() && CliSignals::received()) {
+            entry[QStringLiteral("error")] = QStringLiteral("cancelled");
+            reportSignal(run.context,
+                         QStringLiteral("%1 was not installed, the templates folder is as it was").arg(archive));
+            return Outcome::Stopped;
+        }
+        if (error) {
+            entry[QStringLiteral("error")] = error->localizedDescription();
+            run.context.error(QStringLiteral("%1: installation failed: %2").arg(archive, error->localizedDescription()));
+            return Outcome::Failed;
+        }
+        const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
+        entry[QStringLiteral("newlyInstalled")] = report.newlyInstalled;
+        entry[QStringLiteral("replaced")] = report.replaced;
+        if (!run.json) {
+            run.context.info(installer.title() + QStringLiteral(": ") + QString::number(report.newlyInstalled)
+                             + QStringLiteral(" of ") + plural(qsizetype(installer.effects().size()), "template", "templates")
+                             + QStringLiteral(" newly installed into ") + run.root);
+        }
+        if (run.parser.isSet(_deleteArchive))
+            installer.setMustDeleteTemplatesArchive(true);
+        return Outcome::Done;
+    }
+
+private:
+    QCommandLineOption _deleteArchive{QStringLiteral("delete-archive"),
+                                      QStringLiteral("Delete each archive after its successful install.")};
+};
+
+class UninstallCommand : public InstallerCommand
+{
+public:
+    QString name() const override { return QStringLiteral("uninstall"); }
+    QString summary() const override { return QStringLiteral("remove the installed templates of template archives"); }
+    QString description() const override { return QStringLiteral("Removes every installed template of each archive."); }
+
+protected:
+    void addOwnOptions(QCommandLineParser &parser) override { parser.addOption(_trash); }
+    // Removing needs only where the templates went, which the directory says.
+    bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
+
+    Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
+    {
+        QJsonArray templates;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            QJsonObject object = templateJson(++run.number, *item);
+            object[QStringLiteral("wasInstalled")] = item->isInstalledInDestRootFolder(run.root);
+            templates.append(object);
+        }
+        entry[QStringLiteral("templates")] = templates;
+
+        CliProgress progress(run.context.err, QStringLiteral("Removing %1").arg(installer.title()),
+                             run.context.drawsProgress());
+        installer.setProgressListener(&progress);
+        const std::optional<Error> error = installer.deleteEffects();
+        progress.finish();
+        installer.setProgressListener(nullptr);
+        if (error && error->isCancellation() && CliSignals::received()) {
+            entry[QStringLiteral("error")] = QStringLiteral("cancelled");
+            reportSignal(run.context, QStringLiteral("the templates of %1 were left in place").arg(archive));
+            return Outcome::Stopped;
+        }
+        const TemplateTransaction::RemovalReport &report = installer.lastRemovalReport();
+        entry[QStringLiteral("removed")] = report.removed;
+        entry[QStringLiteral("failed")] = report.failed;
+        entry[QStringLiteral("trashed")] = report.trashed;
+        Outcome outcome = Outcome::Done;
+        if (error) {
+            outcome = Outcome::Failed;
+            entry[QStringLiteral("error")] = error->localizedDescription();
+            run.context.error(QStringLiteral("%1: uninstall failed: %2").arg(archive, error->localizedDescription()));
+        } else if (!run.json) {
+            run.context.info(QStringLiteral("%1: %2%3%4")
+                                 .arg(installer.title(), plural(report.removed, "template", "templates"),
+                                      QLatin1String(report.trashed ? " moved to the Trash from " : " removed from "),
+                                      run.root));
+        }
+        if (report.failed > 0) {
+            outcome = Outcome::Failed;
+            const QString why = report.firstError ? report.firstError->localizedDescription() : QString();
+            if (entry.value(QStringLiteral("error")).isNull() && !why.isEmpty())
+                entry[QStringLiteral("error")] = why;
+            run.context.error(QStringLiteral("%1: %2 could not be removed%3")
+                                  .arg(archive, plural(report.failed, "template", "templates"),
+                                       why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+        }
+        return outcome;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<CliCommand> makeListCommand()
+{
+    return std::make_unique<ListCommand>();
+}
+
+std::unique_ptr<CliCommand> makeInstallCommand()
+{
+    return std::make_unique<InstallCommand>();
+}
+
+std::unique_ptr<CliCommand> makeUninstallCommand()
+{
+    return std::make_unique<UninstallCommand>();
 }

@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -15,106 +16,183 @@
 
 namespace {
 
-const QCommandLineOption &passwordOption()
+// --password shows in `ps`; a file or the environment does not.
+class PasswordOptions
 {
-    static const QCommandLineOption option(QStringLiteral("password"),
-                                           QStringLiteral("Traditional PKWARE password."),
-                                           QStringLiteral("PW"));
-    return option;
-}
+public:
+    void add(QCommandLineParser &parser) const
+    {
+        parser.addOption(_password);
+        parser.addOption(_file);
+    }
+
+    // The password to use, empty for none; nullopt after telling why there
+    // is none to be had.
+    std::optional<QString> resolve(CliContext &context, const QCommandLineParser &parser, int *exitCode) const
+    {
+        if (parser.isSet(_password) && parser.isSet(_file)) {
+            context.error(QStringLiteral("--password and --password-file exclude each other"));
+            *exitCode = Cli::UsageError;
+            return std::nullopt;
+        }
+        if (parser.isSet(_password))
+            return parser.value(_password);
+        if (parser.isSet(_file)) {
+            const QString path = parser.value(_file);
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                context.error(QStringLiteral("cannot read the password file \"%1\": %2").arg(path, file.errorString()));
+                *exitCode = Cli::Failure;
+                return std::nullopt;
+            }
+            // The first line, without its line break.
+            QByteArray line = file.readLine();
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            return QString::fromUtf8(line);
+        }
+        return qEnvironmentVariable("MTZIP_PASSWORD");
+    }
+
+private:
+    QCommandLineOption _password{QStringLiteral("password"),
+                                 QStringLiteral("Traditional PKWARE password (visible to other users in ps)."),
+                                 QStringLiteral("PW")};
+    QCommandLineOption _file{QStringLiteral("password-file"),
+                             QStringLiteral("Read the password from the first line of FILE. "
+                                            "Without either option, MTZIP_PASSWORD is used when set."),
+                             QStringLiteral("FILE")};
+};
+
+class ExtractCommand : public CliCommand
+{
+public:
+    QString name() const override { return QStringLiteral("extract"); }
+    QString synopsis() const override { return QStringLiteral("ARCHIVE DIR"); }
+    QString summary() const override { return QStringLiteral("unpack every entry of a zip archive into DIR"); }
+    QString description() const override
+    {
+        return QStringLiteral("Unpacks every entry of a zip archive into DIR, overwriting existing files.");
+    }
+    std::optional<int> positionalCount() const override { return 2; }
+
+    void addOptions(QCommandLineParser &parser) override
+    {
+        parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive."));
+        parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The destination folder (created when missing)."));
+        _password.add(parser);
+    }
+
+    int run(CliContext &context, const QCommandLineParser &parser) override
+    {
+        int exitCode = Cli::Success;
+        const std::optional<QString> password = _password.resolve(context, parser, &exitCode);
+        if (!password)
+            return exitCode;
+        const QString archive = parser.positionalArguments().at(0);
+        const QString destination = parser.positionalArguments().at(1);
+
+        CliZipDelegate delegate(context.err);
+        CliProgress progress(context.err, QStringLiteral("Extracting %1").arg(QFileInfo(archive).fileName()),
+                             context.drawsProgress());
+        ZipArchive zip;
+        zip.setDelegate(&delegate);
+        zip.setProgressListener(&progress);
+
+        const bool opened = password->isEmpty() ? zip.UnzipOpenFile(archive) : zip.UnzipOpenFile(archive, *password);
+        // The zip layer has told the delegate why.
+        if (!opened)
+            return Cli::Failure;
+        const bool ok = zip.UnzipFileTo(destination, true);
+        progress.finish();
+        zip.UnzipCloseFile();
+        zip.setDelegate(nullptr);
+        if (!ok)
+            context.error(QStringLiteral("extracting \"%1\" failed").arg(archive));
+        return ok ? Cli::Success : Cli::Failure;
+    }
+
+private:
+    PasswordOptions _password;
+};
+
+class PackCommand : public CliCommand
+{
+public:
+    QString name() const override { return QStringLiteral("pack"); }
+    QString synopsis() const override { return QStringLiteral("DIR ARCHIVE"); }
+    QString summary() const override { return QStringLiteral("write every file below DIR into a new zip archive"); }
+    QString description() const override
+    {
+        return QStringLiteral("Writes every file below DIR into a new zip archive, named by its path relative to DIR.");
+    }
+    std::optional<int> positionalCount() const override { return 2; }
+
+    void addOptions(QCommandLineParser &parser) override
+    {
+        parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to pack."));
+        parser.addPositionalArgument(QStringLiteral("ARCHIVE"),
+                                     QStringLiteral("The zip archive to create (replaced when it exists)."));
+        _password.add(parser);
+    }
+
+    int run(CliContext &context, const QCommandLineParser &parser) override
+    {
+        int exitCode = Cli::Success;
+        const std::optional<QString> password = _password.resolve(context, parser, &exitCode);
+        if (!password)
+            return exitCode;
+        const QDir folder(QFileInfo(parser.positionalArguments().at(0)).absoluteFilePath());
+        const QString archive = parser.positionalArguments().at(1);
+        if (!folder.exists()) {
+            context.error(QStringLiteral("\"%1\" is not a folder").arg(folder.path()));
+            return Cli::Failure;
+        }
+
+        // Sorted, so the same folder always gives the same archive.
+        QStringList files;
+        const QString archivePath = QFileInfo(archive).absoluteFilePath();
+        QDirIterator it(folder.path(), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            if (QFileInfo(file).absoluteFilePath() != archivePath)
+                files.append(file);
+        }
+        std::sort(files.begin(), files.end());
+
+        ZipArchive zip;
+        const bool created = password->isEmpty() ? zip.CreateZipFile2(archive) : zip.CreateZipFile2(archive, *password);
+        if (!created) {
+            context.error(QStringLiteral("cannot create \"%1\"").arg(archive));
+            return Cli::Failure;
+        }
+        for (const QString &file : std::as_const(files)) {
+            if (!zip.addFileToZip(file, folder.relativeFilePath(file))) {
+                context.error(QStringLiteral("cannot add \"%1\"").arg(file));
+                zip.discardZipFile();
+                return Cli::Failure;
+            }
+        }
+        if (!zip.CloseZipFile2()) {
+            context.error(QStringLiteral("cannot write \"%1\"").arg(archive));
+            return Cli::Failure;
+        }
+        return Cli::Success;
+    }
+
+private:
+    PasswordOptions _password;
+};
 
 } // namespace
 
-int Cli::extract(const QStringList &arguments)
+std::unique_ptr<CliCommand> makeExtractCommand()
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Unpacks every entry of a zip archive into DIR, "
-                                                    "overwriting existing files."));
-    parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive."));
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The destination folder (created when missing)."));
-    parser.addOption(passwordOption());
-    if (const std::optional<int> done = parseCommand(parser, arguments, 2))
-        return *done;
-
-    const QString archive = parser.positionalArguments().at(0);
-    const QString destination = parser.positionalArguments().at(1);
-
-    CliZipDelegate delegate(_err);
-    CliProgress progress(_err, QStringLiteral("Extracting %1").arg(QFileInfo(archive).fileName()), _errIsTerminal);
-    ZipArchive zip;
-    zip.setDelegate(&delegate);
-    zip.setProgressListener(&progress);
-
-    const bool opened = parser.isSet(passwordOption())
-        ? zip.UnzipOpenFile(archive, parser.value(passwordOption()))
-        : zip.UnzipOpenFile(archive);
-    // The zip layer has told the delegate why.
-    if (!opened)
-        return Failure;
-    const bool ok = zip.UnzipFileTo(destination, true);
-    progress.finish();
-    zip.UnzipCloseFile();
-    zip.setDelegate(nullptr);
-    if (!ok) {
-        _err << "mtzip: extracting \"" << archive << "\" failed\n";
-        _err.flush();
-    }
-    return ok ? Success : Failure;
+    return std::make_unique<ExtractCommand>();
 }
 
-int Cli::pack(const QStringList &arguments)
+std::unique_ptr<CliCommand> makePackCommand()
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes every file below DIR into a new zip archive, "
-                                                    "named by its path relative to DIR."));
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The folder to pack."));
-    parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The zip archive to create (replaced when it exists)."));
-    parser.addOption(passwordOption());
-    if (const std::optional<int> done = parseCommand(parser, arguments, 2))
-        return *done;
-
-    const QDir folder(QFileInfo(parser.positionalArguments().at(0)).absoluteFilePath());
-    const QString archive = parser.positionalArguments().at(1);
-    if (!folder.exists()) {
-        _err << "mtzip: \"" << folder.path() << "\" is not a folder\n";
-        _err.flush();
-        return Failure;
-    }
-
-    // Sorted, so the same folder always gives the same archive.
-    QStringList files;
-    const QString archivePath = QFileInfo(archive).absoluteFilePath();
-    QDirIterator it(folder.path(), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (QFileInfo(file).absoluteFilePath() != archivePath)
-            files.append(file);
-    }
-    std::sort(files.begin(), files.end());
-
-    ZipArchive zip;
-    const bool created = parser.isSet(passwordOption())
-        ? zip.CreateZipFile2(archive, parser.value(passwordOption()))
-        : zip.CreateZipFile2(archive);
-    if (!created) {
-        _err << "mtzip: cannot create \"" << archive << "\"\n";
-        _err.flush();
-        return Failure;
-    }
-    for (const QString &file : files) {
-        const QString name = folder.relativeFilePath(file);
-        if (!zip.addFileToZip(file, name)) {
-            _err << "mtzip: cannot add \"" << file << "\"\n";
-            _err.flush();
-            zip.discardZipFile();
-            return Failure;
-        }
-    }
-    if (!zip.CloseZipFile2()) {
-        _err << "mtzip: cannot write \"" << archive << "\"\n";
-        _err.flush();
-        return Failure;
-    }
-    return Success;
+    return std::make_unique<PackCommand>();
 }
