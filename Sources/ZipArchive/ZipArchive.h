@@ -95,6 +95,8 @@ public:
     // they can unpack. Encrypted archives, overwrite NO and entries that would
     // write one path twice always unpack on the caller's thread.
     void setWorkerCount(int workers) { _workerCount = workers; }
+    // Worker threads the last UnzipFileTo unpacked with; 0 on the caller's thread.
+    int lastWorkers() const { return _lastWorkers; }
 
 private:
     struct UnpackPlan;
@@ -131,6 +133,7 @@ private:
     ProgressListener *_progressListener = nullptr;
     ZipError _lastError;
     int _workerCount = 0;
+    int _lastWorkers = 0;
     QString _zipFilePath;
     // libzip reads added files only when the archive is closed; each added
     // file is copied here first, so the entry holds what the file held when

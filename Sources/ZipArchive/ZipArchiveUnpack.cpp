@@ -291,14 +291,15 @@ bool targetsCollide(zip_t *archive, zip_uint64_t count)
 struct ZipArchive::UnpackPlan
 {
     // One record an entry, in central directory order: what extraction needs
-    // besides the name, which stays in libzip's directory (24 bytes).
+    // besides the name, which stays in libzip's directory (16 bytes).
     struct Entry
     {
         zip_uint64_t size = 0;
-        time_t mtime = 0;
-        bool isDirectory = false;
-        bool hasMtime = false;
+        qint64 mtime : 62 = 0;
+        bool isDirectory : 1 = false;
+        bool hasMtime : 1 = false;
     };
+    static_assert(sizeof(Entry) == 16);
     std::vector<Entry> entries;
     QString destination;
     QByteArray password;
@@ -322,6 +323,7 @@ struct ZipArchive::UnpackPlan
 bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
 {
     _lastError = {};
+    _lastWorkers = 0;
     UnpackPlan plan;
     if (!planUnpack(path, plan))
         return false;
@@ -370,7 +372,7 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
         }
         entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
         entry.hasMtime = st.valid & ZIP_STAT_MTIME;
-        entry.mtime = st.mtime;
+        entry.mtime = qint64(st.mtime);
         if (entry.isDirectory)
             continue;
         if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
@@ -465,7 +467,7 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
             continue;
         }
 
-        const EntryResult result = extractEntry(_unzFile, i, entry.size, entry.hasMtime, entry.mtime, plan.password,
+        const EntryResult result = extractEntry(_unzFile, i, entry.size, entry.hasMtime, time_t(entry.mtime), plan.password,
                                                 target, buffer.data(), keepGoing);
         if (result.kind == EntryResult::Written)
             continue;
@@ -577,14 +579,20 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     });
 
     std::atomic<size_t> nextClaim{0};
-    std::atomic<qint64> bytesDone{0};
+    // Chunks written and not yet told to the listener; a worker waits until
+    // its chunk is told, so the listener sees every chunk, as on the
+    // caller's thread, and a cancel stops each worker within one chunk.
+    std::vector<qint64> untold;
+    quint64 chunksPosted = 0;
+    quint64 chunksTold = 0;
     std::atomic<bool> cancelled{false};
     // The first entry, in archive order, that stopped the walk; entries after
     // it are not to be written, as on the caller's thread.
     std::atomic<zip_uint64_t> stopAt{limit};
     std::atomic<int> running{0};
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable changed;  // to this thread: a chunk written, a worker done
+    std::condition_variable told;     // to the workers: chunks told, or cancelled
     std::map<zip_uint64_t, EntryResult> problems;
     // Entries written into files made now, to be removed if a fault before
     // them stops the walk. Each slot is written by one worker only.
@@ -599,10 +607,16 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
             const UnpackPlan::Entry &entry = plan.entries[i];
             const QString target = plan.targetOf(reader, i);
             const auto keepGoing = [&](qint64 bytes) {
-                bytesDone += bytes;
+                if (_progressListener) {
+                    std::unique_lock lock(mutex);
+                    untold.push_back(bytes);
+                    const quint64 chunk = ++chunksPosted;
+                    changed.notify_all();
+                    told.wait(lock, [&] { return chunksTold >= chunk || cancelled; });
+                }
                 return !cancelled && i <= stopAt;
             };
-            EntryResult result = extractEntry(reader, i, entry.size, entry.hasMtime, entry.mtime, {}, target,
+            EntryResult result = extractEntry(reader, i, entry.size, entry.hasMtime, time_t(entry.mtime), {}, target,
                                               buffer.data(), keepGoing);
             if (result.kind == EntryResult::Written) {
                 created[i] = result.created;
@@ -636,30 +650,33 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     }
     if (threads.empty())
         return unpackSequentially(plan, true);
+    _lastWorkers = int(threads.size());
 
     // Progress and cancel on this thread, the caller's, while workers run.
     const qint64 progressTotal = plan.progressTotal();
-    qint64 reported = 0;
-    const auto report = [&] {
-        const qint64 now = bytesDone;
-        if (now == reported || cancelled || !_progressListener)
-            return;
-        reported = now;
-        if (!_progressListener->progress(now, progressTotal))
-            cancelled = true;
-    };
+    qint64 progressDone = 0;
     {
         std::unique_lock lock(mutex);
-        while (running > 0) {
-            changed.wait_for(lock, std::chrono::milliseconds(20));
+        for (;;) {
+            changed.wait(lock, [&] { return !untold.empty() || running == 0; });
+            if (untold.empty())
+                break;
+            std::vector<qint64> chunks;
+            chunks.swap(untold);
+            const quint64 posted = chunksPosted;
             lock.unlock();
-            report();
+            for (const qint64 bytes : chunks) {
+                progressDone += bytes;
+                if (!cancelled && !_progressListener->progress(progressDone, progressTotal))
+                    cancelled = true;
+            }
             lock.lock();
+            chunksTold = posted;
+            told.notify_all();
         }
     }
     for (std::thread &thread : threads)
         thread.join();
-    report();
 
     // Reported as the caller's-thread walk reports: in archive order, up to
     // the entry that stopped it.
