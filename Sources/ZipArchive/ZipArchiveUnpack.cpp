@@ -53,6 +53,10 @@ constexpr quint64 ParallelMinimumBytes = 8 * 1024 * 1024;
 // entry): past this count the copies would outweigh the gain.
 constexpr zip_uint64_t ParallelMaximumEntries = 100000;
 constexpr int MaxWorkers = 4;
+// How often the caller's thread tells the listener what workers wrote, and
+// how far they may run ahead of it.
+constexpr std::chrono::milliseconds ProgressInterval{10};
+constexpr size_t MaxUntoldChunks = 64;
 constexpr int MaxForcedWorkers = 8;
 
 QString errnoText(int error)
@@ -579,12 +583,11 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     });
 
     std::atomic<size_t> nextClaim{0};
-    // Chunks written and not yet told to the listener; a worker waits until
-    // its chunk is told, so the listener sees every chunk, as on the
-    // caller's thread, and a cancel stops each worker within one chunk.
+    // Chunks written and not yet told to the listener, told every few
+    // milliseconds, each on its own, as on the caller's thread. A worker
+    // that gets far ahead waits, so a cancel stops the walk soon after the
+    // listener asks for it, and each worker within one more chunk.
     std::vector<qint64> untold;
-    quint64 chunksPosted = 0;
-    quint64 chunksTold = 0;
     std::atomic<bool> cancelled{false};
     // The first entry, in archive order, that stopped the walk; entries after
     // it are not to be written, as on the caller's thread.
@@ -610,9 +613,10 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
                 if (_progressListener) {
                     std::unique_lock lock(mutex);
                     untold.push_back(bytes);
-                    const quint64 chunk = ++chunksPosted;
-                    changed.notify_all();
-                    told.wait(lock, [&] { return chunksTold >= chunk || cancelled; });
+                    if (untold.size() >= MaxUntoldChunks) {
+                        changed.notify_all();
+                        told.wait(lock, [&] { return untold.size() < MaxUntoldChunks || cancelled; });
+                    }
                 }
                 return !cancelled && i <= stopAt;
             };
@@ -658,21 +662,23 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return !untold.empty() || running == 0; });
-            if (untold.empty())
-                break;
+            changed.wait_for(lock, ProgressInterval,
+                             [&] { return running == 0 || untold.size() >= MaxUntoldChunks; });
+            const bool finished = running == 0;
             std::vector<qint64> chunks;
             chunks.swap(untold);
-            const quint64 posted = chunksPosted;
+            told.notify_all();
             lock.unlock();
             for (const qint64 bytes : chunks) {
                 progressDone += bytes;
-                if (!cancelled && !_progressListener->progress(progressDone, progressTotal))
+                if (!cancelled && _progressListener && !_progressListener->progress(progressDone, progressTotal))
                     cancelled = true;
             }
             lock.lock();
-            chunksTold = posted;
-            told.notify_all();
+            if (cancelled)
+                told.notify_all();
+            if (finished && untold.empty())
+                break;
         }
     }
     for (std::thread &thread : threads)
