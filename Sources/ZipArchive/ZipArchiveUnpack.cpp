@@ -49,9 +49,10 @@ constexpr size_t TransferBufferSize = 64 * 1024;
 // Below this much data, starting threads and reading the directory once
 // more per worker costs more than inflating on two cores saves.
 constexpr quint64 ParallelMinimumBytes = 8 * 1024 * 1024;
-// Each worker holds a full copy of libzip's directory (about 150 bytes an
-// entry): past this count the copies would outweigh the gain.
-constexpr zip_uint64_t ParallelMaximumEntries = 100000;
+// Each worker holds a full copy of libzip's directory (about 270 bytes an
+// entry, measured): past this count the copies would cost more memory than
+// unpacking on one thread does in all.
+constexpr zip_uint64_t ParallelMaximumEntries = 20000;
 constexpr int MaxWorkers = 4;
 // How often the caller's thread tells the listener what workers wrote, and
 // how far they may run ahead of it.
