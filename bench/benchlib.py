@@ -80,8 +80,8 @@ def named_pack(source, name):
 
 
 def run_once(command, env=None):
-    """Wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one run;
-    fails loudly on a non-zero exit.
+    """Wall seconds, CPU seconds (user + system), peak RSS (KiB) and user CPU
+    seconds of one run; fails loudly on a non-zero exit.
 
     GNU time reports the peak: a child forked from this Python process would
     count Python's own pages in its ru_maxrss. For a shell command the CPU time
@@ -93,7 +93,7 @@ def run_once(command, env=None):
     if done.returncode != 0:
         sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr}")
     peak, user, system = done.stderr.strip().splitlines()[-1].split()
-    return wall, float(user) + float(system), int(peak)
+    return wall, float(user) + float(system), int(peak), float(user)
 
 
 def gnu_time_rss(command, env=None):
@@ -140,12 +140,17 @@ class Timings:
         self.walls = {n: [] for n in self.names}
         self.cpus = {n: [] for n in self.names}
         self.rss = {n: [] for n in self.names}
+        self.users = {n: [] for n in self.names}
 
     def add(self, name, measured):
-        wall, cpu, peak = measured
+        wall, cpu, peak, user = measured
         self.walls[name].append(wall)
         self.cpus[name].append(cpu)
         self.rss[name].append(peak)
+        self.users[name].append(user)
+
+    def user(self, name):
+        return statistics.median(self.users[name])
 
     def wall(self, name):
         return statistics.median(self.walls[name])
@@ -165,11 +170,14 @@ class Timings:
     def line(self, name, width=7):
         w = self.walls[name]
         return (f"  {name:{width}s} median {self.wall(name):6.2f} s  (min {min(w):.2f}, max {max(w):.2f})"
-                f"  CPU median {self.cpu(name):5.2f} s  peak RSS {max(self.rss[name]) / 1024:.1f} MiB")
+                f"  CPU median {self.cpu(name):5.2f} s (user {self.user(name):5.2f} s)"
+                f"  peak RSS median {statistics.median(self.rss[name]) / 1024:.1f} MiB"
+                f" (max {max(self.rss[name]) / 1024:.1f})")
 
     def ratio(self, a, b):
+        user = f", {self.user(a) / self.user(b):.2f} user CPU" if self.user(b) > 0 else ""
         return (f"  {a}/{b} {self.wall(a) / self.wall(b):.2f} wall, "
-                f"{self.cpu(a) / self.cpu(b):.2f} CPU")
+                f"{self.cpu(a) / self.cpu(b):.2f} CPU{user}")
 
 
 def load_text():

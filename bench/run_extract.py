@@ -4,36 +4,58 @@
 """Times `mtzip extract` against bsdtar and Info-ZIP unzip on one template pack.
 
 Builds mtzip in Release (build-bench), writes the pack once into bench/out/,
-then runs the three extractors in alternating order, each into a fresh folder
-on the same file system that is removed (and synced) between runs. Prints the
-median wall and CPU (user + system) time of each, the ratios mtzip/bsdtar and
-mtzip/unzip, and the peak resident memory of each run (GNU time's %M), plus
-GNU time -v's "Maximum resident set size" for one extra mtzip run.
+then runs the extractors in alternating order, each into a fresh folder on
+the same file system that is removed (and synced) between runs: mtzip as it
+chooses (workers on every core for a large pack), mtzip-seq on the caller's
+thread only (MTI_UNZIP_WORKERS=1), bsdtar and unzip. Prints the median wall,
+CPU (user + system) and user time and the peak resident memory (GNU time's
+%M) of each, the ratios to bsdtar and unzip, plus GNU time -v's "Maximum
+resident set size" for one extra mtzip run.
 
     bench/run_extract.py                       # 600 MB pack, 7 rounds
     bench/run_extract.py --rounds 3 --size-mb 200
     bench/run_extract.py --pack some.mtzip     # an existing archive
+    bench/run_extract.py --empty-entries 200000  # that many empty files
 """
 
 import sys
+import zipfile
 from pathlib import Path
 
 import benchlib as bl
 
 
+def empty_entries_pack(count):
+    """An archive of count empty files, a thousand to a folder, written once."""
+    pack = bl.OUT / f"empty-{count}.zip"
+    if not pack.exists():
+        with zipfile.ZipFile(str(pack) + ".part", "w", zipfile.ZIP_STORED) as z:
+            for i in range(count):
+                z.writestr(f"templates/folder{i // 1000:04d}/entry{i:07d}.txt", b"")
+        Path(str(pack) + ".part").rename(pack)
+    return pack
+
+
 def main():
     parser = bl.options(__doc__, templates=300)
     parser.add_argument("--pack", help="an existing archive instead of a generated one")
+    parser.add_argument("--empty-entries", type=int, help="an archive of this many empty files instead")
     args = parser.parse_args()
 
     bl.ensure_gnu_time()
     mtzip = bl.mtzip_path(args.no_build)
     bl.OUT.mkdir(exist_ok=True)
-    pack = Path(args.pack).resolve() if args.pack else bl.generated_pack(args.templates, args.size_mb, args.small)
+    if args.empty_entries:
+        pack = empty_entries_pack(args.empty_entries)
+    elif args.pack:
+        pack = Path(args.pack).resolve()
+    else:
+        pack = bl.generated_pack(args.templates, args.size_mb, args.small)
 
     target = bl.OUT / "extract"
     tools = {
         "mtzip": [str(mtzip), "extract", str(pack), str(target)],
+        "mtzip-seq": ["env", "MTI_UNZIP_WORKERS=1", str(mtzip), "extract", str(pack), str(target)],
         "bsdtar": ["bsdtar", "-xf", str(pack), "-C", str(target)],
         "unzip": ["unzip", "-q", "-o", str(pack), "-d", str(target)],
     }
@@ -57,8 +79,9 @@ def main():
     bl.remove(target)
 
     timings.report(f"pack: {pack.name}, {pack.stat().st_size / 2**20:.0f} MiB, {counts['mtzip']} files; "
-                   f"{args.rounds} rounds; {bl.load_text()}")
+                   f"{args.rounds} rounds; {bl.load_text()}", width=9)
     print(timings.ratio("mtzip", "bsdtar"))
+    print(timings.ratio("mtzip-seq", "bsdtar"))
     print(timings.ratio("mtzip", "unzip"))
     print(bl.peak_rss_line("mtzip", gnu_rss))
 

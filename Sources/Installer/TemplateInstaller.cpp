@@ -122,11 +122,10 @@ bool TemplateInstaller::unarchive()
     try {
         if (!zip.UnzipOpenFile(_archiveURL.toLocalFile())) {
             // The zip layer says why (not a file, permission denied, not a zip).
-            if (_unarchiveError.isEmpty()) {
-                _unarchiveError = QFileInfo::exists(_archiveURL.toLocalFile())
-                    ? QStringLiteral("The file is not a zip archive, or it is damaged.")
-                    : QStringLiteral("The file does not exist.");
-            }
+            const ZipError error = zip.lastError();
+            _unarchiveError = !error.detail.isEmpty() ? error.detail
+                : error.code == ZipError::NotFound    ? QStringLiteral("The file does not exist.")
+                                                      : QStringLiteral("The file is not a zip archive, or it is damaged.");
         } else if (zip.UnzipFileTo(unpackFolder, true)) {
             FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
             _effects = effectTemplateItemsInFolder(unpackFolder);
@@ -135,8 +134,11 @@ bool TemplateInstaller::unarchive()
             _mustDeleteEffectsSourceFolder = true;
             unpackDir.setAutoRemove(false);
             succeeded = true;
-        } else if (_unarchiveError.isEmpty()) {
-            _unarchiveError = QStringLiteral("The archive could not be unpacked.");
+        } else {
+            const ZipError error = zip.lastError();
+            _unarchiveError = error.code == ZipError::NoEntries ? QStringLiteral("The archive holds no entries.")
+                : !error.detail.isEmpty()                       ? error.detail
+                                                                : QStringLiteral("The archive could not be unpacked.");
         }
     } catch (const std::exception &e) {
         MTI_DIAGNOSTIC(lcInstall, QString::fromLocal8Bit(e.what()));
@@ -180,15 +182,8 @@ bool TemplateInstaller::listArchive()
 
 void TemplateInstaller::ErrorMessage(const QString &message)
 {
+    // What the user sees comes from the zip layer's typed error afterwards.
     MTI_DIAGNOSTIC(lcInstall, message);
-    // The zip layer says the generic text first and the particulars after;
-    // keep the most telling one for the user.
-    static const QStringList generic = {QStringLiteral("Failed"), QStringLiteral("Error occurs"),
-                                        QStringLiteral("Failed to reading zip file")};
-    if (!generic.contains(message))
-        _unarchiveError = message;
-    else if (_unarchiveError.isEmpty() && message == QLatin1String("Failed"))
-        _unarchiveError = QStringLiteral("The archive holds no entries."); // positioning on the first entry failed
 }
 
 bool TemplateInstaller::OverWriteOperation(const QString &)

@@ -5,10 +5,40 @@
 #include <QDateTime>
 #include <QString>
 
+#include <vector>
+
 class ProgressListener;
 class ZipArchiveDelegate;
 struct zip;
 struct zip_source;
+
+// What went wrong in the last UnzipOpenFile or UnzipFileTo, for callers that
+// decide by the kind of fault rather than by the delegate's English text.
+struct ZipError
+{
+    enum Code {
+        None,
+        NotFound,
+        PermissionDenied,
+        NotAFile,         // a folder, pipe, device or socket
+        Unreadable,       // opening or reading the archive file failed otherwise
+        NotAZip,          // not a zip archive, or its directory is damaged
+        NotOpen,          // UnzipFileTo without an open archive
+        NoEntries,
+        Damaged,          // an entry's data or header cannot be read
+        WrongPassword,
+        PasswordNeeded,
+        Unsupported,      // a compression or encryption method we cannot decode
+        DiskFull,         // too little free space, or the disk filled up
+        UnsafeName,       // an entry would land outside the destination
+        Overlap,          // entries share data
+        Cancelled,
+        WriteFailed,      // a file or folder could not be written
+    };
+    Code code = None;
+    // The particular English message the delegate was told last, or empty.
+    QString detail;
+};
 
 // The system's only access to zip containers.
 //
@@ -56,7 +86,32 @@ public:
     ProgressListener *progressListener() const { return _progressListener; }
     void setProgressListener(ProgressListener *listener) { _progressListener = listener; }
 
+    // The fault of the last UnzipOpenFile or UnzipFileTo; code None after success.
+    ZipError lastError() const { return _lastError; }
+
+    // Threads that inflate entries in UnzipFileTo: 0 chooses by the cores and
+    // the archive (MTI_UNZIP_WORKERS, when set, chooses instead), 1 unpacks on
+    // the caller's thread only, more forces that many workers on any archive
+    // they can unpack. Encrypted archives, overwrite NO and entries that would
+    // write one path twice always unpack on the caller's thread.
+    void setWorkerCount(int workers) { _workerCount = workers; }
+    // Worker threads the last UnzipFileTo unpacked with; 0 on the caller's thread.
+    int lastWorkers() const { return _lastWorkers; }
+
 private:
+    struct UnpackPlan;
+    // Reads every entry's header: names, methods, sizes, overlaps, free
+    // space. False, with the fault reported, when nothing may be written.
+    bool planUnpack(const QString &path, UnpackPlan &plan);
+    bool unpackSequentially(const UnpackPlan &plan, bool overWrite);
+    // Readers for the worker threads, each over its own descriptor; empty
+    // when this archive unpacks on the caller's thread.
+    std::vector<zip *> openWorkerReaders(const UnpackPlan &plan, bool overWrite);
+    bool unpackInParallel(const UnpackPlan &plan, const std::vector<zip *> &readers);
+    // Reports a fault: the generic message (when not empty), then detail, to
+    // the delegate; both are kept as the last error.
+    void fail(ZipError::Code code, const QString &generic, const QString &detail);
+
     // The password as the 7-bit ASCII bytes the PKWARE scheme takes; empty
     // when there is none or it cannot be converted.
     QByteArray asciiPassword() const;
@@ -76,6 +131,9 @@ private:
     QString _password;
     ZipArchiveDelegate *_delegate = nullptr;
     ProgressListener *_progressListener = nullptr;
+    ZipError _lastError;
+    int _workerCount = 0;
+    int _lastWorkers = 0;
     QString _zipFilePath;
     // libzip reads added files only when the archive is closed; each added
     // file is copied here first, so the entry holds what the file held when

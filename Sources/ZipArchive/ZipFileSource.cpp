@@ -37,15 +37,27 @@ zip_source_t *ZipFileSource::create(int archiveFd, zip_error_t *error, zip_uint6
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     const auto fileSize = zip_uint64_t(info.st_size);
-    auto *source = new ZipFileSource(fd, std::min(base, fileSize), fileSize - std::min(base, fileSize), info.st_mtime);
+    const zip_uint64_t start = std::min(base, fileSize);
+    return wrap(new ZipFileSource(fd, true, start, fileSize - start, info.st_mtime), error);
+}
+
+zip_source_t *ZipFileSource::createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
+                                         zip_error_t *error)
+{
+    return wrap(new ZipFileSource(fd, false, start, length, mtime), error);
+}
+
+zip_source_t *ZipFileSource::wrap(ZipFileSource *source, zip_error_t *error)
+{
     zip_source_t *zipSource = zip_source_function_create(&ZipFileSource::callback, source, error);
     if (!zipSource)
         delete source;
     return zipSource;
 }
 
-ZipFileSource::ZipFileSource(int fd, zip_uint64_t base, zip_uint64_t size, time_t mtime)
+ZipFileSource::ZipFileSource(int fd, bool ownsFd, zip_uint64_t base, zip_uint64_t size, time_t mtime)
     : _fd(fd)
+    , _ownsFd(ownsFd)
     , _base(base)
     , _size(size)
     , _mtime(mtime)
@@ -55,7 +67,8 @@ ZipFileSource::ZipFileSource(int fd, zip_uint64_t base, zip_uint64_t size, time_
 
 ZipFileSource::~ZipFileSource()
 {
-    ::close(_fd);
+    if (_ownsFd)
+        ::close(_fd);
     zip_error_fini(&_error);
 }
 
@@ -69,6 +82,8 @@ zip_int64_t ZipFileSource::callback(void *userdata, void *data, zip_uint64_t len
     case ZIP_SOURCE_READ:
         return self->read(static_cast<char *>(data), length);
     case ZIP_SOURCE_CLOSE:
+        std::vector<char>().swap(self->_block);
+        self->_blockLength = 0;
         return 0;
     case ZIP_SOURCE_STAT: {
         auto *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->_error);
@@ -123,9 +138,10 @@ zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
 
 bool ZipFileSource::fill(zip_uint64_t offset)
 {
+    // A small slice needs no more than itself.
     if (_block.empty())
-        _block.resize(BlockSize);
-    const zip_uint64_t wanted = std::min(BlockSize, _size - offset);
+        _block.resize(size_t(std::clamp<zip_uint64_t>(_size, 1, BlockSize)));
+    const zip_uint64_t wanted = std::min<zip_uint64_t>(_block.size(), _size - offset);
     zip_uint64_t got = 0;
     while (got < wanted) {
         const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(_base + offset + got));

@@ -6,21 +6,31 @@
 
 #include <vector>
 
-// Reads an archive file for libzip with few, large system calls.
+// The one hand-written libzip source: a stretch of a file, read with few,
+// large system calls.
 //
 // libzip's own file source goes through stdio: a 4 KiB buffer and a seek
 // before nearly every read, so unpacking a large pack spent more time in
 // read and lseek than in inflating. This source reads ahead in large blocks
-// with pread and serves libzip's small reads and seeks from the block.
+// with pread (no shared file offset, so sources over one descriptor never
+// disturb one another) and serves libzip's small reads and seeks from the
+// block. The block is freed when libzip closes the source: a writer holds
+// one source per added file until the archive is written.
 class ZipFileSource
 {
 public:
-    // A read-only, seekable source over the regular file open as fd, or null
-    // with error set. The source reads its own duplicate of fd, so the caller
-    // keeps and closes fd. zip_open_from_source takes ownership when it
+    // A read-only, seekable source over the regular file open as fd, from
+    // base to its end, or null with error set. The source reads its own
+    // duplicate of fd, so the caller keeps and closes fd, and each reader
+    // thread may have its own. zip_open_from_source takes ownership when it
     // succeeds; otherwise the caller frees it with zip_source_free.
-    // With a base, the source starts that many bytes into the file.
     static zip_source_t *create(int fd, zip_error_t *error, zip_uint64_t base = 0);
+
+    // A source over length bytes of fd from start, that reports mtime, for
+    // adding to an archive. It borrows fd: no descriptor per entry, and the
+    // caller keeps fd open until libzip has freed the source.
+    static zip_source_t *createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
+                                     zip_error_t *error);
 
     // The bytes that precede the archive proper when a zip was appended to
     // other data (a self-extractor's stub) without its offsets adjusted, as
@@ -31,7 +41,8 @@ public:
     ZipFileSource &operator=(const ZipFileSource &) = delete;
 
 private:
-    ZipFileSource(int fd, zip_uint64_t base, zip_uint64_t size, time_t mtime);
+    ZipFileSource(int fd, bool ownsFd, zip_uint64_t base, zip_uint64_t size, time_t mtime);
+    static zip_source_t *wrap(ZipFileSource *source, zip_error_t *error);
     ~ZipFileSource();
 
     static zip_int64_t callback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command);
@@ -41,6 +52,7 @@ private:
     bool fill(zip_uint64_t offset);
 
     int _fd;
+    bool _ownsFd;
     zip_uint64_t _base;
     zip_uint64_t _size;
     time_t _mtime;

@@ -1,0 +1,714 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// The reading side's UnzipFileTo: planning every entry, extracting one entry,
+// and the two loops over the plan, on the caller's thread or on workers.
+#include "ZipArchive/ZipArchive.h"
+
+#include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
+#include "Common/ProgressListener.h"
+#include "ZipArchive/ZipEntryName.h"
+#include "ZipArchive/ZipEntrySpans.h"
+#include "ZipArchive/ZipFileSource.h"
+
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+#include <QThread>
+
+#include <zip.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+using FileOperations::toFsPath;
+using FileOperations::writeAll;
+
+namespace {
+
+// 64 KiB measured clearly faster than the classic 4 KiB; memory stays bounded
+// whatever the archive's size. It is also the step at which a cancel stops.
+constexpr size_t TransferBufferSize = 64 * 1024;
+// Below this much data, starting threads and reading the directory once
+// more per worker costs more than inflating on two cores saves.
+constexpr quint64 ParallelMinimumBytes = 8 * 1024 * 1024;
+// Each worker holds a full copy of libzip's directory (about 270 bytes an
+// entry, measured): past this count the copies would cost more memory than
+// unpacking on one thread does in all.
+constexpr zip_uint64_t ParallelMaximumEntries = 20000;
+constexpr int MaxWorkers = 4;
+// How often the caller's thread tells the listener what workers wrote, and
+// how far they may run ahead of it.
+constexpr std::chrono::milliseconds ProgressInterval{10};
+constexpr size_t MaxUntoldChunks = 64;
+constexpr int MaxForcedWorkers = 8;
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+ZipError::Code writeFault(int error)
+{
+    return error == ENOSPC || error == EDQUOT  ? ZipError::DiskFull
+        : error == EACCES || error == EPERM    ? ZipError::PermissionDenied
+                                               : ZipError::WriteFailed;
+}
+
+QString humanSize(quint64 bytes)
+{
+    return QLocale::c().formattedDataSize(qint64(qMin<quint64>(bytes, quint64(INT64_MAX))));
+}
+
+// Free space on the volume that will hold `folder`, which need not exist yet.
+std::optional<quint64> availableSpaceFor(const QString &folder)
+{
+    std::error_code ec;
+    fs::path probe = fs::absolute(toFsPath(folder), ec);
+    if (ec)
+        return std::nullopt;
+    while (!probe.empty() && !fs::exists(probe, ec)) {
+        const fs::path parent = probe.parent_path();
+        if (parent == probe)
+            break;
+        probe = parent;
+    }
+    const fs::space_info info = fs::space(probe, ec);
+    if (ec)
+        return std::nullopt;
+    return info.available;
+}
+
+QString entryName(zip_t *archive, zip_uint64_t index)
+{
+    return QString::fromUtf8(zip_get_name(archive, index, ZIP_FL_ENC_GUESS));
+}
+
+// The outcome of writing one file entry.
+struct EntryResult
+{
+    enum Kind {
+        Written,
+        Damaged,      // written as far as it could be read; the walk goes on
+        OpenFailed,   // the entry could not be opened: the walk stops
+        WriteFailed,  // the walk stops; no partial file is left
+        Stopped,      // told to stop; no partial file is left
+    };
+    Kind kind = Written;
+    QString problem;
+    int zipError = ZIP_ER_OK;
+    int error = 0;
+    // The file did not exist before: a parallel walk that must undo the work
+    // of entries after a fatal one may remove it.
+    bool created = false;
+};
+
+// Streams entry index of archive into the file target. keepGoing is told the
+// bytes of each chunk written; answering false stops the entry.
+EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declaredSize, bool hasMtime,
+                         time_t mtime, const QByteArray &password, const QString &target, char *buffer,
+                         const std::function<bool(qint64)> &keepGoing)
+{
+    EntryResult result;
+    zip_file_t *file = password.isEmpty() ? zip_fopen_index(archive, index, 0)
+                                          : zip_fopen_index_encrypted(archive, index, 0, password.constData());
+    if (!file) {
+        result.kind = EntryResult::OpenFailed;
+        result.zipError = zip_error_code_zip(zip_get_error(archive));
+        result.problem = QString::fromUtf8(zip_strerror(archive));
+        return result;
+    }
+
+    // O_NOFOLLOW: never write through a symbolic link someone placed here.
+    // O_EXCL first tells a file made now from one that was there.
+    const QByteArray targetName = QFile::encodeName(target);
+    int fd = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    result.created = fd >= 0;
+    if (fd < 0 && errno == EEXIST)
+        fd = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        result.kind = EntryResult::WriteFailed;
+        result.error = errno;
+        zip_fclose(file);
+        return result;
+    }
+
+    bool readFailed = false;
+    zip_uint64_t written = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, buffer, TransferBufferSize);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            readFailed = true;
+            break;
+        }
+        written += zip_uint64_t(n);
+        if (written > declaredSize) {
+            // More data than declared would defeat the free-space check.
+            readFailed = true;
+            break;
+        }
+        if (!writeAll(fd, buffer, qsizetype(n))) {
+            result.kind = EntryResult::WriteFailed;
+            result.error = errno;
+            break;
+        }
+        if (!keepGoing(n)) {
+            result.kind = EntryResult::Stopped;
+            break;
+        }
+    }
+    const bool finished = result.kind == EntryResult::Written;
+    if (finished && !readFailed && written != declaredSize)
+        readFailed = true;
+
+    // A size that disagrees with the header is our finding, not libzip's:
+    // its error would read "No error".
+    if (finished && readFailed) {
+        const bool sizeMismatch = zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_OK;
+        result.problem = !sizeMismatch ? QString::fromUtf8(zip_file_strerror(file))
+            : written > declaredSize
+                ? QStringLiteral("it holds more than the %1 bytes its header declares").arg(declaredSize)
+                : QStringLiteral("it holds %1 of the %2 bytes its header declares").arg(written).arg(declaredSize);
+    }
+    if (zip_fclose(file) != 0 && finished && !readFailed) {
+        readFailed = true;
+        result.problem = QString::fromUtf8(zip_strerror(archive));
+    }
+
+    if (hasMtime && finished) {
+        const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+        if (::futimens(fd, times) != 0)
+            qCWarning(lcZip).noquote() << "Failed to set attributes" << target;
+    }
+    if (::close(fd) != 0 && result.kind != EntryResult::WriteFailed) {
+        if (finished) {
+            result.kind = EntryResult::WriteFailed;
+            result.error = errno;
+        }
+    }
+    if (result.kind == EntryResult::WriteFailed || result.kind == EntryResult::Stopped) {
+        // A half-written file is worse than none.
+        ::unlink(targetName.constData());
+    } else if (readFailed) {
+        result.kind = EntryResult::Damaged;
+    }
+    return result;
+}
+
+// The messages and the error kind an entry's failure is reported with.
+struct EntryFault
+{
+    ZipError::Code code;
+    QString generic;
+    QString detail;
+};
+
+EntryFault faultOf(const EntryResult &result, const QString &name, const QString &target)
+{
+    switch (result.kind) {
+    case EntryResult::Damaged:
+        return {ZipError::Damaged, QStringLiteral("Failed to reading zip file"),
+                QStringLiteral("Entry \"%1\" is damaged: %2").arg(name, result.problem)};
+    case EntryResult::OpenFailed:
+        return {result.zipError == ZIP_ER_WRONGPASSWD ? ZipError::WrongPassword : ZipError::Damaged,
+                QStringLiteral("Error occurs"), QStringLiteral("Cannot open entry \"%1\": %2").arg(name, result.problem)};
+    case EntryResult::WriteFailed:
+        return {writeFault(result.error), {},
+                QStringLiteral("Cannot write \"%1\": %2").arg(target, errnoText(result.error))};
+    case EntryResult::Stopped:
+        return {ZipError::Cancelled, {}, QStringLiteral("Cancelled")};
+    case EntryResult::Written:
+        break;
+    }
+    return {ZipError::None, {}, {}};
+}
+
+// Makes folder unless it is the one made last: entries come folder by folder.
+bool makeFolder(const fs::path &folder, fs::path &lastMade, std::error_code &ec)
+{
+    if (folder == lastMade)
+        return true;
+    fs::create_directories(folder, ec);
+    if (ec)
+        return false;
+    lastMade = folder;
+    return true;
+}
+
+EntryFault folderFault(const fs::path &folder, const std::error_code &ec)
+{
+    return {writeFault(ec.value()), {},
+            QStringLiteral("Cannot create the folder \"%1\": %2")
+                .arg(QFile::decodeName(folder.c_str()), QString::fromLocal8Bit(ec.message().c_str()))};
+}
+
+// Whether two entries would write one path, or a file where another entry
+// needs a folder: then the order of writing matters and only the caller's
+// thread keeps it. Paths are compared by hash; a collision only costs the
+// parallel walk.
+bool targetsCollide(zip_t *archive, zip_uint64_t count)
+{
+    std::unordered_set<size_t> files;
+    std::unordered_set<size_t> folders;
+    files.reserve(size_t(count));
+    for (zip_uint64_t i = 0; i < count; ++i) {
+        const QString name = entryName(archive, i);
+        const std::optional<QString> relative = safeRelativeEntryPath(name);
+        if (!relative)
+            return true;
+        const bool isDirectory = isDirectoryEntryName(name);
+        if (!isDirectory && !files.insert(qHash(*relative)).second)
+            return true;
+        if (isDirectory)
+            folders.insert(qHash(*relative));
+        for (qsizetype slash = relative->indexOf(QLatin1Char('/')); slash >= 0;
+             slash = relative->indexOf(QLatin1Char('/'), slash + 1))
+            folders.insert(qHash(QStringView(*relative).left(slash)));
+    }
+    for (const size_t folder : folders) {
+        if (files.count(folder))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+struct ZipArchive::UnpackPlan
+{
+    // One record an entry, in central directory order: what extraction needs
+    // besides the name, which stays in libzip's directory (16 bytes).
+    struct Entry
+    {
+        zip_uint64_t size = 0;
+        qint64 mtime : 62 = 0;
+        bool isDirectory : 1 = false;
+        bool hasMtime : 1 = false;
+    };
+    static_assert(sizeof(Entry) == 16);
+    std::vector<Entry> entries;
+    QString destination;
+    QByteArray password;
+    quint64 totalBytes = 0;
+    zip_uint64_t fileEntries = 0;
+    bool encrypted = false;
+
+    qint64 progressTotal() const { return qint64(qMin<quint64>(totalBytes, quint64(INT64_MAX))); }
+
+    QString targetOf(zip_t *archive, zip_uint64_t index, QString *name = nullptr) const
+    {
+        const QString stored = entryName(archive, index);
+        if (name)
+            *name = stored;
+        // Planning refused every name this would not accept.
+        const QString relative = safeRelativeEntryPath(stored).value_or(QString());
+        return relative.isEmpty() ? destination : destination + QLatin1Char('/') + relative;
+    }
+};
+
+bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
+{
+    _lastError = {};
+    _lastWorkers = 0;
+    UnpackPlan plan;
+    if (!planUnpack(path, plan))
+        return false;
+    if (_progressListener && !_progressListener->progress(0, plan.progressTotal())) {
+        fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+        return false;
+    }
+    const std::vector<zip_t *> readers = openWorkerReaders(plan, overWrite);
+    if (readers.empty())
+        return unpackSequentially(plan, overWrite);
+    const bool ok = unpackInParallel(plan, readers);
+    for (zip_t *reader : readers)
+        zip_discard(reader);
+    return ok;
+}
+
+bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
+{
+    const zip_int64_t count = _unzFile ? zip_get_num_entries(_unzFile, 0) : 0;
+    if (count <= 0) {
+        fail(_unzFile ? ZipError::NoEntries : ZipError::NotOpen, QStringLiteral("Failed"),
+             QStringLiteral("Error occurs"));
+        return false;
+    }
+    plan.password = asciiPassword();
+    plan.destination = path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
+
+    // Look at every entry before writing anything, so that an archive that
+    // would escape the destination, cannot be decoded or does not fit is
+    // refused with nothing on disk.
+    plan.entries.resize(size_t(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(_unzFile, zip_uint64_t(i), ZIP_FL_ENC_GUESS, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+            fail(ZipError::Damaged, {}, QStringLiteral("Error occurs while getting file info"));
+            return false;
+        }
+        UnpackPlan::Entry &entry = plan.entries[size_t(i)];
+        const QString name = QString::fromUtf8(st.name);
+        entry.isDirectory = isDirectoryEntryName(name);
+        if (!safeRelativeEntryPath(name)) {
+            fail(ZipError::UnsafeName, {},
+                 QStringLiteral("Refused: entry \"%1\" would be written outside the destination folder").arg(name));
+            return false;
+        }
+        entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        entry.hasMtime = st.valid & ZIP_STAT_MTIME;
+        entry.mtime = qint64(st.mtime);
+        if (entry.isDirectory)
+            continue;
+        if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
+            fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
+                 QStringLiteral("Entry \"%1\" uses compression method %2, which cannot be decoded")
+                     .arg(name).arg(st.comp_method));
+            return false;
+        }
+        if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
+            if (!zip_encryption_method_supported(st.encryption_method, 0)) {
+                fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
+                     QStringLiteral("Entry \"%1\" uses an encryption method that cannot be decoded").arg(name));
+                return false;
+            }
+            if (plan.password.isEmpty()) {
+                fail(ZipError::PasswordNeeded, QStringLiteral("Error occurs"),
+                     QStringLiteral("Entry \"%1\" is encrypted and needs a password").arg(name));
+                return false;
+            }
+            plan.encrypted = true;
+        }
+        ++plan.fileEntries;
+        // Saturate rather than wrap on hostile sizes.
+        plan.totalBytes = entry.size > UINT64_MAX - plan.totalBytes ? UINT64_MAX : plan.totalBytes + entry.size;
+    }
+
+    // Entries sharing data would unpack one small file to any size, past the
+    // free-space check that trusts each entry's own size.
+    const ZipEntrySpans::Finding spans = ZipEntrySpans::check(
+        _unzFd, _unzBase, zip_uint64_t(count), [this](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
+            zip_stat_t st;
+            zip_stat_init(&st);
+            return zip_stat_index(_unzFile, index, ZIP_FL_ENC_RAW, &st) == 0
+                && ((st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0) == compressedSize
+                && ((st.valid & ZIP_STAT_CRC) ? st.crc : 0) == crc;
+        });
+    if (spans.kind == ZipEntrySpans::Finding::Overlapping) {
+        fail(ZipError::Overlap, {},
+             QStringLiteral("Refused: entry \"%1\" overlaps the data of entry \"%2\"")
+                 .arg(entryName(_unzFile, spans.later), entryName(_unzFile, spans.earlier)));
+        return false;
+    }
+    if (spans.kind == ZipEntrySpans::Finding::Unreadable) {
+        fail(ZipError::Damaged, {},
+             QStringLiteral("Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
+                 .arg(_zipFilePath));
+        return false;
+    }
+
+    if (const std::optional<quint64> available = availableSpaceFor(path);
+        available && plan.totalBytes > *available) {
+        fail(ZipError::DiskFull, {},
+             QStringLiteral("Not enough free space: unpacking needs %1, only %2 are available")
+                 .arg(humanSize(plan.totalBytes), humanSize(*available)));
+        return false;
+    }
+    return true;
+}
+
+bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
+{
+    const qint64 progressTotal = plan.progressTotal();
+    qint64 progressDone = 0;
+    const auto keepGoing = [&](qint64 bytes) {
+        progressDone += bytes;
+        return !_progressListener || _progressListener->progress(progressDone, progressTotal);
+    };
+    std::vector<char> buffer(TransferBufferSize);
+    fs::path lastFolder;
+    bool succeeded = true;
+    for (zip_uint64_t i = 0; i < plan.entries.size(); ++i) {
+        const UnpackPlan::Entry &entry = plan.entries[i];
+        QString name;
+        const QString target = plan.targetOf(_unzFile, i, &name);
+        std::error_code ec;
+        // A folder that cannot be made fails every entry after it: stop here.
+        const fs::path folder = entry.isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
+        if (!makeFolder(folder, lastFolder, ec)) {
+            const EntryFault fault = folderFault(folder, ec);
+            fail(fault.code, fault.generic, fault.detail);
+            return false;
+        }
+        if (entry.isDirectory)
+            continue;
+
+        if (!overWrite && fs::exists(fs::symlink_status(toFsPath(target), ec)) && !OverWrite(target)) {
+            // A skipped entry is done as far as progress goes.
+            if (!keepGoing(qint64(entry.size))) {
+                fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+                return false;
+            }
+            continue;
+        }
+
+        const EntryResult result = extractEntry(_unzFile, i, entry.size, entry.hasMtime, time_t(entry.mtime), plan.password,
+                                                target, buffer.data(), keepGoing);
+        if (result.kind == EntryResult::Written)
+            continue;
+        const EntryFault fault = faultOf(result, name, target);
+        fail(fault.code, fault.generic, fault.detail);
+        if (result.kind != EntryResult::Damaged)
+            return false;
+        succeeded = false;
+    }
+    return succeeded;
+}
+
+std::vector<zip_t *> ZipArchive::openWorkerReaders(const UnpackPlan &plan, bool overWrite)
+{
+    int wanted = _workerCount;
+    if (wanted == 0)
+        wanted = qEnvironmentVariableIntValue("MTI_UNZIP_WORKERS");
+    const bool forced = wanted >= 2;
+    if (wanted == 0) {
+        if (plan.totalBytes < ParallelMinimumBytes || plan.entries.size() > ParallelMaximumEntries)
+            return {};
+        wanted = std::min(QThread::idealThreadCount(), MaxWorkers);
+    }
+    wanted = std::min<zip_uint64_t>({zip_uint64_t(std::min(wanted, MaxForcedWorkers)), plan.fileEntries});
+    if (wanted < 2 || !overWrite || plan.encrypted || targetsCollide(_unzFile, plan.entries.size()))
+        return {};
+
+    std::vector<zip_t *> readers;
+    const auto releaseLast = [&readers] {
+        zip_discard(readers.back());
+        readers.pop_back();
+    };
+    while (int(readers.size()) < wanted) {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_t *reader = nullptr;
+        if (zip_source_t *source = ZipFileSource::create(_unzFd, &error, _unzBase)) {
+            reader = zip_open_from_source(source, ZIP_RDONLY, &error);
+            if (!reader)
+                zip_source_free(source);
+        }
+        zip_error_fini(&error);
+        if (!reader)
+            break; // most likely out of descriptors: fewer workers will do
+        readers.push_back(reader);
+        if (zip_get_num_entries(reader, 0) != zip_int64_t(plan.entries.size())) {
+            releaseLast();
+            break;
+        }
+    }
+    // Every worker needs one more descriptor for the file it writes; under
+    // a low limit give up workers rather than fail a write.
+    while (!readers.empty()) {
+        std::vector<int> probe;
+        for (size_t i = 0; i <= readers.size(); ++i) {
+            const int fd = ::fcntl(_unzFd, F_DUPFD_CLOEXEC, 0);
+            if (fd < 0)
+                break;
+            probe.push_back(fd);
+        }
+        const bool enough = probe.size() > readers.size();
+        for (const int fd : probe)
+            ::close(fd);
+        if (enough)
+            break;
+        releaseLast();
+    }
+    if (readers.size() < 2) {
+        while (!readers.empty())
+            releaseLast();
+    }
+    if (forced || !readers.empty())
+        qCDebug(lcZip) << "unpacking with" << readers.size() << "workers of" << wanted;
+    return readers;
+}
+
+bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_t *> &readers)
+{
+    const zip_uint64_t count = plan.entries.size();
+
+    // Folders first, in archive order, on this thread. Where one cannot be
+    // made, the caller's-thread walk would have stopped: entries from there
+    // on are not written and that fault is reported after those before it.
+    std::optional<EntryFault> folderFailure;
+    zip_uint64_t limit = count;
+    {
+        fs::path lastFolder;
+        for (zip_uint64_t i = 0; i < count; ++i) {
+            const QString target = plan.targetOf(_unzFile, i);
+            const fs::path folder = plan.entries[i].isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
+            std::error_code ec;
+            if (!makeFolder(folder, lastFolder, ec)) {
+                folderFailure = folderFault(folder, ec);
+                limit = i;
+                break;
+            }
+        }
+    }
+
+    // Largest first, so no worker is left with a big entry at the end.
+    std::vector<zip_uint32_t> order;
+    order.reserve(size_t(plan.fileEntries));
+    for (zip_uint64_t i = 0; i < limit; ++i) {
+        if (!plan.entries[i].isDirectory)
+            order.push_back(zip_uint32_t(i));
+    }
+    std::stable_sort(order.begin(), order.end(), [&plan](zip_uint32_t a, zip_uint32_t b) {
+        return plan.entries[a].size > plan.entries[b].size;
+    });
+
+    std::atomic<size_t> nextClaim{0};
+    // Chunks written and not yet told to the listener, told every few
+    // milliseconds, each on its own, as on the caller's thread. A worker
+    // that gets far ahead waits, so a cancel stops the walk soon after the
+    // listener asks for it, and each worker within one more chunk.
+    std::vector<qint64> untold;
+    std::atomic<bool> cancelled{false};
+    // The first entry, in archive order, that stopped the walk; entries after
+    // it are not to be written, as on the caller's thread.
+    std::atomic<zip_uint64_t> stopAt{limit};
+    std::atomic<int> running{0};
+    std::mutex mutex;
+    std::condition_variable changed;  // to this thread: a chunk written, a worker done
+    std::condition_variable told;     // to the workers: chunks told, or cancelled
+    std::map<zip_uint64_t, EntryResult> problems;
+    // Entries written into files made now, to be removed if a fault before
+    // them stops the walk. Each slot is written by one worker only.
+    std::vector<char> created(size_t(limit), 0);
+
+    const auto work = [&](zip_t *reader) {
+        std::vector<char> buffer(TransferBufferSize);
+        for (size_t k = nextClaim++; k < order.size(); k = nextClaim++) {
+            const zip_uint64_t i = order[k];
+            if (cancelled || i >= stopAt)
+                continue;
+            const UnpackPlan::Entry &entry = plan.entries[i];
+            const QString target = plan.targetOf(reader, i);
+            const auto keepGoing = [&](qint64 bytes) {
+                if (_progressListener) {
+                    std::unique_lock lock(mutex);
+                    untold.push_back(bytes);
+                    if (untold.size() >= MaxUntoldChunks) {
+                        changed.notify_all();
+                        told.wait(lock, [&] { return untold.size() < MaxUntoldChunks || cancelled; });
+                    }
+                }
+                return !cancelled && i <= stopAt;
+            };
+            EntryResult result = extractEntry(reader, i, entry.size, entry.hasMtime, time_t(entry.mtime), {}, target,
+                                              buffer.data(), keepGoing);
+            if (result.kind == EntryResult::Written) {
+                created[i] = result.created;
+                continue;
+            }
+            if (result.kind == EntryResult::Stopped)
+                continue; // the entry that stopped the walk or the cancel is reported
+            const bool fatal = result.kind != EntryResult::Damaged;
+            if (!fatal)
+                created[i] = result.created;
+            std::lock_guard lock(mutex);
+            problems.emplace(i, std::move(result));
+            if (fatal) {
+                zip_uint64_t current = stopAt;
+                while (i < current && !stopAt.compare_exchange_weak(current, i)) {}
+            }
+        }
+        std::lock_guard lock(mutex);
+        --running;
+        changed.notify_all();
+    };
+
+    std::vector<std::thread> threads;
+    running = int(readers.size());
+    for (zip_t *reader : readers) {
+        try {
+            threads.emplace_back(work, reader);
+        } catch (const std::system_error &) {
+            --running; // fewer threads: the others claim its share
+        }
+    }
+    if (threads.empty())
+        return unpackSequentially(plan, true);
+    _lastWorkers = int(threads.size());
+
+    // Progress and cancel on this thread, the caller's, while workers run.
+    const qint64 progressTotal = plan.progressTotal();
+    qint64 progressDone = 0;
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait_for(lock, ProgressInterval,
+                             [&] { return running == 0 || untold.size() >= MaxUntoldChunks; });
+            const bool finished = running == 0;
+            std::vector<qint64> chunks;
+            chunks.swap(untold);
+            told.notify_all();
+            lock.unlock();
+            for (const qint64 bytes : chunks) {
+                progressDone += bytes;
+                if (!cancelled && _progressListener && !_progressListener->progress(progressDone, progressTotal))
+                    cancelled = true;
+            }
+            lock.lock();
+            if (cancelled)
+                told.notify_all();
+            if (finished && untold.empty())
+                break;
+        }
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+
+    // Reported as the caller's-thread walk reports: in archive order, up to
+    // the entry that stopped it.
+    bool succeeded = !cancelled && stopAt == count;
+    for (auto &[index, result] : problems) {
+        if (index > stopAt)
+            break;
+        QString name;
+        const QString target = plan.targetOf(_unzFile, index, &name);
+        const EntryFault fault = faultOf(result, name, target);
+        fail(fault.code, fault.generic, fault.detail);
+        succeeded = false;
+    }
+    if (cancelled) {
+        fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+        return false;
+    }
+    if (stopAt < count) {
+        if (stopAt == limit && folderFailure)
+            fail(folderFailure->code, folderFailure->generic, folderFailure->detail);
+        // Files of later entries that workers had written already.
+        for (zip_uint64_t i = stopAt + 1; i < limit; ++i) {
+            if (created[i])
+                ::unlink(QFile::encodeName(plan.targetOf(_unzFile, i)).constData());
+        }
+    }
+    return succeeded;
+}
