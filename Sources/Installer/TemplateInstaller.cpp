@@ -150,6 +150,29 @@ bool TemplateInstaller::unarchive()
     return succeeded;
 }
 
+namespace {
+
+// The generic lines come first, the particulars after; the most telling
+// one is kept for the user.
+class ListingMessages : public ZipArchiveDelegate
+{
+public:
+    void ErrorMessage(const QString &message) override
+    {
+        MTI_DIAGNOSTIC(lcInstall, message);
+        static const QStringList generic = {QStringLiteral("Failed"), QStringLiteral("Error occurs"),
+                                            QStringLiteral("Failed to reading zip file")};
+        if (!generic.contains(message))
+            telling = message;
+        else if (telling.isEmpty() && message == QLatin1String("Failed"))
+            telling = QStringLiteral("The archive holds no entries.");
+    }
+
+    QString telling;
+};
+
+} // namespace
+
 bool TemplateInstaller::listArchive()
 {
     if (_archiveTitle.isEmpty()) {
@@ -158,9 +181,11 @@ bool TemplateInstaller::listArchive()
     }
     _unarchiveError.clear();
     const QString archive = _archiveURL.toLocalFile();
-    // The directory reader tells this installer what the zip layer would.
-    const std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, this);
+    // The directory reader tells what the zip layer would, in words only.
+    ListingMessages messages;
+    const std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, &messages);
     if (!entries) {
+        _unarchiveError = messages.telling;
         if (_unarchiveError.isEmpty()) {
             _unarchiveError = QFileInfo::exists(archive) ? QStringLiteral("The file is not a zip archive, or it is damaged.")
                                                          : QStringLiteral("The file does not exist.");
@@ -170,7 +195,8 @@ bool TemplateInstaller::listArchive()
     QString problem;
     const std::optional<ArchiveFolderTree> tree = ArchiveFolderTree::fromEntries(*entries, &problem);
     if (!tree) {
-        ErrorMessage(problem);
+        MTI_DIAGNOSTIC(lcInstall, problem);
+        _unarchiveError = problem;
         return false;
     }
     // The archive's own path as the items' root: nothing lies there to be
