@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli/Cli.h"
 #include "Cli/CliSignals.h"
+#include "Common/Version.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -47,7 +48,7 @@ int Cli::run(const QStringList &arguments)
         return Success;
     }
     if (command == QLatin1String("--version")) {
-        _out << "mtzip 1.0\n";
+        _out << "mtzip " MTI_VERSION_STRING "\n";
         _out.flush();
         return Success;
     }
