@@ -16,6 +16,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev libplist-dev
     # independent zip tools the tests compare against
     zip unzip libarchive-tools p7zip-full python3
+    # validators of the desktop entry and the AppStream metainfo
+    appstream desktop-file-utils
     # running the windows headless
     xvfb xauth fonts-dejavu-core
 )

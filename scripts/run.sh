@@ -34,4 +34,4 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     echo "On a machine without one: xvfb-run -a $0 $*" >&2
     exit 2
 fi
-exec "$root/$build_dir/Sources/App/MotionTemplateInstaller" "${archives[@]}"
+exec "$root/$build_dir/Sources/App/motion-template-installer" "${archives[@]}"

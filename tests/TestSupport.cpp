@@ -119,6 +119,9 @@ QRegularExpression diagnostic(const QString &message)
 
 QString ToolResult::describe() const
 {
+    if (missing)
+        return QStringLiteral("\"%1\" is not installed (scripts/install-deps.sh installs it)")
+            .arg(command.section(QLatin1Char(' '), 0, 0));
     if (!started)
         return QStringLiteral("could not run \"%1\": is the tool installed? (scripts/install-deps.sh installs it)")
             .arg(command);
@@ -138,8 +141,10 @@ ToolResult runTool(const QString &program, const QStringList &arguments, const Q
     ToolResult result;
     result.command = (QStringList{program} + arguments).join(QLatin1Char(' '));
     const QString executable = QStandardPaths::findExecutable(program);
-    if (executable.isEmpty())
+    if (executable.isEmpty()) {
+        result.missing = true;
         return result;
+    }
 
     QProcess process;
     process.setProgram(executable);

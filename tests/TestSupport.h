@@ -52,6 +52,8 @@ QRegularExpression diagnostic(const QString &message);
 struct ToolResult
 {
     bool started = false;
+    // The program is not installed: tests skip rather than fail.
+    bool missing = false;
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -64,7 +66,8 @@ struct ToolResult
 
 bool isInstalled(const QString &program);
 // Runs program with arguments in workingDirectory and waits for it. A program
-// that is not installed gives started == false and says so in describe().
+// that is not installed gives started == false and missing == true, and says
+// so in describe().
 ToolResult runTool(const QString &program, const QStringList &arguments,
                    const QString &workingDirectory = {});
 // Runs a Python 3 script; the arguments land in sys.argv[1:].
@@ -84,9 +87,12 @@ public:
 
 } // namespace TestSupport
 
-// Fails the test with the tool's output unless it ran and exited with 0.
+// Skips the test when the tool is not installed; otherwise fails it with the
+// tool's output unless it ran and exited with 0.
 #define MTI_VERIFY_TOOL(result)                                                          \
     do {                                                                                 \
         const TestSupport::ToolResult &mtiToolResult_ = (result);                        \
+        if (mtiToolResult_.missing)                                                      \
+            QSKIP(qPrintable(mtiToolResult_.describe()));                                \
         QVERIFY2(mtiToolResult_.succeeded(), qPrintable(mtiToolResult_.describe()));     \
     } while (false)

@@ -6,6 +6,7 @@
 #include "App/DarkAppearance.h"
 #include "Common/LogCategories.h"
 #include "Common/Resources.h"
+#include "Common/Version.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "App/TemplateArchiveDropzoneView.h"
@@ -33,8 +34,8 @@
 namespace {
 
 const QString VersionFormat = QStringLiteral("Version: %1 (%2)");
-const QString VersionString = QStringLiteral("1.0");
-constexpr int BuildNumber = 4;
+const QString VersionString = QStringLiteral(MTI_VERSION_STRING);
+constexpr int BuildNumber = MTI_BUILD_NUMBER;
 
 const QString MenuBarName = QStringLiteral("appMenuBar");
 const QString LastOpenFolderKey = QStringLiteral("OpenDialog/lastFolder");

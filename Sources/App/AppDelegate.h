@@ -50,7 +50,8 @@ public:
     static QUrl supportPageURL(int tag);
     // The shop page of template packs that browseNewTemplates() opens.
     static QUrl templatePacksShopURL();
-    // "Version: 1.0 (4)": fixed, not read from the packaging.
+    // "Version: 1.0 (4)": the version and build number set in CMake
+    // (Common/Version.h), not read from the bundle at run time.
     static QString versionText();
 
     // Builds the support menu, gives the start and about windows the dark

@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 #include "App/OpenFilesChannel.h"
 #include "Collections/ProgressDialogListener.h"
+#include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     // Paths from a file manager, or typed in a terminal on any platform.

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli/Cli.h"
 #include "Cli/CliSignals.h"
+#include "Common/Version.h"
 
 #include <QCommandLineParser>
 #include <QLoggingCategory>
@@ -117,7 +118,7 @@ int Cli::run(const QStringList &arguments)
             return Success;
         }
         if (argument == QLatin1String("--version")) {
-            _context.out << "mtzip 1.0\n";
+            _context.out << "mtzip " MTI_VERSION_STRING "\n";
             _context.out.flush();
             return Success;
         }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli/Cli.h"
 #include "Cli/CliSignals.h"
+#include "Common/Version.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mtzip"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));
     // The tool tells its user what went wrong itself; the diagnostic lines
     // are for whoever asks for them with QT_LOGGING_RULES.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))

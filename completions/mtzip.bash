@@ -1,0 +1,78 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
+# bash completion for mtzip. Self-contained (no bash-completion helpers) and
+# bash 3.2 compatible, so it also works with the bash of macOS.
+
+# Completes files ending in $1 and folders.
+_mtzip_files()
+{
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X "!*.$1" -- "$cur"))
+}
+
+_mtzip()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=${COMP_WORDS[COMP_CWORD-1]}
+    local command="" positional=0 i word
+    COMPREPLY=()
+
+    # The command, then the positional arguments before the cursor; the
+    # values of --dest, --categories and --password are not positional.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        word=${COMP_WORDS[i]}
+        if [[ -z $command ]]; then
+            [[ $word == -* ]] || command=$word
+            continue
+        fi
+        case $word in
+            --dest|-dest|--categories|-categories|--password|-password) ((i++)) ;;
+            -*) ;;
+            *) ((positional++)) ;;
+        esac
+    done
+
+    if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "extract pack list install uninstall help --help --version" -- "$cur"))
+        return 0
+    fi
+
+    case $prev in
+        --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
+        --categories|-categories) _mtzip_files plist; return 0 ;;
+        --password|-password) return 0 ;;
+    esac
+
+    local options
+    case $command in
+        extract|pack) options="--password --help" ;;
+        list) options="--dest --all-users --categories --json --help" ;;
+        install) options="--dest --all-users --categories --delete-archive --trash --help" ;;
+        uninstall) options="--dest --all-users --categories --trash --help" ;;
+        *) return 0 ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return 0
+    fi
+
+    local IFS=$'\n'
+    case $command in
+        list|install|uninstall) _mtzip_files mtzip ;;
+        extract)
+            if ((positional == 0)); then
+                COMPREPLY=($(compgen -f -- "$cur"))
+            elif ((positional == 1)); then
+                COMPREPLY=($(compgen -d -- "$cur"))
+            fi ;;
+        pack)
+            if ((positional == 0)); then
+                COMPREPLY=($(compgen -d -- "$cur"))
+            elif ((positional == 1)); then
+                COMPREPLY=($(compgen -f -- "$cur"))
+            fi ;;
+    esac
+    return 0
+}
+
+complete -o filenames -F _mtzip mtzip
