@@ -18,7 +18,7 @@ _mtzip()
     COMPREPLY=()
 
     # The command, then the positional arguments before the cursor; the
-    # values of --dest, --categories and --password are not positional.
+    # values of --dest, --categories and the password options are not positional.
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         if [[ -z $command ]]; then
@@ -26,14 +26,14 @@ _mtzip()
             continue
         fi
         case $word in
-            --dest|-dest|--categories|-categories|--password|-password) ((i++)) ;;
+            --dest|-dest|--categories|-categories|--password|-password|--password-file|-password-file) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
         esac
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "extract pack list install uninstall help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "extract pack list install uninstall help --quiet --verbose --help --version" -- "$cur"))
         return 0
     fi
 
@@ -41,16 +41,18 @@ _mtzip()
         --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
         --categories|-categories) _mtzip_files plist; return 0 ;;
         --password|-password) return 0 ;;
+        --password-file|-password-file) local IFS=$'\n'; COMPREPLY=($(compgen -f -- "$cur")); return 0 ;;
     esac
 
     local options
     case $command in
-        extract|pack) options="--password --help" ;;
-        list) options="--dest --all-users --categories --json --help" ;;
-        install) options="--dest --all-users --categories --delete-archive --trash --help" ;;
-        uninstall) options="--dest --all-users --categories --trash --help" ;;
+        extract|pack) options="--password --password-file" ;;
+        list) options="--dest --all-users --categories --json" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash" ;;
+        uninstall) options="--dest --all-users --categories --json --trash" ;;
         *) return 0 ;;
     esac
+    options="$options --quiet --verbose --help"
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return 0
