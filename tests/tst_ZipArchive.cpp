@@ -664,6 +664,8 @@ void tst_ZipArchive::refusesOverlappingEntries()
     MTI_VERIFY_TOOL(declared);
     QVERIFY2(declared.out.trimmed().toLongLong() > 2'000'000'000, declared.out.constData());
     const ToolResult tested = runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
+    if (tested.missing)
+        QSKIP(qPrintable(tested.describe()));
     QVERIFY2(tested.started && tested.exitCode != 0 && tested.out.contains("overlapped"), qPrintable(tested.describe()));
 
     ZipArchive zip;

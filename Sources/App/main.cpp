@@ -70,6 +70,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
     QApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));
+    // Wayland matches windows to the desktop file, and so to its icon, by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MTI_APPLICATION_ID));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     // Paths from a file manager, or typed in a terminal on any platform.
