@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/Alert.h"
 
-#include "App/AppDelegate.h"
-#include "App/DarkAppearance.h"
+#include "Appearance/AppIcon.h"
+#include "Appearance/DarkAppearance.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -34,7 +34,7 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     box->setText(messageText);
     box->setInformativeText(informativeText);
     box->setTextFormat(Qt::PlainText);
-    const QIcon icon = AppDelegate::appIcon();
+    const QIcon icon = AppIcon::icon();
     if (!icon.isNull())
         box->setIconPixmap(icon.pixmap(64, 64));
     else

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/ProgressDialogListener.h"
 
-#include "App/DarkAppearance.h"
+#include "Appearance/DarkAppearance.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

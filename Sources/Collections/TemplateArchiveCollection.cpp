@@ -4,7 +4,7 @@
 #include "ui_TemplateArchiveCollection.h"
 
 #include "Collections/Alert.h"
-#include "App/DarkAppearance.h"
+#include "Appearance/DarkAppearance.h"
 #include "Common/DiagnosticLog.h"
 #include "Collections/EffectsTableModel.h"
 #include "Common/LogCategories.h"
