@@ -75,7 +75,7 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     return box;
 }
 
-void beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
+QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
                 const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
                 std::function<void(int)> completion)
 {
@@ -88,6 +88,7 @@ void beginSheet(QWidget *window, const QString &messageText, const QString &info
             completion(answerOf(box));
     });
     box->open();
+    return box;
 }
 
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,

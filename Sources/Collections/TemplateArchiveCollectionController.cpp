@@ -32,8 +32,12 @@ void TemplateArchiveCollectionController::removeCollection(TemplateArchiveCollec
         MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection = nil"));
         return;
     }
-    if (!_collections.removeOne(collection))
+    if (!_collections.removeOne(collection)) {
         MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection was not contained"));
+        return;
+    }
+    if (_collections.isEmpty())
+        emit lastCollectionClosed();
 }
 
 bool TemplateArchiveCollectionController::closeAllCollections()
