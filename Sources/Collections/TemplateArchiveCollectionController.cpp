@@ -4,6 +4,7 @@
 
 #include "Common/DiagnosticLog.h"
 #include "Common/LogCategories.h"
+#include "Collections/BackgroundWork.h"
 #include "Collections/TemplateArchiveCollection.h"
 
 TemplateArchiveCollectionController &TemplateArchiveCollectionController::sharedController()
@@ -46,5 +47,8 @@ bool TemplateArchiveCollectionController::closeAllCollections()
     const QList<TemplateArchiveCollection *> snapshot = _collections;
     for (TemplateArchiveCollection *collection : snapshot)
         collection->close();
+    // Quitting: every window is off the screen now, so the unpack folders
+    // may be waited for here rather than in the application's destructor.
+    DeferredCleanup::waitForAll();
     return true;
 }
