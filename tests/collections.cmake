@@ -9,3 +9,13 @@ mti_add_test(tst_TemplateArchiveCollectionFlows
     SOURCES tst_TemplateArchiveCollectionFlows.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
 mti_add_test(tst_EffectsTableModel
     SOURCES tst_EffectsTableModel.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+
+# The stall benchmark drives a collection window with the same helpers; it is
+# built here but run by bench/run_collection_stall.py, never by CTest.
+qt_add_executable(collection_stall ${PROJECT_SOURCE_DIR}/bench/collection_stall.cpp ${MTI_COLLECTION_TEST_TOOLS})
+target_link_libraries(collection_stall PRIVATE Qt6::Test mti_options mtigui)
+target_include_directories(collection_stall PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(collection_stall PRIVATE
+    MTI_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    MTI_SHARED_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
+    MTI_MTZIP_BINARY="$<TARGET_FILE:mtzip>")

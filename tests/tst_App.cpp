@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "App/AppDelegate.h"
-#include "App/DarkAppearance.h"
+#include "Appearance/DarkAppearance.h"
 #include "App/OpenFilesChannel.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"

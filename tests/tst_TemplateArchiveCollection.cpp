@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 #include "Collections/EffectsTableModel.h"
+#include "Collections/BackgroundWork.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/TemplateInstallerV2.h"
@@ -446,7 +447,7 @@ void tst_TemplateArchiveCollection::closingTheWindowDestroysTheCollection()
     QVERIFY(window.isNull() || !window->isVisible());
     QTRY_VERIFY(window.isNull());
     for (const QString &folder : folders)
-        QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
+        QTRY_VERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
     // Not flagged for deletion: the archives stay.
     QVERIFY(QFileInfo::exists(one));
     QVERIFY(QFileInfo::exists(two));
@@ -550,7 +551,7 @@ void tst_TemplateArchiveCollection::registryCloseAllClosesEveryCollection()
     for (const auto &collection : std::as_const(alive))
         QVERIFY(collection.isNull());
     for (const QString &folder : std::as_const(folders))
-        QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
+        QTRY_VERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
 }
 
 void tst_TemplateArchiveCollection::registryRefusesAddingTwice()

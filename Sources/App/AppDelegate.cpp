@@ -3,7 +3,8 @@
 #include "App/AppDelegate.h"
 
 #include "Collections/Alert.h"
-#include "App/DarkAppearance.h"
+#include "Appearance/AppIcon.h"
+#include "Appearance/DarkAppearance.h"
 #include "Common/LogCategories.h"
 #include "Common/Resources.h"
 #include "Common/Version.h"
@@ -21,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileOpenEvent>
-#include <QImageReader>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -140,22 +140,7 @@ AppDelegate::~AppDelegate()
 
 QIcon AppDelegate::appIcon()
 {
-    static QIcon sAppIcon;
-    if (sAppIcon.isNull()) {
-        // Found by base name among the image types the platform can read.
-        const QList<QByteArray> formats = QImageReader::supportedImageFormats();
-        for (const QByteArray &format : formats) {
-            const QString path = Resources::path(QStringLiteral("AppIcon_128.") + QString::fromLatin1(format));
-            if (path.isEmpty())
-                continue;
-            const QPixmap pixmap(path);
-            if (!pixmap.isNull()) {
-                sAppIcon = QIcon(pixmap);
-                break;
-            }
-        }
-    }
-    return sAppIcon;
+    return AppIcon::icon();
 }
 
 QUrl AppDelegate::supportPageURL(int tag)

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/Alert.h"
 
-#include "App/AppDelegate.h"
-#include "App/DarkAppearance.h"
+#include "Appearance/AppIcon.h"
+#include "Appearance/DarkAppearance.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -34,7 +34,7 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     box->setText(messageText);
     box->setInformativeText(informativeText);
     box->setTextFormat(Qt::PlainText);
-    const QIcon icon = AppDelegate::appIcon();
+    const QIcon icon = AppIcon::icon();
     if (!icon.isNull())
         box->setIconPixmap(icon.pixmap(64, 64));
     else
@@ -75,7 +75,7 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     return box;
 }
 
-void beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
+QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
                 const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
                 std::function<void(int)> completion)
 {
@@ -88,6 +88,7 @@ void beginSheet(QWidget *window, const QString &messageText, const QString &info
             completion(answerOf(box));
     });
     box->open();
+    return box;
 }
 
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,

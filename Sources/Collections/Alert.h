@@ -18,8 +18,9 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
                     const QString &alternateButton, const QString &otherButton, QWidget *parent = nullptr);
 
 // Shown window-modal on `window` with the dark look; `completion` gets the
-// answer later, from the event loop. The box deletes itself.
-void beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
+// answer later, from the event loop. The box deletes itself; the box is
+// answered for whoever wants to dismiss it early.
+QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
                 const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
                 std::function<void(int answer)> completion = {});
 

@@ -34,6 +34,14 @@ void EffectsTableModel::reload()
     endResetModel();
 }
 
+void EffectsTableModel::refreshInstalledMarks()
+{
+    if (_items.empty())
+        return;
+    const int column = int(columnIdentifiers().indexOf(QStringLiteral("installed")));
+    emit dataChanged(index(0, column), index(int(_items.size()) - 1, column));
+}
+
 bool EffectsTableModel::isInstalled(const EffectTemplateItem *item) const
 {
     return item->isInstalledInDestRootFolder(_destinationRoot);

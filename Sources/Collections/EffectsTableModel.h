@@ -35,6 +35,8 @@ public:
 
     // Takes the collection's templates afresh.
     void reload();
+    // The installed marks are asked again (templates land while installing).
+    void refreshInstalledMarks();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

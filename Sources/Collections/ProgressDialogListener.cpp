@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/ProgressDialogListener.h"
 
-#include "App/DarkAppearance.h"
+#include "Appearance/DarkAppearance.h"
+#include "Collections/BackgroundWork.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>
@@ -99,6 +100,7 @@ void ProgressDialogListener::setStatus(const QString &status)
 void ProgressDialogListener::cancelAll()
 {
     sCancelAll = true;
+    BackgroundWork::cancelAll();
 }
 
 bool ProgressDialogListener::isCancellingAll()

@@ -4,12 +4,14 @@
 #include "ui_TemplateArchiveCollection.h"
 
 #include "Collections/Alert.h"
-#include "App/DarkAppearance.h"
-#include "Common/DiagnosticLog.h"
+#include "Appearance/DarkAppearance.h"
+#include "Collections/BackgroundWork.h"
+#include "Collections/CollectionOpeningRules.h"
 #include "Collections/EffectsTableModel.h"
-#include "Common/LogCategories.h"
-#include "Collections/ProgressDialogListener.h"
 #include "Collections/TemplateArchiveCollectionController.h"
+#include "Collections/TemplateArchiveCollectionWindow.h"
+#include "Common/DiagnosticLog.h"
+#include "Common/LogCategories.h"
 #include "Installer/TemplateInstallerV2.h"
 
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
@@ -50,10 +53,7 @@ QPixmap statusImage(bool installed)
     return pixmap;
 }
 
-QString archiveFileName(const QUrl &url)
-{
-    return QFileInfo(url.isLocalFile() ? url.toLocalFile() : url.path()).fileName();
-}
+using CollectionOpeningRules::archiveFileName;
 
 } // namespace
 
@@ -94,19 +94,8 @@ QList<TemplateArchiveCollection *> TemplateArchiveCollection::templateArchivesFr
     for (const TemplateArchiveCollection *collection : open)
         openURLs += collection->archiveURLs();
 
-    QList<QUrl> accepted;
     bool alreadyOpen = false;
-    for (const QUrl &url : urls) {
-        if (QFileInfo(url.path()).suffix() != QLatin1String("mtzip"))
-            continue;
-        if (accepted.contains(url))
-            continue;
-        if (openURLs.contains(url)) {
-            alreadyOpen = true;
-            continue;
-        }
-        accepted.append(url);
-    }
+    const QList<QUrl> accepted = CollectionOpeningRules::acceptedURLs(urls, openURLs, &alreadyOpen);
 
     QList<TemplateArchiveCollection *> result;
     if (!accepted.isEmpty()) {
@@ -152,13 +141,18 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
     }
     collection->_sourceArchiveURLs = sourceArchiveURLs;
 
-    collection->_window = std::make_unique<QWidget>();
-    collection->_ui = std::make_unique<Ui::TemplateArchiveCollection>();
-    collection->_ui->setupUi(collection->_window.get());
-    collection->_window->installEventFilter(collection);
-    connect(collection->_ui->installButton, &QPushButton::clicked, collection,
+    collection->_window = std::make_unique<TemplateArchiveCollectionWindow>();
+    TemplateArchiveCollectionWindow *window = collection->_window.get();
+    window->setCloseHandler([collection] { return collection->windowMayClose(); });
+    window->setBusyQuery([collection] { return collection->isBusy(); });
+    connect(window, &TemplateArchiveCollectionWindow::closing, collection, &TemplateArchiveCollection::close);
+    connect(window, &TemplateArchiveCollectionWindow::shown, collection, [collection] {
+        if (!collection->_problems.isEmpty())
+            QTimer::singleShot(0, collection, &TemplateArchiveCollection::showProblems);
+    });
+    connect(window->ui().installButton, &QPushButton::clicked, collection,
             &TemplateArchiveCollection::installForCurrentUser);
-    connect(collection->_ui->deleteButton, &QPushButton::clicked, collection,
+    connect(window->ui().deleteButton, &QPushButton::clicked, collection,
             &TemplateArchiveCollection::uninstallEffects);
 
     collection->_templateInstallers = collection->_createTemplateInstallersWithSourceArchiveURLs(sourceArchiveURLs);
@@ -166,7 +160,7 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
     // Owned by the collection, not the window: the view lets go of it when
     // the collection (and with it the installers' items) is gone.
     collection->_tableModel = new EffectsTableModel(collection, collection);
-    QTableView *table = collection->_ui->effectsTable;
+    QTableView *table = window->ui().effectsTable;
     table->setModel(collection->_tableModel);
     table->setIconSize(QSize(64, 36));
     table->verticalHeader()->setDefaultSectionSize(42);
@@ -183,9 +177,10 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // The first button, not a cell of the table, starts with the focus.
-    collection->_ui->installButton->setFocus();
+    window->ui().installButton->setFocus();
 
     collection->finishInit();
+    TemplateArchiveCollectionWindow::decorate(window);
     return collection;
 }
 
@@ -195,23 +190,30 @@ std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_cr
     const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
     std::vector<std::unique_ptr<TemplateInstallerV2>> installers;
     installers.reserve(size_t(sourceArchiveURLs.size()));
-    ProgressDialogListener progress(_window.get(), QString());
+    BackgroundWork work(_window.get(), QString());
     for (const QUrl &url : sourceArchiveURLs) {
         try {
             QString refusal;
             std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(url, root, &refusal);
             if (!installer) {
-                _problems.append(tr("“%1” was not opened: %2.").arg(archiveFileName(url), refusal));
+                _problems.append(tr("“%1” was not opened: %2.")
+                                     .arg(archiveFileName(url), CollectionOpeningRules::refusalText(url, refusal)));
                 continue;
             }
             installers.push_back(std::move(installer));
             TemplateInstallerV2 *added = installers.back().get();
             added->setDelegate(this);
-            progress.setLabel(tr("Unpacking “%1”…").arg(archiveFileName(url)));
-            added->setProgressListener(&progress);
-            if (!added->unarchive())
+            work.setLabel(tr("Unpacking “%1”…").arg(archiveFileName(url)));
+            // Unpacking and scanning thousands of templates takes seconds:
+            // on a worker, with the event loop turning meanwhile.
+            bool unpacked = false;
+            work.run([added, &unpacked](ProgressListener &listener) {
+                added->setProgressListener(&listener);
+                unpacked = added->unarchive();
+                added->setProgressListener(nullptr);
+            });
+            if (!unpacked)
                 _problems.append(tr("“%1” could not be unpacked: %2").arg(archiveFileName(url), added->unarchiveError()));
-            added->setProgressListener(nullptr);
         } catch (const std::exception &e) {
             MTI_DIAGNOSTIC(lcGui, QString::fromLocal8Bit(e.what()));
         }
@@ -222,8 +224,10 @@ std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_cr
 void TemplateArchiveCollection::finishInit()
 {
     DarkAppearance::apply(_window.get());
-    _window->setWindowTitle(_templateInstallers.size() == 1 ? _templateInstallers.front()->title()
-                                                            : tr("Multiple Template Archives"));
+    QStringList titles;
+    for (const auto &installer : _templateInstallers)
+        titles.append(installer->title());
+    _window->setWindowTitle(CollectionOpeningRules::windowTitle(_sourceArchiveURLs, titles));
     adjustInstallButtonState();
 }
 
@@ -231,11 +235,17 @@ TemplateArchiveCollection::~TemplateArchiveCollection()
 {
     TemplateArchiveCollectionController::sharedController().removeCollection(this);
     _sourceArchiveURLs.clear();
-    delete std::exchange(_tableModel, nullptr);
-    _templateInstallers.clear();
     if (_window) {
-        _window->removeEventFilter(this);
+        // Off the screen before anything slow happens.
+        _window->setCloseHandler({});
+        _window->setBusyQuery({});
         _window->hide();
+        _window->ui().effectsTable->setModel(nullptr);
+    }
+    delete std::exchange(_tableModel, nullptr);
+    // Removing the unpack folders takes seconds for big packs.
+    DeferredCleanup::discard(std::move(_templateInstallers));
+    if (_window) {
         // We may be inside the window's own close event.
         _window.release()->deleteLater();
     }
@@ -243,31 +253,46 @@ TemplateArchiveCollection::~TemplateArchiveCollection()
 
 void TemplateArchiveCollection::close()
 {
+    if (_activeWork) {
+        // A worker still uses the installers: cancel, and close once it
+        // has rolled back (runWithProgress does).
+        _closeRequested = true;
+        _activeWork->cancel();
+        return;
+    }
     delete this;
 }
 
-QWidget *TemplateArchiveCollection::window() const
+TemplateArchiveCollectionWindow *TemplateArchiveCollection::window() const
 {
     return _window.get();
 }
 
-bool TemplateArchiveCollection::eventFilter(QObject *watched, QEvent *event)
+bool TemplateArchiveCollection::windowMayClose()
 {
-    if (watched == _window.get()) {
-        if (event->type() == QEvent::Close) {
-            if (_activeProgress) {
-                _closeRequested = true;
-                _activeProgress->cancel();
-                event->ignore();
-                return true;
-            }
-            close();
-            return false;
-        }
-        if (event->type() == QEvent::Show && !_problems.isEmpty())
-            QTimer::singleShot(0, this, &TemplateArchiveCollection::showProblems);
-    }
-    return QObject::eventFilter(watched, event);
+    if (!_activeWork)
+        return true;
+    if (_closeRequested || _stopQuestion)
+        return false;
+    QPointer<TemplateArchiveCollection> alive(this);
+    const bool installing = _activeWorkIsInstall;
+    _stopQuestion = Alert::beginSheet(_window.get(), installing ? tr("Stop installing?") : tr("Stop uninstalling?"),
+                      installing ? tr("The templates of the archive being installed are taken out again, and the "
+                                      "templates folder is left as it was before; then the window closes.")
+                                 : tr("The templates being removed are put back; then the window closes."),
+                      tr("Stop"), QString(), tr("Continue"), [alive](int answer) {
+                          if (!alive || answer != 1)
+                              return;
+                          alive->_closeRequested = true;
+                          if (alive->_activeWork)
+                              alive->_activeWork->cancel();
+                          else
+                              QTimer::singleShot(0, alive.data(), [alive] {
+                                  if (alive)
+                                      alive->_window->close();
+                              });
+                      });
+    return false;
 }
 
 void TemplateArchiveCollection::showProblems()
@@ -275,9 +300,19 @@ void TemplateArchiveCollection::showProblems()
     if (_problems.isEmpty() || !_window || !_window->isVisible())
         return;
     const QStringList problems = std::exchange(_problems, {});
+    // Nothing left to show or install: the window goes once the user has read why.
+    const bool nothingOpened = std::none_of(_templateInstallers.begin(), _templateInstallers.end(),
+                                            [](const auto &installer) { return installer->isUnpacked(); });
+    QPointer<TemplateArchiveCollection> alive(this);
     Alert::beginSheet(_window.get(),
                       problems.size() == 1 ? tr("An Archive Could Not Be Opened") : tr("Some Archives Could Not Be Opened"),
-                      problems.join(QLatin1Char('\n')), tr("Ok"), QString(), QString());
+                      problems.join(QLatin1Char('\n')), tr("Ok"), QString(), QString(), [alive, nothingOpened](int) {
+                          if (alive && nothingOpened)
+                              QTimer::singleShot(0, alive.data(), [alive] {
+                                  if (alive)
+                                      alive->close();
+                              });
+                      });
 }
 
 // ---------------------------------------------------------------- selection
@@ -301,9 +336,9 @@ void TemplateArchiveCollection::adjustInstallButtonState()
 {
     const qsizetype all = qsizetype(effectsWithSearchOption(EffectSearchAll).size());
     const qsizetype installed = qsizetype(effectsWithSearchOption(EffectSearchInstalled).size());
-    _ui->infoStr->setText(tr("%1 effects,  %2 installed").arg(all).arg(installed));
-    _ui->installButton->setEnabled(all > 0 && all > installed);
-    _ui->deleteButton->setEnabled(installed > 0);
+    _window->ui().infoStr->setText(tr("%1 effects,  %2 installed").arg(all).arg(installed));
+    _window->ui().installButton->setEnabled(all > 0 && all > installed);
+    _window->ui().deleteButton->setEnabled(installed > 0);
 }
 
 void TemplateArchiveCollection::reloadTable()
@@ -332,24 +367,36 @@ void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handle
 
 void TemplateArchiveCollection::installForCurrentUser()
 {
-    if (_activeProgress)
+    if (_activeWork)
         return;
     QPointer<TemplateArchiveCollection> alive(this);
     std::optional<Error> error;
     int newlyInstalled = 0;
-    const bool stillOpen = runWithProgress(tr("Installing “%1”…"), [&](TemplateInstallerV2 &installer) {
+    QList<quint64> kinds;
+    const bool stillOpen = runWithProgress(true, tr("Installing “%1”…"), [&](TemplateInstallerV2 &installer) {
         error = installer.installEffects();
         if (error)
             return false;
-        newlyInstalled += installer.lastInstallReport().newlyInstalled;
-        // Only an archive all of whose templates this collection
-        // installed may be deleted afterwards.
-        if (installer.isUnpacked() && !installer.effects().empty())
-            _completelyInstalled.insert(&installer);
+        const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
+        newlyInstalled += report.newlyInstalled;
+        if (report.newlyInstalled + report.replaced > 0) {
+            for (const EffectTemplateItem *item : installer.effects()) {
+                if (!kinds.contains(item->templateType()))
+                    kinds.append(item->templateType());
+            }
+        }
         return true;
     });
     if (!stillOpen)
         return;
+    // Only an archive all of whose templates this collection installed may
+    // be deleted afterwards (decided here, on the GUI thread).
+    if (!error) {
+        for (const auto &installer : _templateInstallers) {
+            if (installer->isUnpacked() && !installer->effects().empty())
+                _completelyInstalled.insert(installer.get());
+        }
+    }
 
     if (error) {
         if (error->isCancellation()) {
@@ -373,47 +420,65 @@ void TemplateArchiveCollection::installForCurrentUser()
     }
     if (deletable.isEmpty()) {
         // Nothing was installed from any archive: nothing to offer to delete.
-        reportInstallationCompleted(newlyInstalled);
+        reportInstallationCompleted(newlyInstalled, kinds);
     } else {
         const QString question = tr("The template archive file is no longer needed, do you want to delete or keep it?");
         Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
                           question + QStringLiteral("\n\n") + deletable.join(QLatin1Char('\n')),
-                          tr("Keep"), tr("Delete"), QString(), [alive, newlyInstalled](int answer) {
+                          tr("Keep"), tr("Delete"), QString(), [alive, newlyInstalled, kinds](int answer) {
                               if (!alive)
                                   return;
                               for (const auto &installer : alive->_templateInstallers) {
                                   installer->setMustDeleteTemplatesArchive(
                                       answer == 0 && alive->_completelyInstalled.contains(installer.get()));
                               }
-                              alive->reportInstallationCompleted(newlyInstalled);
+                              alive->reportInstallationCompleted(newlyInstalled, kinds);
                           });
     }
     reloadTable();
     adjustInstallButtonState();
 }
 
-bool TemplateArchiveCollection::runWithProgress(const QString &labelFormat,
+bool TemplateArchiveCollection::runWithProgress(bool installing, const QString &labelFormat,
                                                 const std::function<bool(TemplateInstallerV2 &)> &step)
 {
     QPointer<TemplateArchiveCollection> alive(this);
     {
-        ProgressDialogListener progress(_window.get(), QString());
+        BackgroundWork work(_window.get(), QString());
         // Nothing may start another install or uninstall meanwhile.
-        _activeProgress = &progress;
-        for (QWidget *control : {static_cast<QWidget *>(_ui->installButton), static_cast<QWidget *>(_ui->deleteButton)})
+        _activeWork = &work;
+        _activeWorkIsInstall = installing;
+        for (QWidget *control : {static_cast<QWidget *>(_window->ui().installButton),
+                                 static_cast<QWidget *>(_window->ui().deleteButton)})
             control->setEnabled(false);
+        // The installed marks follow the templates as they land.
+        int refreshes = 0;
+        work.setOnRefresh([this, &refreshes] {
+            if (++refreshes % 10 == 0)
+                _tableModel->refreshInstalledMarks();
+        });
         for (const auto &installer : _templateInstallers) {
-            progress.setLabel(labelFormat.arg(installer->title()));
-            installer->setProgressListener(&progress);
-            const bool goOn = step(*installer);
-            installer->setProgressListener(nullptr);
-            if (!goOn)
+            work.setLabel(labelFormat.arg(installer->title()));
+            bool goOn = false;
+            TemplateInstallerV2 *current = installer.get();
+            work.run([current, &step, &goOn](ProgressListener &listener) {
+                current->setProgressListener(&listener);
+                goOn = step(*current);
+                current->setProgressListener(nullptr);
+            });
+            if (!goOn || work.isCancelled())
                 break;
         }
-        _activeProgress = nullptr;
+        _activeWork = nullptr;
     }
     if (!alive)
         return false;
+    if (_stopQuestion) {
+        // The work ended before the question was answered: the close the
+        // user asked for goes ahead.
+        delete _stopQuestion.data();
+        _closeRequested = true;
+    }
     if (_closeRequested) {
         // The window was closed meanwhile: the work was cancelled and rolled
         // back; now close.
@@ -423,13 +488,14 @@ bool TemplateArchiveCollection::runWithProgress(const QString &labelFormat,
     return true;
 }
 
-void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled)
+void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds)
 {
     QPointer<TemplateArchiveCollection> alive(this);
+    const QString installed = newlyInstalled == 1 ? tr("1 template was installed") : tr("%1 templates were installed").arg(newlyInstalled);
     Alert::beginSheet(_window.get(), tr("Installation Completed"),
-                      tr("%1 templates were installed and will be visible under categories starting with 'ZT' in "
-                         "generators in your FCP X browser.\nDo you want to install more templates?")
-                          .arg(newlyInstalled),
+                      tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
+                         "Do you want to install more templates?")
+                          .arg(installed, CollectionOpeningRules::kindNames(kinds)),
                       tr("Yes"), tr("Quit"), tr("Cancel"), [alive](int answer) {
                           if (answer == 1) {
                               // Never from inside the sheet's handler: close first, then
@@ -455,31 +521,57 @@ void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled)
 
 void TemplateArchiveCollection::uninstallEffects()
 {
-    if (_activeProgress)
+    if (_activeWork)
+        return;
+    const int installed = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    if (installed == 0) {
+        // Nothing of ours to remove: nothing to confirm either.
+        uninstallNow();
+        return;
+    }
+    QPointer<TemplateArchiveCollection> alive(this);
+    Alert::beginSheet(_window.get(),
+                      tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed)),
+                      tr("The installed templates of this window's archives are removed from the Motion Templates "
+                         "folder; other templates stay."),
+                      tr("Uninstall"), QString(), tr("Cancel"), [alive](int answer) {
+                          if (alive && answer == 1)
+                              alive->uninstallNow();
+                      });
+}
+
+void TemplateArchiveCollection::uninstallNow()
+{
+    if (_activeWork)
         return;
     std::optional<Error> error;
     int removed = 0;
     int failed = 0;
     bool trashed = false;
-    const bool stillOpen = runWithProgress(tr("Uninstalling “%1”…"), [&](TemplateInstallerV2 &installer) {
+    QList<TemplateInstallerV2 *> emptied;
+    const bool stillOpen = runWithProgress(false, tr("Uninstalling “%1”…"), [&](TemplateInstallerV2 &installer) {
         error = installer.deleteEffects();
         const TemplateTransaction::RemovalReport &report = installer.lastRemovalReport();
         removed += report.removed;
         failed += report.failed;
         trashed = trashed || report.trashed;
-        if (report.removed > 0) {
-            // Its templates are gone again: its archive is no longer spare.
-            _completelyInstalled.remove(&installer);
-            installer.setMustDeleteTemplatesArchive(false);
-        }
+        if (report.removed > 0)
+            emptied.append(&installer);
         if (!error && report.failed > 0 && report.firstError)
             error = report.firstError;
         return !error;
     });
     if (!stillOpen)
         return;
+    for (TemplateInstallerV2 *installer : std::as_const(emptied)) {
+        // Its templates are gone again: its archive is no longer spare.
+        _completelyInstalled.remove(installer);
+        installer->setMustDeleteTemplatesArchive(false);
+    }
     reloadTable();
     adjustInstallButtonState();
+    const QString removedText = removed == 1 ? tr("1 effect was uninstalled successfully.")
+                                             : tr("%1 effects were uninstalled successfully.").arg(removed);
     if (error && error->isCancellation()) {
         Alert::beginSheet(_window.get(), tr("Uninstall Cancelled"),
                           tr("The templates of the cancelled archive were left installed."), tr("Ok"), QString(),
@@ -487,7 +579,7 @@ void TemplateArchiveCollection::uninstallEffects()
     } else if (failed > 0) {
         const QString reason = error ? error->localizedDescription() : QString();
         Alert::beginSheet(_window.get(), tr("Uninstall Failed"),
-                          tr("%1 effects were uninstalled successfully.").arg(removed) + QLatin1Char('\n')
+                          removedText + QLatin1Char('\n')
                               + (failed == 1 ? tr("1 template could not be removed: %1").arg(reason)
                                              : tr("%1 templates could not be removed: %2").arg(failed).arg(reason)),
                           tr("Ok"), QString(), QString());
@@ -495,7 +587,7 @@ void TemplateArchiveCollection::uninstallEffects()
         Alert::beginSheet(_window.get(), tr("Uninstall Failed"), error->localizedDescription(), tr("Ok"), QString(),
                           QString());
     } else {
-        QString text = tr("%1 effects were uninstalled successfully.").arg(removed);
+        QString text = removedText;
         if (trashed)
             text += QLatin1Char('\n') + tr("They were moved to the Trash.");
         Alert::beginSheet(_window.get(), tr("Uninstall Completed"), text, tr("Ok"), QString(), QString());

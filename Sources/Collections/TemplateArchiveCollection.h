@@ -4,6 +4,7 @@
 
 #include "Common/Error.h"
 #include "Installer/TemplateInstaller.h"
+#include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Installer/TemplateInstallerDelegate.h"
 
 #include <QList>
@@ -19,11 +20,9 @@
 #include <optional>
 #include <vector>
 
+class BackgroundWork;
 class EffectsTableModel;
-class ProgressDialogListener;
-class QWidget;
 class TemplateInstallerV2;
-namespace Ui { class TemplateArchiveCollection; }
 
 enum EffectSearchOption : quint64 {
     EffectSearchAll = 0,
@@ -34,8 +33,14 @@ enum EffectSearchOption : quint64 {
 // One window over one or more opened template archives: lists their
 // templates and installs or removes them in the user's Motion Templates
 // folder. A collection owns itself from construction until close(), which
-// destroys it: it leaves the registry, its installers remove their unpack
-// folders (and archives flagged for deletion) and its window goes away.
+// destroys it: it leaves the registry, its window goes away at once and its
+// installers remove their unpack folders (and archives flagged for deletion)
+// on a worker thread afterwards (DeferredCleanup).
+//
+// Closing while an install or uninstall runs: the window's close is ignored
+// and the user asked "Stop installing?"; Stop cancels, rolls back and then
+// closes the window; Continue keeps it open. isBusy() says whether such work
+// runs. The registry signals lastCollectionClosed() once none is left.
 class TemplateArchiveCollection : public QObject, public TemplateInstallerDelegate
 {
     Q_OBJECT
@@ -57,12 +62,15 @@ public:
     EffectTemplateItemList effectsWithSearchOption(quint64 option) const;
     void adjustInstallButtonState();
 
-    QWidget *window() const;
+    TemplateArchiveCollectionWindow *window() const;
+    // Whether an install or uninstall runs now.
+    bool isBusy() const { return _activeWork != nullptr; }
     const QList<QUrl> &archiveURLs() const { return _sourceArchiveURLs; }
     const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const { return _templateInstallers; }
     EffectsTableModel *tableModel() const { return _tableModel; }
 
-    // Destroys the collection at once.
+    // Destroys the collection at once; while busy, cancels the work and
+    // destroys it once the work has rolled back.
     void close();
 
     // The status images of the "installed" column, 20 x 20.
@@ -75,10 +83,8 @@ public:
 
 public slots:
     void installForCurrentUser();
+    // Asks "Uninstall N templates from Final Cut Pro's library?" first.
     void uninstallEffects();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     TemplateArchiveCollection();
@@ -89,23 +95,28 @@ private:
     void reloadTable();
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
-    void reportInstallationCompleted(int newlyInstalled);
+    void reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds);
+    void uninstallNow();
+    // The window's close: false while busy (the user is asked instead).
+    bool windowMayClose();
     // Runs `step` on each installer in turn, under one progress dialog
     // labelled by labelFormat with the archive's title, until it answers
     // false. Answers whether the collection is still open (a close asked
     // for meanwhile is carried out here).
-    bool runWithProgress(const QString &labelFormat, const std::function<bool(TemplateInstallerV2 &)> &step);
+    // `step` runs on a worker thread, with the installer's progress listener set.
+    bool runWithProgress(bool installing, const QString &labelFormat,
+                         const std::function<bool(TemplateInstallerV2 &)> &step);
 
-    std::unique_ptr<QWidget> _window;
-    std::unique_ptr<Ui::TemplateArchiveCollection> _ui;
+    std::unique_ptr<TemplateArchiveCollectionWindow> _window;
     EffectsTableModel *_tableModel = nullptr;
     QList<QUrl> _sourceArchiveURLs;
     std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
     QStringList _problems;
     // Installers whose every template an install of this collection put in place.
     QSet<const TemplateInstaller *> _completelyInstalled;
-    // Set while an install runs: events are processed between its chunks,
-    // and a close then only cancels it (the collection closes afterwards).
-    ProgressDialogListener *_activeProgress = nullptr;
+    // Set while an install or uninstall runs on its worker thread.
+    BackgroundWork *_activeWork = nullptr;
+    QPointer<QObject> _stopQuestion;
+    bool _activeWorkIsInstall = false;
     bool _closeRequested = false;
 };

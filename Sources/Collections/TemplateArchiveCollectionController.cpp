@@ -4,6 +4,7 @@
 
 #include "Common/DiagnosticLog.h"
 #include "Common/LogCategories.h"
+#include "Collections/BackgroundWork.h"
 #include "Collections/TemplateArchiveCollection.h"
 
 TemplateArchiveCollectionController &TemplateArchiveCollectionController::sharedController()
@@ -32,8 +33,12 @@ void TemplateArchiveCollectionController::removeCollection(TemplateArchiveCollec
         MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection = nil"));
         return;
     }
-    if (!_collections.removeOne(collection))
+    if (!_collections.removeOne(collection)) {
         MTI_DIAGNOSTIC(lcGui, QStringLiteral("collection was not contained"));
+        return;
+    }
+    if (_collections.isEmpty())
+        emit lastCollectionClosed();
 }
 
 bool TemplateArchiveCollectionController::closeAllCollections()
@@ -42,5 +47,8 @@ bool TemplateArchiveCollectionController::closeAllCollections()
     const QList<TemplateArchiveCollection *> snapshot = _collections;
     for (TemplateArchiveCollection *collection : snapshot)
         collection->close();
+    // Quitting: every window is off the screen now, so the unpack folders
+    // may be waited for here rather than in the application's destructor.
+    DeferredCleanup::waitForAll();
     return true;
 }

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-#include "App/DarkAppearance.h"
+#include "Appearance/DarkAppearance.h"
 
 #include <QList>
 #include <QPalette>
