@@ -5,6 +5,7 @@
 #include "Collections/Alert.h"
 #include "Appearance/AppIcon.h"
 #include "Appearance/DarkAppearance.h"
+#include "Collections/BackgroundWork.h"
 #include "Common/LogCategories.h"
 #include "Common/Resources.h"
 #include "Common/Version.h"
@@ -563,8 +564,12 @@ void AppDelegate::quitIfNothingLeft()
         }
         // A collection that closed itself after its work was undone hides
         // its window, which Qt does not count as closing the last one.
-        if (_terminating || !windowShown)
+        if (_terminating || !windowShown) {
+            // Nothing is on screen any more: the unpack folders of closed
+            // windows may be removed while the process still waits.
+            DeferredCleanup::waitForAll();
             QCoreApplication::quit();
+        }
     });
 }
 

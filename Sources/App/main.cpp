@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "App/AppDelegate.h"
 #include "App/OpenFilesChannel.h"
+#include "Collections/BackgroundWork.h"
 #include "Collections/ProgressDialogListener.h"
+#include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
 
@@ -85,6 +87,8 @@ int main(int argc, char *argv[])
 #endif
 
     AppDelegate delegate;
+    // Every collection window gets the application's menus and shortcuts.
+    TemplateArchiveCollectionWindow::setDecorator([&delegate](QMainWindow *window) { delegate.decorateWindow(window); });
     QApplication::setWindowIcon(AppDelegate::appIcon());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 #ifdef Q_OS_UNIX
@@ -123,5 +127,9 @@ int main(int argc, char *argv[])
 #endif
     delegate.applicationDidFinishLaunching();
 #endif
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Unpack folders of closed windows are removed off the GUI thread; the
+    // process waits for them so none is left behind.
+    DeferredCleanup::waitForAll();
+    return status;
 }
