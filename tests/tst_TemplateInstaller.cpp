@@ -152,6 +152,7 @@ private slots:
     void failureAtTheThirdOfFiveRollsBackTheArchive_data();
     void failureAtTheThirdOfFiveRollsBackTheArchive();
     void uninstallRemovesEmptiedCategoryAndKindFolders();
+    void missingRootInsideAnExistingFolderIsCreated_data();
     void missingRootInsideAnExistingFolderIsCreated();
     void rootThatCannotBeCreated_data();
     void rootThatCannotBeCreated();
@@ -291,11 +292,11 @@ void tst_TemplateInstaller::refusals_data()
         << QStringLiteral("XY_Pack.mtzip") << root << true << QStringLiteral("Unrecognized category title");
     QTest::newRow("prefixes are case-sensitive")
         << QStringLiteral("ab_Pack.mtzip") << root << true << QStringLiteral("Unrecognized category title");
-    QTest::newRow("neither the root nor its parent exists")
-        << QStringLiteral("AB_Pack.mtzip") << QStringLiteral("Gone/Motion Templates.localized") << true
+    QTest::newRow("neither the root nor the two folders above it exist")
+        << QStringLiteral("AB_Pack.mtzip") << QStringLiteral("Gone/Deeper/Motion Templates.localized") << true
         << QStringLiteral("templatesRootFolder does not exist");
     QTest::newRow("the root is checked before the extension")
-        << QStringLiteral("Pack.zip") << QStringLiteral("Gone/Motion Templates.localized") << false
+        << QStringLiteral("Pack.zip") << QStringLiteral("Gone/Deeper/Motion Templates.localized") << false
         << QStringLiteral("templatesRootFolder does not exist");
     QTest::newRow("no root at all")
         << QStringLiteral("AB_Pack.mtzip") << QStringLiteral("<null>") << true
@@ -1097,13 +1098,22 @@ void tst_TemplateInstaller::uninstallRemovesEmptiedCategoryAndKindFolders()
     QVERIFY(QFileInfo(root).isDir());
 }
 
+void tst_TemplateInstaller::missingRootInsideAnExistingFolderIsCreated_data()
+{
+    QTest::addColumn<bool>("moviesFolderExists");
+    QTest::newRow("a Movies folder without the root") << true;
+    QTest::newRow("a home without a Movies folder") << false;
+}
+
 void tst_TemplateInstaller::missingRootInsideAnExistingFolderIsCreated()
 {
+    QFETCH(bool, moviesFolderExists);
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("AB_Fresh")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Fresh.mtzip"));
     packFolder(content, archive);
-    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
+    if (moviesFolderExists)
+        QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("Movies"))));
     const QString root = _dir->filePath(QStringLiteral("Movies/Motion Templates.localized"));
 
     auto installer = openV2(archive, root);

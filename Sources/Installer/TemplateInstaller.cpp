@@ -60,10 +60,12 @@ bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRoo
         return refuse(QStringLiteral("archiveURL = nil"), refusalReason, Q_FUNC_INFO, __LINE__);
     if (templatesRootFolder.isNull())
         return refuse(QStringLiteral("templatesRootFolder = nil"), refusalReason, Q_FUNC_INFO, __LINE__);
-    // A missing root inside an existing folder (a Movies folder without
-    // "Motion Templates.localized" yet) is created by the first install.
-    if (!FileOperations::exists(templatesRootFolder)
-        && !FileOperations::isDirectory(QFileInfo(templatesRootFolder).path()))
+    // A missing root is created by the first install, and so is a missing
+    // Movies folder above it (a fresh home has none); further up, the path
+    // is more likely wrong than new.
+    const QString parent = QFileInfo(templatesRootFolder).path();
+    if (!FileOperations::exists(templatesRootFolder) && !FileOperations::isDirectory(parent)
+        && !FileOperations::isDirectory(QFileInfo(parent).path()))
         return refuse(QStringLiteral("templatesRootFolder does not exist"), refusalReason, Q_FUNC_INFO, __LINE__);
     const QString path = archiveURL.isLocalFile() ? archiveURL.toLocalFile() : archiveURL.path();
     const QString fileName = QFileInfo(path).fileName();
