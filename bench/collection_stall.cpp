@@ -134,7 +134,7 @@ int main(int argc, char *argv[])
 
     // Uninstall, then install again and cancel half way: the roll-back.
     const QList<QPair<QString, QString>> uninstallAnswers = {
-        {QStringLiteral("Uninstall All?"), QStringLiteral("Uninstall")}};
+        {QStringLiteral("Uninstall *"), QStringLiteral("Uninstall")}};
     meter.startPhase();
     QTimer::singleShot(0, button(collection, "deleteButton"), &QPushButton::click);
     if (!runUntil([] { return CollectionTestTools::visibleAlert(QStringLiteral("Uninstall Completed")) != nullptr; },
