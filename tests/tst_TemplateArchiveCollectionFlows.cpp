@@ -14,6 +14,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 
 using namespace CollectionTestTools;
 using namespace TestSupport;
@@ -99,6 +100,8 @@ private slots:
     void uninstallWithNothingOfOursInstalledLeavesOthersAlone();
     void uninstallCountsOnlyTemplatesThatWent();
     void deleteSparesArchivesThatInstalledNothing();
+    void closingDuringAnInstallAsksFirst_data();
+    void closingDuringAnInstallAsksFirst();
 
 private:
     // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
@@ -491,6 +494,58 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QVERIFY(press(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
     QTRY_VERIFY(alone.isNull());
     QVERIFY(registry().collections().isEmpty());
+}
+
+
+void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("Stop undoes the install, then closes") << QStringLiteral("Stop");
+    QTest::newRow("Continue lets the install finish") << QStringLiteral("Continue");
+}
+
+void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
+{
+    QFETCH(QString, answer);
+    // Big enough that the install is still running when the close comes.
+    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Long"), 600);
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Long_Pack.mtzip"), names);
+    QVERIFY(!archive.isEmpty());
+    const QList<TemplateArchiveCollection *> opened =
+        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({archive}), true);
+    QCOMPARE(opened.size(), 1);
+    QPointer<TemplateArchiveCollection> collection = opened.first();
+    collection->window()->show();
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    const QStringList before = TestSupport::treeDigest(root);
+
+    bool asked = false;
+    bool answered = false;
+    // Inside the install, when it first lets events through.
+    QTimer::singleShot(0, collection->window(), [&] {
+        if (!collection || !collection->isBusy())
+            return;
+        collection->window()->close();
+        QMessageBox *question = visibleAlert(QStringLiteral("Stop installing?"));
+        asked = question != nullptr;
+        answered = press(question, answer);
+    });
+    button(collection, "installButton")->click();
+    QVERIFY(asked);
+    QVERIFY(answered);
+
+    if (answer == QLatin1String("Stop")) {
+        QTRY_VERIFY_WITH_TIMEOUT(collection.isNull(), 30000);
+        // Not one template of the archive is left, nor anything else changed.
+        QCOMPARE(TestSupport::treeDigest(root), before);
+        QVERIFY2(QFileInfo::exists(archive), "the archive stays");
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(collection.isNull() || visibleAlert(QStringLiteral("Delete Template Archive?"))
+                                     || visibleAlert(QStringLiteral("Installation Completed")),
+                                 30000);
+        for (const QString &name : names)
+            QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(0), name)).isDir(), qPrintable(name));
+    }
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)
