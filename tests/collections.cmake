@@ -9,6 +9,7 @@ mti_add_test(tst_TemplateArchiveCollectionFlows
     SOURCES tst_TemplateArchiveCollectionFlows.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
 mti_add_test(tst_EffectsTableModel
     SOURCES tst_EffectsTableModel.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+mti_add_test(tst_CollectionOpeningRules SOURCES tst_CollectionOpeningRules.cpp LIBRARIES mtigui)
 
 # The stall benchmark drives a collection window with the same helpers; it is
 # built here but run by bench/run_collection_stall.py, never by CTest.
