@@ -239,6 +239,16 @@ void tst_InstallCli::installDeletesArchiveOnlyWhenAsked()
     QVERIFY(run.err.contains(QLatin1String("Unrecognized category title")));
     // Unpack folders are gone with their installers.
     QVERIFY(QDir(QDir::tempPath()).entryList({QStringLiteral("LT_Pack-*")}, QDir::Dirs).isEmpty());
+
+    // An archive in which no template was found is not "done with".
+    const QString source = _dir->filePath(QStringLiteral("src-LT_Notes"));
+    writeFileOrFail(source + QStringLiteral("/readme.txt"), "no templates here");
+    const QString notes = _dir->filePath(QStringLiteral("LT_Notes.mtzip"));
+    packFolder(source, notes);
+    const CliRun empty = runMtzip({QStringLiteral("install"), QStringLiteral("--delete-archive"),
+                                   QStringLiteral("--dest"), _dest, notes});
+    QCOMPARE(empty.exitCode, int(Cli::Success));
+    QVERIFY2(QFileInfo::exists(notes), qPrintable(empty.out + empty.err));
 }
 
 void tst_InstallCli::customCategoriesList()

@@ -59,6 +59,7 @@ private slots:
     void extractWithWrongOrMissingPasswordFails();
     void passwordFromFileOrEnvironment_data();
     void passwordFromFileOrEnvironment();
+    void packRefusesAnEmptyPasswordFile();
     void extractReportsUnsafeArchives();
     void extractRefusesWhatIsNoArchive();
     void failedPackKeepsTheExistingArchive();
@@ -227,6 +228,22 @@ void tst_ZipCli::passwordFromFileOrEnvironment()
         const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), sampleTree());
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
+}
+
+void tst_ZipCli::packRefusesAnEmptyPasswordFile()
+{
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
+    const QString passwordFile = tmp.filePath(QStringLiteral("password.txt"));
+    QVERIFY(writeFile(passwordFile, "\nthe second line is not read\n"));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    // Asked for encryption, it never writes a plain archive instead.
+    const CliRun run = mtzip({QStringLiteral("pack"), QStringLiteral("--password-file"), passwordFile,
+                              tmp.filePath(QStringLiteral("src")), archive});
+    QCOMPARE(run.exitCode, int(Cli::Failure));
+    QVERIFY2(run.err.contains(QLatin1String("holds no password")), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(archive));
 }
 
 void tst_ZipCli::extractReportsUnsafeArchives()

@@ -86,6 +86,8 @@ private slots:
     void bothPathsGiveTheSameResult();
     void cancelAtEveryStepStopsBothPathsAlike();
     void lowDescriptorLimitMeansFewerWorkersNotFailure();
+    void namesOneFileSystemWouldMergeStayOnOneThread_data();
+    void namesOneFileSystemWouldMergeStayOnOneThread();
 };
 
 void tst_ZipParallel::bothPathsGiveTheSameResult_data()
@@ -205,6 +207,33 @@ void tst_ZipParallel::cancelAtEveryStepStopsBothPathsAlike()
                 QVERIFY2(full.value(it.key()) == it.value(), qPrintable(it.key() + QLatin1Char(' ') + where));
         }
     }
+}
+
+void tst_ZipParallel::namesOneFileSystemWouldMergeStayOnOneThread_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("case") << "Titles/Glow/x.moti" << "titles/glow/X.moti" << 0;
+    QTest::newRow("composed and decomposed")
+        << QString::fromUtf8("Titles/Caf\u00e9.moti") << QString::fromUtf8("Titles/Cafe\u0301.moti") << 0;
+    QTest::newRow("distinct names may go to workers") << "Titles/a.moti" << "Titles/b.moti" << 2;
+}
+
+// On a case-insensitive or normalizing file system (macOS's) both entries
+// land in one file: two workers would write it at once.
+void tst_ZipParallel::namesOneFileSystemWouldMergeStayOnOneThread()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(int, workers);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{first, noise(300000)}, {second, noise(300000)}}));
+    const Outcome outcome = unpack(archive, tmp.filePath(QStringLiteral("out")), 2);
+    QVERIFY(outcome.answer);
+    QCOMPARE(outcome.workers, workers);
 }
 
 void tst_ZipParallel::lowDescriptorLimitMeansFewerWorkersNotFailure()

@@ -373,7 +373,9 @@ protected:
                              + QStringLiteral(" of ") + plural(qsizetype(installer.effects().size()), "template", "templates")
                              + QStringLiteral(" newly installed into ") + run.root);
         }
-        if (run.parser.isSet(_deleteArchive))
+        // An archive in which nothing was found is kept: it may be one this
+        // tool does not understand, not one that is done with.
+        if (run.parser.isSet(_deleteArchive) && !installer.effects().empty())
             installer.setMustDeleteTemplatesArchive(true);
         return Outcome::Done;
     }

@@ -49,6 +49,12 @@ public:
             QByteArray line = file.readLine();
             while (line.endsWith('\n') || line.endsWith('\r'))
                 line.chop(1);
+            // Asked for a password, never silently go without one.
+            if (line.isEmpty()) {
+                context.error(QStringLiteral("the password file \"%1\" holds no password on its first line").arg(path));
+                *exitCode = Cli::Failure;
+                return std::nullopt;
+            }
             return QString::fromUtf8(line);
         }
         return qEnvironmentVariable("MTZIP_PASSWORD");

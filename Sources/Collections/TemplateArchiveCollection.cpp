@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <exception>
@@ -156,6 +157,11 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
             &TemplateArchiveCollection::uninstallEffects);
 
     collection->_templateInstallers = collection->_createTemplateInstallersWithSourceArchiveURLs(sourceArchiveURLs);
+    if (collection->_closeRequested) {
+        // Closed while it unpacked: it never shows.
+        delete collection;
+        return nullptr;
+    }
 
     // Owned by the collection, not the window: the view lets go of it when
     // the collection (and with it the installers' items) is gone.
@@ -191,7 +197,11 @@ std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_cr
     std::vector<std::unique_ptr<TemplateInstallerV2>> installers;
     installers.reserve(size_t(sourceArchiveURLs.size()));
     BackgroundWork work(_window.get(), QString());
+    _openingWork = &work;
+    const auto noLongerOpening = qScopeGuard([this] { _openingWork = nullptr; });
     for (const QUrl &url : sourceArchiveURLs) {
+        if (_closeRequested)
+            break;
         try {
             QString refusal;
             std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(url, root, &refusal);
@@ -253,6 +263,11 @@ TemplateArchiveCollection::~TemplateArchiveCollection()
 
 void TemplateArchiveCollection::close()
 {
+    if (_openingWork) {
+        _closeRequested = true;
+        _openingWork->cancel();
+        return;
+    }
     if (_activeWork) {
         // A worker still uses the installers: cancel, and close once it
         // has rolled back (runWithProgress does).

@@ -116,6 +116,9 @@ private:
     QSet<const TemplateInstaller *> _completelyInstalled;
     // Set while an install or uninstall runs on its worker thread.
     BackgroundWork *_activeWork = nullptr;
+    // The unpacking while the collection is made: a close meanwhile (a quit,
+    // a signal) cancels it, and the collection goes once it has stopped.
+    BackgroundWork *_openingWork = nullptr;
     QPointer<QObject> _stopQuestion;
     bool _activeWorkIsInstall = false;
     bool _closeRequested = false;

@@ -263,8 +263,9 @@ EntryFault folderFault(const fs::path &folder, const std::error_code &ec)
 
 // Whether two entries would write one path, or a file where another entry
 // needs a folder: then the order of writing matters and only the caller's
-// thread keeps it. Paths are compared by hash; a collision only costs the
-// parallel walk.
+// thread keeps it. Paths are compared by hash, case-folded and composed as a
+// case-insensitive, normalizing file system (macOS's) would see them; a
+// collision only costs the parallel walk.
 bool targetsCollide(zip_t *archive, zip_uint64_t count)
 {
     std::unordered_set<size_t> files;
@@ -272,9 +273,10 @@ bool targetsCollide(zip_t *archive, zip_uint64_t count)
     files.reserve(size_t(count));
     for (zip_uint64_t i = 0; i < count; ++i) {
         const QString name = entryName(archive, i);
-        const std::optional<QString> relative = safeRelativeEntryPath(name);
+        std::optional<QString> relative = safeRelativeEntryPath(name);
         if (!relative)
             return true;
+        relative = relative->normalized(QString::NormalizationForm_C).toCaseFolded();
         const bool isDirectory = isDirectoryEntryName(name);
         if (!isDirectory && !files.insert(qHash(*relative)).second)
             return true;
