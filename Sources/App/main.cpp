@@ -9,7 +9,10 @@
 #include "Installer/TemplateInstaller.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -60,6 +63,30 @@ void quitOnTerminationSignals(QObject *context)
 }
 #endif
 
+// The application's own texts from the embedded translations, and Qt's (the
+// standard buttons, the open dialog) from Qt's installed ones. The first of
+// the user's languages that there is a translation for wins; English, the
+// source language, needs none, so a user who puts it before German sees it.
+void installTranslators(QCoreApplication *app)
+{
+    for (QString language : QLocale().uiLanguages()) {
+        if (language == QLatin1String("C") || language.startsWith(QLatin1String("en")))
+            return;
+        language.replace(QLatin1Char('-'), QLatin1Char('_'));
+        auto *own = new QTranslator(app);
+        // Tries "de_DE", then "de".
+        if (!own->load(QStringLiteral("motion-template-installer_") + language, QStringLiteral(":/i18n"))) {
+            delete own;
+            continue;
+        }
+        QCoreApplication::installTranslator(own);
+        auto *qt = new QTranslator(app);
+        if (qt->load(QStringLiteral("qtbase_") + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(qt);
+        return;
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -69,6 +96,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 #endif
     QApplication app(argc, argv);
+    installTranslators(&app);
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
     QApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));

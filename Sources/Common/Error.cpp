@@ -3,6 +3,7 @@
 #include "Common/Error.h"
 
 #include <cerrno>
+#include <QCoreApplication>
 
 Error::Error(QString domain, int code, QString localizedDescription)
     : _domain(std::move(domain))
@@ -16,7 +17,7 @@ Error Error::fromErrorCode(const std::error_code &ec, const QString &path)
     const QString reason = QString::fromStdString(ec.message());
     const QString text = path.isEmpty()
         ? reason
-        : QStringLiteral("\"%1\": %2").arg(path, reason);
+        : QCoreApplication::translate("Error", "\"%1\": %2").arg(path, reason);
     // std::filesystem reports generic (errno) values on POSIX systems.
     return Error(PosixDomain, ec.value(), text);
 }

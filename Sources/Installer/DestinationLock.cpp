@@ -4,6 +4,7 @@
 
 #include "Common/ProgressListener.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSet>
 
@@ -52,8 +53,10 @@ std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
         return std::nullopt;
     if (heldHere().contains(_root)) {
         return Error(Error::PosixDomain, EBUSY,
-                     QStringLiteral("Another installation into %1 is under way in this application. "
-                                    "Try again when it has finished.").arg(_root));
+                     QCoreApplication::translate("DestinationLock",
+                                                 "Another installation into %1 is under way in this application. "
+                                                 "Try again when it has finished.")
+                         .arg(_root));
     }
     QElapsedTimer waited;
     waited.start();
@@ -67,7 +70,8 @@ std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
             continue;
         if (!told && waited.elapsed() >= 1000) {
             told = true;
-            listener->setStatus(QStringLiteral("Waiting for another installation into %1 to finish").arg(_root));
+            listener->setStatus(QCoreApplication::translate("DestinationLock",
+                "Waiting for another installation into %1 to finish").arg(_root));
         }
         if (!listener->progress(0, 0)) {
             if (told)

@@ -8,6 +8,7 @@
 #include "Common/LogCategories.h"
 #include "Installer/TemplateTransaction.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -114,7 +115,8 @@ std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &
     if (destination.isEmpty()) {
         // Replacing the destination root would wipe every installed template.
         return Error(Error::PosixDomain, EINVAL,
-                     QStringLiteral("The template \"%1\" has no folder of its own to install to.").arg(_title));
+                     QCoreApplication::translate("EffectTemplateItem",
+                                                 "The template \"%1\" has no folder of its own to install to.").arg(_title));
     }
     if (!FileOperations::exists(dstRootFolder)) {
         if (std::optional<Error> error = FileOperations::createDirectories(dstRootFolder))
@@ -157,7 +159,8 @@ std::optional<Error> EffectTemplateItem::uninstallInDestRootFolder(const QString
         const QDir dir(folder);
         if (!dir.isReadable()) {
             lastError = Error(Error::PosixDomain, EACCES,
-                              QStringLiteral("\"%1\": Permission denied").arg(folder));
+                              QCoreApplication::translate("EffectTemplateItem",
+                                                          "\"%1\": Permission denied").arg(folder));
             continue;
         }
         // Finder metadata and other hidden files do not keep a folder alive.

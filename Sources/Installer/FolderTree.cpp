@@ -4,6 +4,7 @@
 
 #include "ZipArchive/ZipDirectory.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -53,8 +54,10 @@ std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(const std::vecto
         if (isFolder ? folders.contains(path) : files.contains(path))
             return true; // already there; a repeated file overwrites its data only
         if (isFolder ? files.contains(path) : folders.contains(path)) {
-            *problem = isFolder ? QStringLiteral("Cannot create the folder \"%1\": Not a directory").arg(path.mid(1))
-                                : QStringLiteral("Cannot write \"%1\": Is a directory").arg(path.mid(1));
+            *problem = isFolder ? QCoreApplication::translate("FolderTree",
+                "Cannot create the folder \"%1\": Not a directory").arg(path.mid(1))
+                                : QCoreApplication::translate("FolderTree",
+                                                              "Cannot write \"%1\": Is a directory").arg(path.mid(1));
             return false;
         }
         (isFolder ? folders : files).insert(path);

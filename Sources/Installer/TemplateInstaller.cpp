@@ -111,7 +111,8 @@ bool TemplateInstaller::unarchive()
     QTemporaryDir unpackDir(QDir::tempPath() + QLatin1Char('/') + _archiveTitle.left(120)
                             + QStringLiteral("-mti%1-XXXXXX").arg(QCoreApplication::applicationPid()));
     if (!unpackDir.isValid()) {
-        _unarchiveError = QStringLiteral("Cannot create an unpack folder: %1").arg(unpackDir.errorString());
+        _unarchiveError = QCoreApplication::translate("TemplateInstaller",
+                                                      "Cannot create an unpack folder: %1").arg(unpackDir.errorString());
         MTI_DIAGNOSTIC(lcInstall, _unarchiveError);
         return false;
     }
@@ -126,8 +127,9 @@ bool TemplateInstaller::unarchive()
             // The zip layer says why (not a file, permission denied, not a zip).
             const ZipError error = zip.lastError();
             _unarchiveError = !error.detail.isEmpty() ? error.detail
-                : error.code == ZipError::NotFound    ? QStringLiteral("The file does not exist.")
-                                                      : QStringLiteral("The file is not a zip archive, or it is damaged.");
+                : error.code == ZipError::NotFound
+                ? QCoreApplication::translate("TemplateInstaller", "The file does not exist.")
+                : QCoreApplication::translate("TemplateInstaller", "The file is not a zip archive, or it is damaged.");
         } else if (zip.UnzipFileTo(unpackFolder, true)) {
             FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
             _effects = effectTemplateItemsInFolder(unpackFolder);
@@ -138,9 +140,11 @@ bool TemplateInstaller::unarchive()
             succeeded = true;
         } else {
             const ZipError error = zip.lastError();
-            _unarchiveError = error.code == ZipError::NoEntries ? QStringLiteral("The archive holds no entries.")
-                : !error.detail.isEmpty()                       ? error.detail
-                                                                : QStringLiteral("The archive could not be unpacked.");
+            _unarchiveError = error.code == ZipError::NoEntries
+                ? QCoreApplication::translate("TemplateInstaller", "The archive holds no entries.")
+                : !error.detail.isEmpty()
+                ? error.detail
+                : QCoreApplication::translate("TemplateInstaller", "The archive could not be unpacked.");
         }
     } catch (const std::exception &e) {
         MTI_DIAGNOSTIC(lcInstall, QString::fromLocal8Bit(e.what()));
@@ -167,7 +171,7 @@ public:
         if (!generic.contains(message))
             telling = message;
         else if (telling.isEmpty() && message == QLatin1String("Failed"))
-            telling = QStringLiteral("The archive holds no entries.");
+            telling = QCoreApplication::translate("TemplateInstaller", "The archive holds no entries.");
     }
 
     QString telling;
@@ -189,8 +193,9 @@ bool TemplateInstaller::listArchive()
     if (!entries) {
         _unarchiveError = messages.telling;
         if (_unarchiveError.isEmpty()) {
-            _unarchiveError = QFileInfo::exists(archive) ? QStringLiteral("The file is not a zip archive, or it is damaged.")
-                                                         : QStringLiteral("The file does not exist.");
+            _unarchiveError = QFileInfo::exists(archive)
+                ? QCoreApplication::translate("TemplateInstaller", "The file is not a zip archive, or it is damaged.")
+                : QCoreApplication::translate("TemplateInstaller", "The file does not exist.");
         }
         return false;
     }
@@ -338,7 +343,8 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
         if (destination.isEmpty()) {
             // Replacing the destination root would wipe every installed template.
             return Error(Error::PosixDomain, EINVAL,
-                         QStringLiteral("The template \"%1\" has no folder of its own to install to.").arg(item->title()));
+                         QCoreApplication::translate("TemplateInstaller",
+                             "The template \"%1\" has no folder of its own to install to.").arg(item->title()));
         }
         if (later.contains(destination))
             continue;
@@ -378,9 +384,11 @@ Error rootError(const Error &cause, const QString &root)
 {
     return cause.isPermissionError()
         ? Error(cause.domain(), cause.code(),
-                QStringLiteral("You have no permission to install the Motion templates to the folder: '%1'.").arg(root))
+                QCoreApplication::translate("TemplateInstaller",
+                    "You have no permission to install the Motion templates to the folder: '%1'.").arg(root))
         : Error(cause.domain(), cause.code(),
-                QStringLiteral("The Motion templates could not be copied to the folder: '%1', [%2].")
+                QCoreApplication::translate("TemplateInstaller",
+                                            "The Motion templates could not be copied to the folder: '%1', [%2].")
                     .arg(root).arg(cause.code()));
 }
 
@@ -392,8 +400,10 @@ std::optional<Error> stuckRun(const QString &root)
     if (!FileOperations::exists(journal))
         return std::nullopt;
     return Error(Error::PosixDomain, EBUSY,
-                 QStringLiteral("An earlier installation into '%1' was interrupted and could not be undone completely. "
-                                "Its record is kept in '%2'.").arg(root, journal));
+                 QCoreApplication::translate("TemplateInstaller",
+                     "An earlier installation into '%1' was interrupted and could not be undone completely. "
+                     "Its record is kept in '%2'.")
+                     .arg(root, journal));
 }
 
 } // namespace
@@ -403,10 +413,12 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
     _lastInstall = {};
     const QString &root = _templatesRootFolder;
     if (root.isNull())
-        return Error(className(), 0, QStringLiteral("The install directory was not specified. Please contact support."));
+        return Error(className(), 0, QCoreApplication::translate("TemplateInstaller",
+            "The install directory was not specified. Please contact support."));
     if (_listedOnly) {
         return Error(className(), EINVAL,
-                     QStringLiteral("The archive \"%1\" was only listed; unpack it to install its templates.")
+                     QCoreApplication::translate("TemplateInstaller",
+                                                 "The archive \"%1\" was only listed; unpack it to install its templates.")
                          .arg(_archiveTitle));
     }
     bool createdRoot = false;

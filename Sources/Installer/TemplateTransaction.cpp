@@ -354,7 +354,8 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
         error = journal.addCommit(replacedCopies == Disposal::Trash);
     if (error) {
         if (listener)
-            listener->setStatus(QStringLiteral("Restoring the templates folder as it was…"));
+            listener->setStatus(QCoreApplication::translate("TemplateTransaction",
+                                                            "Restoring the templates folder as it was…"));
         rollBack(journal, listener);
         return error;
     }
@@ -439,7 +440,7 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
 
     if (cancelled) {
         if (listener)
-            listener->setStatus(QStringLiteral("Putting the templates back…"));
+            listener->setStatus(QCoreApplication::translate("TemplateTransaction", "Putting the templates back…"));
         journal.addCancel();
         const QStringList back = putBack(root, holder, moved);
         QStringList stranded;

@@ -7,6 +7,7 @@
 #include "ZipArchive/ZipArchiveDelegate.h"
 #include "ZipArchive/ZipFileSource.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -36,7 +37,7 @@ QString errnoText()
 
 QString notAZip(const QString &path)
 {
-    return QStringLiteral("\"%1\" is not a zip archive, or it is damaged").arg(path);
+    return QCoreApplication::translate("ZipArchive", "\"%1\" is not a zip archive, or it is damaged").arg(path);
 }
 
 // What a file that is not a regular file is, for telling the user.
@@ -62,7 +63,7 @@ int openRegularFile(const QString &path, QString *problem, ZipError::Code *code)
         *code = errno == ENOENT || errno == ENOTDIR ? ZipError::NotFound
             : errno == EACCES || errno == EPERM     ? ZipError::PermissionDenied
                                                     : ZipError::Unreadable;
-        return QStringLiteral("Cannot open \"%1\": %2").arg(path, errnoText());
+        return QCoreApplication::translate("ZipArchive", "Cannot open \"%1\": %2").arg(path, errnoText());
     };
     struct stat info;
     if (::stat(name.constData(), &info) != 0) {

@@ -11,6 +11,7 @@
 #include "ZipArchive/ZipEntrySpans.h"
 #include "ZipArchive/ZipFileSource.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QLocale>
@@ -186,8 +187,10 @@ EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declar
         const bool sizeMismatch = zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_OK;
         result.problem = !sizeMismatch ? QString::fromUtf8(zip_file_strerror(file))
             : written > declaredSize
-                ? QStringLiteral("it holds more than the %1 bytes its header declares").arg(declaredSize)
-                : QStringLiteral("it holds %1 of the %2 bytes its header declares").arg(written).arg(declaredSize);
+                ? QCoreApplication::translate("ZipArchive",
+                                              "it holds more than the %1 bytes its header declares").arg(declaredSize)
+                : QCoreApplication::translate("ZipArchive",
+                    "it holds %1 of the %2 bytes its header declares").arg(written).arg(declaredSize);
     }
     if (zip_fclose(file) != 0 && finished && !readFailed) {
         readFailed = true;
@@ -227,15 +230,17 @@ EntryFault faultOf(const EntryResult &result, const QString &name, const QString
     switch (result.kind) {
     case EntryResult::Damaged:
         return {ZipError::Damaged, QStringLiteral("Failed to reading zip file"),
-                QStringLiteral("Entry \"%1\" is damaged: %2").arg(name, result.problem)};
+                QCoreApplication::translate("ZipArchive", "Entry \"%1\" is damaged: %2").arg(name, result.problem)};
     case EntryResult::OpenFailed:
         return {result.zipError == ZIP_ER_WRONGPASSWD ? ZipError::WrongPassword : ZipError::Damaged,
-                QStringLiteral("Error occurs"), QStringLiteral("Cannot open entry \"%1\": %2").arg(name, result.problem)};
+                QStringLiteral("Error occurs"), QCoreApplication::translate("ZipArchive",
+                    "Cannot open entry \"%1\": %2").arg(name, result.problem)};
     case EntryResult::WriteFailed:
         return {writeFault(result.error), {},
-                QStringLiteral("Cannot write \"%1\": %2").arg(target, errnoText(result.error))};
+                QCoreApplication::translate("ZipArchive",
+                                            "Cannot write \"%1\": %2").arg(target, errnoText(result.error))};
     case EntryResult::Stopped:
-        return {ZipError::Cancelled, {}, QStringLiteral("Cancelled")};
+        return {ZipError::Cancelled, {}, QCoreApplication::translate("ZipArchive", "Cancelled")};
     case EntryResult::Written:
         break;
     }
@@ -257,7 +262,7 @@ bool makeFolder(const fs::path &folder, fs::path &lastMade, std::error_code &ec)
 EntryFault folderFault(const fs::path &folder, const std::error_code &ec)
 {
     return {writeFault(ec.value()), {},
-            QStringLiteral("Cannot create the folder \"%1\": %2")
+            QCoreApplication::translate("ZipArchive", "Cannot create the folder \"%1\": %2")
                 .arg(QFile::decodeName(folder.c_str()), QString::fromLocal8Bit(ec.message().c_str()))};
 }
 
@@ -335,7 +340,7 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
     if (!planUnpack(path, plan))
         return false;
     if (_progressListener && !_progressListener->progress(0, plan.progressTotal())) {
-        fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+        fail(ZipError::Cancelled, {}, QCoreApplication::translate("ZipArchive", "Cancelled"));
         return false;
     }
     const std::vector<zip_t *> readers = openWorkerReaders(plan, overWrite);
@@ -374,7 +379,8 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
         entry.isDirectory = isDirectoryEntryName(name);
         if (!safeRelativeEntryPath(name)) {
             fail(ZipError::UnsafeName, {},
-                 QStringLiteral("Refused: entry \"%1\" would be written outside the destination folder").arg(name));
+                 QCoreApplication::translate("ZipArchive",
+                     "Refused: entry \"%1\" would be written outside the destination folder").arg(name));
             return false;
         }
         entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
@@ -384,19 +390,22 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
             continue;
         if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
             fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
-                 QStringLiteral("Entry \"%1\" uses compression method %2, which cannot be decoded")
+                 QCoreApplication::translate("ZipArchive",
+                                             "Entry \"%1\" uses compression method %2, which cannot be decoded")
                      .arg(name).arg(st.comp_method));
             return false;
         }
         if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
             if (!zip_encryption_method_supported(st.encryption_method, 0)) {
                 fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
-                     QStringLiteral("Entry \"%1\" uses an encryption method that cannot be decoded").arg(name));
+                     QCoreApplication::translate("ZipArchive",
+                                                 "Entry \"%1\" uses an encryption method that cannot be decoded").arg(name));
                 return false;
             }
             if (plan.password.isEmpty()) {
                 fail(ZipError::PasswordNeeded, QStringLiteral("Error occurs"),
-                     QStringLiteral("Entry \"%1\" is encrypted and needs a password").arg(name));
+                     QCoreApplication::translate("ZipArchive",
+                                                 "Entry \"%1\" is encrypted and needs a password").arg(name));
                 return false;
             }
             plan.encrypted = true;
@@ -418,13 +427,14 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
         });
     if (spans.kind == ZipEntrySpans::Finding::Overlapping) {
         fail(ZipError::Overlap, {},
-             QStringLiteral("Refused: entry \"%1\" overlaps the data of entry \"%2\"")
+             QCoreApplication::translate("ZipArchive", "Refused: entry \"%1\" overlaps the data of entry \"%2\"")
                  .arg(entryName(_unzFile, spans.later), entryName(_unzFile, spans.earlier)));
         return false;
     }
     if (spans.kind == ZipEntrySpans::Finding::Unreadable) {
         fail(ZipError::Damaged, {},
-             QStringLiteral("Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
+             QCoreApplication::translate("ZipArchive",
+                 "Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
                  .arg(_zipFilePath));
         return false;
     }
@@ -432,7 +442,8 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
     if (const std::optional<quint64> available = availableSpaceFor(path);
         available && plan.totalBytes > *available) {
         fail(ZipError::DiskFull, {},
-             QStringLiteral("Not enough free space: unpacking needs %1, only %2 are available")
+             QCoreApplication::translate("ZipArchive",
+                                         "Not enough free space: unpacking needs %1, only %2 are available")
                  .arg(humanSize(plan.totalBytes), humanSize(*available)));
         return false;
     }
@@ -468,7 +479,7 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
         if (!overWrite && fs::exists(fs::symlink_status(toFsPath(target), ec)) && !OverWrite(target)) {
             // A skipped entry is done as far as progress goes.
             if (!keepGoing(qint64(entry.size))) {
-                fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+                fail(ZipError::Cancelled, {}, QCoreApplication::translate("ZipArchive", "Cancelled"));
                 return false;
             }
             continue;
@@ -700,7 +711,7 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
         succeeded = false;
     }
     if (cancelled) {
-        fail(ZipError::Cancelled, {}, QStringLiteral("Cancelled"));
+        fail(ZipError::Cancelled, {}, QCoreApplication::translate("ZipArchive", "Cancelled"));
         return false;
     }
     if (stopAt < count) {

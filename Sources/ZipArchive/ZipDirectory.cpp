@@ -8,6 +8,7 @@
 #include "ZipArchive/ZipEntrySpans.h"
 #include "ZipArchive/ZipFileSource.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QScopeGuard>
 
@@ -46,7 +47,8 @@ int openRegularFile(const QString &path, QString *problem)
 {
     const QByteArray name = QFile::encodeName(path);
     const auto cannotOpen = [&] {
-        return QStringLiteral("Cannot open \"%1\": %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return QCoreApplication::translate("ZipArchive",
+                                           "Cannot open \"%1\": %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     };
     struct stat info;
     if (::stat(name.constData(), &info) != 0) {
@@ -76,7 +78,8 @@ namespace ZipDirectory {
 
 std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate)
 {
-    const QString notAZip = QStringLiteral("\"%1\" is not a zip archive, or it is damaged").arg(zipFile);
+    const QString notAZip = QCoreApplication::translate("ZipArchive",
+                                                        "\"%1\" is not a zip archive, or it is damaged").arg(zipFile);
     QString problem;
     const int fd = openRegularFile(zipFile, &problem);
     if (fd < 0) {
@@ -144,7 +147,8 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         entry.isDirectory = isDirectoryEntryName(entry.name);
         const std::optional<QString> relative = safeRelativeEntryPath(entry.name);
         if (!relative) {
-            tell(delegate, QStringLiteral("Refused: entry \"%1\" would be written outside the destination folder")
+            tell(delegate, QCoreApplication::translate("ZipArchive",
+                "Refused: entry \"%1\" would be written outside the destination folder")
                                .arg(entry.name));
             return std::nullopt;
         }
@@ -152,15 +156,18 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         if (!entry.isDirectory) {
             if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
                 tell(delegate, QStringLiteral("Error occurs"));
-                tell(delegate, QStringLiteral("Entry \"%1\" uses compression method %2, which cannot be decoded")
+                tell(delegate, QCoreApplication::translate("ZipArchive",
+                    "Entry \"%1\" uses compression method %2, which cannot be decoded")
                                    .arg(entry.name).arg(st.comp_method));
                 return std::nullopt;
             }
             if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
                 tell(delegate, QStringLiteral("Error occurs"));
                 tell(delegate, zip_encryption_method_supported(st.encryption_method, 0)
-                                   ? QStringLiteral("Entry \"%1\" is encrypted and needs a password").arg(entry.name)
-                                   : QStringLiteral("Entry \"%1\" uses an encryption method that cannot be decoded")
+                                   ? QCoreApplication::translate("ZipArchive",
+                                       "Entry \"%1\" is encrypted and needs a password").arg(entry.name)
+                                   : QCoreApplication::translate("ZipArchive",
+                                       "Entry \"%1\" uses an encryption method that cannot be decoded")
                                          .arg(entry.name));
                 return std::nullopt;
             }
@@ -175,12 +182,14 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
             return sizesAndCrcs[size_t(index)] == std::make_pair(compressedSize, crc);
         });
     if (spans.kind == ZipEntrySpans::Finding::Overlapping) {
-        tell(delegate, QStringLiteral("Refused: entry \"%1\" overlaps the data of entry \"%2\"")
+        tell(delegate, QCoreApplication::translate("ZipArchive",
+                                                   "Refused: entry \"%1\" overlaps the data of entry \"%2\"")
                            .arg(entries[size_t(spans.later)].name, entries[size_t(spans.earlier)].name));
         return std::nullopt;
     }
     if (spans.kind == ZipEntrySpans::Finding::Unreadable) {
-        tell(delegate, QStringLiteral("Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
+        tell(delegate, QCoreApplication::translate("ZipArchive",
+            "Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
                            .arg(zipFile));
         return std::nullopt;
     }

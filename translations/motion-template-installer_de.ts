@@ -1,0 +1,687 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de" sourcelanguage="en">
+<context>
+    <name>AboutWindow</name>
+    <message>
+        <source>About Motion Template Installer</source>
+        <translation>Über Motion Template Installer</translation>
+    </message>
+    <message>
+        <source>Motion Template Installer</source>
+        <translation>Motion Template Installer</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>Installs motion-graphics templates
+for Final Cut Pro X and Motion.</source>
+        <translation>Installiert Motion-Graphics-Vorlagen
+für Final Cut Pro X und Motion.</translation>
+    </message>
+    <message>
+        <source>© Quillfen. All rights reserved.</source>
+        <translation>© Quillfen. Alle Rechte vorbehalten.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>AppDelegate</name>
+    <message>
+        <source>Drop template archives here</source>
+        <translation>Vorlagenarchive hier ablegen</translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation>&amp;Öffnen …</translation>
+    </message>
+    <message>
+        <source>&amp;Browse New Templates...</source>
+        <translation>Neue Vorlagen &amp;durchsuchen …</translation>
+    </message>
+    <message>
+        <source>&amp;Close Window</source>
+        <translation>Fenster &amp;schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Minimize</source>
+        <translation>Im Dock &amp;ablegen</translation>
+    </message>
+    <message>
+        <source>&amp;Zoom</source>
+        <translation>&amp;Zoomen</translation>
+    </message>
+    <message>
+        <source>&amp;About Motion Template Installer</source>
+        <translation>&amp;Über Motion Template Installer</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Ablage</translation>
+    </message>
+    <message>
+        <source>&amp;Window</source>
+        <translation>&amp;Fenster</translation>
+    </message>
+    <message>
+        <source>&amp;Support</source>
+        <translation>&amp;Support</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation>Support</translation>
+    </message>
+    <message>
+        <source>Support...</source>
+        <translation>Support …</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>“%1” is not a template archive.</source>
+        <translation>„%1“ ist kein Vorlagenarchiv.</translation>
+    </message>
+    <message>
+        <source>These files are not template archives: %1.</source>
+        <translation>Diese Dateien sind keine Vorlagenarchive: %1.</translation>
+    </message>
+    <message>
+        <source>Only template archives, files whose names end in “.mtzip”, can be opened.</source>
+        <translation>Nur Vorlagenarchive – Dateien, deren Name auf „.mtzip“ endet – können geöffnet werden.</translation>
+    </message>
+</context>
+<context>
+    <name>CollectionOpeningRules</name>
+    <message>
+        <source>Multiple Template Archives</source>
+        <translation>Mehrere Vorlagenarchive</translation>
+    </message>
+    <message>
+        <source>its name does not start with a two-character category prefix and an underscore; template archives are named like “LT_My_Pack.mtzip”</source>
+        <translation>sein Name beginnt nicht mit einem zweistelligen Kategoriepräfix und einem Unterstrich; Vorlagenarchive heißen zum Beispiel „LT_My_Pack.mtzip“</translation>
+    </message>
+    <message>
+        <source>its category prefix “%1” is not one this installer knows, so it cannot tell where its templates belong</source>
+        <translation>sein Kategoriepräfix „%1“ ist diesem Installationsprogramm nicht bekannt, daher weiß es nicht, wohin seine Vorlagen gehören</translation>
+    </message>
+    <message>
+        <source>the Motion Templates folder in your Movies folder cannot be found or made</source>
+        <translation>der Ordner „Motion Templates“ in Ihrem Ordner „Filme“ kann weder gefunden noch angelegt werden</translation>
+    </message>
+    <message>
+        <source>it is not a template archive (a file ending in “.mtzip”)</source>
+        <translation>es ist kein Vorlagenarchiv (eine Datei mit der Endung „.mtzip“)</translation>
+    </message>
+    <message>
+        <source>1 template</source>
+        <translation>1 Vorlage</translation>
+    </message>
+    <message>
+        <source>%1 templates</source>
+        <translation>%1 Vorlagen</translation>
+    </message>
+    <message>
+        <source>effects</source>
+        <translation>Effekte</translation>
+    </message>
+    <message>
+        <source>transitions</source>
+        <translation>Übergänge</translation>
+    </message>
+    <message>
+        <source>titles</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>generators</source>
+        <translation>Generatoren</translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation> und </translation>
+    </message>
+</context>
+<context>
+    <name>DestinationLock</name>
+    <message>
+        <source>Another installation into %1 is under way in this application. Try again when it has finished.</source>
+        <translation>In diesem Programm läuft bereits eine andere Installation in %1. Versuchen Sie es erneut, wenn sie abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>Waiting for another installation into %1 to finish</source>
+        <translation>Warten, bis eine andere Installation in %1 abgeschlossen ist</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadItem</name>
+    <message>
+        <source>There is no Downloads folder to save %1 in.</source>
+        <translation>Es gibt keinen Ordner „Downloads“, in dem %1 gesichert werden kann.</translation>
+    </message>
+    <message>
+        <source>Could not create a file in %1: %2</source>
+        <translation>In %1 konnte keine Datei angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>%1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>The server answered %1 %2.</source>
+        <translation>Der Server antwortete mit %1 %2.</translation>
+    </message>
+    <message>
+        <source>The connection closed after %1 of %2.</source>
+        <translation>Die Verbindung wurde nach %1 von %2 beendet.</translation>
+    </message>
+    <message>
+        <source>Could not save %1: %2</source>
+        <translation>%1 konnte nicht gesichert werden: %2</translation>
+    </message>
+    <message>
+        <source>Could not save %1: too many files of that name in %2.</source>
+        <translation>%1 konnte nicht gesichert werden: In %2 gibt es zu viele Dateien dieses Namens.</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadItemView</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>Waiting for the server…</source>
+        <translation>Warten auf den Server …</translation>
+    </message>
+    <message>
+        <source>%1 — saved as %2</source>
+        <translation>%1 – gesichert als %2</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadManager</name>
+    <message>
+        <source>Downloads</source>
+        <translation>Downloads</translation>
+    </message>
+</context>
+<context>
+    <name>EffectTemplateItem</name>
+    <message>
+        <source>The template &quot;%1&quot; has no folder of its own to install to.</source>
+        <translation>Die Vorlage „%1“ hat keinen eigenen Ordner, in den sie installiert werden kann.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot;: Permission denied</source>
+        <translation>„%1“: Zugriff verweigert</translation>
+    </message>
+</context>
+<context>
+    <name>EffectsTableModel</name>
+    <message>
+        <source>Installed</source>
+        <translation>Installiert</translation>
+    </message>
+    <message>
+        <source>Not installed</source>
+        <translation>Nicht installiert</translation>
+    </message>
+    <message>
+        <source>#</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>Kategorie</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+</context>
+<context>
+    <name>Error</name>
+    <message>
+        <source>&quot;%1&quot;: %2</source>
+        <translation>„%1“: %2</translation>
+    </message>
+</context>
+<context>
+    <name>FolderTree</name>
+    <message>
+        <source>Cannot create the folder &quot;%1&quot;: Not a directory</source>
+        <translation>Der Ordner „%1“ kann nicht angelegt werden: Kein Ordner</translation>
+    </message>
+    <message>
+        <source>Cannot write &quot;%1&quot;: Is a directory</source>
+        <translation>„%1“ kann nicht geschrieben werden: Ist ein Ordner</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Motion Template Installer</source>
+        <translation>Motion Template Installer</translation>
+    </message>
+    <message>
+        <source>%1 MB of %2 MB</source>
+        <translation>%1 MB von %2 MB</translation>
+    </message>
+</context>
+<context>
+    <name>StartWindow</name>
+    <message>
+        <source>Motion Template Installer</source>
+        <translation>Motion Template Installer</translation>
+    </message>
+    <message>
+        <source>Installs template packs for Final Cut Pro X and Motion.</source>
+        <translation>Installiert Vorlagenpakete für Final Cut Pro X und Motion.</translation>
+    </message>
+    <message>
+        <source>Drop .mtzip template archives here, or click to see more motion templates in the shop</source>
+        <translation>Legen Sie .mtzip-Vorlagenarchive hier ab oder klicken Sie, um im Shop weitere Motion-Vorlagen zu sehen</translation>
+    </message>
+    <message>
+        <source>Template archive drop zone</source>
+        <translation>Ablagebereich für Vorlagenarchive</translation>
+    </message>
+    <message>
+        <source>Drop template archives (.mtzip) here</source>
+        <translation>Vorlagenarchive (.mtzip) hier ablegen</translation>
+    </message>
+    <message>
+        <source>or open them from disk. Click the picture for more motion templates.</source>
+        <translation>oder vom Datenträger öffnen. Klicken Sie auf das Bild, um weitere Motion-Vorlagen zu sehen.</translation>
+    </message>
+    <message>
+        <source>Support...</source>
+        <translation>Support …</translation>
+    </message>
+    <message>
+        <source>Browse New Templates...</source>
+        <translation>Neue Vorlagen durchsuchen …</translation>
+    </message>
+    <message>
+        <source>Open...</source>
+        <translation>Öffnen …</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateArchiveCollection</name>
+    <message>
+        <source>Template Archive</source>
+        <translation>Vorlagenarchiv</translation>
+    </message>
+    <message>
+        <source>Remove every installed template of these archives</source>
+        <translation>Alle installierten Vorlagen dieser Archive entfernen</translation>
+    </message>
+    <message>
+        <source>Uninstall All</source>
+        <translation>Alle deinstallieren</translation>
+    </message>
+    <message>
+        <source>Install every template of these archives into your Motion Templates folder</source>
+        <translation>Alle Vorlagen dieser Archive in Ihren Ordner „Motion Templates“ installieren</translation>
+    </message>
+    <message>
+        <source>Install All</source>
+        <translation>Alle installieren</translation>
+    </message>
+    <message>
+        <source>Open Template Archives</source>
+        <translation>Vorlagenarchive öffnen</translation>
+    </message>
+    <message>
+        <source>Motion Template Archives (*.mtzip)</source>
+        <translation>Motion-Vorlagenarchive (*.mtzip)</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>The archives could not be opened.</source>
+        <translation>Die Archive konnten nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Archive Already Open</source>
+        <translation>Archiv bereits geöffnet</translation>
+    </message>
+    <message>
+        <source>Some of the archives are already open in another window, you cannot open them in a new window. Please close the other window, and try again.</source>
+        <translation>Einige der Archive sind bereits in einem anderen Fenster geöffnet und können nicht in einem neuen Fenster geöffnet werden. Schließen Sie bitte das andere Fenster und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>“%1” was not opened: %2.</source>
+        <translation>„%1“ wurde nicht geöffnet: %2.</translation>
+    </message>
+    <message>
+        <source>Unpacking “%1”…</source>
+        <translation>„%1“ wird entpackt …</translation>
+    </message>
+    <message>
+        <source>“%1” could not be unpacked: %2</source>
+        <translation>„%1“ konnte nicht entpackt werden: %2</translation>
+    </message>
+    <message>
+        <source>Stop installing?</source>
+        <translation>Installation stoppen?</translation>
+    </message>
+    <message>
+        <source>Stop uninstalling?</source>
+        <translation>Deinstallation stoppen?</translation>
+    </message>
+    <message>
+        <source>The templates of the archive being installed are taken out again, and the templates folder is left as it was before; then the window closes.</source>
+        <translation>Die Vorlagen des Archivs, das gerade installiert wird, werden wieder entfernt und der Vorlagenordner bleibt, wie er vorher war; danach wird das Fenster geschlossen.</translation>
+    </message>
+    <message>
+        <source>The templates being removed are put back; then the window closes.</source>
+        <translation>Die Vorlagen, die gerade entfernt werden, werden zurückgelegt; danach wird das Fenster geschlossen.</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stoppen</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Fortfahren</translation>
+    </message>
+    <message>
+        <source>An Archive Could Not Be Opened</source>
+        <translation>Ein Archiv konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Some Archives Could Not Be Opened</source>
+        <translation>Einige Archive konnten nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>%1 effects,  %2 installed</source>
+        <translation>%1 Effekte,  %2 installiert</translation>
+    </message>
+    <message>
+        <source>Installing “%1”…</source>
+        <translation>„%1“ wird installiert …</translation>
+    </message>
+    <message>
+        <source>Installation Cancelled</source>
+        <translation>Installation abgebrochen</translation>
+    </message>
+    <message>
+        <source>The templates of the cancelled archive were not installed; the templates folder is as it was before.</source>
+        <translation>Die Vorlagen des abgebrochenen Archivs wurden nicht installiert; der Vorlagenordner ist so, wie er vorher war.</translation>
+    </message>
+    <message>
+        <source>Installation Failed</source>
+        <translation>Installation fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The template archive file is no longer needed, do you want to delete or keep it?</source>
+        <translation>Die Vorlagenarchivdatei wird nicht mehr benötigt. Möchten Sie sie löschen oder behalten?</translation>
+    </message>
+    <message>
+        <source>Delete Template Archive?</source>
+        <translation>Vorlagenarchiv löschen?</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Behalten</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>1 template was installed</source>
+        <translation>1 Vorlage wurde installiert</translation>
+    </message>
+    <message>
+        <source>%1 templates were installed</source>
+        <translation>%1 Vorlagen wurden installiert</translation>
+    </message>
+    <message>
+        <source>Installation Completed</source>
+        <translation>Installation abgeschlossen</translation>
+    </message>
+    <message>
+        <source>%1 and will be visible under categories starting with &apos;ZT&apos; in %2 in your FCP X browser.
+Do you want to install more templates?</source>
+        <translation>%1. Sie finden sie in Ihrem FCP X-Browser unter „%2“ in den Kategorien, die mit „ZT“ beginnen.
+Möchten Sie weitere Vorlagen installieren?</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Uninstall %1 from Final Cut Pro&apos;s library?</source>
+        <translation>%1 aus der Mediathek von Final Cut Pro deinstallieren?</translation>
+    </message>
+    <message>
+        <source>The installed templates of this window&apos;s archives are removed from the Motion Templates folder; other templates stay.</source>
+        <translation>Die installierten Vorlagen der Archive dieses Fensters werden aus dem Ordner „Motion Templates“ entfernt; andere Vorlagen bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>Uninstall</source>
+        <translation>Deinstallieren</translation>
+    </message>
+    <message>
+        <source>Uninstalling “%1”…</source>
+        <translation>„%1“ wird deinstalliert …</translation>
+    </message>
+    <message>
+        <source>1 effect was uninstalled successfully.</source>
+        <translation>1 Effekt wurde erfolgreich deinstalliert.</translation>
+    </message>
+    <message>
+        <source>%1 effects were uninstalled successfully.</source>
+        <translation>%1 Effekte wurden erfolgreich deinstalliert.</translation>
+    </message>
+    <message>
+        <source>Uninstall Cancelled</source>
+        <translation>Deinstallation abgebrochen</translation>
+    </message>
+    <message>
+        <source>The templates of the cancelled archive were left installed.</source>
+        <translation>Die Vorlagen des abgebrochenen Archivs bleiben installiert.</translation>
+    </message>
+    <message>
+        <source>Uninstall Failed</source>
+        <translation>Deinstallation fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>1 template could not be removed: %1</source>
+        <translation>1 Vorlage konnte nicht entfernt werden: %1</translation>
+    </message>
+    <message>
+        <source>%1 templates could not be removed: %2</source>
+        <translation>%1 Vorlagen konnten nicht entfernt werden: %2</translation>
+    </message>
+    <message>
+        <source>They were moved to the Trash.</source>
+        <translation>Sie wurden in den Papierkorb gelegt.</translation>
+    </message>
+    <message>
+        <source>Uninstall Completed</source>
+        <translation>Deinstallation abgeschlossen</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateInstaller</name>
+    <message>
+        <source>Cannot create an unpack folder: %1</source>
+        <translation>Es kann kein Ordner zum Entpacken angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>The file does not exist.</source>
+        <translation>Die Datei existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The file is not a zip archive, or it is damaged.</source>
+        <translation>Die Datei ist kein ZIP-Archiv oder sie ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>The archive holds no entries.</source>
+        <translation>Das Archiv enthält keine Einträge.</translation>
+    </message>
+    <message>
+        <source>The archive could not be unpacked.</source>
+        <translation>Das Archiv konnte nicht entpackt werden.</translation>
+    </message>
+    <message>
+        <source>The template &quot;%1&quot; has no folder of its own to install to.</source>
+        <translation>Die Vorlage „%1“ hat keinen eigenen Ordner, in den sie installiert werden kann.</translation>
+    </message>
+    <message>
+        <source>You have no permission to install the Motion templates to the folder: &apos;%1&apos;.</source>
+        <translation>Sie haben keine Berechtigung, die Motion-Vorlagen in den Ordner „%1“ zu installieren.</translation>
+    </message>
+    <message>
+        <source>The Motion templates could not be copied to the folder: &apos;%1&apos;, [%2].</source>
+        <translation>Die Motion-Vorlagen konnten nicht in den Ordner „%1“ kopiert werden. [%2]</translation>
+    </message>
+    <message>
+        <source>An earlier installation into &apos;%1&apos; was interrupted and could not be undone completely. Its record is kept in &apos;%2&apos;.</source>
+        <translation>Eine frühere Installation in „%1“ wurde unterbrochen und konnte nicht vollständig rückgängig gemacht werden. Ihr Protokoll liegt in „%2“.</translation>
+    </message>
+    <message>
+        <source>The install directory was not specified. Please contact support.</source>
+        <translation>Es wurde kein Installationsordner angegeben. Wenden Sie sich bitte an den Support.</translation>
+    </message>
+    <message>
+        <source>The archive &quot;%1&quot; was only listed; unpack it to install its templates.</source>
+        <translation>Das Archiv „%1“ wurde nur aufgelistet; entpacken Sie es, um seine Vorlagen zu installieren.</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateTransaction</name>
+    <message>
+        <source>Restoring the templates folder as it was…</source>
+        <translation>Der Vorlagenordner wird wiederhergestellt …</translation>
+    </message>
+    <message>
+        <source>Putting the templates back…</source>
+        <translation>Die Vorlagen werden zurückgelegt …</translation>
+    </message>
+</context>
+<context>
+    <name>ZipArchive</name>
+    <message>
+        <source>&quot;%1&quot; is not a zip archive, or it is damaged</source>
+        <translation>„%1“ ist kein ZIP-Archiv oder es ist beschädigt</translation>
+    </message>
+    <message>
+        <source>Cannot open &quot;%1&quot;: %2</source>
+        <translation>„%1“ kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>it holds more than the %1 bytes its header declares</source>
+        <translation>er enthält mehr als die %1 Byte, die sein Header angibt</translation>
+    </message>
+    <message>
+        <source>it holds %1 of the %2 bytes its header declares</source>
+        <translation>er enthält %1 der %2 Byte, die sein Header angibt</translation>
+    </message>
+    <message>
+        <source>Entry &quot;%1&quot; is damaged: %2</source>
+        <translation>Der Eintrag „%1“ ist beschädigt: %2</translation>
+    </message>
+    <message>
+        <source>Cannot open entry &quot;%1&quot;: %2</source>
+        <translation>Der Eintrag „%1“ kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot write &quot;%1&quot;: %2</source>
+        <translation>„%1“ kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Cannot create the folder &quot;%1&quot;: %2</source>
+        <translation>Der Ordner „%1“ kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Refused: entry &quot;%1&quot; would be written outside the destination folder</source>
+        <translation>Abgelehnt: Der Eintrag „%1“ würde außerhalb des Zielordners geschrieben</translation>
+    </message>
+    <message>
+        <source>Entry &quot;%1&quot; uses compression method %2, which cannot be decoded</source>
+        <translation>Der Eintrag „%1“ verwendet die Komprimierungsmethode %2, die nicht dekodiert werden kann</translation>
+    </message>
+    <message>
+        <source>Entry &quot;%1&quot; uses an encryption method that cannot be decoded</source>
+        <translation>Der Eintrag „%1“ verwendet eine Verschlüsselungsmethode, die nicht entschlüsselt werden kann</translation>
+    </message>
+    <message>
+        <source>Entry &quot;%1&quot; is encrypted and needs a password</source>
+        <translation>Der Eintrag „%1“ ist verschlüsselt und benötigt ein Passwort</translation>
+    </message>
+    <message>
+        <source>Refused: entry &quot;%1&quot; overlaps the data of entry &quot;%2&quot;</source>
+        <translation>Abgelehnt: Der Eintrag „%1“ überlappt die Daten des Eintrags „%2“</translation>
+    </message>
+    <message>
+        <source>Refused: cannot read the central directory of &quot;%1&quot; to check its entries for overlaps</source>
+        <translation>Abgelehnt: Das zentrale Verzeichnis von „%1“ kann nicht gelesen werden, um seine Einträge auf Überlappungen zu prüfen</translation>
+    </message>
+    <message>
+        <source>Not enough free space: unpacking needs %1, only %2 are available</source>
+        <translation>Nicht genügend freier Speicherplatz: Das Entpacken benötigt %1, verfügbar sind nur %2</translation>
+    </message>
+</context>
+</TS>
