@@ -7,6 +7,7 @@
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/TemplateInstallerV2.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,6 +103,7 @@ private slots:
     void deleteSparesArchivesThatInstalledNothing();
     void closingDuringAnInstallAsksFirst_data();
     void closingDuringAnInstallAsksFirst();
+    void closingWhileItStillUnpacksCancelsTheOpening();
 
 private:
     // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
@@ -546,6 +548,34 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
         for (const QString &name : names)
             QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(0), name)).isDir(), qPrintable(name));
     }
+}
+
+void tst_TemplateArchiveCollectionFlows::closingWhileItStillUnpacksCancelsTheOpening()
+{
+    // Big enough that the unpack is still running when the close comes, as
+    // when the application quits or is sent SIGTERM during an open.
+    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Opening"), 600);
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Opening_Pack.mtzip"), names);
+    QVERIFY(!archive.isEmpty());
+    bool closedWhileUnpacking = false;
+    QTimer::singleShot(0, qApp, [&] {
+        const QList<TemplateArchiveCollection *> open = registry().collections();
+        if (open.size() != 1)
+            return;
+        closedWhileUnpacking = true;
+        open.first()->window()->close();
+    });
+    const QList<TemplateArchiveCollection *> opened =
+        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({archive}), true);
+    QVERIFY(closedWhileUnpacking);
+    QVERIFY(opened.isEmpty());
+    QVERIFY(registry().collections().isEmpty());
+    DeferredCleanup::waitForAll();
+    QVERIFY(QDir(QDir::tempPath())
+                .entryList({QStringLiteral("LT_Opening_Pack-mti%1-*").arg(QCoreApplication::applicationPid())},
+                           QDir::Dirs)
+                .isEmpty());
+    QVERIFY(QFileInfo::exists(archive));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)
