@@ -156,24 +156,7 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile)
     zip_error_t zerr;
     zip_error_init(&zerr);
     zip_uint64_t base = 0;
-    const auto openAt = [&](zip_uint64_t at) {
-        if (zip_source_t *source = ZipFileSource::create(fd, &zerr, at)) {
-            _unzFile = zip_open_from_source(source, ZIP_RDONLY, &zerr);
-            if (!_unzFile)
-                zip_source_free(source);
-        }
-        base = at;
-    };
-    openAt(0);
-    // A zip appended to other data with its offsets left as they were (as
-    // Info-ZIP's unzip and bsdtar read it too): read it from where it starts.
-    if (!_unzFile && (zip_error_code_zip(&zerr) == ZIP_ER_NOZIP || zip_error_code_zip(&zerr) == ZIP_ER_INCONS)) {
-        if (const zip_uint64_t leading = ZipFileSource::leadingDataLength(fd)) {
-            zip_error_fini(&zerr);
-            zip_error_init(&zerr);
-            openAt(leading);
-        }
-    }
+    _unzFile = ZipFileSource::openArchive(fd, &zerr, &base);
     if (!_unzFile) {
         qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);
         // A read error is the file's fault, not its format's.

@@ -95,25 +95,8 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
 
     zip_error_t zerr;
     zip_error_init(&zerr);
-    zip_t *archive = nullptr;
     zip_uint64_t base = 0;
-    const auto openAt = [&](zip_uint64_t at) {
-        if (zip_source_t *source = ZipFileSource::create(fd, &zerr, at)) {
-            archive = zip_open_from_source(source, ZIP_RDONLY, &zerr);
-            if (!archive)
-                zip_source_free(source);
-        }
-        base = at;
-    };
-    openAt(0);
-    // A zip appended to other data with its offsets unadjusted.
-    if (!archive && (zip_error_code_zip(&zerr) == ZIP_ER_NOZIP || zip_error_code_zip(&zerr) == ZIP_ER_INCONS)) {
-        if (const zip_uint64_t leading = ZipFileSource::leadingDataLength(fd)) {
-            zip_error_fini(&zerr);
-            zip_error_init(&zerr);
-            openAt(leading);
-        }
-    }
+    zip_t *archive = ZipFileSource::openArchive(fd, &zerr, &base);
     if (!archive) {
         qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);
         zip_error_fini(&zerr);

@@ -187,3 +187,25 @@ zip_uint64_t ZipFileSource::leadingDataLength(int fd)
     }
     return 0;
 }
+
+zip_t *ZipFileSource::openArchive(int fd, zip_error_t *error, zip_uint64_t *base)
+{
+    zip_t *archive = nullptr;
+    const auto openAt = [&](zip_uint64_t at) {
+        if (zip_source_t *source = create(fd, error, at)) {
+            archive = zip_open_from_source(source, ZIP_RDONLY, error);
+            if (!archive)
+                zip_source_free(source);
+        }
+        *base = at;
+    };
+    openAt(0);
+    if (!archive && (zip_error_code_zip(error) == ZIP_ER_NOZIP || zip_error_code_zip(error) == ZIP_ER_INCONS)) {
+        if (const zip_uint64_t leading = leadingDataLength(fd)) {
+            zip_error_fini(error);
+            zip_error_init(error);
+            openAt(leading);
+        }
+    }
+    return archive;
+}

@@ -36,6 +36,10 @@ public:
     // other data (a self-extractor's stub) without its offsets adjusted, as
     // the end-of-central-directory record tells; 0 when none or unknown.
     static zip_uint64_t leadingDataLength(int fd);
+    // Opens the archive in fd read-only, also when it was appended to other
+    // data with its offsets left as they were (as Info-ZIP's unzip and bsdtar
+    // read it too). *base is where it starts; null with error set on failure.
+    static zip_t *openArchive(int fd, zip_error_t *error, zip_uint64_t *base);
 
     ZipFileSource(const ZipFileSource &) = delete;
     ZipFileSource &operator=(const ZipFileSource &) = delete;
