@@ -136,6 +136,10 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
             return std::nullopt;
         }
         entry.relativePath = *relative;
+        if (st.valid & ZIP_STAT_SIZE)
+            entry.size = st.size;
+        if (st.valid & ZIP_STAT_CRC)
+            entry.crc32 = st.crc;
         if (!entry.isDirectory) {
             if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
                 tell(delegate, QStringLiteral("Error occurs"));

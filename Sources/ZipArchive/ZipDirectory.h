@@ -25,6 +25,8 @@ struct Entry
     QString name;          // as stored, decoded as unpacking decodes it
     QString relativePath;  // where unpacking writes it below its destination
     bool isDirectory = false;
+    quint64 size = 0;      // uncompressed bytes
+    quint32 crc32 = 0;     // as the directory records it
 };
 
 // The entries in directory order, or none when the archive is refused.

@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <vector>
+
+// The record an install leaves in its destination root: what came from which
+// archive. One JSON file per archive title in the root's hidden receipts
+// folder, written in the install's own transaction, replaced by a
+// re-install and trimmed or removed by an uninstall. A record, not a lock-in:
+// templates without one are still found (origin unknown).
+struct Receipt
+{
+    struct File
+    {
+        QString path;        // relative to the template folder, "/"-separated
+        qint64 size = 0;
+        quint32 crc32 = 0;
+    };
+    struct Template
+    {
+        quint64 templateType = 0;  // TemplateType
+        QString category;          // as the collection shows it
+        QString title;
+        QString destination;       // relative to the root, no leading "/"
+        std::vector<File> files;   // sorted by path
+    };
+
+    QString archiveFileName;       // "LT_My_Pack.mtzip"
+    QString archivePath;           // where the archive was when installed
+    QString archiveTitle;          // "LT_My_Pack"
+    QString archiveSha256;         // lower-case hex
+    QDateTime installedAt;         // UTC
+    QString installedBy;           // "Motion Template Installer 1.2.0" or "mtzip 1.2.0"
+    std::vector<Template> templates;
+
+    static QString folderName();   // ".receipts", in the root
+    // The receipt's path for an archive title in root.
+    static QString pathFor(const QString &root, const QString &archiveTitle);
+
+    QByteArray toJson() const;     // carries "version": 1
+    // Null for bytes that are no receipt, or one that names a destination
+    // outside the root.
+    static std::optional<Receipt> fromJson(const QByteArray &bytes);
+    static std::optional<Receipt> read(const QString &path);
+    // Every readable receipt in root, by archive title; unreadable ones are
+    // skipped with a diagnostic line.
+    static std::vector<Receipt> readAll(const QString &root);
+
+    const Template *templateAt(const QString &destination) const;
+};

@@ -1,0 +1,69 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Common/Error.h"
+#include "Installer/Categories.h"
+#include "Installer/TemplateTransaction.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class ProgressListener;
+
+// What is installed below a destination root: every template folder in the
+// four kind folders and their category folders, found by the rule the
+// archive scan uses, whoever put it there, joined with the receipts.
+namespace TemplateLibrary {
+
+struct InstalledTemplate
+{
+    QString destination;       // relative to the root: "Titles.localized/ZT Lower Thirds/LT_Name"
+    quint64 templateType = 0;  // TemplateType
+    QString categoryFolder;    // the category folder's name on disk
+    QString category;          // as the collection shows it
+    QString title;
+    QString templateFile;      // relative to the root: the template file, for its preview
+    qint64 size = 0;           // bytes of its files
+    QDateTime installedAt;     // the receipt's time, else the folder's modification time
+    QString originArchiveTitle;  // null when no receipt names it ("origin unknown")
+    QString originArchivePath;   // where that archive was at install time
+};
+
+// Every installed template, ordered by kind folder, category folder and
+// folder name (UTF-8 bytes): the same order on every run.
+std::vector<InstalledTemplate> scan(const QString &root, const Categories &categories = Categories::shipped());
+
+struct Verification
+{
+    QString destination;
+    QString title;
+    bool hasReceipt = false;
+    QStringList missing;  // in the receipt, not on disk; paths relative to the template folder
+    QStringList changed;  // size or CRC-32 differ
+    QStringList added;    // on disk, not in the receipt
+    bool isIntact() const { return missing.isEmpty() && changed.isEmpty(); }
+};
+
+// Compares installed files with their receipts; with `selection` (titles,
+// destinations or archive titles) only the templates it names. Templates
+// without a receipt come back with hasReceipt false and nothing to compare.
+// A listener that answers false stops it with what was compared so far.
+std::vector<Verification> verify(const QString &root, const QStringList &selection = {},
+                                 ProgressListener *listener = nullptr);
+
+// The destinations a selection names: a destination itself, or every
+// template of the receipt with that archive title. Names that match nothing
+// come back in `unknown`.
+QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles, QStringList *unknown = nullptr);
+
+// Removes installed templates by destination, holding the root's lock, as
+// uninstall does (emptied folders go, receipts are trimmed or removed).
+std::optional<Error> remove(const QString &root, const QStringList &destinations,
+                            TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
+                            TemplateTransaction::RemovalReport *report = nullptr);
+
+} // namespace TemplateLibrary
