@@ -287,17 +287,33 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
     return found;
 }
 
-std::vector<Verification> verify(const QString &root, const QStringList &selection, ProgressListener *listener)
+std::vector<Verification> verify(const QString &root, const QStringList &selection, ProgressListener *listener,
+                                 QStringList *unmatched)
 {
     const std::vector<InstalledTemplate> installed = scan(root);
     const ReceiptIndex receipts(root);
-    QSet<QString> wanted(selection.begin(), selection.end());
-    for (const QString &name : selection)
-        wanted.insert(asDestination(root, name));
+    // Each name of the selection as it may be meant, and whether it matched.
+    QHash<QString, QList<qsizetype>> wanted;
+    for (qsizetype i = 0; i < selection.size(); ++i) {
+        wanted[selection.at(i)].append(i);
+        if (asDestination(root, selection.at(i)) != selection.at(i))
+            wanted[asDestination(root, selection.at(i))].append(i);
+    }
+    std::vector<bool> matched(size_t(selection.size()), false);
     const auto selected = [&](const QString &destination, const QString &title, const Receipt *receipt) {
-        return wanted.isEmpty() || wanted.contains(destination)
-            || wanted.contains(lastComponent(destination)) || wanted.contains(title)
-            || (receipt && wanted.contains(receipt->archiveTitle));
+        if (wanted.isEmpty())
+            return true;
+        bool any = false;
+        for (const QString &key : {destination, lastComponent(destination), title,
+                                   receipt ? receipt->archiveTitle : QString()}) {
+            const auto it = wanted.constFind(key);
+            if (!key.isEmpty() && it != wanted.cend()) {
+                for (qsizetype index : *it)
+                    matched[size_t(index)] = true;
+                any = true;
+            }
+        }
+        return any;
     };
 
     struct Job
@@ -321,6 +337,13 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job &a, const Job &b) { return orderKey(a.destination) < orderKey(b.destination); });
+    if (unmatched) {
+        unmatched->clear();
+        for (qsizetype i = 0; i < selection.size(); ++i) {
+            if (!matched[size_t(i)])
+                unmatched->append(selection.at(i));
+        }
+    }
 
     // Only files whose size matches need their data read.
     struct Compared
