@@ -244,11 +244,22 @@ void tst_TemplateLibrary::reinstallReplacesTheReceipt()
 {
     install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
     install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Three")}, "v2"));
-    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    // LT_Two, which the new version no longer holds, is still installed and
+    // still this archive's.
+    QCOMPARE(receiptDestinations(*receipt),
+             QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Three"),
+                          LowerThirds + QStringLiteral("/LT_Two")}));
+    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"))->files[0].size, qint64(8));
+    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_Two"))->files[0].size, qint64(6));
+    // Once it is gone, a re-install forgets it.
+    QVERIFY(!FileOperations::removeAll(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+    install(_dir->filePath(QStringLiteral("LT_Pack.mtzip")));
+    receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
     QVERIFY(receipt);
     QCOMPARE(receiptDestinations(*receipt),
              QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Three")}));
-    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"))->files[0].size, qint64(8));
     QCOMPARE(Receipt::paths(_root).size(), 1);
     // Nothing of the swap is left beside it.
     QCOMPARE(entryNames(_root + QLatin1Char('/') + Receipt::folderName(), QDir::Name),
