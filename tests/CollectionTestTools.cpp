@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -82,7 +83,7 @@ bool resetDestination()
 }
 
 QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
-                    const QString &extension)
+                    const QString &extension, const QStringList &withPreview)
 {
     QTemporaryDir staging;
     if (!staging.isValid())
@@ -100,6 +101,15 @@ QString makeArchive(const QString &folder, const QString &archiveName, const QSt
             || !zip.addFileToZip(staging.filePath(notes), notes)) {
             zip.discardZipFile();
             return {};
+        }
+        if (withPreview.contains(name)) {
+            const QString preview = name + QStringLiteral("/preview.png");
+            QImage image(160, 90, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            if (!image.save(staging.filePath(preview)) || !zip.addFileToZip(staging.filePath(preview), preview)) {
+                zip.discardZipFile();
+                return {};
+            }
         }
     }
     if (!zip.CloseZipFile2())
