@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPalette>
 
 namespace CollectionTestTools {
 
@@ -224,7 +225,7 @@ void AlertWatcher::poll()
             continue;
         _known.append(box);
         seen.append({box->text(), box->informativeText(), buttonTexts(box), box->windowModality(),
-                     box->parentWidget()});
+                     box->parentWidget(), box->palette().color(QPalette::Window).lightness() < 128});
         for (const auto &[title, buttonText] : std::as_const(_answers)) {
             if (title == box->text() && press(box, buttonText)) {
                 _answered.append(title);
@@ -252,6 +253,8 @@ void FileDialogAnswerer::poll()
     fileMode = int(dialog->fileMode());
     nameFilters = dialog->nameFilters();
     acceptLabel = dialog->labelText(QFileDialog::Accept);
+    directory = dialog->directory().absolutePath();
+    dark = dialog->palette().color(QPalette::Window).lightness() < 128;
     if (_files.isEmpty()) {
         dialog->reject();
         return;

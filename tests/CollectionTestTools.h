@@ -75,6 +75,8 @@ struct SeenAlert
     QStringList buttons;
     Qt::WindowModality modality = Qt::NonModal;
     QPointer<QWidget> parent;
+    // Its window colour is a dark one.
+    bool dark = false;
 };
 
 // Watches for alerts while the test waits in the event loop, also inside a
@@ -108,6 +110,9 @@ public:
     int fileMode = -1;
     QStringList nameFilters;
     QString acceptLabel;
+    // The folder it started in, and whether it had the dark look.
+    QString directory;
+    bool dark = false;
 
 private:
     void poll();

@@ -93,22 +93,8 @@ QList<TemplateArchiveCollection *> TemplateArchiveCollection::openNewTemplateArc
     if (urls.first().isLocalFile())
         sLastFolder = QFileInfo(urls.first().toLocalFile()).absolutePath();
 
-    // Archives chosen that are open already: their windows come forward too.
-    QList<QPointer<QWidget>> alreadyOpen;
-    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections()) {
-        if (std::any_of(urls.begin(), urls.end(), [collection](const QUrl &url) { return collection->archiveURLs().contains(url); }))
-            alreadyOpen.append(collection->window());
-    }
-
     std::optional<Error> error;
     QList<TemplateArchiveCollection *> collections = templateArchivesFromURLs(urls, true, &error);
-    for (const QPointer<QWidget> &window : std::as_const(alreadyOpen)) {
-        if (window) {
-            window->show();
-            window->raise();
-            window->activateWindow();
-        }
-    }
     if (collections.isEmpty() && error) {
         const QString description = error->localizedDescription();
         QTimer::singleShot(0, qApp, [description] {
@@ -148,12 +134,25 @@ QList<TemplateArchiveCollection *> TemplateArchiveCollection::templateArchivesFr
     }
 
     if (alreadyOpen) {
+        // The windows that show them come forward once the alert is answered.
+        QList<QPointer<QWidget>> windows;
+        for (TemplateArchiveCollection *collection : open) {
+            if (std::any_of(urls.begin(), urls.end(),
+                            [collection](const QUrl &url) { return collection->archiveURLs().contains(url); }))
+                windows.append(collection->window());
+        }
         // After the request has returned and its window is on screen.
-        QTimer::singleShot(0, qApp, [] {
+        QTimer::singleShot(0, qApp, [windows] {
             Alert::runModal(tr("Archive Already Open"),
                             tr("Some of the archives are already open in another window, you cannot open them in a "
                                "new window. Please close the other window, and try again."),
                             tr("Ok"));
+            for (const QPointer<QWidget> &window : windows) {
+                if (window && window->isVisible()) {
+                    window->raise();
+                    window->activateWindow();
+                }
+            }
         });
     }
     return result;
