@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QImage>
 #include <QPixmap>
 #include <QTableView>
@@ -75,6 +76,7 @@ private slots:
     void sortingByInstalledUsesTheStatesHandedIn();
     void searchFiltersByTitleAndCategory_data();
     void searchFiltersByTitleAndCategory();
+    void searchHidingTheSelectionEmptiesThePreview();
     void homeAndEndGoToTheFirstAndLastRow();
     void previewPaneShowsThePreviewOrAPlaceholder();
     void installedColumnHasAToolTipPerRow();
@@ -329,6 +331,24 @@ void tst_EffectsTableModel::searchFiltersByTitleAndCategory()
     QCOMPARE(shownTitles(collection), titles);
     search->clear();
     QCOMPARE(shownTitles(collection).size(), 6);
+}
+
+void tst_EffectsTableModel::searchHidingTheSelectionEmptiesThePreview()
+{
+    TemplateArchiveCollection *collection = openMixed();
+    QVERIFY(collection);
+    collection->window()->show();
+    tableOf(collection)->selectRow(1);
+    auto *title = collection->window()->findChild<QLabel *>(QStringLiteral("previewTitle"));
+    QCOMPARE(title->text(), QStringLiteral("Title 10"));
+    collection->window()->findChild<QLineEdit *>(QStringLiteral("searchField"))->setText(QStringLiteral("zebra"));
+    QCOMPARE(shownTitles(collection), QStringList{QStringLiteral("Zebra Crossing")});
+    // Nothing shown is selected: the pane does not show the row that happens to be current.
+    QVERIFY(collection->selectedEffects().empty());
+    QCOMPARE(title->text(), QString());
+    QCOMPARE(collection->window()->findChild<QLabel *>(QStringLiteral("previewImage"))->text(),
+             QStringLiteral("Select a template to see its preview."));
+    QVERIFY(!collection->window()->findChild<QPushButton *>(QStringLiteral("installSelectedButton"))->isEnabled());
 }
 
 void tst_EffectsTableModel::homeAndEndGoToTheFirstAndLastRow()

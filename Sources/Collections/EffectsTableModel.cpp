@@ -39,6 +39,7 @@ public:
 
     void load(quint64 id, quint64 generation, int row, const QString &folder)
     {
+        // Newest first: the rows on screen now, not those scrolled past.
         _pool.start([this, id, generation, row, folder] {
             QImage preview = readPreview(folder);
             QImage thumbnail;
@@ -53,7 +54,7 @@ public:
                         model->previewLoaded(generation, row, preview, thumbnail);
                 },
                 Qt::QueuedConnection);
-        });
+        }, ++_requests);
     }
 
 private:
@@ -86,6 +87,7 @@ private:
     }
 
     QThreadPool _pool;
+    int _requests = 0;
     QHash<quint64, EffectsTableModel *> _models;
     quint64 _lastId = 0;
 };
@@ -156,10 +158,8 @@ void EffectsTableModel::reload()
     _items = _document ? _document->effectsWithSearchOption(EffectSearchAll) : EffectTemplateItemList();
     _destinationRoot = TemplateInstaller::userDestMotionTemplatesFolder();
     // The states belong to the rows they were taken for.
-    if (_installed.size() != _items.size()) {
-        _installed.assign(_items.size(), false);
-        _installedCount = 0;
-    }
+    _installed.assign(_items.size(), false);
+    _installedCount = 0;
     ++_generation;
     _thumbnails.clear();
     _previews.clear();
@@ -202,12 +202,6 @@ bool EffectsTableModel::isInstalled(const EffectTemplateItem *item) const
 const EffectTemplateItem *EffectsTableModel::item(int row) const
 {
     return row >= 0 && row < int(_items.size()) ? _items[size_t(row)] : nullptr;
-}
-
-int EffectsTableModel::rowOf(const EffectTemplateItem *item) const
-{
-    const auto found = std::find(_items.begin(), _items.end(), item);
-    return found == _items.end() ? -1 : int(found - _items.begin());
 }
 
 QVariant EffectsTableModel::objectValue(Column column, int row) const

@@ -62,7 +62,6 @@ public:
     QVariant objectValue(const QString &identifier, int row) const;
 
     const EffectTemplateItem *item(int row) const;
-    int rowOf(const EffectTemplateItem *item) const;
 
     // Takes the document's templates afresh: no per-row work.
     void reload();

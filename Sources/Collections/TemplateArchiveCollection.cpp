@@ -233,11 +233,13 @@ void TemplateArchiveCollection::setUpTable()
 
     ui.contentSplitter->setStretchFactor(0, 1);
     ui.contentSplitter->setStretchFactor(1, 0);
-    ui.contentSplitter->setSizes({640, 300});
+    ui.contentSplitter->setSizes({600, 398});
 
     connect(ui.searchField, &QLineEdit::textChanged, _filterModel, &EffectsFilterModel::setSearchText);
-    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TemplateArchiveCollection::updateSelectionControls);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        updateSelectionControls();
+        showPreview();
+    });
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TemplateArchiveCollection::showPreview);
     connect(_filterModel, &QAbstractItemModel::modelReset, this, &TemplateArchiveCollection::updateSelectionControls);
@@ -486,8 +488,11 @@ void TemplateArchiveCollection::updateSelectionControls()
 void TemplateArchiveCollection::showPreview()
 {
     const Ui::TemplateArchiveCollection &ui = _window->ui();
+    // The current row only while it is selected: after a search hid the
+    // selection, the current row is nothing the buttons would act on.
     const QModelIndex current = ui.effectsTable->currentIndex();
-    const int row = current.isValid() ? _filterModel->mapToSource(current).row() : -1;
+    const bool selected = current.isValid() && ui.effectsTable->selectionModel()->isRowSelected(current.row());
+    const int row = selected ? _filterModel->mapToSource(current).row() : -1;
     const EffectTemplateItem *item = _tableModel->item(row);
     if (!item) {
         ui.previewImage->setPixmap(QPixmap());
