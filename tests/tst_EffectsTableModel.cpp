@@ -80,6 +80,7 @@ private slots:
     void homeAndEndGoToTheFirstAndLastRow();
     void previewPaneShowsThePreviewOrAPlaceholder();
     void installedColumnHasAToolTipPerRow();
+    void folderNameStandsInForAMissingTitle();
     void doubleClickRevealsOnlyInstalledTemplates();
     void outOfRangeRowsHaveNoValue_data();
     void outOfRangeRowsHaveNoValue();
@@ -422,6 +423,20 @@ void tst_EffectsTableModel::installedColumnHasAToolTipPerRow()
     });
     QCOMPARE(tip(2), QStringLiteral("Title 2 came from elsewhere"));
     QCOMPARE(tip(1), QString());
+}
+
+void tst_EffectsTableModel::folderNameStandsInForAMissingTitle()
+{
+    // No "<prefix>_" in the folder's name: the item has no title to show.
+    const QString pack = makeArchive(_archives->path(), QStringLiteral("LT_Plain.mtzip"),
+                                     {QStringLiteral("Vapor Orbit 0001"), QStringLiteral("LT_Named_One")});
+    TemplateArchiveCollection *collection = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({pack}), true).value(0);
+    QVERIFY(collection);
+    const EffectsTableModel *model = collection->tableModel();
+    QCOMPARE(model->objectValue(EffectsTableModel::TitleColumn, 1).toString(), QString());
+    QCOMPARE(shownTitles(collection), QStringList({QStringLiteral("Named One"), QStringLiteral("Vapor Orbit 0001")}));
+    collection->window()->findChild<QLineEdit *>(QStringLiteral("searchField"))->setText(QStringLiteral("orbit"));
+    QCOMPARE(shownTitles(collection), QStringList{QStringLiteral("Vapor Orbit 0001")});
 }
 
 void tst_EffectsTableModel::doubleClickRevealsOnlyInstalledTemplates()

@@ -79,7 +79,7 @@ bool EffectsFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) co
     const EffectTemplateItem *item = _source->item(sourceRow);
     if (!item)
         return false;
-    const QString title = item->title();
+    const QString title = EffectsTableModel::shownTitle(*item);
     const QString category = item->category();
     for (const QString &word : _words) {
         if (!title.contains(word, Qt::CaseInsensitive) && !category.contains(word, Qt::CaseInsensitive))

@@ -152,6 +152,11 @@ QString EffectsTableModel::kindName(quint64 templateType)
     }
 }
 
+QString EffectsTableModel::shownTitle(const EffectTemplateItem &item)
+{
+    return item.title().isEmpty() ? item.folderName() : item.title();
+}
+
 void EffectsTableModel::reload()
 {
     beginResetModel();
@@ -300,6 +305,8 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
             return row;
         case InstalledColumn:
             return installedState(row) ? 1 : 0;
+        case TitleColumn:
+            return shownTitle(*entry);
         default:
             return objectValue(column, row);
         }
@@ -328,6 +335,8 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (column == TitleColumn)
+            return shownTitle(*entry);
         return objectValue(column, row);
     case Qt::TextAlignmentRole:
         if (column == IndexColumn)

@@ -54,6 +54,9 @@ public:
     static std::optional<Column> columnForIdentifier(const QString &identifier);
     // "Effect", "Generator", "Title", "Transition".
     static QString kindName(quint64 templateType);
+    // What the table shows as the title: the item's title, or its folder's
+    // name where the name has no "<prefix>_" to take a title from.
+    static QString shownTitle(const EffectTemplateItem &item);
 
     // The cell value: the running number ("1."), one of the two status
     // images, the kind, category and title texts; nothing for the preview

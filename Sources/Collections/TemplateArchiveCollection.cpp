@@ -510,7 +510,7 @@ void TemplateArchiveCollection::showPreview()
                                      ? QString()
                                      : tr("No Preview"));
     }
-    ui.previewTitle->setText(item->title());
+    ui.previewTitle->setText(EffectsTableModel::shownTitle(*item));
     QFont font = ui.previewTitle->font();
     font.setBold(true);
     ui.previewTitle->setFont(font);
@@ -522,8 +522,10 @@ void TemplateArchiveCollection::showPreview()
             break;
         }
     }
-    ui.previewDetails->setText(tr("%1 in %2\nfrom %3")
-                                   .arg(EffectsTableModel::kindName(item->templateType()), item->category(), archive));
+    const QString kind = EffectsTableModel::kindName(item->templateType());
+    ui.previewDetails->setText(item->category().isEmpty()
+                                   ? tr("%1\nfrom %2").arg(kind, archive)
+                                   : tr("%1 in %2\nfrom %3").arg(kind, item->category(), archive));
 }
 
 void TemplateArchiveCollection::showContextMenu(const QPoint &position)
