@@ -149,21 +149,28 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
     bool cancelled = false;
+    // The install runs inside the click, in the collection's own event loop:
+    // only a timer gets a turn there to press the progress dialog's Cancel.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        if (cancelled || sinceStart.elapsed() < 1500 || !collection)
+            return;
+        for (QProgressDialog *dialog : collection->window()->findChildren<QProgressDialog *>()) {
+            if (dialog->isVisible() && !dialog->wasCanceled()) {
+                dialog->cancel();
+                cancelled = true;
+            }
+        }
+    });
+    canceller.start(20);
     if (!runUntil(
             [&] {
-                if (!cancelled && sinceStart.elapsed() > 1500) {
-                    for (QProgressDialog *dialog : collection->window()->findChildren<QProgressDialog *>()) {
-                        if (dialog->isVisible()) {
-                            dialog->cancel();
-                            cancelled = true;
-                        }
-                    }
-                }
                 return CollectionTestTools::visibleAlert(QStringLiteral("Installation Cancelled")) != nullptr
                     || CollectionTestTools::visibleAlert(QStringLiteral("Installation Completed")) != nullptr;
             },
             {{QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep")}}))
         return 1;
+    canceller.stop();
     meter.endPhase(cancelled ? "roll-back" : "reinstall");
     for (const QString &title : {QStringLiteral("Installation Cancelled"), QStringLiteral("Installation Completed")}) {
         if (QMessageBox *box = CollectionTestTools::visibleAlert(title))

@@ -7,10 +7,12 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPalette>
 
 namespace CollectionTestTools {
 
@@ -82,7 +84,7 @@ bool resetDestination()
 }
 
 QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
-                    const QString &extension)
+                    const QString &extension, const QStringList &withPreview)
 {
     QTemporaryDir staging;
     if (!staging.isValid())
@@ -100,6 +102,15 @@ QString makeArchive(const QString &folder, const QString &archiveName, const QSt
             || !zip.addFileToZip(staging.filePath(notes), notes)) {
             zip.discardZipFile();
             return {};
+        }
+        if (withPreview.contains(name)) {
+            const QString preview = name + QStringLiteral("/preview.png");
+            QImage image(160, 90, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            if (!image.save(staging.filePath(preview)) || !zip.addFileToZip(staging.filePath(preview), preview)) {
+                zip.discardZipFile();
+                return {};
+            }
         }
     }
     if (!zip.CloseZipFile2())
@@ -214,7 +225,7 @@ void AlertWatcher::poll()
             continue;
         _known.append(box);
         seen.append({box->text(), box->informativeText(), buttonTexts(box), box->windowModality(),
-                     box->parentWidget()});
+                     box->parentWidget(), box->palette().color(QPalette::Window).lightness() < 128});
         for (const auto &[title, buttonText] : std::as_const(_answers)) {
             if (title == box->text() && press(box, buttonText)) {
                 _answered.append(title);
@@ -242,6 +253,8 @@ void FileDialogAnswerer::poll()
     fileMode = int(dialog->fileMode());
     nameFilters = dialog->nameFilters();
     acceptLabel = dialog->labelText(QFileDialog::Accept);
+    directory = dialog->directory().absolutePath();
+    dark = dialog->palette().color(QPalette::Window).lightness() < 128;
     if (_files.isEmpty()) {
         dialog->reject();
         return;

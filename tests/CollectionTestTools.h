@@ -45,8 +45,9 @@ bool resetDestination();
 // The templates an archive holds, as template folder names
 // ("LT_Simple_Third"); each folder gets "<name>.<extension>" and a text file.
 // Written with ZipArchive into `folder`; the archive's path, or empty.
+// The folders named in `withPreview` also get a red 160 x 90 "preview.png".
 QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
-                    const QString &extension = QStringLiteral("moti"));
+                    const QString &extension = QStringLiteral("moti"), const QStringList &withPreview = {});
 // A file with the archive extension that is no zip archive.
 QString makeDamagedArchive(const QString &folder, const QString &archiveName);
 // `count` template folder names "<prefix>_<word>_<n>" for n = 1 .. count.
@@ -74,6 +75,8 @@ struct SeenAlert
     QStringList buttons;
     Qt::WindowModality modality = Qt::NonModal;
     QPointer<QWidget> parent;
+    // Its window colour is a dark one.
+    bool dark = false;
 };
 
 // Watches for alerts while the test waits in the event loop, also inside a
@@ -107,6 +110,9 @@ public:
     int fileMode = -1;
     QStringList nameFilters;
     QString acceptLabel;
+    // The folder it started in, and whether it had the dark look.
+    QString directory;
+    bool dark = false;
 
 private:
     void poll();

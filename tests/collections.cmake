@@ -7,6 +7,8 @@ mti_add_test(tst_TemplateArchiveCollection
     SOURCES tst_TemplateArchiveCollection.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
 mti_add_test(tst_TemplateArchiveCollectionFlows
     SOURCES tst_TemplateArchiveCollectionFlows.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+mti_add_test(tst_TemplateArchiveCollectionDocument
+    SOURCES tst_TemplateArchiveCollectionDocument.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
 mti_add_test(tst_EffectsTableModel
     SOURCES tst_EffectsTableModel.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
 mti_add_test(tst_CollectionOpeningRules SOURCES tst_CollectionOpeningRules.cpp LIBRARIES mtigui)

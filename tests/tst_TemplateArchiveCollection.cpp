@@ -88,6 +88,8 @@ private slots:
     void damagedArchiveIsToldWhenTheWindowShows();
     void openDialogOpensTheChosenArchives();
     void cancelledOpenDialogOpensNothing();
+    void openDialogStartsInTheFolderLastUsed();
+    void openDialogRaisesArchivesAlreadyOpen();
 
     void registryCloseAllOnEmpty();
     void registryCloseAllClosesEveryCollection();
@@ -262,6 +264,7 @@ void tst_TemplateArchiveCollection::alreadyOpenArchiveIsRefused()
                             "window. Please close the other window, and try again."));
     QCOMPARE(alert.buttons, QStringList{QStringLiteral("Ok")});
     QCOMPARE(alert.modality, Qt::ApplicationModal);
+    QVERIFY2(alert.dark, "the alert has the light look");
     QTest::qWait(30);
     QCOMPARE(alerts.seen.size(), 1);
 }
@@ -505,6 +508,42 @@ void tst_TemplateArchiveCollection::openDialogOpensTheChosenArchives()
     QCOMPARE(urls, expected);
     QCOMPARE(opened.first()->window()->windowTitle(), Multiple);
     QCOMPARE(opened.first()->tableModel()->rowCount(), 3);
+}
+
+void tst_TemplateArchiveCollection::openDialogStartsInTheFolderLastUsed()
+{
+    const QString one = archive(QStringLiteral("LT_Pack_One.mtzip"), templateNames(QStringLiteral("LT"), QStringLiteral("A"), 1));
+    {
+        FileDialogAnswerer dialog({one});
+        QCOMPARE(TemplateArchiveCollection::openNewTemplateArchives().size(), 1);
+        QVERIFY(dialog.done);
+        QVERIFY(dialog.dark);
+    }
+    FileDialogAnswerer again;
+    QVERIFY(TemplateArchiveCollection::openNewTemplateArchives().isEmpty());
+    QVERIFY(again.done);
+    QCOMPARE(again.directory, QFileInfo(one).absolutePath());
+}
+
+void tst_TemplateArchiveCollection::openDialogRaisesArchivesAlreadyOpen()
+{
+    const QString one = archive(QStringLiteral("LT_Pack_One.mtzip"), templateNames(QStringLiteral("LT"), QStringLiteral("A"), 1));
+    const QString two = archive(QStringLiteral("OP_Pack_Two.mtzip"), templateNames(QStringLiteral("OP"), QStringLiteral("B"), 1));
+    TemplateArchiveCollection *first = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({one}), true).value(0);
+    TemplateArchiveCollection *second = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({two}), true).value(0);
+    QVERIFY(first && second);
+    first->window()->show();
+    second->window()->show();
+    second->window()->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), second->window());
+
+    AlertWatcher alerts;
+    alerts.answer(AlreadyOpen, QStringLiteral("Ok"));
+    FileDialogAnswerer dialog({one});
+    QVERIFY(TemplateArchiveCollection::openNewTemplateArchives().isEmpty());
+    QVERIFY(dialog.done);
+    QTRY_VERIFY(alerts.answered(AlreadyOpen));
+    QTRY_COMPARE(QApplication::activeWindow(), first->window());
 }
 
 void tst_TemplateArchiveCollection::cancelledOpenDialogOpensNothing()

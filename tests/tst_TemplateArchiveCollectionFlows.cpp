@@ -7,14 +7,20 @@
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/TemplateInstallerV2.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLocale>
 #include <QPalette>
 #include <QPushButton>
+#include <QProgressDialog>
 #include <QStandardPaths>
+#include <QTableView>
+#include <QThread>
 #include <QTimer>
 
 using namespace CollectionTestTools;
@@ -104,8 +110,16 @@ private slots:
     void closingDuringAnInstallAsksFirst_data();
     void closingDuringAnInstallAsksFirst();
     void closingWhileItStillUnpacksCancelsTheOpening();
+    void installSelectedInstallsOnlyTheSelection();
+    void uninstallSelectedRemovesOnlyTheSelection();
+    void selectionControlsFollowTheSelection();
+    void uninstallQuestionNamesTheCount_data();
+    void uninstallQuestionNamesTheCount();
+    void progressNamesTheTemplateAndTheMegabytes();
 
 private:
+    // Selects the rows of these titles in the window's table.
+    static void selectTitles(TemplateArchiveCollection *collection, const QStringList &titles);
     // Three archives: Lower Thirds (4), Kinetic Type (3), Openers (3) templates.
     void makeThreeArchives();
     TemplateArchiveCollection *openThree();
@@ -576,6 +590,183 @@ void tst_TemplateArchiveCollectionFlows::closingWhileItStillUnpacksCancelsTheOpe
                            QDir::Dirs)
                 .isEmpty());
     QVERIFY(QFileInfo::exists(archive));
+}
+
+void tst_TemplateArchiveCollectionFlows::selectTitles(TemplateArchiveCollection *collection, const QStringList &titles)
+{
+    auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    table->clearSelection();
+    const QAbstractItemModel *shown = table->model();
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        if (titles.contains(shown->index(row, EffectsTableModel::TitleColumn).data().toString()))
+            table->selectionModel()->select(shown->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void tst_TemplateArchiveCollectionFlows::installSelectedInstallsOnlyTheSelection()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    selectTitles(collection, {QStringLiteral("Third 2"), QStringLiteral("Open 3")});
+    QCOMPARE(collection->selectedEffects().size(), size_t(2));
+    QPushButton *installSelected = button(collection, "installSelectedButton");
+    QVERIFY(installSelected && installSelected->isEnabled());
+    installSelected->click();
+    // Only part of each archive: no question about deleting them.
+    QVERIFY(!visibleAlert(DeleteQuestion));
+    QMessageBox *done = visibleAlert(Completed);
+    QVERIFY(done);
+    MTI_VERIFY_SHEET(done, collection);
+    QVERIFY2(done->informativeText().startsWith(QStringLiteral("2 templates were installed")),
+             qPrintable(done->informativeText()));
+    for (int archive = 0; archive < 3; ++archive) {
+        for (const QString &name : _names.at(archive)) {
+            const bool wanted = name == _names.at(0).at(1) || name == _names.at(2).at(2);
+            QCOMPARE(QFileInfo(installedPath(Titles, _categories.at(archive), name)).isDir(), wanted);
+        }
+    }
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  2 installed"));
+    // The selection stays, and its marks show it installed.
+    QCOMPARE(collection->selectedEffects().size(), size_t(2));
+    QVERIFY(button(collection, "uninstallSelectedButton")->isEnabled());
+    QVERIFY(press(done, QStringLiteral("Cancel")));
+
+    // The context menu's entry does the same for what is selected now.
+    selectTitles(collection, {QStringLiteral("Word 1")});
+    auto *action = collection->window()->findChild<QAction *>(QStringLiteral("installSelectedAction"));
+    QVERIFY(action && action->isEnabled());
+    action->trigger();
+    done = visibleAlert(Completed);
+    QVERIFY(done);
+    QVERIFY2(done->informativeText().startsWith(QStringLiteral("1 template was installed")),
+             qPrintable(done->informativeText()));
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  3 installed"));
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelection()
+{
+    for (const QString &name : _names.at(1))
+        QVERIFY(installByHand(Titles, _categories.at(1), name));
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  3 installed"));
+    // One installed and one not installed template selected: one to remove.
+    selectTitles(collection, {QStringLiteral("Word 2"), QStringLiteral("Third 1")});
+    QPushButton *uninstallSelected = button(collection, "uninstallSelectedButton");
+    QVERIFY(uninstallSelected->isEnabled());
+    uninstallSelected->click();
+    QMessageBox *question = visibleAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
+    QVERIFY(question);
+    MTI_VERIFY_SHEET(question, collection);
+    QVERIFY(press(question, QStringLiteral("Uninstall")));
+    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QVERIFY(done);
+    QVERIFY2(done->informativeText().startsWith(QStringLiteral("1 effect was uninstalled successfully.")),
+             qPrintable(done->informativeText()));
+    QVERIFY(!QFileInfo::exists(installedPath(Titles, _categories.at(1), _names.at(1).at(1))));
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), _names.at(1).at(0))).isDir());
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), _names.at(1).at(2))).isDir());
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  2 installed"));
+    // Nothing installed is selected any more.
+    QVERIFY(!uninstallSelected->isEnabled());
+    QVERIFY(press(done, QStringLiteral("Ok")));
+
+    // Cancel removes nothing.
+    selectTitles(collection, {QStringLiteral("Word 1")});
+    collection->window()->findChild<QAction *>(QStringLiteral("uninstallSelectedAction"))->trigger();
+    question = visibleAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
+    QVERIFY(question);
+    QVERIFY(press(question, QStringLiteral("Cancel")));
+    QTest::qWait(0);
+    QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), _names.at(1).at(0))).isDir());
+    QVERIFY(visibleAlerts().isEmpty());
+}
+
+void tst_TemplateArchiveCollectionFlows::selectionControlsFollowTheSelection()
+{
+    QVERIFY(installByHand(Titles, _categories.at(2), _names.at(2).at(0)));
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    const auto enabled = [&collection] {
+        QStringList on;
+        for (const char *name : {"installSelectedButton", "uninstallSelectedButton"})
+            if (button(collection, name)->isEnabled())
+                on.append(QLatin1String(name));
+        for (const char *name : {"installSelectedAction", "uninstallSelectedAction", "revealAction"})
+            if (collection->window()->findChild<QAction *>(QLatin1String(name))->isEnabled())
+                on.append(QLatin1String(name));
+        return on.join(QLatin1Char(' '));
+    };
+    QCOMPARE(enabled(), QString());
+    selectTitles(collection, {QStringLiteral("Third 1")});
+    QCOMPARE(enabled(), QStringLiteral("installSelectedButton installSelectedAction"));
+    selectTitles(collection, {QStringLiteral("Open 1")});
+    QCOMPARE(enabled(), QStringLiteral("installSelectedButton uninstallSelectedButton installSelectedAction "
+                                       "uninstallSelectedAction revealAction"));
+    // Revealing is for one template at a time.
+    selectTitles(collection, {QStringLiteral("Open 1"), QStringLiteral("Third 1")});
+    QCOMPARE(enabled(), QStringLiteral("installSelectedButton uninstallSelectedButton installSelectedAction "
+                                       "uninstallSelectedAction"));
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallQuestionNamesTheCount_data()
+{
+    QTest::addColumn<int>("installed");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("one") << 1 << QStringLiteral("Uninstall 1 template from Final Cut Pro's library?");
+    QTest::newRow("two") << 2 << QStringLiteral("Uninstall 2 templates from Final Cut Pro's library?");
+    QTest::newRow("all four") << 4 << QStringLiteral("Uninstall 4 templates from Final Cut Pro's library?");
+}
+
+void tst_TemplateArchiveCollectionFlows::uninstallQuestionNamesTheCount()
+{
+    QFETCH(int, installed);
+    QFETCH(QString, question);
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    // Installed after the window opened: the question counts the folder as it is now.
+    for (int i = 0; i < installed; ++i)
+        QVERIFY(installByHand(Titles, _categories.at(0), _names.at(0).at(i)));
+    collection->uninstallEffects();
+    QMessageBox *box = visibleAlert(question);
+    QVERIFY2(box, qPrintable(visibleAlerts().isEmpty() ? QStringLiteral("no alert") : visibleAlerts().first()->text()));
+    MTI_VERIFY_SHEET(box, collection);
+    QCOMPARE(buttonTexts(box), QStringList({QStringLiteral("Cancel"), QStringLiteral("Uninstall")}));
+    QVERIFY(press(box, QStringLiteral("Cancel")));
+    QTest::qWait(0);
+    QCOMPARE(int(collection->effectsWithSearchOption(EffectSearchInstalled).size()), installed);
+}
+
+void tst_TemplateArchiveCollectionFlows::progressNamesTheTemplateAndTheMegabytes()
+{
+    QWidget window;
+    window.show();
+    BackgroundWork work(&window, QStringLiteral("Installing “LT_Pack”…"));
+    std::atomic<bool> seen{false};
+    QString label;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        QProgressDialog *dialog = work.dialog();
+        if (dialog && dialog->isVisible() && dialog->labelText().contains(QStringLiteral(" MB of "))) {
+            label = dialog->labelText();
+            seen = true;
+        }
+    });
+    watcher.start(5);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // The work goes on until the dialog has shown what it was told (or 10 s).
+    work.run([&](ProgressListener &listener) {
+        work.setLabel(QStringLiteral("Installing “LT_Pack”…"));
+        listener.setCurrentItem(QStringLiteral("LT_Simple_Third"));
+        listener.progress(3 * 1024 * 1024 + 512 * 1024, 48 * 1024 * 1024);
+        while (!seen && elapsed.elapsed() < 10000)
+            QThread::yieldCurrentThread();
+    });
+    QVERIFY2(seen, "the progress dialog never showed");
+    QCOMPARE(label, QStringLiteral("Installing “LT_Pack”…\nLT_Simple_Third\n%1 MB of %2 MB")
+                        .arg(QLocale().toString(3.5, 'f', 1), QLocale().toString(48.0, 'f', 1)));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)

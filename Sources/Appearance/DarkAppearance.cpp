@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QToolTip>
 #include <QWidget>
 
 namespace DarkAppearance {
@@ -60,6 +61,13 @@ void apply(QWidget *widget)
     }
     widget->setPalette(palette());
     widget->setAutoFillBackground(true);
+    // Tool tips take the application's tool tip palette, not the widget's:
+    // every window that has tips is a dark one.
+    static const bool darkToolTips = [] {
+        QToolTip::setPalette(palette());
+        return true;
+    }();
+    Q_UNUSED(darkToolTips);
 }
 
 } // namespace DarkAppearance

@@ -5,8 +5,9 @@
 class QPalette;
 class QWidget;
 
-// The dark look given to the start, about and collection windows and to the
-// sheets shown on collection windows (and to nothing else).
+// The dark look given to the start, about and collection windows, to the
+// sheets and alerts shown for collections and to the open dialog; tool tips
+// take it once any widget has.
 namespace DarkAppearance {
 
 QPalette palette();

@@ -95,6 +95,7 @@ int runModal(const QString &messageText, const QString &informativeText, const Q
              const QString &alternateButton, const QString &otherButton)
 {
     QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton);
+    DarkAppearance::apply(box);
     box->exec();
     const int answer = answerOf(box);
     delete box;

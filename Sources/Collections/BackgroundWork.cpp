@@ -52,10 +52,35 @@ QString WorkerProgress::status() const
     return _status;
 }
 
+void WorkerProgress::setCurrentItem(const QString &name)
+{
+    QMutexLocker lock(&_mutex);
+    _currentItem = name;
+}
+
+QString WorkerProgress::currentItem() const
+{
+    QMutexLocker lock(&_mutex);
+    return _currentItem;
+}
+
+void WorkerProgress::setLabel(const QString &label)
+{
+    QMutexLocker lock(&_mutex);
+    _label = label;
+    _currentItem.clear();
+}
+
+QString WorkerProgress::label() const
+{
+    QMutexLocker lock(&_mutex);
+    return _label;
+}
+
 BackgroundWork::BackgroundWork(QWidget *window, QString label)
     : _window(window)
-    , _label(std::move(label))
 {
+    _progress.setLabel(label);
 }
 
 BackgroundWork::~BackgroundWork()
@@ -63,9 +88,14 @@ BackgroundWork::~BackgroundWork()
     delete _dialog.data();
 }
 
+QProgressDialog *BackgroundWork::dialog() const
+{
+    return _dialog.data();
+}
+
 void BackgroundWork::setLabel(const QString &label)
 {
-    _label = label;
+    _progress.setLabel(label);
 }
 
 void BackgroundWork::cancel()
@@ -78,6 +108,7 @@ void BackgroundWork::run(const std::function<void(ProgressListener &)> &work)
     _ticks = 0;
     _progress.progress(0, 0);
     _progress.setStatus(QString());
+    _progress.setCurrentItem(QString());
     QEventLoop loop;
     QThread *thread = QThread::create([this, &work] { work(_progress); });
     QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
@@ -104,7 +135,8 @@ void BackgroundWork::refresh()
     ++_ticks;
     if (!_dialog && _ticks >= ShowAfterTicks) {
         QWidget *parent = _window && _window->isVisible() ? _window.data() : nullptr;
-        _dialog = new QProgressDialog(_label, QObject::tr("Cancel"), 0, 1000, parent);
+        _dialog = new QProgressDialog(_progress.label(), QObject::tr("Cancel"), 0, 1000, parent);
+        _dialog->setObjectName(QStringLiteral("progressDialog"));
         _dialog->setWindowTitle(QObject::tr("Motion Template Installer"));
         _dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
         _dialog->setMinimumDuration(0);
@@ -119,9 +151,14 @@ void BackgroundWork::refresh()
         const qint64 done = _progress.done();
         const qint64 total = _progress.total();
         const QString status = _progress.status();
-        QString text = status.isEmpty() ? _label : status;
-        if (total > 0 && status.isEmpty())
-            text += QLatin1Char('\n') + QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
+        QString text = status.isEmpty() ? _progress.label() : status;
+        if (status.isEmpty()) {
+            const QString item = _progress.currentItem();
+            if (!item.isEmpty())
+                text += QLatin1Char('\n') + item;
+            if (total > 0)
+                text += QLatin1Char('\n') + QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
+        }
         if (_dialog->labelText() != text)
             _dialog->setLabelText(text);
         const int maximum = total > 0 ? 1000 : 0;

@@ -24,12 +24,16 @@ class WorkerProgress : public ProgressListener
 public:
     bool progress(qint64 done, qint64 total) override;
     void setStatus(const QString &status) override;
+    void setCurrentItem(const QString &name) override;
+    void setLabel(const QString &label);
     void cancel() { _cancelled = true; }
     bool isCancelled() const { return _cancelled; }
 
     qint64 done() const { return _done; }
     qint64 total() const { return _total; }
     QString status() const;
+    QString currentItem() const;
+    QString label() const;
 
 private:
     std::atomic<qint64> _done{0};
@@ -37,12 +41,15 @@ private:
     std::atomic<bool> _cancelled{false};
     mutable QMutex _mutex;
     QString _status;
+    QString _currentItem;
+    QString _label;
 };
 
 // Runs long core work on a worker thread while the GUI thread keeps its
 // event loop turning: a progress dialog on `window` (after a moment) shows
-// the label, MB done of the total and the core's status; its Cancel cancels
-// the work. run() returns when the work has finished, on the GUI thread.
+// the label, the item being worked on, MB done of the total and the core's
+// status; its Cancel cancels the work. run() returns when the work has
+// finished, on the GUI thread. setLabel() may be called from the worker.
 class BackgroundWork
 {
 public:
@@ -52,6 +59,8 @@ public:
     void setLabel(const QString &label);
     // Runs `work` with this object's listener; events are processed meanwhile.
     void run(const std::function<void(ProgressListener &)> &work);
+    // The progress dialog, once it shows (for tests and the benchmark).
+    QProgressDialog *dialog() const;
     void cancel();
     bool isCancelled() const { return _progress.isCancelled(); }
     // Called on the GUI thread at every refresh while the work runs.
@@ -66,7 +75,6 @@ private:
     void refresh();
 
     QPointer<QWidget> _window;
-    QString _label;
     WorkerProgress _progress;
     QPointer<QProgressDialog> _dialog;
     std::function<void()> _onRefresh;

@@ -3,43 +3,200 @@
 #include "Collections/EffectsTableModel.h"
 
 #include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveDocument.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QImageReader>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <algorithm>
+
+// Hands previews read on the pool's threads back to their model on the GUI
+// thread. It outlives every model, so a load that finishes after its model
+// has gone is simply dropped.
+class PreviewDispatcher : public QObject
+{
+public:
+    static PreviewDispatcher &instance()
+    {
+        static PreviewDispatcher *dispatcher = [] {
+            sInstance = new PreviewDispatcher;
+            // Before the application object goes: no load may post to it later.
+            qAddPostRoutine(drain);
+            return sInstance;
+        }();
+        return *dispatcher;
+    }
+
+    quint64 add(EffectsTableModel *model)
+    {
+        _models.insert(++_lastId, model);
+        return _lastId;
+    }
+    void remove(quint64 id) { _models.remove(id); }
+
+    void load(quint64 id, quint64 generation, int row, const QString &folder)
+    {
+        // Newest first: the rows on screen now, not those scrolled past.
+        _pool.start([this, id, generation, row, folder] {
+            QImage preview = readPreview(folder);
+            QImage thumbnail;
+            if (!preview.isNull()) {
+                preview = preview.scaled(EffectsTableModel::PreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                thumbnail = preview.scaled(EffectsTableModel::ThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, generation, row, preview, thumbnail] {
+                    if (EffectsTableModel *model = _models.value(id))
+                        model->previewLoaded(generation, row, preview, thumbnail);
+                },
+                Qt::QueuedConnection);
+        }, ++_requests);
+    }
+
+private:
+    static void drain()
+    {
+        sInstance->_pool.clear();
+        sInstance->_pool.waitForDone();
+    }
+
+    static inline PreviewDispatcher *sInstance = nullptr;
+
+    PreviewDispatcher()
+    {
+        // Two readers keep the disk busy without taking the cores from the window.
+        _pool.setMaxThreadCount(2);
+    }
+
+    // The same files, in the same order, as EffectTemplateItem::preview();
+    // read here rather than through the item, whose cache belongs to the GUI thread.
+    static QImage readPreview(const QString &folder)
+    {
+        for (const char *name : {"preview.png", "preview.jpg", "small.png", "large.png"}) {
+            QImageReader reader(folder + QLatin1Char('/') + QLatin1String(name));
+            reader.setAutoTransform(true);
+            QImage image = reader.read();
+            if (!image.isNull())
+                return image;
+        }
+        return {};
+    }
+
+    QThreadPool _pool;
+    int _requests = 0;
+    QHash<quint64, EffectsTableModel *> _models;
+    quint64 _lastId = 0;
+};
 
 namespace {
 
-constexpr QSize ThumbnailSize(64, 36);
+constexpr int ThumbnailsKept = 3000;
+constexpr int PreviewsKept = 48;
+
+QString defaultInstalledToolTip(const EffectTemplateItem &, bool installed)
+{
+    return installed ? EffectsTableModel::tr("Installed") : EffectsTableModel::tr("Not installed");
+}
 
 } // namespace
 
-EffectsTableModel::EffectsTableModel(const TemplateArchiveCollection *collection, QObject *parent)
+EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QObject *parent)
     : QAbstractTableModel(parent)
-    , _collection(collection)
+    , _document(document)
+    , _installedToolTip(defaultInstalledToolTip)
+    , _thumbnails(ThumbnailsKept)
+    , _previews(PreviewsKept)
 {
+    _id = PreviewDispatcher::instance().add(this);
     reload();
+}
+
+EffectsTableModel::~EffectsTableModel()
+{
+    PreviewDispatcher::instance().remove(_id);
 }
 
 const QStringList &EffectsTableModel::columnIdentifiers()
 {
-    static const QStringList identifiers = {QStringLiteral("index"), QStringLiteral("installed"),
-                                            QStringLiteral("category"), QStringLiteral("title"),
-                                            QStringLiteral("preview")};
+    static const QStringList identifiers = {QStringLiteral("index"),    QStringLiteral("installed"),
+                                            QStringLiteral("kind"),     QStringLiteral("category"),
+                                            QStringLiteral("title"),    QStringLiteral("preview")};
     return identifiers;
+}
+
+std::optional<EffectsTableModel::Column> EffectsTableModel::columnForIdentifier(const QString &identifier)
+{
+    const qsizetype column = columnIdentifiers().indexOf(identifier);
+    if (column < 0)
+        return std::nullopt;
+    return Column(column);
+}
+
+QString EffectsTableModel::kindName(quint64 templateType)
+{
+    switch (templateType) {
+    case 1:
+        return tr("Effect");
+    case 2:
+        return tr("Generator");
+    case 3:
+        return tr("Title");
+    case 4:
+        return tr("Transition");
+    default:
+        return QString();
+    }
+}
+
+QString EffectsTableModel::shownTitle(const EffectTemplateItem &item)
+{
+    return item.title().isEmpty() ? item.folderName() : item.title();
 }
 
 void EffectsTableModel::reload()
 {
     beginResetModel();
-    _items = _collection ? _collection->effectsWithSearchOption(EffectSearchAll) : EffectTemplateItemList();
+    _items = _document ? _document->effectsWithSearchOption(EffectSearchAll) : EffectTemplateItemList();
     _destinationRoot = TemplateInstaller::userDestMotionTemplatesFolder();
+    // The states belong to the rows they were taken for.
+    _installed.assign(_items.size(), false);
+    _installedCount = 0;
+    ++_generation;
     _thumbnails.clear();
+    _previews.clear();
+    _withoutPreview.clear();
+    _loading.clear();
     endResetModel();
+}
+
+void EffectsTableModel::setInstalledStates(std::vector<bool> states)
+{
+    if (states.size() != _items.size())
+        return;
+    _installed = std::move(states);
+    _installedCount = int(std::count(_installed.begin(), _installed.end(), true));
+    refreshInstalledMarks();
+}
+
+bool EffectsTableModel::installedState(int row) const
+{
+    return row >= 0 && size_t(row) < _installed.size() && _installed[size_t(row)];
 }
 
 void EffectsTableModel::refreshInstalledMarks()
 {
     if (_items.empty())
         return;
-    const int column = int(columnIdentifiers().indexOf(QStringLiteral("installed")));
-    emit dataChanged(index(0, column), index(int(_items.size()) - 1, column));
+    emit dataChanged(index(0, InstalledColumn), index(int(_items.size()) - 1, InstalledColumn));
+}
+
+void EffectsTableModel::setInstalledToolTip(std::function<QString(const EffectTemplateItem &, bool)> toolTip)
+{
+    _installedToolTip = toolTip ? std::move(toolTip) : defaultInstalledToolTip;
 }
 
 bool EffectsTableModel::isInstalled(const EffectTemplateItem *item) const
@@ -47,21 +204,80 @@ bool EffectsTableModel::isInstalled(const EffectTemplateItem *item) const
     return item->isInstalledInDestRootFolder(_destinationRoot);
 }
 
+const EffectTemplateItem *EffectsTableModel::item(int row) const
+{
+    return row >= 0 && row < int(_items.size()) ? _items[size_t(row)] : nullptr;
+}
+
+QVariant EffectsTableModel::objectValue(Column column, int row) const
+{
+    const EffectTemplateItem *entry = item(row);
+    if (!entry)
+        return {};
+    switch (column) {
+    case IndexColumn:
+        return QStringLiteral("%1.").arg(row + 1);
+    case InstalledColumn:
+        return isInstalled(entry) ? TemplateArchiveCollection::effectInstalledImage()
+                                  : TemplateArchiveCollection::effectNotInstalledImage();
+    case KindColumn:
+        return kindName(entry->templateType());
+    case CategoryColumn:
+        return entry->category();
+    case TitleColumn:
+        return entry->title();
+    case PreviewColumn:
+    case ColumnCount:
+        break;
+    }
+    return {};
+}
+
 QVariant EffectsTableModel::objectValue(const QString &identifier, int row) const
 {
-    if (row < 0 || row >= int(_items.size()))
+    const std::optional<Column> column = columnForIdentifier(identifier);
+    return column ? objectValue(*column, row) : QVariant();
+}
+
+void EffectsTableModel::requestPreview(int row) const
+{
+    if (_loading.contains(row))
+        return;
+    _loading.insert(row);
+    PreviewDispatcher::instance().load(_id, _generation, row, _items[size_t(row)]->sourceFolderPath());
+}
+
+void EffectsTableModel::previewLoaded(quint64 generation, int row, const QImage &preview, const QImage &thumbnail)
+{
+    if (generation != _generation || row < 0 || row >= int(_items.size()))
+        return;
+    _loading.remove(row);
+    if (preview.isNull()) {
+        _withoutPreview.insert(row);
+    } else {
+        _previews.insert(row, new QImage(preview));
+        _thumbnails.insert(row, new QPixmap(QPixmap::fromImage(thumbnail)));
+    }
+    const QModelIndex cell = index(row, PreviewColumn);
+    emit dataChanged(cell, cell, {Qt::DecorationRole});
+    emit previewReady(row);
+}
+
+QImage EffectsTableModel::preview(int row)
+{
+    if (!item(row) || _withoutPreview.contains(row))
         return {};
-    const EffectTemplateItem *item = _items.at(size_t(row));
-    if (identifier == QLatin1String("index"))
-        return QStringLiteral("%1.").arg(row + 1);
-    if (identifier == QLatin1String("installed"))
-        return isInstalled(item) ? TemplateArchiveCollection::effectInstalledImage()
-                                 : TemplateArchiveCollection::effectNotInstalledImage();
-    if (identifier == QLatin1String("category"))
-        return item->category();
-    if (identifier == QLatin1String("title"))
-        return item->title();
+    if (const QImage *cached = _previews.object(row))
+        return *cached;
+    requestPreview(row);
     return {};
+}
+
+EffectsTableModel::PreviewState EffectsTableModel::previewState(int row) const
+{
+    if (!item(row) || _withoutPreview.contains(row))
+        return PreviewState::None;
+    return _previews.contains(row) ? PreviewState::Ready : PreviewState::Loading;
 }
 
 int EffectsTableModel::rowCount(const QModelIndex &parent) const
@@ -71,48 +287,59 @@ int EffectsTableModel::rowCount(const QModelIndex &parent) const
 
 int EffectsTableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(columnIdentifiers().size());
-}
-
-QPixmap EffectsTableModel::thumbnail(int row) const
-{
-    auto cached = _thumbnails.constFind(row);
-    if (cached != _thumbnails.constEnd())
-        return *cached;
-    const QImage preview = _items.at(size_t(row))->preview();
-    QPixmap pixmap;
-    if (!preview.isNull())
-        pixmap = QPixmap::fromImage(preview.scaled(ThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    _thumbnails.insert(row, pixmap);
-    return pixmap;
+    return parent.isValid() ? 0 : int(ColumnCount);
 }
 
 QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(_items.size()) || index.column() >= columnIdentifiers().size())
+    if (!index.isValid() || index.row() >= int(_items.size()) || index.column() >= ColumnCount)
         return {};
-    const QString &identifier = columnIdentifiers().at(index.column());
+    const auto column = Column(index.column());
     const int row = index.row();
+    const EffectTemplateItem *entry = _items[size_t(row)];
 
-    if (identifier == QLatin1String("installed")) {
-        if (role == Qt::DecorationRole)
-            return objectValue(identifier, row);
-        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
-            return isInstalled(_items.at(size_t(row))) ? tr("Installed") : tr("Not installed");
-        return {};
+    if (role == SortRole) {
+        switch (column) {
+        case IndexColumn:
+        case PreviewColumn:
+            return row;
+        case InstalledColumn:
+            return installedState(row) ? 1 : 0;
+        case TitleColumn:
+            return shownTitle(*entry);
+        default:
+            return objectValue(column, row);
+        }
     }
-    if (identifier == QLatin1String("preview")) {
-        // The data source gives the column nothing; the window shows a thumbnail.
+
+    switch (column) {
+    case InstalledColumn:
         if (role == Qt::DecorationRole)
-            return thumbnail(row);
+            return objectValue(column, row);
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
+            return _installedToolTip(*entry, isInstalled(entry));
         return {};
+    case PreviewColumn:
+        // The data source of the specification gives the column nothing; the
+        // window shows a thumbnail, read when the row is first drawn.
+        if (role == Qt::DecorationRole) {
+            if (const QPixmap *cached = _thumbnails.object(row))
+                return *cached;
+            if (!_withoutPreview.contains(row))
+                requestPreview(row);
+        }
+        return {};
+    default:
+        break;
     }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return objectValue(identifier, row);
+        if (column == TitleColumn)
+            return shownTitle(*entry);
+        return objectValue(column, row);
     case Qt::TextAlignmentRole:
-        if (identifier == QLatin1String("index"))
+        if (column == IndexColumn)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -122,23 +349,38 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
 
 QVariant EffectsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= columnIdentifiers().size())
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    const QString &identifier = columnIdentifiers().at(section);
+    const auto column = Column(section);
     if (role == ColumnIdentifierRole)
-        return identifier;
+        return columnIdentifiers().at(section);
     if (role == Qt::DisplayRole) {
-        if (identifier == QLatin1String("index"))
+        switch (column) {
+        case IndexColumn:
             return tr("#");
-        if (identifier == QLatin1String("installed"))
-            return QString();
-        if (identifier == QLatin1String("category"))
+        case InstalledColumn:
+            // A mark, not a word: the column is as narrow as its images.
+            return QStringLiteral("\u2713");
+        case KindColumn:
+            return tr("Kind");
+        case CategoryColumn:
             return tr("Category");
-        if (identifier == QLatin1String("title"))
+        case TitleColumn:
             return tr("Title");
-        return tr("Preview");
+        case PreviewColumn:
+        case ColumnCount:
+            return tr("Preview");
+        }
     }
-    if (role == Qt::ToolTipRole && identifier == QLatin1String("installed"))
-        return tr("Installed");
+    if (role == Qt::ToolTipRole) {
+        switch (column) {
+        case IndexColumn:
+            return tr("Order in the archives");
+        case InstalledColumn:
+            return tr("Installed");
+        default:
+            break;
+        }
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }

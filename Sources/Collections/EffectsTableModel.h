@@ -5,50 +5,111 @@
 #include "Installer/TemplateInstaller.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
+#include <QCache>
+#include <QImage>
 #include <QPixmap>
+#include <QSet>
 #include <QStringList>
 
-class TemplateArchiveCollection;
+#include <functional>
+#include <optional>
+#include <vector>
+
+class TemplateArchiveDocument;
 
 // The collection window's table: one row per template of the collection,
-// archive by archive. Column identifiers are "index", "installed",
-// "category", "title" and "preview". The installed state is asked of the
-// destination folder at every query, so the table shows templates installed
-// by other means at their next redraw.
+// archive by archive in scan order. Rows never move here; sorting and the
+// search are the window's proxy (EffectsFilterModel).
+//
+// The installed mark is asked of the destination folder whenever a cell is
+// drawn, so the table shows templates installed by other means at their next
+// redraw. Sorting and the counts use the states last handed in with
+// setInstalledStates(), taken off the GUI thread: asking 10,000 folders
+// would stall the window.
+//
+// Previews are read on worker threads when a row first asks for one and
+// kept in small caches; previewReady() tells when one has arrived.
 class EffectsTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum Role { ColumnIdentifierRole = Qt::UserRole + 1 };
+    enum Column { IndexColumn, InstalledColumn, KindColumn, CategoryColumn, TitleColumn, PreviewColumn, ColumnCount };
+    enum Role {
+        ColumnIdentifierRole = Qt::UserRole + 1,
+        // What the proxy sorts by: numbers for the index and installed
+        // columns, texts otherwise.
+        SortRole,
+    };
+    enum class PreviewState { Loading, None, Ready };
 
-    explicit EffectsTableModel(const TemplateArchiveCollection *collection, QObject *parent = nullptr);
+    static constexpr QSize ThumbnailSize{64, 36};
+    static constexpr QSize PreviewSize{384, 216};
 
+    explicit EffectsTableModel(const TemplateArchiveDocument *document, QObject *parent = nullptr);
+    ~EffectsTableModel() override;
+
+    // "index", "installed", "kind", "category", "title", "preview", in column order.
     static const QStringList &columnIdentifiers();
+    static std::optional<Column> columnForIdentifier(const QString &identifier);
+    // "Effect", "Generator", "Title", "Transition".
+    static QString kindName(quint64 templateType);
+    // What the table shows as the title: the item's title, or its folder's
+    // name where the name has no "<prefix>_" to take a title from.
+    static QString shownTitle(const EffectTemplateItem &item);
 
-    // The cell value for a column identifier: "index" the running number
-    // ("1."), "installed" one of the two status images, "category" and
-    // "title" the item's texts; an invalid value for "preview", unknown
-    // identifiers and rows outside the list.
+    // The cell value: the running number ("1."), one of the two status
+    // images, the kind, category and title texts; nothing for the preview
+    // column, unknown identifiers (compared exactly) and rows outside the list.
+    QVariant objectValue(Column column, int row) const;
     QVariant objectValue(const QString &identifier, int row) const;
 
-    // Takes the collection's templates afresh.
+    const EffectTemplateItem *item(int row) const;
+
+    // Takes the document's templates afresh: no per-row work.
     void reload();
-    // The installed marks are asked again (templates land while installing).
+    // For each row, whether its template was installed (from
+    // TemplateArchiveDocument::installedStates()); redraws the marks.
+    void setInstalledStates(std::vector<bool> states);
+    bool installedState(int row) const;
+    int installedCount() const { return _installedCount; }
+    // The installed marks are drawn again (templates land while installing).
     void refreshInstalledMarks();
+    // The tool tip of the installed column, per row; "Installed" or "Not
+    // installed" unless replaced.
+    void setInstalledToolTip(std::function<QString(const EffectTemplateItem &item, bool installed)> toolTip);
+
+    // The preview at PreviewSize (kept to its aspect ratio); a null image
+    // while it loads (previewReady follows) or when the template has none.
+    QImage preview(int row);
+    PreviewState previewState(int row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-private:
-    bool isInstalled(const EffectTemplateItem *item) const;
-    QPixmap thumbnail(int row) const;
+signals:
+    void previewReady(int row);
 
-    const TemplateArchiveCollection *_collection;
+private:
+    friend class PreviewDispatcher;
+    bool isInstalled(const EffectTemplateItem *item) const;
+    void requestPreview(int row) const;
+    void previewLoaded(quint64 generation, int row, const QImage &preview, const QImage &thumbnail);
+
+    const TemplateArchiveDocument *_document;
     EffectTemplateItemList _items;
     QString _destinationRoot;
-    mutable QHash<int, QPixmap> _thumbnails;
+    std::vector<bool> _installed;
+    int _installedCount = 0;
+    std::function<QString(const EffectTemplateItem &, bool)> _installedToolTip;
+    // A reload makes earlier loads stale.
+    quint64 _generation = 0;
+    mutable QCache<int, QPixmap> _thumbnails;
+    mutable QCache<int, QImage> _previews;
+    mutable QSet<int> _withoutPreview;
+    mutable QSet<int> _loading;
+    // Names the model to the loaders, which may finish after it is gone.
+    quint64 _id = 0;
 };

@@ -7,22 +7,32 @@
 #include "Appearance/DarkAppearance.h"
 #include "Collections/BackgroundWork.h"
 #include "Collections/CollectionOpeningRules.h"
+#include "Collections/EffectsFilterModel.h"
 #include "Collections/EffectsTableModel.h"
+#include "Collections/EffectsTableView.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Common/DiagnosticLog.h"
 #include "Common/LogCategories.h"
 #include "Installer/TemplateInstallerV2.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
 #include <QScopeGuard>
+#include <QSplitter>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <exception>
@@ -62,7 +72,13 @@ using CollectionOpeningRules::archiveFileName;
 
 QList<TemplateArchiveCollection *> TemplateArchiveCollection::openNewTemplateArchives()
 {
+    // Where the last choice was made, for the rest of the run (no settings are kept).
+    static QString sLastFolder;
     QFileDialog dialog;
+    DarkAppearance::apply(&dialog);
+    dialog.setDirectory(!sLastFolder.isEmpty() && QFileInfo(sLastFolder).isDir()
+                            ? sLastFolder
+                            : QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     dialog.setWindowTitle(tr("Open Template Archives"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(tr("Motion Template Archives (*.mtzip)"));
@@ -74,6 +90,8 @@ QList<TemplateArchiveCollection *> TemplateArchiveCollection::openNewTemplateArc
     const QList<QUrl> urls = dialog.selectedUrls();
     if (urls.isEmpty())
         return {};
+    if (urls.first().isLocalFile())
+        sLastFolder = QFileInfo(urls.first().toLocalFile()).absolutePath();
 
     std::optional<Error> error;
     QList<TemplateArchiveCollection *> collections = templateArchivesFromURLs(urls, true, &error);
@@ -116,12 +134,25 @@ QList<TemplateArchiveCollection *> TemplateArchiveCollection::templateArchivesFr
     }
 
     if (alreadyOpen) {
+        // The windows that show them come forward once the alert is answered.
+        QList<QPointer<QWidget>> windows;
+        for (TemplateArchiveCollection *collection : open) {
+            if (std::any_of(urls.begin(), urls.end(),
+                            [collection](const QUrl &url) { return collection->archiveURLs().contains(url); }))
+                windows.append(collection->window());
+        }
         // After the request has returned and its window is on screen.
-        QTimer::singleShot(0, qApp, [] {
+        QTimer::singleShot(0, qApp, [windows] {
             Alert::runModal(tr("Archive Already Open"),
                             tr("Some of the archives are already open in another window, you cannot open them in a "
                                "new window. Please close the other window, and try again."),
                             tr("Ok"));
+            for (const QPointer<QWidget> &window : windows) {
+                if (window && window->isVisible()) {
+                    window->raise();
+                    window->activateWindow();
+                }
+            }
         });
     }
     return result;
@@ -140,7 +171,7 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
         delete collection;
         return nullptr;
     }
-    collection->_sourceArchiveURLs = sourceArchiveURLs;
+    collection->_document = std::make_unique<TemplateArchiveDocument>(sourceArchiveURLs);
 
     collection->_window = std::make_unique<TemplateArchiveCollectionWindow>();
     TemplateArchiveCollectionWindow *window = collection->_window.get();
@@ -151,51 +182,101 @@ TemplateArchiveCollection *TemplateArchiveCollection::_initWithSourceArchiveURLs
         if (!collection->_problems.isEmpty())
             QTimer::singleShot(0, collection, &TemplateArchiveCollection::showProblems);
     });
-    connect(window->ui().installButton, &QPushButton::clicked, collection,
-            &TemplateArchiveCollection::installForCurrentUser);
-    connect(window->ui().deleteButton, &QPushButton::clicked, collection,
-            &TemplateArchiveCollection::uninstallEffects);
+    const Ui::TemplateArchiveCollection &ui = window->ui();
+    connect(ui.installButton, &QPushButton::clicked, collection, &TemplateArchiveCollection::installForCurrentUser);
+    connect(ui.deleteButton, &QPushButton::clicked, collection, &TemplateArchiveCollection::uninstallEffects);
+    connect(ui.installSelectedButton, &QPushButton::clicked, collection, &TemplateArchiveCollection::installSelected);
+    connect(ui.uninstallSelectedButton, &QPushButton::clicked, collection,
+            &TemplateArchiveCollection::uninstallSelected);
 
-    collection->_templateInstallers = collection->_createTemplateInstallersWithSourceArchiveURLs(sourceArchiveURLs);
+    std::vector<bool> installed = collection->_createTemplateInstallersWithSourceArchiveURLs(sourceArchiveURLs);
     if (collection->_closeRequested) {
         // Closed while it unpacked: it never shows.
         delete collection;
         return nullptr;
     }
-
-    // Owned by the collection, not the window: the view lets go of it when
-    // the collection (and with it the installers' items) is gone.
-    collection->_tableModel = new EffectsTableModel(collection, collection);
-    QTableView *table = window->ui().effectsTable;
-    table->setModel(collection->_tableModel);
-    table->setIconSize(QSize(64, 36));
-    table->verticalHeader()->setDefaultSectionSize(42);
-    QHeaderView *header = table->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(false);
-    header->resizeSection(0, 52);
-    header->resizeSection(1, 34);
-    header->setSectionResizeMode(1, QHeaderView::Fixed);
-    header->resizeSection(2, 170);
-    header->setSectionResizeMode(3, QHeaderView::Stretch);
-    header->resizeSection(4, 84);
-    header->setSectionResizeMode(4, QHeaderView::Fixed);
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    // The first button, not a cell of the table, starts with the focus.
-    window->ui().installButton->setFocus();
-
-    collection->finishInit();
+    collection->setUpTable();
+    collection->finishInit(std::move(installed));
     TemplateArchiveCollectionWindow::decorate(window);
     return collection;
 }
 
-std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_createTemplateInstallersWithSourceArchiveURLs(
+void TemplateArchiveCollection::setUpTable()
+{
+    const Ui::TemplateArchiveCollection &ui = _window->ui();
+    // Owned by the collection, not the window: the view lets go of them
+    // when the collection (and with it the installers' items) is gone.
+    _tableModel = new EffectsTableModel(_document.get(), this);
+    _filterModel = new EffectsFilterModel(_tableModel, this);
+    EffectsTableView *table = ui.effectsTable;
+    table->setModel(_filterModel);
+    table->setIconSize(EffectsTableModel::ThumbnailSize);
+    QHeaderView *rows = table->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(EffectsTableModel::ThumbnailSize.height() + 6);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->resizeSection(EffectsTableModel::IndexColumn, 56);
+    header->resizeSection(EffectsTableModel::InstalledColumn, 34);
+    header->setSectionResizeMode(EffectsTableModel::InstalledColumn, QHeaderView::Fixed);
+    header->resizeSection(EffectsTableModel::KindColumn, 90);
+    header->resizeSection(EffectsTableModel::CategoryColumn, 150);
+    header->setSectionResizeMode(EffectsTableModel::TitleColumn, QHeaderView::Stretch);
+    header->resizeSection(EffectsTableModel::PreviewColumn, EffectsTableModel::ThumbnailSize.width() + 16);
+    header->setSectionResizeMode(EffectsTableModel::PreviewColumn, QHeaderView::Fixed);
+    // The archives' order until a header is clicked.
+    table->sortByColumn(EffectsTableModel::IndexColumn, Qt::AscendingOrder);
+
+    ui.contentSplitter->setStretchFactor(0, 1);
+    ui.contentSplitter->setStretchFactor(1, 0);
+    ui.contentSplitter->setSizes({600, 398});
+
+    connect(ui.searchField, &QLineEdit::textChanged, _filterModel, &EffectsFilterModel::setSearchText);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        updateSelectionControls();
+        showPreview();
+    });
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TemplateArchiveCollection::showPreview);
+    connect(_filterModel, &QAbstractItemModel::modelReset, this, &TemplateArchiveCollection::updateSelectionControls);
+    connect(_tableModel, &EffectsTableModel::previewReady, this, [this](int row) {
+        const QModelIndex current = _window->ui().effectsTable->currentIndex();
+        if (current.isValid() && _filterModel->mapToSource(current).row() == row)
+            showPreview();
+    });
+    connect(table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        const EffectTemplateItem *item = _tableModel->item(_filterModel->mapToSource(index).row());
+        if (item && item->isInstalledInDestRootFolder(TemplateInstaller::userDestMotionTemplatesFolder()))
+            revealInFileManager(item);
+    });
+    connect(table, &QWidget::customContextMenuRequested, this, &TemplateArchiveCollection::showContextMenu);
+
+    _window->installSelectedAction()->setText(tr("Install Selected"));
+    _window->uninstallSelectedAction()->setText(tr("Uninstall Selected"));
+#ifdef Q_OS_MACOS
+    _window->revealAction()->setText(tr("Show in Finder"));
+#else
+    _window->revealAction()->setText(tr("Show in File Manager"));
+#endif
+    connect(_window->installSelectedAction(), &QAction::triggered, this, &TemplateArchiveCollection::installSelected);
+    connect(_window->uninstallSelectedAction(), &QAction::triggered, this,
+            &TemplateArchiveCollection::uninstallSelected);
+    connect(_window->revealAction(), &QAction::triggered, this, &TemplateArchiveCollection::revealSelected);
+
+    // The first button, not a cell of the table, starts with the focus.
+    ui.installButton->setFocus();
+    updateSelectionControls();
+    showPreview();
+}
+
+std::vector<bool> TemplateArchiveCollection::_createTemplateInstallersWithSourceArchiveURLs(
     const QList<QUrl> &sourceArchiveURLs)
 {
     const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
-    std::vector<std::unique_ptr<TemplateInstallerV2>> installers;
-    installers.reserve(size_t(sourceArchiveURLs.size()));
     BackgroundWork work(_window.get(), QString());
     _openingWork = &work;
     const auto noLongerOpening = qScopeGuard([this] { _openingWork = nullptr; });
@@ -210,8 +291,8 @@ std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_cr
                                      .arg(archiveFileName(url), CollectionOpeningRules::refusalText(url, refusal)));
                 continue;
             }
-            installers.push_back(std::move(installer));
-            TemplateInstallerV2 *added = installers.back().get();
+            TemplateInstallerV2 *added = installer.get();
+            _document->addInstaller(std::move(installer));
             added->setDelegate(this);
             work.setLabel(tr("Unpacking “%1”…").arg(archiveFileName(url)));
             // Unpacking and scanning thousands of templates takes seconds:
@@ -228,23 +309,29 @@ std::vector<std::unique_ptr<TemplateInstallerV2>> TemplateArchiveCollection::_cr
             MTI_DIAGNOSTIC(lcGui, QString::fromLocal8Bit(e.what()));
         }
     }
-    return installers;
+    std::vector<bool> installed;
+    if (!_closeRequested) {
+        // One look per template at the destination: thousands of folders.
+        work.setLabel(tr("Looking for installed templates…"));
+        const TemplateArchiveDocument *document = _document.get();
+        work.run([document, &installed](ProgressListener &) { installed = document->installedStates(); });
+    }
+    return installed;
 }
 
-void TemplateArchiveCollection::finishInit()
+void TemplateArchiveCollection::finishInit(std::vector<bool> installedStates)
 {
     DarkAppearance::apply(_window.get());
     QStringList titles;
-    for (const auto &installer : _templateInstallers)
+    for (const auto &installer : _document->templateInstallers())
         titles.append(installer->title());
-    _window->setWindowTitle(CollectionOpeningRules::windowTitle(_sourceArchiveURLs, titles));
-    adjustInstallButtonState();
+    _window->setWindowTitle(CollectionOpeningRules::windowTitle(_document->archiveURLs(), titles));
+    applyInstalledStates(std::move(installedStates));
 }
 
 TemplateArchiveCollection::~TemplateArchiveCollection()
 {
     TemplateArchiveCollectionController::sharedController().removeCollection(this);
-    _sourceArchiveURLs.clear();
     if (_window) {
         // Off the screen before anything slow happens.
         _window->setCloseHandler({});
@@ -252,9 +339,10 @@ TemplateArchiveCollection::~TemplateArchiveCollection()
         _window->hide();
         _window->ui().effectsTable->setModel(nullptr);
     }
+    delete std::exchange(_filterModel, nullptr);
     delete std::exchange(_tableModel, nullptr);
-    // Removing the unpack folders takes seconds for big packs.
-    DeferredCleanup::discard(std::move(_templateInstallers));
+    // The installers go to DeferredCleanup with it.
+    _document.reset();
     if (_window) {
         // We may be inside the window's own close event.
         _window.release()->deleteLater();
@@ -316,8 +404,7 @@ void TemplateArchiveCollection::showProblems()
         return;
     const QStringList problems = std::exchange(_problems, {});
     // Nothing left to show or install: the window goes once the user has read why.
-    const bool nothingOpened = std::none_of(_templateInstallers.begin(), _templateInstallers.end(),
-                                            [](const auto &installer) { return installer->isUnpacked(); });
+    const bool nothingOpened = !_document->hasUnpackedArchive();
     QPointer<TemplateArchiveCollection> alive(this);
     Alert::beginSheet(_window.get(),
                       problems.size() == 1 ? tr("An Archive Could Not Be Opened") : tr("Some Archives Could Not Be Opened"),
@@ -334,31 +421,142 @@ void TemplateArchiveCollection::showProblems()
 
 EffectTemplateItemList TemplateArchiveCollection::effectsWithSearchOption(quint64 option) const
 {
-    EffectTemplateItemList list;
-    if (option > EffectSearchNotInstalled)
-        return list;
-    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
-    for (const auto &installer : _templateInstallers) {
-        for (const EffectTemplateItem *item : installer->effects()) {
-            if (option == EffectSearchAll || item->isInstalledInDestRootFolder(root) == (option == EffectSearchInstalled))
-                list.push_back(item);
-        }
-    }
-    return list;
+    return _document->effectsWithSearchOption(option);
 }
 
 void TemplateArchiveCollection::adjustInstallButtonState()
 {
-    const qsizetype all = qsizetype(effectsWithSearchOption(EffectSearchAll).size());
-    const qsizetype installed = qsizetype(effectsWithSearchOption(EffectSearchInstalled).size());
-    _window->ui().infoStr->setText(tr("%1 effects,  %2 installed").arg(all).arg(installed));
-    _window->ui().installButton->setEnabled(all > 0 && all > installed);
-    _window->ui().deleteButton->setEnabled(installed > 0);
+    applyInstalledStates(_document->installedStates());
 }
 
-void TemplateArchiveCollection::reloadTable()
+void TemplateArchiveCollection::applyInstalledStates(std::vector<bool> states)
 {
-    _tableModel->reload();
+    _tableModel->setInstalledStates(std::move(states));
+    showCounts();
+}
+
+void TemplateArchiveCollection::showCounts()
+{
+    const int all = _tableModel->rowCount();
+    const int installed = _tableModel->installedCount();
+    const Ui::TemplateArchiveCollection &ui = _window->ui();
+    ui.infoStr->setText(tr("%1 effects,  %2 installed").arg(all).arg(installed));
+    ui.installButton->setEnabled(!isBusy() && all > 0 && all > installed);
+    ui.deleteButton->setEnabled(!isBusy() && installed > 0);
+    updateSelectionControls();
+}
+
+EffectTemplateItemList TemplateArchiveCollection::selectedEffects() const
+{
+    EffectTemplateItemList items;
+    if (!_filterModel)
+        return items;
+    const QModelIndexList rows = _window->ui().effectsTable->selectionModel()->selectedRows();
+    std::vector<int> sourceRows;
+    sourceRows.reserve(size_t(rows.size()));
+    for (const QModelIndex &row : rows)
+        sourceRows.push_back(_filterModel->mapToSource(row).row());
+    std::sort(sourceRows.begin(), sourceRows.end());
+    for (int row : sourceRows) {
+        if (const EffectTemplateItem *item = _tableModel->item(row))
+            items.push_back(item);
+    }
+    return items;
+}
+
+void TemplateArchiveCollection::updateSelectionControls()
+{
+    if (!_filterModel)
+        return;
+    const QModelIndexList rows = _window->ui().effectsTable->selectionModel()->selectedRows();
+    bool anyInstalled = false;
+    for (const QModelIndex &row : rows) {
+        if (_tableModel->installedState(_filterModel->mapToSource(row).row())) {
+            anyInstalled = true;
+            break;
+        }
+    }
+    const bool idle = !isBusy();
+    const Ui::TemplateArchiveCollection &ui = _window->ui();
+    ui.installSelectedButton->setEnabled(idle && !rows.isEmpty());
+    ui.uninstallSelectedButton->setEnabled(idle && anyInstalled);
+    _window->installSelectedAction()->setEnabled(idle && !rows.isEmpty());
+    _window->uninstallSelectedAction()->setEnabled(idle && anyInstalled);
+    _window->revealAction()->setEnabled(rows.size() == 1 && anyInstalled);
+}
+
+void TemplateArchiveCollection::showPreview()
+{
+    const Ui::TemplateArchiveCollection &ui = _window->ui();
+    // The current row only while it is selected: after a search hid the
+    // selection, the current row is nothing the buttons would act on.
+    const QModelIndex current = ui.effectsTable->currentIndex();
+    const bool selected = current.isValid() && ui.effectsTable->selectionModel()->isRowSelected(current.row());
+    const int row = selected ? _filterModel->mapToSource(current).row() : -1;
+    const EffectTemplateItem *item = _tableModel->item(row);
+    if (!item) {
+        ui.previewImage->setPixmap(QPixmap());
+        ui.previewImage->setText(tr("Select a template to see its preview."));
+        ui.previewTitle->clear();
+        ui.previewDetails->clear();
+        return;
+    }
+    const QImage preview = _tableModel->preview(row);
+    if (!preview.isNull()) {
+        ui.previewImage->setPixmap(QPixmap::fromImage(preview));
+    } else {
+        ui.previewImage->setPixmap(QPixmap());
+        ui.previewImage->setText(_tableModel->previewState(row) == EffectsTableModel::PreviewState::Loading
+                                     ? QString()
+                                     : tr("No Preview"));
+    }
+    ui.previewTitle->setText(EffectsTableModel::shownTitle(*item));
+    QFont font = ui.previewTitle->font();
+    font.setBold(true);
+    ui.previewTitle->setFont(font);
+    QString archive;
+    for (const auto &installer : _document->templateInstallers()) {
+        const EffectTemplateItemList effects = installer->effects();
+        if (std::find(effects.begin(), effects.end(), item) != effects.end()) {
+            archive = archiveFileName(installer->archiveURL());
+            break;
+        }
+    }
+    const QString kind = EffectsTableModel::kindName(item->templateType());
+    ui.previewDetails->setText(item->category().isEmpty()
+                                   ? tr("%1\nfrom %2").arg(kind, archive)
+                                   : tr("%1 in %2\nfrom %3").arg(kind, item->category(), archive));
+}
+
+void TemplateArchiveCollection::showContextMenu(const QPoint &position)
+{
+    QMenu menu(_window.get());
+    DarkAppearance::apply(&menu);
+    menu.addAction(_window->installSelectedAction());
+    menu.addAction(_window->uninstallSelectedAction());
+    menu.addSeparator();
+    menu.addAction(_window->revealAction());
+    menu.exec(_window->ui().effectsTable->viewport()->mapToGlobal(position));
+}
+
+void TemplateArchiveCollection::revealSelected()
+{
+    const EffectTemplateItemList items = selectedEffects();
+    if (items.size() == 1 && items.front()->isInstalledInDestRootFolder(TemplateInstaller::userDestMotionTemplatesFolder()))
+        revealInFileManager(items.front());
+}
+
+void TemplateArchiveCollection::revealInFileManager(const EffectTemplateItem *item)
+{
+    const QString folder = item->destinationPath(TemplateInstaller::userDestMotionTemplatesFolder());
+    if (folder.isEmpty())
+        return;
+#ifdef Q_OS_MACOS
+    // Finder selects the folder in its parent rather than opening it.
+    if (QProcess::startDetached(QStringLiteral("/usr/bin/open"), {QStringLiteral("-R"), folder}))
+        return;
+#endif
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 const QPixmap &TemplateArchiveCollection::effectInstalledImage()
@@ -382,108 +580,85 @@ void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handle
 
 void TemplateArchiveCollection::installForCurrentUser()
 {
+    install(std::nullopt);
+}
+
+void TemplateArchiveCollection::installSelected()
+{
+    const EffectTemplateItemList items = selectedEffects();
+    if (!items.empty())
+        install(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
+}
+
+void TemplateArchiveCollection::install(const TemplateArchiveDocument::Selection &selection)
+{
     if (_activeWork)
         return;
     QPointer<TemplateArchiveCollection> alive(this);
-    std::optional<Error> error;
-    int newlyInstalled = 0;
-    QList<quint64> kinds;
-    const bool stillOpen = runWithProgress(true, tr("Installing “%1”…"), [&](TemplateInstallerV2 &installer) {
-        error = installer.installEffects();
-        if (error)
-            return false;
-        const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
-        newlyInstalled += report.newlyInstalled;
-        if (report.newlyInstalled + report.replaced > 0) {
-            for (const EffectTemplateItem *item : installer.effects()) {
-                if (!kinds.contains(item->templateType()))
-                    kinds.append(item->templateType());
-            }
-        }
-        return true;
+    TemplateArchiveDocument::InstallOutcome outcome;
+    TemplateArchiveDocument *document = _document.get();
+    const bool stillOpen = runWithProgress(true, QString(), [&](ProgressListener &listener, BackgroundWork &work) {
+        outcome = document->install(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
+            work.setLabel(tr("Installing “%1”…").arg(installer.title()));
+        });
     });
     if (!stillOpen)
         return;
-    // Only an archive all of whose templates this collection installed may
-    // be deleted afterwards (decided here, on the GUI thread).
-    if (!error) {
-        for (const auto &installer : _templateInstallers) {
-            if (installer->isUnpacked() && !installer->effects().empty())
-                _completelyInstalled.insert(installer.get());
-        }
-    }
+    applyInstalledStates(std::move(outcome.installed));
 
-    if (error) {
-        if (error->isCancellation()) {
+    if (outcome.error) {
+        if (outcome.error->isCancellation()) {
             Alert::beginSheet(_window.get(), tr("Installation Cancelled"),
                               tr("The templates of the cancelled archive were not installed; the templates folder is "
                                  "as it was before."),
                               tr("Ok"), QString(), QString());
         } else {
-            Alert::beginSheet(_window.get(), tr("Installation Failed"), error->localizedDescription(), tr("Ok"),
-                              QString(), QString());
+            Alert::beginSheet(_window.get(), tr("Installation Failed"), outcome.error->localizedDescription(),
+                              tr("Ok"), QString(), QString());
         }
-        reloadTable();
-        adjustInstallButtonState();
         return;
     }
 
-    QStringList deletable;
-    for (const auto &installer : _templateInstallers) {
-        if (_completelyInstalled.contains(installer.get()))
-            deletable.append(archiveFileName(installer->archiveURL()));
-    }
-    if (deletable.isEmpty()) {
-        // Nothing was installed from any archive: nothing to offer to delete.
+    const int newlyInstalled = outcome.newlyInstalled;
+    const QList<quint64> kinds = outcome.kinds;
+    if (outcome.deletableArchives.isEmpty()) {
+        // No archive was installed whole: nothing to offer to delete.
         reportInstallationCompleted(newlyInstalled, kinds);
-    } else {
-        const QString question = tr("The template archive file is no longer needed, do you want to delete or keep it?");
-        Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
-                          question + QStringLiteral("\n\n") + deletable.join(QLatin1Char('\n')),
-                          tr("Keep"), tr("Delete"), QString(), [alive, newlyInstalled, kinds](int answer) {
-                              if (!alive)
-                                  return;
-                              for (const auto &installer : alive->_templateInstallers) {
-                                  installer->setMustDeleteTemplatesArchive(
-                                      answer == 0 && alive->_completelyInstalled.contains(installer.get()));
-                              }
-                              alive->reportInstallationCompleted(newlyInstalled, kinds);
-                          });
+        return;
     }
-    reloadTable();
-    adjustInstallButtonState();
+    const QString question = tr("The template archive file is no longer needed, do you want to delete or keep it?");
+    Alert::beginSheet(_window.get(), tr("Delete Template Archive?"),
+                      question + QStringLiteral("\n\n") + outcome.deletableArchives.join(QLatin1Char('\n')), tr("Keep"),
+                      tr("Delete"), QString(), [alive, newlyInstalled, kinds](int answer) {
+                          if (!alive)
+                              return;
+                          alive->_document->setDeleteArchives(answer == 0);
+                          alive->reportInstallationCompleted(newlyInstalled, kinds);
+                      });
 }
 
-bool TemplateArchiveCollection::runWithProgress(bool installing, const QString &labelFormat,
-                                                const std::function<bool(TemplateInstallerV2 &)> &step)
+bool TemplateArchiveCollection::runWithProgress(bool installing, const QString &label,
+                                                const std::function<void(ProgressListener &, BackgroundWork &)> &work)
 {
     QPointer<TemplateArchiveCollection> alive(this);
     {
-        BackgroundWork work(_window.get(), QString());
+        BackgroundWork background(_window.get(), label);
         // Nothing may start another install or uninstall meanwhile.
-        _activeWork = &work;
+        _activeWork = &background;
         _activeWorkIsInstall = installing;
-        for (QWidget *control : {static_cast<QWidget *>(_window->ui().installButton),
-                                 static_cast<QWidget *>(_window->ui().deleteButton)})
+        const Ui::TemplateArchiveCollection &ui = _window->ui();
+        for (QWidget *control : std::initializer_list<QWidget *>{ui.installButton, ui.deleteButton,
+                                                                 ui.installSelectedButton, ui.uninstallSelectedButton})
             control->setEnabled(false);
+        for (QAction *action : {_window->installSelectedAction(), _window->uninstallSelectedAction()})
+            action->setEnabled(false);
         // The installed marks follow the templates as they land.
         int refreshes = 0;
-        work.setOnRefresh([this, &refreshes] {
+        background.setOnRefresh([this, &refreshes] {
             if (++refreshes % 10 == 0)
                 _tableModel->refreshInstalledMarks();
         });
-        for (const auto &installer : _templateInstallers) {
-            work.setLabel(labelFormat.arg(installer->title()));
-            bool goOn = false;
-            TemplateInstallerV2 *current = installer.get();
-            work.run([current, &step, &goOn](ProgressListener &listener) {
-                current->setProgressListener(&listener);
-                goOn = step(*current);
-                current->setProgressListener(nullptr);
-            });
-            if (!goOn || work.isCancelled())
-                break;
-        }
+        background.run([&work, &background](ProgressListener &listener) { work(listener, background); });
         _activeWork = nullptr;
     }
     if (!alive)
@@ -536,55 +711,68 @@ void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled, 
 
 void TemplateArchiveCollection::uninstallEffects()
 {
+    askToUninstall(std::nullopt);
+}
+
+void TemplateArchiveCollection::uninstallSelected()
+{
+    const EffectTemplateItemList items = selectedEffects();
+    if (!items.empty())
+        askToUninstall(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
+}
+
+void TemplateArchiveCollection::askToUninstall(const TemplateArchiveDocument::Selection &selection)
+{
     if (_activeWork)
         return;
-    const int installed = int(effectsWithSearchOption(EffectSearchInstalled).size());
+    // The count in the question is the folder's now, looked at off this thread.
+    std::vector<bool> states;
+    const TemplateArchiveDocument *document = _document.get();
+    if (!runWithProgress(false, QString(), [&states, document](ProgressListener &, BackgroundWork &) {
+            states = document->installedStates();
+        }))
+        return;
+    applyInstalledStates(std::move(states));
+    int installed = 0;
+    for (int row = 0; row < _tableModel->rowCount(); ++row) {
+        if (_tableModel->installedState(row) && (!selection || selection->contains(_tableModel->item(row))))
+            ++installed;
+    }
     if (installed == 0) {
         // Nothing of ours to remove: nothing to confirm either.
-        uninstallNow();
+        uninstallNow(selection);
         return;
     }
     QPointer<TemplateArchiveCollection> alive(this);
     Alert::beginSheet(_window.get(),
                       tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed)),
-                      tr("The installed templates of this window's archives are removed from the Motion Templates "
-                         "folder; other templates stay."),
-                      tr("Uninstall"), QString(), tr("Cancel"), [alive](int answer) {
+                      selection ? tr("The selected templates are removed from the Motion Templates folder; other "
+                                     "templates stay.")
+                                : tr("The installed templates of this window's archives are removed from the Motion "
+                                     "Templates folder; other templates stay."),
+                      tr("Uninstall"), QString(), tr("Cancel"), [alive, selection](int answer) {
                           if (alive && answer == 1)
-                              alive->uninstallNow();
+                              alive->uninstallNow(selection);
                       });
 }
 
-void TemplateArchiveCollection::uninstallNow()
+void TemplateArchiveCollection::uninstallNow(const TemplateArchiveDocument::Selection &selection)
 {
     if (_activeWork)
         return;
-    std::optional<Error> error;
-    int removed = 0;
-    int failed = 0;
-    bool trashed = false;
-    QList<TemplateInstallerV2 *> emptied;
-    const bool stillOpen = runWithProgress(false, tr("Uninstalling “%1”…"), [&](TemplateInstallerV2 &installer) {
-        error = installer.deleteEffects();
-        const TemplateTransaction::RemovalReport &report = installer.lastRemovalReport();
-        removed += report.removed;
-        failed += report.failed;
-        trashed = trashed || report.trashed;
-        if (report.removed > 0)
-            emptied.append(&installer);
-        if (!error && report.failed > 0 && report.firstError)
-            error = report.firstError;
-        return !error;
+    TemplateArchiveDocument::UninstallOutcome outcome;
+    TemplateArchiveDocument *document = _document.get();
+    const bool stillOpen = runWithProgress(false, QString(), [&](ProgressListener &listener, BackgroundWork &work) {
+        outcome = document->uninstall(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
+            work.setLabel(tr("Uninstalling “%1”…").arg(installer.title()));
+        });
     });
     if (!stillOpen)
         return;
-    for (TemplateInstallerV2 *installer : std::as_const(emptied)) {
-        // Its templates are gone again: its archive is no longer spare.
-        _completelyInstalled.remove(installer);
-        installer->setMustDeleteTemplatesArchive(false);
-    }
-    reloadTable();
-    adjustInstallButtonState();
+    applyInstalledStates(std::move(outcome.installed));
+    const std::optional<Error> &error = outcome.error;
+    const int removed = outcome.removed;
+    const int failed = outcome.failed;
     const QString removedText = removed == 1 ? tr("1 effect was uninstalled successfully.")
                                              : tr("%1 effects were uninstalled successfully.").arg(removed);
     if (error && error->isCancellation()) {
@@ -603,7 +791,7 @@ void TemplateArchiveCollection::uninstallNow()
                           QString());
     } else {
         QString text = removedText;
-        if (trashed)
+        if (outcome.trashed)
             text += QLatin1Char('\n') + tr("They were moved to the Trash.");
         Alert::beginSheet(_window.get(), tr("Uninstall Completed"), text, tr("Ok"), QString(), QString());
     }

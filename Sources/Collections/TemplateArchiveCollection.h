@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Collections/TemplateArchiveDocument.h"
 #include "Installer/TemplateInstaller.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Installer/TemplateInstallerDelegate.h"
@@ -21,21 +22,21 @@
 #include <vector>
 
 class BackgroundWork;
+class EffectsFilterModel;
 class EffectsTableModel;
+class ProgressListener;
+class QPoint;
 class TemplateInstallerV2;
 
-enum EffectSearchOption : quint64 {
-    EffectSearchAll = 0,
-    EffectSearchInstalled = 1,
-    EffectSearchNotInstalled = 2,
-};
-
 // One window over one or more opened template archives: lists their
-// templates and installs or removes them in the user's Motion Templates
-// folder. A collection owns itself from construction until close(), which
-// destroys it: it leaves the registry, its window goes away at once and its
-// installers remove their unpack folders (and archives flagged for deletion)
-// on a worker thread afterwards (DeferredCleanup).
+// templates and installs or removes them (all, or those selected) in the
+// user's Motion Templates folder. The archives, installers and the work of
+// the flows are the document's (TemplateArchiveDocument); this class runs
+// that work on worker threads under a progress dialog, and asks and tells
+// the user in sheets. A collection owns itself from construction until
+// close(), which destroys it: it leaves the registry, its window goes away at
+// once and its installers remove their unpack folders (and archives flagged
+// for deletion) on a worker thread afterwards (DeferredCleanup).
 //
 // Closing while an install or uninstall runs: the window's close is ignored
 // and the user asked "Stop installing?"; Stop cancels, rolls back and then
@@ -60,14 +61,25 @@ public:
     ~TemplateArchiveCollection() override;
 
     EffectTemplateItemList effectsWithSearchOption(quint64 option) const;
+    // The status line and the buttons, from the destination folder as it is
+    // now (asked on this thread). The flows hand in what their worker saw
+    // instead.
     void adjustInstallButtonState();
 
     TemplateArchiveCollectionWindow *window() const;
     // Whether an install or uninstall runs now.
     bool isBusy() const { return _activeWork != nullptr; }
-    const QList<QUrl> &archiveURLs() const { return _sourceArchiveURLs; }
-    const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const { return _templateInstallers; }
+    const QList<QUrl> &archiveURLs() const { return _document->archiveURLs(); }
+    const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const
+    {
+        return _document->templateInstallers();
+    }
+    TemplateArchiveDocument &document() const { return *_document; }
     EffectsTableModel *tableModel() const { return _tableModel; }
+    // What the table shows: the model sorted and searched.
+    EffectsFilterModel *filterModel() const { return _filterModel; }
+    // The templates selected in the table, in the archives' order.
+    EffectTemplateItemList selectedEffects() const;
 
     // Destroys the collection at once; while busy, cancels the work and
     // destroys it once the work has rolled back.
@@ -83,37 +95,47 @@ public:
 
 public slots:
     void installForCurrentUser();
-    // Asks "Uninstall N templates from Final Cut Pro's library?" first.
+    void installSelected();
+    // Ask "Uninstall N templates from Final Cut Pro's library?" first.
     void uninstallEffects();
+    void uninstallSelected();
+    // Shows the selected template's installed folder in the file manager.
+    void revealSelected();
 
 private:
     TemplateArchiveCollection();
     static TemplateArchiveCollection *_initWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs);
-    std::vector<std::unique_ptr<TemplateInstallerV2>> _createTemplateInstallersWithSourceArchiveURLs(
-        const QList<QUrl> &sourceArchiveURLs);
-    void finishInit();
-    void reloadTable();
+    // Unpacks each archive on a worker; answers what installedStates() saw
+    // there afterwards.
+    std::vector<bool> _createTemplateInstallersWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs);
+    void finishInit(std::vector<bool> installedStates);
+    void setUpTable();
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
+    void install(const TemplateArchiveDocument::Selection &selection);
     void reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds);
-    void uninstallNow();
+    void askToUninstall(const TemplateArchiveDocument::Selection &selection);
+    void uninstallNow(const TemplateArchiveDocument::Selection &selection);
+    // The marks, the status line and the buttons from what a worker saw.
+    void applyInstalledStates(std::vector<bool> states);
+    void showCounts();
+    void updateSelectionControls();
+    void showPreview();
+    void showContextMenu(const QPoint &position);
+    void revealInFileManager(const EffectTemplateItem *item);
     // The window's close: false while busy (the user is asked instead).
     bool windowMayClose();
-    // Runs `step` on each installer in turn, under one progress dialog
-    // labelled by labelFormat with the archive's title, until it answers
-    // false. Answers whether the collection is still open (a close asked
-    // for meanwhile is carried out here).
-    // `step` runs on a worker thread, with the installer's progress listener set.
-    bool runWithProgress(bool installing, const QString &labelFormat,
-                         const std::function<bool(TemplateInstallerV2 &)> &step);
+    // Runs `work` on a worker thread under one progress dialog (its label
+    // may be set from the worker). Answers whether the collection is still
+    // open (a close asked for meanwhile is carried out here).
+    bool runWithProgress(bool installing, const QString &label,
+                         const std::function<void(ProgressListener &, BackgroundWork &)> &work);
 
     std::unique_ptr<TemplateArchiveCollectionWindow> _window;
+    std::unique_ptr<TemplateArchiveDocument> _document;
     EffectsTableModel *_tableModel = nullptr;
-    QList<QUrl> _sourceArchiveURLs;
-    std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
+    EffectsFilterModel *_filterModel = nullptr;
     QStringList _problems;
-    // Installers whose every template an install of this collection put in place.
-    QSet<const TemplateInstaller *> _completelyInstalled;
     // Set while an install or uninstall runs on its worker thread.
     BackgroundWork *_activeWork = nullptr;
     // The unpacking while the collection is made: a close meanwhile (a quit,

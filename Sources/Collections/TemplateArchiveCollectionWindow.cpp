@@ -3,6 +3,7 @@
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "ui_TemplateArchiveCollection.h"
 
+#include <QAction>
 #include <QCloseEvent>
 
 namespace {
@@ -17,7 +18,13 @@ std::function<void(QMainWindow *)> &decorator()
 
 TemplateArchiveCollectionWindow::TemplateArchiveCollectionWindow()
     : _ui(std::make_unique<Ui::TemplateArchiveCollection>())
+    , _installSelected(new QAction(this))
+    , _uninstallSelected(new QAction(this))
+    , _reveal(new QAction(this))
 {
+    _installSelected->setObjectName(QStringLiteral("installSelectedAction"));
+    _uninstallSelected->setObjectName(QStringLiteral("uninstallSelectedAction"));
+    _reveal->setObjectName(QStringLiteral("revealAction"));
     auto *central = new QWidget(this);
     _ui->setupUi(central);
     setCentralWidget(central);

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+class QAction;
 #include <functional>
 #include <memory>
 
@@ -22,6 +23,10 @@ public:
     ~TemplateArchiveCollectionWindow() override;
 
     Ui::TemplateArchiveCollection &ui() const { return *_ui; }
+    // The table's context menu: its texts and what they do are the collection's.
+    QAction *installSelectedAction() const { return _installSelected; }
+    QAction *uninstallSelectedAction() const { return _uninstallSelected; }
+    QAction *revealAction() const { return _reveal; }
 
     // Called once for every new collection window before it is first shown
     // (the application adds its menus here). Collections never include App.
@@ -46,6 +51,9 @@ protected:
 
 private:
     std::unique_ptr<Ui::TemplateArchiveCollection> _ui;
+    QAction *_installSelected;
+    QAction *_uninstallSelected;
+    QAction *_reveal;
     std::function<bool()> _closeHandler;
     std::function<bool()> _busyQuery;
 };

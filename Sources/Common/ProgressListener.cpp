@@ -7,3 +7,7 @@ ProgressListener::~ProgressListener() = default;
 void ProgressListener::setStatus(const QString &)
 {
 }
+
+void ProgressListener::setCurrentItem(const QString &)
+{
+}

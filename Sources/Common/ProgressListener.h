@@ -18,4 +18,6 @@ public:
     // for another installation...", "Restoring..."). Empty: back to the
     // listener's own label.
     virtual void setStatus(const QString &status);
+    // The item being worked on now (a template folder's name while installing).
+    virtual void setCurrentItem(const QString &name);
 };

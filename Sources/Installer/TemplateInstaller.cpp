@@ -547,6 +547,23 @@ std::optional<Error> stuckRun(const QString &root)
 
 std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
 {
+    return installEffects(effects(), transfer);
+}
+
+EffectTemplateItemList TemplateInstaller::ownEffects(const EffectTemplateItemList &items) const
+{
+    const EffectTemplateItemList all = effects();
+    const QSet<const EffectTemplateItem *> own(all.begin(), all.end());
+    EffectTemplateItemList list;
+    for (const EffectTemplateItem *item : items) {
+        if (own.contains(item))
+            list.push_back(item);
+    }
+    return list;
+}
+
+std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemList &items, InstallTransfer transfer)
+{
     _lastInstall = {};
     const QString &root = _templatesRootFolder;
     if (root.isNull())
@@ -564,7 +581,7 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
             return rootError(*created, root);
         createdRoot = true;
     }
-    const EffectTemplateItemList list = effects();
+    const EffectTemplateItemList list = ownEffects(items);
     std::optional<Error> error;
     {
         DestinationLock lock(root);
@@ -590,9 +607,14 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
 
 std::optional<Error> TemplateInstaller::deleteEffects()
 {
+    return deleteEffects(effects());
+}
+
+std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &items)
+{
     _lastRemoval = {};
     const QString &root = _templatesRootFolder;
-    const EffectTemplateItemList list = effects();
+    const EffectTemplateItemList list = ownEffects(items);
     if (root.isNull() || list.empty() || !FileOperations::isDirectory(root))
         return std::nullopt;
     DestinationLock lock(root);

@@ -112,9 +112,14 @@ public:
     // folder, so the installer cannot install them again. Templates nested in
     // other templates are always copied.
     std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
+    // The same for some of this installer's templates (others are ignored).
+    std::optional<Error> installEffects(const EffectTemplateItemList &items,
+                                        InstallTransfer transfer = InstallTransfer::Copy);
     // Removes this archive's installed templates, holding the root's lock;
     // they go to the Trash unless the disposal says Delete.
     std::optional<Error> deleteEffects();
+    // The same for some of this installer's templates (others are ignored).
+    std::optional<Error> deleteEffects(const EffectTemplateItemList &items);
     EffectTemplateItemList installedEffects() const;
     // What the last installEffects / deleteEffects did.
     const TemplateTransaction::InstallReport &lastInstallReport() const { return _lastInstall; }
@@ -151,6 +156,8 @@ protected:
                           EffectTemplateItems &foundTemplates);
     // Where an item found at relSourcePath goes below the destination root.
     virtual QString relativeDestinationPathFor(const EffectTemplateItem &item) const;
+    // The entries of `items` that are this installer's, in their order.
+    EffectTemplateItemList ownEffects(const EffectTemplateItemList &items) const;
 
     // The domain of the installer's own errors.
     virtual QString className() const;

@@ -451,6 +451,8 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     std::optional<Error> error;
     qint64 done = 0;
     for (size_t i = 0; i < jobs.size() && !error; ++i) {
+        if (listener)
+            listener->setCurrentItem(jobs[i].destination.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
         error = installOne(journal, root, jobs[i], qsizetype(i), listener, done, total, counts);
         done += jobs[i].size;
         // A moved folder reports nothing while it goes.

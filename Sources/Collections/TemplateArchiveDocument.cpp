@@ -1,0 +1,158 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/TemplateArchiveDocument.h"
+
+#include "Collections/BackgroundWork.h"
+#include "Collections/CollectionOpeningRules.h"
+#include "Common/ProgressListener.h"
+#include "Installer/TemplateInstallerV2.h"
+
+#include <algorithm>
+
+TemplateArchiveDocument::TemplateArchiveDocument(QList<QUrl> sourceArchiveURLs)
+    : _sourceArchiveURLs(std::move(sourceArchiveURLs))
+{
+}
+
+TemplateArchiveDocument::~TemplateArchiveDocument()
+{
+    // Removing the unpack folders takes seconds for big packs.
+    DeferredCleanup::discard(std::move(_templateInstallers));
+}
+
+void TemplateArchiveDocument::addInstaller(std::unique_ptr<TemplateInstallerV2> installer)
+{
+    if (installer)
+        _templateInstallers.push_back(std::move(installer));
+}
+
+bool TemplateArchiveDocument::hasUnpackedArchive() const
+{
+    return std::any_of(_templateInstallers.begin(), _templateInstallers.end(),
+                       [](const auto &installer) { return installer->isUnpacked(); });
+}
+
+EffectTemplateItemList TemplateArchiveDocument::effectsWithSearchOption(quint64 option) const
+{
+    EffectTemplateItemList list;
+    if (option > EffectSearchNotInstalled)
+        return list;
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    for (const auto &installer : _templateInstallers) {
+        for (const EffectTemplateItem *item : installer->effects()) {
+            if (option == EffectSearchAll || item->isInstalledInDestRootFolder(root) == (option == EffectSearchInstalled))
+                list.push_back(item);
+        }
+    }
+    return list;
+}
+
+std::vector<bool> TemplateArchiveDocument::installedStates() const
+{
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    std::vector<bool> states;
+    for (const auto &installer : _templateInstallers) {
+        for (const EffectTemplateItem *item : installer->effects())
+            states.push_back(item->isInstalledInDestRootFolder(root));
+    }
+    return states;
+}
+
+EffectTemplateItemList TemplateArchiveDocument::selected(const TemplateInstallerV2 &installer,
+                                                         const Selection &selection) const
+{
+    EffectTemplateItemList items = installer.effects();
+    if (selection) {
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&selection](const EffectTemplateItem *item) { return !selection->contains(item); }),
+                    items.end());
+    }
+    return items;
+}
+
+bool TemplateArchiveDocument::isCompletelyInstalled(const TemplateInstallerV2 &installer) const
+{
+    const EffectTemplateItemList items = installer.effects();
+    return installer.isUnpacked() && !items.empty()
+        && std::all_of(items.begin(), items.end(), [this](const EffectTemplateItem *item) { return _installedHere.contains(item); });
+}
+
+TemplateArchiveDocument::InstallOutcome TemplateArchiveDocument::install(const Selection &selection,
+                                                                         ProgressListener *listener,
+                                                                         const ArchiveStarted &archiveStarted)
+{
+    InstallOutcome outcome;
+    for (const auto &installer : _templateInstallers) {
+        const EffectTemplateItemList items = selected(*installer, selection);
+        if (items.empty())
+            continue;
+        if (archiveStarted)
+            archiveStarted(*installer);
+        installer->setProgressListener(listener);
+        outcome.error = installer->installEffects(items);
+        installer->setProgressListener(nullptr);
+        if (outcome.error)
+            break;
+        // The transaction put every one of them in place, or none.
+        _installedHere.unite(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
+        const TemplateTransaction::InstallReport &report = installer->lastInstallReport();
+        outcome.newlyInstalled += report.newlyInstalled;
+        if (report.newlyInstalled + report.replaced > 0) {
+            for (const EffectTemplateItem *item : items) {
+                if (!outcome.kinds.contains(item->templateType()))
+                    outcome.kinds.append(item->templateType());
+            }
+        }
+    }
+    if (!outcome.error) {
+        for (const auto &installer : _templateInstallers) {
+            if (isCompletelyInstalled(*installer))
+                outcome.deletableArchives.append(CollectionOpeningRules::archiveFileName(installer->archiveURL()));
+        }
+    }
+    outcome.installed = installedStates();
+    return outcome;
+}
+
+void TemplateArchiveDocument::setDeleteArchives(bool deleteArchives)
+{
+    for (const auto &installer : _templateInstallers)
+        installer->setMustDeleteTemplatesArchive(deleteArchives && isCompletelyInstalled(*installer));
+}
+
+TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(const Selection &selection,
+                                                                             ProgressListener *listener,
+                                                                             const ArchiveStarted &archiveStarted)
+{
+    UninstallOutcome outcome;
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    for (const auto &installer : _templateInstallers) {
+        const EffectTemplateItemList items = selected(*installer, selection);
+        if (items.empty())
+            continue;
+        if (archiveStarted)
+            archiveStarted(*installer);
+        installer->setProgressListener(listener);
+        outcome.error = installer->deleteEffects(items);
+        installer->setProgressListener(nullptr);
+        const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
+        outcome.removed += report.removed;
+        outcome.failed += report.failed;
+        outcome.trashed = outcome.trashed || report.trashed;
+        if (report.removed > 0) {
+            for (const EffectTemplateItem *item : items) {
+                if (!item->isInstalledInDestRootFolder(root))
+                    _installedHere.remove(item);
+            }
+            // Its templates are gone again: its archive is no longer spare.
+            if (!isCompletelyInstalled(*installer))
+                installer->setMustDeleteTemplatesArchive(false);
+        }
+        if (!outcome.error && report.failed > 0 && report.firstError)
+            outcome.error = report.firstError;
+        if (outcome.error)
+            break;
+    }
+    outcome.installed = installedStates();
+    return outcome;
+}

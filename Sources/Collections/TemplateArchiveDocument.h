@@ -1,0 +1,102 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Common/Error.h"
+#include "Installer/TemplateInstaller.h"
+
+#include <QList>
+#include <QSet>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ProgressListener;
+class TemplateInstallerV2;
+
+enum EffectSearchOption : quint64 {
+    EffectSearchAll = 0,
+    EffectSearchInstalled = 1,
+    EffectSearchNotInstalled = 2,
+};
+
+// What a collection holds apart from its window: the archives, their
+// installers, and what installing and uninstalling did to them. No widgets:
+// the flows' work runs here, on whatever thread the caller picks (the window
+// runs it on a worker), and tests drive it directly.
+//
+// A selection is a set of the collection's items; none means every template.
+// install() and uninstall() must not run at the same time as each other.
+class TemplateArchiveDocument
+{
+public:
+    using Selection = std::optional<QSet<const EffectTemplateItem *>>;
+    // Told, on the working thread, when the work moves on to an archive.
+    using ArchiveStarted = std::function<void(const TemplateInstallerV2 &)>;
+
+    struct InstallOutcome
+    {
+        std::optional<Error> error;
+        int newlyInstalled = 0;
+        // Template types of the archives that put templates in place.
+        QList<quint64> kinds;
+        // File names of the archives whose every template this collection
+        // has installed: the ones "Delete" may take away.
+        QStringList deletableArchives;
+        // installedStates() after the work.
+        std::vector<bool> installed;
+    };
+
+    struct UninstallOutcome
+    {
+        std::optional<Error> error;
+        int removed = 0;
+        int failed = 0;
+        bool trashed = false;
+        std::vector<bool> installed;
+    };
+
+    explicit TemplateArchiveDocument(QList<QUrl> sourceArchiveURLs);
+    // Hands the installers to DeferredCleanup: their unpack folders (and
+    // archives flagged for deletion) go on a worker thread.
+    ~TemplateArchiveDocument();
+
+    const QList<QUrl> &archiveURLs() const { return _sourceArchiveURLs; }
+    const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const { return _templateInstallers; }
+    void addInstaller(std::unique_ptr<TemplateInstallerV2> installer);
+    // Whether any archive was unpacked (even one without templates).
+    bool hasUnpackedArchive() const;
+
+    // The templates of every archive, archive by archive in scan order,
+    // selected by their state in the user's destination root (asked now).
+    EffectTemplateItemList effectsWithSearchOption(quint64 option) const;
+    // For each template of effectsWithSearchOption(EffectSearchAll), whether
+    // it is installed now: one look at the file system per template.
+    std::vector<bool> installedStates() const;
+
+    // Installs the selected templates (all: none given), archive by archive,
+    // until one fails or is cancelled; what earlier archives installed stays.
+    InstallOutcome install(const Selection &selection, ProgressListener *listener = nullptr,
+                           const ArchiveStarted &archiveStarted = {});
+    // The answer to "Delete Template Archive?": only archives all of whose
+    // templates this collection installed are flagged; the others never.
+    void setDeleteArchives(bool deleteArchives);
+    // Removes the selected templates that are installed, archive by archive.
+    // An archive that lost templates is no longer one to delete.
+    UninstallOutcome uninstall(const Selection &selection, ProgressListener *listener = nullptr,
+                               const ArchiveStarted &archiveStarted = {});
+
+private:
+    EffectTemplateItemList selected(const TemplateInstallerV2 &installer, const Selection &selection) const;
+    bool isCompletelyInstalled(const TemplateInstallerV2 &installer) const;
+
+    QList<QUrl> _sourceArchiveURLs;
+    std::vector<std::unique_ptr<TemplateInstallerV2>> _templateInstallers;
+    // The templates an install of this collection put in place and no
+    // uninstall of it has taken away since.
+    QSet<const EffectTemplateItem *> _installedHere;
+};
