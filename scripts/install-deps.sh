@@ -15,6 +15,8 @@ fi
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev libplist-dev
+    # CRC-32 of installed files; the archives' SHA-256 (a fallback exists)
+    zlib1g-dev libssl-dev
     # translations: Qt6LinguistTools' CMake package, lupdate and lrelease,
     # and Qt's own translations (qtbase_de.qm) the application loads
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
