@@ -124,6 +124,8 @@ private slots:
     void removeByArchiveTitleRemovesTheReceipt();
     void removeRefusesWhatIsNoTemplate_data();
     void removeRefusesWhatIsNoTemplate();
+    void provenanceTellsWhereTheInstalledCopyCameFrom_data();
+    void provenanceTellsWhereTheInstalledCopyCameFrom();
 
 private:
     // LT_<name>.mtzip holding the named templates below Pack/.
@@ -749,6 +751,55 @@ void tst_TemplateLibrary::removeRefusesWhatIsNoTemplate()
     QCOMPARE(error->code(), ENOENT);
     QVERIFY(error->localizedDescription().contains(name));
     QCOMPARE(treeDigest(_dir->path()), before);
+}
+
+void tst_TemplateLibrary::provenanceTellsWhereTheInstalledCopyCameFrom_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QByteArray>("salt");
+    QTest::addColumn<bool>("listedOnly");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("archiveTitle");
+
+    using P = TemplateLibrary::Provenance;
+    QTest::newRow("the installed archive") << "Pack" << "LT_One" << QByteArray() << false << int(P::ThisArchive)
+                                           << "LT_Pack";
+    QTest::newRow("a new version of it") << "Pack" << "LT_One" << QByteArray("v2") << false << int(P::OtherCopy)
+                                         << "LT_Pack";
+    // A listing holds no files to compare.
+    QTest::newRow("a new version, listed") << "Pack" << "LT_One" << QByteArray("v2") << true
+                                           << int(P::ThisArchive) << "LT_Pack";
+    QTest::newRow("another archive") << "Other" << "LT_One" << QByteArray() << false << int(P::OtherArchive)
+                                     << "LT_Pack";
+    QTest::newRow("copied by hand") << "Other" << "LT_Hand" << QByteArray() << false << int(P::Unknown) << QString();
+    QTest::newRow("not installed") << "Other" << "LT_New" << QByteArray() << false << int(P::NotInstalled)
+                                   << QString();
+}
+
+void tst_TemplateLibrary::provenanceTellsWhereTheInstalledCopyCameFrom()
+{
+    QFETCH(QString, archive);
+    QFETCH(QString, folder);
+    QFETCH(QByteArray, salt);
+    QFETCH(bool, listedOnly);
+    QFETCH(int, kind);
+    QFETCH(QString, archiveTitle);
+
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    writeFileOrFail(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Hand/LT_Hand.moti"), "hand");
+
+    const QString path = makeArchive(archive, {folder}, salt);
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(path), _root);
+    QVERIFY(installer);
+    QVERIFY(listedOnly ? installer->listArchive() : installer->unarchive());
+    const EffectTemplateItemList items = installer->effects();
+    QCOMPARE(items.size(), size_t(1));
+    const std::vector<TemplateLibrary::Provenance> found = TemplateLibrary::provenance(
+        _root, installer->title(), {items[0]->relativeDestinationPath()}, installer->archiveFiles(items));
+    QCOMPARE(found.size(), size_t(1));
+    QCOMPARE(int(found[0].kind), kind);
+    QCOMPARE(found[0].archiveTitle, archiveTitle);
 }
 
 QTEST_GUILESS_MAIN(tst_TemplateLibrary)

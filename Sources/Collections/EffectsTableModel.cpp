@@ -97,17 +97,11 @@ namespace {
 constexpr int ThumbnailsKept = 3000;
 constexpr int PreviewsKept = 48;
 
-QString defaultInstalledToolTip(const EffectTemplateItem &, bool installed)
-{
-    return installed ? EffectsTableModel::tr("Installed") : EffectsTableModel::tr("Not installed");
-}
-
 } // namespace
 
 EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QObject *parent)
     : QAbstractTableModel(parent)
     , _document(document)
-    , _installedToolTip(defaultInstalledToolTip)
     , _thumbnails(ThumbnailsKept)
     , _previews(PreviewsKept)
 {
@@ -196,7 +190,39 @@ void EffectsTableModel::refreshInstalledMarks()
 
 void EffectsTableModel::setInstalledToolTip(std::function<QString(const EffectTemplateItem &, bool)> toolTip)
 {
-    _installedToolTip = toolTip ? std::move(toolTip) : defaultInstalledToolTip;
+    _installedToolTip = std::move(toolTip);
+}
+
+void EffectsTableModel::setProvenances(std::vector<TemplateLibrary::Provenance> provenances)
+{
+    if (provenances.size() != _items.size())
+        provenances.clear();
+    _provenances = std::move(provenances);
+    refreshInstalledMarks();
+}
+
+TemplateLibrary::Provenance EffectsTableModel::provenance(int row) const
+{
+    return row >= 0 && size_t(row) < _provenances.size() ? _provenances[size_t(row)] : TemplateLibrary::Provenance();
+}
+
+QString EffectsTableModel::installedNote(int row, bool installed) const
+{
+    if (!installed)
+        return tr("Not installed");
+    const TemplateLibrary::Provenance origin = provenance(row);
+    switch (origin.kind) {
+    case TemplateLibrary::Provenance::OtherArchive:
+        return tr("Installed from “%1”").arg(origin.archiveTitle);
+    case TemplateLibrary::Provenance::OtherCopy:
+        return tr("Installed from another copy of “%1”, with other files").arg(origin.archiveTitle);
+    case TemplateLibrary::Provenance::Unknown:
+        return tr("Installed; origin unknown");
+    case TemplateLibrary::Provenance::NotInstalled:
+    case TemplateLibrary::Provenance::ThisArchive:
+        break;
+    }
+    return tr("Installed");
 }
 
 bool EffectsTableModel::isInstalled(const EffectTemplateItem *item) const
@@ -217,9 +243,14 @@ QVariant EffectsTableModel::objectValue(Column column, int row) const
     switch (column) {
     case IndexColumn:
         return QStringLiteral("%1.").arg(row + 1);
-    case InstalledColumn:
-        return isInstalled(entry) ? TemplateArchiveCollection::effectInstalledImage()
-                                  : TemplateArchiveCollection::effectNotInstalledImage();
+    case InstalledColumn: {
+        if (!isInstalled(entry))
+            return TemplateArchiveCollection::effectNotInstalledImage();
+        const TemplateLibrary::Provenance::Kind origin = provenance(row).kind;
+        return origin == TemplateLibrary::Provenance::OtherArchive || origin == TemplateLibrary::Provenance::OtherCopy
+            ? TemplateArchiveCollection::effectInstalledElsewhereImage()
+            : TemplateArchiveCollection::effectInstalledImage();
+    }
     case KindColumn:
         return kindName(entry->templateType());
     case CategoryColumn:
@@ -317,7 +348,8 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
         if (role == Qt::DecorationRole)
             return objectValue(column, row);
         if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
-            return _installedToolTip(*entry, isInstalled(entry));
+            return _installedToolTip ? _installedToolTip(*entry, isInstalled(entry))
+                                     : installedNote(row, isInstalled(entry));
         return {};
     case PreviewColumn:
         // The data source of the specification gives the column nothing; the

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateLibrary.h"
 
 #include <QAbstractTableModel>
 #include <QCache>
@@ -75,8 +76,17 @@ public:
     int installedCount() const { return _installedCount; }
     // The installed marks are drawn again (templates land while installing).
     void refreshInstalledMarks();
-    // The tool tip of the installed column, per row; "Installed" or "Not
-    // installed" unless replaced.
+    // Where each row's installed copy came from
+    // (TemplateArchiveDocument::provenances()): a copy from another archive,
+    // or another copy of this one, gets its own mark and says so.
+    void setProvenances(std::vector<TemplateLibrary::Provenance> provenances);
+    TemplateLibrary::Provenance provenance(int row) const;
+    // What the installed column's tool tip says of a row: "Not installed",
+    // "Installed", "Installed from “LT_Pack_v1”", ...
+    QString installedNote(int row, bool installed) const;
+
+    // The tool tip of the installed column, per row; installedNote() unless
+    // replaced (null restores it).
     void setInstalledToolTip(std::function<QString(const EffectTemplateItem &item, bool installed)> toolTip);
 
     // The preview at PreviewSize (kept to its aspect ratio); a null image
@@ -104,6 +114,7 @@ private:
     std::vector<bool> _installed;
     int _installedCount = 0;
     std::function<QString(const EffectTemplateItem &, bool)> _installedToolTip;
+    std::vector<TemplateLibrary::Provenance> _provenances;
     // A reload makes earlier loads stale.
     quint64 _generation = 0;
     mutable QCache<int, QPixmap> _thumbnails;

@@ -45,20 +45,23 @@ std::function<void()> &terminateHandler()
     return handler;
 }
 
-QPixmap statusImage(bool installed)
+enum class Status { NotInstalled, Installed, InstalledElsewhere };
+
+QPixmap statusImage(Status status)
 {
     // A circle of diameter 10 centred in 20 x 20: filled green when
-    // installed, outlined in dark gray either way.
+    // installed, amber when the copy came from elsewhere, outlined in dark
+    // gray either way.
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath circle;
     circle.addEllipse(QRectF(5, 5, 10, 10));
-    if (installed) {
-        QColor green(Qt::green);
-        green.setAlphaF(0.6f);
-        painter.fillPath(circle, green);
+    if (status != Status::NotInstalled) {
+        QColor fill = status == Status::Installed ? QColor(Qt::green) : QColor(255, 176, 0);
+        fill.setAlphaF(status == Status::Installed ? 0.6f : 0.85f);
+        painter.fillPath(circle, fill);
     }
     painter.strokePath(circle, QPen(QColor(Qt::darkGray), 1.0));
     return pixmap;
@@ -432,6 +435,7 @@ void TemplateArchiveCollection::adjustInstallButtonState()
 void TemplateArchiveCollection::applyInstalledStates(std::vector<bool> states)
 {
     _tableModel->setInstalledStates(std::move(states));
+    _tableModel->setProvenances(_document->provenances());
     showCounts();
 }
 
@@ -561,14 +565,20 @@ void TemplateArchiveCollection::revealInFileManager(const EffectTemplateItem *it
 
 const QPixmap &TemplateArchiveCollection::effectInstalledImage()
 {
-    static const QPixmap sEffectInstalledImage = statusImage(true);
+    static const QPixmap sEffectInstalledImage = statusImage(Status::Installed);
     return sEffectInstalledImage;
 }
 
 const QPixmap &TemplateArchiveCollection::effectNotInstalledImage()
 {
-    static const QPixmap sEffectNotInstalledImage = statusImage(false);
+    static const QPixmap sEffectNotInstalledImage = statusImage(Status::NotInstalled);
     return sEffectNotInstalledImage;
+}
+
+const QPixmap &TemplateArchiveCollection::effectInstalledElsewhereImage()
+{
+    static const QPixmap sImage = statusImage(Status::InstalledElsewhere);
+    return sImage;
 }
 
 void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handler)

@@ -88,6 +88,8 @@ public:
     // The status images of the "installed" column, 20 x 20.
     static const QPixmap &effectInstalledImage();
     static const QPixmap &effectNotInstalledImage();
+    // Installed, but from another archive or another copy of this one.
+    static const QPixmap &effectInstalledElsewhereImage();
 
     // What "Quit" after an installation does; QCoreApplication::quit unless
     // replaced (tests replace it).

@@ -51,11 +51,29 @@ std::vector<bool> TemplateArchiveDocument::installedStates() const
 {
     const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
     std::vector<bool> states;
+    std::vector<TemplateLibrary::Provenance> provenances;
     for (const auto &installer : _templateInstallers) {
-        for (const EffectTemplateItem *item : installer->effects())
+        const EffectTemplateItemList items = installer->effects();
+        QStringList destinations;
+        destinations.reserve(qsizetype(items.size()));
+        for (const EffectTemplateItem *item : items) {
             states.push_back(item->isInstalledInDestRootFolder(root));
+            destinations.append(item->relativeDestinationPath());
+        }
+        std::vector<TemplateLibrary::Provenance> found =
+            TemplateLibrary::provenance(root, installer->title(), destinations, installer->archiveFiles(items));
+        provenances.insert(provenances.end(), std::make_move_iterator(found.begin()),
+                           std::make_move_iterator(found.end()));
     }
+    const QMutexLocker locker(&_provenanceLock);
+    _provenances = std::move(provenances);
     return states;
+}
+
+std::vector<TemplateLibrary::Provenance> TemplateArchiveDocument::provenances() const
+{
+    const QMutexLocker locker(&_provenanceLock);
+    return _provenances;
 }
 
 EffectTemplateItemList TemplateArchiveDocument::selected(const TemplateInstallerV2 &installer,

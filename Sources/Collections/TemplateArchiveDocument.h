@@ -4,8 +4,10 @@
 
 #include "Common/Error.h"
 #include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateLibrary.h"
 
 #include <QList>
+#include <QMutex>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -76,7 +78,12 @@ public:
     EffectTemplateItemList effectsWithSearchOption(quint64 option) const;
     // For each template of effectsWithSearchOption(EffectSearchAll), whether
     // it is installed now: one look at the file system per template.
+    // Also finds, from the receipts, where each installed copy came from
+    // (provenances()).
     std::vector<bool> installedStates() const;
+    // For each template, as the last installedStates() saw it: this archive,
+    // another archive, another copy of this one, or unknown. Empty before.
+    std::vector<TemplateLibrary::Provenance> provenances() const;
 
     // Installs the selected templates (all: none given), archive by archive,
     // until one fails or is cancelled; what earlier archives installed stays.
@@ -99,4 +106,7 @@ private:
     // The templates an install of this collection put in place and no
     // uninstall of it has taken away since.
     QSet<const EffectTemplateItem *> _installedHere;
+    // installedStates() runs on a worker, provenances() on the GUI thread.
+    mutable QMutex _provenanceLock;
+    mutable std::vector<TemplateLibrary::Provenance> _provenances;
 };

@@ -44,6 +44,56 @@ bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, co
     return false;
 }
 
+namespace {
+
+// The files the archive's directory holds for each template folder
+// (relative source paths, "" for the top level), as a receipt lists them:
+// relative to the template folder, sorted by path. Nested templates lie in
+// their parents' folders too.
+std::vector<std::vector<Receipt::File>> filesOfTemplates(const std::vector<ZipDirectory::Entry> &entries,
+                                                         const std::vector<QString> &sources)
+{
+    QHash<QString, std::vector<size_t>> byFolder;
+    bool topLevel = false;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        byFolder[sources[i]].push_back(i);
+        topLevel = topLevel || sources[i].isEmpty();
+    }
+    std::vector<QHash<QString, Receipt::File>> files(sources.size());
+    for (const ZipDirectory::Entry &entry : entries) {
+        if (entry.isDirectory || entry.relativePath.isEmpty())
+            continue;
+        const QString path = QLatin1Char('/') + entry.relativePath;
+        // Removed after unpacking, as the scan never sees it.
+        if (path.startsWith(QLatin1String("/__MACOSX/")))
+            continue;
+        for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash >= 0;
+             slash = slash > 0 ? path.lastIndexOf(QLatin1Char('/'), slash - 1) : -1) {
+            const QString folder = path.left(slash);
+            if (folder.isEmpty() && !topLevel)
+                break;
+            const auto it = byFolder.constFind(folder);
+            if (it == byFolder.cend())
+                continue;
+            // A name stored twice is unpacked twice: the last one stays.
+            for (size_t index : *it)
+                files[index].insert(path.mid(slash + 1), {path.mid(slash + 1), qint64(entry.size), entry.crc32});
+        }
+    }
+    std::vector<std::vector<Receipt::File>> lists(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        std::vector<Receipt::File> &list = lists[i];
+        list.reserve(size_t(files[i].size()));
+        for (const Receipt::File &file : std::as_const(files[i]))
+            list.push_back(file);
+        std::sort(list.begin(), list.end(),
+                  [](const Receipt::File &a, const Receipt::File &b) { return a.path.toUtf8() < b.path.toUtf8(); });
+    }
+    return lists;
+}
+
+} // namespace
+
 struct TemplateInstaller::ArchiveFacts
 {
     std::atomic<bool> cancelled{false};
@@ -137,46 +187,23 @@ TemplateTransaction::InstallRecord TemplateInstaller::installRecord(const Effect
                                            << "the archive's directory could not be read again";
             return std::nullopt;
         }
-        // Template folder -> the receipt's templates it is (nested
-        // templates lie in their parents' folders too).
-        QHash<QString, std::vector<size_t>> byFolder;
-        bool topLevel = false;
-        for (size_t i = 0; i < sources.size(); ++i) {
-            byFolder[sources[i]].push_back(i);
-            topLevel = topLevel || sources[i].isEmpty();
-        }
-        std::vector<QHash<QString, Receipt::File>> files(sources.size());
-        for (const ZipDirectory::Entry &entry : *facts->entries) {
-            if (entry.isDirectory || entry.relativePath.isEmpty())
-                continue;
-            const QString path = QLatin1Char('/') + entry.relativePath;
-            // Removed after unpacking, as the scan never sees it.
-            if (path.startsWith(QLatin1String("/__MACOSX/")))
-                continue;
-            for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash >= 0;
-                 slash = slash > 0 ? path.lastIndexOf(QLatin1Char('/'), slash - 1) : -1) {
-                const QString folder = path.left(slash);
-                if (folder.isEmpty() && !topLevel)
-                    break;
-                const auto it = byFolder.constFind(folder);
-                if (it == byFolder.cend())
-                    continue;
-                // A name stored twice is unpacked twice: the last one stays.
-                for (size_t index : *it)
-                    files[index].insert(path.mid(slash + 1), {path.mid(slash + 1), qint64(entry.size), entry.crc32});
-            }
-        }
-        for (size_t i = 0; i < sources.size(); ++i) {
-            std::vector<Receipt::File> &list = receipt.templates[i].files;
-            list.reserve(size_t(files[i].size()));
-            for (const Receipt::File &file : std::as_const(files[i]))
-                list.push_back(file);
-            std::sort(list.begin(), list.end(),
-                      [](const Receipt::File &a, const Receipt::File &b) { return a.path.toUtf8() < b.path.toUtf8(); });
-        }
+        std::vector<std::vector<Receipt::File>> files = filesOfTemplates(*facts->entries, sources);
+        for (size_t i = 0; i < sources.size(); ++i)
+            receipt.templates[i].files = std::move(files[i]);
         return std::nullopt;
     };
     return record;
+}
+
+std::vector<std::vector<Receipt::File>> TemplateInstaller::archiveFiles(const EffectTemplateItemList &items) const
+{
+    if (!_archiveFacts || !_archiveFacts->entries)
+        return std::vector<std::vector<Receipt::File>>(items.size());
+    std::vector<QString> sources;
+    sources.reserve(items.size());
+    for (const EffectTemplateItem *item : items)
+        sources.push_back(item->relativeSourcePath());
+    return filesOfTemplates(*_archiveFacts->entries, sources);
 }
 
 std::unique_ptr<TemplateInstaller> TemplateInstaller::create(const QUrl &archiveURL, const QString &templatesRootFolder,

@@ -130,6 +130,10 @@ public:
     const QString &installedBy() const { return _installedBy; }
     void setInstalledBy(const QString &installedBy) { _installedBy = installedBy; }
 
+    // For each item, the files this archive holds for it as its receipt
+    // would list them; empty lists when the archive was not unpacked.
+    std::vector<std::vector<Receipt::File>> archiveFiles(const EffectTemplateItemList &items) const;
+
     // Where uninstalled templates, copies replaced by an install and an
     // archive flagged for deletion go:
     // the Trash (the default, deleting only where the volume has none), or

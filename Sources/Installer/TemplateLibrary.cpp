@@ -623,4 +623,48 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
     return TemplateTransaction::remove(root, archiveTitle, wanted, disposal, listener, report);
 }
 
+std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,
+                                   const std::vector<std::vector<Receipt::File>> &archiveFiles)
+{
+    const std::vector<Receipt> receipts = Receipt::readAll(root);
+    // A destination two receipts name (an older one not yet trimmed) belongs
+    // to the later install.
+    QHash<QString, std::pair<const Receipt *, const Receipt::Template *>> owners;
+    for (const Receipt &receipt : receipts) {
+        for (const Receipt::Template &entry : receipt.templates) {
+            auto &owner = owners[entry.destination];
+            if (!owner.first || owner.first->installedAt <= receipt.installedAt)
+                owner = {&receipt, &entry};
+        }
+    }
+    const auto sameFiles = [](const std::vector<Receipt::File> &a, const std::vector<Receipt::File> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Receipt::File &x, const Receipt::File &y) {
+            return x.path == y.path && x.size == y.size && x.crc32 == y.crc32;
+        });
+    };
+
+    std::vector<Provenance> answers(size_t(destinations.size()));
+    for (qsizetype i = 0; i < destinations.size(); ++i) {
+        const QString destination = destinations[i].split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+        Provenance &answer = answers[size_t(i)];
+        if (destination.isEmpty() || !FileOperations::isDirectory(root + QLatin1Char('/') + destination))
+            continue;
+        const auto owner = owners.constFind(destination);
+        if (owner == owners.cend()) {
+            answer.kind = Provenance::Unknown;
+            continue;
+        }
+        const auto [receipt, entry] = *owner;
+        answer.archiveTitle = receipt->archiveTitle;
+        const std::vector<Receipt::File> *files = size_t(i) < archiveFiles.size() ? &archiveFiles[size_t(i)] : nullptr;
+        if (receipt->archiveTitle != archiveTitle)
+            answer.kind = Provenance::OtherArchive;
+        else if (files && !files->empty() && !sameFiles(*files, entry->files))
+            answer.kind = Provenance::OtherCopy;
+        else
+            answer.kind = Provenance::ThisArchive;
+    }
+    return answers;
+}
+
 } // namespace TemplateLibrary

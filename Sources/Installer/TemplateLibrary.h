@@ -77,4 +77,26 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
                             TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
                             TemplateTransaction::RemovalReport *report = nullptr);
 
+// Where the copy installed at a destination came from, against the files
+// an archive would put there.
+struct Provenance
+{
+    enum Kind {
+        NotInstalled,
+        ThisArchive,   // its receipt names this archive, with the same files
+        OtherArchive,  // its receipt names another archive
+        OtherCopy,     // its receipt names this archive's title, with other files
+        Unknown,       // installed, but no receipt names it
+    };
+    Kind kind = NotInstalled;
+    QString archiveTitle;  // the receipt's, for OtherArchive and OtherCopy
+};
+
+// One answer per destination (relative to the root), reading the receipts
+// once. `archiveFiles` holds, per destination, the files the archive would
+// install there (TemplateInstaller::archiveFiles); an empty list compares
+// equal to anything, as for an archive only listed.
+std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,
+                                   const std::vector<std::vector<Receipt::File>> &archiveFiles);
+
 } // namespace TemplateLibrary
