@@ -5,6 +5,7 @@
 #include "Collections/EffectsTableModel.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
+#include "Installer/TemplateInstallerV2.h"
 
 #include <QAbstractItemModelTester>
 #include <QDesktopServices>
@@ -80,6 +81,7 @@ private slots:
     void homeAndEndGoToTheFirstAndLastRow();
     void previewPaneShowsThePreviewOrAPlaceholder();
     void installedColumnHasAToolTipPerRow();
+    void copiesFromElsewhereAreMarked();
     void folderNameStandsInForAMissingTitle();
     void doubleClickRevealsOnlyInstalledTemplates();
     void outOfRangeRowsHaveNoValue_data();
@@ -416,13 +418,39 @@ void tst_EffectsTableModel::installedColumnHasAToolTipPerRow()
     const auto tip = [model](int row) {
         return model->data(model->index(row, EffectsTableModel::InstalledColumn), Qt::ToolTipRole).toString();
     };
-    QCOMPARE(tip(2), QStringLiteral("Installed"));
+    // Copied by hand: no receipt names it.
+    QCOMPARE(tip(2), QStringLiteral("Installed; origin unknown"));
     QCOMPARE(tip(1), QStringLiteral("Not installed"));
     model->setInstalledToolTip([](const EffectTemplateItem &item, bool installed) {
         return installed ? QStringLiteral("%1 came from elsewhere").arg(item.title()) : QString();
     });
     QCOMPARE(tip(2), QStringLiteral("Title 2 came from elsewhere"));
     QCOMPARE(tip(1), QString());
+}
+
+void tst_EffectsTableModel::copiesFromElsewhereAreMarked()
+{
+    // LT_Pack_v1 installed; LT_Pack_v2 holds the same first template and a new one.
+    const QString v1 = makeArchive(_archives->path(), QStringLiteral("LT_Pack_v1.mtzip"), {_lowerThirds[0]});
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(v1), TemplateInstaller::userDestMotionTemplatesFolder());
+    QVERIFY(installer && installer->unarchive());
+    QVERIFY(!installer->installEffects());
+    installer.reset();
+
+    const QString v2 = makeArchive(_archives->path(), QStringLiteral("LT_Pack_v2.mtzip"), _lowerThirds);
+    TemplateArchiveCollection *collection = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({v2}), true).value(0);
+    QVERIFY(collection);
+    const EffectsTableModel *model = collection->tableModel();
+    QCOMPARE(model->rowCount(), 2);
+    const auto cell = [model](int row, int role) {
+        return model->data(model->index(row, EffectsTableModel::InstalledColumn), role);
+    };
+    QCOMPARE(cell(0, Qt::ToolTipRole).toString(), QStringLiteral("Installed from “LT_Pack_v1”"));
+    QCOMPARE(imageOf(cell(0, Qt::DecorationRole)), TemplateArchiveCollection::effectInstalledElsewhereImage().toImage());
+    QCOMPARE(cell(1, Qt::ToolTipRole).toString(), QStringLiteral("Not installed"));
+    QCOMPARE(imageOf(cell(1, Qt::DecorationRole)), TemplateArchiveCollection::effectNotInstalledImage().toImage());
+    QVERIFY(TemplateArchiveCollection::effectInstalledElsewhereImage().toImage()
+            != TemplateArchiveCollection::effectInstalledImage().toImage());
 }
 
 void tst_EffectsTableModel::folderNameStandsInForAMissingTitle()
