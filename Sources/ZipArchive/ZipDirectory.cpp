@@ -33,8 +33,8 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
     }
 
     std::vector<Entry> entries;
-    // For the overlap check: what libzip read of each entry.
-    std::vector<std::pair<zip_uint64_t, zip_uint32_t>> sizesAndCrcs;
+    // For the overlap check: what libzip read of each entry besides its CRC.
+    std::vector<zip_uint64_t> compressedSizes;
     // Unpacking refuses the first entry it cannot take, once the whole
     // directory has been read: so does the listing.
     std::optional<ZipFault> refusal;
@@ -42,10 +42,10 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         [&](zip_uint64_t index, const ZipReader::Entry *stat, const char *name) {
             if (index == 0) {
                 entries.clear();
-                sizesAndCrcs.clear();
+                compressedSizes.clear();
                 refusal.reset();
                 entries.reserve(size_t(reader->count()));
-                sizesAndCrcs.reserve(size_t(reader->count()));
+                compressedSizes.reserve(size_t(reader->count()));
             }
             if (refusal)
                 return;
@@ -64,7 +64,7 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
                 entry.relativePath = entry.name;
             entry.size = stat->size;
             entry.crc32 = stat->crc;
-            sizesAndCrcs.emplace_back(stat->compressedSize, stat->crc);
+            compressedSizes.push_back(stat->compressedSize);
             entries.push_back(std::move(entry));
         },
         &fault);
@@ -79,8 +79,8 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         return std::nullopt;
     }
     if (const std::optional<ZipFault> overlap = reader->overlapRefusal(
-            [&sizesAndCrcs](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
-                return sizesAndCrcs[size_t(index)] == std::make_pair(compressedSize, crc);
+            [&](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
+                return compressedSizes[size_t(index)] == compressedSize && entries[size_t(index)].crc32 == crc;
             },
             [&entries](zip_uint64_t index) { return entries[size_t(index)].name; })) {
         tell(delegate, *overlap);

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,10 +98,13 @@ int openRegularFile(const QString &path, ZipFault *fault)
     return fd;
 }
 
-zip_uint64_t windowEntries()
+// Entries to a window, and the most entries read whole.
+std::pair<zip_uint64_t, zip_uint64_t> windowing()
 {
     const int wanted = qEnvironmentVariableIntValue("MTI_ZIP_WINDOW_ENTRIES");
-    return wanted > 0 ? zip_uint64_t(wanted) : ZipReader::WindowEntries;
+    if (wanted > 0)
+        return {zip_uint64_t(wanted), zip_uint64_t(wanted)};
+    return {ZipReader::WindowEntries, ZipReader::WholeDirectoryMaximum};
 }
 
 bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, const char **name)
@@ -268,10 +273,11 @@ std::optional<ZipReader::Layout> ZipReader::planWindows(int fd, zip_uint64_t *ba
             *base = recordAt - directorySize - directoryOffset;
         }
     }
-    layout.window = windowEntries();
+    zip_uint64_t wholeMaximum = 0;
+    std::tie(layout.window, wholeMaximum) = windowing();
     if (!layout.zip64)
         layout.window = std::min(layout.window, Max16);
-    if (layout.count <= layout.window)
+    if (layout.count <= wholeMaximum)
         return std::nullopt;
 
     // Every header sound and the directory exactly as long as the end

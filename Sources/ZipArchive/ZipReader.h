@@ -88,8 +88,12 @@ public:
     std::optional<ZipFault> overlapRefusal(const ZipEntrySpans::Agrees &agrees,
                                            const std::function<QString(zip_uint64_t)> &nameOf) const;
 
-    // Entries to a window; MTI_ZIP_WINDOW_ENTRIES, when set, chooses instead.
-    static constexpr zip_uint64_t WindowEntries = 20000;
+    // Directories of more entries than this are read in windows of
+    // WindowEntries; MTI_ZIP_WINDOW_ENTRIES, when set, sets both instead.
+    // Unpacking on workers wants the whole directory, so the first is the
+    // largest count workers unpack.
+    static constexpr zip_uint64_t WholeDirectoryMaximum = 20000;
+    static constexpr zip_uint64_t WindowEntries = 4096;
 
     // The shared refusals.
     static ZipFault noEntries();
