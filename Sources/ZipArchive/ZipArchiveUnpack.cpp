@@ -52,8 +52,8 @@ constexpr size_t TransferBufferSize = 64 * 1024;
 constexpr quint64 ParallelMinimumBytes = 8 * 1024 * 1024;
 // Each worker holds a full copy of libzip's directory (about 270 bytes an
 // entry, measured): past this count the copies would cost more memory than
-// unpacking on one thread does in all.
-constexpr zip_uint64_t ParallelMaximumEntries = 20000;
+// unpacking on one thread does in all, and the directory is read in windows.
+constexpr zip_uint64_t ParallelMaximumEntries = ZipReader::WholeDirectoryMaximum;
 constexpr int MaxWorkers = 4;
 // How often the caller's thread tells the listener what workers wrote, and
 // how far they may run ahead of it.
