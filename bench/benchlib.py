@@ -11,6 +11,7 @@ import statistics
 import subprocess
 import sys
 import time
+import zipfile
 from pathlib import Path
 
 BENCH = Path(__file__).resolve().parent
@@ -202,3 +203,15 @@ def timed_rounds(tools, rounds, prepare, env=None):
             timings.add(name, run_once(tools[name], env))
         print(f"round {r + 1}: {timings.last()}", file=sys.stderr)
     return timings
+
+
+def empty_entries_pack(count):
+    """An archive of count empty files, a thousand to a folder, written once."""
+    OUT.mkdir(exist_ok=True)
+    pack = OUT / f"empty-{count}.zip"
+    if not pack.exists():
+        with zipfile.ZipFile(str(pack) + ".part", "w", zipfile.ZIP_STORED) as z:
+            for i in range(count):
+                z.writestr(f"templates/folder{i // 1000:04d}/entry{i:07d}.txt", b"")
+        Path(str(pack) + ".part").rename(pack)
+    return pack

@@ -19,21 +19,9 @@ resident set size" for one extra mtzip run.
 """
 
 import sys
-import zipfile
 from pathlib import Path
 
 import benchlib as bl
-
-
-def empty_entries_pack(count):
-    """An archive of count empty files, a thousand to a folder, written once."""
-    pack = bl.OUT / f"empty-{count}.zip"
-    if not pack.exists():
-        with zipfile.ZipFile(str(pack) + ".part", "w", zipfile.ZIP_STORED) as z:
-            for i in range(count):
-                z.writestr(f"templates/folder{i // 1000:04d}/entry{i:07d}.txt", b"")
-        Path(str(pack) + ".part").rename(pack)
-    return pack
 
 
 def main():
@@ -46,7 +34,7 @@ def main():
     mtzip = bl.mtzip_path(args.no_build)
     bl.OUT.mkdir(exist_ok=True)
     if args.empty_entries:
-        pack = empty_entries_pack(args.empty_entries)
+        pack = bl.empty_entries_pack(args.empty_entries)
     elif args.pack:
         pack = Path(args.pack).resolve()
     else:

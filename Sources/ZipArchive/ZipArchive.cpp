@@ -6,6 +6,7 @@
 #include "Common/LogCategories.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
 #include "ZipArchive/ZipFileSource.h"
+#include "ZipArchive/ZipReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -35,71 +36,6 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString notAZip(const QString &path)
-{
-    return QCoreApplication::translate("ZipArchive", "\"%1\" is not a zip archive, or it is damaged").arg(path);
-}
-
-// What a file that is not a regular file is, for telling the user.
-QString notAFile(const QString &path, mode_t mode)
-{
-    const char *what = S_ISDIR(mode) ? "is a folder"
-        : S_ISFIFO(mode)             ? "is a named pipe (FIFO)"
-        : S_ISCHR(mode) || S_ISBLK(mode) ? "is a device"
-        : S_ISSOCK(mode)             ? "is a socket"
-                                     : "is not a regular file";
-    return QStringLiteral("\"%1\" %2, not a file").arg(path, QLatin1String(what));
-}
-
-// Opens path for reading when it is a regular file (or a link to one), or
-// answers -1 with the reason in problem. Opening a FIFO blocks until a
-// writer comes and opening a device can act on it, so the type is checked
-// before opening; O_NONBLOCK and a second check on the descriptor cover a
-// file swapped in between.
-int openRegularFile(const QString &path, QString *problem, ZipError::Code *code)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const auto cannotOpen = [&] {
-        *code = errno == ENOENT || errno == ENOTDIR ? ZipError::NotFound
-            : errno == EACCES || errno == EPERM     ? ZipError::PermissionDenied
-                                                    : ZipError::Unreadable;
-        return QCoreApplication::translate("ZipArchive", "Cannot open \"%1\": %2").arg(path, errnoText());
-    };
-    struct stat info;
-    if (::stat(name.constData(), &info) != 0) {
-        *problem = cannotOpen();
-        return -1;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *problem = notAFile(path, info.st_mode);
-        *code = ZipError::NotAFile;
-        return -1;
-    }
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        *problem = cannotOpen();
-        return -1;
-    }
-    if (::fstat(fd, &info) != 0) {
-        *problem = cannotOpen();
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *problem = notAFile(path, info.st_mode);
-        *code = ZipError::NotAFile;
-        ::close(fd);
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        *problem = cannotOpen();
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 } // namespace
 
 ZipArchive::ZipArchive() = default;
@@ -108,17 +44,6 @@ ZipArchive::~ZipArchive()
 {
     if (_zipFile)
         CloseZipFile2();
-    // A reader that forgot UnzipCloseFile would otherwise leak the handle.
-    releaseUnzFile();
-}
-
-void ZipArchive::releaseUnzFile()
-{
-    if (_unzFile)
-        zip_discard(std::exchange(_unzFile, nullptr));
-    if (_unzFd >= 0)
-        ::close(std::exchange(_unzFd, -1));
-    _unzBase = 0;
 }
 
 QByteArray ZipArchive::asciiPassword() const
@@ -134,42 +59,15 @@ QByteArray ZipArchive::asciiPassword() const
 
 bool ZipArchive::UnzipOpenFile(const QString &zipFile)
 {
-    releaseUnzFile();
+    _reader.reset();
     _lastError = {};
-    QString problem;
-    ZipError::Code code = ZipError::Unreadable;
-    const int fd = openRegularFile(zipFile, &problem, &code);
-    if (fd < 0) {
-        qCInfo(lcZip).noquote() << problem;
-        fail(code, {}, problem);
+    ZipFault fault;
+    std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
+    if (!reader || !reader->load(&fault)) {
+        fail(fault.code, fault.generic, fault.detail);
         return false;
     }
-    // libzip takes an empty file for an archive without entries; it is no zip
-    // file at all.
-    struct stat info;
-    if (::fstat(fd, &info) == 0 && info.st_size == 0) {
-        qCInfo(lcZip) << "cannot open" << zipFile << "empty file";
-        ::close(fd);
-        fail(ZipError::NotAZip, {}, notAZip(zipFile));
-        return false;
-    }
-    zip_error_t zerr;
-    zip_error_init(&zerr);
-    zip_uint64_t base = 0;
-    _unzFile = ZipFileSource::openArchive(fd, &zerr, &base);
-    if (!_unzFile) {
-        qCInfo(lcZip) << "cannot open" << zipFile << zip_error_strerror(&zerr);
-        // A read error is the file's fault, not its format's.
-        const ZipError::Code openCode = zip_error_code_zip(&zerr) == ZIP_ER_READ ? ZipError::Unreadable
-                                                                                : ZipError::NotAZip;
-        zip_error_fini(&zerr);
-        ::close(fd);
-        fail(openCode, {}, notAZip(zipFile));
-        return false;
-    }
-    zip_error_fini(&zerr);
-    _unzFd = fd;
-    _unzBase = base;
+    _reader = std::move(reader);
     _zipFilePath = zipFile;
     return true;
 }
@@ -183,10 +81,10 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile, const QString &password)
 bool ZipArchive::UnzipCloseFile()
 {
     _password.clear();
-    if (!_unzFile)
+    if (!_reader)
         return true;
     // Read-only: nothing to write back, so discarding is the clean close.
-    releaseUnzFile();
+    _reader.reset();
     _zipFilePath.clear();
     return true;
 }

@@ -5,10 +5,12 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class ProgressListener;
 class ZipArchiveDelegate;
+class ZipReader;
 struct zip;
 struct zip_source;
 
@@ -115,19 +117,14 @@ private:
     // The password as the 7-bit ASCII bytes the PKWARE scheme takes; empty
     // when there is none or it cannot be converted.
     QByteArray asciiPassword() const;
-    // Discards the archive open for reading, if any.
-    void releaseUnzFile();
     // Copies file to the end of the spool; the libzip source over that copy,
     // or null.
     zip_source *spoolSource(const QString &file);
     void closeSpool();
 
     zip *_zipFile = nullptr;
-    zip *_unzFile = nullptr;
-    // The archive file _unzFile reads and where the archive starts in it:
-    // its directory is read again there to find overlapping entries.
-    int _unzFd = -1;
-    quint64 _unzBase = 0;
+    // The archive open for reading.
+    std::unique_ptr<ZipReader> _reader;
     QString _password;
     ZipArchiveDelegate *_delegate = nullptr;
     ProgressListener *_progressListener = nullptr;

@@ -4,17 +4,17 @@
 // and the two loops over the plan, on the caller's thread or on workers.
 #include "ZipArchive/ZipArchive.h"
 
+#include "Common/ByteSize.h"
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 #include "ZipArchive/ZipEntryName.h"
 #include "ZipArchive/ZipEntrySpans.h"
-#include "ZipArchive/ZipFileSource.h"
+#include "ZipArchive/ZipReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
-#include <QLocale>
 #include <QThread>
 
 #include <zip.h>
@@ -52,8 +52,8 @@ constexpr size_t TransferBufferSize = 64 * 1024;
 constexpr quint64 ParallelMinimumBytes = 8 * 1024 * 1024;
 // Each worker holds a full copy of libzip's directory (about 270 bytes an
 // entry, measured): past this count the copies would cost more memory than
-// unpacking on one thread does in all.
-constexpr zip_uint64_t ParallelMaximumEntries = 20000;
+// unpacking on one thread does in all, and the directory is read in windows.
+constexpr zip_uint64_t ParallelMaximumEntries = ZipReader::WholeDirectoryMaximum;
 constexpr int MaxWorkers = 4;
 // How often the caller's thread tells the listener what workers wrote, and
 // how far they may run ahead of it.
@@ -73,11 +73,6 @@ ZipError::Code writeFault(int error)
                                                : ZipError::WriteFailed;
 }
 
-QString humanSize(quint64 bytes)
-{
-    return QLocale::c().formattedDataSize(qint64(qMin<quint64>(bytes, quint64(INT64_MAX))));
-}
-
 // Free space on the volume that will hold `folder`, which need not exist yet.
 std::optional<quint64> availableSpaceFor(const QString &folder)
 {
@@ -95,11 +90,6 @@ std::optional<quint64> availableSpaceFor(const QString &folder)
     if (ec)
         return std::nullopt;
     return info.available;
-}
-
-QString entryName(zip_t *archive, zip_uint64_t index)
-{
-    return QString::fromUtf8(zip_get_name(archive, index, ZIP_FL_ENC_GUESS));
 }
 
 // The outcome of writing one file entry.
@@ -271,13 +261,14 @@ EntryFault folderFault(const fs::path &folder, const std::error_code &ec)
 // thread keeps it. Paths are compared by hash, case-folded and composed as a
 // case-insensitive, normalizing file system (macOS's) would see them; a
 // collision only costs the parallel walk.
-bool targetsCollide(zip_t *archive, zip_uint64_t count)
+bool targetsCollide(const ZipReader &reader)
 {
+    const zip_uint64_t count = reader.count();
     std::unordered_set<size_t> files;
     std::unordered_set<size_t> folders;
     files.reserve(size_t(count));
     for (zip_uint64_t i = 0; i < count; ++i) {
-        const QString name = entryName(archive, i);
+        const QString name = reader.name(i);
         std::optional<QString> relative = safeRelativeEntryPath(name);
         if (!relative)
             return true;
@@ -303,7 +294,7 @@ bool targetsCollide(zip_t *archive, zip_uint64_t count)
 struct ZipArchive::UnpackPlan
 {
     // One record an entry, in central directory order: what extraction needs
-    // besides the name, which stays in libzip's directory (16 bytes).
+    // besides the name, which the reader keeps (16 bytes).
     struct Entry
     {
         zip_uint64_t size = 0;
@@ -321,9 +312,9 @@ struct ZipArchive::UnpackPlan
 
     qint64 progressTotal() const { return qint64(qMin<quint64>(totalBytes, quint64(INT64_MAX))); }
 
-    QString targetOf(zip_t *archive, zip_uint64_t index, QString *name = nullptr) const
+    QString targetOf(const ZipReader &reader, zip_uint64_t index, QString *name = nullptr) const
     {
-        const QString stored = entryName(archive, index);
+        const QString stored = reader.name(index);
         if (name)
             *name = stored;
         // Planning refused every name this would not accept.
@@ -354,11 +345,16 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
 
 bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
 {
-    const zip_int64_t count = _unzFile ? zip_get_num_entries(_unzFile, 0) : 0;
-    if (count <= 0) {
-        fail(_unzFile ? ZipError::NoEntries : ZipError::NotOpen, QStringLiteral("Failed"),
-             QStringLiteral("Error occurs"));
+    const zip_uint64_t count = _reader ? _reader->count() : 0;
+    const auto refuse = [this](const ZipFault &fault) {
+        fail(fault.code, fault.generic, fault.detail);
         return false;
+    };
+    if (count == 0) {
+        ZipFault fault = ZipReader::noEntries();
+        if (!_reader)
+            fault.code = ZipError::NotOpen;
+        return refuse(fault);
     }
     plan.password = asciiPassword();
     plan.destination = path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
@@ -367,84 +363,43 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
     // would escape the destination, cannot be decoded or does not fit is
     // refused with nothing on disk.
     plan.entries.resize(size_t(count));
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(_unzFile, zip_uint64_t(i), ZIP_FL_ENC_GUESS, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
-            fail(ZipError::Damaged, {}, QStringLiteral("Error occurs while getting file info"));
-            return false;
-        }
+    for (zip_uint64_t i = 0; i < count; ++i) {
+        const ZipReader::Entry &stat = _reader->entry(i);
+        if (!(stat.valid & ZIP_STAT_NAME))
+            return refuse(ZipReader::statFailed());
         UnpackPlan::Entry &entry = plan.entries[size_t(i)];
-        const QString name = QString::fromUtf8(st.name);
+        const QString name = _reader->name(i);
         entry.isDirectory = isDirectoryEntryName(name);
-        if (!safeRelativeEntryPath(name)) {
-            fail(ZipError::UnsafeName, {},
-                 QCoreApplication::translate("ZipArchive",
-                     "Refused: entry \"%1\" would be written outside the destination folder").arg(name));
-            return false;
-        }
-        entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-        entry.hasMtime = st.valid & ZIP_STAT_MTIME;
-        entry.mtime = qint64(st.mtime);
+        if (const std::optional<ZipFault> refusal =
+                ZipReader::entryRefusal(name, entry.isDirectory, stat, !plan.password.isEmpty()))
+            return refuse(*refusal);
+        entry.size = stat.size;
+        entry.hasMtime = stat.valid & ZIP_STAT_MTIME;
+        entry.mtime = stat.mtime;
         if (entry.isDirectory)
             continue;
-        if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
-            fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
-                 QCoreApplication::translate("ZipArchive",
-                                             "Entry \"%1\" uses compression method %2, which cannot be decoded")
-                     .arg(name).arg(st.comp_method));
-            return false;
-        }
-        if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
-            if (!zip_encryption_method_supported(st.encryption_method, 0)) {
-                fail(ZipError::Unsupported, QStringLiteral("Error occurs"),
-                     QCoreApplication::translate("ZipArchive",
-                                                 "Entry \"%1\" uses an encryption method that cannot be decoded").arg(name));
-                return false;
-            }
-            if (plan.password.isEmpty()) {
-                fail(ZipError::PasswordNeeded, QStringLiteral("Error occurs"),
-                     QCoreApplication::translate("ZipArchive",
-                                                 "Entry \"%1\" is encrypted and needs a password").arg(name));
-                return false;
-            }
+        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryptionMethod != ZIP_EM_NONE)
             plan.encrypted = true;
-        }
         ++plan.fileEntries;
         // Saturate rather than wrap on hostile sizes.
         plan.totalBytes = entry.size > UINT64_MAX - plan.totalBytes ? UINT64_MAX : plan.totalBytes + entry.size;
     }
 
-    // Entries sharing data would unpack one small file to any size, past the
-    // free-space check that trusts each entry's own size.
-    const ZipEntrySpans::Finding spans = ZipEntrySpans::check(
-        _unzFd, _unzBase, zip_uint64_t(count), [this](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
-            zip_stat_t st;
-            zip_stat_init(&st);
-            return zip_stat_index(_unzFile, index, ZIP_FL_ENC_RAW, &st) == 0
-                && ((st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0) == compressedSize
-                && ((st.valid & ZIP_STAT_CRC) ? st.crc : 0) == crc;
-        });
-    if (spans.kind == ZipEntrySpans::Finding::Overlapping) {
-        fail(ZipError::Overlap, {},
-             QCoreApplication::translate("ZipArchive", "Refused: entry \"%1\" overlaps the data of entry \"%2\"")
-                 .arg(entryName(_unzFile, spans.later), entryName(_unzFile, spans.earlier)));
-        return false;
-    }
-    if (spans.kind == ZipEntrySpans::Finding::Unreadable) {
-        fail(ZipError::Damaged, {},
-             QCoreApplication::translate("ZipArchive",
-                 "Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
-                 .arg(_zipFilePath));
-        return false;
-    }
+    const ZipReader &reader = *_reader;
+    if (const std::optional<ZipFault> refusal = reader.overlapRefusal(
+            [&reader](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
+                const ZipReader::Entry &entry = reader.entry(index);
+                return entry.compressedSize == compressedSize && entry.crc == crc;
+            },
+            [&reader](zip_uint64_t index) { return reader.name(index); }))
+        return refuse(*refusal);
 
     if (const std::optional<quint64> available = availableSpaceFor(path);
         available && plan.totalBytes > *available) {
         fail(ZipError::DiskFull, {},
              QCoreApplication::translate("ZipArchive",
                                          "Not enough free space: unpacking needs %1, only %2 are available")
-                 .arg(humanSize(plan.totalBytes), humanSize(*available)));
+                 .arg(ByteSize::forMessage(plan.totalBytes), ByteSize::forMessage(*available)));
         return false;
     }
     return true;
@@ -464,7 +419,7 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
     for (zip_uint64_t i = 0; i < plan.entries.size(); ++i) {
         const UnpackPlan::Entry &entry = plan.entries[i];
         QString name;
-        const QString target = plan.targetOf(_unzFile, i, &name);
+        const QString target = plan.targetOf(*_reader, i, &name);
         std::error_code ec;
         // A folder that cannot be made fails every entry after it: stop here.
         const fs::path folder = entry.isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
@@ -485,8 +440,17 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
             continue;
         }
 
-        const EntryResult result = extractEntry(_unzFile, i, entry.size, entry.hasMtime, time_t(entry.mtime), plan.password,
-                                                target, buffer.data(), keepGoing);
+        zip_uint64_t index = 0;
+        QString problem;
+        EntryResult result;
+        if (zip_t *archive = _reader->archiveFor(i, &index, &problem)) {
+            result = extractEntry(archive, index, entry.size, entry.hasMtime, time_t(entry.mtime), plan.password, target,
+                                  buffer.data(), keepGoing);
+        } else {
+            result.kind = EntryResult::OpenFailed;
+            result.zipError = ZIP_ER_INCONS;
+            result.problem = problem;
+        }
         if (result.kind == EntryResult::Written)
             continue;
         const EntryFault fault = faultOf(result, name, target);
@@ -510,7 +474,8 @@ std::vector<zip_t *> ZipArchive::openWorkerReaders(const UnpackPlan &plan, bool 
         wanted = std::min(QThread::idealThreadCount(), MaxWorkers);
     }
     wanted = std::min<zip_uint64_t>({zip_uint64_t(std::min(wanted, MaxForcedWorkers)), plan.fileEntries});
-    if (wanted < 2 || !overWrite || plan.encrypted || targetsCollide(_unzFile, plan.entries.size()))
+    // A windowed directory is read one window at a time, on this thread.
+    if (wanted < 2 || !overWrite || plan.encrypted || _reader->windowed() || targetsCollide(*_reader))
         return {};
 
     std::vector<zip_t *> readers;
@@ -519,29 +484,17 @@ std::vector<zip_t *> ZipArchive::openWorkerReaders(const UnpackPlan &plan, bool 
         readers.pop_back();
     };
     while (int(readers.size()) < wanted) {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_t *reader = nullptr;
-        if (zip_source_t *source = ZipFileSource::create(_unzFd, &error, _unzBase)) {
-            reader = zip_open_from_source(source, ZIP_RDONLY, &error);
-            if (!reader)
-                zip_source_free(source);
-        }
-        zip_error_fini(&error);
+        zip_t *reader = _reader->openWholeCopy();
         if (!reader)
             break; // most likely out of descriptors: fewer workers will do
         readers.push_back(reader);
-        if (zip_get_num_entries(reader, 0) != zip_int64_t(plan.entries.size())) {
-            releaseLast();
-            break;
-        }
     }
     // Every worker needs one more descriptor for the file it writes; under
     // a low limit give up workers rather than fail a write.
     while (!readers.empty()) {
         std::vector<int> probe;
         for (size_t i = 0; i <= readers.size(); ++i) {
-            const int fd = ::fcntl(_unzFd, F_DUPFD_CLOEXEC, 0);
+            const int fd = ::fcntl(_reader->fd(), F_DUPFD_CLOEXEC, 0);
             if (fd < 0)
                 break;
             probe.push_back(fd);
@@ -574,7 +527,7 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     {
         fs::path lastFolder;
         for (zip_uint64_t i = 0; i < count; ++i) {
-            const QString target = plan.targetOf(_unzFile, i);
+            const QString target = plan.targetOf(*_reader, i);
             const fs::path folder = plan.entries[i].isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
             std::error_code ec;
             if (!makeFolder(folder, lastFolder, ec)) {
@@ -622,7 +575,7 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
             if (cancelled || i >= stopAt)
                 continue;
             const UnpackPlan::Entry &entry = plan.entries[i];
-            const QString target = plan.targetOf(reader, i);
+            const QString target = plan.targetOf(*_reader, i);
             const auto keepGoing = [&](qint64 bytes) {
                 if (_progressListener) {
                     std::unique_lock lock(mutex);
@@ -705,7 +658,7 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
         if (index > stopAt)
             break;
         QString name;
-        const QString target = plan.targetOf(_unzFile, index, &name);
+        const QString target = plan.targetOf(*_reader, index, &name);
         const EntryFault fault = faultOf(result, name, target);
         fail(fault.code, fault.generic, fault.detail);
         succeeded = false;
@@ -720,7 +673,7 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
         // Files of later entries that workers had written already.
         for (zip_uint64_t i = stopAt + 1; i < limit; ++i) {
             if (created[i])
-                ::unlink(QFile::encodeName(plan.targetOf(_unzFile, i)).constData());
+                ::unlink(QFile::encodeName(plan.targetOf(*_reader, i)).constData());
         }
     }
     return succeeded;

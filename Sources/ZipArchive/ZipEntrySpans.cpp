@@ -27,89 +27,12 @@ constexpr zip_uint64_t TailSize = 0xffff + EndRecordSize + Zip64LocatorSize;
 constexpr size_t BlockSize = 256 * 1024;
 constexpr zip_uint64_t Max32 = 0xffffffff;
 
-zip_uint64_t little(const unsigned char *p, int bytes)
-{
-    zip_uint64_t value = 0;
-    for (int i = bytes; i-- > 0;)
-        value = value << 8 | p[i];
-    return value;
-}
-
-bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length)
-{
-    size_t got = 0;
-    while (got < length) {
-        if (at + got > zip_uint64_t(INT64_MAX))
-            return false;
-        const ssize_t n = ::pread(fd, data + got, length - got, off_t(at + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        got += size_t(n);
-    }
-    return true;
-}
-
-// Serves the directory front to back from large reads, so a directory of
-// any size costs one block of memory.
-class DirectoryReader
-{
-public:
-    DirectoryReader(int fd, zip_uint64_t start, zip_uint64_t end)
-        : _fd(fd), _position(start), _end(end), _block(BlockSize) {}
-
-    // The next length bytes, valid until the next call; null when the file
-    // ends first or cannot be read.
-    const unsigned char *take(size_t length)
-    {
-        if (_position > _end || length > _end - _position)
-            return nullptr;
-        if (_position < _blockStart || _position + length > _blockStart + _blockLength) {
-            _blockStart = _position;
-            _blockLength = size_t(std::min<zip_uint64_t>(BlockSize, _end - _position));
-            if (length > _blockLength || !readAt(_fd, _blockStart, _block.data(), _blockLength)) {
-                _blockLength = 0;
-                return nullptr;
-            }
-        }
-        const unsigned char *data = _block.data() + (_position - _blockStart);
-        _position += length;
-        return data;
-    }
-
-private:
-    int _fd;
-    zip_uint64_t _position;
-    zip_uint64_t _end;
-    std::vector<unsigned char> _block;
-    zip_uint64_t _blockStart = 0;
-    size_t _blockLength = 0;
-};
-
 struct Span
 {
     zip_uint64_t start;
     zip_uint64_t end;
     zip_uint64_t index;
 };
-
-// The Zip64 extra field (id 1) among a header's extra fields, or null.
-const unsigned char *zip64Field(const unsigned char *extra, size_t length, size_t *fieldLength)
-{
-    for (size_t at = 0; at + 4 <= length;) {
-        const auto id = little(extra + at, 2);
-        const auto size = size_t(little(extra + at + 2, 2));
-        if (size > length - at - 4)
-            break;
-        if (id == 1) {
-            *fieldLength = size;
-            return extra + at + 4;
-        }
-        at += 4 + size;
-    }
-    return nullptr;
-}
 
 enum class Outcome { Disagrees, Separate, Overlapping };
 
@@ -125,38 +48,12 @@ Outcome checkDirectory(int fd, zip_uint64_t base, zip_uint64_t length, zip_uint6
     spans.clear();
     DirectoryReader reader(fd, base + directoryOffset, base + length);
     for (zip_uint64_t i = 0; i < entries; ++i) {
-        const unsigned char *header = reader.take(CentralHeaderSize);
-        if (!header || std::memcmp(header, "PK\1\2", 4) != 0)
+        const std::optional<CentralHeader> header = readCentralHeader(reader);
+        if (!header)
             return Outcome::Disagrees;
-        const auto crc = zip_uint32_t(little(header + 16, 4));
-        zip_uint64_t compressedSize = little(header + 20, 4);
-        zip_uint64_t size = little(header + 24, 4);
-        const auto nameLength = size_t(little(header + 28, 2));
-        const auto extraLength = size_t(little(header + 30, 2));
-        const auto commentLength = size_t(little(header + 32, 2));
-        zip_uint64_t offset = little(header + 42, 4);
-        const unsigned char *variable = reader.take(nameLength + extraLength + commentLength);
-        if (!variable)
-            return Outcome::Disagrees;
-        if (size == Max32 || compressedSize == Max32 || offset == Max32) {
-            size_t fieldLength = 0;
-            // Only the values saturated above are in the field, in this order.
-            if (const unsigned char *field = zip64Field(variable + nameLength, extraLength, &fieldLength)) {
-                size_t used = 0;
-                const auto next = [&](zip_uint64_t &value) {
-                    if (value != Max32)
-                        return true;
-                    if (fieldLength - used < 8)
-                        return false;
-                    value = little(field + used, 8);
-                    used += 8;
-                    return true;
-                };
-                if (!next(size) || !next(compressedSize) || !next(offset))
-                    return Outcome::Disagrees;
-            }
-        }
-        if (!agrees(i, compressedSize, crc))
+        const zip_uint64_t compressedSize = header->compressedSize;
+        const zip_uint64_t offset = header->localHeaderOffset;
+        if (!agrees(i, compressedSize, header->crc))
             return Outcome::Disagrees;
         const zip_uint64_t header30 = offset + LocalHeaderSize;
         const zip_uint64_t end = header30 < offset || compressedSize > UINT64_MAX - header30
@@ -183,7 +80,107 @@ Outcome checkDirectory(int fd, zip_uint64_t base, zip_uint64_t length, zip_uint6
     return Outcome::Separate;
 }
 
+// The Zip64 extra field (id 1) among a header's extra fields, or null.
+const unsigned char *zip64Field(const unsigned char *extra, size_t length, size_t *fieldLength)
+{
+    for (size_t at = 0; at + 4 <= length;) {
+        const auto id = little(extra + at, 2);
+        const auto size = size_t(little(extra + at + 2, 2));
+        if (size > length - at - 4)
+            break;
+        if (id == 1) {
+            *fieldLength = size;
+            return extra + at + 4;
+        }
+        at += 4 + size;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+zip_uint64_t little(const unsigned char *p, int bytes)
+{
+    zip_uint64_t value = 0;
+    for (int i = bytes; i-- > 0;)
+        value = value << 8 | p[i];
+    return value;
+}
+
+bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        if (at + got > zip_uint64_t(INT64_MAX))
+            return false;
+        const ssize_t n = ::pread(fd, data + got, length - got, off_t(at + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
+DirectoryReader::DirectoryReader(int fd, zip_uint64_t start, zip_uint64_t end)
+    : _fd(fd), _position(start), _end(end), _block(BlockSize)
+{
+}
+
+const unsigned char *DirectoryReader::take(size_t length)
+{
+    if (_position > _end || length > _end - _position)
+        return nullptr;
+    if (_position < _blockStart || _position + length > _blockStart + _blockLength) {
+        _blockStart = _position;
+        _blockLength = size_t(std::min<zip_uint64_t>(BlockSize, _end - _position));
+        if (length > _blockLength || !readAt(_fd, _blockStart, _block.data(), _blockLength)) {
+            _blockLength = 0;
+            return nullptr;
+        }
+    }
+    const unsigned char *data = _block.data() + (_position - _blockStart);
+    _position += length;
+    return data;
+}
+
+std::optional<CentralHeader> readCentralHeader(DirectoryReader &reader)
+{
+    const unsigned char *fixed = reader.take(CentralHeaderSize);
+    if (!fixed || std::memcmp(fixed, "PK\1\2", 4) != 0)
+        return std::nullopt;
+    CentralHeader header;
+    header.crc = zip_uint32_t(little(fixed + 16, 4));
+    header.compressedSize = little(fixed + 20, 4);
+    header.size = little(fixed + 24, 4);
+    header.nameLength = size_t(little(fixed + 28, 2));
+    const auto extraLength = size_t(little(fixed + 30, 2));
+    const auto commentLength = size_t(little(fixed + 32, 2));
+    header.localHeaderOffset = little(fixed + 42, 4);
+    const unsigned char *variable = reader.take(header.nameLength + extraLength + commentLength);
+    if (!variable)
+        return std::nullopt;
+    if (header.size == Max32 || header.compressedSize == Max32 || header.localHeaderOffset == Max32) {
+        size_t fieldLength = 0;
+        // Only the values saturated above are in the field, in this order.
+        if (const unsigned char *field = zip64Field(variable + header.nameLength, extraLength, &fieldLength)) {
+            size_t used = 0;
+            const auto next = [&](zip_uint64_t &value) {
+                if (value != Max32)
+                    return true;
+                if (fieldLength - used < 8)
+                    return false;
+                value = little(field + used, 8);
+                used += 8;
+                return true;
+            };
+            if (!next(header.size) || !next(header.compressedSize) || !next(header.localHeaderOffset))
+                return std::nullopt;
+        }
+    }
+    return header;
+}
 
 Finding check(int fd, zip_uint64_t base, zip_uint64_t entries, const Agrees &agrees)
 {

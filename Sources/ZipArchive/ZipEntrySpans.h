@@ -5,6 +5,8 @@
 #include <zip.h>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 // Finds entries whose data overlap, as overlapping "zip bombs" have: many
 // directory entries pointing into one another's data, or all at one local
@@ -31,6 +33,47 @@ struct Finding
     zip_uint64_t earlier = 0;
     zip_uint64_t later = 0;
 };
+
+// Serves a central directory front to back from large reads, so a
+// directory of any size costs one block of memory.
+class DirectoryReader
+{
+public:
+    DirectoryReader(int fd, zip_uint64_t start, zip_uint64_t end);
+
+    // The next length bytes, valid until the next call; null when the file
+    // ends first or cannot be read.
+    const unsigned char *take(size_t length);
+    // Where the next take starts, in the file.
+    zip_uint64_t position() const { return _position; }
+
+private:
+    int _fd;
+    zip_uint64_t _position;
+    zip_uint64_t _end;
+    std::vector<unsigned char> _block;
+    zip_uint64_t _blockStart = 0;
+    size_t _blockLength = 0;
+};
+
+// One central header, its Zip64 extra field applied.
+struct CentralHeader
+{
+    zip_uint64_t compressedSize = 0;
+    zip_uint64_t size = 0;
+    zip_uint64_t localHeaderOffset = 0;
+    zip_uint32_t crc = 0;
+    size_t nameLength = 0;
+};
+
+// The central header at the reader's position, or none when there is no
+// sound one.
+std::optional<CentralHeader> readCentralHeader(DirectoryReader &reader);
+
+// Little-endian value of bytes 1 to 8 bytes long.
+zip_uint64_t little(const unsigned char *p, int bytes);
+// Reads exactly length bytes at offset at of fd.
+bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length);
 
 // Checks the archive in the regular file fd that starts base bytes into it
 // (offsets counted from there) and holds entries entries. Every directory

@@ -47,6 +47,18 @@ zip_source_t *ZipFileSource::createSlice(int fd, zip_uint64_t start, zip_uint64_
     return wrap(new ZipFileSource(fd, false, start, length, mtime), error);
 }
 
+zip_source_t *ZipFileSource::createWindow(int fd, zip_uint64_t base, zip_uint64_t directoryEnd,
+                                          zip_uint64_t windowStart, zip_uint64_t windowLength,
+                                          std::vector<unsigned char> trailer, zip_error_t *error)
+{
+    auto *source = new ZipFileSource(fd, false, base, directoryEnd + windowLength + trailer.size(), 0);
+    source->_windowAt = directoryEnd;
+    source->_windowStart = windowStart;
+    source->_windowLength = windowLength;
+    source->_trailer = std::move(trailer);
+    return wrap(source, error);
+}
+
 zip_source_t *ZipFileSource::wrap(ZipFileSource *source, zip_error_t *error)
 {
     zip_source_t *zipSource = zip_source_function_create(&ZipFileSource::callback, source, error);
@@ -61,6 +73,7 @@ ZipFileSource::ZipFileSource(int fd, bool ownsFd, zip_uint64_t base, zip_uint64_
     , _base(base)
     , _size(size)
     , _mtime(mtime)
+    , _windowAt(size)
 {
     zip_error_init(&_error);
 }
@@ -136,15 +149,40 @@ zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
     return zip_int64_t(done);
 }
 
+zip_uint64_t ZipFileSource::locate(zip_uint64_t offset, zip_uint64_t *contiguous, bool *inTrailer) const
+{
+    *inTrailer = false;
+    if (offset < _windowAt) {
+        *contiguous = _windowAt - offset;
+        return offset;
+    }
+    if (offset - _windowAt < _windowLength) {
+        *contiguous = _windowLength - (offset - _windowAt);
+        return _windowStart + (offset - _windowAt);
+    }
+    *inTrailer = true;
+    *contiguous = _size - offset;
+    return offset - _windowAt - _windowLength;
+}
+
 bool ZipFileSource::fill(zip_uint64_t offset)
 {
     // A small slice needs no more than itself.
     if (_block.empty())
         _block.resize(size_t(std::clamp<zip_uint64_t>(_size, 1, BlockSize)));
-    const zip_uint64_t wanted = std::min<zip_uint64_t>(_block.size(), _size - offset);
+    zip_uint64_t contiguous = 0;
+    bool inTrailer = false;
+    const zip_uint64_t at = locate(offset, &contiguous, &inTrailer);
+    const zip_uint64_t wanted = std::min<zip_uint64_t>({_block.size(), _size - offset, contiguous});
+    if (inTrailer) {
+        std::memcpy(_block.data(), _trailer.data() + at, size_t(wanted));
+        _blockStart = offset;
+        _blockLength = wanted;
+        return true;
+    }
     zip_uint64_t got = 0;
     while (got < wanted) {
-        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(_base + offset + got));
+        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(_base + at + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

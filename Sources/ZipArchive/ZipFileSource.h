@@ -32,6 +32,16 @@ public:
     static zip_source_t *createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
                                      zip_error_t *error);
 
+    // The archive in fd from base, as libzip is to see it when it reads a
+    // window of the central directory only: the file's bytes up to
+    // directoryEnd (the entries' data and the whole directory stay where
+    // their offsets point), then windowLength bytes of central headers copied
+    // from windowStart, then trailer (end records naming that copy). Reads
+    // fd itself, which the caller keeps open until libzip frees the source.
+    static zip_source_t *createWindow(int fd, zip_uint64_t base, zip_uint64_t directoryEnd,
+                                      zip_uint64_t windowStart, zip_uint64_t windowLength,
+                                      std::vector<unsigned char> trailer, zip_error_t *error);
+
     // The bytes that precede the archive proper when a zip was appended to
     // other data (a self-extractor's stub) without its offsets adjusted, as
     // the end-of-central-directory record tells; 0 when none or unknown.
@@ -54,6 +64,9 @@ private:
     // Reads the block starting at offset; false on a read error or when the
     // file ends before its size said.
     bool fill(zip_uint64_t offset);
+    // Where the byte at offset lies in the file (from _base), and how many
+    // bytes from there on lie together; in the trailer when *inTrailer.
+    zip_uint64_t locate(zip_uint64_t offset, zip_uint64_t *contiguous, bool *inTrailer) const;
 
     int _fd;
     bool _ownsFd;
@@ -65,4 +78,10 @@ private:
     zip_uint64_t _blockStart = 0;
     zip_uint64_t _blockLength = 0;
     zip_error_t _error;
+    // A window source: bytes from _windowAt on come from _windowStart, and
+    // the trailer follows them. _windowAt is _size for every other source.
+    zip_uint64_t _windowAt;
+    zip_uint64_t _windowStart = 0;
+    zip_uint64_t _windowLength = 0;
+    std::vector<unsigned char> _trailer;
 };
