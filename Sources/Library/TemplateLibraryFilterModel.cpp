@@ -5,9 +5,12 @@
 #include "Library/TemplateLibraryModel.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 TemplateLibraryFilterModel::TemplateLibraryFilterModel(QObject *parent)
     : QSortFilterProxyModel(parent)
+    // The C locale's collation compares code points and knows no numbers.
+    , _collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale())
 {
     _collator.setCaseSensitivity(Qt::CaseInsensitive);
     _collator.setNumericMode(true);

@@ -267,7 +267,8 @@ QStringList TemplateLibraryModel::categories() const
     for (const Row &row : _rows)
         seen.insert(row.item.category);
     QStringList list(seen.cbegin(), seen.cend());
-    QCollator collator;
+    // The C locale's collation compares code points and knows no numbers.
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
     std::sort(list.begin(), list.end(), collator);
