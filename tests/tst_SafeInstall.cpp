@@ -6,6 +6,7 @@
 #include "Installer/DestinationLock.h"
 #include "Common/FileOperations.h"
 #include "Installer/InstallJournal.h"
+#include "Installer/Receipt.h"
 #include "Common/ProgressListener.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateInstallerV2.h"
@@ -259,7 +260,7 @@ void tst_SafeInstall::failureAtAnyStepLeavesTheRootAsItWas()
     QVERIFY(!QFileInfo::exists(kindFolder() + QStringLiteral("/LT_Template_0/added by the user.txt")));
     QCOMPARE(readFile(kindFolder() + QStringLiteral("/LT_Not_Ours/LT_Not_Ours.moti")), QByteArray("theirs"));
     QCOMPARE(entryNames(kindFolder(), QDir::Name).filter(QStringLiteral(".mti-")), QStringList());
-    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList({Receipt::folderName(), QStringLiteral("Titles.localized")}));
 }
 
 void tst_SafeInstall::failureToRemoveAReplacedCopyKeepsTheInstall()
@@ -520,7 +521,7 @@ void tst_SafeInstall::replacedCopiesGoToTheTrash()
         + QStringLiteral("/Trash/files/LT_Again/Titles.localized/ZT Lower Thirds");
     QCOMPARE(entryNames(trashed, QDir::Name), QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_2")}));
     QCOMPARE(readFile(trashed + QStringLiteral("/LT_Template_0/added by the user.txt")), QByteArray("mine"));
-    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList({Receipt::folderName(), QStringLiteral("Titles.localized")}));
 }
 
 void tst_SafeInstall::templateThatCannotBeDeletedStaysInPlace()
@@ -544,7 +545,12 @@ void tst_SafeInstall::templateThatCannotBeDeletedStaysInPlace()
     // What is left of it is where the user looks, not in a hidden folder.
     QVERIFY(QFileInfo(stuck).isFile());
     QCOMPARE(entryNames(kindFolder(), QDir::Name), QStringList{QStringLiteral("LT_Template_1")});
-    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+    // Its receipt still names what is still there.
+    const std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_root, QStringLiteral("LT_Stuck")));
+    QVERIFY(receipt);
+    QCOMPARE(receipt->templates.size(), size_t(1));
+    QCOMPARE(receipt->templates[0].destination, QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Template_1"));
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList({Receipt::folderName(), QStringLiteral("Titles.localized")}));
 }
 
 void tst_SafeInstall::hiddenFolderKeepsItsCategoryFolder()
@@ -699,7 +705,7 @@ void tst_SafeInstall::twoConcurrentInstallsEndWithOneCompleteInstall()
     QStringList names = entryNames(kindFolder(), QDir::Name);
     QCOMPARE(names.size(), 40);
     QCOMPARE(names.filter(QStringLiteral(".mti-")), QStringList());
-    QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList({Receipt::folderName(), QStringLiteral("Titles.localized")}));
     for (int i = 0; i < 40; ++i)
         QCOMPARE(QFileInfo(kindFolder() + QStringLiteral("/LT_Template_%1/Media/clip.mov").arg(i)).size(),
                  qint64(3000 + 4 + QByteArray::number(i).size()));

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,17 +35,29 @@ public:
 
     // Sorts entries as entries() answers them.
     static void sortByName(std::vector<Entry> &entries);
+
+    // Told of a template folder (relative, as entries() names folders), its
+    // first template file and that file's type; false passes the file over.
+    using TemplateFound = std::function<bool(const QString &folder, const QString &fileName, quint64 type)>;
+    // The template scan of an archive, of an unpacked folder and of a
+    // destination root alike: depth-first in entry order, a folder that
+    // directly holds a template file is a template folder, and its own scan
+    // ends at that file (entries after it are not looked at).
+    void findTemplateFolders(const QString &relativeFolder, const TemplateFound &found) const;
 };
 
-// The files and folders below a folder on disk.
+// The files and folders below a folder on disk. Without hidden folders it
+// leaves out folders whose names begin with "." (hidden files stay).
 class DiskFolderTree : public FolderTree
 {
 public:
-    explicit DiskFolderTree(const QString &root) : _root(root) {}
+    explicit DiskFolderTree(const QString &root, bool hiddenFolders = true)
+        : _root(root), _hiddenFolders(hiddenFolders) {}
     std::vector<Entry> entries(const QString &relativeFolder) const override;
 
 private:
     QString _root;
+    bool _hiddenFolders;
 };
 
 // The tree an archive unpacks to, from its directory: every folder that an

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -49,6 +50,12 @@ struct Receipt
     // Every readable receipt in root, by archive title; unreadable ones are
     // skipped with a diagnostic line.
     static std::vector<Receipt> readAll(const QString &root);
+    // The receipt files in root (readable or not), by name.
+    static QStringList paths(const QString &root);
+    // Drops, from every receipt in root, the templates at these destinations
+    // that are no longer installed; a receipt left with none goes. Each file
+    // is replaced in one rename. The caller holds the root's lock.
+    static void forgetRemoved(const QString &root, const QStringList &destinations);
 
     const Template *templateAt(const QString &destination) const;
 };

@@ -9,13 +9,16 @@
 #include "Common/ProgressListener.h"
 #include "Installer/DestinationLock.h"
 #include "Installer/FolderTree.h"
+#include "Common/Version.h"
 #include "Installer/InstallJournal.h"
+#include "Installer/Receipt.h"
 #include "Installer/TemplateInstallerDelegate.h"
 #include "Installer/TemplateType.h"
 #include "ZipArchive/ZipArchive.h"
 #include "ZipArchive/ZipDirectory.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -24,8 +27,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <exception>
+#include <future>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +42,140 @@ bool TemplateInstaller::refuse(const QString &reason, QString *refusalReason, co
     if (refusalReason)
         *refusalReason = reason;
     return false;
+}
+
+struct TemplateInstaller::ArchiveFacts
+{
+    std::atomic<bool> cancelled{false};
+    std::future<void> work;
+    // Written by the worker, read after `work` is ready.
+    QString sha256;
+    std::optional<std::vector<ZipDirectory::Entry>> entries;
+
+    ~ArchiveFacts()
+    {
+        cancelled = true;
+        if (work.valid())
+            work.wait();
+    }
+};
+
+void TemplateInstaller::startReadingArchiveFacts()
+{
+    _archiveFacts = std::make_unique<ArchiveFacts>();
+    ArchiveFacts *facts = _archiveFacts.get();
+    const QString archive = _archiveURL.toLocalFile();
+    // Beside the unpack, which reads the same file: the checksum costs the
+    // user no pass of its own. ArchiveFacts waits for it before it goes.
+    facts->work = std::async(std::launch::async, [facts, archive] {
+        facts->entries = ZipDirectory::read(archive, nullptr);
+        QFile file(archive);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        while (!facts->cancelled) {
+            const qint64 count = file.read(buffer.data(), buffer.size());
+            if (count < 0)
+                return;
+            if (count == 0) {
+                facts->sha256 = QString::fromLatin1(hash.result().toHex());
+                return;
+            }
+            hash.addData(QByteArrayView(buffer.constData(), count));
+        }
+    });
+}
+
+TemplateTransaction::InstallRecord TemplateInstaller::installRecord(const EffectTemplateItemList &list) const
+{
+    TemplateTransaction::InstallRecord record;
+    Receipt &receipt = record.receipt;
+    const QString archive = _archiveURL.toLocalFile();
+    receipt.archiveFileName = QFileInfo(archive).fileName();
+    receipt.archivePath = QFileInfo(archive).absoluteFilePath();
+    receipt.archiveTitle = _archiveTitle;
+    receipt.installedBy = _installedBy.isEmpty()
+        ? QStringLiteral(MTI_PRODUCT_NAME " " MTI_VERSION_STRING) : _installedBy;
+
+    // What copyEffects installs: of templates with one destination, the last.
+    std::vector<const EffectTemplateItem *> recorded;
+    QSet<QString> later;
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        const QString destination = (*it)->destinationPath(_templatesRootFolder);
+        if (destination.isEmpty() || later.contains(destination))
+            continue;
+        later.insert(destination);
+        recorded.push_back(*it);
+    }
+    std::reverse(recorded.begin(), recorded.end());
+    for (const EffectTemplateItem *item : recorded) {
+        Receipt::Template entry;
+        entry.templateType = item->templateType();
+        entry.category = item->category();
+        entry.title = item->title();
+        entry.destination = item->relativeDestinationPath().split(QLatin1Char('/'), Qt::SkipEmptyParts)
+                                .join(QLatin1Char('/'));
+        receipt.templates.push_back(std::move(entry));
+    }
+
+    ArchiveFacts *facts = _archiveFacts.get();
+    std::vector<QString> sources;
+    for (const EffectTemplateItem *item : recorded)
+        sources.push_back(item->relativeSourcePath());
+    record.complete = [facts, sources](Receipt &receipt, const std::function<bool()> &goOn) -> std::optional<Error> {
+        if (!facts || !facts->work.valid())
+            return std::nullopt;
+        while (facts->work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (!goOn())
+                return Error::cancelled();
+        }
+        receipt.archiveSha256 = facts->sha256;
+        if (!facts->entries) {
+            qCWarning(lcInstall).noquote() << "the receipt of" << receipt.archiveTitle << "lists no files:"
+                                           << "the archive's directory could not be read again";
+            return std::nullopt;
+        }
+        // Template folder -> the receipt's templates it is (nested
+        // templates lie in their parents' folders too).
+        QHash<QString, std::vector<size_t>> byFolder;
+        bool topLevel = false;
+        for (size_t i = 0; i < sources.size(); ++i) {
+            byFolder[sources[i]].push_back(i);
+            topLevel = topLevel || sources[i].isEmpty();
+        }
+        std::vector<QHash<QString, Receipt::File>> files(sources.size());
+        for (const ZipDirectory::Entry &entry : *facts->entries) {
+            if (entry.isDirectory || entry.relativePath.isEmpty())
+                continue;
+            const QString path = QLatin1Char('/') + entry.relativePath;
+            // Removed after unpacking, as the scan never sees it.
+            if (path.startsWith(QLatin1String("/__MACOSX/")))
+                continue;
+            for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash >= 0;
+                 slash = slash > 0 ? path.lastIndexOf(QLatin1Char('/'), slash - 1) : -1) {
+                const QString folder = path.left(slash);
+                if (folder.isEmpty() && !topLevel)
+                    break;
+                const auto it = byFolder.constFind(folder);
+                if (it == byFolder.cend())
+                    continue;
+                // A name stored twice is unpacked twice: the last one stays.
+                for (size_t index : *it)
+                    files[index].insert(path.mid(slash + 1), {path.mid(slash + 1), qint64(entry.size), entry.crc32});
+            }
+        }
+        for (size_t i = 0; i < sources.size(); ++i) {
+            std::vector<Receipt::File> &list = receipt.templates[i].files;
+            list.reserve(size_t(files[i].size()));
+            for (const Receipt::File &file : std::as_const(files[i]))
+                list.push_back(file);
+            std::sort(list.begin(), list.end(),
+                      [](const Receipt::File &a, const Receipt::File &b) { return a.path.toUtf8() < b.path.toUtf8(); });
+        }
+        return std::nullopt;
+    };
+    return record;
 }
 
 std::unique_ptr<TemplateInstaller> TemplateInstaller::create(const QUrl &archiveURL, const QString &templatesRootFolder,
@@ -79,8 +219,12 @@ bool TemplateInstaller::init(const QUrl &archiveURL, const QString &templatesRoo
     return true;
 }
 
+TemplateInstaller::TemplateInstaller() = default;
+
 TemplateInstaller::~TemplateInstaller()
 {
+    // The worker reads the archive, which may be deleted below.
+    _archiveFacts.reset();
     _effects.reset();
     if (_mustDeleteEffectsSourceFolder && !_effectsSourceFolder.isEmpty())
         FileOperations::removeAll(_effectsSourceFolder);
@@ -130,21 +274,25 @@ bool TemplateInstaller::unarchive()
                 : error.code == ZipError::NotFound
                 ? QCoreApplication::translate("TemplateInstaller", "The file does not exist.")
                 : QCoreApplication::translate("TemplateInstaller", "The file is not a zip archive, or it is damaged.");
-        } else if (zip.UnzipFileTo(unpackFolder, true)) {
-            FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
-            _effects = effectTemplateItemsInFolder(unpackFolder);
-            _listedOnly = false;
-            _effectsSourceFolder = unpackFolder;
-            _mustDeleteEffectsSourceFolder = true;
-            unpackDir.setAutoRemove(false);
-            succeeded = true;
         } else {
-            const ZipError error = zip.lastError();
-            _unarchiveError = error.code == ZipError::NoEntries
-                ? QCoreApplication::translate("TemplateInstaller", "The archive holds no entries.")
-                : !error.detail.isEmpty()
-                ? error.detail
-                : QCoreApplication::translate("TemplateInstaller", "The archive could not be unpacked.");
+            // For the receipt an install leaves.
+            startReadingArchiveFacts();
+            if (zip.UnzipFileTo(unpackFolder, true)) {
+                FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
+                _effects = effectTemplateItemsInFolder(unpackFolder);
+                _listedOnly = false;
+                _effectsSourceFolder = unpackFolder;
+                _mustDeleteEffectsSourceFolder = true;
+                unpackDir.setAutoRemove(false);
+                succeeded = true;
+            } else {
+                const ZipError error = zip.lastError();
+                _unarchiveError = error.code == ZipError::NoEntries
+                    ? QCoreApplication::translate("TemplateInstaller", "The archive holds no entries.")
+                    : !error.detail.isEmpty()
+                    ? error.detail
+                    : QCoreApplication::translate("TemplateInstaller", "The archive could not be unpacked.");
+            }
         }
     } catch (const std::exception &e) {
         MTI_DIAGNOSTIC(lcInstall, QString::fromLocal8Bit(e.what()));
@@ -152,6 +300,8 @@ bool TemplateInstaller::unarchive()
     }
     zip.UnzipCloseFile();
     zip.setDelegate(nullptr);
+    if (!succeeded)
+        _archiveFacts.reset();
     // On failure unpackDir removes what was written as it goes out of scope.
     return succeeded;
 }
@@ -240,25 +390,16 @@ EffectTemplateItems TemplateInstaller::effectTemplateItemsInTree(const FolderTre
 void TemplateInstaller::iterateSrcFolder(const FolderTree &tree, const QString &relativeFolder,
                                          const QString &rootFolder, EffectTemplateItems &foundTemplates)
 {
-    for (const FolderTree::Entry &entry : tree.entries(relativeFolder)) {
-        if (entry.isFolder) {
-            iterateSrcFolder(tree, relativeFolder + QLatin1Char('/') + entry.name, rootFolder, foundTemplates);
-            continue;
-        }
-        const quint64 type = TemplateType::forFileName(entry.name);
-        if (type == 0)
-            continue;
-
+    tree.findTemplateFolders(relativeFolder, [&](const QString &folder, const QString &, quint64 type) {
         // A template lying at the archive's top level is named after the archive.
         std::unique_ptr<EffectTemplateItem> item = EffectTemplateItem::create(
-            relativeFolder, rootFolder, type, _categories, relativeFolder.isEmpty() ? _archiveTitle : QString());
+            folder, rootFolder, type, _categories, folder.isEmpty() ? _archiveTitle : QString());
         if (!item)
-            continue;
+            return false;
         item->setRelativeDestinationPath(relativeDestinationPathFor(*item));
         foundTemplates.push_back(std::move(item));
-        // A template folder ends its own scan at its first template file.
-        return;
-    }
+        return true;
+    });
 }
 
 QString TemplateInstaller::relativeDestinationPathFor(const EffectTemplateItem &item) const
@@ -316,7 +457,8 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
                                                     ProgressListener *listener, InstallTransfer transfer,
                                                     const QString &archiveTitle,
                                                     TemplateTransaction::InstallReport *report,
-                                                    TemplateTransaction::Disposal replacedCopies)
+                                                    TemplateTransaction::Disposal replacedCopies,
+                                                    const TemplateTransaction::InstallRecord *record)
 {
     if (report)
         *report = {};
@@ -355,7 +497,7 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
                         transfer == InstallTransfer::MoveSource});
     }
     std::reverse(jobs.begin(), jobs.end());
-    return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report, replacedCopies);
+    return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report, replacedCopies, record);
 }
 
 std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
@@ -396,14 +538,7 @@ Error rootError(const Error &cause, const QString &root)
 // changing the root further could lose what it holds aside.
 std::optional<Error> stuckRun(const QString &root)
 {
-    const QString journal = root + QLatin1Char('/') + InstallJournal::fileName();
-    if (!FileOperations::exists(journal))
-        return std::nullopt;
-    return Error(Error::PosixDomain, EBUSY,
-                 QCoreApplication::translate("TemplateInstaller",
-                     "An earlier installation into '%1' was interrupted and could not be undone completely. "
-                     "Its record is kept in '%2'.")
-                     .arg(root, journal));
+    return TemplateTransaction::unfinishedRun(root);
 }
 
 } // namespace
@@ -439,8 +574,11 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
             TemplateTransaction::recover(root, _progressListener);
             error = stuckRun(root);
         }
-        if (!error)
-            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall, _disposal);
+        if (!error) {
+            const TemplateTransaction::InstallRecord record = installRecord(list);
+            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall, _disposal,
+                                &record);
+        }
     }
     // A root made for nothing goes again (only if nothing else is in it).
     if (error && createdRoot)

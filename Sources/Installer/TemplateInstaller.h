@@ -94,7 +94,8 @@ public:
                                             InstallTransfer transfer = InstallTransfer::Copy,
                                             const QString &archiveTitle = QString(),
                                             TemplateTransaction::InstallReport *report = nullptr,
-                                            TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete);
+                                            TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete,
+                                            const TemplateTransaction::InstallRecord *record = nullptr);
     // Removes the installed templates (TemplateTransaction::remove). Answers
     // nothing but a cancellation; what could not be removed is in the report.
     static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
@@ -104,8 +105,9 @@ public:
                                               TemplateTransaction::RemovalReport *report = nullptr);
 
     // Installs every template, replacing older copies, holding the root's
-    // lock (waiting for another writer, as the listener is told). On failure
-    // or cancel the root is left exactly as it was and the error answered.
+    // lock (waiting for another writer, as the listener is told), and leaves
+    // the archive's receipt (Receipt) in the root. On failure or cancel the
+    // root is left exactly as it was and the error answered.
     // After a MoveSource install the templates are no longer in the unpack
     // folder, so the installer cannot install them again. Templates nested in
     // other templates are always copied.
@@ -117,6 +119,11 @@ public:
     // What the last installEffects / deleteEffects did.
     const TemplateTransaction::InstallReport &lastInstallReport() const { return _lastInstall; }
     const TemplateTransaction::RemovalReport &lastRemovalReport() const { return _lastRemoval; }
+
+    // Who the receipts say installed: "Motion Template Installer <version>"
+    // unless told otherwise ("mtzip <version>").
+    const QString &installedBy() const { return _installedBy; }
+    void setInstalledBy(const QString &installedBy) { _installedBy = installedBy; }
 
     // Where uninstalled templates, copies replaced by an install and an
     // archive flagged for deletion go:
@@ -133,7 +140,7 @@ public:
     static int removeAbandonedUnpackFolders();
 
 protected:
-    TemplateInstaller() = default;
+    TemplateInstaller();
     // The common checks of create(); false refuses.
     bool init(const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories,
               QString *refusalReason);
@@ -149,6 +156,11 @@ protected:
     virtual QString className() const;
 
 private:
+    // The archive's checksum and directory, read on a worker while it unpacks.
+    struct ArchiveFacts;
+    void startReadingArchiveFacts();
+    TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
+
     QUrl _archiveURL;
     QString _archiveTitle;
     QString _effectsSourceFolder;
@@ -164,4 +176,6 @@ private:
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;
     TemplateTransaction::InstallReport _lastInstall;
     TemplateTransaction::RemovalReport _lastRemoval;
+    QString _installedBy;
+    std::unique_ptr<ArchiveFacts> _archiveFacts;
 };

@@ -8,6 +8,7 @@
 #include "Common/ProgressListener.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +85,12 @@ QString holderName(const QString &archiveTitle)
 std::optional<Error> errnoError(const QString &path)
 {
     return Error::fromErrorCode(std::error_code(errno, std::generic_category()), path);
+}
+
+// Receipts are journalled as templates are, below the receipts folder.
+bool isReceipt(const QString &destination)
+{
+    return destination.startsWith(Receipt::folderName() + QLatin1Char('/'));
 }
 
 // Creates the missing folders on the way to `relative`, each announced in the
@@ -155,6 +163,95 @@ std::optional<Error> installOne(InstallJournal &journal, const QString &root, co
     return std::nullopt;
 }
 
+// Puts a file (a receipt) in place as installOne does a template: written
+// beside it, the old one renamed aside, the new one renamed in. Without
+// contents the old one is only set aside, so the commit removes it.
+std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, const QString &relative,
+                                 const std::optional<QByteArray> &contents, qsizetype index)
+{
+    const QString parentRelative = parentOf(relative);
+    if (std::optional<Error> error = createFolders(journal, root, parentRelative))
+        return error;
+    const QString parent = join(root, parentRelative);
+    const QString staging = unusedName(parent, ownName("stage", index));
+    if (std::optional<Error> error = journal.addStaging(relative, staging))
+        return error;
+    const QString stagingPath = parent + QLatin1Char('/') + staging;
+    if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
+        return error;
+    if (contents) {
+        const int fd = ::open(QFile::encodeName(stagingPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return errnoError(stagingPath);
+        // On disk before the rename makes it the receipt: a crash then never
+        // leaves an empty one.
+        const bool written = FileOperations::writeAll(fd, contents->constData(), contents->size()) && ::fsync(fd) == 0;
+        std::optional<Error> error = written ? std::nullopt : errnoError(join(root, relative));
+        ::close(fd);
+        if (error)
+            return error;
+    }
+    const QString target = join(root, relative);
+    const bool replacing = FileOperations::exists(target);
+    const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
+    if (std::optional<Error> error = journal.addSwap(backup))
+        return error;
+    if (replacing) {
+        std::optional<Error> error = injectedFault(Step::SetAside, index, target);
+        if (!error)
+            error = FileOperations::moveTree(target, parent + QLatin1Char('/') + backup);
+        if (error)
+            return error;
+    }
+    if (!contents)
+        return std::nullopt;
+    std::optional<Error> error = injectedFault(Step::Swap, index, target);
+    if (!error)
+        error = FileOperations::moveTree(stagingPath, target);
+    return error;
+}
+
+// The install's own receipt, and the other receipts that lose the
+// destinations it takes over.
+std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, const InstallRecord &record,
+                                 const std::vector<InstallJob> &jobs, const std::function<bool()> &goOn)
+{
+    Receipt receipt = record.receipt;
+    if (record.complete) {
+        if (std::optional<Error> error = record.complete(receipt, goOn))
+            return error;
+    }
+    receipt.installedAt = QDateTime::currentDateTimeUtc();
+    const QString own = Receipt::pathFor(root, receipt.archiveTitle);
+    const QString ownRelative = own.mid(root.size() + 1);
+
+    QSet<QString> taken;
+    for (const InstallJob &job : jobs)
+        taken.insert(relativeDestination(job.destination));
+    std::vector<std::pair<QString, std::optional<QByteArray>>> files;
+    for (const QString &path : Receipt::paths(root)) {
+        if (path == own)
+            continue;
+        std::optional<Receipt> other = Receipt::read(path);
+        if (!other)
+            continue;
+        const auto replaced = [&taken](const Receipt::Template &entry) { return taken.contains(entry.destination); };
+        const auto kept = std::remove_if(other->templates.begin(), other->templates.end(), replaced);
+        if (kept == other->templates.end())
+            continue;
+        other->templates.erase(kept, other->templates.end());
+        files.emplace_back(path.mid(root.size() + 1),
+                           other->templates.empty() ? std::nullopt : std::optional<QByteArray>(other->toJson()));
+    }
+    files.emplace_back(ownRelative, receipt.toJson());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (std::optional<Error> error =
+                replaceFile(journal, root, files[i].first, files[i].second, qsizetype(jobs.size() + i)))
+            return error;
+    }
+    return std::nullopt;
+}
+
 // Undoes an install that did not reach its commit, newest step first.
 bool rollBack(InstallJournal &journal, ProgressListener *listener)
 {
@@ -216,7 +313,7 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
     if (journal.toTrash()) {
         bool anyReplaced = false;
         for (const InstallJournal::Template &entry : templates)
-            anyReplaced = anyReplaced || !entry.backup.isEmpty();
+            anyReplaced = anyReplaced || (!entry.backup.isEmpty() && !isReceipt(entry.destination));
         if (anyReplaced && journal.removalFolder().isEmpty())
             journal.addTrashing(unusedName(root, ownName("removed")));
         if (anyReplaced && !journal.removalFolder().isEmpty()) {
@@ -234,7 +331,8 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
         if (!FileOperations::exists(path))
             continue; // a recovery after a kill half-way through this
         std::optional<Error> error = injectedFault(Step::RemoveBackup, qsizetype(i), path);
-        if (!error && !holder.isEmpty()) {
+        // An old receipt is nothing anyone wants back.
+        if (!error && !holder.isEmpty() && !isReceipt(entry.destination)) {
             const QString into = holder + QLatin1Char('/') + entry.destination;
             error = FileOperations::createDirectories(QFileInfo(into).path());
             if (!error)
@@ -319,13 +417,15 @@ void completeRemoval(InstallJournal &journal)
         FileOperations::removeAll(removal);
     }
     removeEmptiedFolders(root, journal.removals());
+    Receipt::forgetRemoved(root, journal.removals());
     journal.close();
 }
 
 } // namespace
 
 std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
-                             ProgressListener *listener, InstallReport *report, Disposal replacedCopies)
+                             ProgressListener *listener, InstallReport *report, Disposal replacedCopies,
+                             const InstallRecord *record)
 {
     InstallReport counts;
     if (report)
@@ -347,6 +447,10 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
         // A moved folder reports nothing while it goes.
         if (!error && listener && !listener->progress(done, total))
             error = Error::cancelled();
+    }
+    if (!error && record) {
+        const auto goOn = [listener, total] { return !listener || listener->progress(total, total); };
+        error = writeRecord(journal, root, *record, jobs, goOn);
     }
     if (!error)
         error = injectedFault(Step::Commit, qsizetype(jobs.size()), root);
@@ -378,8 +482,13 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         if (!relative.isEmpty() && !present.contains(relative) && FileOperations::isDirectory(join(root, relative)))
             present.append(relative);
     }
+    // Receipts forget, besides what this removes, what was already gone.
+    QStringList relatives;
+    for (const QString &destination : destinations)
+        relatives.append(relativeDestination(destination));
     if (present.isEmpty()) {
         removeEmptiedFolders(root, destinations);
+        Receipt::forgetRemoved(root, relatives);
         return std::nullopt;
     }
 
@@ -453,6 +562,7 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         if (!stranded.isEmpty())
             dispose(root, holder, stranded, disposal, nullptr, strandedReport);
         FileOperations::removeAll(join(root, removal));
+        Receipt::forgetRemoved(root, stranded);
         journal.close();
         counts = strandedReport;
         return Error::cancelled();
@@ -461,8 +571,21 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
     dispose(root, holder, moved, disposal, listener, counts);
     FileOperations::removeAll(join(root, removal));
     removeEmptiedFolders(root, destinations);
+    Receipt::forgetRemoved(root, relatives);
     journal.close();
     return std::nullopt;
+}
+
+std::optional<Error> unfinishedRun(const QString &root)
+{
+    const QString journal = root + QLatin1Char('/') + InstallJournal::fileName();
+    if (!FileOperations::exists(journal))
+        return std::nullopt;
+    return Error(Error::PosixDomain, EBUSY,
+                 QCoreApplication::translate("TemplateInstaller",
+                     "An earlier installation into '%1' was interrupted and could not be undone completely. "
+                     "Its record is kept in '%2'.")
+                     .arg(root, journal));
 }
 
 void setFaultHook(FaultHook hook)

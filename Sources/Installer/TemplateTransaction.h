@@ -3,10 +3,12 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Installer/Receipt.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -38,14 +40,28 @@ struct InstallReport
     int replaced = 0;
 };
 
+// The receipt an install leaves in the root, written in the same
+// transaction as its templates: staged, swapped and undone like one of them.
+// Receipts of other archives that name a destination this install replaces
+// lose that entry (or go, when it was their last) in the same way.
+struct InstallRecord
+{
+    Receipt receipt;
+    // Called once every template is in place, before the receipt is written,
+    // to fill in what was found out meanwhile (the archive's checksum, its
+    // files); `goOn` answers false once the user cancelled. An error (the
+    // cancel) undoes the install.
+    std::function<std::optional<Error>(Receipt &receipt, const std::function<bool()> &goOn)> complete;
+};
+
 // Each template is copied (or moved) into a hidden folder beside its
 // destination; only then is an older copy renamed aside and the new one
 // renamed into place. When all are in place the older copies are removed
 // (as `replacedCopies` says); on any failure or cancel every change is undone
-// and the error answered.
+// and the error answered. With a record its receipt is written too.
 std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
                              ProgressListener *listener = nullptr, InstallReport *report = nullptr,
-                             Disposal replacedCopies = Disposal::Delete);
+                             Disposal replacedCopies = Disposal::Delete, const InstallRecord *record = nullptr);
 
 struct RemovalReport
 {
@@ -56,7 +72,8 @@ struct RemovalReport
 };
 
 // Removes the installed templates at these destinations, then every folder
-// above them (below the root) left with nothing but hidden files. With
+// above them (below the root) left with nothing but hidden files, and their
+// entries in the receipts. With
 // Trash the templates go to the Trash as one folder named after the archive
 // (deleted where the volume has no Trash). A cancel while they are taken
 // away puts them all back and answers a cancellation; failures to remove one
@@ -75,8 +92,14 @@ void removeEmptiedFolders(const QString &root, const QStringList &destinations);
 // all be done (the journal then stays for the next try).
 bool recover(const QString &root, ProgressListener *listener = nullptr);
 
+// After recovery, a journal still in root is a run that could not be
+// undone: changing the root further could lose what it holds aside.
+std::optional<Error> unfinishedRun(const QString &root);
+
 // For tests: called before each step of an install; answering true makes
-// that step fail (with EIO), as a full disk or a locked folder would.
+// that step fail (with EIO), as a full disk or a locked folder would. The
+// receipts an install writes count after its templates (from index
+// jobs.size() on).
 enum class Step { Stage, SetAside, Swap, Commit, RemoveBackup };
 using FaultHook = bool (*)(Step step, qsizetype templateIndex);
 void setFaultHook(FaultHook hook);

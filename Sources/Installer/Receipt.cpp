@@ -1,0 +1,244 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/Receipt.h"
+
+#include "Common/DiagnosticLog.h"
+#include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
+#include "Installer/TemplateType.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int FormatVersion = 1;
+
+// A "/"-separated path that stays below the folder it is joined to.
+bool isSafeRelativePath(const QString &path)
+{
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char('\\'))
+        || path.contains(QChar(0)))
+        return false;
+    for (const QString &part : path.split(QLatin1Char('/'))) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+QJsonValue nullable(const QString &text)
+{
+    return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QString crcText(quint32 crc)
+{
+    return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0'));
+}
+
+bool byUtf8(const QString &a, const QString &b)
+{
+    return a.toUtf8() < b.toUtf8();
+}
+
+} // namespace
+
+QString Receipt::folderName()
+{
+    return QStringLiteral(".receipts");
+}
+
+QString Receipt::pathFor(const QString &root, const QString &archiveTitle)
+{
+    // Titles come from file names, so they hold no "/"; what else could make
+    // the name hidden, another folder or unreadable is replaced.
+    QString name = archiveTitle;
+    for (QChar &c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('_');
+    }
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    if (name.isEmpty())
+        name = QStringLiteral("_");
+    // Room for ".json" within the 255 bytes a file name may have.
+    while (name.toUtf8().size() > 240)
+        name.chop(1);
+    return root + QLatin1Char('/') + folderName() + QLatin1Char('/') + name + QStringLiteral(".json");
+}
+
+QByteArray Receipt::toJson() const
+{
+    QJsonArray templateArray;
+    for (const Template &entry : templates) {
+        std::vector<const File *> sorted;
+        sorted.reserve(entry.files.size());
+        for (const File &file : entry.files)
+            sorted.push_back(&file);
+        std::sort(sorted.begin(), sorted.end(), [](const File *a, const File *b) { return byUtf8(a->path, b->path); });
+        QJsonArray files;
+        for (const File *file : sorted) {
+            files.append(QJsonObject{{QStringLiteral("path"), file->path},
+                                     {QStringLiteral("size"), file->size},
+                                     {QStringLiteral("crc32"), crcText(file->crc32)}});
+        }
+        templateArray.append(QJsonObject{{QStringLiteral("type"), qint64(entry.templateType)},
+                                         {QStringLiteral("kind"), TemplateType::kindName(entry.templateType)},
+                                         {QStringLiteral("category"), nullable(entry.category)},
+                                         {QStringLiteral("title"), entry.title},
+                                         {QStringLiteral("destination"), entry.destination},
+                                         {QStringLiteral("files"), files}});
+    }
+    const QJsonObject document{
+        {QStringLiteral("version"), FormatVersion},
+        {QStringLiteral("archiveFileName"), archiveFileName},
+        {QStringLiteral("archivePath"), archivePath},
+        {QStringLiteral("archiveTitle"), archiveTitle},
+        {QStringLiteral("archiveSha256"), nullable(archiveSha256)},
+        {QStringLiteral("installedAt"), installedAt.toUTC().toString(Qt::ISODate)},
+        {QStringLiteral("installedBy"), installedBy},
+        {QStringLiteral("templates"), templateArray},
+    };
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    if (object.value(QLatin1String("version")).toInt() != FormatVersion)
+        return std::nullopt;
+
+    Receipt receipt;
+    receipt.archiveTitle = object.value(QLatin1String("archiveTitle")).toString();
+    if (receipt.archiveTitle.isEmpty())
+        return std::nullopt;
+    receipt.archiveFileName = object.value(QLatin1String("archiveFileName")).toString();
+    receipt.archivePath = object.value(QLatin1String("archivePath")).toString();
+    receipt.archiveSha256 = object.value(QLatin1String("archiveSha256")).toString();
+    receipt.installedAt = QDateTime::fromString(object.value(QLatin1String("installedAt")).toString(), Qt::ISODate);
+    if (receipt.installedAt.isValid())
+        receipt.installedAt = receipt.installedAt.toUTC();
+    receipt.installedBy = object.value(QLatin1String("installedBy")).toString();
+
+    const QJsonArray templates = object.value(QLatin1String("templates")).toArray();
+    receipt.templates.reserve(size_t(templates.size()));
+    for (const QJsonValue &value : templates) {
+        const QJsonObject entry = value.toObject();
+        Template item;
+        item.templateType = quint64(entry.value(QLatin1String("type")).toInteger());
+        const QJsonValue category = entry.value(QLatin1String("category"));
+        item.category = category.isString() ? category.toString() : QString();
+        item.title = entry.value(QLatin1String("title")).toString();
+        item.destination = entry.value(QLatin1String("destination")).toString();
+        // Whatever else a receipt says, it never leads anyone outside the
+        // root, nor into this system's own hidden folders.
+        if (!isSafeRelativePath(item.destination) || item.destination.startsWith(QLatin1Char('.')))
+            return std::nullopt;
+        const QJsonArray files = entry.value(QLatin1String("files")).toArray();
+        item.files.reserve(size_t(files.size()));
+        for (const QJsonValue &fileValue : files) {
+            const QJsonObject file = fileValue.toObject();
+            File record;
+            record.path = file.value(QLatin1String("path")).toString();
+            if (!isSafeRelativePath(record.path))
+                return std::nullopt;
+            record.size = file.value(QLatin1String("size")).toInteger();
+            bool ok = false;
+            record.crc32 = file.value(QLatin1String("crc32")).toString().toUInt(&ok, 16);
+            if (!ok || record.size < 0)
+                return std::nullopt;
+            item.files.push_back(std::move(record));
+        }
+        std::sort(item.files.begin(), item.files.end(),
+                  [](const File &a, const File &b) { return byUtf8(a.path, b.path); });
+        receipt.templates.push_back(std::move(item));
+    }
+    return receipt;
+}
+
+std::optional<Receipt> Receipt::read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return fromJson(file.readAll());
+}
+
+QStringList Receipt::paths(const QString &root)
+{
+    const QDir folder(root + QLatin1Char('/') + folderName());
+    // Hidden names are an install's staged or set-aside copies.
+    QStringList names = folder.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    for (QString &name : names)
+        name = folder.filePath(name);
+    return names;
+}
+
+std::vector<Receipt> Receipt::readAll(const QString &root)
+{
+    std::vector<Receipt> receipts;
+    for (const QString &path : paths(root)) {
+        std::optional<Receipt> receipt = read(path);
+        if (!receipt) {
+            MTI_DIAGNOSTIC(lcInstall, QStringLiteral("Unreadable receipt %1").arg(path));
+            continue;
+        }
+        receipts.push_back(std::move(*receipt));
+    }
+    std::stable_sort(receipts.begin(), receipts.end(),
+                     [](const Receipt &a, const Receipt &b) { return byUtf8(a.archiveTitle, b.archiveTitle); });
+    return receipts;
+}
+
+void Receipt::forgetRemoved(const QString &root, const QStringList &destinations)
+{
+    if (destinations.isEmpty())
+        return;
+    const QSet<QString> removed(destinations.begin(), destinations.end());
+    for (const QString &path : paths(root)) {
+        std::optional<Receipt> receipt = read(path);
+        if (!receipt)
+            continue;
+        const auto gone = [&](const Template &entry) {
+            return removed.contains(entry.destination)
+                && !FileOperations::isDirectory(root + QLatin1Char('/') + entry.destination);
+        };
+        const auto kept = std::remove_if(receipt->templates.begin(), receipt->templates.end(), gone);
+        if (kept == receipt->templates.end())
+            continue;
+        receipt->templates.erase(kept, receipt->templates.end());
+        if (receipt->templates.empty()) {
+            QFile::remove(path);
+            continue;
+        }
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(receipt->toJson()) < 0 || !file.commit())
+            qCWarning(lcInstall).noquote() << "cannot update the receipt" << path << ":" << file.errorString();
+    }
+    // The folder goes with its last receipt, so that a root all of whose
+    // templates were removed is as it was before the first install.
+    const QString folder = root + QLatin1Char('/') + folderName();
+    if (QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        QDir().rmdir(folder);
+}
+
+const Receipt::Template *Receipt::templateAt(const QString &destination) const
+{
+    for (const Template &entry : templates) {
+        if (entry.destination == destination)
+            return &entry;
+    }
+    return nullptr;
+}

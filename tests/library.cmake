@@ -1,0 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+# SPDX-License-Identifier: MIT
+# What is installed in a destination root: receipts, the library over them,
+# and the mtzip commands installed, verify and remove.
+mti_add_test(tst_TemplateLibrary SOURCES tst_TemplateLibrary.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)

@@ -1,0 +1,681 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// Receipts written in the install's own transaction, and the library over a
+// destination root: what is installed, whether it is intact, removing it.
+#include "Common/FileOperations.h"
+#include "Common/ProgressListener.h"
+#include "Installer/InstallJournal.h"
+#include "Installer/Receipt.h"
+#include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateLibrary.h"
+#include "Installer/TemplateTransaction.h"
+#include "TestSupport.h"
+#include "ZipTestTools.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+using ZipTestTools::packFolder;
+
+namespace {
+
+using Step = TemplateTransaction::Step;
+
+Step sFailStep = Step::Stage;
+qsizetype sFailIndex = -1;
+int sHookCalls = 0;
+int sKillAtCall = -1;
+
+bool failAtChosenStep(Step step, qsizetype index)
+{
+    return step == sFailStep && index == sFailIndex;
+}
+
+bool killAtChosenCall(Step, qsizetype)
+{
+    if (++sHookCalls == sKillAtCall)
+        ::_exit(137);
+    return false;
+}
+
+class CancelAt : public ProgressListener
+{
+public:
+    explicit CancelAt(int call) : _call(call) {}
+    bool progress(qint64, qint64) override { return ++calls != _call; }
+    int calls = 0;
+
+private:
+    int _call;
+};
+
+const QString LowerThirds = QStringLiteral("Titles.localized/ZT Lower Thirds");
+
+QStringList destinations(const std::vector<TemplateLibrary::InstalledTemplate> &installed)
+{
+    QStringList list;
+    for (const TemplateLibrary::InstalledTemplate &item : installed)
+        list.append(item.destination);
+    return list;
+}
+
+QStringList receiptDestinations(const Receipt &receipt)
+{
+    QStringList list;
+    for (const Receipt::Template &entry : receipt.templates)
+        list.append(entry.destination);
+    return list;
+}
+
+// The root's files without the receipts, which carry the time of the install.
+QStringList digestWithoutReceipts(const QString &root)
+{
+    QStringList digest = treeDigest(root);
+    digest.erase(std::remove_if(digest.begin(), digest.end(),
+                                [](const QString &line) { return line.startsWith(Receipt::folderName()); }),
+                 digest.end());
+    return digest;
+}
+
+} // namespace
+
+class tst_TemplateLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void installWritesAReceiptOfEveryFile();
+    void reinstallReplacesTheReceipt();
+    void installOverAnotherArchivesTemplateTakesItOverInItsReceipt();
+    void failedInstallLeavesTheReceiptsAsTheyWere_data();
+    void failedInstallLeavesTheReceiptsAsTheyWere();
+    void cancelledInstallLeavesTheReceiptAsItWas();
+    void killedInstallIsRecoveredWithReceiptAndTemplatesAgreeing();
+    void uninstallRemovesTheReceipt();
+    void receiptRefusesWhatLeadsOutsideTheRoot_data();
+    void receiptRefusesWhatLeadsOutsideTheRoot();
+    void receiptFileNamesStayInTheReceiptsFolder_data();
+    void receiptFileNamesStayInTheReceiptsFolder();
+
+    void scanFindsEveryTemplateWhoeverPutItThere();
+    void scanNeverListsHiddenFolders();
+    void verifyReportsMissingChangedAndAddedFiles();
+    void verifyStopsWhenTheListenerSaysSo();
+    void resolveNamesDestinationsAndArchiveTitles();
+    void removeByPathTrimsTheReceipt();
+    void removeByArchiveTitleRemovesTheReceipt();
+    void removeRefusesWhatIsNoTemplate_data();
+    void removeRefusesWhatIsNoTemplate();
+
+private:
+    // LT_<name>.mtzip holding the named templates below Pack/.
+    QString makeArchive(const QString &name, const QStringList &templates, const QByteArray &salt = "");
+    std::unique_ptr<TemplateInstallerV2> open(const QString &archive);
+    void install(const QString &archive);
+    QString receiptPath(const QString &name) const { return Receipt::pathFor(_root, QStringLiteral("LT_") + name); }
+
+    QTemporaryDir _home;
+    QTemporaryDir _tmp;
+    std::unique_ptr<QTemporaryDir> _dir;
+    QString _root;
+};
+
+void tst_TemplateLibrary::initTestCase()
+{
+    QVERIFY(_home.isValid());
+    QVERIFY(_tmp.isValid());
+    qputenv("HOME", QFile::encodeName(_home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("TMPDIR", QFile::encodeName(_tmp.path()));
+}
+
+void tst_TemplateLibrary::init()
+{
+    _dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(_dir->isValid());
+    _root = _dir->filePath(QStringLiteral("Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(_root));
+}
+
+void tst_TemplateLibrary::cleanup()
+{
+    TemplateTransaction::setFaultHook(nullptr);
+    sFailIndex = -1;
+    sKillAtCall = -1;
+    sHookCalls = 0;
+    _dir.reset();
+}
+
+QString tst_TemplateLibrary::makeArchive(const QString &name, const QStringList &templates, const QByteArray &salt)
+{
+    const QString source = _dir->filePath(QStringLiteral("src-") + name);
+    FileOperations::removeAll(source);
+    for (const QString &folder : templates) {
+        const QString path = source + QStringLiteral("/Pack/") + folder;
+        writeFileOrFail(path + QLatin1Char('/') + folder + QStringLiteral(".moti"), folder.toUtf8() + salt);
+        writeFileOrFail(path + QStringLiteral("/Media/clip.mov"), QByteArray(3000, 'c') + salt);
+    }
+    // Finder metadata beside the contents is no template's file.
+    writeFileOrFail(source + QStringLiteral("/__MACOSX/Pack/._x"), "meta");
+    const QString archive = _dir->filePath(QStringLiteral("LT_%1.mtzip").arg(name));
+    QFile::remove(archive);
+    packFolder(source, archive);
+    return archive;
+}
+
+std::unique_ptr<TemplateInstallerV2> tst_TemplateLibrary::open(const QString &archive)
+{
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _root);
+    if (installer && !installer->unarchive())
+        qWarning("unarchive failed: %s", qPrintable(installer->unarchiveError()));
+    if (installer)
+        installer->setDisposal(TemplateTransaction::Disposal::Delete);
+    return installer;
+}
+
+void tst_TemplateLibrary::install(const QString &archive)
+{
+    auto installer = open(archive);
+    QVERIFY(installer);
+    const std::optional<Error> error = installer->installEffects();
+    QVERIFY2(!error, error ? qPrintable(error->localizedDescription()) : "");
+}
+
+void tst_TemplateLibrary::installWritesAReceiptOfEveryFile()
+{
+    const QString archive = makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")});
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    install(archive);
+
+    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    QCOMPARE(receipt->archiveTitle, QStringLiteral("LT_Pack"));
+    QCOMPARE(receipt->archiveFileName, QStringLiteral("LT_Pack.mtzip"));
+    QCOMPARE(receipt->archivePath, archive);
+    QFile file(archive);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(receipt->archiveSha256,
+             QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
+    QVERIFY(receipt->installedAt >= before && receipt->installedAt <= QDateTime::currentDateTimeUtc());
+    QCOMPARE(receipt->installedAt.timeSpec(), Qt::UTC);
+    QVERIFY(receipt->installedBy.startsWith(QStringLiteral("Motion Template Installer ")));
+    QCOMPARE(receiptDestinations(*receipt),
+             QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Two")}));
+    const Receipt::Template *one = receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"));
+    QVERIFY(one);
+    QCOMPARE(one->templateType, quint64(3));
+    QCOMPARE(one->title, QStringLiteral("One"));
+    QCOMPARE(one->category, QStringLiteral("Lower Thirds"));
+    QCOMPARE(one->files.size(), size_t(2));
+    QCOMPARE(one->files[0].path, QStringLiteral("LT_One.moti"));
+    QCOMPARE(one->files[0].size, qint64(6));
+    QCOMPARE(one->files[1].path, QStringLiteral("Media/clip.mov"));
+    QCOMPARE(one->files[1].size, qint64(3000));
+    // zlib's CRC over the installed bytes against the archive's directory.
+    for (const TemplateLibrary::Verification &result : TemplateLibrary::verify(_root)) {
+        QVERIFY(result.hasReceipt);
+        QVERIFY2(result.isIntact(), qPrintable(result.changed.join(QLatin1Char(','))));
+        QVERIFY(result.added.isEmpty());
+    }
+    // The JSON says what the struct does.
+    const std::optional<Receipt> again = Receipt::fromJson(receipt->toJson());
+    QVERIFY(again);
+    QCOMPARE(again->toJson(), receipt->toJson());
+}
+
+void tst_TemplateLibrary::reinstallReplacesTheReceipt()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Three")}, "v2"));
+    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    QCOMPARE(receiptDestinations(*receipt),
+             QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Three")}));
+    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"))->files[0].size, qint64(8));
+    QCOMPARE(Receipt::paths(_root).size(), 1);
+    // Nothing of the swap is left beside it.
+    QCOMPARE(entryNames(_root + QLatin1Char('/') + Receipt::folderName(), QDir::Name),
+             QStringList{QStringLiteral("LT_Pack.json")});
+}
+
+void tst_TemplateLibrary::installOverAnotherArchivesTemplateTakesItOverInItsReceipt()
+{
+    install(makeArchive(QStringLiteral("First"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    install(makeArchive(QStringLiteral("Second"), {QStringLiteral("LT_Two")}, "second"));
+    const std::optional<Receipt> first = Receipt::read(receiptPath(QStringLiteral("First")));
+    QVERIFY(first);
+    QCOMPARE(receiptDestinations(*first), QStringList{LowerThirds + QStringLiteral("/LT_One")});
+    const std::vector<TemplateLibrary::InstalledTemplate> installed = TemplateLibrary::scan(_root);
+    QCOMPARE(installed.size(), size_t(2));
+    QCOMPARE(installed[1].originArchiveTitle, QStringLiteral("LT_Second"));
+
+    // Its last template taken over, a receipt goes.
+    install(makeArchive(QStringLiteral("Third"), {QStringLiteral("LT_One")}, "third"));
+    QVERIFY(!QFileInfo::exists(receiptPath(QStringLiteral("First"))));
+}
+
+void tst_TemplateLibrary::failedInstallLeavesTheReceiptsAsTheyWere_data()
+{
+    QTest::addColumn<bool>("earlierInstall");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("index");
+    // Two templates (0, 1); the receipts come after them: with an earlier
+    // install of another archive holding LT_Two, its trimmed receipt is 2
+    // and this archive's own is 3; without, the own one is 2.
+    QTest::newRow("first install, staging a template") << false << int(Step::Stage) << 1;
+    QTest::newRow("first install, staging the receipt") << false << int(Step::Stage) << 2;
+    QTest::newRow("first install, swapping the receipt in") << false << int(Step::Swap) << 2;
+    QTest::newRow("first install, committing") << false << int(Step::Commit) << 2;
+    QTest::newRow("over another's, setting its receipt aside") << true << int(Step::SetAside) << 2;
+    QTest::newRow("over another's, swapping its trimmed receipt") << true << int(Step::Swap) << 2;
+    QTest::newRow("over another's, staging the own receipt") << true << int(Step::Stage) << 3;
+    QTest::newRow("over another's, committing") << true << int(Step::Commit) << 2;
+}
+
+void tst_TemplateLibrary::failedInstallLeavesTheReceiptsAsTheyWere()
+{
+    QFETCH(bool, earlierInstall);
+    QFETCH(int, step);
+    QFETCH(int, index);
+    if (earlierInstall)
+        install(makeArchive(QStringLiteral("Earlier"), {QStringLiteral("LT_Two"), QStringLiteral("LT_Zero")}));
+    const QStringList before = treeDigest(_root);
+    auto installer = open(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    QVERIFY(installer);
+
+    sFailStep = Step(step);
+    sFailIndex = index;
+    TemplateTransaction::setFaultHook(failAtChosenStep);
+    const std::optional<Error> error = installer->installEffects();
+    QVERIFY(error);
+    QCOMPARE(error->code(), EIO);
+    QCOMPARE(treeDigest(_root), before);
+    if (!earlierInstall)
+        QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + Receipt::folderName()));
+}
+
+void tst_TemplateLibrary::cancelledInstallLeavesTheReceiptAsItWas()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    const QStringList before = digestWithoutReceipts(_root);
+    const QByteArray receiptBefore = readFile(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(!receiptBefore.isEmpty());
+    const QString archive =
+        makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Three")}, "v2");
+
+    // How often a whole install reports, in a root of its own.
+    CancelAt never(-1);
+    {
+        auto counting = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _dir->filePath(QStringLiteral("other")));
+        QVERIFY(counting && counting->unarchive());
+        counting->setProgressListener(&never);
+        QVERIFY(!counting->installEffects());
+    }
+    QVERIFY(never.calls >= 2);
+
+    auto installer = open(archive);
+    QVERIFY(installer);
+    int cancelled = 0;
+    for (int call = 1; call <= never.calls + 1; ++call) {
+        CancelAt listener(call);
+        installer->setProgressListener(&listener);
+        const std::optional<Error> error = installer->installEffects();
+        installer->setProgressListener(nullptr);
+        if (!error) {
+            // Cancelling after the commit changes nothing: it stands.
+            QVERIFY(readFile(receiptPath(QStringLiteral("Pack"))) != receiptBefore);
+            break;
+        }
+        ++cancelled;
+        QVERIFY2(error->isCancellation(), qPrintable(error->localizedDescription()));
+        QCOMPARE(digestWithoutReceipts(_root), before);
+        QCOMPARE(readFile(receiptPath(QStringLiteral("Pack"))), receiptBefore);
+        QCOMPARE(Receipt::paths(_root).size(), 1);
+    }
+    QVERIFY(cancelled >= 2);
+}
+
+void tst_TemplateLibrary::killedInstallIsRecoveredWithReceiptAndTemplatesAgreeing()
+{
+    install(makeArchive(QStringLiteral("Earlier"), {QStringLiteral("LT_Two"), QStringLiteral("LT_Zero")}));
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One")}));
+    const QString pristine = _dir->filePath(QStringLiteral("pristine"));
+    QVERIFY(!FileOperations::copyTree(_root, pristine));
+    const QStringList before = treeDigest(_root);
+    auto installer =
+        open(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}, "v2"));
+    QVERIFY(installer);
+    const EffectTemplateItemList items = installer->effects();
+
+    // The record as installEffects makes it, without the worker (a forked
+    // child has none): every file is listed up front.
+    TemplateTransaction::InstallRecord record;
+    record.receipt.archiveTitle = QStringLiteral("LT_Pack");
+    for (const EffectTemplateItem *item : items) {
+        Receipt::Template entry;
+        entry.templateType = item->templateType();
+        entry.title = item->title();
+        entry.destination = item->relativeDestinationPath();
+        entry.files = {{item->folderName() + QStringLiteral(".moti"), 0, 0}};
+        record.receipt.templates.push_back(entry);
+    }
+
+    int killedRuns = 0;
+    for (int call = 1;; ++call) {
+        QVERIFY(!FileOperations::removeAll(_root));
+        QVERIFY(!FileOperations::copyTree(pristine, _root));
+        sHookCalls = 0;
+        sKillAtCall = call;
+        TemplateTransaction::setFaultHook(killAtChosenCall);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const std::optional<Error> error = TemplateInstaller::copyEffects(
+                items, _root, nullptr, InstallTransfer::Copy, QStringLiteral("LT_Pack"), nullptr,
+                TemplateTransaction::Disposal::Delete, &record);
+            ::_exit(error ? 1 : 0);
+        }
+        TemplateTransaction::setFaultHook(nullptr);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        const bool complete = WEXITSTATUS(status) == 0;
+        if (!complete) {
+            QCOMPARE(WEXITSTATUS(status), 137);
+            ++killedRuns;
+            const bool committed = InstallJournal::read(_root)->committed();
+            QVERIFY(TemplateTransaction::recover(_root));
+            if (!committed) {
+                QVERIFY2(treeDigest(_root) == before, qPrintable(QStringLiteral("killed at call %1").arg(call)));
+                continue;
+            }
+        }
+        // Completed: both templates this archive's, the earlier archive's
+        // receipt without the one taken over.
+        const std::optional<Receipt> own = Receipt::read(receiptPath(QStringLiteral("Pack")));
+        QVERIFY(own);
+        QCOMPARE(receiptDestinations(*own),
+                 QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Two")}));
+        const std::optional<Receipt> earlier = Receipt::read(receiptPath(QStringLiteral("Earlier")));
+        QVERIFY(earlier);
+        QCOMPARE(receiptDestinations(*earlier), QStringList{LowerThirds + QStringLiteral("/LT_Zero")});
+        QCOMPARE(readFile(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two/LT_Two.moti")),
+                 QByteArray("LT_Twov2"));
+        QCOMPARE(entryNames(_root + QLatin1Char('/') + Receipt::folderName(), QDir::Name),
+                 QStringList({QStringLiteral("LT_Earlier.json"), QStringLiteral("LT_Pack.json")}));
+        if (complete)
+            break;
+    }
+    // Per template stage, set-aside, swap; per receipt (the earlier one
+    // trimmed, the own one replaced) the same; the commit; the removal of
+    // the four older copies.
+    QCOMPARE(killedRuns, 2 * 3 + 2 * 3 + 1 + 4);
+}
+
+void tst_TemplateLibrary::uninstallRemovesTheReceipt()
+{
+    const QString archive = makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")});
+    install(archive);
+    auto installer = open(archive);
+    QVERIFY(!installer->deleteEffects());
+    QCOMPARE(installer->lastRemovalReport().removed, 2);
+    QVERIFY(!QFileInfo::exists(receiptPath(QStringLiteral("Pack"))));
+    // The root is as before the first install.
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList());
+}
+
+void tst_TemplateLibrary::receiptRefusesWhatLeadsOutsideTheRoot_data()
+{
+    QTest::addColumn<QByteArray>("destination");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("a template below a category is accepted") << QByteArray("Titles.localized/ZT A/LT_X")
+                                                             << QByteArray("Media/a.png") << true;
+    QTest::newRow("a destination with .. is refused") << QByteArray("Titles.localized/../../x") << QByteArray("a") << false;
+    QTest::newRow("an absolute destination is refused") << QByteArray("/etc") << QByteArray("a") << false;
+    QTest::newRow("an empty destination is refused") << QByteArray("") << QByteArray("a") << false;
+    QTest::newRow("a destination in the receipts folder is refused") << QByteArray(".receipts/x") << QByteArray("a") << false;
+    QTest::newRow("a file path with .. is refused") << QByteArray("Titles.localized/ZT A/LT_X")
+                                                   << QByteArray("../../../etc/passwd") << false;
+    QTest::newRow("an absolute file path is refused") << QByteArray("Titles.localized/ZT A/LT_X")
+                                                     << QByteArray("/etc/passwd") << false;
+}
+
+void tst_TemplateLibrary::receiptRefusesWhatLeadsOutsideTheRoot()
+{
+    QFETCH(QByteArray, destination);
+    QFETCH(QByteArray, file);
+    QFETCH(bool, accepted);
+    const QByteArray json = "{\"version\":1,\"archiveTitle\":\"LT_X\",\"templates\":[{\"destination\":\"" + destination
+        + "\",\"files\":[{\"path\":\"" + file + "\",\"size\":1,\"crc32\":\"0000abcd\"}]}]}";
+    const std::optional<Receipt> receipt = Receipt::fromJson(json);
+    QCOMPARE(receipt.has_value(), accepted);
+    if (accepted)
+        QCOMPARE(receipt->templates.at(0).files.at(0).crc32, quint32(0xabcd));
+    QVERIFY(!Receipt::fromJson(QByteArray(json).replace("\"version\":1", "\"version\":2")));
+    QVERIFY(!Receipt::fromJson(json.left(json.size() / 2)));
+}
+
+void tst_TemplateLibrary::receiptFileNamesStayInTheReceiptsFolder_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("a plain title") << QStringLiteral("LT_Pack") << QStringLiteral("LT_Pack.json");
+    QTest::newRow("a hidden title") << QStringLiteral(".hidden") << QStringLiteral("_hidden.json");
+    QTest::newRow("a title with a slash") << QStringLiteral("../x") << QStringLiteral("_._x.json");
+    QTest::newRow("an empty title") << QString() << QStringLiteral("_.json");
+    QTest::newRow("a control character") << QStringLiteral("a\nb") << QStringLiteral("a_b.json");
+}
+
+void tst_TemplateLibrary::receiptFileNamesStayInTheReceiptsFolder()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, fileName);
+    QCOMPARE(Receipt::pathFor(QStringLiteral("/r"), title), QStringLiteral("/r/.receipts/") + fileName);
+    QVERIFY(QFileInfo(Receipt::pathFor(QStringLiteral("/r"), QString(300, QLatin1Char('x')))).fileName().toUtf8().size()
+            <= 255);
+}
+
+void tst_TemplateLibrary::scanFindsEveryTemplateWhoeverPutItThere()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    // Copied by hand: a generator in a category of its own, a title beside
+    // the installed ones, and one nested a level deeper.
+    writeFileOrFail(_root + QStringLiteral("/Generators.localized/Mine/BG_Waves/BG_Waves.motn"), "waves");
+    writeFileOrFail(_root + QStringLiteral("/Generators.localized/Mine/BG_Waves/preview.png"), "12345");
+    writeFileOrFail(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Hand/LT_Hand.moti"), "hand");
+    writeFileOrFail(_root + QStringLiteral("/Effects.localized/ZT Glows/Set/AB_Glow/AB_Glow.moef"), "glow");
+    // Loose files and a template file lying in a kind folder are no templates.
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/Loose.moti"), "x");
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/ZT Empty/readme.txt"), "x");
+
+    const std::vector<TemplateLibrary::InstalledTemplate> installed = TemplateLibrary::scan(_root);
+    QCOMPARE(destinations(installed),
+             QStringList({QStringLiteral("Effects.localized/ZT Glows/Set/AB_Glow"),
+                          QStringLiteral("Generators.localized/Mine/BG_Waves"),
+                          LowerThirds + QStringLiteral("/LT_Hand"), LowerThirds + QStringLiteral("/LT_One"),
+                          LowerThirds + QStringLiteral("/LT_Two")}));
+    const TemplateLibrary::InstalledTemplate &waves = installed[1];
+    QCOMPARE(waves.templateType, quint64(2));
+    QCOMPARE(waves.categoryFolder, QStringLiteral("Mine"));
+    QCOMPARE(waves.category, QStringLiteral("Backgrounds"));
+    QCOMPARE(waves.title, QStringLiteral("Waves"));
+    QCOMPARE(waves.templateFile, QStringLiteral("Generators.localized/Mine/BG_Waves/BG_Waves.motn"));
+    QCOMPARE(waves.size, qint64(10));
+    QVERIFY(waves.originArchiveTitle.isNull());
+    QVERIFY(waves.installedAt.isValid());
+    QVERIFY(installed[2].originArchiveTitle.isNull());
+
+    const TemplateLibrary::InstalledTemplate &one = installed[3];
+    QCOMPARE(one.originArchiveTitle, QStringLiteral("LT_Pack"));
+    QCOMPARE(one.originArchivePath, _dir->filePath(QStringLiteral("LT_Pack.mtzip")));
+    QCOMPARE(one.installedAt, Receipt::read(receiptPath(QStringLiteral("Pack")))->installedAt);
+    QCOMPARE(one.size, qint64(6 + 3000));
+    QCOMPARE(one.categoryFolder, QStringLiteral("ZT Lower Thirds"));
+    QCOMPARE(one.title, QStringLiteral("One"));
+    // The same on every run.
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), destinations(installed));
+}
+
+void tst_TemplateLibrary::scanNeverListsHiddenFolders()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One")}));
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    // What a killed install leaves, a hidden category, a hidden folder inside
+    // a template's category, Finder metadata.
+    writeFileOrFail(category + QStringLiteral("/.mti-stage-99-0/LT_One.moti"), "staged");
+    writeFileOrFail(category + QStringLiteral("/.mti-backup-99-0/LT_One.moti"), "old");
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/.Hidden/LT_X/LT_X.moti"), "x");
+    writeFileOrFail(_root + QStringLiteral("/.receipts/LT_Y/LT_Y.moti"), "x");
+    writeFileOrFail(category + QStringLiteral("/.DS_Store"), "x");
+    writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(), "");
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{LowerThirds + QStringLiteral("/LT_One")});
+    QCOMPARE(TemplateLibrary::scan(_dir->filePath(QStringLiteral("missing"))).size(), size_t(0));
+}
+
+void tst_TemplateLibrary::verifyReportsMissingChangedAndAddedFiles()
+{
+    install(makeArchive(QStringLiteral("Pack"),
+                        {QStringLiteral("LT_Changed"), QStringLiteral("LT_Gone"), QStringLiteral("LT_Intact")}));
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+    const QString changed = _root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Changed");
+    // Same size, other bytes: only the CRC tells.
+    writeFileOrFail(changed + QStringLiteral("/Media/clip.mov"), QByteArray(3000, 'd'));
+    writeFileOrFail(changed + QStringLiteral("/LT_Changed.moti"), "longer than it was");
+    writeFileOrFail(changed + QStringLiteral("/notes.txt"), "mine");
+    QVERIFY(!FileOperations::removeAll(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Gone")));
+    const QString intact = _root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Intact");
+
+    const std::vector<TemplateLibrary::Verification> results = TemplateLibrary::verify(_root);
+    QStringList seen;
+    for (const TemplateLibrary::Verification &result : results)
+        seen.append(result.destination);
+    QCOMPARE(seen, QStringList({QStringLiteral("Titles.localized/Mine/LT_Hand"),
+                                LowerThirds + QStringLiteral("/LT_Changed"), LowerThirds + QStringLiteral("/LT_Gone"),
+                                LowerThirds + QStringLiteral("/LT_Intact")}));
+    QVERIFY(!results[0].hasReceipt);
+    QVERIFY(results[0].isIntact());
+    QCOMPARE(results[1].changed, QStringList({QStringLiteral("LT_Changed.moti"), QStringLiteral("Media/clip.mov")}));
+    QCOMPARE(results[1].added, QStringList{QStringLiteral("notes.txt")});
+    QVERIFY(results[1].missing.isEmpty());
+    QCOMPARE(results[2].missing, QStringList({QStringLiteral("LT_Gone.moti"), QStringLiteral("Media/clip.mov")}));
+    QVERIFY(!results[2].isIntact());
+    QVERIFY(results[3].isIntact());
+    QVERIFY(results[3].added.isEmpty());
+
+    // A selection by title, folder name, destination or archive.
+    QCOMPARE(TemplateLibrary::verify(_root, {QStringLiteral("Intact")}).size(), size_t(1));
+    QCOMPARE(TemplateLibrary::verify(_root, {QStringLiteral("LT_Hand")}).at(0).destination,
+             QStringLiteral("Titles.localized/Mine/LT_Hand"));
+    QCOMPARE(TemplateLibrary::verify(_root, {intact}).size(), size_t(1));
+    QCOMPARE(TemplateLibrary::verify(_root, {QStringLiteral("LT_Pack")}).size(), size_t(3));
+    QCOMPARE(TemplateLibrary::verify(_root, {QStringLiteral("nothing")}).size(), size_t(0));
+}
+
+void tst_TemplateLibrary::verifyStopsWhenTheListenerSaysSo()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    CancelAt listener(1);
+    const std::vector<TemplateLibrary::Verification> results = TemplateLibrary::verify(_root, {}, &listener);
+    QCOMPARE(listener.calls, 1);
+    QVERIFY(results.size() < 2);
+}
+
+void tst_TemplateLibrary::resolveNamesDestinationsAndArchiveTitles()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+    QStringList unknown;
+    const QStringList resolved = TemplateLibrary::resolve(
+        _root,
+        {QStringLiteral("LT_Pack"), _root + QStringLiteral("/Titles.localized/Mine/LT_Hand/"),
+         QStringLiteral("/") + LowerThirds + QStringLiteral("/LT_One"), QStringLiteral("Titles.localized"),
+         QStringLiteral("LT_Other")},
+        &unknown);
+    QCOMPARE(resolved, QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Two"),
+                                    QStringLiteral("Titles.localized/Mine/LT_Hand")}));
+    QCOMPARE(unknown, QStringList({QStringLiteral("Titles.localized"), QStringLiteral("LT_Other")}));
+    QCOMPARE(TemplateLibrary::resolve(_root, {QStringLiteral("LT_Pack.mtzip")}).size(), 2);
+}
+
+void tst_TemplateLibrary::removeByPathTrimsTheReceipt()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    writeFileOrFail(_root + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+    TemplateTransaction::RemovalReport report;
+    QVERIFY(!TemplateLibrary::remove(_root,
+                                     {LowerThirds + QStringLiteral("/LT_One"), QStringLiteral("Titles.localized/Mine/LT_Hand")},
+                                     TemplateTransaction::Disposal::Delete, nullptr, &report));
+    QCOMPARE(report.removed, 2);
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{LowerThirds + QStringLiteral("/LT_Two")});
+    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    QCOMPARE(receiptDestinations(*receipt), QStringList{LowerThirds + QStringLiteral("/LT_Two")});
+    // The emptied category goes, the kind folder holding another stays.
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/Titles.localized/Mine")));
+    QVERIFY(QFileInfo::exists(_root + QStringLiteral("/Titles.localized")));
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + InstallJournal::fileName()));
+}
+
+void tst_TemplateLibrary::removeByArchiveTitleRemovesTheReceipt()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    install(makeArchive(QStringLiteral("Other"), {QStringLiteral("LT_Three")}));
+    // One the user already removed by hand goes from the receipt too.
+    QVERIFY(!FileOperations::removeAll(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+    const QStringList wanted = TemplateLibrary::resolve(_root, {QStringLiteral("LT_Pack")});
+    QCOMPARE(wanted.size(), 2);
+    TemplateTransaction::RemovalReport report;
+    QVERIFY(!TemplateLibrary::remove(_root, wanted, TemplateTransaction::Disposal::Trash, nullptr, &report));
+    QCOMPARE(report.removed, 1);
+    QVERIFY(report.trashed);
+    QVERIFY(!QFileInfo::exists(receiptPath(QStringLiteral("Pack"))));
+    QVERIFY(QFileInfo::exists(receiptPath(QStringLiteral("Other"))));
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{LowerThirds + QStringLiteral("/LT_Three")});
+    // To the Trash, in a folder named after the archive.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files");
+    QVERIFY(QFileInfo::exists(trash + QStringLiteral("/LT_Pack/") + LowerThirds + QStringLiteral("/LT_One/LT_One.moti")));
+}
+
+void tst_TemplateLibrary::removeRefusesWhatIsNoTemplate_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a kind folder") << QStringLiteral("Titles.localized");
+    QTest::newRow("a category folder") << LowerThirds;
+    QTest::newRow("the root") << QStringLiteral("/");
+    QTest::newRow("a path leading out") << LowerThirds + QStringLiteral("/../../..");
+    QTest::newRow("the receipts folder") << QStringLiteral(".receipts");
+    QTest::newRow("a file inside a template") << LowerThirds + QStringLiteral("/LT_One/LT_One.moti");
+}
+
+void tst_TemplateLibrary::removeRefusesWhatIsNoTemplate()
+{
+    QFETCH(QString, name);
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One")}));
+    const QStringList before = treeDigest(_dir->path());
+    const std::optional<Error> error = TemplateLibrary::remove(
+        _root, {LowerThirds + QStringLiteral("/LT_One"), name}, TemplateTransaction::Disposal::Delete);
+    QVERIFY(error);
+    QCOMPARE(error->code(), ENOENT);
+    QVERIFY(error->localizedDescription().contains(name));
+    QCOMPARE(treeDigest(_dir->path()), before);
+}
+
+QTEST_GUILESS_MAIN(tst_TemplateLibrary)
+#include "tst_TemplateLibrary.moc"
