@@ -257,7 +257,7 @@ void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
     QTRY_COMPARE_WITH_TIMEOUT(window->model()->rowCount(), 1, 10000);
     QVERIFY(!window->isBusy());
     QVERIFY(visibleAlerts().isEmpty());
-    QCOMPARE(window->model()->installedTemplate(0).title, QStringLiteral("LT_Keep_Me"));
+    QCOMPARE(window->model()->installedTemplate(0).title, QStringLiteral("Keep Me"));
     QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_One")));
     QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_Two")));
     const QStringList trashed = namesInTrash();
@@ -268,8 +268,8 @@ void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
     // One template: the question names it.
     QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Keep_Me"))));
     window->removeAction()->trigger();
-    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove “LT_Keep_Me”?")));
-    QVERIFY(press(visibleAlert(QStringLiteral("Remove “LT_Keep_Me”?")), QStringLiteral("Cancel")));
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove “Keep Me”?")));
+    QVERIFY(press(visibleAlert(QStringLiteral("Remove “Keep Me”?")), QStringLiteral("Cancel")));
 }
 
 void tst_TemplateLibraryWindow::selectionAndScrollSurviveARescan()
@@ -335,16 +335,16 @@ void tst_TemplateLibraryWindow::verifyShowsWhatIsMissingOrChanged()
     QCOMPARE(tree->topLevelItemCount(), 3);
     // The damaged one first, open, naming its files.
     QTreeWidgetItem *first = tree->topLevelItem(0);
-    QCOMPARE(first->text(0), QStringLiteral("LT_Damaged"));
+    QCOMPARE(first->text(0), QStringLiteral("Damaged"));
     QCOMPARE(first->text(1), QStringLiteral("1 missing, 1 changed, 1 added"));
     QVERIFY(first->isExpanded());
     QStringList files;
     for (int i = 0; i < first->childCount(); ++i)
         files.append(first->child(i)->text(0) + QLatin1Char(' ') + first->child(i)->text(1));
     QCOMPARE(files, TestSupport::strings({"Media/notes.txt missing", "LT_Damaged.moti changed", "Media/extra.txt added"}));
-    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("LT_Intact"));
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Intact"));
     QCOMPARE(tree->topLevelItem(1)->text(1), QStringLiteral("intact"));
-    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("LT_By_Hand"));
+    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("By Hand"));
     QCOMPARE(tree->topLevelItem(2)->text(1), QStringLiteral("no receipt to compare with"));
     dialog->close();
 
