@@ -4,16 +4,10 @@
 
 #include "Library/TemplateLibraryModel.h"
 
-#include <QDateTime>
-#include <QLocale>
 
 TemplateLibraryFilterModel::TemplateLibraryFilterModel(QObject *parent)
     : QSortFilterProxyModel(parent)
-    // The C locale's collation compares code points and knows no numbers.
-    , _collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale())
 {
-    _collator.setCaseSensitivity(Qt::CaseInsensitive);
-    _collator.setNumericMode(true);
     setSortRole(TemplateLibraryModel::SortRole);
     setDynamicSortFilter(true);
 }
@@ -80,30 +74,9 @@ bool TemplateLibraryFilterModel::filterAcceptsRow(int sourceRow, const QModelInd
 
 bool TemplateLibraryFilterModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
-    const QVariant a = left.data(sortRole());
-    const QVariant b = right.data(sortRole());
-    int order = 0;
-    if (a.userType() == QMetaType::QString && b.userType() == QMetaType::QString) {
-        const QString sa = a.toString();
-        const QString sb = b.toString();
-        // Empty text (origin unknown) after everything named.
-        if (sa.isEmpty() != sb.isEmpty())
-            order = sa.isEmpty() ? 1 : -1;
-        else
-            order = _collator.compare(sa, sb);
-    } else {
-        const QPartialOrdering partial = QVariant::compare(a, b);
-        order = partial == QPartialOrdering::Less ? -1 : partial == QPartialOrdering::Greater ? 1 : 0;
-    }
-    if (order != 0)
-        return order < 0;
-    // Equal keys: by title, then by place, so the order never depends on
-    // the order the rows came in.
-    if (left.column() != TemplateLibraryModel::TitleColumn) {
-        const int titles = _collator.compare(left.siblingAtColumn(TemplateLibraryModel::TitleColumn).data(sortRole()).toString(),
-                                             right.siblingAtColumn(TemplateLibraryModel::TitleColumn).data(sortRole()).toString());
-        if (titles != 0)
-            return titles < 0;
-    }
-    return left.data(TemplateLibraryModel::KeyRole).toString() < right.data(TemplateLibraryModel::KeyRole).toString();
+    // Straight from the rows, with the collation keys the scan made: the
+    // sort of 10,000 rows runs on the GUI thread.
+    if (const auto *library = qobject_cast<const TemplateLibraryModel *>(sourceModel()))
+        return library->compare(left.row(), right.row(), left.column()) < 0;
+    return QSortFilterProxyModel::lessThan(left, right);
 }

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QCollator>
 #include <QSortFilterProxyModel>
 #include <QStringList>
 
@@ -41,5 +40,4 @@ private:
     quint64 _templateType = 0;
     QString _category;
     int _rootIndex = -1;
-    QCollator _collator;
 };

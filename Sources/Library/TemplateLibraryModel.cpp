@@ -152,7 +152,7 @@ void TemplateLibraryModel::setRoots(const QStringList &roots)
     rebuildIndexes();
     endResetModel();
     if (_watcher)
-        updateWatchedFolders({});
+        updateWatchedFolders(rootFolders());
     rescan();
 }
 
@@ -172,12 +172,18 @@ void TemplateLibraryModel::startScan()
     result->roots = _roots;
     // The worker touches nothing but its own result.
     _scanThread = QThread::create([result] {
+        const QCollator collation = collator();
         for (int index = 0; index < result->roots.size(); ++index) {
             const QString &root = result->roots.at(index);
             if (root.isEmpty())
                 continue;
-            for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root))
-                result->rows.push_back(Row{std::move(item), index});
+            for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
+                Row row{std::move(item), index, {}, {}, {}};
+                row.titleKey = collation.sortKey(row.item.title);
+                row.categoryKey = collation.sortKey(row.item.category);
+                row.originKey = collation.sortKey(row.item.originArchiveTitle);
+                result->rows.push_back(std::move(row));
+            }
             result->watchList += foldersToWatch(root);
         }
     });
@@ -267,12 +273,48 @@ QStringList TemplateLibraryModel::categories() const
     for (const Row &row : _rows)
         seen.insert(row.item.category);
     QStringList list(seen.cbegin(), seen.cend());
-    // The C locale's collation compares code points and knows no numbers.
-    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    std::sort(list.begin(), list.end(), collator);
+    std::sort(list.begin(), list.end(), collator());
     return list;
+}
+
+QCollator TemplateLibraryModel::collator()
+{
+    // The C locale's collation compares code points and knows no numbers.
+    QCollator collation(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+    collation.setCaseSensitivity(Qt::CaseInsensitive);
+    collation.setNumericMode(true);
+    return collation;
+}
+
+int TemplateLibraryModel::compare(int a, int b, int column) const
+{
+    const Row &left = _rows[size_t(a)];
+    const Row &right = _rows[size_t(b)];
+    auto keys = [](const std::optional<QCollatorSortKey> &x, const std::optional<QCollatorSortKey> &y) {
+        return x && y ? x->compare(*y) : 0;
+    };
+    auto numbers = [](auto x, auto y) { return x < y ? -1 : y < x ? 1 : 0; };
+    int order = 0;
+    switch (column) {
+    case KindColumn: order = numbers(left.item.templateType, right.item.templateType); break;
+    case CategoryColumn: order = keys(left.categoryKey, right.categoryKey); break;
+    case SizeColumn: order = numbers(left.item.size, right.item.size); break;
+    case OriginColumn:
+        if (left.item.originArchiveTitle.isNull() != right.item.originArchiveTitle.isNull())
+            order = left.item.originArchiveTitle.isNull() ? 1 : -1;
+        else
+            order = keys(left.originKey, right.originKey);
+        break;
+    case InstalledColumn: order = numbers(left.item.installedAt, right.item.installedAt); break;
+    default: break;
+    }
+    if (order == 0)
+        order = keys(left.titleKey, right.titleKey);
+    if (order == 0)
+        order = numbers(left.rootIndex, right.rootIndex);
+    if (order == 0)
+        order = numbers(left.item.destination, right.item.destination);
+    return order;
 }
 
 void TemplateLibraryModel::setWatching(bool watching)
@@ -288,15 +330,22 @@ void TemplateLibraryModel::setWatching(bool watching)
     }
     _watcher = new QFileSystemWatcher(this);
     connect(_watcher, &QFileSystemWatcher::directoryChanged, this, &TemplateLibraryModel::scheduleRescan);
-    // Until the first scan names the folders, the roots (or where they go).
+    updateWatchedFolders(rootFolders());
+    // What changed since the last scan is found by one more; a scan under
+    // way is followed by one when its folders join the watch.
+    if (_hasScanned)
+        rescan();
+}
+
+QStringList TemplateLibraryModel::rootFolders() const
+{
+    // Until a scan names the folders below them: the roots, or where they go.
     QStringList folders;
     for (const QString &root : std::as_const(_roots)) {
         if (!root.isEmpty())
             folders += QFileInfo(root).isDir() ? QStringList{root} : QStringList{QFileInfo(root).absolutePath()};
     }
-    updateWatchedFolders(folders);
-    // What changed before the watch began is found by one more scan.
-    rescan();
+    return folders;
 }
 
 void TemplateLibraryModel::setRescanDelay(int milliseconds)

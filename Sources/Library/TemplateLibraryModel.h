@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QCache>
+#include <QCollatorSortKey>
 #include <QHash>
 #include <QPixmap>
 #include <QSet>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class PreviewLoader;
@@ -94,6 +96,14 @@ public:
     QStringList categories() const;
     qint64 totalSize() const { return _totalSize; }
 
+    // Negative, zero or positive as row a sorts before, with or after row b
+    // by the column: sizes and dates as numbers, kinds in their order, text
+    // in the user's collation (numbers in it as numbers), templates of
+    // unknown origin after the named archives; ties by title, then by place.
+    int compare(int a, int b, int column) const;
+    // The collation of titles, categories and archive names.
+    static QCollator collator();
+
     static QSize thumbnailSize();
     static QString kindText(quint64 templateType);
     static QString originUnknownText();
@@ -113,6 +123,10 @@ private:
     {
         TemplateLibrary::InstalledTemplate item;
         int rootIndex = 0;
+        // Made with the scan, on its worker: comparing two is a memcmp.
+        std::optional<QCollatorSortKey> titleKey;
+        std::optional<QCollatorSortKey> categoryKey;
+        std::optional<QCollatorSortKey> originKey;
     };
     struct ScanResult;
 
@@ -120,6 +134,7 @@ private:
     void takeResult(ScanResult &result);
     void scheduleRescan();
     void updateWatchedFolders(const QStringList &folders);
+    QStringList rootFolders() const;
     void previewLoaded(const QString &folder, const QImage &thumbnail);
     QVariant preview(int row) const;
     QVariant displayValue(const Row &row, int column) const;

@@ -90,8 +90,8 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
     QStringList roots;
     for (const Location &location : std::as_const(_locations))
         roots.append(location.root);
-    _model->setRoots(roots);
     _model->setWatching(true);
+    _model->setRoots(roots);
 
     DarkAppearance::apply(this);
     DarkAppearance::apply(_contextMenu);
