@@ -93,6 +93,8 @@ private slots:
     void passesTheItemModelTesterThroughScans();
     void rowsShowEveryColumn();
     void missingRootsGiveNoRows();
+    void foldersNamedAnyHowKeepATitleAndCategory_data();
+    void foldersNamedAnyHowKeepATitleAndCategory();
     void filtering_data();
     void filtering();
     void sorting_data();
@@ -196,6 +198,45 @@ void tst_TemplateLibraryModel::missingRootsGiveNoRows()
     QVERIFY(finished.wait(10000));
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(model.hasScanned());
+}
+
+void tst_TemplateLibraryModel::foldersNamedAnyHowKeepATitleAndCategory_data()
+{
+    QTest::addColumn<QString>("categoryFolder");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("category");
+
+    QTest::newRow("named by the archive rule") << QStringLiteral("ZT Glitch") << QStringLiteral("GL_Rgb_Split")
+                                               << QStringLiteral("Rgb Split") << QStringLiteral("Glitch");
+    QTest::newRow("made in Motion, in a folder of the user's") << QStringLiteral("My Looks")
+        << QStringLiteral("Warm Film") << QStringLiteral("Warm Film") << QStringLiteral("My Looks");
+    QTest::newRow("plain name in an installer's category folder") << QStringLiteral("ZT Lower Thirds")
+        << QStringLiteral("Plain Name") << QStringLiteral("Plain Name") << QStringLiteral("Lower Thirds");
+}
+
+void tst_TemplateLibraryModel::foldersNamedAnyHowKeepATitleAndCategory()
+{
+    QFETCH(QString, categoryFolder);
+    QFETCH(QString, folder);
+    QFETCH(QString, title);
+    QFETCH(QString, category);
+    putTemplate(_root, {Effects, categoryFolder, folder});
+    TemplateLibraryModel model;
+    TemplateLibraryFilterModel filter;
+    filter.setSourceModel(&model);
+    QSignalSpy finished(&model, &TemplateLibraryModel::scanFinished);
+    model.setRoots({_root});
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(column(model, TemplateLibraryModel::TitleColumn), QStringList{title});
+    QCOMPARE(column(model, TemplateLibraryModel::CategoryColumn), QStringList{category});
+    QCOMPARE(model.categories(), QStringList{category});
+    // Found by what the table shows.
+    filter.setSearchText(title.section(QLatin1Char(' '), -1).toLower());
+    QCOMPARE(filter.rowCount(), 1);
+    filter.setSearchText(QString());
+    filter.setCategory(category);
+    QCOMPARE(filter.rowCount(), 1);
 }
 
 void tst_TemplateLibraryModel::filtering_data()

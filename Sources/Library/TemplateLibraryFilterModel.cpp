@@ -62,10 +62,12 @@ bool TemplateLibraryFilterModel::filterAcceptsRow(int sourceRow, const QModelInd
         return false;
     if (_templateType != 0 && item.templateType != _templateType)
         return false;
-    if (!_category.isNull() && item.category != _category)
+    const QString &category = library->category(sourceRow);
+    if (!_category.isNull() && category != _category)
         return false;
+    const QString &title = library->title(sourceRow);
     for (const QString &word : _words) {
-        if (!item.title.contains(word, Qt::CaseInsensitive) && !item.category.contains(word, Qt::CaseInsensitive)
+        if (!title.contains(word, Qt::CaseInsensitive) && !category.contains(word, Qt::CaseInsensitive)
             && !item.originArchiveTitle.contains(word, Qt::CaseInsensitive))
             return false;
     }

@@ -178,9 +178,17 @@ void TemplateLibraryModel::startScan()
             if (root.isEmpty())
                 continue;
             for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
-                Row row{std::move(item), index, {}, {}, {}};
-                row.titleKey = collation.sortKey(row.item.title);
-                row.categoryKey = collation.sortKey(row.item.category);
+                Row row{std::move(item), index, {}, {}, {}, {}, {}};
+                row.title = row.item.title.isEmpty() ? row.item.destination.section(QLatin1Char('/'), -1)
+                                                     : row.item.title;
+                row.category = row.item.category;
+                if (row.category.isEmpty()) {
+                    row.category = row.item.categoryFolder;
+                    if (row.category.startsWith(QLatin1String("ZT ")))
+                        row.category = row.category.mid(3);
+                }
+                row.titleKey = collation.sortKey(row.title);
+                row.categoryKey = collation.sortKey(row.category);
                 row.originKey = collation.sortKey(row.item.originArchiveTitle);
                 result->rows.push_back(std::move(row));
             }
@@ -271,7 +279,7 @@ QStringList TemplateLibraryModel::categories() const
 {
     QSet<QString> seen;
     for (const Row &row : _rows)
-        seen.insert(row.item.category);
+        seen.insert(row.category);
     QStringList list(seen.cbegin(), seen.cend());
     std::sort(list.begin(), list.end(), collator());
     return list;
@@ -450,9 +458,9 @@ QVariant TemplateLibraryModel::displayValue(const Row &row, int column) const
 {
     const TemplateLibrary::InstalledTemplate &item = row.item;
     switch (column) {
-    case TitleColumn: return item.title;
+    case TitleColumn: return row.title;
     case KindColumn: return kindText(item.templateType);
-    case CategoryColumn: return item.category;
+    case CategoryColumn: return row.category;
     case SizeColumn: return ByteSize::forDisplay(item.size);
     case OriginColumn: return item.originArchiveTitle.isNull() ? originUnknownText() : item.originArchiveTitle;
     case InstalledColumn:
@@ -467,9 +475,9 @@ QVariant TemplateLibraryModel::sortValue(const Row &row, int column) const
     const TemplateLibrary::InstalledTemplate &item = row.item;
     switch (column) {
     case PreviewColumn:
-    case TitleColumn: return item.title;
+    case TitleColumn: return row.title;
     case KindColumn: return kindText(item.templateType);
-    case CategoryColumn: return item.category;
+    case CategoryColumn: return row.category;
     case SizeColumn: return item.size;
     // Templates of unknown origin sort together, after the named archives.
     case OriginColumn: return item.originArchiveTitle.isNull() ? QString() : item.originArchiveTitle;
@@ -512,7 +520,7 @@ QVariant TemplateLibraryModel::data(const QModelIndex &index, int role) const
     case DestinationRole: return item.destination;
     case KeyRole: return key(row.rootIndex, item.destination);
     case TemplateTypeRole: return item.templateType;
-    case CategoryRole: return item.category;
+    case CategoryRole: return row.category;
     case OriginArchiveTitleRole: return item.originArchiveTitle;
     case OriginArchivePathRole: return item.originArchivePath;
     case FolderPathRole: return folderPath(index.row());

@@ -57,7 +57,7 @@ public:
         DestinationRole,   // relative to its root
         KeyRole,           // root index and destination: stable across rescans
         TemplateTypeRole,  // quint64 TemplateType
-        CategoryRole,      // the category as the collection shows it
+        CategoryRole,      // the category as the table shows it
         OriginArchiveTitleRole,  // null for origin unknown
         OriginArchivePathRole,
         FolderPathRole,    // the template folder, absolute
@@ -87,6 +87,8 @@ public:
 
     const TemplateLibrary::InstalledTemplate &installedTemplate(int row) const { return _rows.at(size_t(row)).item; }
     int rootIndex(int row) const { return _rows.at(size_t(row)).rootIndex; }
+    const QString &title(int row) const { return _rows.at(size_t(row)).title; }
+    const QString &category(int row) const { return _rows.at(size_t(row)).category; }
     QString folderPath(int row) const;
     static QString key(int rootIndex, const QString &destination);
     // -1 when no row has the key.
@@ -123,6 +125,11 @@ private:
     {
         TemplateLibrary::InstalledTemplate item;
         int rootIndex = 0;
+        // What the table shows: the core's title and category, or for
+        // folders not named by the archive rule ("XX_Title") the folder's
+        // own name and its category folder's.
+        QString title;
+        QString category;
         // Made with the scan, on its worker: comparing two is a memcmp.
         std::optional<QCollatorSortKey> titleKey;
         std::optional<QCollatorSortKey> categoryKey;

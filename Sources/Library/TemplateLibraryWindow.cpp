@@ -153,11 +153,11 @@ void TemplateLibraryWindow::setUpTable()
     columns->setSortIndicatorShown(true);
     const std::pair<int, int> widths[] = {
         {TemplateLibraryModel::PreviewColumn, TemplateLibraryModel::thumbnailSize().width() + 16},
-        {TemplateLibraryModel::TitleColumn, 240},
-        {TemplateLibraryModel::KindColumn, 90},
-        {TemplateLibraryModel::CategoryColumn, 170},
-        {TemplateLibraryModel::SizeColumn, 80},
-        {TemplateLibraryModel::OriginColumn, 190},
+        {TemplateLibraryModel::TitleColumn, 220},
+        {TemplateLibraryModel::KindColumn, 80},
+        {TemplateLibraryModel::CategoryColumn, 140},
+        {TemplateLibraryModel::SizeColumn, 72},
+        {TemplateLibraryModel::OriginColumn, 170},
     };
     for (const auto &[column, width] : widths)
         table->setColumnWidth(column, width);
@@ -386,7 +386,7 @@ void TemplateLibraryWindow::removeSelected()
     std::vector<Target> targets;
     for (int row : rows) {
         const TemplateLibrary::InstalledTemplate &item = _model->installedTemplate(row);
-        targets.push_back({_model->rootIndex(row), item.destination, item.title});
+        targets.push_back({_model->rootIndex(row), item.destination, _model->title(row)});
     }
     const int count = int(targets.size());
     const QString question = count == 1 ? tr("Remove “%1”?").arg(targets.front().title)

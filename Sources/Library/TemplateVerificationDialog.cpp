@@ -88,7 +88,9 @@ TemplateVerificationDialog::TemplateVerificationDialog(const std::vector<Templat
         case Standing::Intact: finding = tr("intact"); break;
         case Standing::NoReceipt: finding = tr("no receipt to compare with"); break;
         }
-        auto *item = new QTreeWidgetItem(_tree, {result->title.isEmpty() ? result->destination : result->title, finding});
+        // Folders not named "XX_Title" have no title of their own: their name is it.
+        const QString title = result->title.isEmpty() ? result->destination.section(QLatin1Char('/'), -1) : result->title;
+        auto *item = new QTreeWidgetItem(_tree, {title, finding});
         item->setToolTip(0, result->destination);
         item->setForeground(1, colourOf(standing));
         item->setData(0, Qt::UserRole, result->destination);
