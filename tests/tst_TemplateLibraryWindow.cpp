@@ -328,7 +328,7 @@ void tst_TemplateLibraryWindow::verifyShowsWhatIsMissingOrChanged()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->summaryLabel()->text(),
-             QStringLiteral("1 of 3 templates have missing or changed files. 1 of them have no receipt to compare with "
+             QStringLiteral("1 of 3 templates have missing or changed files. 1 of them has no receipt to compare with "
                             "(installed by other means)."));
 
     QTreeWidget *tree = dialog->resultsTree();

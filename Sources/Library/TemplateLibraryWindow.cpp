@@ -6,6 +6,7 @@
 #include "Appearance/DarkAppearance.h"
 #include "Collections/Alert.h"
 #include "Collections/BackgroundWork.h"
+#include "Collections/CollectionOpeningRules.h"
 #include "Common/ByteSize.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
@@ -265,12 +266,13 @@ void TemplateLibraryWindow::updateState()
     if (!_model->hasScanned()) {
         status = tr("Looking for installed templates…");
     } else {
-        status = _filter->isFiltering() ? tr("%1 of %n templates shown", "", total).arg(QLocale().toString(shown))
-                                        : tr("%n templates", "", total);
+        status = _filter->isFiltering()
+            ? tr("%1 of %2 shown").arg(QLocale().toString(shown), CollectionOpeningRules::templateCount(total))
+            : CollectionOpeningRules::templateCount(total);
         if (total > 0)
             status += QStringLiteral(", ") + ByteSize::forDisplay(_model->totalSize());
         if (selected > 0)
-            status += QStringLiteral(" · ") + tr("%n selected", "", selected);
+            status += QStringLiteral(" · ") + tr("%1 selected").arg(QLocale().toString(selected));
     }
     _ui->statusLabel->setText(status);
 
@@ -390,10 +392,11 @@ void TemplateLibraryWindow::removeSelected()
     }
     const int count = int(targets.size());
     const QString question = count == 1 ? tr("Remove “%1”?").arg(targets.front().title)
-                                        : tr("Remove %n templates?", "", count);
+                                        : tr("Remove %1 templates?").arg(QLocale().toString(count));
     const QString information =
-        tr("%n templates are moved to the Trash, where you can get them back; Final Cut Pro no longer shows them.", "",
-           count);
+        count == 1 ? tr("The template is moved to the Trash, where you can get it back; Final Cut Pro no longer shows it.")
+                   : tr("The %1 templates are moved to the Trash, where you can get them back; Final Cut Pro no "
+                        "longer shows them.").arg(QLocale().toString(count));
     QPointer<TemplateLibraryWindow> alive(this);
     Alert::beginSheet(this, question, information, tr("Remove"), QString(), tr("Cancel"), [alive, targets](int answer) {
         if (!alive || answer != 1)
@@ -440,7 +443,7 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
     setBusy(false);
     _model->rescan();
     if (failed > 0 || (firstError && removed == 0)) {
-        QString text = tr("%n templates were removed.", "", removed);
+        QString text = tr("%1 removed.").arg(CollectionOpeningRules::templateCount(removed));
         if (firstError)
             text += QLatin1Char('\n') + firstError->localizedDescription();
         Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, tr("Ok"), QString(), QString());

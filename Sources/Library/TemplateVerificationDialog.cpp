@@ -53,10 +53,11 @@ TemplateVerificationDialog::TemplateVerificationDialog(const std::vector<Templat
 
     _tree = new QTreeWidget(this);
     _tree->setObjectName(QStringLiteral("resultsTree"));
-    _tree->setColumnCount(2);
-    _tree->setHeaderLabels({tr("Template or file"), tr("Finding")});
+    _tree->setColumnCount(3);
+    _tree->setHeaderLabels({tr("Template or file"), tr("Finding"), tr("Folder")});
     _tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     _tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    _tree->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     _tree->header()->setStretchLastSection(false);
     _tree->setRootIsDecorated(true);
     _tree->setUniformRowHeights(true);
@@ -90,7 +91,8 @@ TemplateVerificationDialog::TemplateVerificationDialog(const std::vector<Templat
         }
         // Folders not named "XX_Title" have no title of their own: their name is it.
         const QString title = result->title.isEmpty() ? result->destination.section(QLatin1Char('/'), -1) : result->title;
-        auto *item = new QTreeWidgetItem(_tree, {title, finding});
+        // Templates of one name in several categories are told apart by their folder.
+        auto *item = new QTreeWidgetItem(_tree, {title, finding, result->destination.section(QLatin1Char('/'), 0, -2)});
         item->setToolTip(0, result->destination);
         item->setForeground(1, colourOf(standing));
         item->setData(0, Qt::UserRole, result->destination);
@@ -126,14 +128,20 @@ QString TemplateVerificationDialog::summary(const std::vector<TemplateLibrary::V
         return tr("There are no templates to verify.");
     QString text;
     if (withoutReceipt == total)
-        text = tr("No receipt records what was installed for these templates, so there is nothing to compare them with.",
-                  "", total);
+        text = total == 1 ? tr("No receipt records what was installed for this template, so there is nothing to "
+                               "compare it with.")
+                          : tr("No receipt records what was installed for these templates, so there is nothing to "
+                               "compare them with.");
     else if (damaged == 0)
         text = tr("Every template with a receipt is as it was installed.");
+    else if (total == 1)
+        text = tr("The template has missing or changed files.");
     else
-        text = tr("%1 of %n templates have missing or changed files.", "", total).arg(damaged);
+        text = tr("%1 of %2 templates have missing or changed files.").arg(damaged).arg(total);
     if (withoutReceipt > 0 && withoutReceipt < total)
         text += QLatin1Char(' ')
-            + tr("%n of them have no receipt to compare with (installed by other means).", "", withoutReceipt);
+            + (withoutReceipt == 1 ? tr("1 of them has no receipt to compare with (installed by other means).")
+                                   : tr("%1 of them have no receipt to compare with (installed by other means).")
+                                         .arg(withoutReceipt));
     return text;
 }
