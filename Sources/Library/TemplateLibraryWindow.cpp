@@ -6,7 +6,6 @@
 #include "Appearance/DarkAppearance.h"
 #include "Collections/Alert.h"
 #include "Collections/BackgroundWork.h"
-#include "Collections/CollectionOpeningRules.h"
 #include "Common/ByteSize.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
@@ -34,6 +33,13 @@
 namespace {
 
 constexpr int RowHeight = 42;
+
+// "1 template", "10,000 templates".
+QString templateCount(int count)
+{
+    return count == 1 ? TemplateLibraryWindow::tr("1 template")
+                      : TemplateLibraryWindow::tr("%1 templates").arg(QLocale().toString(count));
+}
 
 struct Target
 {
@@ -267,8 +273,8 @@ void TemplateLibraryWindow::updateState()
         status = tr("Looking for installed templates…");
     } else {
         status = _filter->isFiltering()
-            ? tr("%1 of %2 shown").arg(QLocale().toString(shown), CollectionOpeningRules::templateCount(total))
-            : CollectionOpeningRules::templateCount(total);
+            ? tr("%1 of %2 shown").arg(QLocale().toString(shown), templateCount(total))
+            : templateCount(total);
         if (total > 0)
             status += QStringLiteral(", ") + ByteSize::forDisplay(_model->totalSize());
         if (selected > 0)
@@ -443,7 +449,7 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
     setBusy(false);
     _model->rescan();
     if (failed > 0 || (firstError && removed == 0)) {
-        QString text = tr("%1 removed.").arg(CollectionOpeningRules::templateCount(removed));
+        QString text = tr("%1 removed.").arg(templateCount(removed));
         if (firstError)
             text += QLatin1Char('\n') + firstError->localizedDescription();
         Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, tr("Ok"), QString(), QString());
