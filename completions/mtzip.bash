@@ -14,7 +14,7 @@ _mtzip()
 {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD-1]}
-    local command="" positional=0 i word
+    local command="" positional=0 i word dest=""
     COMPREPLY=()
 
     # The command, then the positional arguments before the cursor; the
@@ -26,14 +26,15 @@ _mtzip()
             continue
         fi
         case $word in
-            --dest|-dest|--categories|-categories|--password|-password|--password-file|-password-file) ((i++)) ;;
+            --dest|-dest) dest=${COMP_WORDS[i+1]}; ((i++)) ;;
+            --categories|-categories|--password|-password|--password-file|-password-file) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
         esac
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "extract pack list install uninstall help --quiet --verbose --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove help --quiet --verbose --help --version" -- "$cur"))
         return 0
     fi
 
@@ -50,6 +51,8 @@ _mtzip()
         list) options="--dest --all-users --categories --json" ;;
         install) options="--dest --all-users --categories --json --delete-archive --trash" ;;
         uninstall) options="--dest --all-users --categories --json --trash" ;;
+        installed|verify) options="--dest --all-users --json" ;;
+        remove) options="--dest --all-users --json --trash" ;;
         *) return 0 ;;
     esac
     options="$options --quiet --verbose --help"
@@ -61,6 +64,17 @@ _mtzip()
     local IFS=$'\n'
     case $command in
         list|install|uninstall) _mtzip_files mtzip ;;
+        verify|remove)
+            # The archive titles the receipts of the folder given by --dest name.
+            if [[ -n $dest && -d $dest/.receipts ]]; then
+                local titles="" receipt
+                for receipt in "$dest"/.receipts/*.json; do
+                    [[ -f $receipt ]] || continue
+                    receipt=${receipt##*/}
+                    titles="$titles"$'\n'"${receipt%.json}"
+                done
+                COMPREPLY=($(compgen -W "$titles" -- "$cur"))
+            fi ;;
         extract)
             if ((positional == 0)); then
                 COMPREPLY=($(compgen -f -- "$cur"))

@@ -3,3 +3,4 @@
 # What is installed in a destination root: receipts, the library over them,
 # and the mtzip commands installed, verify and remove.
 mti_add_test(tst_TemplateLibrary SOURCES tst_TemplateLibrary.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_LibraryCli SOURCES tst_LibraryCli.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)

@@ -116,6 +116,7 @@ private slots:
     void scanNeverListsHiddenFolders();
     void verifyReportsMissingChangedAndAddedFiles();
     void verifyStopsWhenTheListenerSaysSo();
+    void verifyMatchesNamesInEitherUnicodeForm();
     void resolveNamesDestinationsAndArchiveTitles();
     void removeByPathTrimsTheReceipt();
     void removeByArchiveTitleRemovesTheReceipt();
@@ -595,6 +596,29 @@ void tst_TemplateLibrary::verifyStopsWhenTheListenerSaysSo()
     const std::vector<TemplateLibrary::Verification> results = TemplateLibrary::verify(_root, {}, &listener);
     QCOMPARE(listener.calls, 1);
     QVERIFY(results.size() < 2);
+}
+
+void tst_TemplateLibrary::verifyMatchesNamesInEitherUnicodeForm()
+{
+    const QString composed = QStringLiteral("Caf\u00e9.png");
+    const QString source = _dir->filePath(QStringLiteral("src-Unicode/LT_Cafe"));
+    writeFileOrFail(source + QStringLiteral("/LT_Cafe.moti"), "cafe");
+    writeFileOrFail(source + QLatin1Char('/') + composed, "png");
+    const QString archive = _dir->filePath(QStringLiteral("LT_Unicode.mtzip"));
+    packFolder(_dir->filePath(QStringLiteral("src-Unicode")), archive);
+    install(archive);
+    // As a file system that decomposes names gives it back.
+    const QString folder = _root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Cafe/");
+    const QString decomposed = composed.normalized(QString::NormalizationForm_D);
+    QVERIFY(decomposed != composed);
+    QVERIFY(QFile::rename(folder + composed, folder + decomposed));
+    const std::vector<TemplateLibrary::Verification> results = TemplateLibrary::verify(_root);
+    QCOMPARE(results.size(), size_t(1));
+    QVERIFY(results[0].isIntact());
+    QVERIFY(results[0].added.isEmpty());
+    // And its bytes are still read.
+    writeFileOrFail(folder + decomposed, "PNG");
+    QCOMPARE(TemplateLibrary::verify(_root).at(0).changed, QStringList{composed});
 }
 
 void tst_TemplateLibrary::resolveNamesDestinationsAndArchiveTitles()

@@ -93,6 +93,9 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeListCommand());
     commands.push_back(makeInstallCommand());
     commands.push_back(makeUninstallCommand());
+    commands.push_back(makeInstalledCommand());
+    commands.push_back(makeVerifyCommand());
+    commands.push_back(makeRemoveCommand());
     return commands;
 }
 
@@ -175,7 +178,7 @@ int Cli::runCommand(CliCommand &command, const QStringList &arguments)
                               .arg(*wanted)
                               .arg(given));
     }
-    if (!wanted && given == 0) {
+    if (!wanted && given == 0 && !command.positionalOptional()) {
         return usageError(QStringLiteral("%1 needs at least one %2; see 'mtzip %1 --help'")
                               .arg(command.name(), command.synopsis().section(QLatin1Char('.'), 0, 0).toLower()));
     }
@@ -206,7 +209,7 @@ QString Cli::generalHelp() const
     QStringList left;
     qsizetype width = 0;
     for (const std::unique_ptr<CliCommand> &command : _commands) {
-        left.append(command->name() + QLatin1Char(' ') + command->synopsis());
+        left.append(QString(command->name() + QLatin1Char(' ') + command->synopsis()).trimmed());
         width = qMax(width, left.last().size());
     }
     QString text = QStringLiteral("Usage: mtzip [--quiet | --verbose] COMMAND [OPTIONS] ARGUMENTS\n"

@@ -45,6 +45,8 @@ public:
     virtual QString description() const = 0;
     // How many positional arguments it takes exactly; nullopt: at least one.
     virtual std::optional<int> positionalCount() const = 0;
+    // With positionalCount() nullopt: none will do too.
+    virtual bool positionalOptional() const { return false; }
 
     virtual void addOptions(QCommandLineParser &parser) = 0;
     // Runs with the parsed arguments; answers the exit code.
@@ -59,3 +61,6 @@ std::unique_ptr<CliCommand> makePackCommand();
 std::unique_ptr<CliCommand> makeListCommand();
 std::unique_ptr<CliCommand> makeInstallCommand();
 std::unique_ptr<CliCommand> makeUninstallCommand();
+std::unique_ptr<CliCommand> makeInstalledCommand();
+std::unique_ptr<CliCommand> makeVerifyCommand();
+std::unique_ptr<CliCommand> makeRemoveCommand();

@@ -3,9 +3,12 @@
 // The commands over the installation core: list, install, uninstall. Every
 // archive goes through TemplateInstallerV2 exactly as in the application.
 #include "Cli/Cli.h"
+#include "Cli/CliDestination.h"
+#include "Cli/CliJson.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
 #include "Common/LogCategories.h"
+#include "Common/Version.h"
 #include "Installer/Categories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
@@ -23,14 +26,7 @@
 
 namespace {
 
-// Every JSON document mtzip prints carries it; raised when a field changes
-// meaning or goes away, not when one is added.
-constexpr int JsonFormatVersion = 1;
-
-QJsonValue nullable(const QString &text)
-{
-    return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
+using CliJson::nullable;
 
 QString plural(qsizetype count, const char *singular, const char *pluralForm)
 {
@@ -65,8 +61,7 @@ public:
     void addOptions(QCommandLineParser &parser) override
     {
         parser.addPositionalArgument(QStringLiteral("ARCHIVE..."), QStringLiteral("Template archives (.mtzip)."));
-        parser.addOption(_dest);
-        parser.addOption(_allUsers);
+        _destination.addOptions(parser);
         parser.addOption(_categories);
         parser.addOption(_json);
         addOwnOptions(parser);
@@ -131,10 +126,7 @@ protected:
                               QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
 
 private:
-    QCommandLineOption _dest{QStringLiteral("dest"),
-                             QStringLiteral("Use the templates folder DIR instead of the user's Motion Templates folder."),
-                             QStringLiteral("DIR")};
-    QCommandLineOption _allUsers{QStringLiteral("all-users"), QStringLiteral("Use the folder shared by all users.")};
+    CliDestination _destination;
     QCommandLineOption _categories{QStringLiteral("categories"),
                                    QStringLiteral("Read category prefixes from PLIST (XML or binary)."),
                                    QStringLiteral("PLIST")};
@@ -144,21 +136,10 @@ private:
 
 int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
 {
-    if (parser.isSet(_dest) && parser.isSet(_allUsers)) {
-        context.error(QStringLiteral("--dest and --all-users exclude each other"));
-        return Cli::UsageError;
-    }
-    Run run{context, parser, {}};
-    if (parser.isSet(_dest))
-        run.root = QFileInfo(parser.value(_dest)).absoluteFilePath();
-    else if (parser.isSet(_allUsers))
-        run.root = TemplateInstaller::localDestMotionTemplatesFolder();
-    else
-        run.root = TemplateInstaller::userDestMotionTemplatesFolder();
-    if (run.root.isEmpty()) {
-        context.error(QStringLiteral("no destination folder could be determined; use --dest"));
-        return Cli::Failure;
-    }
+    int exitCode = Cli::Success;
+    Run run{context, parser, _destination.root(context, parser, &exitCode)};
+    if (run.root.isNull())
+        return exitCode;
     Categories categories;
     if (parser.isSet(_categories)) {
         const QString plist = parser.value(_categories);
@@ -240,10 +221,8 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
     }
 
     if (run.json) {
-        const QJsonObject document{{QStringLiteral("version"), JsonFormatVersion},
-                                   {QStringLiteral("command"), name()},
-                                   {QStringLiteral("destination"), run.root},
-                                   {QStringLiteral("archives"), archives}};
+        QJsonObject document = CliJson::document(name(), run.root);
+        document.insert(QStringLiteral("archives"), archives);
         context.out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     } else {
         finish(run);
@@ -349,6 +328,7 @@ protected:
         CliProgress progress(run.context.err, QStringLiteral("Installing %1").arg(installer.title()),
                              run.context.drawsProgress());
         installer.setProgressListener(&progress);
+        installer.setInstalledBy(QStringLiteral("mtzip " MTI_VERSION_STRING));
         // The unpack folder goes with the installer right after: move,
         // rather than copy, what it holds.
         const std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);

@@ -107,7 +107,8 @@ QByteArray Receipt::toJson() const
         {QStringLiteral("installedBy"), installedBy},
         {QStringLiteral("templates"), templateArray},
     };
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+    // Compact: a receipt of a thousand templates is read at every scan.
+    return QJsonDocument(document).toJson(QJsonDocument::Compact);
 }
 
 std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)

@@ -50,6 +50,8 @@ struct TemplateInstaller::ArchiveFacts
     std::future<void> work;
     // Written by the worker, read after `work` is ready.
     QString sha256;
+    // The sizes and CRC-32s of the files, read on the caller's thread once
+    // unpacking succeeded (the directory alone: a few milliseconds).
     std::optional<std::vector<ZipDirectory::Entry>> entries;
 
     ~ArchiveFacts()
@@ -68,7 +70,6 @@ void TemplateInstaller::startReadingArchiveFacts()
     // Beside the unpack, which reads the same file: the checksum costs the
     // user no pass of its own. ArchiveFacts waits for it before it goes.
     facts->work = std::async(std::launch::async, [facts, archive] {
-        facts->entries = ZipDirectory::read(archive, nullptr);
         QFile file(archive);
         if (!file.open(QIODevice::ReadOnly))
             return;
@@ -284,6 +285,7 @@ bool TemplateInstaller::unarchive()
                 _effectsSourceFolder = unpackFolder;
                 _mustDeleteEffectsSourceFolder = true;
                 unpackDir.setAutoRemove(false);
+                _archiveFacts->entries = ZipDirectory::read(_archiveURL.toLocalFile(), nullptr);
                 succeeded = true;
             } else {
                 const ZipError error = zip.lastError();

@@ -62,12 +62,6 @@ private:
     QHash<QString, Owner> _owners;
 };
 
-struct FolderFacts
-{
-    qint64 size = 0;
-    qint64 modified = 0;  // ms since the epoch
-};
-
 qint64 modifiedMs(const struct stat &info)
 {
 #if defined(Q_OS_MACOS)
@@ -77,57 +71,181 @@ qint64 modifiedMs(const struct stat &info)
 #endif
 }
 
-// Bytes of the regular files below an open folder; links are not followed.
-qint64 sizeBelow(int folder)
+bool isDotOrDotDot(const char *name)
 {
-    DIR *dir = ::fdopendir(folder);
-    if (!dir) {
-        ::close(folder);
-        return 0;
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// Calls entry(name, type) for each entry of an open folder (its d_type:
+// DT_DIR, DT_REG, DT_LNK, DT_UNKNOWN...); the folder stays open. On Linux
+// through getdents64 with a buffer of its own: opendir costs two more
+// system calls a folder, which 10,000 templates notice.
+template<typename Entry>
+void readFolder(int folder, Entry &&entry)
+{
+#if defined(Q_OS_LINUX)
+    alignas(8) char buffer[32768];
+    for (;;) {
+        const ssize_t count = ::getdents64(folder, buffer, sizeof buffer);
+        if (count <= 0)
+            break;
+        for (ssize_t offset = 0; offset < count;) {
+            const auto *record = reinterpret_cast<const dirent64 *>(buffer + offset);
+            offset += record->d_reclen;
+            if (!isDotOrDotDot(record->d_name))
+                entry(record->d_name, int(record->d_type));
+        }
     }
-    qint64 total = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        if (entry->d_type == DT_LNK)
-            continue;
-        if (entry->d_type == DT_DIR) {
-            const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child >= 0)
-                total += sizeBelow(child);
-            continue;
-        }
-        struct stat info;
-        if (::fstatat(::dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISREG(info.st_mode)) {
-            total += info.st_size;
-        } else if (S_ISDIR(info.st_mode)) {
-            const int child = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child >= 0)
-                total += sizeBelow(child);
-        }
+#else
+    DIR *dir = ::fdopendir(::dup(folder));
+    if (!dir)
+        return;
+    while (const dirent *record = ::readdir(dir)) {
+        if (!isDotOrDotDot(record->d_name))
+            entry(record->d_name, int(record->d_type));
     }
     ::closedir(dir);
+#endif
+}
+
+int openFolderAt(int parent, const char *path)
+{
+    return ::openat(parent, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Bytes of the regular files below an open folder, which it closes; links
+// are not followed.
+qint64 sizeBelow(int folder)
+{
+    qint64 total = 0;
+    std::vector<QByteArray> subfolders;
+    readFolder(folder, [&](const char *name, int type) {
+        if (type == DT_DIR) {
+            subfolders.emplace_back(name);
+            return;
+        }
+        struct stat info;
+        if (type == DT_LNK || ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
+        if (S_ISREG(info.st_mode))
+            total += info.st_size;
+        else if (S_ISDIR(info.st_mode))
+            subfolders.emplace_back(name);
+    });
+    for (const QByteArray &name : subfolders) {
+        const int child = openFolderAt(folder, name.constData());
+        if (child >= 0)
+            total += sizeBelow(child);
+    }
+    ::close(folder);
     return total;
 }
 
-FolderFacts folderFacts(const QString &path)
+// The destination root as the template scan walks it, hidden folders left
+// out. Each folder is read once: with its entries come the sizes of its
+// files, so a template folder's size needs only its subfolders read again.
+class LibraryTree : public FolderTree
 {
-    FolderFacts facts;
-    const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0)
-        return facts;
-    struct stat info;
-    if (::fstat(folder, &info) == 0)
-        facts.modified = modifiedMs(info);
-    facts.size = sizeBelow(folder);
-    return facts;
+public:
+    explicit LibraryTree(const QString &root)
+        : _root(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~LibraryTree() override
+    {
+        if (_root >= 0)
+            ::close(_root);
+    }
+    LibraryTree(const LibraryTree &) = delete;
+    LibraryTree &operator=(const LibraryTree &) = delete;
+
+    std::vector<Entry> entries(const QString &relativeFolder) const override
+    {
+        std::vector<Entry> entries;
+        const QByteArray path = QFile::encodeName(relativeFolder.mid(1));
+        const int folder = _root < 0 ? -1 : openFolderAt(_root, path.constData());
+        if (folder < 0)
+            return entries;
+        Listed &listed = _listed[relativeFolder];
+        listed = {};
+        readFolder(folder, [&](const char *name, int type) {
+            bool isFolder = type == DT_DIR;
+            if (type == DT_LNK)
+                return;
+            if (!isFolder) {
+                struct stat info;
+                if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(info.st_mode))
+                    return;
+                isFolder = S_ISDIR(info.st_mode);
+                if (S_ISREG(info.st_mode))
+                    listed.fileBytes += info.st_size;
+            }
+            if (isFolder)
+                listed.folders.emplace_back(name);
+            if (!isFolder || name[0] != '.')
+                entries.push_back({QFile::decodeName(name), isFolder});
+        });
+        ::close(folder);
+        sortByName(entries);
+        return entries;
+    }
+
+    // The bytes of every file below a folder entries() listed, hidden ones
+    // included; what was listed of it is forgotten.
+    qint64 sizeOf(const QString &relativeFolder) const
+    {
+        const auto it = _listed.find(relativeFolder);
+        if (it == _listed.end())
+            return 0;
+        qint64 total = it->fileBytes;
+        const QByteArray path = QFile::encodeName(relativeFolder.mid(1)) + '/';
+        for (const QByteArray &name : it->folders) {
+            const int child = openFolderAt(_root, QByteArray(path + name).constData());
+            if (child >= 0)
+                total += sizeBelow(child);
+        }
+        _listed.erase(it);
+        return total;
+    }
+
+    qint64 modifiedAt(const QString &relativeFolder) const
+    {
+        struct stat info;
+        const QByteArray path = QFile::encodeName(relativeFolder.mid(1));
+        return _root >= 0 && ::fstatat(_root, path.constData(), &info, 0) == 0 ? modifiedMs(info) : 0;
+    }
+
+    void forgetListings() const { _listed.clear(); }
+
+private:
+    struct Listed
+    {
+        qint64 fileBytes = 0;
+        std::vector<QByteArray> folders;  // hidden ones too: they count in sizes
+    };
+    int _root;
+    mutable QHash<QString, Listed> _listed;
+};
+
+// A path as compared with a receipt's: file systems that decompose names
+// (HFS+) give back other code points than the archive stored.
+QString comparable(const QString &path)
+{
+    for (QChar c : path) {
+        if (c.unicode() > 0x7f)
+            return path.normalized(QString::NormalizationForm_C);
+    }
+    return path;
 }
 
-// Every regular file below a folder, by its path relative to it, with its size.
-void filesBelow(const QString &folder, const QString &prefix, std::map<QString, qint64> &files)
+struct DiskFile
+{
+    QString path;  // as on disk, relative to the template folder
+    qint64 size = 0;
+};
+
+// Every regular file below a folder, by its comparable path relative to it.
+void filesBelow(const QString &folder, const QString &prefix, std::map<QString, DiskFile> &files)
 {
     DIR *dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
@@ -144,7 +262,7 @@ void filesBelow(const QString &folder, const QString &prefix, std::map<QString, 
         if (S_ISDIR(info.st_mode))
             filesBelow(folder + QLatin1Char('/') + fileName, relative, files);
         else if (S_ISREG(info.st_mode))
-            files[relative] = info.st_size;
+            files[comparable(relative)] = {relative, qint64(info.st_size)};
     }
     ::closedir(dir);
 }
@@ -242,7 +360,7 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
     const ReceiptIndex receipts(root);
     // Hidden folders are this system's own (receipts, staged and set-aside
     // copies) or the file manager's: never templates.
-    const DiskFolderTree tree(root, false);
+    const LibraryTree tree(root);
     for (quint64 kindType = 1; kindType <= 4; ++kindType) {
         const QString kind = TemplateType::kindFolder(kindType);
         const QString kindFolder = QLatin1Char('/') + kind;
@@ -263,8 +381,7 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
                 entry.category = item->category();
                 entry.title = item->title();
                 entry.templateFile = entry.destination + QLatin1Char('/') + fileName;
-                const FolderFacts facts = folderFacts(root + folder);
-                entry.size = facts.size;
+                entry.size = tree.sizeOf(folder);
                 const ReceiptIndex::Owner owner = receipts.ownerOf(entry.destination);
                 if (owner.receipt) {
                     entry.installedAt = owner.receipt->installedAt;
@@ -272,32 +389,58 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
                     entry.originArchivePath = owner.receipt->archivePath;
                 }
                 if (!entry.installedAt.isValid())
-                    entry.installedAt = QDateTime::fromMSecsSinceEpoch(facts.modified, Qt::UTC);
+                    entry.installedAt = QDateTime::fromMSecsSinceEpoch(tree.modifiedAt(folder), Qt::UTC);
                 found.push_back(std::move(entry));
                 return true;
             });
+            // Folders above templates, and those inside them that were listed.
+            tree.forgetListings();
             // The walk is depth-first; the order promised is by path.
-            std::stable_sort(found.begin() + qsizetype(firstOfCategory), found.end(),
-                             [](const InstalledTemplate &a, const InstalledTemplate &b) {
-                                 return a.destination.section(QLatin1Char('/'), 2).toUtf8()
-                                     < b.destination.section(QLatin1Char('/'), 2).toUtf8();
-                             });
+            const qsizetype prefix = kind.size() + category.name.size() + 2;
+            std::vector<std::pair<QByteArray, size_t>> keys;
+            keys.reserve(found.size() - firstOfCategory);
+            for (size_t i = firstOfCategory; i < found.size(); ++i)
+                keys.emplace_back(found[i].destination.mid(prefix).toUtf8(), i);
+            if (!std::is_sorted(keys.begin(), keys.end())) {
+                std::sort(keys.begin(), keys.end());
+                std::vector<InstalledTemplate> ordered;
+                ordered.reserve(keys.size());
+                for (const auto &key : keys)
+                    ordered.push_back(std::move(found[key.second]));
+                std::move(ordered.begin(), ordered.end(), found.begin() + qsizetype(firstOfCategory));
+            }
         }
     }
     return found;
 }
 
-std::vector<Verification> verify(const QString &root, const QStringList &selection, ProgressListener *listener)
+std::vector<Verification> verify(const QString &root, const QStringList &selection, ProgressListener *listener,
+                                 QStringList *unmatched)
 {
     const std::vector<InstalledTemplate> installed = scan(root);
     const ReceiptIndex receipts(root);
-    QSet<QString> wanted(selection.begin(), selection.end());
-    for (const QString &name : selection)
-        wanted.insert(asDestination(root, name));
+    // Each name of the selection as it may be meant, and whether it matched.
+    QHash<QString, QList<qsizetype>> wanted;
+    for (qsizetype i = 0; i < selection.size(); ++i) {
+        wanted[selection.at(i)].append(i);
+        if (asDestination(root, selection.at(i)) != selection.at(i))
+            wanted[asDestination(root, selection.at(i))].append(i);
+    }
+    std::vector<bool> matched(size_t(selection.size()), false);
     const auto selected = [&](const QString &destination, const QString &title, const Receipt *receipt) {
-        return wanted.isEmpty() || wanted.contains(destination)
-            || wanted.contains(lastComponent(destination)) || wanted.contains(title)
-            || (receipt && wanted.contains(receipt->archiveTitle));
+        if (wanted.isEmpty())
+            return true;
+        bool any = false;
+        for (const QString &key : {destination, lastComponent(destination), title,
+                                   receipt ? receipt->archiveTitle : QString()}) {
+            const auto it = wanted.constFind(key);
+            if (!key.isEmpty() && it != wanted.cend()) {
+                for (qsizetype index : *it)
+                    matched[size_t(index)] = true;
+                any = true;
+            }
+        }
+        return any;
     };
 
     struct Job
@@ -321,11 +464,18 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job &a, const Job &b) { return orderKey(a.destination) < orderKey(b.destination); });
+    if (unmatched) {
+        unmatched->clear();
+        for (qsizetype i = 0; i < selection.size(); ++i) {
+            if (!matched[size_t(i)])
+                unmatched->append(selection.at(i));
+        }
+    }
 
     // Only files whose size matches need their data read.
     struct Compared
     {
-        std::map<QString, qint64> files;
+        std::map<QString, DiskFile> files;
     };
     std::vector<Compared> disk(jobs.size());
     qint64 total = 0;
@@ -334,8 +484,8 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
             continue;
         filesBelow(root + QLatin1Char('/') + jobs[i].destination, QString(), disk[i].files);
         for (const Receipt::File &file : jobs[i].entry->files) {
-            const auto it = disk[i].files.find(file.path);
-            if (it != disk[i].files.end() && it->second == file.size)
+            const auto it = disk[i].files.find(comparable(file.path));
+            if (it != disk[i].files.end() && it->second.size == file.size)
                 total += file.size;
         }
     }
@@ -350,14 +500,15 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
         result.title = job.title;
         result.hasReceipt = job.entry != nullptr;
         if (job.entry) {
-            std::map<QString, qint64> &files = disk[i].files;
+            std::map<QString, DiskFile> &files = disk[i].files;
             for (const Receipt::File &file : job.entry->files) {
-                const auto it = files.find(file.path);
+                const auto it = files.find(comparable(file.path));
                 if (it == files.end()) {
                     result.missing.append(file.path);
                     continue;
                 }
-                const qint64 size = it->second;
+                const qint64 size = it->second.size;
+                const QString onDisk = it->second.path;
                 files.erase(it);
                 if (size != file.size) {
                     result.changed.append(file.path);
@@ -365,7 +516,7 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
                 }
                 quint32 crc = 0;
                 bool stopped = false;
-                const QString path = root + QLatin1Char('/') + job.destination + QLatin1Char('/') + file.path;
+                const QString path = root + QLatin1Char('/') + job.destination + QLatin1Char('/') + onDisk;
                 if (!fileCrc(path, &crc, listener, done, total, stopped)) {
                     if (stopped)
                         return results;
@@ -375,8 +526,8 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
                     result.changed.append(file.path);
                 }
             }
-            for (const auto &[path, size] : files)
-                result.added.append(path);
+            for (const auto &[key, file] : files)
+                result.added.append(file.path);
         }
         results.push_back(std::move(result));
         if (listener && !listener->progress(done, total))

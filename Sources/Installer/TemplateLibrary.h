@@ -52,8 +52,9 @@ struct Verification
 // destinations or archive titles) only the templates it names. Templates
 // without a receipt come back with hasReceipt false and nothing to compare.
 // A listener that answers false stops it with what was compared so far.
+// Names of the selection that match nothing come back in `unmatched`.
 std::vector<Verification> verify(const QString &root, const QStringList &selection = {},
-                                 ProgressListener *listener = nullptr);
+                                 ProgressListener *listener = nullptr, QStringList *unmatched = nullptr);
 
 // The destinations a selection names: a destination itself, or every
 // template of the receipt with that archive title. Names that match nothing

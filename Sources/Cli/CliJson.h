@@ -1,0 +1,29 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+
+// What every JSON document mtzip prints shares.
+namespace CliJson {
+
+// Every document carries it; raised when a field changes meaning or goes
+// away, not when one is added.
+constexpr int FormatVersion = 1;
+
+inline QJsonValue nullable(const QString &text)
+{
+    return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+// "version", "command" and "destination", the fields every document begins with.
+inline QJsonObject document(const QString &command, const QString &destination)
+{
+    return QJsonObject{{QStringLiteral("version"), FormatVersion},
+                       {QStringLiteral("command"), command},
+                       {QStringLiteral("destination"), destination}};
+}
+
+} // namespace CliJson

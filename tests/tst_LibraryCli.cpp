@@ -1,0 +1,301 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// mtzip installed, verify and remove, run in-process.
+#include "Cli/Cli.h"
+#include "Common/FileOperations.h"
+#include "Installer/Receipt.h"
+#include "TestSupport.h"
+#include "ZipTestTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+using namespace TestSupport;
+using ZipTestTools::packFolder;
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runMtzip(const QStringList &arguments)
+{
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.exitCode = runCli(QStringList{QStringLiteral("mtzip")} + arguments, out, err);
+    return run;
+}
+
+QJsonObject parse(const CliRun &run)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning("not JSON: %s", qPrintable(run.out));
+    return document.object();
+}
+
+const QString LowerThirds = QStringLiteral("Titles.localized/ZT Lower Thirds");
+
+} // namespace
+
+class tst_LibraryCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void installedJsonListsEveryTemplateWithItsOrigin();
+    void installedTableIsReadable();
+    void verifyExitsWithOneWhenAFileIsMissingOrChanged_data();
+    void verifyExitsWithOneWhenAFileIsMissingOrChanged();
+    void removeByPathThenByArchiveTitle();
+    void removeOfAnUnknownNameRemovesNothing();
+    void usageErrors_data();
+    void usageErrors();
+
+private:
+    QString makePack(const QString &name, const QStringList &templates);
+    void installPack(const QString &archive);
+
+    std::unique_ptr<QTemporaryDir> _dir;
+    QString _dest;
+};
+
+void tst_LibraryCli::init()
+{
+    _dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(_dir->isValid());
+    _dest = _dir->filePath(QStringLiteral("Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(_dest));
+}
+
+QString tst_LibraryCli::makePack(const QString &name, const QStringList &templates)
+{
+    const QString source = _dir->filePath(QStringLiteral("src-") + name);
+    for (const QString &folder : templates) {
+        writeFileOrFail(source + QLatin1Char('/') + folder + QLatin1Char('/') + folder + QStringLiteral(".moti"),
+                        "<template/>");
+        writeFileOrFail(source + QLatin1Char('/') + folder + QStringLiteral("/Media/clip.mov"), QByteArray(5000, 'x'));
+    }
+    const QString archive = _dir->filePath(name + QStringLiteral(".mtzip"));
+    packFolder(source, archive);
+    return archive;
+}
+
+void tst_LibraryCli::installPack(const QString &archive)
+{
+    const CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, archive});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+}
+
+void tst_LibraryCli::installedJsonListsEveryTemplateWithItsOrigin()
+{
+    const QString archive = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")});
+    installPack(archive);
+    writeFileOrFail(_dest + QStringLiteral("/Effects.localized/Mine/AB_Glow/AB_Glow.moef"), "glow");
+
+    const CliRun run = runMtzip({QStringLiteral("installed"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject document = parse(run);
+    QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("installed"));
+    QCOMPARE(document.value(QStringLiteral("destination")).toString(), _dest);
+    const QJsonArray templates = document.value(QStringLiteral("templates")).toArray();
+    QCOMPARE(templates.size(), 3);
+    const QJsonObject glow = templates.at(0).toObject();
+    QCOMPARE(glow.value(QStringLiteral("destination")).toString(), QStringLiteral("Effects.localized/Mine/AB_Glow"));
+    QCOMPARE(glow.value(QStringLiteral("kind")).toString(), QStringLiteral("effect"));
+    QCOMPARE(glow.value(QStringLiteral("type")).toInt(), 1);
+    QCOMPARE(glow.value(QStringLiteral("categoryFolder")).toString(), QStringLiteral("Mine"));
+    QCOMPARE(glow.value(QStringLiteral("size")).toInteger(), qint64(4));
+    QVERIFY(glow.value(QStringLiteral("origin")).isNull());
+    QVERIFY(glow.contains(QStringLiteral("category")));
+
+    const QJsonObject one = templates.at(1).toObject();
+    QCOMPARE(one.value(QStringLiteral("destination")).toString(), LowerThirds + QStringLiteral("/LT_One"));
+    QCOMPARE(one.value(QStringLiteral("title")).toString(), QStringLiteral("One"));
+    QCOMPARE(one.value(QStringLiteral("category")).toString(), QStringLiteral("Lower Thirds"));
+    QCOMPARE(one.value(QStringLiteral("templateFile")).toString(), LowerThirds + QStringLiteral("/LT_One/LT_One.moti"));
+    QCOMPARE(one.value(QStringLiteral("size")).toInteger(), qint64(11 + 5000));
+    const QJsonObject origin = one.value(QStringLiteral("origin")).toObject();
+    QCOMPARE(origin.value(QStringLiteral("archiveTitle")).toString(), QStringLiteral("LT_Pack"));
+    QCOMPARE(origin.value(QStringLiteral("archivePath")).toString(), archive);
+    const QDateTime installedAt =
+        QDateTime::fromString(one.value(QStringLiteral("installedAt")).toString(), Qt::ISODate);
+    QVERIFY(installedAt.isValid());
+    QVERIFY(qAbs(installedAt.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+    QCOMPARE(templates.at(2).toObject().value(QStringLiteral("destination")).toString(),
+             LowerThirds + QStringLiteral("/LT_Two"));
+
+    // mtzip says it was mtzip.
+    const std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_dest, QStringLiteral("LT_Pack")));
+    QVERIFY(receipt);
+    QVERIFY2(receipt->installedBy.startsWith(QStringLiteral("mtzip ")), qPrintable(receipt->installedBy));
+}
+
+void tst_LibraryCli::installedTableIsReadable()
+{
+    CliRun run = runMtzip({QStringLiteral("installed"), QStringLiteral("--dest"), _dest});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("No templates installed in %1\n").arg(_dest));
+
+    installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")}));
+    writeFileOrFail(_dest + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+    run = runMtzip({QStringLiteral("installed"), QStringLiteral("--dest"), _dest});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].startsWith(QStringLiteral("Kind ")));
+    QVERIFY(lines[0].endsWith(QStringLiteral("Destination")));
+    // Columns line up: every row's destination starts where the header's does.
+    const qsizetype column = lines[0].indexOf(QStringLiteral("Destination"));
+    QCOMPARE(lines[1].mid(column), QStringLiteral("Titles.localized/Mine/LT_Hand"));
+    QVERIFY(lines[1].contains(QStringLiteral("(unknown)")));
+    QCOMPARE(lines[2].mid(column), LowerThirds + QStringLiteral("/LT_One"));
+    QVERIFY(lines[2].contains(QStringLiteral("LT_Pack")));
+    QCOMPARE(lines[3], QStringLiteral("2 templates in %1, 1 of unknown origin").arg(_dest));
+}
+
+void tst_LibraryCli::verifyExitsWithOneWhenAFileIsMissingOrChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("field");  // the list of the changed template that is not empty
+    QTest::newRow("an intact root exits with 0") << QString() << QStringList() << 0 << QString();
+    QTest::newRow("a changed file exits with 1") << QStringLiteral("change") << QStringList() << 1 << QStringLiteral("changed");
+    QTest::newRow("a missing file exits with 1") << QStringLiteral("delete") << QStringList() << 1 << QStringLiteral("missing");
+    QTest::newRow("an added file is told and exits with 0") << QStringLiteral("add") << QStringList() << 0
+                                                            << QStringLiteral("added");
+    QTest::newRow("a change outside the templates named exits with 0")
+        << QStringLiteral("change") << QStringList{QStringLiteral("Two")} << 0 << QString();
+    QTest::newRow("a name that matches nothing exits with 1")
+        << QString() << QStringList{QStringLiteral("LT_Pack"), QStringLiteral("Nothing")} << 1 << QString();
+}
+
+void tst_LibraryCli::verifyExitsWithOneWhenAFileIsMissingOrChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, names);
+    QFETCH(int, exitCode);
+    QFETCH(QString, field);
+    installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    const QString one = _dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One");
+    if (change == QLatin1String("change"))
+        writeFileOrFail(one + QStringLiteral("/Media/clip.mov"), QByteArray(5000, 'y'));
+    else if (change == QLatin1String("delete"))
+        QVERIFY(QFile::remove(one + QStringLiteral("/Media/clip.mov")));
+    else if (change == QLatin1String("add"))
+        writeFileOrFail(one + QStringLiteral("/Media/extra.png"), "png");
+
+    const CliRun json = runMtzip(QStringList{QStringLiteral("verify"), QStringLiteral("--json"),
+                                             QStringLiteral("--dest"), _dest} + names);
+    QCOMPARE(json.exitCode, exitCode);
+    const QJsonObject document = parse(json);
+    QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("verify"));
+    const QJsonArray templates = document.value(QStringLiteral("templates")).toArray();
+    QCOMPARE(templates.size(), names == QStringList{QStringLiteral("Two")} ? 1 : 2);
+    const QJsonObject first = templates.at(0).toObject();
+    QVERIFY(first.value(QStringLiteral("hasReceipt")).toBool());
+    for (const char *list : {"missing", "changed", "added"}) {
+        const QJsonArray paths = first.value(QLatin1String(list)).toArray();
+        if (field == QLatin1String(list) && first.value(QStringLiteral("title")).toString() == QLatin1String("One"))
+            QCOMPARE(paths.size(), 1);
+        else
+            QCOMPARE(paths.size(), 0);
+    }
+    const bool damaged = change == QLatin1String("change") || change == QLatin1String("delete");
+    QCOMPARE(document.value(QStringLiteral("intact")).toBool(), !damaged || !names.isEmpty());
+
+    // The same verdict for people, naming the file.
+    const CliRun human = runMtzip(QStringList{QStringLiteral("verify"), QStringLiteral("--dest"), _dest} + names);
+    QCOMPARE(human.exitCode, exitCode);
+    if (!field.isEmpty())
+        QVERIFY2(human.out.contains(QRegularExpression(QStringLiteral("^  %1 +Media/").arg(field),
+                                                      QRegularExpression::MultilineOption)),
+                 qPrintable(human.out));
+    if (names.contains(QStringLiteral("Nothing")))
+        QVERIFY2(human.err.contains(QStringLiteral("\"Nothing\"")), qPrintable(human.err));
+}
+
+void tst_LibraryCli::removeByPathThenByArchiveTitle()
+{
+    installPack(makePack(QStringLiteral("LT_Pack"),
+                         {QStringLiteral("LT_One"), QStringLiteral("LT_Two"), QStringLiteral("LT_Three")}));
+    CliRun run = runMtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _dest,
+                           LowerThirds + QStringLiteral("/LT_Two")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("1 template removed from %1\n").arg(_dest));
+    QVERIFY(!QFileInfo::exists(_dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+    std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_dest, QStringLiteral("LT_Pack")));
+    QVERIFY(receipt);
+    QCOMPARE(receipt->templates.size(), size_t(2));
+
+    run = runMtzip({QStringLiteral("remove"), QStringLiteral("--json"), QStringLiteral("--dest"), _dest,
+                    QStringLiteral("LT_Pack")});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject document = parse(run);
+    QCOMPARE(document.value(QStringLiteral("version")).toInt(), 1);
+    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("remove"));
+    QCOMPARE(document.value(QStringLiteral("destination")).toString(), _dest);
+    QCOMPARE(document.value(QStringLiteral("removed")).toInt(), 2);
+    QCOMPARE(document.value(QStringLiteral("templates")).toArray().size(), 2);
+    QVERIFY(document.value(QStringLiteral("error")).isNull());
+    QVERIFY(!QFileInfo::exists(Receipt::pathFor(_dest, QStringLiteral("LT_Pack"))));
+    // Emptied folders went, the root stays.
+    QCOMPARE(entryNames(_dest, QDir::Name), QStringList());
+}
+
+void tst_LibraryCli::removeOfAnUnknownNameRemovesNothing()
+{
+    installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")}));
+    const QStringList before = treeDigest(_dest);
+    for (const QString &name : {QStringLiteral("LT_Other"), QStringLiteral("Titles.localized"), LowerThirds}) {
+        const CliRun run = runMtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _dest,
+                                     LowerThirds + QStringLiteral("/LT_One"), name});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QLatin1Char('"') + name + QLatin1Char('"')), qPrintable(run.err));
+        QVERIFY(run.err.contains(QStringLiteral("nothing was removed")));
+        QCOMPARE(treeDigest(_dest), before);
+    }
+}
+
+void tst_LibraryCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("installed with --dest and --all-users")
+        << QStringList{QStringLiteral("installed"), QStringLiteral("--dest"), QStringLiteral("x"), QStringLiteral("--all-users")};
+    QTest::newRow("remove with --dest and --all-users")
+        << QStringList{QStringLiteral("remove"), QStringLiteral("--all-users"), QStringLiteral("--dest"), QStringLiteral("x"),
+                       QStringLiteral("LT_Pack")};
+    QTest::newRow("installed with an argument") << QStringList{QStringLiteral("installed"), QStringLiteral("LT_Pack")};
+    QTest::newRow("remove without a name") << QStringList{QStringLiteral("remove"), QStringLiteral("--dest"), QStringLiteral("x")};
+    QTest::newRow("verify with an unknown option") << QStringList{QStringLiteral("verify"), QStringLiteral("--fast")};
+}
+
+void tst_LibraryCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const CliRun run = runMtzip(arguments);
+    QCOMPARE(run.exitCode, int(Cli::UsageError));
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.startsWith(QStringLiteral("mtzip: ")));
+}
+
+QTEST_GUILESS_MAIN(tst_LibraryCli)
+#include "tst_LibraryCli.moc"
