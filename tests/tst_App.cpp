@@ -628,6 +628,13 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
         libraries += qobject_cast<TemplateLibraryWindow *>(topLevel) ? 1 : 0;
     QCOMPARE(libraries, 1);
 
+    // Re-install opens the archive in a collection window.
+    emit window->reinstallRequested({QUrl::fromLocalFile(_archiveA)});
+    QCOMPARE(collections().size(), 1);
+    QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
+    QTRY_VERIFY(collections().first()->window()->isVisible());
+    TemplateArchiveCollectionController::sharedController().closeAllCollections();
+
     // Closed, it goes; the next request makes a new one.
     window->close();
     QTRY_VERIFY(!window);

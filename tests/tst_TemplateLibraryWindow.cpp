@@ -11,7 +11,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QDesktopServices>
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -106,6 +108,7 @@ private slots:
     void selectionAndScrollSurviveARescan();
     void verifyShowsWhatIsMissingOrChanged();
     void reinstallOffersOnlyArchivesStillThere();
+    void revealOpensTheFolderHoldingTheTemplate();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
@@ -384,6 +387,24 @@ void tst_TemplateLibraryWindow::reinstallOffersOnlyArchivesStillThere()
     QVERIFY(!window->reinstallAction()->isEnabled());
     window->reinstallAction()->trigger();
     QCOMPARE(requested.count(), 1);
+}
+
+void tst_TemplateLibraryWindow::revealOpensTheFolderHoldingTheTemplate()
+{
+#ifdef Q_OS_MACOS
+    QSKIP("the Finder is asked through open -R");
+#endif
+    putTemplates({QStringLiteral("LT_Shown_Here")});
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    TestSupport::UrlRecorder fileManager;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &fileManager, "open");
+    const auto restore = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    window->revealAction()->trigger(); // nothing selected: nothing to reveal
+    QVERIFY(fileManager.urls.isEmpty());
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Shown_Here"))));
+    window->revealAction()->trigger();
+    QCOMPARE(fileManager.urls, QList<QUrl>{QUrl::fromLocalFile(_root + QLatin1Char('/') + Category.chopped(1))});
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)
