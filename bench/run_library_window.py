@@ -53,7 +53,8 @@ def main():
                        env=dict(os.environ, HOME=str(work)))
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         line = re.compile(r"^(\w+)\s.*?([\d.]+) ms\s+longest stall\s+([\d.]+) ms")
-        times, stalls = {}, {}
+        cpu_line = re.compile(r"cpu (\d+) ms")
+        times, stalls, cpus = {}, {}, []
         for r in range(args.rounds):
             run = subprocess.run([str(driver), str(root), str(args.templates)], env=env,
                                  capture_output=True, text=True, timeout=600)
@@ -65,6 +66,9 @@ def main():
                 if m:
                     times.setdefault(m[1], []).append(float(m[2]))
                     stalls.setdefault(m[1], []).append(float(m[3]))
+                c = cpu_line.search(text)
+                if c:
+                    cpus.append(float(c[1]))
             print(f"round {r + 1}: " + ", ".join(f"{k} {times[k][-1]:.0f} ms (stall {stalls[k][-1]:.0f})"
                                                 for k in times), flush=True)
     finally:
@@ -76,6 +80,9 @@ def main():
         t, s = times[name], stalls[name]
         print(f"{name:<8} {statistics.median(t):>12.1f} ms ({min(t):.0f}-{max(t):.0f})"
               f" {statistics.median(s):>17.1f} ms ({min(s):.1f}-{max(s):.1f})")
+    if cpus:
+        print(f"CPU of the process up to the first full paint, start-up included: median {statistics.median(cpus):.0f} ms"
+              f" ({min(cpus):.0f}-{max(cpus):.0f})")
 
 
 if __name__ == "__main__":
