@@ -107,6 +107,8 @@ private slots:
     void cancelledInstallLeavesTheReceiptAsItWas();
     void killedInstallIsRecoveredWithReceiptAndTemplatesAgreeing();
     void uninstallRemovesTheReceipt();
+    void killedUninstallIsCompletedWithItsReceiptTrimmed_data();
+    void killedUninstallIsCompletedWithItsReceiptTrimmed();
     void receiptRefusesWhatLeadsOutsideTheRoot_data();
     void receiptRefusesWhatLeadsOutsideTheRoot();
     void receiptFileNamesStayInTheReceiptsFolder_data();
@@ -244,11 +246,22 @@ void tst_TemplateLibrary::reinstallReplacesTheReceipt()
 {
     install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
     install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Three")}, "v2"));
-    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    // LT_Two, which the new version no longer holds, is still installed and
+    // still this archive's.
+    QCOMPARE(receiptDestinations(*receipt),
+             QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Three"),
+                          LowerThirds + QStringLiteral("/LT_Two")}));
+    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"))->files[0].size, qint64(8));
+    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_Two"))->files[0].size, qint64(6));
+    // Once it is gone, a re-install forgets it.
+    QVERIFY(!FileOperations::removeAll(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+    install(_dir->filePath(QStringLiteral("LT_Pack.mtzip")));
+    receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
     QVERIFY(receipt);
     QCOMPARE(receiptDestinations(*receipt),
              QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Three")}));
-    QCOMPARE(receipt->templateAt(LowerThirds + QStringLiteral("/LT_One"))->files[0].size, qint64(8));
     QCOMPARE(Receipt::paths(_root).size(), 1);
     // Nothing of the swap is left beside it.
     QCOMPARE(entryNames(_root + QLatin1Char('/') + Receipt::folderName(), QDir::Name),
@@ -439,6 +452,43 @@ void tst_TemplateLibrary::uninstallRemovesTheReceipt()
     QVERIFY(!QFileInfo::exists(receiptPath(QStringLiteral("Pack"))));
     // The root is as before the first install.
     QCOMPARE(entryNames(_root, QDir::Name), QStringList());
+}
+
+void tst_TemplateLibrary::killedUninstallIsCompletedWithItsReceiptTrimmed_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("killed while removing: completed") << false;
+    QTest::newRow("killed while putting back a cancel: put back") << true;
+}
+
+void tst_TemplateLibrary::killedUninstallIsCompletedWithItsReceiptTrimmed()
+{
+    QFETCH(bool, cancelled);
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    // What an uninstall of LT_One by process 999999999 left: the template
+    // moved into its removal folder, the receipt not yet trimmed.
+    const QString held = _root + QStringLiteral("/.mti-removed-999999999/LT_Pack/") + LowerThirds;
+    QVERIFY(QDir().mkpath(held));
+    QVERIFY(!FileOperations::moveTree(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One"),
+                                      held + QStringLiteral("/LT_One")));
+    QByteArray journal = "{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"LT_Pack\",\"pid\":999999999,"
+                         "\"removal\":\".mti-removed-999999999\",\"trash\":false}\n"
+                         "{\"remove\":\"" + LowerThirds.toUtf8() + "/LT_One\"}\n";
+    if (cancelled)
+        journal += "{\"cancelled\":true}\n";
+    writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(), journal);
+
+    TemplateInstaller::recoverInterruptedRun(_root);
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + InstallJournal::fileName()));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/.mti-removed-999999999")));
+    const QStringList expected = cancelled
+        ? QStringList({LowerThirds + QStringLiteral("/LT_One"), LowerThirds + QStringLiteral("/LT_Two")})
+        : QStringList{LowerThirds + QStringLiteral("/LT_Two")};
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), expected);
+    // The receipt names exactly what is installed.
+    const std::optional<Receipt> receipt = Receipt::read(receiptPath(QStringLiteral("Pack")));
+    QVERIFY(receipt);
+    QCOMPARE(receiptDestinations(*receipt), expected);
 }
 
 void tst_TemplateLibrary::receiptRefusesWhatLeadsOutsideTheRoot_data()

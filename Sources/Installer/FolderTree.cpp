@@ -63,8 +63,6 @@ std::vector<FolderTree::Entry> DiskFolderTree::entries(const QString &relativeFo
                 continue;
             isFolder = S_ISDIR(info.st_mode);
         }
-        if (isFolder && !_hiddenFolders && name[0] == '.')
-            continue;
         entries.push_back({QFile::decodeName(name), isFolder});
     }
     ::closedir(dir);

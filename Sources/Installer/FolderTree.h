@@ -46,18 +46,15 @@ public:
     void findTemplateFolders(const QString &relativeFolder, const TemplateFound &found) const;
 };
 
-// The files and folders below a folder on disk. Without hidden folders it
-// leaves out folders whose names begin with "." (hidden files stay).
+// The files and folders below a folder on disk.
 class DiskFolderTree : public FolderTree
 {
 public:
-    explicit DiskFolderTree(const QString &root, bool hiddenFolders = true)
-        : _root(root), _hiddenFolders(hiddenFolders) {}
+    explicit DiskFolderTree(const QString &root) : _root(root) {}
     std::vector<Entry> entries(const QString &relativeFolder) const override;
 
 private:
     QString _root;
-    bool _hiddenFolders;
 };
 
 // The tree an archive unpacks to, from its directory: every folder that an

@@ -11,8 +11,9 @@
 // The record an install leaves in its destination root: what came from which
 // archive. One JSON file per archive title in the root's hidden receipts
 // folder, written in the install's own transaction, replaced by a
-// re-install and trimmed or removed by an uninstall. A record, not a lock-in:
-// templates without one are still found (origin unknown).
+// re-install (earlier templates still installed that the new version lacks
+// keep their entries) and trimmed or removed by an uninstall. A record, not
+// a lock-in: templates without one are still found (origin unknown).
 struct Receipt
 {
     struct File

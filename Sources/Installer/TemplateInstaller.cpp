@@ -12,13 +12,13 @@
 #include "Common/Version.h"
 #include "Installer/InstallJournal.h"
 #include "Installer/Receipt.h"
+#include "Installer/Sha256.h"
 #include "Installer/TemplateInstallerDelegate.h"
 #include "Installer/TemplateType.h"
 #include "ZipArchive/ZipArchive.h"
 #include "ZipArchive/ZipDirectory.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -73,17 +73,17 @@ void TemplateInstaller::startReadingArchiveFacts()
         QFile file(archive);
         if (!file.open(QIODevice::ReadOnly))
             return;
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        Sha256 hash;
         QByteArray buffer(1 << 20, Qt::Uninitialized);
         while (!facts->cancelled) {
             const qint64 count = file.read(buffer.data(), buffer.size());
             if (count < 0)
                 return;
             if (count == 0) {
-                facts->sha256 = QString::fromLatin1(hash.result().toHex());
+                facts->sha256 = hash.hexResult();
                 return;
             }
-            hash.addData(QByteArrayView(buffer.constData(), count));
+            hash.addData(buffer.constData(), count);
         }
     });
 }

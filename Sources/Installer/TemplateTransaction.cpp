@@ -228,6 +228,15 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     QSet<QString> taken;
     for (const InstallJob &job : jobs)
         taken.insert(relativeDestination(job.destination));
+    // What an earlier version of the archive installed and this one no
+    // longer holds stays installed: it keeps its record, and its origin.
+    if (const std::optional<Receipt> earlier = Receipt::read(own)) {
+        for (const Receipt::Template &entry : earlier->templates) {
+            if (!taken.contains(entry.destination) && !receipt.templateAt(entry.destination)
+                && FileOperations::isDirectory(join(root, entry.destination)))
+                receipt.templates.push_back(entry);
+        }
+    }
     std::vector<std::pair<QString, std::optional<QByteArray>>> files;
     for (const QString &path : Receipt::paths(root)) {
         if (path == own)
