@@ -6,6 +6,7 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "App/TemplateArchiveDropzoneView.h"
+#include "Library/TemplateLibraryWindow.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
@@ -120,6 +121,7 @@ private slots:
     void launchArgumentPaths();
     void commandLinePathAlsoSentByThePlatformOpensOnce();
     void everyWindowGetsTheMenus();
+    void oneLibraryWindowFromTheMenuAndTheStartWindow();
     void menuShortcutsAnswerInADecoratedWindow_data();
     void menuShortcutsAnswerInADecoratedWindow();
     void openDialogStartsInTheLastFolderElseDownloads_data();
@@ -587,8 +589,60 @@ void tst_App::everyWindowGetsTheMenus()
     QStringList listed;
     for (QAction *entry : windowMenu->actions())
         listed.append(entry->text());
-    QCOMPARE(listed, (QStringList{QStringLiteral("&Minimize"), QStringLiteral("&Zoom"), QString(),
-                                  collections().first()->window()->windowTitle()}));
+    QCOMPARE(listed, (QStringList{QStringLiteral("Template &Library"), QString(), QStringLiteral("&Minimize"),
+                                  QStringLiteral("&Zoom"), QString(), collections().first()->window()->windowTitle()}));
+    // Listed the same once more: the commands above the list stay.
+    emit windowMenu->aboutToShow();
+    QCOMPARE(windowMenu->actions().size(), listed.size());
+}
+
+void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
+{
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationDidFinishLaunching();
+    QAction *library = _delegate->libraryAction();
+    QCOMPARE(library->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+#ifndef Q_OS_MACOS
+    auto *windowMenu = _delegate->startWindow()->menuBar()->findChild<QMenu *>(QStringLiteral("windowMenu"));
+    QVERIFY(windowMenu);
+    QCOMPARE(windowMenu->actions().first(), library);
+#endif
+    QVERIFY(!_delegate->templateLibraryWindow());
+
+    library->trigger();
+    QPointer<TemplateLibraryWindow> window = _delegate->templateLibraryWindow();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->palette().color(QPalette::Window), DarkAppearance::palette().color(QPalette::Window));
+#ifndef Q_OS_MACOS
+    QVERIFY(window->menuBar()->findChild<QMenu *>(QStringLiteral("windowMenu")));
+#endif
+    // Once more, from the menu and from the start window's button: the same window.
+    library->trigger();
+    auto *button = _delegate->startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"));
+    QVERIFY(button);
+    button->click();
+    QCOMPARE(_delegate->templateLibraryWindow(), window.data());
+    int libraries = 0;
+    for (QWidget *topLevel : QApplication::topLevelWidgets())
+        libraries += qobject_cast<TemplateLibraryWindow *>(topLevel) ? 1 : 0;
+    QCOMPARE(libraries, 1);
+
+    // Re-install opens the archive in a collection window.
+    emit window->reinstallRequested({QUrl::fromLocalFile(_archiveA)});
+    QCOMPARE(collections().size(), 1);
+    QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
+    QTRY_VERIFY(collections().first()->window()->isVisible());
+    TemplateArchiveCollectionController::sharedController().closeAllCollections();
+
+    // Closed, it goes; the next request makes a new one.
+    window->close();
+    QTRY_VERIFY(!window);
+    QVERIFY(!_delegate->templateLibraryWindow());
+    QVERIFY(_delegate->startWindow()->isVisible());
+    button->click();
+    QVERIFY(_delegate->templateLibraryWindow());
+    _delegate->templateLibraryWindow()->close();
 }
 
 void tst_App::menuShortcutsAnswerInADecoratedWindow_data()
@@ -599,6 +653,8 @@ void tst_App::menuShortcutsAnswerInADecoratedWindow_data()
     QTest::newRow("Close Window closes it") << QKeySequence(QKeySequence::Close) << QStringLiteral("closed");
     QTest::newRow("Minimize minimizes it") << QKeySequence(Qt::CTRL | Qt::Key_M) << QStringLiteral("minimized");
     QTest::newRow("Open brings up the open dialog") << QKeySequence(QKeySequence::Open) << QStringLiteral("dialog");
+    QTest::newRow("Template Library opens the library")
+        << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L) << QStringLiteral("library");
 }
 
 void tst_App::menuShortcutsAnswerInADecoratedWindow()
@@ -621,6 +677,9 @@ void tst_App::menuShortcutsAnswerInADecoratedWindow()
         QTRY_VERIFY(!window.isVisible());
     } else if (effect == QLatin1String("minimized")) {
         QTRY_VERIFY(window.isMinimized());
+    } else if (effect == QLatin1String("library")) {
+        QTRY_VERIFY(_delegate->templateLibraryWindow() && _delegate->templateLibraryWindow()->isVisible());
+        _delegate->templateLibraryWindow()->close();
     } else {
         QTRY_COMPARE(dialogs.shown, 1);
         QCOMPARE(dialogs.folder, QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));

@@ -12,6 +12,7 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "App/TemplateArchiveDropzoneView.h"
+#include "Library/TemplateLibraryWindow.h"
 #include "ui_AboutWindow.h"
 #include "ui_StartWindow.h"
 
@@ -41,6 +42,8 @@ constexpr int BuildNumber = MTI_BUILD_NUMBER;
 const QString MenuBarName = QStringLiteral("appMenuBar");
 const QString LastOpenFolderKey = QStringLiteral("OpenDialog/lastFolder");
 const char *const PreparedProperty = "mtiOpenDialogPrepared";
+// How many entries of the Window menu stay; the list of windows follows them.
+const char *const FixedEntriesProperty = "mtiFixedEntries";
 
 struct SupportEntry
 {
@@ -117,6 +120,7 @@ AppDelegate::AppDelegate(QObject *parent)
 
     connect(_startUi->openButton, &QPushButton::clicked, this, &AppDelegate::openTemplates);
     connect(_startUi->browseButton, &QPushButton::clicked, this, &AppDelegate::browseNewTemplates);
+    connect(_startUi->libraryButton, &QPushButton::clicked, this, &AppDelegate::showTemplateLibrary);
     connect(_aboutUi->okButton, &QPushButton::clicked, this, &AppDelegate::aboutPanelOk);
 
     createActions();
@@ -214,6 +218,11 @@ void AppDelegate::createActions()
             window->isMaximized() ? window->showNormal() : window->showMaximized();
     });
 
+    _libraryAction = new QAction(tr("Template &Library"), this);
+    _libraryAction->setObjectName(QStringLiteral("libraryAction"));
+    _libraryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    connect(_libraryAction, &QAction::triggered, this, &AppDelegate::showTemplateLibrary);
+
     // On macOS Qt moves About into the application menu by its role.
     _aboutAction = new QAction(tr("&About Motion Template Installer"), this);
     _aboutAction->setObjectName(QStringLiteral("aboutAction"));
@@ -248,9 +257,12 @@ QMenuBar *AppDelegate::createMenuBar(QWidget *parent)
 
     QMenu *windowMenu = menuBar->addMenu(tr("&Window"));
     windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    windowMenu->addAction(_libraryAction);
+    windowMenu->addSeparator();
     windowMenu->addAction(_minimizeAction);
     windowMenu->addAction(_zoomAction);
     windowMenu->addSeparator();
+    windowMenu->setProperty(FixedEntriesProperty, int(windowMenu->actions().size()));
     connect(windowMenu, &QMenu::aboutToShow, this, [this, windowMenu] { fillWindowMenu(windowMenu); });
 
     QMenu *supportMenu = menuBar->addMenu(tr("&Support"));
@@ -272,13 +284,13 @@ QMenuBar *AppDelegate::createMenuBar(QWidget *parent)
 
 void AppDelegate::fillWindowMenu(QMenu *menu)
 {
-    // Minimize, Zoom and the separator stay; the list of windows is made afresh.
+    // The commands above the list stay; the list of windows is made afresh.
     const QList<QAction *> entries = menu->actions();
-    for (qsizetype i = 3; i < entries.size(); ++i) {
+    for (qsizetype i = menu->property(FixedEntriesProperty).toInt(); i < entries.size(); ++i) {
         menu->removeAction(entries.at(i));
         delete entries.at(i);
     }
-    QList<QWidget *> windows{_startWindow, _aboutWindow};
+    QList<QWidget *> windows{_startWindow, _aboutWindow, _libraryWindow.data()};
     for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
         windows.append(collection->window());
     const QWidget *active = QApplication::activeWindow();
@@ -536,6 +548,9 @@ void AppDelegate::terminate()
         else
             collection->close();
     }
+    // A library window that is removing templates closes when that is done.
+    if (_libraryWindow)
+        _libraryWindow->close();
     quitIfNothingLeft();
 }
 
@@ -555,6 +570,10 @@ void AppDelegate::quitIfNothingLeft()
     QTimer::singleShot(0, this, [this] {
         _quitScheduled = false;
         if (!TemplateArchiveCollectionController::sharedController().collections().isEmpty())
+            return;
+        // Templates being moved to the Trash are not left half way; the
+        // window's end asks again.
+        if (_libraryWindow && _libraryWindow->isBusy())
             return;
         bool windowShown = false;
         const QList<QWidget *> windows = QApplication::topLevelWidgets();
@@ -578,6 +597,26 @@ void AppDelegate::orderFrontStandardAboutPanel()
     makeKeyAndOrderFront(_aboutWindow);
 }
 
+TemplateLibraryWindow *AppDelegate::templateLibraryWindow() const
+{
+    return _libraryWindow;
+}
+
+void AppDelegate::showTemplateLibrary()
+{
+    if (!_libraryWindow) {
+        auto *window = new TemplateLibraryWindow();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        decorateWindow(window);
+        // Re-install opens the archive in a collection window, whose install
+        // replaces the copies and writes the receipt afresh.
+        connect(window, &TemplateLibraryWindow::reinstallRequested, this, &AppDelegate::openTemplateArchiveAtURLs);
+        connect(window, &QObject::destroyed, this, &AppDelegate::quitIfNothingLeft);
+        _libraryWindow = window;
+    }
+    makeKeyAndOrderFront(_libraryWindow);
+}
+
 void AppDelegate::aboutPanelOk()
 {
     // Hidden, not closed: it is shown again by the next About.
@@ -595,8 +634,9 @@ void AppDelegate::activateFrontWindow()
             return;
         }
     }
-    for (QWidget *window : {static_cast<QWidget *>(_startWindow), static_cast<QWidget *>(_aboutWindow)}) {
-        if (window->isVisible()) {
+    for (QWidget *window : {static_cast<QWidget *>(_libraryWindow.data()), static_cast<QWidget *>(_startWindow),
+                            static_cast<QWidget *>(_aboutWindow)}) {
+        if (window && window->isVisible()) {
             makeKeyAndOrderFront(window);
             return;
         }
@@ -616,7 +656,8 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (watched == qApp && event->type() == QEvent::Quit
-        && !TemplateArchiveCollectionController::sharedController().collections().isEmpty()) {
+        && (!TemplateArchiveCollectionController::sharedController().collections().isEmpty()
+            || (_libraryWindow && _libraryWindow->isBusy()))) {
         // Refused for now, so Qt neither exits at once nor closes windows
         // that defer their close; terminate() asks again once all are gone.
         event->ignore();
@@ -656,7 +697,7 @@ void AppDelegate::bringToFront(const QList<TemplateArchiveCollection *> &collect
 #ifndef Q_OS_MACOS
             // A window without a menu bar of its own still answers the
             // menus' shortcuts.
-            window->addActions({_openAction, _closeWindowAction, _quitAction, _minimizeAction});
+            window->addActions({_openAction, _closeWindowAction, _quitAction, _minimizeAction, _libraryAction});
 #endif
         }
         makeKeyAndOrderFront(window);

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
@@ -22,6 +23,7 @@ class QMenuBar;
 class QPushButton;
 class TemplateArchiveCollection;
 class TemplateArchiveDropzoneView;
+class TemplateLibraryWindow;
 namespace Ui {
 class AboutWindow;
 class StartWindow;
@@ -109,6 +111,9 @@ public:
     QAction *openAction() const { return _openAction; }
     QAction *aboutAction() const { return _aboutAction; }
     QAction *quitAction() const { return _quitAction; }
+    QAction *libraryAction() const { return _libraryAction; }
+    // The library window while it is open; one per process.
+    TemplateLibraryWindow *templateLibraryWindow() const;
 
     // Brings the front-most window of the application forward; a later
     // launch without files asks for this.
@@ -120,6 +125,8 @@ public slots:
     // Opens the page of the entry's tag; entries without one open nothing.
     void supportButtonAction(QAction *sender);
     void orderFrontStandardAboutPanel();
+    // Opens the library window, or brings the open one to the front.
+    void showTemplateLibrary();
     void aboutPanelOk();
     // Quit: closes every collection window; a busy one finishes or undoes
     // its work first. The application quits once none is left.
@@ -161,6 +168,8 @@ private:
     QAction *_minimizeAction = nullptr;
     QAction *_zoomAction = nullptr;
     QAction *_aboutAction = nullptr;
+    QAction *_libraryAction = nullptr;
+    QPointer<TemplateLibraryWindow> _libraryWindow;
     // The support pages, shared by the support button and the menu bars.
     QList<QAction *> _supportActions;
     QStringList _pendingOpenFiles;

@@ -1,0 +1,170 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Installer/TemplateLibrary.h"
+
+#include <QAbstractTableModel>
+#include <QCache>
+#include <QCollatorSortKey>
+#include <QHash>
+#include <QPixmap>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class PreviewLoader;
+class QFileSystemWatcher;
+class QThread;
+
+// Every template installed below one or more destination roots (the user's
+// and the all-users root), one row each. The roots are scanned on a worker
+// thread and the results swapped in on the model's thread: a scan that
+// finds what the model shows already changes nothing, one that finds the
+// same rows with other values only reports those rows changed, anything
+// else resets the model. Previews are read lazily, off the model's thread,
+// and cached; until one arrives its cell is empty.
+//
+// With watching on, a file-system watcher over the roots, their kind and
+// category folders and their receipts folders rescans after each burst of
+// changes, whoever made them (a collection window, mtzip in another process,
+// the file manager).
+class TemplateLibraryModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        PreviewColumn,
+        TitleColumn,
+        KindColumn,
+        CategoryColumn,
+        SizeColumn,
+        OriginColumn,
+        InstalledColumn,
+        ColumnCount
+    };
+
+    enum Role {
+        // A value that sorts as the column reads: numbers for the size, the
+        // date for the installed time, text otherwise.
+        SortRole = Qt::UserRole + 1,
+        RootIndexRole,     // int: which of roots()
+        DestinationRole,   // relative to its root
+        KeyRole,           // root index and destination: stable across rescans
+        TemplateTypeRole,  // quint64 TemplateType
+        CategoryRole,      // the category as the table shows it
+        OriginArchiveTitleRole,  // null for origin unknown
+        OriginArchivePathRole,
+        FolderPathRole,    // the template folder, absolute
+    };
+
+    explicit TemplateLibraryModel(QObject *parent = nullptr);
+    // Waits for a scan under way; reading previews stops.
+    ~TemplateLibraryModel() override;
+
+    // Scans these roots (missing ones give no rows) from now on; the rows of
+    // the old ones go at once.
+    void setRoots(const QStringList &roots);
+    const QStringList &roots() const { return _roots; }
+
+    // Scans on a worker; asked while a scan runs, one more scan follows it.
+    void rescan();
+    bool isScanning() const { return _scanThread != nullptr; }
+    // Whether the results of a scan of the current roots are in.
+    bool hasScanned() const { return _hasScanned; }
+
+    void setWatching(bool watching);
+    bool isWatching() const { return _watcher != nullptr; }
+    // The quiet time that ends a burst of changes (300 ms); a burst that
+    // goes on is rescanned at the latest after four times as long.
+    void setRescanDelay(int milliseconds);
+    QStringList watchedFolders() const;
+
+    const TemplateLibrary::InstalledTemplate &installedTemplate(int row) const { return _rows.at(size_t(row)).item; }
+    int rootIndex(int row) const { return _rows.at(size_t(row)).rootIndex; }
+    const QString &title(int row) const { return _rows.at(size_t(row)).title; }
+    const QString &category(int row) const { return _rows.at(size_t(row)).category; }
+    QString folderPath(int row) const;
+    static QString key(int rootIndex, const QString &destination);
+    // -1 when no row has the key.
+    int rowForKey(const QString &key) const { return _rowByKey.value(key, -1); }
+
+    // The categories of the rows, sorted for display, each once.
+    QStringList categories() const;
+    qint64 totalSize() const { return _totalSize; }
+
+    // Negative, zero or positive as row a sorts before, with or after row b
+    // by the column: sizes and dates as numbers, kinds in their order, text
+    // in the user's collation (numbers in it as numbers), templates of
+    // unknown origin after the named archives; ties by title, then by place.
+    int compare(int a, int b, int column) const;
+    // The collation of titles, categories and archive names.
+    static QCollator collator();
+
+    static QSize thumbnailSize();
+    static QString kindText(quint64 templateType);
+    static QString originUnknownText();
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    void scanStarted();
+    // The results are in (whether or not anything changed).
+    void scanFinished();
+
+private:
+    struct Row
+    {
+        TemplateLibrary::InstalledTemplate item;
+        int rootIndex = 0;
+        // What the table shows: the core's title and category, or for
+        // folders not named by the archive rule ("XX_Title") the folder's
+        // own name and its category folder's.
+        QString title;
+        QString category;
+        // Made with the scan, on its worker: comparing two is a memcmp.
+        std::optional<QCollatorSortKey> titleKey;
+        std::optional<QCollatorSortKey> categoryKey;
+        std::optional<QCollatorSortKey> originKey;
+    };
+    struct ScanResult;
+
+    void startScan();
+    void takeResult(ScanResult &result);
+    void scheduleRescan();
+    void updateWatchedFolders(const QStringList &folders);
+    QStringList rootFolders() const;
+    void previewLoaded(const QString &folder, const QImage &thumbnail);
+    QVariant preview(int row) const;
+    QVariant displayValue(const Row &row, int column) const;
+    QVariant sortValue(const Row &row, int column) const;
+    void rebuildIndexes();
+
+    QStringList _roots;
+    std::vector<Row> _rows;
+    QHash<QString, int> _rowByKey;
+    QHash<QString, int> _rowByFolder;
+    qint64 _totalSize = 0;
+    bool _hasScanned = false;
+
+    QThread *_scanThread = nullptr;
+    bool _rescanPending = false;
+
+    QFileSystemWatcher *_watcher = nullptr;
+    QTimer _rescanTimer;
+    QTimer _burstLimitTimer;
+    QStringList _lastWatchList;
+
+    std::unique_ptr<PreviewLoader> _previewLoader;
+    mutable QCache<QString, QPixmap> _thumbnails;
+    mutable QSet<QString> _noPreview;
+    mutable QSet<QString> _previewRequested;
+};

@@ -1,0 +1,112 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <QUrl>
+
+#include <map>
+#include <memory>
+
+class QAction;
+class QMenu;
+class TemplateLibraryFilterModel;
+class TemplateLibraryModel;
+namespace Ui { class TemplateLibraryWindow; }
+
+// The library window: every template installed in the user's root and the
+// all-users root, with search, kind, category and location filters, and
+// Remove (to the Trash, after a confirmation), Reveal, Verify and Re-install
+// for the selection. It follows the roots as they change. Remove and Verify
+// run on a worker; meanwhile the window takes no other command and a close
+// waits for the work to end.
+class TemplateLibraryWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    struct Location
+    {
+        QString root;
+        QString name;  // for the location filter: "My Templates"
+    };
+    // The user's root, then the all-users root where the platform has one.
+    static QList<Location> defaultLocations();
+
+    explicit TemplateLibraryWindow(const QList<Location> &locations = defaultLocations(), QWidget *parent = nullptr);
+    ~TemplateLibraryWindow() override;
+
+    Ui::TemplateLibraryWindow &ui() const { return *_ui; }
+    TemplateLibraryModel *model() const { return _model; }
+    TemplateLibraryFilterModel *filterModel() const { return _filter; }
+    QAction *removeAction() const { return _removeAction; }
+    QAction *revealAction() const { return _revealAction; }
+    QAction *verifyAction() const { return _verifyAction; }
+    QAction *reinstallAction() const { return _reinstallAction; }
+    // The context menu of the table, as it is shown.
+    QMenu *contextMenu() const { return _contextMenu; }
+
+    // Rows of model() that are selected, in the table's order.
+    QList<int> selectedRows() const;
+    // Selects the template with that key (TemplateLibraryModel::KeyRole);
+    // false when no visible row has it.
+    bool selectTemplate(const QString &key);
+    bool isBusy() const { return _busy; }
+    QString statusText() const;
+
+    // Opens the folder holding `path` in the file manager, with `path`
+    // selected where the platform can do that.
+    static void revealInFileManager(const QString &path);
+
+public slots:
+    // Asks, naming the count, then moves the selected templates to the Trash.
+    void removeSelected();
+    void revealSelected();
+    // The selected templates, or every one when nothing is selected.
+    void verifySelected();
+    void reinstallSelected();
+
+signals:
+    // Re-install: the archives the selected templates came from, each still
+    // where its receipt says; the application opens them in a collection
+    // window, where they are installed again.
+    void reinstallRequested(const QList<QUrl> &archives);
+    // Verify is done and its results are on screen.
+    void verificationShown(QWidget *dialog);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createActions();
+    void setUpTable();
+    void fillFilters();
+    void refreshCategories();
+    void applyFilters();
+    void updateState();
+    void rememberView();
+    void restoreView();
+    QList<QUrl> reinstallableArchives() const;
+    void removeNow(const std::map<int, QStringList> &byRoot);
+    void setBusy(bool busy);
+
+    std::unique_ptr<Ui::TemplateLibraryWindow> _ui;
+    QList<Location> _locations;
+    TemplateLibraryModel *_model = nullptr;
+    TemplateLibraryFilterModel *_filter = nullptr;
+    QAction *_removeAction = nullptr;
+    QAction *_revealAction = nullptr;
+    QAction *_verifyAction = nullptr;
+    QAction *_reinstallAction = nullptr;
+    QMenu *_contextMenu = nullptr;
+    bool _busy = false;
+    bool _closeWhenDone = false;
+
+    // What a rescan that resets the model must give back.
+    QStringList _keptSelection;
+    QString _keptCurrent;
+    QString _keptTopRow;
+    int _keptTopOffset = 0;
+};

@@ -1,0 +1,411 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "CollectionTestTools.h"
+
+#include "Library/TemplateLibraryFilterModel.h"
+#include "Library/TemplateLibraryModel.h"
+#include "Library/TemplateLibraryWindow.h"
+#include "Library/TemplateVerificationDialog.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QDesktopServices>
+#include <QDirIterator>
+#include <QScopeGuard>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace CollectionTestTools;
+using TestSupport::writeFileOrFail;
+
+namespace {
+
+const QString Category = QStringLiteral("Titles.localized/ZT Lower Thirds/");
+
+QString trashFiles()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files");
+}
+
+// Every folder name below the Trash's files, however the removal grouped them.
+QStringList namesInTrash()
+{
+    QStringList names;
+    QDirIterator it(trashFiles(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names.append(QFileInfo(it.next()).fileName());
+    return names;
+}
+
+QStringList keysOf(const QModelIndexList &indexes)
+{
+    QStringList keys;
+    for (const QModelIndex &index : indexes)
+        keys.append(index.data(TemplateLibraryModel::KeyRole).toString());
+    keys.sort();
+    return keys;
+}
+
+// The window's widgets by their names, as a user finds them on screen.
+struct Controls
+{
+    explicit Controls(QWidget *window)
+        : contentStack(find<QStackedWidget>(window, "contentStack"))
+        , tablePage(find<QWidget>(window, "tablePage"))
+        , emptyPage(find<QWidget>(window, "emptyPage"))
+        , emptyLabel(find<QLabel>(window, "emptyLabel"))
+        , searchField(find<QLineEdit>(window, "searchField"))
+        , kindFilter(find<QComboBox>(window, "kindFilter"))
+        , categoryFilter(find<QComboBox>(window, "categoryFilter"))
+        , locationFilter(find<QComboBox>(window, "locationFilter"))
+        , verifyButton(find<QPushButton>(window, "verifyButton"))
+        , templatesTable(find<QTableView>(window, "templatesTable"))
+    {
+    }
+    template<class T>
+    static T *find(QWidget *window, const char *name)
+    {
+        T *widget = window->findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+    QStackedWidget *contentStack;
+    QWidget *tablePage;
+    QWidget *emptyPage;
+    QLabel *emptyLabel;
+    QLineEdit *searchField;
+    QComboBox *kindFilter;
+    QComboBox *categoryFilter;
+    QComboBox *locationFilter;
+    QPushButton *verifyButton;
+    QTableView *templatesTable;
+};
+
+} // namespace
+
+class tst_TemplateLibraryWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyLibraryFiltersAndStatusLine();
+    void removeAsksNamingTheCountThenTrashes();
+    void selectionAndScrollSurviveARescan();
+    void verifyShowsWhatIsMissingOrChanged();
+    void reinstallOffersOnlyArchivesStillThere();
+    void revealOpensTheFolderHoldingTheTemplate();
+
+private:
+    std::unique_ptr<TemplateLibraryWindow> makeWindow();
+    bool waitForScan(TemplateLibraryWindow &window, int rows);
+    void putTemplates(const QStringList &names);
+    QString installWithMtzip(const QString &archiveName, const QStringList &templates);
+
+    std::unique_ptr<QTemporaryDir> _work;
+    QString _root;
+    QString _shared;
+};
+
+void tst_TemplateLibraryWindow::init()
+{
+    QVERIFY(resetDestination());
+    QVERIFY(QDir(trashFiles()).removeRecursively());
+    _work = std::make_unique<QTemporaryDir>();
+    QVERIFY(_work->isValid());
+    _root = destinationRoot();
+    _shared = _work->filePath(QStringLiteral("Shared/Templates"));
+    QVERIFY(QDir().mkpath(_root));
+}
+
+void tst_TemplateLibraryWindow::cleanup()
+{
+    for (QMessageBox *box : visibleAlerts())
+        box->done(0);
+}
+
+std::unique_ptr<TemplateLibraryWindow> tst_TemplateLibraryWindow::makeWindow()
+{
+    auto window = std::make_unique<TemplateLibraryWindow>(
+        QList<TemplateLibraryWindow::Location>{{_root, QStringLiteral("My Templates")},
+                                                {_shared, QStringLiteral("All Users")}});
+    window->model()->setRescanDelay(100);
+    window->resize(900, 520);
+    window->show();
+    return window;
+}
+
+bool tst_TemplateLibraryWindow::waitForScan(TemplateLibraryWindow &window, int rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (window.model()->hasScanned() && !window.model()->isScanning() && window.model()->rowCount() == rows)
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+void tst_TemplateLibraryWindow::putTemplates(const QStringList &names)
+{
+    for (const QString &name : names)
+        writeFileOrFail(_root + QLatin1Char('/') + Category + name + QLatin1Char('/') + name + QStringLiteral(".moti"),
+                        "copied by hand");
+}
+
+QString tst_TemplateLibraryWindow::installWithMtzip(const QString &archiveName, const QStringList &templates)
+{
+    const QString archive = makeArchive(_work->path(), archiveName, templates);
+    if (archive.isEmpty())
+        return {};
+    QProcess mtzip;
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    if (!mtzip.waitForFinished(30000) || mtzip.exitCode() != 0) {
+        qWarning("mtzip install: %s", mtzip.readAllStandardError().constData());
+        return {};
+    }
+    return archive;
+}
+
+void tst_TemplateLibraryWindow::emptyLibraryFiltersAndStatusLine()
+{
+    auto window = makeWindow();
+    Controls ui(window.get());
+    QVERIFY(waitForScan(*window, 0));
+    QCOMPARE(ui.contentStack->currentWidget(), ui.emptyPage);
+    QVERIFY2(ui.emptyLabel->text().startsWith(QLatin1String("No templates are installed")), qPrintable(ui.emptyLabel->text()));
+    QCOMPARE(window->statusText(), QStringLiteral("0 templates"));
+    QVERIFY(!window->verifyAction()->isEnabled());
+    QVERIFY(!window->removeAction()->isEnabled());
+
+    // Templates copied in while the window is open appear by themselves.
+    putTemplates({QStringLiteral("LT_Bold_Third"), QStringLiteral("LT_Clean_Third")});
+    QVERIFY(waitForScan(*window, 2));
+    QCOMPARE(ui.contentStack->currentWidget(), ui.tablePage);
+    QVERIFY2(window->statusText().startsWith(QLatin1String("2 templates, ")), qPrintable(window->statusText()));
+    QVERIFY(window->verifyAction()->isEnabled());
+    QCOMPARE(ui.verifyButton->text(), QStringLiteral("Verify All"));
+    // Copied by hand: no archive to install from again.
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Bold_Third"))));
+    QVERIFY(window->removeAction()->isEnabled());
+    QVERIFY(window->revealAction()->isEnabled());
+    QVERIFY(!window->reinstallAction()->isEnabled());
+    QVERIFY(window->statusText().endsWith(QLatin1String("1 selected")));
+    QCOMPARE(window->contextMenu()->actions().size(), 5); // four commands and a separator
+
+    QTest::keyClicks(ui.searchField, QStringLiteral("clean"));
+    QCOMPARE(window->filterModel()->rowCount(), 1);
+    QVERIFY2(window->statusText().startsWith(QLatin1String("1 of 2 templates shown")), qPrintable(window->statusText()));
+    ui.searchField->setText(QStringLiteral("nothing like it"));
+    QCOMPARE(ui.contentStack->currentWidget(), ui.emptyPage);
+    QCOMPARE(ui.emptyLabel->text(), QStringLiteral("No template matches the search and the filters."));
+    ui.searchField->clear();
+    ui.kindFilter->setCurrentIndex(ui.kindFilter->findData(quint64(1))); // effects
+    QCOMPARE(window->filterModel()->rowCount(), 0);
+    ui.kindFilter->setCurrentIndex(ui.kindFilter->findData(quint64(3))); // titles
+    QCOMPARE(window->filterModel()->rowCount(), 2);
+    ui.locationFilter->setCurrentIndex(ui.locationFilter->findData(1));
+    QCOMPARE(window->filterModel()->rowCount(), 0);
+    ui.locationFilter->setCurrentIndex(ui.locationFilter->findData(0));
+    QCOMPARE(window->filterModel()->rowCount(), 2);
+    QCOMPARE(ui.categoryFilter->count(), 2); // every category, and the one there is
+    ui.categoryFilter->setCurrentIndex(1);
+    QCOMPARE(window->filterModel()->rowCount(), 2);
+}
+
+void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
+{
+    putTemplates({QStringLiteral("LT_Keep_Me"), QStringLiteral("LT_Remove_One"), QStringLiteral("LT_Remove_Two")});
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 3));
+    QTableView *table = Controls(window.get()).templatesTable;
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Remove_One"))));
+    const int two = window->filterModel()
+                        ->mapFromSource(window->model()->index(
+                            window->model()->rowForKey(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Remove_Two"))), 0))
+                        .row();
+    table->selectionModel()->select(window->filterModel()->index(two, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(window->selectedRows().size(), 2);
+
+    // Cancel leaves everything where it was.
+    window->removeAction()->trigger();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove 2 templates?")));
+    QMessageBox *question = visibleAlert(QStringLiteral("Remove 2 templates?"));
+    QVERIFY2(question->informativeText().contains(QLatin1String("Trash")), qPrintable(question->informativeText()));
+    QCOMPARE(question->windowModality(), Qt::WindowModal);
+    QVERIFY(press(question, QStringLiteral("Cancel")));
+    QTest::qWait(300);
+    QCOMPARE(window->model()->rowCount(), 3);
+    QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_One")));
+
+    window->removeAction()->trigger();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove 2 templates?")));
+    QVERIFY(press(visibleAlert(QStringLiteral("Remove 2 templates?")), QStringLiteral("Remove")));
+    QTRY_COMPARE_WITH_TIMEOUT(window->model()->rowCount(), 1, 10000);
+    QVERIFY(!window->isBusy());
+    QVERIFY(visibleAlerts().isEmpty());
+    QCOMPARE(window->model()->installedTemplate(0).title, QStringLiteral("Keep Me"));
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_One")));
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_Two")));
+    const QStringList trashed = namesInTrash();
+    QVERIFY2(trashed.contains(QStringLiteral("LT_Remove_One")) && trashed.contains(QStringLiteral("LT_Remove_Two")),
+             qPrintable(trashed.join(QLatin1Char(','))));
+    QVERIFY(!trashed.contains(QStringLiteral("LT_Keep_Me")));
+
+    // One template: the question names it.
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Keep_Me"))));
+    window->removeAction()->trigger();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove “Keep Me”?")));
+    QVERIFY(press(visibleAlert(QStringLiteral("Remove “Keep Me”?")), QStringLiteral("Cancel")));
+}
+
+void tst_TemplateLibraryWindow::selectionAndScrollSurviveARescan()
+{
+    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Row"), 300);
+    putTemplates(names);
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 300));
+    QTableView *table = Controls(window.get()).templatesTable;
+    TemplateLibraryFilterModel *filter = window->filterModel();
+    table->selectionModel()->select(QItemSelection(filter->index(150, 0), filter->index(152, 0)),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table->selectionModel()->select(filter->index(170, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->scrollTo(filter->index(140, 0), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    const QStringList selected = keysOf(table->selectionModel()->selectedRows());
+    QCOMPARE(selected.size(), 4);
+    const QString top = table->indexAt(QPoint(0, 0)).data(TemplateLibraryModel::KeyRole).toString();
+    QVERIFY(!top.isEmpty());
+
+    // A template that sorts first and one of the selected going away
+    // (by hand, as another tool would) move every row.
+    QSignalSpy resets(window->model(), &QAbstractItemModel::modelReset);
+    putTemplates({QStringLiteral("LT_AAA_First")});
+    const QString gone = table->selectionModel()->selectedRows().last().data(TemplateLibraryModel::FolderPathRole).toString();
+    QVERIFY(QDir(gone).removeRecursively());
+    const QString first = TemplateLibraryModel::key(0, Category + QStringLiteral("LT_AAA_First"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->model()->rowForKey(first) >= 0, 5000);
+    QTRY_VERIFY(!window->model()->isScanning());
+    QCOMPARE(window->model()->rowCount(), 300);
+    QVERIFY(resets.count() >= 1);
+
+    QStringList expected = selected;
+    expected.removeOne(TemplateLibraryModel::key(0, QDir(_root).relativeFilePath(gone)));
+    QCOMPARE(keysOf(table->selectionModel()->selectedRows()), expected);
+    QCOMPARE(table->indexAt(QPoint(0, 0)).data(TemplateLibraryModel::KeyRole).toString(), top);
+}
+
+void tst_TemplateLibraryWindow::verifyShowsWhatIsMissingOrChanged()
+{
+    const QString archive = installWithMtzip(QStringLiteral("LT_Verify_Pack.mtzip"),
+                                             {QStringLiteral("LT_Damaged"), QStringLiteral("LT_Intact")});
+    QVERIFY(!archive.isEmpty());
+    const QString damaged = _root + QLatin1Char('/') + Category + QStringLiteral("LT_Damaged");
+    QVERIFY(QFile::remove(damaged + QStringLiteral("/Media/notes.txt")));
+    writeFileOrFail(damaged + QStringLiteral("/LT_Damaged.moti"), "edited by someone, longer than before");
+    writeFileOrFail(damaged + QStringLiteral("/Media/extra.txt"), "added");
+    putTemplates({QStringLiteral("LT_By_Hand")});
+
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 3));
+    QSignalSpy shown(window.get(), &TemplateLibraryWindow::verificationShown);
+    window->verifyAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, 10000);
+    auto *dialog = qobject_cast<TemplateVerificationDialog *>(shown.first().first().value<QWidget *>());
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->summaryLabel()->text(),
+             QStringLiteral("1 of 3 templates have missing or changed files. 1 of them has no receipt to compare with "
+                            "(installed by other means)."));
+
+    QTreeWidget *tree = dialog->resultsTree();
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    // The damaged one first, open, naming its files.
+    QTreeWidgetItem *first = tree->topLevelItem(0);
+    QCOMPARE(first->text(0), QStringLiteral("Damaged"));
+    QCOMPARE(first->text(1), QStringLiteral("1 missing, 1 changed, 1 added"));
+    QVERIFY(first->isExpanded());
+    QStringList files;
+    for (int i = 0; i < first->childCount(); ++i)
+        files.append(first->child(i)->text(0) + QLatin1Char(' ') + first->child(i)->text(1));
+    QCOMPARE(files, TestSupport::strings({"Media/notes.txt missing", "LT_Damaged.moti changed", "Media/extra.txt added"}));
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Intact"));
+    QCOMPARE(tree->topLevelItem(1)->text(1), QStringLiteral("intact"));
+    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("By Hand"));
+    QCOMPARE(tree->topLevelItem(2)->text(1), QStringLiteral("no receipt to compare with"));
+    dialog->close();
+
+    // With a selection, only the selected.
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Intact"))));
+    QCOMPARE(Controls(window.get()).verifyButton->text(), QStringLiteral("Verify"));
+    window->verifyAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 2, 10000);
+    dialog = qobject_cast<TemplateVerificationDialog *>(shown.last().first().value<QWidget *>());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->resultsTree()->topLevelItemCount(), 1);
+    QCOMPARE(dialog->summaryLabel()->text(), QStringLiteral("Every template with a receipt is as it was installed."));
+    dialog->close();
+}
+
+void tst_TemplateLibraryWindow::reinstallOffersOnlyArchivesStillThere()
+{
+    const QString archive = installWithMtzip(QStringLiteral("LT_Again_Pack.mtzip"), {QStringLiteral("LT_Again")});
+    QVERIFY(!archive.isEmpty());
+    putTemplates({QStringLiteral("LT_By_Hand")});
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 2));
+    const QString key = TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Again"));
+    QVERIFY(window->selectTemplate(key));
+    QVERIFY(window->reinstallAction()->isEnabled());
+    QSignalSpy requested(window.get(), &TemplateLibraryWindow::reinstallRequested);
+    window->reinstallAction()->trigger();
+    QCOMPARE(requested.count(), 1);
+    const QList<QUrl> urls = requested.first().first().value<QList<QUrl>>();
+    QCOMPARE(urls.size(), 1);
+    QCOMPARE(QFileInfo(urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(archive).canonicalFilePath());
+
+    // The archive moved away: nothing to install from.
+    QVERIFY(QFile::rename(archive, archive + QStringLiteral(".moved")));
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_By_Hand"))));
+    QVERIFY(window->selectTemplate(key));
+    QVERIFY(!window->reinstallAction()->isEnabled());
+    window->reinstallAction()->trigger();
+    QCOMPARE(requested.count(), 1);
+}
+
+void tst_TemplateLibraryWindow::revealOpensTheFolderHoldingTheTemplate()
+{
+#ifdef Q_OS_MACOS
+    QSKIP("the Finder is asked through open -R");
+#endif
+    putTemplates({QStringLiteral("LT_Shown_Here")});
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    TestSupport::UrlRecorder fileManager;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &fileManager, "open");
+    const auto restore = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    window->revealAction()->trigger(); // nothing selected: nothing to reveal
+    QVERIFY(fileManager.urls.isEmpty());
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Shown_Here"))));
+    window->revealAction()->trigger();
+    QCOMPARE(fileManager.urls, QList<QUrl>{QUrl::fromLocalFile(_root + QLatin1Char('/') + Category.chopped(1))});
+}
+
+MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)
+#include "tst_TemplateLibraryWindow.moc"
