@@ -104,6 +104,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>Only template archives, files whose names end in “.mtzip”, can be opened.</source>
         <translation>Nur Vorlagenarchive – Dateien, deren Name auf „.mtzip“ endet – können geöffnet werden.</translation>
     </message>
+    <message>
+        <source>Template &amp;Library</source>
+        <translation>Vorlagen&amp;bibliothek</translation>
+    </message>
 </context>
 <context>
     <name>CollectionOpeningRules</name>
@@ -269,6 +273,38 @@ für Final Cut Pro X und Motion.</translation>
         <source>Preview</source>
         <translation>Vorschau</translation>
     </message>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Generator</source>
+        <translation>Generator</translation>
+    </message>
+    <message>
+        <source>Transition</source>
+        <translation>Übergang</translation>
+    </message>
+    <message>
+        <source>Installed from “%1”</source>
+        <translation>Installiert aus „%1“</translation>
+    </message>
+    <message>
+        <source>Installed from another copy of “%1”, with other files</source>
+        <translation>Installiert aus einer anderen Kopie von „%1“, mit anderen Dateien</translation>
+    </message>
+    <message>
+        <source>Installed; origin unknown</source>
+        <translation>Installiert; Herkunft unbekannt</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Order in the archives</source>
+        <translation>Reihenfolge in den Archiven</translation>
+    </message>
 </context>
 <context>
     <name>Error</name>
@@ -340,6 +376,14 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Open...</source>
         <translation>Öffnen …</translation>
+    </message>
+    <message>
+        <source>See, verify and remove the templates that are installed</source>
+        <translation>Installierte Vorlagen ansehen, prüfen und entfernen</translation>
+    </message>
+    <message>
+        <source>Template Library...</source>
+        <translation>Vorlagenbibliothek …</translation>
     </message>
 </context>
 <context>
@@ -558,6 +602,66 @@ Möchten Sie weitere Vorlagen installieren?</translation>
         <source>Uninstall Completed</source>
         <translation>Deinstallation abgeschlossen</translation>
     </message>
+    <message>
+        <source>Shows only the templates whose title or category holds every word typed</source>
+        <translation>Zeigt nur die Vorlagen, deren Titel oder Kategorie jedes eingegebene Wort enthält</translation>
+    </message>
+    <message>
+        <source>Search titles and categories</source>
+        <translation>Titel und Kategorien durchsuchen</translation>
+    </message>
+    <message>
+        <source>Remove the selected templates from your Motion Templates folder</source>
+        <translation>Die ausgewählten Vorlagen aus Ihrem Motion-Vorlagenordner entfernen</translation>
+    </message>
+    <message>
+        <source>Uninstall Selected</source>
+        <translation>Auswahl deinstallieren</translation>
+    </message>
+    <message>
+        <source>Install the selected templates into your Motion Templates folder</source>
+        <translation>Die ausgewählten Vorlagen in Ihren Motion-Vorlagenordner installieren</translation>
+    </message>
+    <message>
+        <source>Install Selected</source>
+        <translation>Auswahl installieren</translation>
+    </message>
+    <message>
+        <source>Show in Finder</source>
+        <translation>Im Finder zeigen</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>Im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>Looking for installed templates…</source>
+        <translation>Installierte Vorlagen werden gesucht …</translation>
+    </message>
+    <message>
+        <source>Select a template to see its preview.</source>
+        <translation>Wählen Sie eine Vorlage aus, um ihre Vorschau zu sehen.</translation>
+    </message>
+    <message>
+        <source>No Preview</source>
+        <translation>Keine Vorschau</translation>
+    </message>
+    <message>
+        <source>%1
+from %2</source>
+        <translation>%1
+aus %2</translation>
+    </message>
+    <message>
+        <source>%1 in %2
+from %3</source>
+        <translation>%1 in %2
+aus %3</translation>
+    </message>
+    <message>
+        <source>The selected templates are removed from the Motion Templates folder; other templates stay.</source>
+        <translation>Die ausgewählten Vorlagen werden aus dem Motion-Vorlagenordner entfernt; andere Vorlagen bleiben.</translation>
+    </message>
 </context>
 <context>
     <name>TemplateInstaller</name>
@@ -607,6 +711,251 @@ Möchten Sie weitere Vorlagen installieren?</translation>
     </message>
 </context>
 <context>
+    <name>TemplateLibrary</name>
+    <message>
+        <source>No installed template at &quot;%1&quot; in &apos;%2&apos;.</source>
+        <translation>Keine installierte Vorlage unter „%1“ in „%2“.</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateLibraryModel</name>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Generator</source>
+        <translation>Generator</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Transition</source>
+        <translation>Übergang</translation>
+    </message>
+    <message>
+        <source>origin unknown</source>
+        <translation>Herkunft unbekannt</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>Kategorie</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation>Archiv</translation>
+    </message>
+    <message>
+        <source>Installed</source>
+        <translation>Installiert</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateLibraryWindow</name>
+    <message>
+        <source>Template Library</source>
+        <translation>Vorlagenbibliothek</translation>
+    </message>
+    <message>
+        <source>Whose templates: yours, those installed for all users, or both</source>
+        <translation>Wessen Vorlagen: Ihre, die für alle Benutzer installierten oder beide</translation>
+    </message>
+    <message>
+        <source>Show one kind of template</source>
+        <translation>Nur eine Art von Vorlagen zeigen</translation>
+    </message>
+    <message>
+        <source>Show one category</source>
+        <translation>Nur eine Kategorie zeigen</translation>
+    </message>
+    <message>
+        <source>Search titles, categories, archives</source>
+        <translation>Titel, Kategorien, Archive durchsuchen</translation>
+    </message>
+    <message>
+        <source>Show the selected template in the file manager</source>
+        <translation>Die ausgewählte Vorlage im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>Reveal</source>
+        <translation>Zeigen</translation>
+    </message>
+    <message>
+        <source>Compare the selected templates, or all of them, with what their archives installed</source>
+        <translation>Die ausgewählten Vorlagen oder alle mit dem vergleichen, was ihre Archive installiert haben</translation>
+    </message>
+    <message>
+        <source>Verify</source>
+        <translation>Prüfen</translation>
+    </message>
+    <message>
+        <source>Open the archive the selected templates came from, to install it again</source>
+        <translation>Das Archiv der ausgewählten Vorlagen öffnen, um es erneut zu installieren</translation>
+    </message>
+    <message>
+        <source>Re-install...</source>
+        <translation>Erneut installieren …</translation>
+    </message>
+    <message>
+        <source>Move the selected templates to the Trash</source>
+        <translation>Die ausgewählten Vorlagen in den Papierkorb legen</translation>
+    </message>
+    <message>
+        <source>Remove...</source>
+        <translation>Entfernen …</translation>
+    </message>
+    <message>
+        <source>1 template</source>
+        <translation>1 Vorlage</translation>
+    </message>
+    <message>
+        <source>%1 templates</source>
+        <translation>%1 Vorlagen</translation>
+    </message>
+    <message>
+        <source>My Templates</source>
+        <translation>Meine Vorlagen</translation>
+    </message>
+    <message>
+        <source>All Users</source>
+        <translation>Alle Benutzer</translation>
+    </message>
+    <message>
+        <source>Reveal in File Manager</source>
+        <translation>Im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>Re-install from Archive...</source>
+        <translation>Aus dem Archiv erneut installieren …</translation>
+    </message>
+    <message>
+        <source>All Locations</source>
+        <translation>Alle Orte</translation>
+    </message>
+    <message>
+        <source>All Kinds</source>
+        <translation>Alle Arten</translation>
+    </message>
+    <message>
+        <source>Effects</source>
+        <translation>Effekte</translation>
+    </message>
+    <message>
+        <source>Generators</source>
+        <translation>Generatoren</translation>
+    </message>
+    <message>
+        <source>Titles</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Transitions</source>
+        <translation>Übergänge</translation>
+    </message>
+    <message>
+        <source>All Categories</source>
+        <translation>Alle Kategorien</translation>
+    </message>
+    <message>
+        <source>Looking for installed templates…</source>
+        <translation>Installierte Vorlagen werden gesucht …</translation>
+    </message>
+    <message>
+        <source>%1 of %2 shown</source>
+        <translation>%1 von %2 angezeigt</translation>
+    </message>
+    <message>
+        <source>%1 selected</source>
+        <translation>%1 ausgewählt</translation>
+    </message>
+    <message>
+        <source>No templates are installed yet.
+
+Open a template archive (File &gt; Open…) to install its templates; they appear here.</source>
+        <translation>Es sind noch keine Vorlagen installiert.
+
+Öffnen Sie ein Vorlagenarchiv (Ablage &gt; Öffnen …), um seine Vorlagen zu installieren; sie erscheinen dann hier.</translation>
+    </message>
+    <message>
+        <source>No template matches the search and the filters.</source>
+        <translation>Keine Vorlage passt zur Suche und zu den Filtern.</translation>
+    </message>
+    <message>
+        <source>Verify All</source>
+        <translation>Alle prüfen</translation>
+    </message>
+    <message>
+        <source>The archive the selected templates came from is no longer where it was installed from, or no receipt names it.</source>
+        <translation>Das Archiv der ausgewählten Vorlagen liegt nicht mehr dort, von wo es installiert wurde, oder kein Beleg nennt es.</translation>
+    </message>
+    <message>
+        <source>Remove “%1”?</source>
+        <translation>„%1“ entfernen?</translation>
+    </message>
+    <message>
+        <source>Remove %1 templates?</source>
+        <translation>%1 Vorlagen entfernen?</translation>
+    </message>
+    <message>
+        <source>The template is moved to the Trash, where you can get it back; Final Cut Pro no longer shows it.</source>
+        <translation>Die Vorlage wird in den Papierkorb gelegt, wo Sie sie zurückholen können; Final Cut Pro zeigt sie nicht mehr.</translation>
+    </message>
+    <message>
+        <source>The %1 templates are moved to the Trash, where you can get them back; Final Cut Pro no longer shows them.</source>
+        <translation>Die %1 Vorlagen werden in den Papierkorb gelegt, wo Sie sie zurückholen können; Final Cut Pro zeigt sie nicht mehr.</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Moving templates to the Trash…</source>
+        <translation>Vorlagen werden in den Papierkorb gelegt …</translation>
+    </message>
+    <message>
+        <source>%1 removed.</source>
+        <translation>%1 entfernt.</translation>
+    </message>
+    <message>
+        <source>Some Templates Were Not Removed</source>
+        <translation>Einige Vorlagen wurden nicht entfernt</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Templates Deleted</source>
+        <translation>Vorlagen gelöscht</translation>
+    </message>
+    <message>
+        <source>Their volume has no Trash, so they were deleted.</source>
+        <translation>Ihr Volume hat keinen Papierkorb, daher wurden sie gelöscht.</translation>
+    </message>
+    <message>
+        <source>Verifying templates…</source>
+        <translation>Vorlagen werden geprüft …</translation>
+    </message>
+</context>
+<context>
     <name>TemplateTransaction</name>
     <message>
         <source>Restoring the templates folder as it was…</source>
@@ -615,6 +964,105 @@ Möchten Sie weitere Vorlagen installieren?</translation>
     <message>
         <source>Putting the templates back…</source>
         <translation>Die Vorlagen werden zurückgelegt …</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateVerificationDialog</name>
+    <message>
+        <source>Verify Templates</source>
+        <translation>Vorlagen prüfen</translation>
+    </message>
+    <message>
+        <source>Template or file</source>
+        <translation>Vorlage oder Datei</translation>
+    </message>
+    <message>
+        <source>Finding</source>
+        <translation>Befund</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n missing</source>
+        <translation>
+            <numerusform>%n fehlt</numerusform>
+            <numerusform>%n fehlen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n changed</source>
+        <translation>
+            <numerusform>%n geändert</numerusform>
+            <numerusform>%n geändert</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n added</source>
+        <translation>
+            <numerusform>%n hinzugefügt</numerusform>
+            <numerusform>%n hinzugefügt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>intact, %n added</source>
+        <translation>
+            <numerusform>unverändert, %n hinzugefügt</numerusform>
+            <numerusform>unverändert, %n hinzugefügt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>intact</source>
+        <translation>unverändert</translation>
+    </message>
+    <message>
+        <source>no receipt to compare with</source>
+        <translation>kein Beleg zum Vergleichen</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message>
+        <source>changed</source>
+        <translation>geändert</translation>
+    </message>
+    <message>
+        <source>added</source>
+        <translation>hinzugefügt</translation>
+    </message>
+    <message>
+        <source>There are no templates to verify.</source>
+        <translation>Es gibt keine Vorlagen zu prüfen.</translation>
+    </message>
+    <message>
+        <source>No receipt records what was installed for this template, so there is nothing to compare it with.</source>
+        <translation>Kein Beleg verzeichnet, was für diese Vorlage installiert wurde; es gibt nichts, womit sie sich vergleichen ließe.</translation>
+    </message>
+    <message>
+        <source>No receipt records what was installed for these templates, so there is nothing to compare them with.</source>
+        <translation>Kein Beleg verzeichnet, was für diese Vorlagen installiert wurde; es gibt nichts, womit sie sich vergleichen ließen.</translation>
+    </message>
+    <message>
+        <source>Every template with a receipt is as it was installed.</source>
+        <translation>Jede Vorlage mit Beleg ist so, wie sie installiert wurde.</translation>
+    </message>
+    <message>
+        <source>The template has missing or changed files.</source>
+        <translation>Der Vorlage fehlen Dateien oder Dateien wurden geändert.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 templates have missing or changed files.</source>
+        <translation>Bei %1 von %2 Vorlagen fehlen Dateien oder wurden geändert.</translation>
+    </message>
+    <message>
+        <source>1 of them has no receipt to compare with (installed by other means).</source>
+        <translation>1 davon hat keinen Beleg zum Vergleichen (auf anderem Weg installiert).</translation>
+    </message>
+    <message>
+        <source>%1 of them have no receipt to compare with (installed by other means).</source>
+        <translation>%1 davon haben keinen Beleg zum Vergleichen (auf anderem Weg installiert).</translation>
     </message>
 </context>
 <context>
