@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSet>
 
 #include <algorithm>
 
@@ -74,24 +73,27 @@ std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(const std::vecto
                                                                 QString *problem)
 {
     ArchiveFolderTree tree;
-    QSet<QString> folders{QString()};
-    QSet<QString> files;
-    // Adds path (relative, "/"-led) and every folder above it.
+    // Folder -> its entries' names and whether each is a folder. Names only,
+    // not whole paths: with hundreds of thousands of entries each byte kept
+    // per entry counts.
+    QHash<QString, QHash<QString, bool>> folders;
+    // Adds path (relative, "/"-led) below its parent, which is there already.
     const auto add = [&](const QString &path, bool isFolder) -> bool {
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString parent = path.left(slash);
-        if (isFolder ? folders.contains(path) : files.contains(path))
-            return true; // already there; a repeated file overwrites its data only
-        if (isFolder ? files.contains(path) : folders.contains(path)) {
-            *problem = isFolder ? QCoreApplication::translate("FolderTree",
-                "Cannot create the folder \"%1\": Not a directory").arg(path.mid(1))
-                                : QCoreApplication::translate("FolderTree",
-                                                              "Cannot write \"%1\": Is a directory").arg(path.mid(1));
-            return false;
+        QHash<QString, bool> &siblings = folders[path.left(slash)];
+        const QString name = path.mid(slash + 1);
+        const auto known = siblings.constFind(name);
+        if (known == siblings.cend()) {
+            siblings.insert(name, isFolder);
+            return true;
         }
-        (isFolder ? folders : files).insert(path);
-        tree._folders[parent].push_back({path.mid(slash + 1), isFolder});
-        return true;
+        if (*known == isFolder)
+            return true; // already there; a repeated file overwrites its data only
+        *problem = isFolder ? QCoreApplication::translate("FolderTree",
+            "Cannot create the folder \"%1\": Not a directory").arg(path.mid(1))
+                            : QCoreApplication::translate("FolderTree",
+                                                          "Cannot write \"%1\": Is a directory").arg(path.mid(1));
+        return false;
     };
     for (const ZipDirectory::Entry &entry : entries) {
         if (entry.relativePath.isEmpty())
@@ -108,8 +110,13 @@ std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(const std::vecto
         if (!add(path, entry.isDirectory))
             return std::nullopt;
     }
-    for (auto it = tree._folders.begin(); it != tree._folders.end(); ++it)
-        sortByName(it.value());
+    for (auto it = folders.begin(); it != folders.end(); it = folders.erase(it)) {
+        std::vector<Entry> &list = tree._folders[it.key()];
+        list.reserve(size_t(it.value().size()));
+        for (auto child = it.value().cbegin(); child != it.value().cend(); ++child)
+            list.push_back({child.key(), child.value()});
+        sortByName(list);
+    }
     return tree;
 }
 
