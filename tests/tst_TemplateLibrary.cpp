@@ -124,6 +124,9 @@ private slots:
     void removeByArchiveTitleRemovesTheReceipt();
     void removeRefusesWhatIsNoTemplate_data();
     void removeRefusesWhatIsNoTemplate();
+    void removeByTitleLeavesWhatIsNoLongerTheReceiptsTemplate();
+    void nestedTemplatesGoWithTheirParent();
+    void linkedReceiptsFolderIsNeverWrittenThrough();
     void provenanceTellsWhereTheInstalledCopyCameFrom_data();
     void provenanceTellsWhereTheInstalledCopyCameFrom();
 
@@ -504,6 +507,11 @@ void tst_TemplateLibrary::receiptRefusesWhatLeadsOutsideTheRoot_data()
     QTest::newRow("an absolute destination is refused") << QByteArray("/etc") << QByteArray("a") << false;
     QTest::newRow("an empty destination is refused") << QByteArray("") << QByteArray("a") << false;
     QTest::newRow("a destination in the receipts folder is refused") << QByteArray(".receipts/x") << QByteArray("a") << false;
+    // Removing by archive title would take all that is in them.
+    QTest::newRow("a kind folder is refused") << QByteArray("Titles.localized") << QByteArray("a") << false;
+    QTest::newRow("a category folder is refused") << QByteArray("Titles.localized/ZT A") << QByteArray("a") << false;
+    QTest::newRow("a folder outside the kind folders is refused") << QByteArray("Pictures/ZT A/LT_X")
+                                                                  << QByteArray("a") << false;
     QTest::newRow("a file path with .. is refused") << QByteArray("Titles.localized/ZT A/LT_X")
                                                    << QByteArray("../../../etc/passwd") << false;
     QTest::newRow("an absolute file path is refused") << QByteArray("Titles.localized/ZT A/LT_X")
@@ -751,6 +759,61 @@ void tst_TemplateLibrary::removeRefusesWhatIsNoTemplate()
     QCOMPARE(error->code(), ENOENT);
     QVERIFY(error->localizedDescription().contains(name));
     QCOMPARE(treeDigest(_dir->path()), before);
+}
+
+void tst_TemplateLibrary::removeByTitleLeavesWhatIsNoLongerTheReceiptsTemplate()
+{
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    // LT_Two removed by hand, its place reused for a folder of the user's own.
+    const QString two = _root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two");
+    QVERIFY(!FileOperations::removeAll(two));
+    writeFileOrFail(two + QStringLiteral("/notes.txt"), "mine");
+
+    QCOMPARE(TemplateLibrary::resolve(_root, {QStringLiteral("LT_Pack")}),
+             QStringList{LowerThirds + QStringLiteral("/LT_One")});
+    TemplateTransaction::RemovalReport report;
+    QVERIFY(!TemplateLibrary::remove(_root, TemplateLibrary::resolve(_root, {QStringLiteral("LT_Pack")}),
+                                     TemplateTransaction::Disposal::Delete, nullptr, &report));
+    QCOMPARE(report.removed, 1);
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One")));
+    QVERIFY(QFileInfo::exists(two + QStringLiteral("/notes.txt")));
+}
+
+void tst_TemplateLibrary::nestedTemplatesGoWithTheirParent()
+{
+    // LT_Parent holds LT_Kid, a template of its own in the archive's scan.
+    const QString source = _dir->filePath(QStringLiteral("src-nested"));
+    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/LT_Parent.moti"), "parent");
+    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Media/LT_Kid/LT_Kid.moti"), "kid");
+    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Media/LT_Kid/clip.mov"), "clip");
+    const QString archive = _dir->filePath(QStringLiteral("LT_Nested.mtzip"));
+    packFolder(source, archive);
+    install(archive);
+
+    const QString parent = LowerThirds + QStringLiteral("/LT_Parent");
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{parent});
+
+    // Named with its parent, in either order, the nested one goes with it.
+    const QString kid = parent + QStringLiteral("/Media/LT_Kid");
+    TemplateTransaction::RemovalReport report;
+    QVERIFY(!TemplateTransaction::remove(_root, QStringLiteral("LT_Nested"), {kid, parent},
+                                         TemplateTransaction::Disposal::Delete, nullptr, &report));
+    QCOMPARE(report.failed, 0);
+    QCOMPARE(report.removed, 2);
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + parent));
+    QVERIFY(!QFileInfo::exists(Receipt::pathFor(_root, QStringLiteral("LT_Nested"))));
+}
+
+void tst_TemplateLibrary::linkedReceiptsFolderIsNeverWrittenThrough()
+{
+    const QString outside = _dir->filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(outside));
+    QVERIFY(QFile::link(outside, _root + QLatin1Char('/') + Receipt::folderName()));
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One")}));
+    QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One/LT_One.moti")));
+    QCOMPARE(entryNames(outside, QDir::Name), QStringList());
+    QVERIFY(!Receipt::folderIsOwn(_root));
+    QVERIFY(Receipt::paths(_root).isEmpty());
 }
 
 void tst_TemplateLibrary::provenanceTellsWhereTheInstalledCopyCameFrom_data()

@@ -10,6 +10,7 @@
 #include "Common/ByteSize.h"
 #include "Common/LogCategories.h"
 #include "Installer/TemplateInstaller.h"
+#include "Installer/Receipt.h"
 #include "Installer/TemplateLibrary.h"
 #include "Installer/TemplateType.h"
 
@@ -203,6 +204,14 @@ protected:
         }
         for (const QString &name : std::as_const(unmatched))
             context.error(QStringLiteral("no installed template or receipt matches \"%1\"").arg(name));
+        // A receipt that cannot be read hides what its templates should hold.
+        QStringList unreadable;
+        for (const QString &path : Receipt::paths(root)) {
+            if (!Receipt::read(path)) {
+                unreadable.append(path);
+                context.error(QStringLiteral("the receipt %1 cannot be read; its templates were not verified").arg(path));
+            }
+        }
 
         if (json) {
             QJsonArray templates;
@@ -217,7 +226,9 @@ protected:
             }
             QJsonObject document = CliJson::document(name(), root);
             document.insert(QStringLiteral("templates"), templates);
-            document.insert(QStringLiteral("intact"), damaged == 0);
+            // As the exit status says: a name that matched nothing was not verified.
+            document.insert(QStringLiteral("intact"), damaged == 0 && unmatched.isEmpty() && unreadable.isEmpty());
+            document.insert(QStringLiteral("unreadableReceipts"), jsonArray(unreadable));
             document.insert(QStringLiteral("unmatched"), jsonArray(unmatched));
             print(context, document);
         } else {
@@ -240,7 +251,7 @@ protected:
                              .arg(damaged)
                              .arg(withoutReceipt));
         }
-        return damaged == 0 && unmatched.isEmpty() ? Cli::Success : Cli::Failure;
+        return damaged == 0 && unmatched.isEmpty() && unreadable.isEmpty() ? Cli::Success : Cli::Failure;
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QSet>
 
 #include <cerrno>
@@ -39,9 +40,34 @@ namespace {
 
 // Roots this process holds: a second writer here (another window, started
 // while the first one's progress processes events) would wait for itself.
-QSet<QString> &heldHere()
+// Installs and removals take it from worker threads, several at a time.
+class HeldRoots
 {
-    static QSet<QString> roots;
+public:
+    bool contains(const QString &root)
+    {
+        const QMutexLocker locker(&_mutex);
+        return _roots.contains(root);
+    }
+    void insert(const QString &root)
+    {
+        const QMutexLocker locker(&_mutex);
+        _roots.insert(root);
+    }
+    void remove(const QString &root)
+    {
+        const QMutexLocker locker(&_mutex);
+        _roots.remove(root);
+    }
+
+private:
+    QMutex _mutex;
+    QSet<QString> _roots;
+};
+
+HeldRoots &heldHere()
+{
+    static HeldRoots roots;
     return roots;
 }
 

@@ -16,12 +16,30 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <sys/stat.h>
 
 namespace {
 
 constexpr int FormatVersion = 1;
 
 // A "/"-separated path that stays below the folder it is joined to.
+// Where a template can be installed: "<kind folder>/<category folder>/..."
+// and no shallower, so that a receipt never names a kind or category folder
+// (removing by archive title would take everything in it).
+bool isTemplateDestination(const QString &path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'));
+    if (parts.size() < 3)
+        return false;
+    for (quint64 type = 1; type <= 4; ++type) {
+        if (parts.first() == TemplateType::kindFolder(type))
+            return true;
+    }
+    return false;
+}
+
 bool isSafeRelativePath(const QString &path)
 {
     if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char('\\'))
@@ -145,7 +163,8 @@ std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)
         item.destination = entry.value(QLatin1String("destination")).toString();
         // Whatever else a receipt says, it never leads anyone outside the
         // root, nor into this system's own hidden folders.
-        if (!isSafeRelativePath(item.destination) || item.destination.startsWith(QLatin1Char('.')))
+        if (!isSafeRelativePath(item.destination) || item.destination.startsWith(QLatin1Char('.'))
+            || !isTemplateDestination(item.destination))
             return std::nullopt;
         const QJsonArray files = entry.value(QLatin1String("files")).toArray();
         item.files.reserve(size_t(files.size()));
@@ -177,11 +196,22 @@ std::optional<Receipt> Receipt::read(const QString &path)
     return fromJson(file.readAll());
 }
 
+bool Receipt::folderIsOwn(const QString &root)
+{
+    struct stat info;
+    const QByteArray path = QFile::encodeName(root + QLatin1Char('/') + folderName());
+    return ::lstat(path.constData(), &info) != 0 ? errno == ENOENT : S_ISDIR(info.st_mode);
+}
+
 QStringList Receipt::paths(const QString &root)
 {
+    // A link in place of the folder, or of a receipt, would have receipts
+    // read, rewritten and removed wherever it leads.
+    if (!folderIsOwn(root))
+        return {};
     const QDir folder(root + QLatin1Char('/') + folderName());
     // Hidden names are an install's staged or set-aside copies.
-    QStringList names = folder.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    QStringList names = folder.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (QString &name : names)
         name = folder.filePath(name);
     return names;

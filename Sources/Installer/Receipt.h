@@ -40,6 +40,9 @@ struct Receipt
     std::vector<Template> templates;
 
     static QString folderName();   // ".receipts", in the root
+    // Whether root's receipts folder is missing or a folder of its own (not
+    // a link, nor a file): receipts are read and written only then.
+    static bool folderIsOwn(const QString &root);
     // The receipt's path for an archive title in root.
     static QString pathFor(const QString &root, const QString &archiveTitle);
 

@@ -411,6 +411,23 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
             }
         }
     }
+    // A template inside another template's folder is part of that one (the
+    // archive installed it with it): listed on its own, removing it would
+    // take files out of the other.
+    QSet<QString> destinations;
+    for (const InstalledTemplate &item : found)
+        destinations.insert(item.destination);
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [&destinations](const InstalledTemplate &item) {
+                                   const QString &path = item.destination;
+                                   for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash > 0;
+                                        slash = path.lastIndexOf(QLatin1Char('/'), slash - 1)) {
+                                       if (destinations.contains(path.left(slash)))
+                                           return true;
+                                   }
+                                   return false;
+                               }),
+                found.end());
     return found;
 }
 
@@ -544,8 +561,18 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
     for (const InstalledTemplate &item : scan(root))
         known.insert(item.destination);
     const ReceiptIndex receipts(root);
-    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it)
-        known.insert(it.key());
+    // What a receipt names but is no template here: where nothing stands,
+    // only its record is left to forget; anything else standing there (a
+    // folder reused, a hand-made change) is not the receipt's to remove.
+    const auto removable = [&root, &known](const QString &destination) {
+        return known.contains(destination) || !FileOperations::exists(root + QLatin1Char('/') + destination);
+    };
+    QSet<QString> recorded;
+    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
+        if (removable(it.key()))
+            recorded.insert(it.key());
+    }
+    known.unite(recorded);
 
     QStringList destinations;
     const auto add = [&destinations](const QString &destination) {
@@ -568,8 +595,10 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
                 unknown->append(name);
             continue;
         }
-        for (const Receipt::Template &entry : match->templates)
-            add(entry.destination);
+        for (const Receipt::Template &entry : match->templates) {
+            if (known.contains(entry.destination))
+                add(entry.destination);
+        }
     }
     return destinations;
 }

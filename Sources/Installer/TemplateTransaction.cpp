@@ -216,6 +216,11 @@ std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, c
 std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, const InstallRecord &record,
                                  const std::vector<InstallJob> &jobs, const std::function<bool()> &goOn)
 {
+    if (!Receipt::folderIsOwn(root)) {
+        qCWarning(lcInstall).noquote() << "no receipt written:" << Receipt::folderName() << "in" << root
+                                       << "is not a folder of its own";
+        return std::nullopt;
+    }
     Receipt receipt = record.receipt;
     if (record.complete) {
         if (std::optional<Error> error = record.complete(receipt, goOn))
@@ -493,6 +498,20 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         if (!relative.isEmpty() && !present.contains(relative) && FileOperations::isDirectory(join(root, relative)))
             present.append(relative);
     }
+    // A template nested in another one named here goes with it: taken on its
+    // own first, it would leave the other template without part of itself.
+    QSet<QString> named(present.cbegin(), present.cend());
+    QStringList nested;
+    present.removeIf([&named, &nested](const QString &relative) {
+        for (qsizetype slash = relative.lastIndexOf(QLatin1Char('/')); slash > 0;
+             slash = relative.lastIndexOf(QLatin1Char('/'), slash - 1)) {
+            if (named.contains(relative.left(slash))) {
+                nested.append(relative);
+                return true;
+            }
+        }
+        return false;
+    });
     // Receipts forget, besides what this removes, what was already gone.
     QStringList relatives;
     for (const QString &destination : destinations)
@@ -580,6 +599,10 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
     }
 
     dispose(root, holder, moved, disposal, listener, counts);
+    for (const QString &relative : std::as_const(nested)) {
+        if (!FileOperations::exists(join(root, relative)))
+            ++counts.removed;
+    }
     FileOperations::removeAll(join(root, removal));
     removeEmptiedFolders(root, destinations);
     Receipt::forgetRemoved(root, relatives);

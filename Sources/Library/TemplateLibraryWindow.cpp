@@ -434,8 +434,12 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
         work.run([&](ProgressListener &listener) {
             for (const auto &[rootIndex, destinations] : byRoot) {
                 TemplateTransaction::RemovalReport report;
+                // Rows whose template went since the last scan (in the file
+                // manager, say) are left out rather than refusing the rest.
+                const QString root = roots.value(rootIndex);
+                const QStringList present = TemplateLibrary::resolve(root, destinations);
                 const std::optional<Error> error = TemplateLibrary::remove(
-                    roots.value(rootIndex), destinations, TemplateTransaction::Disposal::Trash, &listener, &report);
+                    root, present, TemplateTransaction::Disposal::Trash, &listener, &report);
                 removed += report.removed;
                 failed += report.failed;
                 deleted = deleted || (report.removed > 0 && !report.trashed);
