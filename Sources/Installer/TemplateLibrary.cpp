@@ -655,17 +655,9 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
 std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,
                                    const std::vector<std::vector<Receipt::File>> &archiveFiles)
 {
-    const std::vector<Receipt> receipts = Receipt::readAll(root);
-    // A destination two receipts name (an older one not yet trimmed) belongs
-    // to the later install.
-    QHash<QString, std::pair<const Receipt *, const Receipt::Template *>> owners;
-    for (const Receipt &receipt : receipts) {
-        for (const Receipt::Template &entry : receipt.templates) {
-            auto &owner = owners[entry.destination];
-            if (!owner.first || owner.first->installedAt <= receipt.installedAt)
-                owner = {&receipt, &entry};
-        }
-    }
+    // The owner of a destination two receipts name is the one the library
+    // shows too.
+    const ReceiptIndex receipts(root);
     const auto sameFiles = [](const std::vector<Receipt::File> &a, const std::vector<Receipt::File> &b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Receipt::File &x, const Receipt::File &y) {
             return x.path == y.path && x.size == y.size && x.crc32 == y.crc32;
@@ -678,12 +670,11 @@ std::vector<Provenance> provenance(const QString &root, const QString &archiveTi
         Provenance &answer = answers[size_t(i)];
         if (destination.isEmpty() || !FileOperations::isDirectory(root + QLatin1Char('/') + destination))
             continue;
-        const auto owner = owners.constFind(destination);
-        if (owner == owners.cend()) {
+        const auto [receipt, entry] = receipts.ownerOf(destination);
+        if (!receipt) {
             answer.kind = Provenance::Unknown;
             continue;
         }
-        const auto [receipt, entry] = *owner;
         answer.archiveTitle = receipt->archiveTitle;
         const std::vector<Receipt::File> *files = size_t(i) < archiveFiles.size() ? &archiveFiles[size_t(i)] : nullptr;
         if (receipt->archiveTitle != archiveTitle)
