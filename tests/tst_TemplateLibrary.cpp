@@ -781,26 +781,40 @@ void tst_TemplateLibrary::removeByTitleLeavesWhatIsNoLongerTheReceiptsTemplate()
 
 void tst_TemplateLibrary::nestedTemplatesGoWithTheirParent()
 {
-    // LT_Parent holds LT_Kid, a template of its own in the archive's scan.
+    // LT_Parent holds LT_Kid, a template of its own in the archive's scan
+    // (its folder sorts before the parent's template file): installed on its
+    // own beside the parent, and inside it as part of it.
     const QString source = _dir->filePath(QStringLiteral("src-nested"));
     writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/LT_Parent.moti"), "parent");
-    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Media/LT_Kid/LT_Kid.moti"), "kid");
-    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Media/LT_Kid/clip.mov"), "clip");
+    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Assets/LT_Kid/LT_Kid.moti"), "kid");
+    writeFileOrFail(source + QStringLiteral("/Pack/LT_Parent/Assets/LT_Kid/clip.mov"), "clip");
     const QString archive = _dir->filePath(QStringLiteral("LT_Nested.mtzip"));
     packFolder(source, archive);
     install(archive);
 
     const QString parent = LowerThirds + QStringLiteral("/LT_Parent");
-    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{parent});
+    const QString kid = LowerThirds + QStringLiteral("/LT_Kid");
+    const QString inside = parent + QStringLiteral("/Assets/LT_Kid");
+    QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + inside + QStringLiteral("/LT_Kid.moti")));
+    // The copy inside the parent is no template of its own here.
+    QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList({kid, parent}));
 
-    // Named with its parent, in either order, the nested one goes with it.
-    const QString kid = parent + QStringLiteral("/Media/LT_Kid");
+    // Named with its parent, in either order, the inner one goes with it.
     TemplateTransaction::RemovalReport report;
-    QVERIFY(!TemplateTransaction::remove(_root, QStringLiteral("LT_Nested"), {kid, parent},
+    QVERIFY(!TemplateTransaction::remove(_root, QStringLiteral("LT_Nested"), {inside, parent},
                                          TemplateTransaction::Disposal::Delete, nullptr, &report));
     QCOMPARE(report.failed, 0);
     QCOMPARE(report.removed, 2);
     QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + parent));
+    QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + kid + QStringLiteral("/LT_Kid.moti")));
+
+    // By the archive's title, everything it installed goes, receipt and all.
+    install(archive);
+    QVERIFY(!TemplateLibrary::remove(_root, TemplateLibrary::resolve(_root, {QStringLiteral("LT_Nested")}),
+                                     TemplateTransaction::Disposal::Delete, nullptr, &report));
+    QCOMPARE(report.failed, 0);
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + parent));
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + kid));
     QVERIFY(!QFileInfo::exists(Receipt::pathFor(_root, QStringLiteral("LT_Nested"))));
 }
 

@@ -242,8 +242,16 @@ void Receipt::forgetRemoved(const QString &root, const QStringList &destinations
         std::optional<Receipt> receipt = read(path);
         if (!receipt)
             continue;
+        // A template nested in a removed one went with it.
+        const auto named = [&removed](const QString &destination) {
+            for (qsizetype end = destination.size(); end > 0; end = destination.lastIndexOf(QLatin1Char('/'), end - 1)) {
+                if (removed.contains(destination.left(end)))
+                    return true;
+            }
+            return false;
+        };
         const auto gone = [&](const Template &entry) {
-            return removed.contains(entry.destination)
+            return named(entry.destination)
                 && !FileOperations::isDirectory(root + QLatin1Char('/') + entry.destination);
         };
         const auto kept = std::remove_if(receipt->templates.begin(), receipt->templates.end(), gone);
