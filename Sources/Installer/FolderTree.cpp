@@ -69,7 +69,7 @@ std::vector<FolderTree::Entry> DiskFolderTree::entries(const QString &relativeFo
     return entries;
 }
 
-std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(const std::vector<ZipDirectory::Entry> &entries,
+std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(std::vector<ZipDirectory::Entry> &&entries,
                                                                 QString *problem)
 {
     ArchiveFolderTree tree;
@@ -95,10 +95,12 @@ std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(const std::vecto
                                                           "Cannot write \"%1\": Is a directory").arg(path.mid(1));
         return false;
     };
-    for (const ZipDirectory::Entry &entry : entries) {
+    for (ZipDirectory::Entry &entry : entries) {
         if (entry.relativePath.isEmpty())
             continue;
         const QString path = QLatin1Char('/') + entry.relativePath;
+        entry.name = QString();
+        entry.relativePath = QString();
         if (path == QLatin1String("/__MACOSX") || path.startsWith(QLatin1String("/__MACOSX/")))
             continue;
         // The folders on the way, outermost first, as unpacking creates them.

@@ -64,8 +64,9 @@ class ArchiveFolderTree : public FolderTree
 {
 public:
     // Null, with the reason in problem, when a file and a folder would take
-    // one place (unpacking fails there too).
-    static std::optional<ArchiveFolderTree> fromEntries(const std::vector<ZipDirectory::Entry> &entries,
+    // one place (unpacking fails there too). The entries' names are let go
+    // of as the tree takes them, so that both are never held whole at once.
+    static std::optional<ArchiveFolderTree> fromEntries(std::vector<ZipDirectory::Entry> &&entries,
                                                         QString *problem);
     std::vector<Entry> entries(const QString &relativeFolder) const override;
 

@@ -368,7 +368,7 @@ bool TemplateInstaller::listArchive()
     const QString archive = _archiveURL.toLocalFile();
     // The directory reader tells what the zip layer would, in words only.
     ListingMessages messages;
-    const std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, &messages);
+    std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, &messages);
     if (!entries) {
         _unarchiveError = messages.telling;
         if (_unarchiveError.isEmpty()) {
@@ -379,7 +379,7 @@ bool TemplateInstaller::listArchive()
         return false;
     }
     QString problem;
-    const std::optional<ArchiveFolderTree> tree = ArchiveFolderTree::fromEntries(*entries, &problem);
+    const std::optional<ArchiveFolderTree> tree = ArchiveFolderTree::fromEntries(std::move(*entries), &problem);
     if (!tree) {
         MTI_DIAGNOSTIC(lcInstall, problem);
         _unarchiveError = problem;
