@@ -352,7 +352,7 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
                                      : installedNote(row, isInstalled(entry));
         return {};
     case PreviewColumn:
-        // The data source of the specification gives the column nothing; the
+        // objectValue() gives the column nothing; the
         // window shows a thumbnail, read when the row is first drawn.
         if (role == Qt::DecorationRole) {
             if (const QPixmap *cached = _thumbnails.object(row))
