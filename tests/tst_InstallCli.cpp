@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
+#include "CliTestTools.h"
 #include "Cli/Cli.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
@@ -22,22 +23,6 @@ using namespace TestSupport;
 using ZipTestTools::packFolder;
 
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runMtzip(const QStringList &arguments)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.exitCode = runCli(QStringList{QStringLiteral("mtzip")} + arguments, out, err);
-    return run;
-}
 
 void expectDiagnostic(const char *message)
 {

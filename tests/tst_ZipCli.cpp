@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
+#include "CliTestTools.h"
 #include "Cli/Cli.h"
 #include "ZipTestTools.h"
 
@@ -13,24 +14,6 @@ using namespace TestSupport;
 using namespace ZipTestTools;
 
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun mtzip(const QStringList &arguments, bool errIsTerminal = false)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.exitCode = runCli(QStringList{QStringLiteral("mtzip")} + arguments, out, err, errIsTerminal);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 Tree sampleTree()
 {
@@ -87,7 +70,7 @@ void tst_ZipCli::helpIsPrinted()
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
 
-    const CliRun run = mtzip(arguments);
+    const CliRun run = runMtzip(arguments);
     QCOMPARE(run.exitCode, int(Cli::Success));
     QVERIFY2(run.out.contains(mentions), qPrintable(run.out));
     QCOMPARE(run.err, QString());
@@ -115,7 +98,7 @@ void tst_ZipCli::usageErrorsAreOneLine()
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
 
-    const CliRun run = mtzip(arguments);
+    const CliRun run = runMtzip(arguments);
     QCOMPARE(run.exitCode, int(Cli::UsageError));
     QCOMPARE(run.out, QString());
     QVERIFY2(run.err.startsWith(QLatin1String("mtzip: ")), qPrintable(run.err));
@@ -144,12 +127,12 @@ void tst_ZipCli::packThenExtractRoundTrip()
     if (!password.isNull())
         passwordArguments << QStringLiteral("--password") << password;
 
-    CliRun run = mtzip(QStringList{QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive} + passwordArguments);
+    CliRun run = runMtzip(QStringList{QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive} + passwordArguments);
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, int(Cli::Success));
 
     const QString out = tmp.filePath(QStringLiteral("new/out"));
-    run = mtzip(QStringList{QStringLiteral("extract"), archive, out} + passwordArguments);
+    run = runMtzip(QStringList{QStringLiteral("extract"), archive, out} + passwordArguments);
     QCOMPARE(run.err, QString());
     QCOMPARE(run.out, QString());
     QCOMPARE(run.exitCode, int(Cli::Success));
@@ -175,10 +158,10 @@ void tst_ZipCli::extractWithWrongOrMissingPasswordFails()
     QVERIFY(tmp.isValid());
     QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
     const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
-    QCOMPARE(mtzip(strings({"pack", "--password", "right"}) << tmp.filePath(QStringLiteral("src")) << archive).exitCode,
+    QCOMPARE(runMtzip(strings({"pack", "--password", "right"}) << tmp.filePath(QStringLiteral("src")) << archive).exitCode,
              int(Cli::Success));
 
-    const CliRun run = mtzip(QStringList{QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))}
+    const CliRun run = runMtzip(QStringList{QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))}
                              + passwordArguments);
     QCOMPARE(run.exitCode, int(Cli::Failure));
     QVERIFY2(run.err.startsWith(QLatin1String("mtzip: Error occurs\n")), qPrintable(run.err));
@@ -209,7 +192,7 @@ void tst_ZipCli::passwordFromFileOrEnvironment()
     QVERIFY(tmp.isValid());
     QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
     const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
-    QCOMPARE(mtzip(strings({"pack", "--password", "s3cret pass"}) << tmp.filePath(QStringLiteral("src")) << archive)
+    QCOMPARE(runMtzip(strings({"pack", "--password", "s3cret pass"}) << tmp.filePath(QStringLiteral("src")) << archive)
                  .exitCode,
              int(Cli::Success));
 
@@ -221,7 +204,7 @@ void tst_ZipCli::passwordFromFileOrEnvironment()
     }
     if (!environment.isNull())
         qputenv("MTZIP_PASSWORD", environment);
-    const CliRun run = mtzip(arguments);
+    const CliRun run = runMtzip(arguments);
     qunsetenv("MTZIP_PASSWORD");
     QCOMPARE(run.exitCode, int(opens ? Cli::Success : Cli::Failure));
     if (opens) {
@@ -239,7 +222,7 @@ void tst_ZipCli::packRefusesAnEmptyPasswordFile()
     QVERIFY(writeFile(passwordFile, "\nthe second line is not read\n"));
     const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
     // Asked for encryption, it never writes a plain archive instead.
-    const CliRun run = mtzip({QStringLiteral("pack"), QStringLiteral("--password-file"), passwordFile,
+    const CliRun run = runMtzip({QStringLiteral("pack"), QStringLiteral("--password-file"), passwordFile,
                               tmp.filePath(QStringLiteral("src")), archive});
     QCOMPARE(run.exitCode, int(Cli::Failure));
     QVERIFY2(run.err.contains(QLatin1String("holds no password")), qPrintable(run.err));
@@ -254,7 +237,7 @@ void tst_ZipCli::extractReportsUnsafeArchives()
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("fine.txt"), "fine"},
                                                  {QStringLiteral("../evil.txt"), "evil"}}));
 
-    const CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
+    const CliRun run = runMtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
     QCOMPARE(run.exitCode, int(Cli::Failure));
     QVERIFY2(run.err.contains(QLatin1String("\"../evil.txt\"")), qPrintable(run.err));
     QCOMPARE(run.err.count(QLatin1Char('\n')), 2);
@@ -276,7 +259,7 @@ void tst_ZipCli::extractRefusesWhatIsNoArchive()
         {tmp.path(), QStringLiteral("mtzip: \"%1\" is a folder, not a file\n").arg(tmp.path())},
     };
     for (const auto &[archive, message] : cases) {
-        const CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
+        const CliRun run = runMtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("out"))});
         QCOMPARE(run.exitCode, int(Cli::Failure));
         QCOMPARE(run.err, message);
     }
@@ -293,7 +276,7 @@ void tst_ZipCli::failedPackKeepsTheExistingArchive()
 
     // A password that traditional encryption cannot take refuses the pack.
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("password is not 7-bit ASCII")));
-    const CliRun run = mtzip({QStringLiteral("pack"), QStringLiteral("--password"), QString::fromUtf8("pässword"),
+    const CliRun run = runMtzip({QStringLiteral("pack"), QStringLiteral("--password"), QString::fromUtf8("pässword"),
                               tmp.filePath(QStringLiteral("src")), archive});
     QCOMPARE(run.exitCode, int(Cli::Failure));
     QVERIFY2(run.err.startsWith(QLatin1String("mtzip: cannot add")), qPrintable(run.err));
@@ -304,7 +287,7 @@ void tst_ZipCli::packRefusesAMissingFolder()
 {
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
-    const CliRun run = mtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("missing")),
+    const CliRun run = runMtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("missing")),
                               tmp.filePath(QStringLiteral("pack.zip"))});
     QCOMPARE(run.exitCode, int(Cli::Failure));
     QVERIFY2(run.err.contains(QLatin1String("is not a folder")), qPrintable(run.err));
@@ -320,10 +303,10 @@ void tst_ZipCli::packSkipsAnArchiveInsideTheFolder()
     const QString archive = tmp.filePath(QStringLiteral("self.zip"));
     QVERIFY(writeFile(archive, "an older archive"));
 
-    QCOMPARE(mtzip({QStringLiteral("pack"), tmp.path(), archive}).exitCode, int(Cli::Success));
+    QCOMPARE(runMtzip({QStringLiteral("pack"), tmp.path(), archive}).exitCode, int(Cli::Success));
     QTemporaryDir outDir;
     QVERIFY(outDir.isValid());
-    QCOMPARE(mtzip({QStringLiteral("extract"), archive, outDir.path()}).exitCode, int(Cli::Success));
+    QCOMPARE(runMtzip({QStringLiteral("extract"), archive, outDir.path()}).exitCode, int(Cli::Success));
     QCOMPARE(readTree(outDir.path()), source);
 }
 
@@ -334,7 +317,7 @@ void tst_ZipCli::packedArchiveIsReadByUnzip()
     const Tree source = sampleTree();
     QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
     const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
-    QCOMPARE(mtzip({QStringLiteral("pack"), QStringLiteral("--password"), QStringLiteral("pw"),
+    QCOMPARE(runMtzip({QStringLiteral("pack"), QStringLiteral("--password"), QStringLiteral("pw"),
                     tmp.filePath(QStringLiteral("src")), archive}).exitCode,
              int(Cli::Success));
 
@@ -351,13 +334,13 @@ void tst_ZipCli::progressIsDrawnOnlyOnATerminal()
     QVERIFY(tmp.isValid());
     QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), sampleTree()));
     const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
-    QCOMPARE(mtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive}).exitCode, int(Cli::Success));
+    QCOMPARE(runMtzip({QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive}).exitCode, int(Cli::Success));
 
-    CliRun run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("plain"))});
+    CliRun run = runMtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("plain"))});
     QCOMPARE(run.exitCode, int(Cli::Success));
     QCOMPARE(run.err, QString());
 
-    run = mtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("terminal"))}, true);
+    run = runMtzip({QStringLiteral("extract"), archive, tmp.filePath(QStringLiteral("terminal"))}, true);
     QCOMPARE(run.exitCode, int(Cli::Success));
     QVERIFY2(run.err.startsWith(QLatin1String("\rExtracting pack.zip ")), qPrintable(run.err));
     QVERIFY2(run.err.endsWith(QLatin1String("\rExtracting pack.zip 100%\n")), qPrintable(run.err));
