@@ -115,59 +115,13 @@ std::optional<Error> createFolders(InstallJournal &journal, const QString &root,
     return std::nullopt;
 }
 
-std::optional<Error> installOne(InstallJournal &journal, const QString &root, const InstallJob &job, qsizetype index,
-                                ProgressListener *listener, qint64 done, qint64 total, InstallReport &report)
-{
-    const QString destination = relativeDestination(job.destination);
-    if (destination.isEmpty())
-        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), join(root, job.destination));
-    const QString parentRelative = parentOf(destination);
-    if (std::optional<Error> error = createFolders(journal, root, parentRelative))
-        return error;
-
-    const QString parent = join(root, parentRelative);
-    const QString staging = unusedName(parent, ownName("stage", index));
-    if (std::optional<Error> error = journal.addStaging(destination, staging))
-        return error;
-    const QString stagingPath = parent + QLatin1Char('/') + staging;
-    if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
-        return error;
-    const bool moved = job.move && !FileOperations::moveTree(job.source, stagingPath);
-    const QString target = join(root, destination);
-    if (!moved) {
-        if (std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total)) {
-            // Users know the template's place, not the hidden folder it was prepared in.
-            QString description = error->localizedDescription();
-            description.replace(stagingPath, target);
-            return Error(error->domain(), error->code(), description);
-        }
-    }
-
-    const bool replacing = FileOperations::exists(target);
-    const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
-    if (std::optional<Error> error = journal.addSwap(backup))
-        return error;
-    if (replacing) {
-        std::optional<Error> error = injectedFault(Step::SetAside, index, target);
-        if (!error)
-            error = FileOperations::moveTree(target, parent + QLatin1Char('/') + backup);
-        if (error)
-            return error;
-    }
-    std::optional<Error> error = injectedFault(Step::Swap, index, target);
-    if (!error)
-        error = FileOperations::moveTree(stagingPath, target);
-    if (error)
-        return error;
-    ++(replacing ? report.replaced : report.newlyInstalled);
-    return std::nullopt;
-}
-
-// Puts a file (a receipt) in place as installOne does a template: written
-// beside it, the old one renamed aside, the new one renamed in. Without
-// contents the old one is only set aside, so the commit removes it.
-std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, const QString &relative,
-                                 const std::optional<QByteArray> &contents, qsizetype index)
+// The swap a template and a receipt alike go through: prepared beside its
+// place under a hidden name (by `prepare`), the older one renamed aside, the
+// new one renamed in. Without `prepare` the older one is only set aside, so
+// that the commit removes it. `replaced` tells whether anything stood there.
+std::optional<Error> swapIn(InstallJournal &journal, const QString &root, const QString &relative, qsizetype index,
+                            const std::function<std::optional<Error>(const QString &stagingPath)> &prepare,
+                            bool *replaced)
 {
     const QString parentRelative = parentOf(relative);
     if (std::optional<Error> error = createFolders(journal, root, parentRelative))
@@ -179,20 +133,14 @@ std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, c
     const QString stagingPath = parent + QLatin1Char('/') + staging;
     if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
         return error;
-    if (contents) {
-        const int fd = ::open(QFile::encodeName(stagingPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return errnoError(stagingPath);
-        // On disk before the rename makes it the receipt: a crash then never
-        // leaves an empty one.
-        const bool written = FileOperations::writeAll(fd, contents->constData(), contents->size()) && ::fsync(fd) == 0;
-        std::optional<Error> error = written ? std::nullopt : errnoError(join(root, relative));
-        ::close(fd);
-        if (error)
+    if (prepare) {
+        if (std::optional<Error> error = prepare(stagingPath))
             return error;
     }
+
     const QString target = join(root, relative);
     const bool replacing = FileOperations::exists(target);
+    *replaced = replacing;
     const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
     if (std::optional<Error> error = journal.addSwap(backup))
         return error;
@@ -203,12 +151,62 @@ std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, c
         if (error)
             return error;
     }
-    if (!contents)
+    if (!prepare)
         return std::nullopt;
     std::optional<Error> error = injectedFault(Step::Swap, index, target);
     if (!error)
         error = FileOperations::moveTree(stagingPath, target);
     return error;
+}
+
+std::optional<Error> installOne(InstallJournal &journal, const QString &root, const InstallJob &job, qsizetype index,
+                                ProgressListener *listener, qint64 done, qint64 total, InstallReport &report)
+{
+    const QString destination = relativeDestination(job.destination);
+    if (destination.isEmpty())
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), join(root, job.destination));
+    const QString target = join(root, destination);
+    bool replacing = false;
+    const auto prepare = [&](const QString &stagingPath) -> std::optional<Error> {
+        if (job.move && !FileOperations::moveTree(job.source, stagingPath))
+            return std::nullopt;
+        std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total);
+        if (!error)
+            return std::nullopt;
+        // Users know the template's place, not the hidden folder it was prepared in.
+        QString description = error->localizedDescription();
+        description.replace(stagingPath, target);
+        return Error(error->domain(), error->code(), description);
+    };
+    if (std::optional<Error> error = swapIn(journal, root, destination, index, prepare, &replacing))
+        return error;
+    ++(replacing ? report.replaced : report.newlyInstalled);
+    return std::nullopt;
+}
+
+// Puts a file (a receipt) in place as installOne does a template. Without
+// contents the old one is only set aside, so the commit removes it.
+std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, const QString &relative,
+                                 const std::optional<QByteArray> &contents, qsizetype index)
+{
+    std::function<std::optional<Error>(const QString &)> write;
+    if (contents) {
+        write = [&](const QString &stagingPath) -> std::optional<Error> {
+            const int fd = ::open(QFile::encodeName(stagingPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                  0644);
+            if (fd < 0)
+                return errnoError(stagingPath);
+            // On disk before the rename makes it the receipt: a crash then
+            // never leaves an empty one.
+            const bool written =
+                FileOperations::writeAll(fd, contents->constData(), contents->size()) && ::fsync(fd) == 0;
+            std::optional<Error> error = written ? std::nullopt : errnoError(join(root, relative));
+            ::close(fd);
+            return error;
+        };
+    }
+    bool replaced = false;
+    return swapIn(journal, root, relative, index, write, &replaced);
 }
 
 // The install's own receipt, and the other receipts that lose the
