@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "ZipArchive/ZipArchive.h"
+#include "ZipArchive/WinZipAes.h"
 #include "ZipTestTools.h"
 
 #include <QDir>
@@ -124,6 +125,11 @@ private slots:
     // Passwords on reading.
     void encryptedArchivesFromInfoZip_data();
     void encryptedArchivesFromInfoZip();
+    void aesArchivesFrom7Zip_data();
+    void aesArchivesFrom7Zip();
+    void aesKeysMatchPublishedVectors_data();
+    void aesKeysMatchPublishedVectors();
+    void aesCodesMatchPublishedVectors();
 
     // Progress and cancelling.
     void progressRisesToTheTotal_data();
@@ -897,6 +903,32 @@ void tst_ZipArchive::filesCarryTheEntryTimeAsLocalWallClock()
 
 // ---------------------------------------------------------------- passwords
 
+namespace {
+
+// The local header of the entry called name in a zip whose local headers
+// carry their sizes: where it and the entry's data start, and the data's length.
+struct LocalEntry
+{
+    qsizetype header = -1;
+    qsizetype data = -1;
+    qsizetype length = 0;
+};
+
+LocalEntry localEntryOf(const QByteArray &bytes, const QByteArray &name)
+{
+    for (qsizetype at = bytes.indexOf("PK\x03\x04"); at >= 0 && at + 30 <= bytes.size();
+         at = bytes.indexOf("PK\x03\x04", at + 1)) {
+        const auto le16 = [&](qsizetype i) { return qsizetype(uchar(bytes[at + i])) | qsizetype(uchar(bytes[at + i + 1])) << 8; };
+        const qsizetype nameLength = le16(26);
+        if (bytes.mid(at + 30, nameLength) == name)
+            return {at, at + 30 + nameLength + le16(28), le16(18) | le16(20) << 16};
+    }
+    return {};
+}
+
+} // namespace
+
+
 void tst_ZipArchive::encryptedArchivesFromInfoZip_data()
 {
     QTest::addColumn<bool>("encrypted");
@@ -948,6 +980,118 @@ void tst_ZipArchive::encryptedArchivesFromInfoZip()
         // Refused before anything was written.
         QCOMPARE(readTree(out), Tree());
     }
+}
+
+void tst_ZipArchive::aesArchivesFrom7Zip_data()
+{
+    QTest::addColumn<QString>("strength");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<QString>("damage");
+
+    for (const char *strength : {"AES128", "AES192", "AES256"}) {
+        QTest::addRow("%s, deflated", strength) << QString::fromLatin1(strength) << false << QString();
+        QTest::addRow("%s, stored", strength) << QString::fromLatin1(strength) << true << QString();
+    }
+    // A flipped bit of a stored entry's ciphertext flips one bit of what is
+    // written; only the authentication code can tell.
+    QTest::newRow("stored, encrypted data changed") << "AES256" << true << "data";
+    QTest::newRow("stored, authentication code changed") << "AES256" << true << "code";
+    QTest::newRow("deflated, encrypted data changed") << "AES128" << false << "data";
+    QTest::newRow("deflated, authentication code changed") << "AES128" << false << "code";
+}
+
+void tst_ZipArchive::aesArchivesFrom7Zip()
+{
+    QFETCH(QString, strength);
+    QFETCH(bool, stored);
+    QFETCH(QString, damage);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    // 7-Zip stores the CRC only for files under 20 bytes (AE-1) and leaves
+    // it 0 for the others (AE-2).
+    const Tree tree({
+        {QStringLiteral("empty.txt"), {}},
+        {QStringLiteral("fifteen.txt"), QByteArray("fifteen bytes!!")},
+        {QStringLiteral("sixteen.txt"), QByteArray("sixteen bytes!!!")},
+        {QStringLiteral("media/noise.bin"), noise(100000, 7)},
+        {QStringLiteral("text.txt"), compressibleText(200000)},
+    });
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), tree));
+    QStringList arguments{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-bd"),
+                          QStringLiteral("-mem=") + strength, QStringLiteral("-pS3cret")};
+    if (stored)
+        arguments << QStringLiteral("-mx0");
+    arguments << QStringLiteral("../archive.zip") << QStringLiteral(".");
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("7z"), arguments, tmp.filePath(QStringLiteral("src"))));
+
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    QByteArray bytes = readFile(archive);
+    const LocalEntry entry = localEntryOf(bytes, "media/noise.bin");
+    QVERIFY(entry.data > 0 && entry.length > 100000);
+    // An AE-2 entry, or this proves nothing: CRC 0 in its local header.
+    QCOMPARE(bytes.mid(entry.header + 14, 4), QByteArray(4, '\0'));
+    if (damage == QLatin1String("data"))
+        bytes[entry.data + 5000] = char(bytes.at(entry.data + 5000) ^ 0x04);
+    else if (damage == QLatin1String("code"))
+        bytes[entry.data + entry.length - 3] = char(bytes.at(entry.data + entry.length - 3) ^ 0x04);
+    QVERIFY(writeFile(archive, bytes));
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    if (damage.isEmpty()) {
+        QVERIFY2(unzip(archive, out, &delegate, QStringLiteral("S3cret")), qPrintable(delegate.messages.join(QLatin1Char('|'))));
+        QCOMPARE(readTree(out), withParentFolders(tree));
+        return;
+    }
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    QVERIFY(zip.UnzipOpenFile(archive, QStringLiteral("S3cret")));
+    QVERIFY(!zip.UnzipFileTo(out, true));
+    QCOMPARE(zip.lastError().code, ZipError::Damaged);
+    QCOMPARE(delegate.messages,
+             (QStringList{QStringLiteral("Failed to reading zip file"),
+                          QStringLiteral("Entry \"media/noise.bin\" is damaged: its data fail their authentication check")}));
+    // The other entries are intact.
+    QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/sixteen.txt"))), QByteArray("sixteen bytes!!!"));
+}
+
+void tst_ZipArchive::aesKeysMatchPublishedVectors_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("salt");
+    QTest::addColumn<int>("iterations");
+    QTest::addColumn<QByteArray>("expected");
+
+    // RFC 6070; the last needs more than one block of output.
+    QTest::newRow("1 iteration") << QByteArray("password") << QByteArray("salt") << 1
+                                 << QByteArray::fromHex("0c60c80f961f0e71f3a9b524af6012062fe037a6");
+    QTest::newRow("2 iterations") << QByteArray("password") << QByteArray("salt") << 2
+                                  << QByteArray::fromHex("ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
+    QTest::newRow("4096 iterations") << QByteArray("password") << QByteArray("salt") << 4096
+                                     << QByteArray::fromHex("4b007901b765489abead49d926f721d065a429c1");
+    QTest::newRow("25 bytes") << QByteArray("passwordPASSWORDpassword")
+                              << QByteArray("saltSALTsaltSALTsaltSALTsaltSALTsalt") << 4096
+                              << QByteArray::fromHex("3d2eec4fe41c849b80c8d83662c0e44a8b291a964cf2f07038");
+}
+
+void tst_ZipArchive::aesKeysMatchPublishedVectors()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, salt);
+    QFETCH(int, iterations);
+    QFETCH(QByteArray, expected);
+
+    QCOMPARE(WinZipAes::pbkdf2Sha1(password, salt, iterations, int(expected.size())).toHex(), expected.toHex());
+}
+
+void tst_ZipArchive::aesCodesMatchPublishedVectors()
+{
+    // RFC 2202's HMAC-SHA1 cases 1 and 2.
+    QCOMPARE(WinZipAes::hmacSha1(QByteArray(20, '\x0b'), "Hi There").toHex(),
+             QByteArray("b617318655057264e28bc0b6fb378c8ef146be00"));
+    QCOMPARE(WinZipAes::hmacSha1("Jefe", "what do ya want for nothing?").toHex(),
+             QByteArray("effcdf6ae5eb2fa2d27416d5f184df9c259a7c79"));
 }
 
 // ---------------------------------------------------------------- progress

@@ -1131,5 +1131,9 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <source>Not enough free space: unpacking needs %1, only %2 are available</source>
         <translation>Nicht genügend freier Speicherplatz: Das Entpacken benötigt %1, verfügbar sind nur %2</translation>
     </message>
+    <message>
+        <source>its data fail their authentication check</source>
+        <translation>seine Daten bestehen die Echtheitsprüfung nicht</translation>
+    </message>
 </context>
 </TS>

@@ -62,7 +62,8 @@ public:
 
 private:
     QCommandLineOption _password{QStringLiteral("password"),
-                                 QStringLiteral("Traditional PKWARE password (visible to other users in ps)."),
+                                 QStringLiteral("Password: extract reads traditional PKWARE and AES entries, "
+                                                "pack writes traditional ones (visible to other users in ps)."),
                                  QStringLiteral("PW")};
     QCommandLineOption _file{QStringLiteral("password-file"),
                              QStringLiteral("Read the password from the first line of FILE. "

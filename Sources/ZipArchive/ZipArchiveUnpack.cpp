@@ -8,6 +8,7 @@
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
+#include "ZipArchive/WinZipAes.h"
 #include "ZipArchive/ZipEntryName.h"
 #include "ZipArchive/ZipEntrySpans.h"
 #include "ZipArchive/ZipReader.h"
@@ -167,13 +168,36 @@ EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declar
             break;
         }
     }
-    const bool finished = result.kind == EntryResult::Written;
+    bool finished = result.kind == EntryResult::Written;
     if (finished && !readFailed && written != declaredSize)
         readFailed = true;
 
+    // libzip's CRC error at the end of an AES entry may only be its mistake
+    // over an AE-2 entry's CRC of 0; the authentication code decides.
+    bool vouchedFor = false;
+    if (finished && readFailed && !password.isEmpty() && zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC) {
+        switch (WinZipAes::authenticate(archive, index, password, buffer, TransferBufferSize,
+                                        [&] { return keepGoing(0); })) {
+        case WinZipAes::Verdict::Authentic:
+            vouchedFor = written == declaredSize;
+            readFailed = !vouchedFor;
+            break;
+        case WinZipAes::Verdict::Forged:
+            result.problem = QCoreApplication::translate("ZipArchive",
+                                                         "its data fail their authentication check");
+            break;
+        case WinZipAes::Verdict::Stopped:
+            result.kind = EntryResult::Stopped;
+            finished = false;
+            break;
+        case WinZipAes::Verdict::Unverified:
+            break;
+        }
+    }
+
     // A size that disagrees with the header is our finding, not libzip's:
     // its error would read "No error".
-    if (finished && readFailed) {
+    if (finished && readFailed && result.problem.isEmpty()) {
         const bool sizeMismatch = zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_OK;
         result.problem = !sizeMismatch ? QString::fromUtf8(zip_file_strerror(file))
             : written > declaredSize
@@ -182,7 +206,7 @@ EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declar
                 : QCoreApplication::translate("ZipArchive",
                     "it holds %1 of the %2 bytes its header declares").arg(written).arg(declaredSize);
     }
-    if (zip_fclose(file) != 0 && finished && !readFailed) {
+    if (zip_fclose(file) != 0 && finished && !readFailed && !vouchedFor) {
         readFailed = true;
         result.problem = QString::fromUtf8(zip_strerror(archive));
     }
