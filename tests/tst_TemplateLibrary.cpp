@@ -116,6 +116,7 @@ private slots:
 
     void scanFindsEveryTemplateWhoeverPutItThere();
     void scanNeverListsHiddenFolders();
+    void scanFollowsLinkedKindAndCategoryFolders();
     void verifyReportsMissingChangedAndAddedFiles();
     void verifyStopsWhenTheListenerSaysSo();
     void verifyMatchesNamesInEitherUnicodeForm();
@@ -608,6 +609,39 @@ void tst_TemplateLibrary::scanNeverListsHiddenFolders()
     writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(), "");
     QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{LowerThirds + QStringLiteral("/LT_One")});
     QCOMPARE(TemplateLibrary::scan(_dir->filePath(QStringLiteral("missing"))).size(), size_t(0));
+}
+
+void tst_TemplateLibrary::scanFollowsLinkedKindAndCategoryFolders()
+{
+    // Kind and category folders moved to a larger disk and linked back.
+    const QString elsewhere = _dir->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(elsewhere + QStringLiteral("/Titles")));
+    QVERIFY(QDir().mkpath(_root + QStringLiteral("/Generators.localized")));
+    QVERIFY(QFile::link(elsewhere + QStringLiteral("/Titles"), _root + QStringLiteral("/Titles.localized")));
+    install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One")}));
+    QVERIFY(QFileInfo::exists(elsewhere + QStringLiteral("/Titles/ZT Lower Thirds/LT_One/LT_One.moti")));
+    writeFileOrFail(elsewhere + QStringLiteral("/Waves/BG_Waves/BG_Waves.motn"), "waves");
+    QVERIFY(QFile::link(elsewhere + QStringLiteral("/Waves"), _root + QStringLiteral("/Generators.localized/Waves")));
+    // Deeper links are not followed: a linked template folder, a link inside a template.
+    writeFileOrFail(elsewhere + QStringLiteral("/Other/LT_Linked/LT_Linked.moti"), "linked");
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    QVERIFY(QFile::link(elsewhere + QStringLiteral("/Other/LT_Linked"), category + QStringLiteral("/LT_Linked")));
+    QVERIFY(QFile::link(elsewhere + QStringLiteral("/Other"), category + QStringLiteral("/LT_One/Other")));
+
+    const std::vector<TemplateLibrary::InstalledTemplate> installed = TemplateLibrary::scan(_root);
+    QCOMPARE(destinations(installed), QStringList({QStringLiteral("Generators.localized/Waves/BG_Waves"),
+                                                   LowerThirds + QStringLiteral("/LT_One")}));
+    QCOMPARE(installed[0].size, qint64(5));
+    QCOMPARE(installed[1].originArchiveTitle, QStringLiteral("LT_Pack"));
+    QCOMPARE(installed[1].size, qint64(6 + 3000));
+
+    // Removing takes the templates and leaves the links.
+    QVERIFY(!TemplateLibrary::remove(_root, destinations(installed), TemplateTransaction::Disposal::Delete));
+    QVERIFY(TemplateLibrary::scan(_root).empty());
+    QVERIFY(QFileInfo(_root + QStringLiteral("/Titles.localized")).isSymLink());
+    QVERIFY(QFileInfo(_root + QStringLiteral("/Generators.localized/Waves")).isSymLink());
+    QVERIFY(!QFileInfo::exists(elsewhere + QStringLiteral("/Waves/BG_Waves")));
+    QCOMPARE(readFile(elsewhere + QStringLiteral("/Other/LT_Linked/LT_Linked.moti")), QByteArray("linked"));
 }
 
 void tst_TemplateLibrary::verifyReportsMissingChangedAndAddedFiles()

@@ -108,9 +108,9 @@ void readFolder(int folder, Entry &&entry)
 #endif
 }
 
-int openFolderAt(int parent, const char *path)
+int openFolderAt(int parent, const char *path, bool followLink = false)
 {
-    return ::openat(parent, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return ::openat(parent, path, O_RDONLY | O_DIRECTORY | (followLink ? 0 : O_NOFOLLOW) | O_CLOEXEC);
 }
 
 // Bytes of the regular files below an open folder, which it closes; links
@@ -144,6 +144,8 @@ qint64 sizeBelow(int folder)
 // The destination root as the template scan walks it, hidden folders left
 // out. Each folder is read once: with its entries come the sizes of its
 // files, so a template folder's size needs only its subfolders read again.
+// Kind and category folders may be links (to a larger disk, say): installing
+// follows them, so listing does too; nothing deeper is followed.
 class LibraryTree : public FolderTree
 {
 public:
@@ -163,18 +165,21 @@ public:
     {
         std::vector<Entry> entries;
         const QByteArray path = QFile::encodeName(relativeFolder.mid(1));
-        const int folder = _root < 0 ? -1 : openFolderAt(_root, path.constData());
+        const qsizetype depth = relativeFolder.count(QLatin1Char('/'));
+        const int folder = _root < 0 ? -1 : openFolderAt(_root, path.constData(), depth <= 2);
         if (folder < 0)
             return entries;
         Listed &listed = _listed[relativeFolder];
         listed = {};
         readFolder(folder, [&](const char *name, int type) {
             bool isFolder = type == DT_DIR;
-            if (type == DT_LNK)
-                return;
             if (!isFolder) {
                 struct stat info;
-                if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(info.st_mode))
+                if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                    return;
+                // A kind folder's linked category folders count; other links do not.
+                if (S_ISLNK(info.st_mode)
+                    && (depth != 1 || ::fstatat(folder, name, &info, 0) != 0 || !S_ISDIR(info.st_mode)))
                     return;
                 isFolder = S_ISDIR(info.st_mode);
                 if (S_ISREG(info.st_mode))
