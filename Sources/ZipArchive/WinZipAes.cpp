@@ -8,6 +8,7 @@
 #include <optional>
 
 #if defined(Q_OS_MACOS)
+#include <CommonCrypto/CommonCryptoError.h>
 #include <CommonCrypto/CommonDigest.h>
 #include <CommonCrypto/CommonHMAC.h>
 #include <CommonCrypto/CommonKeyDerivation.h>
