@@ -44,6 +44,9 @@ QString unreadableReason(const QString &path)
         return QStringLiteral("a link to a file that does not exist");
     if (info.isDir())
         return QStringLiteral("is a folder, not an archive");
+    // Opening a FIFO blocks until a writer comes; the zip layer names FIFOs and devices without opening them.
+    if (!info.isFile())
+        return QString();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return file.error() == QFileDevice::PermissionsError ? QStringLiteral("permission denied") : file.errorString();
