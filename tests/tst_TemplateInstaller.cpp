@@ -689,6 +689,11 @@ void tst_TemplateInstaller::finderArchiveLosesItsMetadataFolder()
         "z.writestr('Pack/Extras/__MACOSX/AB_Deep/AB_Deep.moti',b'deep')\n"
         "z.writestr('__MACOSX/Pack/AB_Glow/._AB_Glow.moef',b'\\x00\\x05\\x16\\x07')\n"
         "z.writestr('__MACOSX/Pack/._AB_Stray.motn',b'\\x00\\x05\\x16\\x07')\n"
+        // A Finder archive zipped again: its metadata folder is no longer at
+        // the top, and AppleDouble files copied beside the real ones.
+        "z.writestr('Pack/AB_Glow/._AB_Glow.moef',b'\\x00\\x05\\x16\\x07')\n"
+        "z.writestr('Again/Pack/AB_Real/AB_Real.moef',b'real')\n"
+        "z.writestr('Again/__MACOSX/Pack/AB_Real/._AB_Real.moef',b'\\x00\\x05\\x16\\x07')\n"
         "z.close()\n"), {archive}).succeeded());
 
     const QString root = _dir->filePath(QStringLiteral("root"));
@@ -698,7 +703,8 @@ void tst_TemplateInstaller::finderArchiveLosesItsMetadataFolder()
     QVERIFY(!QFileInfo::exists(installer->effectsSourceFolder() + QStringLiteral("/__MACOSX")));
     QStringList sources = names(installer->effects(), sourceOf);
     sources.sort();
-    QCOMPARE(sources, QStringList({QStringLiteral("/Pack/AB_Glow"), QStringLiteral("/Pack/Extras/__MACOSX/AB_Deep")}));
+    QCOMPARE(sources, QStringList({QStringLiteral("/Again/Pack/AB_Real"), QStringLiteral("/Pack/AB_Glow"),
+                                   QStringLiteral("/Pack/Extras/__MACOSX/AB_Deep")}));
 }
 
 void tst_TemplateInstaller::looseTemplateFilesBecomeOneItemNamedAfterTheArchive_data()

@@ -34,6 +34,10 @@ namespace TemplateType {
 
 quint64 forFileName(const QString &fileName)
 {
+    // "._" files are AppleDouble metadata that macOS writes beside a file on
+    // volumes without resource forks, with the same extension: never templates.
+    if (fileName.startsWith(QLatin1String("._")))
+        return 0;
     const QString extension = FileNames::lastExtension(fileName);
     for (quint64 type = 1; type <= std::size(Kinds); ++type) {
         if (extension == QLatin1String(Kinds[type - 1].extension))
