@@ -103,6 +103,8 @@ private slots:
     void unpackingWithNoArchiveOpenFails();
     void refusesEntriesLeavingTheDestination_data();
     void refusesEntriesLeavingTheDestination();
+    void neverWritesThroughALinkInTheDestination_data();
+    void neverWritesThroughALinkInTheDestination();
     void refusesDeclaredSizesBeyondFreeSpace();
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
@@ -530,6 +532,49 @@ void tst_ZipArchive::refusesEntriesLeavingTheDestination()
     QCOMPARE(delegate.messages.size(), 1);
     QVERIFY2(delegate.messages.first().contains(name), qPrintable(delegate.messages.first()));
     QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("archive.zip"), readFile(archive)}}));
+}
+
+void tst_ZipArchive::neverWritesThroughALinkInTheDestination_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("link");  // made in the destination, to a folder outside it
+    QTest::addColumn<int>("workers");
+
+    for (int workers : {1, 2}) {
+        const char *how = workers == 1 ? "one thread" : "workers";
+        QTest::addRow("file below a linked folder, %s", how) << "link/evil.txt" << "link" << workers;
+        QTest::addRow("file deeper below a linked folder, %s", how) << "a/link/b/evil.txt" << "a/link" << workers;
+        QTest::addRow("folder entry below a linked folder, %s", how) << "link/sub/" << "link" << workers;
+    }
+}
+
+void tst_ZipArchive::neverWritesThroughALinkInTheDestination()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, link);
+    QFETCH(int, workers);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("first.txt"), "fine"},
+                                                 {entry, entry.endsWith(QLatin1Char('/')) ? "" : "escaped"}}));
+    const QString outside = tmp.filePath(QStringLiteral("outside"));
+    const QString destination = tmp.filePath(QStringLiteral("dest"));
+    QVERIFY(QDir().mkpath(outside));
+    QVERIFY(QDir().mkpath(QFileInfo(destination + QLatin1Char('/') + link).path()));
+    QVERIFY(QFile::link(outside, destination + QLatin1Char('/') + link));
+
+    ZipArchive zip;
+    RecordingDelegate delegate;
+    zip.setDelegate(&delegate);
+    zip.setWorkerCount(workers);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(!zip.UnzipFileTo(destination, true));
+    QCOMPARE(zip.lastError().code, ZipError::UnsafeName);
+    QVERIFY2(delegate.messages.last().contains(QLatin1String("symbolic link")), qPrintable(delegate.messages.last()));
+    QCOMPARE(readTree(outside), Tree());
+    QVERIFY(QFileInfo(destination + QLatin1Char('/') + link).isSymLink());
 }
 
 void tst_ZipArchive::refusesDeclaredSizesBeyondFreeSpace()

@@ -1135,5 +1135,9 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <source>its data fail their authentication check</source>
         <translation>seine Daten bestehen die Echtheitsprüfung nicht</translation>
     </message>
+    <message>
+        <source>Cannot write below &quot;%1&quot;: it is a symbolic link, and nothing is written through one</source>
+        <translation>Unterhalb von „%1“ kann nicht geschrieben werden: Es ist ein symbolischer Link, und durch einen solchen wird nichts geschrieben</translation>
+    </message>
 </context>
 </TS>

@@ -261,23 +261,52 @@ EntryFault faultOf(const EntryResult &result, const QString &name, const QString
     return {ZipError::None, {}, {}};
 }
 
-// Makes folder unless it is the one made last: entries come folder by folder.
-bool makeFolder(const fs::path &folder, fs::path &lastMade, std::error_code &ec)
-{
-    if (folder == lastMade)
-        return true;
-    fs::create_directories(folder, ec);
-    if (ec)
-        return false;
-    lastMade = folder;
-    return true;
-}
-
 EntryFault folderFault(const fs::path &folder, const std::error_code &ec)
 {
     return {writeFault(ec.value()), {},
             QCoreApplication::translate("ZipArchive", "Cannot create the folder \"%1\": %2")
                 .arg(QFile::decodeName(folder.c_str()), QString::fromLocal8Bit(ec.message().c_str()))};
+}
+
+// Makes folder below destination unless it is the one made last: entries
+// come folder by folder. A link on the way refuses: the folder it points to
+// may lie anywhere, and nothing is written outside the destination.
+std::optional<EntryFault> makeFolder(const fs::path &destination, const fs::path &folder, fs::path &lastMade)
+{
+    if (folder == lastMade)
+        return std::nullopt;
+    std::error_code ec;
+    if (lastMade.empty() && (fs::create_directories(destination, ec), ec))
+        return folderFault(destination, ec);
+    const fs::path relative = folder.lexically_relative(destination);
+    const fs::path lastRelative = lastMade.empty() ? fs::path() : lastMade.lexically_relative(destination);
+    // What the folder shares with the one made last was looked at then.
+    auto part = relative.begin();
+    fs::path at = destination;
+    for (auto last = lastRelative.begin(); part != relative.end() && last != lastRelative.end() && *part == *last;
+         ++part, ++last)
+        at /= *part;
+    for (; part != relative.end(); ++part) {
+        if (*part == ".")
+            continue;
+        at /= *part;
+        const fs::file_type type = fs::symlink_status(at, ec).type();
+        if (type == fs::file_type::not_found) {
+            if (!fs::create_directory(at, ec) && ec)
+                return folderFault(at, ec);
+        } else if (ec) {
+            return folderFault(at, ec);
+        } else if (type == fs::file_type::symlink) {
+            return EntryFault{ZipError::UnsafeName, {},
+                              QCoreApplication::translate("ZipArchive",
+                                  "Cannot write below \"%1\": it is a symbolic link, and nothing is written through one")
+                                  .arg(QFile::decodeName(at.c_str()))};
+        } else if (type != fs::file_type::directory) {
+            return folderFault(at, std::make_error_code(std::errc::not_a_directory));
+        }
+    }
+    lastMade = folder;
+    return std::nullopt;
 }
 
 // Whether two entries would write one path, or a file where another entry
@@ -438,6 +467,7 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
         return !_progressListener || _progressListener->progress(progressDone, progressTotal);
     };
     std::vector<char> buffer(TransferBufferSize);
+    const fs::path destination = toFsPath(plan.destination);
     fs::path lastFolder;
     bool succeeded = true;
     for (zip_uint64_t i = 0; i < plan.entries.size(); ++i) {
@@ -447,9 +477,8 @@ bool ZipArchive::unpackSequentially(const UnpackPlan &plan, bool overWrite)
         std::error_code ec;
         // A folder that cannot be made fails every entry after it: stop here.
         const fs::path folder = entry.isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
-        if (!makeFolder(folder, lastFolder, ec)) {
-            const EntryFault fault = folderFault(folder, ec);
-            fail(fault.code, fault.generic, fault.detail);
+        if (const std::optional<EntryFault> fault = makeFolder(destination, folder, lastFolder)) {
+            fail(fault->code, fault->generic, fault->detail);
             return false;
         }
         if (entry.isDirectory)
@@ -549,13 +578,13 @@ bool ZipArchive::unpackInParallel(const UnpackPlan &plan, const std::vector<zip_
     std::optional<EntryFault> folderFailure;
     zip_uint64_t limit = count;
     {
+        const fs::path destination = toFsPath(plan.destination);
         fs::path lastFolder;
         for (zip_uint64_t i = 0; i < count; ++i) {
             const QString target = plan.targetOf(*_reader, i);
             const fs::path folder = plan.entries[i].isDirectory ? toFsPath(target) : toFsPath(target).parent_path();
-            std::error_code ec;
-            if (!makeFolder(folder, lastFolder, ec)) {
-                folderFailure = folderFault(folder, ec);
+            folderFailure = makeFolder(destination, folder, lastFolder);
+            if (folderFailure) {
                 limit = i;
                 break;
             }
