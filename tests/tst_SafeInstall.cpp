@@ -18,12 +18,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
@@ -125,6 +128,7 @@ private slots:
 
     void secondWriterWaitsAndSaysSo();
     void sigtermWhileWaitingRollsBackAndExits143();
+    void sigtermAfterTheWorkIsDoneChangesNothing();
     void twoConcurrentInstallsEndWithOneCompleteInstall();
     void abandonedUnpackFoldersAreRemoved();
 
@@ -680,6 +684,42 @@ void tst_SafeInstall::sigtermWhileWaitingRollsBackAndExits143()
     held.release();
     QCOMPARE(treeDigest(_root), before);
     // cleanup() checks that the unpack folder went.
+}
+
+void tst_SafeInstall::sigtermAfterTheWorkIsDoneChangesNothing()
+{
+    // A report larger than a pipe holds: with nothing read, mtzip blocks
+    // writing it once the templates are in and the unpack folder is gone.
+    const int count = 200;
+    const QString archive = makeArchive(QStringLiteral("Late"), count);
+    QProcess mtzip;
+    mtzip.setProcessEnvironment(environmentWithTemp(_tmp.path(), _home.path()));
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY),
+                {QStringLiteral("install"), QStringLiteral("--json"), QStringLiteral("--dest"), _root, archive});
+    QVERIFY(mtzip.waitForStarted());
+    const QString receipt = _root + QStringLiteral("/.receipts/LT_Late.json");
+    const QString journal = _root + QLatin1Char('/') + InstallJournal::fileName();
+    QElapsedTimer timer;
+    timer.start();
+    // No waitFor call and no event loop: QProcess reads nothing meanwhile.
+    while (!(QFileInfo::exists(receipt) && !QFileInfo::exists(journal) && entryNames(_tmp.path(), QDir::Name).isEmpty())
+           && timer.elapsed() < 60000)
+        QThread::msleep(20);
+    QVERIFY(QFileInfo::exists(receipt));
+    QThread::msleep(200);
+    QCOMPARE(mtzip.state(), QProcess::Running);
+    ::kill(pid_t(mtzip.processId()), SIGTERM);
+    QVERIFY(mtzip.waitForFinished(20000));
+    QCOMPARE(mtzip.exitStatus(), QProcess::NormalExit);
+    const QByteArray err = mtzip.readAllStandardError();
+    QCOMPARE(mtzip.exitCode(), 0);
+    QVERIFY2(err.trimmed().endsWith("mtzip: SIGTERM arrived after the work was done; nothing was left undone"),
+             err.constData());
+    QJsonParseError parsed;
+    const QJsonDocument report = QJsonDocument::fromJson(mtzip.readAllStandardOutput(), &parsed);
+    QCOMPARE(parsed.error, QJsonParseError::NoError);
+    QVERIFY(report.isObject());
+    QCOMPARE(entryNames(kindFolder(), QDir::Name).size(), count);
 }
 
 void tst_SafeInstall::twoConcurrentInstallsEndWithOneCompleteInstall()

@@ -188,6 +188,13 @@ int Cli::runCommand(CliCommand &command, const QStringList &arguments)
     const VerboseLogging logging(parser.isSet(global.verbose));
     const int result = command.run(_context, parser);
     if (const int signal = CliSignals::received()) {
+        // Too late to stop anything: the work is done, and saying otherwise
+        // would have a script redo or undo it.
+        if (!_context.signalReported && result == 0) {
+            _context.error(QStringLiteral("%1 arrived after the work was done; nothing was left undone")
+                               .arg(QLatin1String(CliSignals::name(signal))));
+            return result;
+        }
         if (!_context.signalReported) {
             _context.error(QStringLiteral("%1 by %2")
                                .arg(QLatin1String(signal == SIGINT ? "interrupted" : "terminated"),
