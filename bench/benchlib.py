@@ -176,9 +176,20 @@ class Timings:
                 f" (max {max(self.rss[name]) / 1024:.1f})")
 
     def ratio(self, a, b):
+        """The ratios of the medians, then the median (lowest-highest) of the
+        rounds' own ratios: a round's two runs met the same machine, so these
+        hold better when its speed drifts."""
         user = f", {self.user(a) / self.user(b):.2f} user CPU" if self.user(b) > 0 else ""
-        return (f"  {a}/{b} {self.wall(a) / self.wall(b):.2f} wall, "
+        text = (f"  {a}/{b} {self.wall(a) / self.wall(b):.2f} wall, "
                 f"{self.cpu(a) / self.cpu(b):.2f} CPU{user}")
+        pairs = [(name, mine, theirs) for name, mine, theirs in
+                 (("wall", self.walls[a], self.walls[b]), ("user CPU", self.users[a], self.users[b]))
+                 if all(theirs)]
+        for name, mine, theirs in pairs:
+            ratios = [x / y for x, y in zip(mine, theirs)]
+            text += (f"\n    per round, {name}: median {statistics.median(ratios):.2f}"
+                     f" ({min(ratios):.2f}-{max(ratios):.2f})")
+        return text
 
 
 def load_text():

@@ -15,6 +15,9 @@ namespace {
 // Large enough that reads cost little next to inflating and writing, small
 // enough to keep memory flat.
 constexpr zip_uint64_t BlockSize = 256 * 1024;
+// Reads this large skip the block where it does not hold them: libzip reads
+// headers in small pieces and an entry's data 8 KiB at a time.
+constexpr zip_uint64_t DirectReadMinimum = 4 * 1024;
 
 } // namespace
 
@@ -136,13 +139,24 @@ zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
     length = std::min<zip_uint64_t>({length, _size - std::min(_offset, _size), zip_uint64_t(INT64_MAX)});
     zip_uint64_t done = 0;
     while (done < length) {
-        if (_offset < _blockStart || _offset >= _blockStart + _blockLength) {
-            if (!fill(_offset))
+        const bool inBlock = _offset >= _blockStart && _offset < _blockStart + _blockLength;
+        if (!inBlock && length >= DirectReadMinimum) {
+            // libzip copies what it inflates into a buffer of its own: reading
+            // there directly spares every compressed byte a second copy. The
+            // rest of a read the block began goes there too, however short,
+            // or the next block would start the same way again.
+            const zip_int64_t n = readAt(_offset, data + done, length - done);
+            if (n < 0)
                 return -1;
+            done += zip_uint64_t(n);
+            _offset += zip_uint64_t(n);
+            continue;
         }
-        const zip_uint64_t inBlock = _offset - _blockStart;
-        const zip_uint64_t n = std::min(length - done, _blockLength - inBlock);
-        std::memcpy(data + done, _block.data() + inBlock, n);
+        if (!inBlock && !fill(_offset))
+            return -1;
+        const zip_uint64_t at = _offset - _blockStart;
+        const zip_uint64_t n = std::min(length - done, _blockLength - at);
+        std::memcpy(data + done, _block.data() + at, n);
         done += n;
         _offset += n;
     }
@@ -170,32 +184,38 @@ bool ZipFileSource::fill(zip_uint64_t offset)
     // A small slice needs no more than itself.
     if (_block.empty())
         _block.resize(size_t(std::clamp<zip_uint64_t>(_size, 1, BlockSize)));
+    _blockLength = 0;
+    const zip_int64_t n = readAt(offset, _block.data(), _block.size());
+    if (n < 0)
+        return false;
+    _blockStart = offset;
+    _blockLength = zip_uint64_t(n);
+    return true;
+}
+
+zip_int64_t ZipFileSource::readAt(zip_uint64_t offset, char *into, zip_uint64_t length)
+{
     zip_uint64_t contiguous = 0;
     bool inTrailer = false;
     const zip_uint64_t at = locate(offset, &contiguous, &inTrailer);
-    const zip_uint64_t wanted = std::min<zip_uint64_t>({_block.size(), _size - offset, contiguous});
+    const zip_uint64_t wanted = std::min<zip_uint64_t>({length, _size - offset, contiguous});
     if (inTrailer) {
-        std::memcpy(_block.data(), _trailer.data() + at, size_t(wanted));
-        _blockStart = offset;
-        _blockLength = wanted;
-        return true;
+        std::memcpy(into, _trailer.data() + at, size_t(wanted));
+        return zip_int64_t(wanted);
     }
     zip_uint64_t got = 0;
     while (got < wanted) {
-        const ssize_t n = ::pread(_fd, _block.data() + got, wanted - got, off_t(_base + at + got));
+        const ssize_t n = ::pread(_fd, into + got, wanted - got, off_t(_base + at + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             // A file that shrank while open ends early: that is a read error too.
             zip_error_set(&_error, ZIP_ER_READ, n < 0 ? errno : EIO);
-            _blockLength = 0;
-            return false;
+            return -1;
         }
         got += zip_uint64_t(n);
     }
-    _blockStart = offset;
-    _blockLength = got;
-    return true;
+    return zip_int64_t(got);
 }
 
 zip_uint64_t ZipFileSource::leadingDataLength(int fd)

@@ -6,15 +6,16 @@
 
 #include <vector>
 
-// The one hand-written libzip source: a stretch of a file, read with few,
-// large system calls.
+// The one hand-written libzip source: a stretch of a file, read with pread
+// and no copy libzip does not need.
 //
 // libzip's own file source goes through stdio: a 4 KiB buffer and a seek
 // before nearly every read, so unpacking a large pack spent more time in
 // read and lseek than in inflating. This source reads ahead in large blocks
 // with pread (no shared file offset, so sources over one descriptor never
 // disturb one another) and serves libzip's small reads and seeks from the
-// block. The block is freed when libzip closes the source: a writer holds
+// block; larger reads the block does not hold go straight into libzip's
+// buffer. The block is freed when libzip closes the source: a writer holds
 // one source per added file until the archive is written.
 class ZipFileSource
 {
@@ -64,6 +65,10 @@ private:
     // Reads the block starting at offset; false on a read error or when the
     // file ends before its size said.
     bool fill(zip_uint64_t offset);
+    // Reads up to length bytes from offset into into, as far as they lie
+    // together (never past the window's or the trailer's edge); the count,
+    // or -1 with the error set.
+    zip_int64_t readAt(zip_uint64_t offset, char *into, zip_uint64_t length);
     // Where the byte at offset lies in the file (from _base), and how many
     // bytes from there on lie together; in the trailer when *inTrailer.
     zip_uint64_t locate(zip_uint64_t offset, zip_uint64_t *contiguous, bool *inTrailer) const;
