@@ -107,6 +107,31 @@ std::pair<zip_uint64_t, zip_uint64_t> windowing()
     return {ZipReader::WindowEntries, ZipReader::WholeDirectoryMaximum};
 }
 
+// An empty entry whose attributes say folder, where the host they were
+// written on is known to keep that bit there: MS-DOS, NTFS and VFAT keep
+// the DOS attribute byte, Unix keeps its mode in the upper half.
+bool folderByAttributes(zip_t *archive, zip_uint64_t index, const zip_stat_t &st)
+{
+    constexpr zip_uint32_t DosDirectory = 0x10;
+    if (!(st.valid & ZIP_STAT_SIZE) || st.size != 0
+        || ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE))
+        return false;
+    zip_uint8_t host = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &host, &attributes) != 0)
+        return false;
+    switch (host) {
+    case ZIP_OPSYS_DOS:
+    case ZIP_OPSYS_WINDOWS_NTFS:
+    case ZIP_OPSYS_VFAT:
+        return (attributes & DosDirectory) != 0;
+    case ZIP_OPSYS_UNIX:
+        return S_ISDIR(attributes >> 16);
+    default:
+        return false;
+    }
+}
+
 bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, const char **name)
 {
     zip_stat_t st;
@@ -120,6 +145,7 @@ bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, cons
     entry->mtime = (st.valid & ZIP_STAT_MTIME) ? qint64(st.mtime) : 0;
     entry->compressionMethod = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : 0;
     entry->encryptionMethod = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) ? st.encryption_method : 0;
+    entry->folderByAttributes = folderByAttributes(archive, index, st);
     *name = st.name;
     return true;
 }
@@ -145,6 +171,9 @@ int occurrences(const std::vector<unsigned char> &data, const char *signature)
 }
 
 } // namespace
+
+// Listing keeps one of these for every entry.
+static_assert(sizeof(ZipReader::Entry) == 40);
 
 ZipReader::ZipReader(const QString &path, int fd) : _path(path), _fd(fd) {}
 
@@ -482,6 +511,11 @@ std::optional<ZipFault> ZipReader::overlapRefusal(const ZipEntrySpans::Agrees &a
                             "Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
                             .arg(_path)};
     return std::nullopt;
+}
+
+bool ZipReader::isFolder(const QString &name, const Entry &entry)
+{
+    return entry.folderByAttributes || isDirectoryEntryName(name);
 }
 
 ZipFault ZipReader::noEntries()
