@@ -5,13 +5,18 @@
 #include "ZipArchive/ZipDirectory.h"
 #include "ZipTestTools.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
 
 using namespace TestSupport;
 using namespace ZipTestTools;
 
 namespace {
+
+const QString DittoFixture = QStringLiteral(MTI_TEST_DATA_DIR "/test-archive-ditto.zip");
 
 // One entry "Folder" made on host argv[2] with external attributes argv[3]
 // and contents argv[4]; with argv[5] == '1' a file inside it follows.
@@ -27,6 +32,49 @@ with zipfile.ZipFile(archive, 'w', zipfile.ZIP_STORED) as z:
         z.writestr('Folder/file.txt', b'in folder')
 )";
 
+// One stored entry "f.bin" with DOS time 12:00:00 on 1 June of year argv[4]
+// and the extra fields argv[2] (central header) and argv[3] (local header),
+// in hex.
+const char *const TimedEntry = R"(
+import struct, sys, zlib
+archive, central, local = sys.argv[1], bytes.fromhex(sys.argv[2]), bytes.fromhex(sys.argv[3])
+data, name = b'timed', b'f.bin'
+dos_time, dos_date = 12 << 11, (int(sys.argv[4]) - 1980) << 9 | 6 << 5 | 1
+crc = zlib.crc32(data)
+lh = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 0, dos_time, dos_date, crc, len(data), len(data),
+                 len(name), len(local)) + name + local + data
+cd = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x031e, 20, 0, 0, dos_time, dos_date, crc, len(data), len(data),
+                 len(name), len(central), 0, 0, 0, 0o100644 << 16, 0) + name + central
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 1, 1, len(cd), len(lh), 0)
+open(archive, 'wb').write(lh + cd + end)
+)";
+
+QString utcTimeText(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODate);
+}
+
+QByteArray hexLittle(quint64 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i, value >>= 8)
+        out.append(char(value & 0xff));
+    return out.toHex();
+}
+
+// An extended timestamp field (UT) holding mtime only.
+QByteArray utField(qint64 mtime)
+{
+    return QByteArray("5554050001" + hexLittle(quint64(mtime), 4));
+}
+
+// An NTFS field holding mtime (atime and ctime alike).
+QByteArray ntfsField(qint64 mtime)
+{
+    const QByteArray filetime = hexLittle(quint64((mtime + 11644473600) * 10000000), 8);
+    return QByteArray("0a0020000000000001001800" + filetime + filetime + filetime);
+}
+
 // Reads directories of more than one entry a window of one entry at a time.
 struct Windowing
 {
@@ -38,17 +86,41 @@ struct Windowing
     ~Windowing() { qunsetenv("MTI_ZIP_WINDOW_ENTRIES"); }
 };
 
+qint64 utc(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC).toSecsSinceEpoch();
+}
+
+// Sets the zone for this process, what libzip, Qt and the tools it runs read.
+void setZone(const QByteArray &zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
 } // namespace
 
-// Archives whose tools say things beyond the entry names.
+// Archives whose tools say things beyond the entry names and DOS times.
 class tst_ZipToolQuirks : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
+
     void foldersMarkedByAttributes_data();
     void foldersMarkedByAttributes();
+
+    void extendedTimesWin_data();
+    void extendedTimesWin();
+    void timesFromTools_data();
+    void timesFromTools();
 };
+
+void tst_ZipToolQuirks::init()
+{
+    setZone("Asia/Kolkata");
+}
 
 void tst_ZipToolQuirks::foldersMarkedByAttributes_data()
 {
@@ -122,6 +194,131 @@ void tst_ZipToolQuirks::foldersMarkedByAttributes()
     QCOMPARE(fromArchive.front().name, fromDisk.front().name);
     QCOMPARE(fromArchive.front().isFolder, isFolder);
     QCOMPARE(fromDisk.front().isFolder, isFolder);
+}
+
+void tst_ZipToolQuirks::extendedTimesWin_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QByteArray>("central");
+    QTest::addColumn<QByteArray>("local");
+    QTest::addColumn<int>("dosYear");
+    QTest::addColumn<QDateTime>("expected");  // null: the DOS time, local in the zone
+
+    const qint64 odd = utc(2021, 3, 4, 5, 6, 7);
+    const qint64 other = utc(2022, 8, 9, 10, 11, 13);
+    const QDateTime dosTime;
+    const auto at = [](qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC); };
+
+    for (const char *zone : {"Asia/Kolkata", "America/New_York", "UTC"}) {
+        const auto row = [zone](const char *what) -> QTestData & {
+            return QTest::addRow("%s, %s", what, zone) << QByteArray(zone);
+        };
+        const int year = 2021;
+        row("no extra field: the DOS time as local time") << QByteArray() << QByteArray() << year << dosTime;
+        row("UT in the central header") << utField(odd) << QByteArray() << year << at(odd);
+        row("UT only in the local header") << QByteArray() << utField(odd) << year << at(odd);
+        row("the central header's UT before the local one's") << utField(odd) << utField(other) << year << at(odd);
+        row("NTFS before UT") << QByteArray(utField(other) + ntfsField(odd)) << QByteArray() << year << at(odd);
+        row("UX: atime, then mtime") << QByteArray("55580800" + hexLittle(quint64(other), 4) + hexLittle(quint64(odd), 4))
+                                     << QByteArray() << year << at(odd);
+        row("UT without its mtime flag: the DOS time") << QByteArray("5554050002" + hexLittle(quint64(odd), 4))
+                                                       << QByteArray() << year << dosTime;
+        row("NTFS without a time: UT") << QByteArray("0a00040000000000") << utField(odd) << year << at(odd);
+        // The sign bit set: past 2038 when the DOS time says so, before 1970
+        // when it is clamped at 1980.
+        row("UT past 2038") << utField(utc(2040, 1, 2, 3, 4, 5)) << QByteArray() << 2040
+                            << at(utc(2040, 1, 2, 3, 4, 5));
+        row("UT before 1970") << utField(utc(1969, 7, 20, 20, 17, 40)) << QByteArray() << 1980
+                              << at(utc(1969, 7, 20, 20, 17, 40));
+    }
+}
+
+void tst_ZipToolQuirks::extendedTimesWin()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QByteArray, central);
+    QFETCH(QByteArray, local);
+    QFETCH(int, dosYear);
+    QFETCH(QDateTime, expected);
+
+    setZone(zone);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    MTI_VERIFY_TOOL(runPython(QString::fromLatin1(TimedEntry),
+                              {archive, QString::fromLatin1(central), QString::fromLatin1(local), QString::number(dosYear)}));
+    RecordingDelegate delegate;
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    zip.UnzipCloseFile();
+    QCOMPARE(delegate.messages, QStringList());
+    const QFileInfo file(tmp.filePath(QStringLiteral("out/f.bin")));
+    QCOMPARE(file.size(), qint64(5));
+    // Built here: a local time takes its offset from the zone when made.
+    if (expected.isNull())
+        expected = QDateTime(QDate(dosYear, 6, 1), QTime(12, 0, 0), Qt::LocalTime);
+    QCOMPARE(utcTimeText(file.lastModified()), utcTimeText(expected));
+}
+
+void tst_ZipToolQuirks::timesFromTools_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QDateTime>("mtime");  // the file's, when the tool packs one
+    QTest::addColumn<bool>("windowed");
+
+    const QDateTime odd = QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    const QDateTime before1980 = QDateTime(QDate(1975, 7, 8), QTime(9, 10, 11), Qt::UTC);
+    for (const char *zone : {"Asia/Kolkata", "America/New_York"}) {
+        const auto row = [zone](const char *what) -> QTestData & {
+            return QTest::addRow("%s, %s", what, zone) << QByteArray(zone);
+        };
+        // What 7z and unzip give for it: 2019-05-20 04:04:10 UTC, wherever.
+        const QDateTime ditto(QDate(2019, 5, 20), QTime(4, 4, 10), Qt::UTC);
+        row("ditto fixture: UX") << QString() << QStringList() << ditto << false;
+        row("ditto fixture: UX, read in windows") << QString() << QStringList() << ditto << true;
+        row("Info-ZIP: UT") << QStringLiteral("zip") << strings({"-q", "../archive.zip", "f.bin"}) << odd << false;
+        row("Info-ZIP: UT before 1980") << QStringLiteral("zip") << strings({"-q", "../archive.zip", "f.bin"})
+                                        << before1980 << false;
+        row("7z -mtc=on: NTFS") << QStringLiteral("7z")
+                                << strings({"a", "-tzip", "-mtc=on", "-bd", "../archive.zip", "f.bin"}) << odd << false;
+    }
+}
+
+void tst_ZipToolQuirks::timesFromTools()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QDateTime, mtime);
+    QFETCH(bool, windowed);
+    const Windowing windowing(windowed);
+
+    setZone(zone);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QString archive = DittoFixture;
+    QString unpacked = QStringLiteral("lorem.bin");
+    if (!program.isEmpty()) {
+        const QString source = tmp.filePath(QStringLiteral("src/f.bin"));
+        QVERIFY(writeFile(source, "timed"));
+        QVERIFY(setModificationTime(source, mtime));
+        archive = tmp.filePath(QStringLiteral("archive.zip"));
+        unpacked = QStringLiteral("f.bin");
+        MTI_VERIFY_TOOL(runTool(program, arguments, tmp.filePath(QStringLiteral("src"))));
+    }
+    RecordingDelegate delegate;
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    QVERIFY(zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    zip.UnzipCloseFile();
+    QCOMPARE(delegate.messages, QStringList());
+    QCOMPARE(utcTimeText(QFileInfo(tmp.filePath(QStringLiteral("out/") + unpacked)).lastModified()),
+             utcTimeText(mtime));
 }
 
 QTEST_GUILESS_MAIN(tst_ZipToolQuirks)
