@@ -5,6 +5,7 @@
 #include "ZipArchive/ZipDirectory.h"
 #include "ZipTestTools.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,7 +101,8 @@ void setZone(const QByteArray &zone)
 
 } // namespace
 
-// Archives whose tools say things beyond the entry names and DOS times.
+// Archives whose tools say things beyond the entry names and DOS times, or
+// that are not whole archives at all.
 class tst_ZipToolQuirks : public QObject
 {
     Q_OBJECT
@@ -115,6 +117,9 @@ private slots:
     void extendedTimesWin();
     void timesFromTools_data();
     void timesFromTools();
+
+    void splitArchivesAreNamedAsSuch_data();
+    void splitArchivesAreNamedAsSuch();
 };
 
 void tst_ZipToolQuirks::init()
@@ -319,6 +324,58 @@ void tst_ZipToolQuirks::timesFromTools()
     QCOMPARE(delegate.messages, QStringList());
     QCOMPARE(utcTimeText(QFileInfo(tmp.filePath(QStringLiteral("out/") + unpacked)).lastModified()),
              utcTimeText(mtime));
+}
+
+void tst_ZipToolQuirks::splitArchivesAreNamedAsSuch_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("part");    // the file made that is opened
+    QTest::addColumn<QString>("openAs");  // the name it is opened by
+    QTest::addColumn<bool>("recognised");
+
+    const QStringList zipSplit = strings({"-q", "-s", "100k", "../split.zip", "a.bin"});
+    const QStringList sevenZipVolumes = strings({"a", "-tzip", "-v100k", "-bd", "../vol.zip", "a.bin"});
+    QTest::newRow("zip -s: the last part") << "zip" << zipSplit << "split.zip" << "split.zip" << true;
+    QTest::newRow("zip -s: the first part") << "zip" << zipSplit << "split.z01" << "split.z01" << true;
+    QTest::newRow("zip -s: the first part, renamed") << "zip" << zipSplit << "split.z01" << "first.bin" << true;
+    QTest::newRow("zip -s: the last part, renamed") << "zip" << zipSplit << "split.zip" << "last.bin" << true;
+    QTest::newRow("7z -v: the first volume") << "7z" << sevenZipVolumes << "vol.zip.001" << "vol.zip.001" << true;
+    QTest::newRow("7z -v: the last volume") << "7z" << sevenZipVolumes << "vol.zip.003" << "vol.zip.003" << true;
+    // Nothing in it tells: a zip cut short.
+    QTest::newRow("7z -v: the first volume, renamed") << "7z" << sevenZipVolumes << "vol.zip.001" << "first.zip"
+                                                      << false;
+}
+
+void tst_ZipToolQuirks::splitArchivesAreNamedAsSuch()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, part);
+    QFETCH(QString, openAs);
+    QFETCH(bool, recognised);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("src/a.bin")), noise(300000)));
+    MTI_VERIFY_TOOL(runTool(program, arguments, tmp.filePath(QStringLiteral("src"))));
+    const QString archive = tmp.filePath(QStringLiteral("opened/") + openAs);
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("opened"))));
+    QVERIFY(QFile::copy(tmp.filePath(part), archive));
+
+    const QString message = recognised
+        ? QStringLiteral("\"%1\" is one part of an archive split into several files; join the parts into one file first")
+        : QStringLiteral("\"%1\" is not a zip archive, or it is damaged");
+    RecordingDelegate delegate;
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    QVERIFY(!zip.UnzipOpenFile(archive));
+    QCOMPARE(zip.lastError().code, ZipError::NotAZip);
+    QCOMPARE(delegate.messages, QStringList{message.arg(archive)});
+    RecordingDelegate listing;
+    QVERIFY(!ZipDirectory::read(archive, &listing));
+    QCOMPARE(listing.messages, QStringList{message.arg(archive)});
+    QCOMPARE(readFile(archive), readFile(tmp.filePath(part)));
 }
 
 QTEST_GUILESS_MAIN(tst_ZipToolQuirks)

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -53,6 +54,45 @@ QString notAFile(const QString &path, mode_t mode)
 QString notAZipText(const QString &path)
 {
     return QCoreApplication::translate("ZipArchive", "\"%1\" is not a zip archive, or it is damaged").arg(path);
+}
+
+// Whether the file is recognisably one part of an archive split into
+// several files: named as split parts are (x.z01 beside the last part
+// x.zip; x.zip.001 for volumes cut at fixed sizes), starting with the
+// spanning signature before the first local header, or with end records
+// that place the directory on another disk.
+bool isSplitPart(int fd, const QString &path)
+{
+    static const QRegularExpression partName(QStringLiteral("\\.(z[0-9]{2,}|zip\\.[0-9]{3,})$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (partName.match(path).hasMatch())
+        return true;
+    unsigned char head[8];
+    if (readAt(fd, 0, head, sizeof head) && std::memcmp(head, "PK\7\10PK\3\4", 8) == 0)
+        return true;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || zip_uint64_t(info.st_size) < EndRecordSize)
+        return false;
+    const auto length = zip_uint64_t(info.st_size);
+    std::vector<unsigned char> tail(size_t(std::min(length, TailSize)));
+    if (!readAt(fd, length - tail.size(), tail.data(), tail.size()))
+        return false;
+    // The last end record whose comment runs to the end of the file.
+    for (size_t at = tail.size() - EndRecordSize + 1; at-- > 0;) {
+        const unsigned char *record = &tail[at];
+        if (std::memcmp(record, "PK\5\6", 4) != 0 || at + EndRecordSize + little(record + 20, 2) != tail.size())
+            continue;
+        if (at >= Zip64LocatorSize && std::memcmp(record - Zip64LocatorSize, "PK\6\7", 4) == 0) {
+            // The locator names the disk of the Zip64 end record and how
+            // many disks there are.
+            const unsigned char *locator = record - Zip64LocatorSize;
+            return little(locator + 4, 4) != 0 || little(locator + 16, 4) > 1;
+        }
+        const zip_uint64_t disk = little(record + 4, 2);
+        const zip_uint64_t directoryDisk = little(record + 6, 2);
+        return (disk != 0 && disk != Max16) || (directoryDisk != 0 && directoryDisk != Max16);
+    }
+    return false;
 }
 
 // Opens path for reading when it is a regular file (or a link to one), or
@@ -277,8 +317,14 @@ std::unique_ptr<ZipReader> ZipReader::open(const QString &path, ZipFault *fault)
 ZipFault ZipReader::notAZip(const zip_error_t &error) const
 {
     // A read error is the file's fault, not its format's.
-    return {zip_error_code_zip(&error) == ZIP_ER_READ ? ZipError::Unreadable : ZipError::NotAZip, {},
-            notAZipText(_path)};
+    if (zip_error_code_zip(&error) == ZIP_ER_READ)
+        return {ZipError::Unreadable, {}, notAZipText(_path)};
+    if (zip_error_code_zip(&error) == ZIP_ER_MULTIDISK || isSplitPart(_fd, _path))
+        return {ZipError::NotAZip, {},
+                QCoreApplication::translate("ZipArchive",
+                    "\"%1\" is one part of an archive split into several files; join the parts into one file first")
+                    .arg(_path)};
+    return {ZipError::NotAZip, {}, notAZipText(_path)};
 }
 
 bool ZipReader::openWhole(ZipFault *fault)
