@@ -9,6 +9,7 @@ mti_add_test(tst_ZipParallel SOURCES tst_ZipParallel.cpp ${MTI_ZIP_TEST_TOOLS} L
 mti_add_test(tst_ZipWindows SOURCES tst_ZipWindows.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
 mti_add_test(tst_ZipToolVariants SOURCES tst_ZipToolVariants.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
 mti_add_test(tst_ZipFileSource SOURCES tst_ZipFileSource.cpp LIBRARIES mticore PkgConfig::LIBZIP)
+mti_add_test(tst_ZipToolQuirks SOURCES tst_ZipToolQuirks.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
 
 # Reads a directory as listing does, for bench/run_memory.py; never run by CTest.
 qt_add_executable(zip_directory_read ${PROJECT_SOURCE_DIR}/bench/zip_directory_read.cpp)

@@ -331,7 +331,7 @@ bool targetsCollide(const ZipReader &reader)
         if (!relative)
             return true;
         relative = relative->normalized(QString::NormalizationForm_C).toCaseFolded();
-        const bool isDirectory = isDirectoryEntryName(name);
+        const bool isDirectory = ZipReader::isFolder(name, reader.entry(i));
         if (!isDirectory && !files.insert(qHash(*relative)).second)
             return true;
         if (isDirectory)
@@ -427,7 +427,7 @@ bool ZipArchive::planUnpack(const QString &path, UnpackPlan &plan)
             return refuse(ZipReader::statFailed());
         UnpackPlan::Entry &entry = plan.entries[size_t(i)];
         const QString name = _reader->name(i);
-        entry.isDirectory = isDirectoryEntryName(name);
+        entry.isDirectory = ZipReader::isFolder(name, stat);
         if (const std::optional<ZipFault> refusal =
                 ZipReader::entryRefusal(name, entry.isDirectory, stat, !plan.password.isEmpty()))
             return refuse(*refusal);

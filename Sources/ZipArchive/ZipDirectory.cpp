@@ -55,7 +55,7 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
             }
             Entry entry;
             entry.name = QString::fromUtf8(name);
-            entry.isDirectory = isDirectoryEntryName(entry.name);
+            entry.isDirectory = ZipReader::isFolder(entry.name, *stat);
             if ((refusal = ZipReader::entryRefusal(entry.name, entry.isDirectory, *stat, false)))
                 return;
             entry.relativePath = safeRelativeEntryPath(entry.name).value_or(QString());

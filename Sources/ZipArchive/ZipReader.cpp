@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -53,6 +54,45 @@ QString notAFile(const QString &path, mode_t mode)
 QString notAZipText(const QString &path)
 {
     return QCoreApplication::translate("ZipArchive", "\"%1\" is not a zip archive, or it is damaged").arg(path);
+}
+
+// Whether the file is recognisably one part of an archive split into
+// several files: named as split parts are (x.z01 beside the last part
+// x.zip; x.zip.001 for volumes cut at fixed sizes), starting with the
+// spanning signature before the first local header, or with end records
+// that place the directory on another disk.
+bool isSplitPart(int fd, const QString &path)
+{
+    static const QRegularExpression partName(QStringLiteral("\\.(z[0-9]{2,}|zip\\.[0-9]{3,})$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (partName.match(path).hasMatch())
+        return true;
+    unsigned char head[8];
+    if (readAt(fd, 0, head, sizeof head) && std::memcmp(head, "PK\7\10PK\3\4", 8) == 0)
+        return true;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || zip_uint64_t(info.st_size) < EndRecordSize)
+        return false;
+    const auto length = zip_uint64_t(info.st_size);
+    std::vector<unsigned char> tail(size_t(std::min(length, TailSize)));
+    if (!readAt(fd, length - tail.size(), tail.data(), tail.size()))
+        return false;
+    // The last end record whose comment runs to the end of the file.
+    for (size_t at = tail.size() - EndRecordSize + 1; at-- > 0;) {
+        const unsigned char *record = &tail[at];
+        if (std::memcmp(record, "PK\5\6", 4) != 0 || at + EndRecordSize + little(record + 20, 2) != tail.size())
+            continue;
+        if (at >= Zip64LocatorSize && std::memcmp(record - Zip64LocatorSize, "PK\6\7", 4) == 0) {
+            // The locator names the disk of the Zip64 end record and how
+            // many disks there are.
+            const unsigned char *locator = record - Zip64LocatorSize;
+            return little(locator + 4, 4) != 0 || little(locator + 16, 4) > 1;
+        }
+        const zip_uint64_t disk = little(record + 4, 2);
+        const zip_uint64_t directoryDisk = little(record + 6, 2);
+        return (disk != 0 && disk != Max16) || (directoryDisk != 0 && directoryDisk != Max16);
+    }
+    return false;
 }
 
 // Opens path for reading when it is a regular file (or a link to one), or
@@ -107,6 +147,83 @@ std::pair<zip_uint64_t, zip_uint64_t> windowing()
     return {ZipReader::WindowEntries, ZipReader::WholeDirectoryMaximum};
 }
 
+// An empty entry whose attributes say folder, where the host they were
+// written on is known to keep that bit there: MS-DOS, NTFS and VFAT keep
+// the DOS attribute byte, Unix keeps its mode in the upper half.
+bool folderByAttributes(zip_t *archive, zip_uint64_t index, const zip_stat_t &st)
+{
+    constexpr zip_uint32_t DosDirectory = 0x10;
+    if (!(st.valid & ZIP_STAT_SIZE) || st.size != 0
+        || ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE))
+        return false;
+    zip_uint8_t host = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &host, &attributes) != 0)
+        return false;
+    switch (host) {
+    case ZIP_OPSYS_DOS:
+    case ZIP_OPSYS_WINDOWS_NTFS:
+    case ZIP_OPSYS_VFAT:
+        return (attributes & DosDirectory) != 0;
+    case ZIP_OPSYS_UNIX:
+        return S_ISDIR(attributes >> 16);
+    default:
+        return false;
+    }
+}
+
+// Seconds since 1970 from a 32-bit Unix time of the UT or UX field. Writers
+// differ on its sign; a value past 2038 with a DOS time before then is a
+// time before 1970 (DOS times cannot hold those and are clamped to 1980).
+qint64 unixTime32(const unsigned char *p, qint64 dosTime)
+{
+    const auto value = zip_uint32_t(little(p, 4));
+    if (value > zip_uint32_t(INT32_MAX) && dosTime < qint64(INT32_MAX))
+        return qint64(zip_int32_t(value));
+    return qint64(value);
+}
+
+// The modification time in an NTFS (0x000a), extended timestamp (UT,
+// 0x5455) or old Info-ZIP Unix (UX, 0x5855) extra field of the central or
+// local header, in that order: these are UTC and to the second or finer,
+// where the DOS time is local wall-clock time in 2-second steps from 1980.
+std::optional<qint64> extendedMtime(zip_t *archive, zip_uint64_t index, zip_flags_t where, qint64 dosTime)
+{
+    constexpr zip_uint16_t Ntfs = 0x000a;
+    constexpr zip_uint16_t ExtendedTimestamp = 0x5455;
+    constexpr zip_uint16_t InfoZipUnix = 0x5855;
+    zip_uint16_t length = 0;
+    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, Ntfs, 0, &length, where)) {
+        // Four reserved bytes, then tagged attributes; tag 1 holds mtime,
+        // atime and ctime as FILETIMEs, 100 ns steps since 1601.
+        constexpr qint64 From1601To1970 = 11644473600;
+        for (size_t at = 4; at + 4 <= length;) {
+            const auto tag = little(field + at, 2);
+            const auto size = size_t(little(field + at + 2, 2));
+            if (at + 4 + size > length)
+                break;
+            if (tag == 1 && size >= 24) {
+                const zip_uint64_t filetime = little(field + at + 4, 8);
+                if (filetime != 0)
+                    return qint64(filetime / 10000000) - From1601To1970;
+                break;
+            }
+            at += 4 + size;
+        }
+    }
+    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, ExtendedTimestamp, 0, &length, where)) {
+        // A flags byte; bit 0: the mtime follows.
+        if (length >= 5 && (field[0] & 1))
+            return unixTime32(field + 1, dosTime);
+    }
+    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, InfoZipUnix, 0, &length, where)) {
+        // atime, then mtime.
+        if (length >= 8)
+            return unixTime32(field + 4, dosTime);
+    }
+    return std::nullopt;
+}
+
 bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, const char **name)
 {
     zip_stat_t st;
@@ -118,8 +235,18 @@ bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, cons
     entry->compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
     entry->crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
     entry->mtime = (st.valid & ZIP_STAT_MTIME) ? qint64(st.mtime) : 0;
+    // The central header's fields first; only when it has none is the local
+    // header read for them.
+    std::optional<qint64> mtime = extendedMtime(archive, index, ZIP_FL_CENTRAL, entry->mtime);
+    if (!mtime)
+        mtime = extendedMtime(archive, index, ZIP_FL_LOCAL, entry->mtime);
+    if (mtime) {
+        entry->mtime = *mtime;
+        entry->valid |= ZIP_STAT_MTIME;
+    }
     entry->compressionMethod = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : 0;
     entry->encryptionMethod = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) ? st.encryption_method : 0;
+    entry->folderByAttributes = folderByAttributes(archive, index, st);
     *name = st.name;
     return true;
 }
@@ -145,6 +272,9 @@ int occurrences(const std::vector<unsigned char> &data, const char *signature)
 }
 
 } // namespace
+
+// Listing keeps one of these for every entry.
+static_assert(sizeof(ZipReader::Entry) == 40);
 
 ZipReader::ZipReader(const QString &path, int fd) : _path(path), _fd(fd) {}
 
@@ -187,8 +317,14 @@ std::unique_ptr<ZipReader> ZipReader::open(const QString &path, ZipFault *fault)
 ZipFault ZipReader::notAZip(const zip_error_t &error) const
 {
     // A read error is the file's fault, not its format's.
-    return {zip_error_code_zip(&error) == ZIP_ER_READ ? ZipError::Unreadable : ZipError::NotAZip, {},
-            notAZipText(_path)};
+    if (zip_error_code_zip(&error) == ZIP_ER_READ)
+        return {ZipError::Unreadable, {}, notAZipText(_path)};
+    if (zip_error_code_zip(&error) == ZIP_ER_MULTIDISK || isSplitPart(_fd, _path))
+        return {ZipError::NotAZip, {},
+                QCoreApplication::translate("ZipArchive",
+                    "\"%1\" is one part of an archive split into several files; join the parts into one file first")
+                    .arg(_path)};
+    return {ZipError::NotAZip, {}, notAZipText(_path)};
 }
 
 bool ZipReader::openWhole(ZipFault *fault)
@@ -482,6 +618,11 @@ std::optional<ZipFault> ZipReader::overlapRefusal(const ZipEntrySpans::Agrees &a
                             "Refused: cannot read the central directory of \"%1\" to check its entries for overlaps")
                             .arg(_path)};
     return std::nullopt;
+}
+
+bool ZipReader::isFolder(const QString &name, const Entry &entry)
+{
+    return entry.folderByAttributes || isDirectoryEntryName(name);
 }
 
 ZipFault ZipReader::noEntries()

@@ -47,7 +47,13 @@ public:
         zip_uint16_t compressionMethod = 0;
         zip_uint16_t encryptionMethod = 0;
         zip_uint16_t valid = 0;  // ZIP_STAT_* bits; none when the entry could not be read
+        // Empty and marked a folder by its attributes alone, without the
+        // trailing slash, as some Windows tools write folders.
+        bool folderByAttributes = false;
     };
+    // Whether the entry of that name is a folder: the one test unpacking and
+    // listing both use.
+    static bool isFolder(const QString &name, const Entry &entry);
     // Called for every entry in directory order with its name as unpacking
     // decodes it; entry is null when libzip could not read it. Starts over
     // at index 0 when a window had to give way to the whole directory.
