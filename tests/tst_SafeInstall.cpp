@@ -25,12 +25,14 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
 #include <cerrno>
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +131,7 @@ private slots:
     void secondWriterWaitsAndSaysSo();
     void sigtermWhileWaitingRollsBackAndExits143();
     void sigtermAfterTheWorkIsDoneChangesNothing();
+    void sigtermBetweenArchivesLeavesTheRestAndExits143();
     void twoConcurrentInstallsEndWithOneCompleteInstall();
     void abandonedUnpackFoldersAreRemoved();
 
@@ -720,6 +723,52 @@ void tst_SafeInstall::sigtermAfterTheWorkIsDoneChangesNothing()
     QCOMPARE(parsed.error, QJsonParseError::NoError);
     QVERIFY(report.isObject());
     QCOMPARE(entryNames(kindFolder(), QDir::Name).size(), count);
+}
+
+void tst_SafeInstall::sigtermBetweenArchivesLeavesTheRestAndExits143()
+{
+    const QString first = makeArchive(QStringLiteral("First"), 2);
+    const QString second = makeArchive(QStringLiteral("Second"), 2);
+    // Standard output is a pipe filled beforehand: mtzip blocks telling of
+    // the first archive, installed by then, until it is read.
+    const QByteArray fifo = QFile::encodeName(_dir->filePath(QStringLiteral("out.fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0 && writer >= 0);
+    const auto closeBoth = qScopeGuard([&] {
+        ::close(reader);
+        ::close(writer);
+    });
+    const QByteArray filler(4096, 'x');
+    while (::write(writer, filler.constData(), size_t(filler.size())) > 0) {
+    }
+    QCOMPARE(errno, EAGAIN);
+
+    QProcess mtzip;
+    mtzip.setProcessEnvironment(environmentWithTemp(_tmp.path(), _home.path()));
+    mtzip.setStandardOutputFile(QFile::decodeName(fifo));
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("install"), QStringLiteral("--dest"), _root, first, second});
+    QVERIFY(mtzip.waitForStarted());
+    const QString firstReceipt = _root + QStringLiteral("/.receipts/LT_First.json");
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFileInfo::exists(firstReceipt) && timer.elapsed() < 60000)
+        QThread::msleep(20);
+    QThread::msleep(300);
+    QCOMPARE(mtzip.state(), QProcess::Running);
+    ::kill(pid_t(mtzip.processId()), SIGTERM);
+    QThread::msleep(100);
+    char drain[65536];
+    while (!mtzip.waitForFinished(50)) {
+        while (::read(reader, drain, sizeof drain) > 0) {
+        }
+    }
+    QCOMPARE(mtzip.exitCode(), 143);
+    const QByteArray err = mtzip.readAllStandardError().trimmed();
+    QCOMPARE(err, QByteArray("mtzip: terminated by SIGTERM; " + QFile::encodeName(second) + " was left alone"));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/.receipts/LT_Second.json")));
+    QCOMPARE(entryNames(kindFolder(), QDir::Name).size(), 2);
 }
 
 void tst_SafeInstall::twoConcurrentInstallsEndWithOneCompleteInstall()

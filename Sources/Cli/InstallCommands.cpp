@@ -166,9 +166,17 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
 
     bool allSucceeded = true;
     QJsonArray archives;
-    for (const QString &archive : parser.positionalArguments()) {
-        if (CliSignals::received())
+    const QStringList given = parser.positionalArguments();
+    for (qsizetype at = 0; at < given.size(); ++at) {
+        const QString &archive = given[at];
+        if (CliSignals::received()) {
+            // Stopped between archives: those not begun were not done.
+            allSucceeded = false;
+            const qsizetype more = given.size() - at - 1;
+            reportSignal(context, more == 0 ? QStringLiteral("%1 was left alone").arg(archive)
+                                            : QStringLiteral("%1 and %2 more were left alone").arg(archive).arg(more));
             break;
+        }
         const QString archivePath = QFileInfo(archive).absoluteFilePath();
         QJsonObject entry{{QStringLiteral("archive"), archive},
                           {QStringLiteral("title"), QFileInfo(archive).completeBaseName()},
