@@ -8,15 +8,16 @@ set -euo pipefail
 if [[ "$(uname -s)" == "Darwin" ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
     # Homebrew's qt carries the Linguist tools and Qt's translations.
-    brew install cmake ninja pkg-config qt libzip libplist zip unzip libarchive p7zip
+    brew install cmake ninja pkg-config qt libzip libplist libdeflate zip unzip libarchive p7zip
     exit 0
 fi
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev libplist-dev
-    # CRC-32 of installed files; the archives' SHA-256 (a fallback exists)
-    zlib1g-dev libssl-dev
+    # CRC-32 of installed files; the archives' SHA-256 (a fallback exists);
+    # fast CRC-32 of unpacked entries (zlib's is the fallback)
+    zlib1g-dev libssl-dev libdeflate-dev
     # translations: Qt6LinguistTools' CMake package, lupdate and lrelease,
     # and Qt's own translations (qtbase_de.qm) the application loads
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n

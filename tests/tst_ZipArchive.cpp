@@ -99,6 +99,8 @@ private slots:
     // Damaged and unusual archives.
     void refusesDamagedArchives_data();
     void refusesDamagedArchives();
+    void damagedDeflatedEntriesKeepWhatPrecedesTheFault_data();
+    void damagedDeflatedEntriesKeepWhatPrecedesTheFault();
     void archiveWithoutEntriesFails();
     void unpackingWithNoArchiveOpenFails();
     void refusesEntriesLeavingTheDestination_data();
@@ -472,6 +474,69 @@ void tst_ZipArchive::refusesDamagedArchives()
     QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/first.txt"))), QByteArray("intact"));
 }
 
+void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("atLeast");  // bytes written; -1: all
+
+    QTest::newRow("CRC in both headers changed") << "crc" << "CRC error" << -1;
+    QTest::newRow("compressed data overwritten") << "garbage" << "Zlib error: data error" << 0;
+    QTest::newRow("compressed size halved") << "short" << "Compressed data invalid" << 1000;
+    QTest::newRow("uncompressed size too small") << "size" << "it holds more than the 1000 bytes its header declares"
+                                                 << 0;
+}
+
+void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, problem);
+    QFETCH(int, atLeast);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QByteArray payload = noise(1000, 3) + compressibleText(300000);
+    QVERIFY(writeFile(tmp.filePath(QStringLiteral("payload.bin")), payload));
+    // Offsets 14 (CRC), 18 (compressed size) and 22 (size) of the local
+    // header; 16, 20 and 24 of the central one.
+    MTI_VERIFY_TOOL(runPython(QStringLiteral(
+        "import sys, struct, zipfile\n"
+        "archive, payload, damage = sys.argv[1:]\n"
+        "zipfile.ZipFile(archive, 'w', zipfile.ZIP_DEFLATED).write(payload, 'payload.bin')\n"
+        "b = bytearray(open(archive, 'rb').read())\n"
+        "local, central = b.find(b'PK\\x03\\x04'), b.find(b'PK\\x01\\x02')\n"
+        "def field(at, value): b[at:at + 4] = struct.pack('<I', value)\n"
+        "comp = struct.unpack('<I', b[local + 18:local + 22])[0]\n"
+        "if damage == 'crc':\n"
+        "    crc = struct.unpack('<I', b[local + 14:local + 18])[0] ^ 1\n"
+        "    field(local + 14, crc); field(central + 16, crc)\n"
+        "elif damage == 'garbage':\n"
+        "    data = local + 30 + len('payload.bin')\n"
+        "    b[data:data + 40] = b'\\xff' * 40\n"
+        "elif damage == 'short':\n"
+        "    field(local + 18, comp // 2); field(central + 20, comp // 2)\n"
+        "elif damage == 'size':\n"
+        "    field(local + 22, 1000); field(central + 24, 1000)\n"
+        "open(archive, 'wb').write(b)\n"),
+        {archive, tmp.filePath(QStringLiteral("payload.bin")), damage}));
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY(!unzip(archive, out, &delegate));
+    QCOMPARE(delegate.messages,
+             (QStringList{QStringLiteral("Failed to reading zip file"),
+                          QStringLiteral("Entry \"payload.bin\" is damaged: ") + problem}));
+    const QByteArray written = readFile(out + QStringLiteral("/payload.bin"));
+    if (atLeast < 0) {
+        QCOMPARE(written, payload);
+    } else {
+        // What inflated before the fault, and only that.
+        QVERIFY2(written.size() >= atLeast && written.size() < payload.size(), qPrintable(QString::number(written.size())));
+        QCOMPARE(written, payload.left(written.size()));
+    }
+}
+
 void tst_ZipArchive::archiveWithoutEntriesFails()
 {
     QTemporaryDir tmp;
@@ -545,6 +610,7 @@ void tst_ZipArchive::neverWritesThroughALinkInTheDestination_data()
         QTest::addRow("file below a linked folder, %s", how) << "link/evil.txt" << "link" << workers;
         QTest::addRow("file deeper below a linked folder, %s", how) << "a/link/b/evil.txt" << "a/link" << workers;
         QTest::addRow("folder entry below a linked folder, %s", how) << "link/sub/" << "link" << workers;
+        QTest::addRow("file where a link stands, %s", how) << "link" << "link" << workers;
     }
 }
 
@@ -1097,8 +1163,9 @@ void tst_ZipArchive::aesArchivesFrom7Zip()
     QCOMPARE(delegate.messages,
              (QStringList{QStringLiteral("Failed to reading zip file"),
                           QStringLiteral("Entry \"media/noise.bin\" is damaged: its data fail their authentication check")}));
-    // The other entries are intact.
+    // The other entries are intact; what fails the check is not kept.
     QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/sixteen.txt"))), QByteArray("sixteen bytes!!!"));
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out/media/noise.bin"))));
 }
 
 void tst_ZipArchive::aesKeysMatchPublishedVectors_data()

@@ -1136,12 +1136,12 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <translation>seine Daten bestehen die Echtheitsprüfung nicht</translation>
     </message>
     <message>
-        <source>Cannot write below &quot;%1&quot;: it is a symbolic link, and nothing is written through one</source>
-        <translation>Unterhalb von „%1“ kann nicht geschrieben werden: Es ist ein symbolischer Link, und durch einen solchen wird nichts geschrieben</translation>
-    </message>
-    <message>
         <source>&quot;%1&quot; is one part of an archive split into several files; join the parts into one file first</source>
         <translation>„%1“ ist ein Teil eines auf mehrere Dateien aufgeteilten Archivs; fügen Sie die Teile zuerst zu einer Datei zusammen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a symbolic link, and nothing is written through one</source>
+        <translation>„%1“ ist ein symbolischer Link, und durch einen solchen wird nichts geschrieben</translation>
     </message>
 </context>
 </TS>
