@@ -125,7 +125,7 @@ struct EntryResult
 class EntryInflater
 {
 public:
-    // Reads of the raw data are at most 256 KiB and never much larger than it.
+    // Reads of the raw data: at most 256 KiB, and little more than the entry holds.
     EntryInflater(zip_file_t *raw, zip_uint64_t compressedSize, zip_uint32_t expectedCrc)
         : _raw(raw)
         , _expectedCrc(expectedCrc)
