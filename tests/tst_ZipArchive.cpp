@@ -101,6 +101,8 @@ private slots:
     void refusesDamagedArchives();
     void damagedDeflatedEntriesKeepWhatPrecedesTheFault_data();
     void damagedDeflatedEntriesKeepWhatPrecedesTheFault();
+    void streamsEndingJustPastAReadUnpack_data();
+    void streamsEndingJustPastAReadUnpack();
     void archiveWithoutEntriesFails();
     void unpackingWithNoArchiveOpenFails();
     void refusesEntriesLeavingTheDestination_data();
@@ -535,6 +537,48 @@ void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault()
         QVERIFY2(written.size() >= atLeast && written.size() < payload.size(), qPrintable(QString::number(written.size())));
         QCOMPARE(written, payload.left(written.size()));
     }
+}
+
+void tst_ZipArchive::streamsEndingJustPastAReadUnpack_data()
+{
+    QTest::addColumn<QString>("strategy");
+    // Fixed Huffman codes (zlib's choice for a short last block) end a
+    // stream in a few bits, often in a byte read with the output before.
+    QTest::newRow("fixed Huffman codes") << "Z_FIXED";
+    QTest::newRow("zlib's default") << "Z_DEFAULT_STRATEGY";
+}
+
+void tst_ZipArchive::streamsEndingJustPastAReadUnpack()
+{
+    QFETCH(QString, strategy);
+
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString expected = tmp.filePath(QStringLiteral("expected"));
+    // Entries a few bytes longer than one read of the unpacking loop
+    // (64 KiB less 16), or two.
+    MTI_VERIFY_TOOL(runPython(QStringLiteral(
+        "import os, random, sys, zipfile, zlib\n"
+        "archive, expected, strategy = sys.argv[1:]\n"
+        "plain = zipfile._get_compressor\n"
+        "zipfile._get_compressor = lambda kind, level=None: (zlib.compressobj(6, zlib.DEFLATED, -15, 8,\n"
+        "    getattr(zlib, strategy)) if kind == zipfile.ZIP_DEFLATED else plain(kind, level))\n"
+        "os.makedirs(expected)\n"
+        "with zipfile.ZipFile(archive, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    for seed in range(12):\n"
+        "        random.seed(seed)\n"
+        "        data = bytes(random.choice(range(32, 80)) for _ in range(2 * 65520 + 8))\n"
+        "        for size in (65521, 65522, 65523, 2 * 65520 + 2):\n"
+        "            name = '%d-%d.bin' % (seed, size)\n"
+        "            z.writestr(name, data[:size])\n"
+        "            open(os.path.join(expected, name), 'wb').write(data[:size])\n"),
+        {archive, expected, strategy}));
+
+    RecordingDelegate delegate;
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QVERIFY2(unzip(archive, out, &delegate), qPrintable(delegate.messages.join(QLatin1Char('|'))));
+    QCOMPARE(readTree(out), readTree(expected));
 }
 
 void tst_ZipArchive::archiveWithoutEntriesFails()

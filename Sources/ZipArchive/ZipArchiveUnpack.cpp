@@ -151,23 +151,24 @@ public:
         _stream.next_out = reinterpret_cast<Bytef *>(data);
         _stream.avail_out = uInt(length);
         while (_stream.avail_out > 0 && !_ended && _problem.isEmpty()) {
-            if (_stream.avail_in == 0) {
+            if (_stream.avail_in == 0 && !_inputEnded) {
                 const zip_int64_t n = zip_fread(_raw, _input.get(), _inputSize);
                 if (n < 0) {
                     _problem = QString::fromUtf8(zip_file_strerror(_raw));
                     break;
                 }
-                if (n == 0) {
-                    fail(ZIP_ER_COMPRESSED_DATA);  // the data end before the stream does
-                    break;
-                }
+                _inputEnded = n == 0;
                 _stream.next_in = reinterpret_cast<Bytef *>(_input.get());
                 _stream.avail_in = uInt(n);
             }
+            // With all input read, zlib may still hold the stream's last
+            // bits: only when it can go no further do the data end too soon.
             const int status = inflate(&_stream, Z_NO_FLUSH);
             if (status == Z_STREAM_END)
                 _ended = true;
-            else if (status != Z_OK)
+            else if (status == Z_BUF_ERROR && _inputEnded)
+                fail(ZIP_ER_COMPRESSED_DATA);
+            else if (status != Z_OK && status != Z_BUF_ERROR)
                 fail(ZIP_ER_ZLIB, status);
         }
         // What came before a fault is written, as libzip's reads do.
@@ -210,6 +211,7 @@ private:
     std::unique_ptr<char[]> _input;
     bool _sound = false;
     bool _ended = false;
+    bool _inputEnded = false;
     QString _problem;
 };
 
