@@ -215,6 +215,21 @@ private:
     QString _problem;
 };
 
+// Why an entry could not be read: the reader's reason, or else a size that
+// disagrees with the header. That is our finding, not libzip's: its error
+// would read "No error".
+QString readProblem(const QString &readerProblem, zip_uint64_t written, zip_uint64_t declaredSize)
+{
+    if (!readerProblem.isEmpty())
+        return readerProblem;
+    return written > declaredSize
+        ? QCoreApplication::translate("ZipArchive", "it holds more than the %1 bytes its header declares")
+              .arg(declaredSize)
+        : QCoreApplication::translate("ZipArchive", "it holds %1 of the %2 bytes its header declares")
+              .arg(written)
+              .arg(declaredSize);
+}
+
 // Streams entry index of archive into the file target. keepGoing is told the
 // bytes of each chunk written; answering false stops the entry.
 EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declaredSize, bool hasMtime,
@@ -291,42 +306,26 @@ EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declar
 
     // libzip's CRC error at the end of an AES entry may only be its mistake
     // over an AE-2 entry's CRC of 0; the authentication code decides.
-    bool vouchedFor = false;
-    bool forged = false;
-    if (finished && readFailed && !password.isEmpty() && zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC) {
-        switch (WinZipAes::authenticate(archive, index, password, buffer, TransferBufferSize,
-                                        [&] { return keepGoing(0); })) {
-        case WinZipAes::Verdict::Authentic:
-            vouchedFor = written == declaredSize;
-            readFailed = !vouchedFor;
-            break;
-        case WinZipAes::Verdict::Forged:
-            result.problem = QCoreApplication::translate("ZipArchive",
-                                                         "its data fail their authentication check");
-            forged = true;
-            break;
-        case WinZipAes::Verdict::Stopped:
-            result.kind = EntryResult::Stopped;
-            finished = false;
-            break;
-        case WinZipAes::Verdict::Unverified:
-            break;
-        }
+    const WinZipAes::Verdict verdict =
+        finished && readFailed && !password.isEmpty() && zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC
+        ? WinZipAes::authenticate(archive, index, password, buffer, TransferBufferSize, [&] { return keepGoing(0); })
+        : WinZipAes::Verdict::Unverified;
+    const bool vouchedFor = verdict == WinZipAes::Verdict::Authentic && written == declaredSize;
+    const bool forged = verdict == WinZipAes::Verdict::Forged;
+    if (vouchedFor)
+        readFailed = false;
+    if (forged)
+        result.problem = QCoreApplication::translate("ZipArchive", "its data fail their authentication check");
+    if (verdict == WinZipAes::Verdict::Stopped) {
+        result.kind = EntryResult::Stopped;
+        finished = false;
     }
 
-    // A size that disagrees with the header is our finding, not libzip's:
-    // its error would read "No error".
     if (finished && readFailed && result.problem.isEmpty()) {
-        const QString readProblem = inflater ? inflater->problem()
+        const QString readerProblem = inflater ? inflater->problem()
             : zip_error_code_zip(zip_file_get_error(file)) != ZIP_ER_OK ? QString::fromUtf8(zip_file_strerror(file))
                                                                         : QString();
-        const bool sizeMismatch = readProblem.isEmpty();
-        result.problem = !sizeMismatch ? readProblem
-            : written > declaredSize
-                ? QCoreApplication::translate("ZipArchive",
-                                              "it holds more than the %1 bytes its header declares").arg(declaredSize)
-                : QCoreApplication::translate("ZipArchive",
-                    "it holds %1 of the %2 bytes its header declares").arg(written).arg(declaredSize);
+        result.problem = readProblem(readerProblem, written, declaredSize);
     }
     if (zip_fclose(file) != 0 && finished && !readFailed && !vouchedFor) {
         readFailed = true;
