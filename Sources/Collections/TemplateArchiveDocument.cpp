@@ -88,6 +88,24 @@ EffectTemplateItemList TemplateArchiveDocument::selected(const TemplateInstaller
     return items;
 }
 
+void TemplateArchiveDocument::forEachSelection(
+    const Selection &selection, ProgressListener *listener, const ArchiveStarted &archiveStarted,
+    const std::function<bool(TemplateInstallerV2 &, const EffectTemplateItemList &)> &work)
+{
+    for (const auto &installer : _templateInstallers) {
+        const EffectTemplateItemList items = selected(*installer, selection);
+        if (items.empty())
+            continue;
+        if (archiveStarted)
+            archiveStarted(*installer);
+        installer->setProgressListener(listener);
+        const bool goOn = work(*installer, items);
+        installer->setProgressListener(nullptr);
+        if (!goOn)
+            break;
+    }
+}
+
 bool TemplateArchiveDocument::isCompletelyInstalled(const TemplateInstallerV2 &installer) const
 {
     const EffectTemplateItemList items = installer.effects();
@@ -100,20 +118,14 @@ TemplateArchiveDocument::InstallOutcome TemplateArchiveDocument::install(const S
                                                                          const ArchiveStarted &archiveStarted)
 {
     InstallOutcome outcome;
-    for (const auto &installer : _templateInstallers) {
-        const EffectTemplateItemList items = selected(*installer, selection);
-        if (items.empty())
-            continue;
-        if (archiveStarted)
-            archiveStarted(*installer);
-        installer->setProgressListener(listener);
-        outcome.error = installer->installEffects(items);
-        installer->setProgressListener(nullptr);
+    forEachSelection(selection, listener, archiveStarted,
+                     [&](TemplateInstallerV2 &installer, const EffectTemplateItemList &items) {
+        outcome.error = installer.installEffects(items);
         if (outcome.error)
-            break;
+            return false;
         // The transaction put every one of them in place, or none.
         _installedHere.unite(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
-        const TemplateTransaction::InstallReport &report = installer->lastInstallReport();
+        const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
         outcome.newlyInstalled += report.newlyInstalled;
         if (report.newlyInstalled + report.replaced > 0) {
             for (const EffectTemplateItem *item : items) {
@@ -121,7 +133,8 @@ TemplateArchiveDocument::InstallOutcome TemplateArchiveDocument::install(const S
                     outcome.kinds.append(item->templateType());
             }
         }
-    }
+        return true;
+    });
     if (!outcome.error) {
         for (const auto &installer : _templateInstallers) {
             if (isCompletelyInstalled(*installer))
@@ -144,16 +157,10 @@ TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(con
 {
     UninstallOutcome outcome;
     const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
-    for (const auto &installer : _templateInstallers) {
-        const EffectTemplateItemList items = selected(*installer, selection);
-        if (items.empty())
-            continue;
-        if (archiveStarted)
-            archiveStarted(*installer);
-        installer->setProgressListener(listener);
-        outcome.error = installer->deleteEffects(items);
-        installer->setProgressListener(nullptr);
-        const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
+    forEachSelection(selection, listener, archiveStarted,
+                     [&](TemplateInstallerV2 &installer, const EffectTemplateItemList &items) {
+        outcome.error = installer.deleteEffects(items);
+        const TemplateTransaction::RemovalReport &report = installer.lastRemovalReport();
         outcome.removed += report.removed;
         outcome.failed += report.failed;
         outcome.trashed = outcome.trashed || report.trashed;
@@ -163,14 +170,13 @@ TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(con
                     _installedHere.remove(item);
             }
             // Its templates are gone again: its archive is no longer spare.
-            if (!isCompletelyInstalled(*installer))
-                installer->setMustDeleteTemplatesArchive(false);
+            if (!isCompletelyInstalled(installer))
+                installer.setMustDeleteTemplatesArchive(false);
         }
         if (!outcome.error && report.failed > 0 && report.firstError)
             outcome.error = report.firstError;
-        if (outcome.error)
-            break;
-    }
+        return !outcome.error;
+    });
     outcome.installed = installedStates();
     return outcome;
 }

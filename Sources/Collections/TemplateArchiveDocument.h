@@ -99,6 +99,11 @@ public:
 
 private:
     EffectTemplateItemList selected(const TemplateInstallerV2 &installer, const Selection &selection) const;
+    // Calls work for each archive with selected templates, archiveStarted
+    // told first and the listener attached; stops when work answers false.
+    void forEachSelection(const Selection &selection, ProgressListener *listener,
+                          const ArchiveStarted &archiveStarted,
+                          const std::function<bool(TemplateInstallerV2 &, const EffectTemplateItemList &)> &work);
     bool isCompletelyInstalled(const TemplateInstallerV2 &installer) const;
 
     QList<QUrl> _sourceArchiveURLs;
