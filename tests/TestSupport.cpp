@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QTest>
 
 #if defined(Q_OS_LINUX)
@@ -176,6 +177,12 @@ ToolResult runPython(const QString &script, const QStringList &arguments, const 
     // The script itself makes the command line unreadable; name its arguments only.
     result.command = QStringLiteral("python3 -c <script> ") + arguments.join(QLatin1Char(' '));
     return result;
+}
+
+bool trashInfoRecords(const QString &infoFile, const QString &place)
+{
+    const QByteArray wanted = QByteArray("\nPath=") + QUrl::toPercentEncoding(place, "/") + QByteArray("\n");
+    return readFile(infoFile).contains(wanted);
 }
 
 } // namespace TestSupport

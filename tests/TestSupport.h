@@ -85,8 +85,6 @@ public:
     QList<QUrl> urls;
 };
 
-} // namespace TestSupport
-
 // Skips the test when the tool is not installed; otherwise fails it with the
 // tool's output unless it ran and exited with 0.
 #define MTI_VERIFY_TOOL(result)                                                          \
@@ -96,3 +94,9 @@ public:
             QSKIP(qPrintable(mtiToolResult_.describe()));                                \
         QVERIFY2(mtiToolResult_.succeeded(), qPrintable(mtiToolResult_.describe()));     \
     } while (false)
+
+// Whether a Trash info file records `place` as where its item came from
+// (what the file manager's Restore puts it back to).
+bool trashInfoRecords(const QString &infoFile, const QString &place);
+
+} // namespace TestSupport

@@ -119,7 +119,7 @@ private slots:
     void journalLeftByAKilledRunIsActedOnByMtzip();
     void stagingAndBackupFoldersNeverCountAsInstalled();
 
-    void uninstallSendsTemplatesWithUserFilesToTheTrashAsOneFolder();
+    void uninstallKeepsEditedCopiesAndTrashesEachTemplate();
     void cancelledUninstallPutsEverythingBack();
     void uninstallOfManyTemplatesInOneCategory();
     void replacedCopiesGoToTheTrash();
@@ -207,6 +207,9 @@ std::unique_ptr<TemplateInstallerV2> tst_SafeInstall::open(const QString &archiv
     auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _root);
     if (installer && !installer->unarchive())
         qWarning("unarchive failed: %s", qPrintable(installer->unarchiveError()));
+    // The older copies here are hand copies: replaced as if the user agreed.
+    if (installer)
+        installer->setOwnershipPolicy({true, true, false});
     return installer;
 }
 
@@ -438,30 +441,41 @@ void tst_SafeInstall::stagingAndBackupFoldersNeverCountAsInstalled()
     QVERIFY(installer->installedEffects().empty());
 }
 
-void tst_SafeInstall::uninstallSendsTemplatesWithUserFilesToTheTrashAsOneFolder()
+void tst_SafeInstall::uninstallKeepsEditedCopiesAndTrashesEachTemplate()
 {
     const QString archive = makeArchive(QStringLiteral("Trash"), 3);
     auto installer = open(archive);
     QVERIFY(installer);
+    installer->setOwnershipPolicy({});
     makeTemplate(kindFolder() + QStringLiteral("/LT_Not_Ours"), "theirs");
     QVERIFY(!installer->installEffects());
     writeFileOrFail(kindFolder() + QStringLiteral("/LT_Template_1/my notes.txt"), "mine");
 
+    // The edited one stays until the user says it may go.
+    QVERIFY(!installer->deleteEffects());
+    QCOMPARE(installer->lastRemovalReport().removed, 2);
+    QCOMPARE(installer->lastRemovalReport().keptEdited,
+             QStringList{QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Template_1")});
+    installer->setOwnershipPolicy({false, false, true});
     QVERIFY(!installer->deleteEffects());
     const TemplateTransaction::RemovalReport &report = installer->lastRemovalReport();
-    QCOMPARE(report.removed, 3);
+    QCOMPARE(report.removed, 1);
     QCOMPARE(report.failed, 0);
     QVERIFY(report.trashed);
     QCOMPARE(entryNames(kindFolder(), QDir::Name), QStringList{QStringLiteral("LT_Not_Ours")});
     QCOMPARE(entryNames(_root, QDir::Name), QStringList{QStringLiteral("Titles.localized")});
 
-    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Trash/files");
-    const QString trashed = trash + QStringLiteral("/LT_Trash/Titles.localized/ZT Lower Thirds");
-    QCOMPARE(entryNames(trashed, QDir::Name),
+    // Each template on its own, recorded at its own place.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    QCOMPARE(entryNames(trash + QStringLiteral("/files"), QDir::Name),
              QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_1"),
                           QStringLiteral("LT_Template_2")}));
-    QCOMPARE(readFile(trashed + QStringLiteral("/LT_Template_1/my notes.txt")), QByteArray("mine"));
+    QCOMPARE(readFile(trash + QStringLiteral("/files/LT_Template_1/my notes.txt")), QByteArray("mine"));
+    for (int i = 0; i < 3; ++i) {
+        const QString name = QStringLiteral("LT_Template_%1").arg(i);
+        QVERIFY(trashInfoRecords(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"),
+                                 kindFolder() + QLatin1Char('/') + name));
+    }
 
     // Deleting, as mtzip does unless asked for the Trash: nothing is left anywhere.
     QVERIFY(!installer->installEffects());
@@ -470,7 +484,7 @@ void tst_SafeInstall::uninstallSendsTemplatesWithUserFilesToTheTrashAsOneFolder(
     QCOMPARE(installer->lastRemovalReport().removed, 3);
     QVERIFY(!installer->lastRemovalReport().trashed);
     QCOMPARE(entryNames(kindFolder(), QDir::Name), QStringList{QStringLiteral("LT_Not_Ours")});
-    QCOMPARE(entryNames(trash, QDir::Name), QStringList{QStringLiteral("LT_Trash")});
+    QCOMPARE(entryNames(trash + QStringLiteral("/files"), QDir::Name).size(), 3);
 }
 
 void tst_SafeInstall::cancelledUninstallPutsEverythingBack()
@@ -523,11 +537,13 @@ void tst_SafeInstall::replacedCopiesGoToTheTrash()
     QVERIFY(installer);
     QVERIFY(!installer->installEffects());
     QCOMPARE(installer->lastInstallReport().replaced, 2);
-    // The older copies, the user's file among them, as one folder named after the archive.
-    const QString trashed = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Trash/files/LT_Again/Titles.localized/ZT Lower Thirds");
-    QCOMPARE(entryNames(trashed, QDir::Name), QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_2")}));
-    QCOMPARE(readFile(trashed + QStringLiteral("/LT_Template_0/added by the user.txt")), QByteArray("mine"));
+    // The older copies, the user's file among them, each where Restore finds its place.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    QCOMPARE(entryNames(trash + QStringLiteral("/files"), QDir::Name),
+             QStringList({QStringLiteral("LT_Template_0"), QStringLiteral("LT_Template_2")}));
+    QCOMPARE(readFile(trash + QStringLiteral("/files/LT_Template_0/added by the user.txt")), QByteArray("mine"));
+    QVERIFY(trashInfoRecords(trash + QStringLiteral("/info/LT_Template_0.trashinfo"),
+                             kindFolder() + QStringLiteral("/LT_Template_0")));
     QCOMPARE(entryNames(_root, QDir::Name), QStringList({Receipt::folderName(), QStringLiteral("Titles.localized")}));
 }
 

@@ -401,16 +401,16 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     QCOMPARE(done->informativeText(),
              QStringLiteral("3 effects were uninstalled successfully.\nThey were moved to the Trash."));
     QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
-    // One folder in the Trash per archive, named after it, keeping the layout.
+    // Each template in the Trash under its own name, recorded at its own place.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Trash/files/");
-    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+        + QStringLiteral("/Trash/");
     const int installedOf[3] = {1, 0, 2};
     for (int archive = 0; archive < 3; ++archive) {
-        const QString trashed = trash + QFileInfo(_paths.at(archive)).completeBaseName() + QLatin1Char('/')
-            + installedPath(Titles, _categories.at(archive), _names.at(archive).at(installedOf[archive]))
-                  .mid(root.size() + 1);
+        const QString name = _names.at(archive).at(installedOf[archive]);
+        const QString trashed = trash + QStringLiteral("files/") + name;
         QVERIFY2(QFileInfo(trashed).isDir(), qPrintable(trashed));
+        const QString place = installedPath(Titles, _categories.at(archive), name);
+        QVERIFY(trashInfoRecords(trash + QStringLiteral("info/") + name + QStringLiteral(".trashinfo"), place));
     }
 
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  0 installed"));

@@ -145,7 +145,7 @@ private slots:
     void failedUnpacksLeaveNothing_data();
     void failedUnpacksLeaveNothing();
 
-    void installTwiceGivesFreshCopies();
+    void installTwiceKeepsEditsUnlessTold();
     void movingInstallMatchesCopying_data();
     void movingInstallMatchesCopying();
     void sameNameInTwoPlacesLeavesTheLastListed();
@@ -922,8 +922,10 @@ void tst_TemplateInstaller::failedUnpacksLeaveNothing()
     QCOMPARE(QFileInfo::exists(archive), kind != QLatin1String("missing"));
 }
 
-void tst_TemplateInstaller::installTwiceGivesFreshCopies()
+void tst_TemplateInstaller::installTwiceKeepsEditsUnlessTold()
 {
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    QVERIFY(!FileOperations::removeAll(trash));
     const QString content = _dir->filePath(QStringLiteral("content"));
     makeTemplates(content, {QStringLiteral("Lower/AB_Name_Bar"), QStringLiteral("AB_Credits")});
     const QString archive = _dir->filePath(QStringLiteral("AB_Twice.mtzip"));
@@ -941,13 +943,31 @@ void tst_TemplateInstaller::installTwiceGivesFreshCopies()
     QCOMPARE(counter.last, counter.lastTotal);
     QCOMPARE(counter.lastTotal, FileOperations::treeSize(installer->effectsSourceFolder()));
 
+    // Again: nothing to copy.
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->lastInstallReport().identical, 2);
+    QCOMPARE(installer->lastInstallReport().replaced, 0);
+
+    // An edited copy is the user's: kept unless they say replace.
     const QString installed = root + QStringLiteral("/Titles.localized/ZT Glows/AB_Name_Bar");
     writeFileOrFail(installed + QStringLiteral("/added by the user.txt"), "mine");
     QVERIFY(QFile::remove(installed + QStringLiteral("/Media/clip.mov")));
     QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->lastInstallReport().keptEdited,
+             QStringList{QStringLiteral("Titles.localized/ZT Glows/AB_Name_Bar")});
+    QCOMPARE(installer->lastInstallReport().identical, 1);
+    QCOMPARE(readFile(installed + QStringLiteral("/added by the user.txt")), QByteArray("mine"));
+    QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/Media/clip.mov")));
+
+    installer->setOwnershipPolicy({true, false, false});
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->lastInstallReport().replaced, 1);
     QVERIFY(!QFileInfo::exists(installed + QStringLiteral("/added by the user.txt")));
     QCOMPARE(QFileInfo(installed + QStringLiteral("/Media/clip.mov")).size(), 2048);
     QCOMPARE(installer->installedEffects().size(), size_t(2));
+    // The edited copy is in the Trash, where Restore finds its place.
+    QCOMPARE(readFile(trash + QStringLiteral("/files/AB_Name_Bar/added by the user.txt")), QByteArray("mine"));
+    QVERIFY(trashInfoRecords(trash + QStringLiteral("/info/AB_Name_Bar.trashinfo"), installed));
 }
 
 void tst_TemplateInstaller::movingInstallMatchesCopying_data()

@@ -193,8 +193,11 @@ std::unique_ptr<TemplateInstallerV2> tst_TemplateLibrary::open(const QString &ar
     auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _root);
     if (installer && !installer->unarchive())
         qWarning("unarchive failed: %s", qPrintable(installer->unarchiveError()));
-    if (installer)
+    if (installer) {
         installer->setDisposal(TemplateTransaction::Disposal::Delete);
+        // These tests follow the receipts through replacements the user agreed to.
+        installer->setOwnershipPolicy({true, true, false});
+    }
     return installer;
 }
 
@@ -314,7 +317,7 @@ void tst_TemplateLibrary::failedInstallLeavesTheReceiptsAsTheyWere()
     QFETCH(int, step);
     QFETCH(int, index);
     if (earlierInstall)
-        install(makeArchive(QStringLiteral("Earlier"), {QStringLiteral("LT_Two"), QStringLiteral("LT_Zero")}));
+        install(makeArchive(QStringLiteral("Earlier"), {QStringLiteral("LT_Two"), QStringLiteral("LT_Zero")}, "earlier"));
     const QStringList before = treeDigest(_root);
     auto installer = open(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
     QVERIFY(installer);
@@ -753,6 +756,8 @@ void tst_TemplateLibrary::removeByPathTrimsTheReceipt()
 
 void tst_TemplateLibrary::removeByArchiveTitleRemovesTheReceipt()
 {
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    QVERIFY(!FileOperations::removeAll(trash));
     install(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
     install(makeArchive(QStringLiteral("Other"), {QStringLiteral("LT_Three")}));
     // One the user already removed by hand goes from the receipt too.
@@ -766,9 +771,9 @@ void tst_TemplateLibrary::removeByArchiveTitleRemovesTheReceipt()
     QVERIFY(!QFileInfo::exists(receiptPath(QStringLiteral("Pack"))));
     QVERIFY(QFileInfo::exists(receiptPath(QStringLiteral("Other"))));
     QCOMPARE(destinations(TemplateLibrary::scan(_root)), QStringList{LowerThirds + QStringLiteral("/LT_Three")});
-    // To the Trash, in a folder named after the archive.
-    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files");
-    QVERIFY(QFileInfo::exists(trash + QStringLiteral("/LT_Pack/") + LowerThirds + QStringLiteral("/LT_One/LT_One.moti")));
+    // To the Trash under its own name, recorded at its own place.
+    QVERIFY(QFileInfo::exists(trash + QStringLiteral("/files/LT_One/LT_One.moti")));
+    QVERIFY(trashInfoRecords(trash + QStringLiteral("/info/LT_One.trashinfo"), _root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One")));
 }
 
 void tst_TemplateLibrary::removeRefusesWhatIsNoTemplate_data()

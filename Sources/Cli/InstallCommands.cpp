@@ -53,6 +53,37 @@ QString unreadableReason(const QString &path)
     return QString();
 }
 
+// "LT_Other" or "a hand copy", for a kept copy's owner.
+QString ownerText(const QString &owner)
+{
+    return owner.isEmpty() ? QStringLiteral("a hand copy") : QStringLiteral("installed by ") + owner;
+}
+
+// Tells of the copies an install or uninstall left alone; false when there were any.
+bool reportKept(CliContext &context, const QString &archive, const QStringList &edited, const QStringList &foreign,
+                const QStringList &owners, const char *editedHint)
+{
+    for (qsizetype i = 0; i < edited.size(); ++i)
+        context.error(QStringLiteral("%1: kept %2: you changed it (%3)").arg(archive, edited.at(i), QLatin1String(editedHint)));
+    for (qsizetype i = 0; i < foreign.size(); ++i) {
+        const QString owner = owners.value(edited.size() + i);
+        context.error(QStringLiteral("%1: kept %2: %3").arg(archive, foreign.at(i), ownerText(owner)));
+    }
+    return edited.isEmpty() && foreign.isEmpty();
+}
+
+QJsonArray keptJson(const QStringList &edited, const QStringList &foreign, const QStringList &owners)
+{
+    QJsonArray kept;
+    for (qsizetype i = 0; i < edited.size() + foreign.size(); ++i) {
+        const bool isEdited = i < edited.size();
+        kept.append(QJsonObject{{QStringLiteral("destination"), isEdited ? edited.at(i) : foreign.at(i - edited.size())},
+                                {QStringLiteral("state"), QLatin1String(isEdited ? "edited" : "foreign")},
+                                {QStringLiteral("owner"), nullable(owners.value(i))}});
+    }
+    return kept;
+}
+
 // What list, install and uninstall share: the destination, the categories,
 // the archives one by one, the JSON document.
 class InstallerCommand : public CliCommand
@@ -86,6 +117,8 @@ protected:
     };
 
     virtual void addOwnOptions(QCommandLineParser &) {}
+    // A dry run: not even a killed run's leftovers are dealt with.
+    virtual bool changesNothing(const QCommandLineParser &) const { return false; }
     // Unpacks the archive, or only reads its directory where no file
     // contents are needed; false says why through the installer.
     virtual bool readArchive(Run &run, TemplateInstallerV2 &installer)
@@ -161,7 +194,8 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
     TemplateInstaller::removeAbandonedUnpackFolders();
-    TemplateInstaller::recoverInterruptedRun(run.root);
+    if (!changesNothing(parser))
+        TemplateInstaller::recoverInterruptedRun(run.root);
     qCInfo(lcCli).noquote() << name() << "into" << run.root;
 
     bool allSucceeded = true;
@@ -324,17 +358,53 @@ protected:
     {
         parser.addOption(_deleteArchive);
         parser.addOption(_trash);
+        parser.addOption(_replaceEdited);
+        parser.addOption(_replaceForeign);
+        parser.addOption(_dryRun);
+    }
+    bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
+
+    // What the install would do to each template, and why.
+    static QString action(TemplateOwnership::State state, const TemplateInstaller::OwnershipPolicy &policy)
+    {
+        using TemplateOwnership::State;
+        switch (state) {
+        case State::NotInstalled:
+            return QStringLiteral("install");
+        case State::Identical:
+            return QStringLiteral("skip");
+        case State::Unchanged:
+            return QStringLiteral("replace");
+        case State::Edited:
+            return policy.replaceEdited ? QStringLiteral("replace") : QStringLiteral("keep");
+        case State::Foreign:
+            return policy.replaceForeign ? QStringLiteral("replace") : QStringLiteral("keep");
+        }
+        return {};
     }
 
     Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
     {
+        installer.setOwnershipPolicy({run.parser.isSet(_replaceEdited), run.parser.isSet(_replaceForeign), false});
+        installer.setUnchangedCopiesDisposal(run.disposal);
+        const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
         QJsonArray templates;
-        for (const EffectTemplateItem *item : installer.effects()) {
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const EffectTemplateItem *item = installer.effects()[i];
             QJsonObject object = templateJson(++run.number, *item);
-            object[QStringLiteral("replaced")] = item->isInstalledInDestRootFolder(run.root);
+            const QString what = action(plan[i].state, installer.ownershipPolicy());
+            object[QStringLiteral("replaced")] = what == QLatin1String("replace");
+            object[QStringLiteral("state")] = TemplateOwnership::stateName(plan[i].state);
+            object[QStringLiteral("action")] = what;
+            object[QStringLiteral("owner")] = nullable(plan[i].owner);
+            object[QStringLiteral("onlyInstalled")] = QJsonArray::fromStringList(plan[i].onlyInstalled);
             templates.append(object);
+            if (run.parser.isSet(_dryRun) && !run.json)
+                printPlanLine(run, *item, plan[i], what);
         }
         entry[QStringLiteral("templates")] = templates;
+        if (run.parser.isSet(_dryRun))
+            return Outcome::Done;
 
         CliProgress progress(run.context.err, QStringLiteral("Installing %1").arg(installer.title()),
                              run.context.drawsProgress());
@@ -359,21 +429,50 @@ protected:
         const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
         entry[QStringLiteral("newlyInstalled")] = report.newlyInstalled;
         entry[QStringLiteral("replaced")] = report.replaced;
+        entry[QStringLiteral("identical")] = report.identical;
+        entry[QStringLiteral("kept")] = keptJson(report.keptEdited, report.keptForeign, report.keptOwners);
         if (!run.json) {
-            run.context.info(installer.title() + QStringLiteral(": ") + QString::number(report.newlyInstalled)
-                             + QStringLiteral(" of ") + plural(qsizetype(installer.effects().size()), "template", "templates")
-                             + QStringLiteral(" newly installed into ") + run.root);
+            QString line = installer.title() + QStringLiteral(": ") + QString::number(report.newlyInstalled)
+                + QStringLiteral(" of ") + plural(qsizetype(installer.effects().size()), "template", "templates")
+                + QStringLiteral(" newly installed into ") + run.root;
+            if (report.identical > 0)
+                line += QStringLiteral(", %1 already installed").arg(report.identical);
+            run.context.info(line);
         }
+        // Kept copies are the user's to decide on: the install did not do all it was asked.
+        const bool allDone = reportKept(run.context, archive, report.keptEdited, report.keptForeign, report.keptOwners,
+                                        "--replace-edited replaces it, the old copy going to the Trash");
+        if (!report.keptForeign.isEmpty())
+            run.context.error(QStringLiteral("%1: --replace-foreign replaces others' copies, which go to the Trash")
+                                  .arg(archive));
         // An archive in which nothing was found is kept: it may be one this
         // tool does not understand, not one that is done with.
-        if (run.parser.isSet(_deleteArchive) && !installer.effects().empty())
+        if (run.parser.isSet(_deleteArchive) && !installer.effects().empty() && allDone)
             installer.setMustDeleteTemplatesArchive(true);
-        return Outcome::Done;
+        return allDone ? Outcome::Done : Outcome::Failed;
     }
 
 private:
+    static void printPlanLine(Run &run, const EffectTemplateItem &item, const TemplateOwnership::Copy &copy,
+                              const QString &what)
+    {
+        QString line = QStringLiteral("%1  %2  %3").arg(what.leftJustified(7), TemplateOwnership::stateName(copy.state).leftJustified(9),
+                                                          item.relativeDestinationPath());
+        if (copy.state == TemplateOwnership::State::Foreign)
+            line += QStringLiteral("  (") + ownerText(copy.owner) + QLatin1Char(')');
+        if (!copy.onlyInstalled.isEmpty())
+            line += QStringLiteral("  installed copy also has: ") + copy.onlyInstalled.join(QStringLiteral(", "));
+        run.context.out << line << '\n';
+    }
+
     QCommandLineOption _deleteArchive{QStringLiteral("delete-archive"),
                                       QStringLiteral("Delete each archive after its successful install.")};
+    QCommandLineOption _replaceEdited{QStringLiteral("replace-edited"),
+                                      QStringLiteral("Replace installed templates you changed (the old copies go to the Trash).")};
+    QCommandLineOption _replaceForeign{QStringLiteral("replace-foreign"),
+                                       QStringLiteral("Replace templates another archive installed or that were copied in by hand (the old copies go to the Trash).")};
+    QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
+                               QStringLiteral("Print what would be done to each template; change nothing.")};
 };
 
 class UninstallCommand : public InstallerCommand
@@ -384,19 +483,44 @@ public:
     QString description() const override { return QStringLiteral("Removes every installed template of each archive."); }
 
 protected:
-    void addOwnOptions(QCommandLineParser &parser) override { parser.addOption(_trash); }
+    void addOwnOptions(QCommandLineParser &parser) override
+    {
+        parser.addOption(_trash);
+        parser.addOption(_removeEdited);
+        parser.addOption(_dryRun);
+    }
+    bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
     // Removing needs only where the templates went, which the directory says.
     bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
 
     Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
     {
+        using TemplateOwnership::State;
+        installer.setOwnershipPolicy({false, false, run.parser.isSet(_removeEdited)});
+        const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
+        const bool legacy = !installer.hasReceipt();
         QJsonArray templates;
-        for (const EffectTemplateItem *item : installer.effects()) {
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const EffectTemplateItem *item = installer.effects()[i];
             QJsonObject object = templateJson(++run.number, *item);
             object[QStringLiteral("wasInstalled")] = item->isInstalledInDestRootFolder(run.root);
+            const State state = plan[i].state;
+            const bool keep = (state == State::Edited && !run.parser.isSet(_removeEdited))
+                || (state == State::Foreign && !(legacy && plan[i].owner.isEmpty()));
+            const QString what = state == State::NotInstalled ? QStringLiteral("none")
+                : keep                                         ? QStringLiteral("keep")
+                                                               : QStringLiteral("remove");
+            object[QStringLiteral("state")] = TemplateOwnership::stateName(state);
+            object[QStringLiteral("action")] = what;
+            object[QStringLiteral("owner")] = nullable(plan[i].owner);
             templates.append(object);
+            if (run.parser.isSet(_dryRun) && !run.json && state != State::NotInstalled)
+                run.context.out << what.leftJustified(7) << "  " << TemplateOwnership::stateName(state).leftJustified(9)
+                                << "  " << item->relativeDestinationPath() << '\n';
         }
         entry[QStringLiteral("templates")] = templates;
+        if (run.parser.isSet(_dryRun))
+            return Outcome::Done;
 
         CliProgress progress(run.context.err, QStringLiteral("Removing %1").arg(installer.title()),
                              run.context.drawsProgress());
@@ -424,6 +548,16 @@ protected:
                                       QLatin1String(report.trashed ? " moved to the Trash from " : " removed from "),
                                       run.root));
         }
+        entry[QStringLiteral("kept")] = keptJson(report.keptEdited, report.keptForeign, report.keptOwners);
+        // Others' copies are not this archive's to remove: told, not failed.
+        reportKept(run.context, archive, report.keptEdited, {}, report.keptOwners,
+                   "--remove-edited removes it to the Trash");
+        for (qsizetype i = 0; i < report.keptForeign.size(); ++i)
+            run.context.info(QStringLiteral("%1: kept %2: %3")
+                                 .arg(archive, report.keptForeign.at(i),
+                                      ownerText(report.keptOwners.value(report.keptEdited.size() + i))));
+        if (!report.keptEdited.isEmpty())
+            outcome = Outcome::Failed;
         if (report.failed > 0) {
             outcome = Outcome::Failed;
             const QString why = report.firstError ? report.firstError->localizedDescription() : QString();
@@ -435,6 +569,12 @@ protected:
         }
         return outcome;
     }
+
+private:
+    QCommandLineOption _removeEdited{QStringLiteral("remove-edited"),
+                                     QStringLiteral("Also remove templates you changed (to the Trash).")};
+    QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
+                               QStringLiteral("Print what would be done to each template; change nothing.")};
 };
 
 } // namespace

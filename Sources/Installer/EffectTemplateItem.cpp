@@ -126,7 +126,7 @@ std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &
     // older copy as it was.
     const TemplateTransaction::InstallJob job{sourceFolderPath(), _relativeDestinationPath,
                                               listener ? FileOperations::treeSize(sourceFolderPath()) : 0,
-                                              transfer == InstallTransfer::MoveSource};
+                                              transfer == InstallTransfer::MoveSource, std::nullopt};
     return TemplateTransaction::install(dstRootFolder, _folderName, {job}, listener);
 }
 

@@ -3,11 +3,13 @@
 #include "Installer/InstallJournal.h"
 
 #include "Common/FileOperations.h"
+#include "Common/Trash.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -75,6 +77,8 @@ InstallJournal::InstallJournal(InstallJournal &&other) noexcept
     , _removalFolder(std::move(other._removalFolder))
     , _toTrash(other._toTrash)
     , _removals(std::move(other._removals))
+    , _plan(std::move(other._plan))
+    , _trashed(std::move(other._trashed))
     , _cancelled(other._cancelled)
     , _fd(std::exchange(other._fd, -1))
 {
@@ -96,6 +100,8 @@ InstallJournal &InstallJournal::operator=(InstallJournal &&other) noexcept
         _removalFolder = std::move(other._removalFolder);
         _toTrash = other._toTrash;
         _removals = std::move(other._removals);
+        _plan = std::move(other._plan);
+        _trashed = std::move(other._trashed);
         _cancelled = other._cancelled;
         _fd = std::exchange(other._fd, -1);
     }
@@ -127,10 +133,17 @@ void InstallJournal::apply(const QJsonObject &record)
         _directories.append(record.value(QLatin1String("mkdir")).toString());
     } else if (record.contains(QLatin1String("stage"))) {
         _templates.push_back({record.value(QLatin1String("stage")).toString(),
-                              record.value(QLatin1String("staging")).toString(), QString(), false});
+                              record.value(QLatin1String("staging")).toString(), QString(), false,
+                              record.value(QLatin1String("trash")).toBool()});
     } else if (record.contains(QLatin1String("swap")) && !_templates.empty()) {
         _templates.back().backup = record.value(QLatin1String("swap")).toString();
         _templates.back().swapping = true;
+    } else if (record.contains(QLatin1String("plan"))) {
+        for (const QJsonValue &value : record.value(QLatin1String("plan")).toArray())
+            _plan.append(value.toString());
+    } else if (record.contains(QLatin1String("trashed"))) {
+        _trashed.push_back({record.value(QLatin1String("trashed")).toString(),
+                            record.value(QLatin1String("to")).toString()});
     } else if (record.contains(QLatin1String("remove"))) {
         _removals.append(record.value(QLatin1String("remove")).toString());
     } else if (record.value(QLatin1String("committed")).toBool()) {
@@ -176,9 +189,22 @@ std::optional<Error> InstallJournal::addDirectory(const QString &relative)
     return append({{QStringLiteral("mkdir"), relative}});
 }
 
-std::optional<Error> InstallJournal::addStaging(const QString &destination, const QString &staging)
+std::optional<Error> InstallJournal::addStaging(const QString &destination, const QString &staging, bool toTrash)
 {
-    return append({{QStringLiteral("stage"), destination}, {QStringLiteral("staging"), staging}});
+    QJsonObject record{{QStringLiteral("stage"), destination}, {QStringLiteral("staging"), staging}};
+    if (toTrash)
+        record.insert(QStringLiteral("trash"), true);
+    return append(record);
+}
+
+std::optional<Error> InstallJournal::addPlan(const QStringList &destinations)
+{
+    return append({{QStringLiteral("plan"), QJsonArray::fromStringList(destinations)}});
+}
+
+std::optional<Error> InstallJournal::addTrashed(const QString &destination, const QString &inTrash)
+{
+    return append({{QStringLiteral("trashed"), destination}, {QStringLiteral("to"), inTrash}});
 }
 
 std::optional<Error> InstallJournal::addSwap(const QString &backup)
@@ -263,5 +289,18 @@ std::optional<InstallJournal> InstallJournal::read(const QString &root)
             removals.append(removed);
     }
     journal._removals = removals;
+    QStringList plan;
+    for (const QString &planned : std::as_const(journal._plan)) {
+        if (isSafeRelativePath(planned))
+            plan.append(planned);
+    }
+    journal._plan = plan;
+    // Only what a Trash holds is ever taken back from elsewhere.
+    std::vector<Trashed> kept;
+    for (const Trashed &item : journal._trashed) {
+        if (isSafeRelativePath(item.destination) && Trash::isInTrash(item.inTrash))
+            kept.push_back(item);
+    }
+    journal._trashed = std::move(kept);
     return journal;
 }

@@ -29,6 +29,13 @@ public:
         QString staging;        // the copy being prepared
         QString backup;         // the replaced copy; empty when nothing was there
         bool swapping = false;  // the renames may have begun
+        bool toTrash = false;   // the replaced copy goes to the Trash, not deleted
+    };
+    // A template of an uninstall that went to the Trash, and where it lies there.
+    struct Trashed
+    {
+        QString destination;
+        QString inTrash;
     };
 
     static QString fileName();  // in the root
@@ -45,9 +52,13 @@ public:
     // and whether they go on to the Trash.
     std::optional<Error> begin(const QString &removalFolder = {}, bool toTrash = false);
     std::optional<Error> addDirectory(const QString &relative);
-    std::optional<Error> addStaging(const QString &destination, const QString &staging);
+    std::optional<Error> addStaging(const QString &destination, const QString &staging, bool toTrash = false);
     std::optional<Error> addSwap(const QString &backup);
+    // Every template an uninstall will take, before it takes the first: a
+    // killed run is completed from this list.
+    std::optional<Error> addPlan(const QStringList &destinations);
     std::optional<Error> addRemoval(const QString &destination);
+    std::optional<Error> addTrashed(const QString &destination, const QString &inTrash);
     // With toTrash the replaced copies go to the Trash, through `removalFolder`.
     std::optional<Error> addCommit(bool toTrash = false);
     std::optional<Error> addTrashing(const QString &removalFolder);
@@ -72,6 +83,8 @@ public:
     const QString &removalFolder() const { return _removalFolder; }
     bool toTrash() const { return _toTrash; }
     const QStringList &removals() const { return _removals; }
+    const QStringList &plan() const { return _plan; }
+    const std::vector<Trashed> &trashed() const { return _trashed; }
     bool cancelled() const { return _cancelled; }
 
 private:
@@ -89,6 +102,8 @@ private:
     QString _removalFolder;
     bool _toTrash = false;
     QStringList _removals;
+    QStringList _plan;
+    std::vector<Trashed> _trashed;
     bool _cancelled = false;
     int _fd = -1;
 };

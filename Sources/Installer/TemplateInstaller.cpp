@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateInstaller.h"
+#include "Installer/TransactionSupport.h"
 
 #include "Common/DiagnosticLog.h"
 #include "Common/FileNames.h"
@@ -487,7 +488,8 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
                                                     const QString &archiveTitle,
                                                     TemplateTransaction::InstallReport *report,
                                                     TemplateTransaction::Disposal replacedCopies,
-                                                    const TemplateTransaction::InstallRecord *record)
+                                                    const TemplateTransaction::InstallRecord *record,
+                                                    const QHash<QString, TemplateTransaction::Disposal> *replaced)
 {
     if (report)
         *report = {};
@@ -521,9 +523,16 @@ std::optional<Error> TemplateInstaller::copyEffects(const EffectTemplateItemList
             continue;
         later.insert(destination);
         // Sizes only matter to a listener; the tree walks cost little beside the copies.
-        jobs.push_back({item->sourceFolderPath(), item->relativeDestinationPath(),
-                        listener ? FileOperations::treeSize(item->sourceFolderPath()) : 0,
-                        transfer == InstallTransfer::MoveSource});
+        TemplateTransaction::InstallJob job{item->sourceFolderPath(), item->relativeDestinationPath(),
+                                            listener ? FileOperations::treeSize(item->sourceFolderPath()) : 0,
+                                            transfer == InstallTransfer::MoveSource, std::nullopt};
+        if (replaced) {
+            const auto it = replaced->constFind(
+                TemplateTransaction::Support::relativeDestination(item->relativeDestinationPath()));
+            if (it != replaced->cend())
+                job.replacedDisposal = *it;
+        }
+        jobs.push_back(std::move(job));
     }
     std::reverse(jobs.begin(), jobs.end());
     return TemplateTransaction::install(folder, archiveTitle, jobs, listener, report, replacedCopies, record);
@@ -620,11 +629,8 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
             TemplateTransaction::recover(root, _progressListener);
             error = stuckRun(root);
         }
-        if (!error) {
-            const TemplateTransaction::InstallRecord record = installRecord(list);
-            error = copyEffects(list, root, _progressListener, transfer, _archiveTitle, &_lastInstall, _disposal,
-                                &record);
-        }
+        if (!error)
+            error = installOwned(list, transfer);
     }
     // A root made for nothing goes again (only if nothing else is in it).
     if (error && createdRoot)
@@ -650,7 +656,131 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     TemplateTransaction::recover(root, _progressListener);
     if (std::optional<Error> error = stuckRun(root))
         return error;
-    return deleteEffects(list, root, _progressListener, _disposal, _archiveTitle, &_lastRemoval);
+    return removeOwned(list);
+}
+
+std::vector<TemplateOwnership::Copy> TemplateInstaller::ownership(const EffectTemplateItemList &items) const
+{
+    QStringList destinations;
+    for (const EffectTemplateItem *item : items)
+        destinations.append(item->relativeDestinationPath());
+    std::vector<std::optional<std::vector<Receipt::File>>> files(items.size());
+    if (_archiveFacts && _archiveFacts->entries) {
+        std::vector<std::vector<Receipt::File>> known = archiveFiles(items);
+        for (size_t i = 0; i < known.size(); ++i)
+            files[i] = std::move(known[i]);
+    }
+    return TemplateOwnership::assess(_templatesRootFolder, _archiveTitle, destinations, files);
+}
+
+bool TemplateInstaller::hasReceipt() const
+{
+    const QString title = _archiveTitle.normalized(QString::NormalizationForm_C);
+    for (const Receipt &receipt : Receipt::readAll(_templatesRootFolder)) {
+        if (receipt.archiveTitle.normalized(QString::NormalizationForm_C) == title)
+            return true;
+    }
+    return false;
+}
+
+// Copies only what needs it: a copy already in place byte for byte is left
+// (and recorded as this archive's), edited and others' copies are kept
+// unless the policy says replace, and then go to the Trash.
+std::optional<Error> TemplateInstaller::installOwned(const EffectTemplateItemList &list, InstallTransfer transfer)
+{
+    using TemplateOwnership::State;
+    const std::vector<TemplateOwnership::Copy> copies = ownership(list);
+    EffectTemplateItemList toCopy;
+    EffectTemplateItemList recorded;
+    QHash<QString, TemplateTransaction::Disposal> replaced;
+    TemplateTransaction::InstallReport report;
+    QStringList foreignOwners;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const EffectTemplateItem *item = list[i];
+        const State state = copies[i].state;
+        if (state == State::Edited && !_policy.replaceEdited) {
+            report.keptEdited.append(item->relativeDestinationPath());
+            report.keptOwners.append(copies[i].owner);
+            continue;
+        }
+        if (state == State::Foreign && !_policy.replaceForeign) {
+            report.keptForeign.append(item->relativeDestinationPath());
+            foreignOwners.append(copies[i].owner);
+            continue;
+        }
+        recorded.push_back(item);
+        if (state == State::Identical) {
+            ++report.identical;
+            continue;
+        }
+        toCopy.push_back(item);
+        replaced.insert(TemplateTransaction::Support::relativeDestination(item->relativeDestinationPath()),
+                        state == State::Unchanged ? _unchangedDisposal : TemplateTransaction::Disposal::Trash);
+    }
+    report.keptOwners += foreignOwners;
+
+    const TemplateTransaction::InstallRecord record = installRecord(recorded);
+    std::optional<Error> error = copyEffects(toCopy, _templatesRootFolder, _progressListener, transfer, _archiveTitle,
+                                             &_lastInstall, TemplateTransaction::Disposal::Delete, &record, &replaced);
+    if (!error && toCopy.empty() && !recorded.empty()) {
+        // Nothing to copy: the receipt alone, in a transaction of its own.
+        error = TemplateTransaction::install(_templatesRootFolder, _archiveTitle, {}, _progressListener, nullptr,
+                                             TemplateTransaction::Disposal::Delete, &record);
+    }
+    if (error)
+        return error;
+    _lastInstall.identical = report.identical;
+    _lastInstall.keptEdited = report.keptEdited;
+    _lastInstall.keptForeign = report.keptForeign;
+    _lastInstall.keptOwners = report.keptOwners;
+    return std::nullopt;
+}
+
+// Takes only this archive's copies: others' stay, edited ones stay unless
+// the policy says remove (and then go to the Trash). An archive the root
+// holds no receipt of was installed before receipts: its copies that no
+// receipt claims are removed by path, to the Trash.
+std::optional<Error> TemplateInstaller::removeOwned(const EffectTemplateItemList &list)
+{
+    using TemplateOwnership::State;
+    const QString &root = _templatesRootFolder;
+    const bool legacy = !hasReceipt();
+    const std::vector<TemplateOwnership::Copy> copies = ownership(list);
+    EffectTemplateItemList own;
+    EffectTemplateItemList edited;
+    TemplateTransaction::RemovalReport kept;
+    QStringList foreignOwners;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const State state = copies[i].state;
+        if (state == State::Edited && !_policy.removeEdited) {
+            kept.keptEdited.append(list[i]->relativeDestinationPath());
+            kept.keptOwners.append(copies[i].owner);
+        } else if (state == State::Edited) {
+            edited.push_back(list[i]);
+        } else if (state == State::Foreign && !(legacy && copies[i].owner.isEmpty())) {
+            kept.keptForeign.append(list[i]->relativeDestinationPath());
+            foreignOwners.append(copies[i].owner);
+        } else {
+            own.push_back(list[i]);
+        }
+    }
+    kept.keptOwners += foreignOwners;
+    const TemplateTransaction::Disposal disposal = legacy ? TemplateTransaction::Disposal::Trash : _disposal;
+    std::optional<Error> error = deleteEffects(own, root, _progressListener, disposal, _archiveTitle, &_lastRemoval);
+    if (!error && !edited.empty()) {
+        TemplateTransaction::RemovalReport more;
+        error = deleteEffects(edited, root, _progressListener, TemplateTransaction::Disposal::Trash, _archiveTitle,
+                              &more);
+        _lastRemoval.removed += more.removed;
+        _lastRemoval.failed += more.failed;
+        _lastRemoval.trashed = _lastRemoval.trashed || more.trashed;
+        if (!_lastRemoval.firstError)
+            _lastRemoval.firstError = more.firstError;
+    }
+    _lastRemoval.keptEdited = kept.keptEdited;
+    _lastRemoval.keptForeign = kept.keptForeign;
+    _lastRemoval.keptOwners = kept.keptOwners;
+    return error;
 }
 
 void TemplateInstaller::recoverInterruptedRun(const QString &root)

@@ -5,9 +5,11 @@
 #include "Common/Error.h"
 #include "Installer/Categories.h"
 #include "Installer/EffectTemplateItem.h"
+#include "Installer/TemplateOwnership.h"
 #include "Installer/TemplateTransaction.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
 
+#include <QHash>
 #include <QString>
 #include <QUrl>
 
@@ -95,7 +97,8 @@ public:
                                             const QString &archiveTitle = QString(),
                                             TemplateTransaction::InstallReport *report = nullptr,
                                             TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete,
-                                            const TemplateTransaction::InstallRecord *record = nullptr);
+                                            const TemplateTransaction::InstallRecord *record = nullptr,
+                                            const QHash<QString, TemplateTransaction::Disposal> *replaced = nullptr);
     // Removes the installed templates (TemplateTransaction::remove). Answers
     // nothing but a cancellation; what could not be removed is in the report.
     static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
@@ -134,6 +137,30 @@ public:
     // would list them; empty lists when the archive was not unpacked.
     std::vector<std::vector<Receipt::File>> archiveFiles(const EffectTemplateItemList &items) const;
 
+    // What may be done to copies that are not plainly this archive's. By
+    // default an install keeps copies the user edited and copies of others
+    // (other archives' templates, hand copies) and reports them; an
+    // uninstall keeps others' copies always and edited ones unless told.
+    struct OwnershipPolicy
+    {
+        bool replaceEdited = false;
+        bool replaceForeign = false;
+        bool removeEdited = false;
+    };
+    const OwnershipPolicy &ownershipPolicy() const { return _policy; }
+    void setOwnershipPolicy(const OwnershipPolicy &policy) { _policy = policy; }
+    // Where unchanged copies an install replaces go (the archive that put
+    // them there can give them back): deleted unless told otherwise.
+    void setUnchangedCopiesDisposal(TemplateTransaction::Disposal disposal) { _unchangedDisposal = disposal; }
+
+    // The state of each item's installed copy, as an install would judge it
+    // (byte-identical copies are known only after unpacking) and an
+    // uninstall: one answer per item, in order.
+    std::vector<TemplateOwnership::Copy> ownership(const EffectTemplateItemList &items) const;
+    // Whether the root holds a receipt of this archive: without one (an
+    // install older than receipts) its uninstall removes by path.
+    bool hasReceipt() const;
+
     // Where uninstalled templates, copies replaced by an install and an
     // archive flagged for deletion go:
     // the Trash (the default, deleting only where the volume has none), or
@@ -171,6 +198,8 @@ private:
     struct ArchiveFacts;
     void startReadingArchiveFacts();
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
+    std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
+    std::optional<Error> removeOwned(const EffectTemplateItemList &list);
 
     QUrl _archiveURL;
     QString _archiveTitle;
@@ -187,6 +216,8 @@ private:
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;
     TemplateTransaction::InstallReport _lastInstall;
     TemplateTransaction::RemovalReport _lastRemoval;
+    OwnershipPolicy _policy;
+    TemplateTransaction::Disposal _unchangedDisposal = TemplateTransaction::Disposal::Delete;
     QString _installedBy;
     std::unique_ptr<ArchiveFacts> _archiveFacts;
 };

@@ -8,7 +8,9 @@
 #include "Installer/DestinationLock.h"
 #include "Installer/EffectTemplateItem.h"
 #include "Installer/FolderTree.h"
+#include "Installer/InstalledFiles.h"
 #include "Installer/Receipt.h"
+#include "Installer/ReceiptIndex.h"
 #include "Installer/TemplateType.h"
 
 #include <QCoreApplication>
@@ -24,43 +26,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace TemplateLibrary {
 
 namespace {
-
-// Which receipt speaks for each destination: the newest install of it.
-class ReceiptIndex
-{
-public:
-    explicit ReceiptIndex(const QString &root)
-        : _receipts(Receipt::readAll(root))
-    {
-        for (const Receipt &receipt : _receipts) {
-            for (const Receipt::Template &entry : receipt.templates) {
-                auto it = _owners.find(entry.destination);
-                if (it == _owners.end() || it->receipt->installedAt < receipt.installedAt)
-                    _owners.insert(entry.destination, {&receipt, &entry});
-            }
-        }
-    }
-    ReceiptIndex(const ReceiptIndex &) = delete;
-    ReceiptIndex &operator=(const ReceiptIndex &) = delete;
-
-    struct Owner
-    {
-        const Receipt *receipt = nullptr;
-        const Receipt::Template *entry = nullptr;
-    };
-    Owner ownerOf(const QString &destination) const { return _owners.value(destination); }
-    const std::vector<Receipt> &receipts() const { return _receipts; }
-    const QHash<QString, Owner> &owners() const { return _owners; }
-
-private:
-    std::vector<Receipt> _receipts;
-    QHash<QString, Owner> _owners;
-};
 
 qint64 modifiedMs(const struct stat &info)
 {
@@ -232,71 +201,10 @@ private:
     mutable QHash<QString, Listed> _listed;
 };
 
-// A path as compared with a receipt's: file systems that decompose names
-// (HFS+) give back other code points than the archive stored.
-QString comparable(const QString &path)
-{
-    for (QChar c : path) {
-        if (c.unicode() > 0x7f)
-            return path.normalized(QString::NormalizationForm_C);
-    }
-    return path;
-}
-
-struct DiskFile
-{
-    QString path;  // as on disk, relative to the template folder
-    qint64 size = 0;
-};
-
-// Every regular file below a folder, by its comparable path relative to it.
-void filesBelow(const QString &folder, const QString &prefix, std::map<QString, DiskFile> &files)
-{
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return;
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        struct stat info;
-        if (::fstatat(::dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        const QString fileName = QFile::decodeName(name);
-        const QString relative = prefix.isEmpty() ? fileName : prefix + QLatin1Char('/') + fileName;
-        if (S_ISDIR(info.st_mode))
-            filesBelow(folder + QLatin1Char('/') + fileName, relative, files);
-        else if (S_ISREG(info.st_mode))
-            files[comparable(relative)] = {relative, qint64(info.st_size)};
-    }
-    ::closedir(dir);
-}
-
-// Reads a file for its CRC-32, telling the listener of every chunk; false
-// when it could not be read or the listener said stop (then `stopped`).
-bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint64 &done, qint64 total, bool &stopped)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    uLong value = ::crc32(0L, Z_NULL, 0);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 count = file.read(buffer.data(), buffer.size());
-        if (count < 0)
-            return false;
-        if (count == 0)
-            break;
-        value = ::crc32(value, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(count));
-        done += count;
-        if (listener && !listener->progress(done, total)) {
-            stopped = true;
-            return false;
-        }
-    }
-    *crc = quint32(value);
-    return true;
-}
+using InstalledFiles::comparable;
+using InstalledFiles::DiskFile;
+using InstalledFiles::fileCrc;
+using InstalledFiles::filesBelow;
 
 QString withoutSlashes(QString path)
 {

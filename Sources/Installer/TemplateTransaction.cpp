@@ -4,6 +4,8 @@
 
 #include "Common/FileOperations.h"
 #include "Installer/InstallJournal.h"
+#include "Installer/ReceiptIndex.h"
+#include "Installer/TransactionSupport.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 
@@ -24,6 +26,8 @@
 
 namespace TemplateTransaction {
 
+using namespace Support;
+
 namespace {
 
 FaultHook sFaultHook = nullptr;
@@ -33,58 +37,6 @@ std::optional<Error> injectedFault(Step step, qsizetype index, const QString &pa
     if (sFaultHook && sFaultHook(step, index))
         return Error::fromErrorCode(std::make_error_code(std::errc::io_error), path);
     return std::nullopt;
-}
-
-// A destination as the items give it ("/Titles.localized/ZT X/AB_Name"),
-// without the leading "/"; empty when it would name the root or leave it.
-QString relativeDestination(const QString &path)
-{
-    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (parts.isEmpty() || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
-        return {};
-    return parts.join(QLatin1Char('/'));
-}
-
-QString join(const QString &root, const QString &relative)
-{
-    return relative.isEmpty() ? root : root + QLatin1Char('/') + relative;
-}
-
-QString parentOf(const QString &relative)
-{
-    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : relative.left(slash);
-}
-
-// A name in folder that nothing uses yet.
-QString unusedName(const QString &folder, const QString &base)
-{
-    QString name = base;
-    for (int n = 1; FileOperations::exists(folder + QLatin1Char('/') + name); ++n)
-        name = base + QLatin1Char('-') + QString::number(n);
-    return name;
-}
-
-QString ownName(const char *kind, qsizetype index = -1)
-{
-    QString name = QStringLiteral(".mti-%1-%2").arg(QLatin1String(kind)).arg(QCoreApplication::applicationPid());
-    if (index >= 0)
-        name += QLatin1Char('-') + QString::number(index);
-    return name;
-}
-
-// The folder in the Trash that holds the templates of one uninstall.
-QString holderName(const QString &archiveTitle)
-{
-    QString name = archiveTitle;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ? QStringLiteral("Templates")
-                                                                                       : name;
-}
-
-std::optional<Error> errnoError(const QString &path)
-{
-    return Error::fromErrorCode(std::error_code(errno, std::generic_category()), path);
 }
 
 // Receipts are journalled as templates are, below the receipts folder.
@@ -121,14 +73,14 @@ std::optional<Error> createFolders(InstallJournal &journal, const QString &root,
 // that the commit removes it. `replaced` tells whether anything stood there.
 std::optional<Error> swapIn(InstallJournal &journal, const QString &root, const QString &relative, qsizetype index,
                             const std::function<std::optional<Error>(const QString &stagingPath)> &prepare,
-                            bool *replaced)
+                            bool *replaced, bool trashReplaced = false)
 {
     const QString parentRelative = parentOf(relative);
     if (std::optional<Error> error = createFolders(journal, root, parentRelative))
         return error;
     const QString parent = join(root, parentRelative);
     const QString staging = unusedName(parent, ownName("stage", index));
-    if (std::optional<Error> error = journal.addStaging(relative, staging))
+    if (std::optional<Error> error = journal.addStaging(relative, staging, trashReplaced))
         return error;
     const QString stagingPath = parent + QLatin1Char('/') + staging;
     if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
@@ -178,7 +130,8 @@ std::optional<Error> installOne(InstallJournal &journal, const QString &root, co
         description.replace(stagingPath, target);
         return Error(error->domain(), error->code(), description);
     };
-    if (std::optional<Error> error = swapIn(journal, root, destination, index, prepare, &replacing))
+    const bool trashReplaced = job.replacedDisposal.value_or(Disposal::Delete) == Disposal::Trash;
+    if (std::optional<Error> error = swapIn(journal, root, destination, index, prepare, &replacing, trashReplaced))
         return error;
     ++(replacing ? report.replaced : report.newlyInstalled);
     return std::nullopt;
@@ -228,9 +181,13 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     const QString own = Receipt::pathFor(root, receipt.archiveTitle);
     const QString ownRelative = own.mid(root.size() + 1);
 
+    // Every destination the receipt names is this archive's now, also those
+    // it found already in place and did not copy again.
     QSet<QString> taken;
     for (const InstallJob &job : jobs)
         taken.insert(relativeDestination(job.destination));
+    for (const Receipt::Template &entry : receipt.templates)
+        taken.insert(entry.destination);
     // What an earlier version of the archive installed and this one no
     // longer holds stays installed: it keeps its record, and its origin.
     if (const std::optional<Receipt> earlier = Receipt::read(own)) {
@@ -313,27 +270,18 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
     return complete;
 }
 
-// Every template is in place: the older copies go, to the Trash as one
-// folder named after the archive (edits made inside them may be wanted
-// back), or deleted. The listener stays at the end it reached (`total`) and
-// keeps the caller's windows painting.
-void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 total)
+// Every template is in place: the older copies go. Those that may be wanted
+// back go to the Trash one template at a time, under the template's own name
+// and place, so that Restore brings each back where it was; the rest are
+// deleted, and one that cannot be deleted goes to the Trash rather than stay
+// hidden. `owners` holds the receipts the replaced copies had, for putting
+// them back. The listener stays at the end it reached (`total`) and keeps the
+// caller's windows painting.
+void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 total,
+                  const QHash<QString, Receipt> &owners = {})
 {
     const QString &root = journal.root();
     const std::vector<InstallJournal::Template> &templates = journal.templates();
-    QString holder;
-    if (journal.toTrash()) {
-        bool anyReplaced = false;
-        for (const InstallJournal::Template &entry : templates)
-            anyReplaced = anyReplaced || (!entry.backup.isEmpty() && !isReceipt(entry.destination));
-        if (anyReplaced && journal.removalFolder().isEmpty())
-            journal.addTrashing(unusedName(root, ownName("removed")));
-        if (anyReplaced && !journal.removalFolder().isEmpty()) {
-            holder = join(root, journal.removalFolder()) + QLatin1Char('/') + holderName(journal.archiveTitle());
-            if (FileOperations::createDirectories(holder))
-                holder.clear();
-        }
-    }
     const qint64 count = qint64(templates.size());
     for (qint64 i = 0; i < count; ++i) {
         const InstallJournal::Template &entry = templates[size_t(i)];
@@ -344,109 +292,70 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
             continue; // a recovery after a kill half-way through this
         std::optional<Error> error = injectedFault(Step::RemoveBackup, qsizetype(i), path);
         // An old receipt is nothing anyone wants back.
-        if (!error && !holder.isEmpty() && !isReceipt(entry.destination)) {
-            const QString into = holder + QLatin1Char('/') + entry.destination;
-            error = FileOperations::createDirectories(QFileInfo(into).path());
-            if (!error)
-                error = FileOperations::moveTree(path, into);
-            if (error)
-                error = FileOperations::removeAll(path);
+        const bool keepable = !isReceipt(entry.destination);
+        const auto owner = owners.constFind(entry.destination);
+        const std::optional<Receipt> receipt =
+            owner != owners.cend() ? std::optional<Receipt>(*owner) : std::nullopt;
+        if (!error && keepable && (entry.toTrash || journal.toTrash())
+            && !trashTemplate(root, path, entry.destination, receipt).isEmpty()) {
+            // in the Trash
         } else if (!error) {
             error = FileOperations::removeAll(path);
+            if (error && keepable && !trashTemplate(root, path, entry.destination, receipt).isEmpty())
+                error.reset();
         }
-        // The install stands; a leftover is hidden and harms nothing.
         if (error)
             qCWarning(lcInstall).noquote() << "cannot remove a replaced copy:" << error->localizedDescription();
         if (listener)
             listener->progress(total, total);
     }
-    if (!journal.removalFolder().isEmpty()) {
-        if (!holder.isEmpty() && !FileOperations::moveToTrash(holder))
-            FileOperations::removeAll(holder);
-        FileOperations::removeAll(join(root, journal.removalFolder()));
-    }
-    journal.close();
-}
-
-// Sends what an uninstall took away to the Trash, or deletes it. A template
-// that cannot be deleted entirely goes back to its place, so that what is
-// left of it is seen and not hidden in the removal folder.
-void dispose(const QString &root, const QString &holder, const QStringList &moved, Disposal disposal,
-             ProgressListener *listener, RemovalReport &report)
-{
-    if (disposal == Disposal::Trash && FileOperations::moveToTrash(holder)) {
-        report.removed += int(moved.size());
-        report.trashed = true;
-        return;
-    }
-    const qint64 count = qint64(moved.size());
-    for (qint64 i = 0; i < count; ++i) {
-        const QString held = holder + QLatin1Char('/') + moved.at(i);
-        if (std::optional<Error> error = FileOperations::removeAll(held)) {
-            ++report.failed;
-            if (!report.firstError) {
-                QString description = error->localizedDescription();
-                description.replace(held, join(root, moved.at(i)));
-                report.firstError = Error(error->domain(), error->code(), description);
-            }
-            FileOperations::moveTree(held, join(root, moved.at(i)));
-        } else {
-            ++report.removed;
-        }
-        if (listener)
-            listener->progress(i + 1, count);
-    }
-    FileOperations::removeAll(holder);
-}
-
-// Puts back what an uninstall had taken away; answers what went back.
-QStringList putBack(const QString &root, const QString &holder, const QStringList &moved)
-{
-    QStringList back;
-    for (qsizetype i = moved.size() - 1; i >= 0; --i) {
-        const QString held = holder + QLatin1Char('/') + moved.at(i);
-        if (FileOperations::exists(held) && !FileOperations::moveTree(held, join(root, moved.at(i))))
-            back.prepend(moved.at(i));
-    }
-    return back;
-}
-
-void completeRemoval(InstallJournal &journal)
-{
-    const QString &root = journal.root();
+    // Left by an earlier version, which trashed the copies as one folder.
     if (!journal.removalFolder().isEmpty()) {
         const QString removal = join(root, journal.removalFolder());
-        // The user had cancelled it: back where they were.
-        if (journal.cancelled())
-            putBack(root, removal + QLatin1Char('/') + holderName(journal.archiveTitle()), journal.removals());
-        const QStringList held = QDir(removal).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                         | QDir::NoDotAndDotDot);
-        for (const QString &name : held) {
-            const QString path = removal + QLatin1Char('/') + name;
-            if (!journal.toTrash() || !FileOperations::moveToTrash(path))
-                FileOperations::removeAll(path);
-        }
-        FileOperations::removeAll(removal);
+        if (!FileOperations::moveToTrash(removal))
+            FileOperations::removeAll(removal);
     }
-    removeEmptiedFolders(root, journal.removals());
-    Receipt::forgetRemoved(root, journal.removals());
     journal.close();
+}
+
+// The receipts that name what these jobs replace, each holding only that
+// template: what Restore puts back with it.
+QHash<QString, Receipt> ownersOf(const QString &root, const std::vector<InstallJob> &jobs)
+{
+    QHash<QString, Receipt> owners;
+    const ReceiptIndex receipts(root);
+    for (const InstallJob &job : jobs) {
+        const QString destination = relativeDestination(job.destination);
+        const ReceiptIndex::Owner owner = receipts.ownerOf(destination);
+        if (!owner.receipt || job.replacedDisposal.value_or(Disposal::Delete) != Disposal::Trash)
+            continue;
+        Receipt receipt = *owner.receipt;
+        receipt.templates = {*owner.entry};
+        owners.insert(destination, receipt);
+    }
+    return owners;
 }
 
 } // namespace
 
-std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
+std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &given,
                              ProgressListener *listener, InstallReport *report, Disposal replacedCopies,
                              const InstallRecord *record)
 {
     InstallReport counts;
     if (report)
         *report = counts;
-    if (jobs.empty())
+    // With nothing to copy a receipt may still have to be written: the
+    // templates it names were found in place.
+    if (given.empty() && (!record || record->receipt.templates.empty()))
         return std::nullopt;
+    std::vector<InstallJob> jobs = given;
     qint64 total = 0;
-    for (const InstallJob &job : jobs)
+    for (InstallJob &job : jobs) {
         total += job.size;
+        job.replacedDisposal = job.replacedDisposal.value_or(replacedCopies);
+    }
+    const QHash<QString, Receipt> owners = ownersOf(root, jobs);
 
     InstallJournal journal(root, InstallJournal::Operation::Install, archiveTitle);
     if (std::optional<Error> error = journal.begin())
@@ -469,7 +378,7 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     if (!error)
         error = injectedFault(Step::Commit, qsizetype(jobs.size()), root);
     if (!error)
-        error = journal.addCommit(replacedCopies == Disposal::Trash);
+        error = journal.addCommit();
     if (error) {
         if (listener)
             listener->setStatus(QCoreApplication::translate("TemplateTransaction",
@@ -477,134 +386,9 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
         rollBack(journal, listener);
         return error;
     }
-    finishCommit(journal, listener, total);
+    finishCommit(journal, listener, total, owners);
     if (report)
         *report = counts;
-    return std::nullopt;
-}
-
-std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
-                            Disposal disposal, ProgressListener *listener, RemovalReport *report)
-{
-    RemovalReport local;
-    RemovalReport &counts = report ? *report : local;
-    counts = RemovalReport();
-
-    QStringList present;
-    for (const QString &destination : destinations) {
-        const QString relative = relativeDestination(destination);
-        if (!relative.isEmpty() && !present.contains(relative) && FileOperations::isDirectory(join(root, relative)))
-            present.append(relative);
-    }
-    // A template nested in another one named here goes with it: taken on its
-    // own first, it would leave the other template without part of itself.
-    QSet<QString> named(present.cbegin(), present.cend());
-    QStringList nested;
-    present.removeIf([&named, &nested](const QString &relative) {
-        for (qsizetype slash = relative.lastIndexOf(QLatin1Char('/')); slash > 0;
-             slash = relative.lastIndexOf(QLatin1Char('/'), slash - 1)) {
-            if (named.contains(relative.left(slash))) {
-                nested.append(relative);
-                return true;
-            }
-        }
-        return false;
-    });
-    // Receipts forget, besides what this removes, what was already gone.
-    QStringList relatives;
-    for (const QString &destination : destinations)
-        relatives.append(relativeDestination(destination));
-    if (present.isEmpty()) {
-        removeEmptiedFolders(root, destinations);
-        Receipt::forgetRemoved(root, relatives);
-        return std::nullopt;
-    }
-
-    const QString removal = unusedName(root, ownName("removed"));
-    InstallJournal journal(root, InstallJournal::Operation::Uninstall, archiveTitle);
-    if (std::optional<Error> error = journal.begin(removal, disposal == Disposal::Trash))
-        return error;
-    const QString holder = join(root, removal) + QLatin1Char('/') + holderName(archiveTitle);
-    if (std::optional<Error> error = FileOperations::createDirectories(holder)) {
-        FileOperations::removeAll(join(root, removal));
-        journal.close();
-        return error;
-    }
-
-    // Each template leaves its place in one rename, so that a template is
-    // never seen half-removed, and 10,000 of them are one item in the Trash.
-    QStringList moved;
-    QSet<QString> made;
-    bool cancelled = false;
-    const qint64 count = qint64(present.size());
-    for (qint64 i = 0; i < count; ++i) {
-        const QString &relative = present.at(i);
-        std::optional<Error> error = journal.addRemoval(relative);
-        const QString into = holder + QLatin1Char('/') + relative;
-        const QString intoParent = QFileInfo(into).path();
-        if (!error && !made.contains(intoParent)) {
-            error = FileOperations::createDirectories(intoParent);
-            made.insert(intoParent);
-        }
-        if (!error)
-            error = FileOperations::moveTree(join(root, relative), into);
-        if (error && error->code() == EXDEV) {
-            // A kind or category folder that links to another volume: the
-            // template goes on its own.
-            const QString path = join(root, relative);
-            if (disposal == Disposal::Trash && FileOperations::moveToTrash(path)) {
-                ++counts.removed;
-                counts.trashed = true;
-                error.reset();
-            } else {
-                error = FileOperations::removeAll(path);
-                if (!error)
-                    ++counts.removed;
-            }
-        }
-        if (error) {
-            ++counts.failed;
-            if (!counts.firstError)
-                counts.firstError = error;
-        } else if (FileOperations::exists(into)) {
-            moved.append(relative);
-        }
-        if (listener && !listener->progress(i + 1, count)) {
-            cancelled = true;
-            break;
-        }
-    }
-
-    if (cancelled) {
-        if (listener)
-            listener->setStatus(QCoreApplication::translate("TemplateTransaction", "Putting the templates back…"));
-        journal.addCancel();
-        const QStringList back = putBack(root, holder, moved);
-        QStringList stranded;
-        for (const QString &relative : std::as_const(moved)) {
-            if (!back.contains(relative))
-                stranded.append(relative);
-        }
-        // What could not go back goes where the user sent it.
-        RemovalReport strandedReport;
-        if (!stranded.isEmpty())
-            dispose(root, holder, stranded, disposal, nullptr, strandedReport);
-        FileOperations::removeAll(join(root, removal));
-        Receipt::forgetRemoved(root, stranded);
-        journal.close();
-        counts = strandedReport;
-        return Error::cancelled();
-    }
-
-    dispose(root, holder, moved, disposal, listener, counts);
-    for (const QString &relative : std::as_const(nested)) {
-        if (!FileOperations::exists(join(root, relative)))
-            ++counts.removed;
-    }
-    FileOperations::removeAll(join(root, removal));
-    removeEmptiedFolders(root, destinations);
-    Receipt::forgetRemoved(root, relatives);
-    journal.close();
     return std::nullopt;
 }
 
@@ -623,41 +407,6 @@ std::optional<Error> unfinishedRun(const QString &root)
 void setFaultHook(FaultHook hook)
 {
     sFaultHook = hook;
-}
-
-void removeEmptiedFolders(const QString &root, const QStringList &destinations)
-{
-    QSet<QString> folders;
-    for (const QString &destination : destinations) {
-        QString folder = parentOf(relativeDestination(destination));
-        while (!folder.isEmpty() && !folders.contains(folder)) {
-            folders.insert(folder);
-            folder = parentOf(folder);
-        }
-    }
-    // Deepest first, so that a kind folder is judged after its categories.
-    QStringList ordered(folders.begin(), folders.end());
-    std::sort(ordered.begin(), ordered.end(), [](const QString &a, const QString &b) {
-        const qsizetype depthA = a.count(QLatin1Char('/'));
-        const qsizetype depthB = b.count(QLatin1Char('/'));
-        return depthA != depthB ? depthA > depthB : a < b;
-    });
-    for (const QString &folder : std::as_const(ordered)) {
-        const QString path = join(root, folder);
-        if (!FileOperations::isDirectory(path))
-            continue;
-        const QDir dir(path);
-        if (!dir.isReadable())
-            continue;
-        // Finder metadata and other hidden files do not keep a folder alive;
-        // anything else does, a hidden folder too (it may hold someone's work).
-        if (!dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty()
-            || !dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks).isEmpty())
-            continue;
-        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            QFile::remove(dir.filePath(name));
-        ::rmdir(QFile::encodeName(path).constData());
-    }
 }
 
 bool recover(const QString &root, ProgressListener *listener)

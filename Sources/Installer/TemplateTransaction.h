@@ -32,12 +32,18 @@ struct InstallJob
     QString destination;  // relative to the root
     qint64 size = 0;      // bytes, for progress
     bool move = false;    // may be renamed out of the unpack folder
+    // Where a copy it replaces goes; unset: as install() is told.
+    std::optional<Disposal> replacedDisposal;
 };
 
 struct InstallReport
 {
     int newlyInstalled = 0;  // nothing stood at the destination before
     int replaced = 0;
+    int identical = 0;       // already in place byte for byte: not copied again
+    QStringList keptEdited;   // destinations of copies the user changed, left as they were
+    QStringList keptForeign;  // destinations of others' copies, left as they were
+    QStringList keptOwners;   // per kept destination (edited first): its archive title; empty for a hand copy
 };
 
 // The receipt an install leaves in the root, written in the same
@@ -57,8 +63,10 @@ struct InstallRecord
 // Each template is copied (or moved) into a hidden folder beside its
 // destination; only then is an older copy renamed aside and the new one
 // renamed into place. When all are in place the older copies are removed
-// (as `replacedCopies` says); on any failure or cancel every change is undone
-// and the error answered. With a record its receipt is written too.
+// (as each job or else `replacedCopies` says: to the Trash one template at a
+// time, where Restore finds its place); on any failure or cancel every change
+// is undone and the error answered. With a record its receipt is written
+// too, also when there is no job (every template was found in place).
 std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
                              ProgressListener *listener = nullptr, InstallReport *report = nullptr,
                              Disposal replacedCopies = Disposal::Delete, const InstallRecord *record = nullptr);
@@ -69,21 +77,26 @@ struct RemovalReport
     int failed = 0;
     std::optional<Error> firstError;
     bool trashed = false;  // went to the Trash, rather than deleted
+    QStringList keptEdited;   // destinations of copies the user changed, left in place
+    QStringList keptForeign;  // destinations another archive or the user owns, left in place
+    QStringList keptOwners;   // per kept destination (edited first): its archive title; empty for a hand copy
 };
 
 // Removes the installed templates at these destinations, then every folder
-// above them (below the root) left with nothing but hidden files, and their
-// entries in the receipts. With
-// Trash the templates go to the Trash as one folder named after the archive
-// (deleted where the volume has no Trash). A cancel while they are taken
-// away puts them all back and answers a cancellation; failures to remove one
-// template are counted in the report, never stop the others.
+// above them (below the root) left empty, and their entries in the
+// receipts. With Trash each template goes to the Trash from its own place,
+// so that Restore puts it back there (deleted where the volume has no
+// Trash). A cancel while they are taken away puts them all back and
+// answers a cancellation; failures to remove one template are counted in the
+// report, never stop the others. A run killed on the way is completed by the
+// next one (recover).
 std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
                             Disposal disposal, ProgressListener *listener = nullptr, RemovalReport *report = nullptr);
 
 // Folders above these destinations, up to but not including the root, that
 // hold nothing but hidden files (no hidden folders) are removed: each looked
-// at once.
+// at once. Hidden files someone put there (not the file manager's
+// .DS_Store) go to the Trash with their folder.
 void removeEmptiedFolders(const QString &root, const QStringList &destinations);
 
 // Finishes or undoes what a run that did not end left in root: an install

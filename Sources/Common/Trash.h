@@ -1,0 +1,33 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Common/Error.h"
+
+#include <QString>
+
+#include <optional>
+
+// The user's Trash, for items that should come back to where they were.
+namespace Trash {
+
+// Moves `path` to the Trash of its volume as if it had been trashed from
+// `originalPath` (default: `path`): under that name, and recorded so that
+// the file manager's Restore puts it back there. A copy set aside under a
+// hidden name is thus restored to the place it was replaced at. Answers
+// where the item now lies, or an empty string when the volume has no Trash
+// or the move failed (then nothing changed). On macOS the Finder records
+// the place the item left from.
+QString moveToTrash(const QString &path, const QString &originalPath = {});
+
+// Whether a path names an item directly in a Trash (the freedesktop.org
+// layout's "files" folder, or macOS's .Trash and .Trashes), not a path that
+// leads out of one.
+bool isInTrash(const QString &path);
+
+// Puts an item back from the Trash to `original` (creating missing folders
+// above it) and forgets its Trash record. Refused when something stands at
+// `original` or the item is no longer in the Trash.
+[[nodiscard]] std::optional<Error> restore(const QString &inTrash, const QString &original);
+
+} // namespace Trash

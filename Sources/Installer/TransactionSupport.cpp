@@ -1,0 +1,67 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Installer/TransactionSupport.h"
+
+#include "Common/FileOperations.h"
+#include "Common/Trash.h"
+#include "Installer/RecentlyRemoved.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStringList>
+
+#include <cerrno>
+#include <system_error>
+
+namespace TemplateTransaction::Support {
+
+QString relativeDestination(const QString &path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.contains(QLatin1String(".")) || parts.contains(QLatin1String("..")))
+        return {};
+    return parts.join(QLatin1Char('/'));
+}
+
+QString join(const QString &root, const QString &relative)
+{
+    return relative.isEmpty() ? root : root + QLatin1Char('/') + relative;
+}
+
+QString parentOf(const QString &relative)
+{
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+QString unusedName(const QString &folder, const QString &base)
+{
+    QString name = base;
+    for (int n = 1; FileOperations::exists(folder + QLatin1Char('/') + name); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+QString ownName(const char *kind, qsizetype index)
+{
+    QString name = QStringLiteral(".mti-%1-%2").arg(QLatin1String(kind)).arg(QCoreApplication::applicationPid());
+    if (index >= 0)
+        name += QLatin1Char('-') + QString::number(index);
+    return name;
+}
+
+std::optional<Error> errnoError(const QString &path)
+{
+    return Error::fromErrorCode(std::error_code(errno, std::generic_category()), path);
+}
+
+QString trashTemplate(const QString &root, const QString &path, const QString &destination,
+                      const std::optional<Receipt> &receipt)
+{
+    const QString inTrash = Trash::moveToTrash(path, join(root, destination));
+    if (!inTrash.isEmpty())
+        RecentlyRemoved::record({QDateTime::currentDateTimeUtc(), root, destination, inTrash, receipt});
+    return inTrash;
+}
+
+} // namespace TemplateTransaction::Support
