@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -292,7 +293,9 @@ void completeRemoval(InstallJournal &journal)
     }
     // Only a real folder of ours: a link planted in its place is not followed.
     if (!removal.isEmpty() && isRealFolder(removal)) {
-        if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder) && !QDir(holder).isEmpty())
+        // An earlier version sent a whole uninstall to the Trash from here.
+        if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
+            && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
             FileOperations::moveToTrash(holder);
         FileOperations::removeAll(removal);
     }
