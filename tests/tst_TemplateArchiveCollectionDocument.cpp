@@ -162,6 +162,11 @@ void tst_TemplateArchiveCollectionDocument::deleteFlagsOnlyArchivesInstalledWhol
     QVERIFY(other);
     for (const QString &name : _thirds)
         QVERIFY(installByHand(Titles, QStringLiteral("Lower Thirds"), name));
+    // The hand copies are named and left alone until the user decides.
+    const TemplateArchiveDocument::InstallOutcome asked = other->install(std::nullopt);
+    QCOMPARE(asked.foreignCopies.size(), _thirds.size());
+    QCOMPARE(asked.newlyInstalled, 0);
+    other->setOwnershipPolicy({false, true, false});
     const TemplateArchiveDocument::InstallOutcome all = other->install(std::nullopt);
     QVERIFY(!all.error);
     QCOMPARE(all.newlyInstalled, 2);
@@ -212,6 +217,7 @@ void tst_TemplateArchiveCollectionDocument::cancelledInstallLeavesTheFolderAsItW
     std::unique_ptr<TemplateArchiveDocument> document = openTwo();
     QVERIFY(document);
     QVERIFY(installByHand(Titles, QStringLiteral("Openers"), QStringLiteral("OP_Open_1")));
+    document->setOwnershipPolicy({false, true, false});
     CountingListener listener;
     listener.cancelAt = 2;
     QStringList started;

@@ -195,6 +195,16 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
 
     button(collection, "installButton")->click();
+    // Copies made by hand are the user's: asked about first, nothing written yet.
+    QMessageBox *replace = visibleAlert(QStringLiteral("Replace Templates?"));
+    MTI_VERIFY_SHEET(replace, collection);
+    QVERIFY2(replace->informativeText().startsWith(
+                 QStringLiteral("4 templates installed by another archive or copied in by hand will be replaced:\n")),
+             qPrintable(replace->informativeText()));
+    QCOMPARE(buttonTexts(replace),
+             QStringList({QStringLiteral("Cancel"), QStringLiteral("Keep My Versions"), QStringLiteral("Replace")}));
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
+    QVERIFY(press(replace, QStringLiteral("Replace")));
 
     QMessageBox *question = visibleAlert(DeleteQuestion);
     MTI_VERIFY_SHEET(question, collection);

@@ -600,7 +600,56 @@ void TemplateArchiveCollection::installSelected()
         install(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
 }
 
+// Names a few of the templates, and how many more there are.
+QString TemplateArchiveCollection::someOf(const QStringList &titles)
+{
+    constexpr qsizetype Shown = 5;
+    QString text = titles.mid(0, Shown).join(QLatin1Char('\n'));
+    if (titles.size() > Shown)
+        text += QLatin1Char('\n') + tr("and %1 more").arg(titles.size() - Shown);
+    return text;
+}
+
 void TemplateArchiveCollection::install(const TemplateArchiveDocument::Selection &selection)
+{
+    installNow(selection);
+}
+
+// Copies the user changed, or that are not these archives', stand where the
+// selection goes: nothing was written; the user decides.
+void TemplateArchiveCollection::askToReplace(const TemplateArchiveDocument::Selection &selection,
+                                             const QStringList &edited, const QStringList &foreign)
+{
+    QStringList parts;
+    if (!edited.isEmpty()) {
+        parts.append((edited.size() == 1 ? tr("1 template you changed will be replaced:")
+                                        : tr("%1 templates you changed will be replaced:").arg(edited.size()))
+                     + QLatin1Char('\n') + someOf(edited));
+    }
+    if (!foreign.isEmpty()) {
+        parts.append((foreign.size() == 1
+                         ? tr("1 template installed by another archive or copied in by hand will be replaced:")
+                         : tr("%1 templates installed by another archive or copied in by hand will be replaced:")
+                               .arg(foreign.size()))
+                     + QLatin1Char('\n') + someOf(foreign));
+    }
+    parts.append(tr("Replaced copies go to the Trash. Keep My Versions installs the rest and leaves these as they are."));
+    QPointer<TemplateArchiveCollection> alive(this);
+    Alert::beginSheet(_window.get(), tr("Replace Templates?"), parts.join(QStringLiteral("\n\n")),
+                      tr("Keep My Versions"), tr("Replace"), tr("Cancel"), [alive, selection](int answer) {
+                          if (!alive || answer < 0)
+                              return;
+                          const bool replace = answer == 0;
+                          alive->_document->setOwnershipPolicy({replace, replace, false});
+                          // Not from inside the sheet's handler.
+                          QTimer::singleShot(0, alive, [alive, selection] {
+                              if (alive)
+                                  alive->installNow(selection);
+                          });
+                      });
+}
+
+void TemplateArchiveCollection::installNow(const TemplateArchiveDocument::Selection &selection)
 {
     if (_activeWork)
         return;
@@ -615,6 +664,10 @@ void TemplateArchiveCollection::install(const TemplateArchiveDocument::Selection
     if (!stillOpen)
         return;
     applyInstalledStates(std::move(outcome.installed));
+    if (!outcome.editedCopies.isEmpty() || !outcome.foreignCopies.isEmpty()) {
+        askToReplace(selection, outcome.editedCopies, outcome.foreignCopies);
+        return;
+    }
 
     if (outcome.error) {
         if (outcome.error->isCancellation()) {
@@ -631,6 +684,7 @@ void TemplateArchiveCollection::install(const TemplateArchiveDocument::Selection
 
     const int newlyInstalled = outcome.newlyInstalled;
     const QList<quint64> kinds = outcome.kinds;
+    _lastKept = outcome.kept;
     if (outcome.deletableArchives.isEmpty()) {
         // No archive was installed whole: nothing to offer to delete.
         reportInstallationCompleted(newlyInstalled, kinds);
@@ -692,10 +746,15 @@ void TemplateArchiveCollection::reportInstallationCompleted(int newlyInstalled, 
 {
     QPointer<TemplateArchiveCollection> alive(this);
     const QString installed = newlyInstalled == 1 ? tr("1 template was installed") : tr("%1 templates were installed").arg(newlyInstalled);
-    Alert::beginSheet(_window.get(), tr("Installation Completed"),
-                      tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
-                         "Do you want to install more templates?")
-                          .arg(installed, CollectionOpeningRules::kindNames(kinds)),
+    QString text = tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
+                      "Do you want to install more templates?")
+                       .arg(installed, CollectionOpeningRules::kindNames(kinds));
+    if (_lastKept > 0)
+        text.prepend((_lastKept == 1 ? tr("1 template you changed or that others installed was kept as it was.")
+                                     : tr("%1 templates you changed or that others installed were kept as they were.")
+                                           .arg(_lastKept))
+                     + QLatin1Char('\n'));
+    Alert::beginSheet(_window.get(), tr("Installation Completed"), text,
                       tr("Yes"), tr("Quit"), tr("Cancel"), [alive](int answer) {
                           if (answer == 1) {
                               // Never from inside the sheet's handler: close first, then
@@ -737,9 +796,11 @@ void TemplateArchiveCollection::askToUninstall(const TemplateArchiveDocument::Se
         return;
     // The count in the question is the folder's now, looked at off this thread.
     std::vector<bool> states;
+    TemplateArchiveDocument::Conflicts conflicts;
     const TemplateArchiveDocument *document = _document.get();
-    if (!runWithProgress(false, QString(), [&states, document](ProgressListener &, BackgroundWork &) {
+    if (!runWithProgress(false, QString(), [&states, &conflicts, document, &selection](ProgressListener &, BackgroundWork &) {
             states = document->installedStates();
+            conflicts = document->conflicts(selection);
         }))
         return;
     applyInstalledStates(std::move(states));
@@ -754,6 +815,22 @@ void TemplateArchiveCollection::askToUninstall(const TemplateArchiveDocument::Se
         return;
     }
     QPointer<TemplateArchiveCollection> alive(this);
+    if (!conflicts.edited.isEmpty()) {
+        Alert::beginSheet(_window.get(),
+                          tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed)),
+                          (conflicts.edited.size() == 1 ? tr("1 of them you changed:")
+                                                          : tr("%1 of them you changed:").arg(conflicts.edited.size())) + QLatin1Char('\n')
+                              + someOf(conflicts.edited) + QStringLiteral("\n\n")
+                              + tr("Uninstall All sends those to the Trash too; Keep Changed Ones leaves them installed."),
+                          tr("Keep Changed Ones"), tr("Uninstall All"), tr("Cancel"), [alive, selection](int answer) {
+                              if (!alive || answer < 0)
+                                  return;
+                              alive->_document->setOwnershipPolicy({false, false, answer == 0});
+                              alive->uninstallNow(selection);
+                          });
+        return;
+    }
+    _document->setOwnershipPolicy({});
     Alert::beginSheet(_window.get(),
                       tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed)),
                       selection ? tr("The selected templates are removed from the Motion Templates folder; other "
@@ -803,6 +880,16 @@ void TemplateArchiveCollection::uninstallNow(const TemplateArchiveDocument::Sele
         QString text = removedText;
         if (outcome.trashed)
             text += QLatin1Char('\n') + tr("They were moved to the Trash.");
+        if (outcome.keptEdited > 0)
+            text += QLatin1Char('\n') + (outcome.keptEdited == 1 ? tr("1 template you changed was kept.")
+                                                                 : tr("%1 templates you changed were kept.").arg(outcome.keptEdited));
+        if (outcome.keptForeign > 0) {
+            text += QLatin1Char('\n')
+                + (outcome.keptForeign == 1
+                       ? tr("1 template installed by another archive or copied in by hand was kept.")
+                       : tr("%1 templates installed by another archive or copied in by hand were kept.")
+                             .arg(outcome.keptForeign));
+        }
         Alert::beginSheet(_window.get(), tr("Uninstall Completed"), text, tr("Ok"), QString(), QString());
     }
 }

@@ -115,6 +115,10 @@ private:
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
     void install(const TemplateArchiveDocument::Selection &selection);
+    void installNow(const TemplateArchiveDocument::Selection &selection);
+    void askToReplace(const TemplateArchiveDocument::Selection &selection, const QStringList &edited,
+                      const QStringList &foreign);
+    static QString someOf(const QStringList &titles);
     void reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds);
     void askToUninstall(const TemplateArchiveDocument::Selection &selection);
     void uninstallNow(const TemplateArchiveDocument::Selection &selection);
@@ -145,5 +149,6 @@ private:
     BackgroundWork *_openingWork = nullptr;
     QPointer<QObject> _stopQuestion;
     bool _activeWorkIsInstall = false;
+    int _lastKept = 0;  // copies the last install left as they were
     bool _closeRequested = false;
 };

@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/TemplateArchiveDocument.h"
 
+#include <QCoreApplication>
+
+#include <utility>
+
 #include "Collections/BackgroundWork.h"
 #include "Collections/CollectionOpeningRules.h"
 #include "Common/ProgressListener.h"
@@ -118,14 +122,32 @@ TemplateArchiveDocument::InstallOutcome TemplateArchiveDocument::install(const S
                                                                          const ArchiveStarted &archiveStarted)
 {
     InstallOutcome outcome;
+    if (!std::exchange(_policyChosen, false)) {
+        const Conflicts found = conflicts(selection);
+        if (!found.isEmpty()) {
+            outcome.editedCopies = found.edited;
+            outcome.foreignCopies = found.foreign;
+            outcome.installed = installedStates();
+            return outcome;
+        }
+        setOwnershipPolicy({});
+        _policyChosen = false;
+    }
     forEachSelection(selection, listener, archiveStarted,
                      [&](TemplateInstallerV2 &installer, const EffectTemplateItemList &items) {
         outcome.error = installer.installEffects(items);
         if (outcome.error)
             return false;
         // The transaction put every one of them in place, or none.
-        _installedHere.unite(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
         const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
+        // Kept copies are not this window's doing.
+        const QStringList kept = report.keptEdited + report.keptForeign;
+        for (const EffectTemplateItem *item : items) {
+            if (!kept.contains(item->relativeDestinationPath()))
+                _installedHere.insert(item);
+        }
+        outcome.kept += int(kept.size());
+        outcome.alreadyInstalled += report.identical;
         outcome.newlyInstalled += report.newlyInstalled;
         if (report.newlyInstalled + report.replaced > 0) {
             for (const EffectTemplateItem *item : items) {
@@ -164,6 +186,8 @@ TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(con
         outcome.removed += report.removed;
         outcome.failed += report.failed;
         outcome.trashed = outcome.trashed || report.trashed;
+        outcome.keptEdited += int(report.keptEdited.size());
+        outcome.keptForeign += int(report.keptForeign.size());
         if (report.removed > 0) {
             for (const EffectTemplateItem *item : items) {
                 if (!item->isInstalledInDestRootFolder(root))
@@ -179,4 +203,33 @@ TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(con
     });
     outcome.installed = installedStates();
     return outcome;
+}
+
+TemplateArchiveDocument::Conflicts TemplateArchiveDocument::conflicts(const Selection &selection) const
+{
+    using TemplateOwnership::State;
+    Conflicts found;
+    for (const auto &installer : _templateInstallers) {
+        const EffectTemplateItemList items = selected(*installer, selection);
+        const std::vector<TemplateOwnership::Copy> copies = installer->ownership(items);
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (copies[i].state == State::Edited) {
+                found.edited.append(items[i]->title());
+            } else if (copies[i].state == State::Foreign) {
+                found.foreign.append(copies[i].owner.isEmpty()
+                                         ? QCoreApplication::translate("TemplateArchiveDocument", "%1 (copied in by hand)")
+                                               .arg(items[i]->title())
+                                         : QCoreApplication::translate("TemplateArchiveDocument", "%1 (installed by %2)")
+                                               .arg(items[i]->title(), copies[i].owner));
+            }
+        }
+    }
+    return found;
+}
+
+void TemplateArchiveDocument::setOwnershipPolicy(const TemplateInstaller::OwnershipPolicy &policy)
+{
+    for (const auto &installer : _templateInstallers)
+        installer->setOwnershipPolicy(policy);
+    _policyChosen = true;
 }

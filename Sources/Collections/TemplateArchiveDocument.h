@@ -51,6 +51,14 @@ public:
         QStringList deletableArchives;
         // installedStates() after the work.
         std::vector<bool> installed;
+        // Copies left in place: the user's edits, others' templates.
+        int kept = 0;
+        int alreadyInstalled = 0;
+        // Set when nothing was done because copies the user changed, or
+        // others', stand where the selection goes: the user decides
+        // (setOwnershipPolicy) and the install runs again.
+        QStringList editedCopies;
+        QStringList foreignCopies;
     };
 
     struct UninstallOutcome
@@ -60,7 +68,23 @@ public:
         int failed = 0;
         bool trashed = false;
         std::vector<bool> installed;
+        int keptEdited = 0;
+        int keptForeign = 0;  // another archive's templates, hand copies
     };
+
+    // Installed copies of the selection that are not plainly the
+    // archives' own: what to ask about before an install or uninstall.
+    struct Conflicts
+    {
+        QStringList edited;   // titles of copies the user changed
+        QStringList foreign;  // "title (installed by X)" or "title (copied in by hand)"
+        bool isEmpty() const { return edited.isEmpty() && foreign.isEmpty(); }
+    };
+    // Reads the installed files (any thread but the GUI's, for big packs).
+    Conflicts conflicts(const Selection &selection) const;
+    // How the next install or uninstall treats those copies; until it is
+    // set, an install finding any does nothing and names them.
+    void setOwnershipPolicy(const TemplateInstaller::OwnershipPolicy &policy);
 
     explicit TemplateArchiveDocument(QList<QUrl> sourceArchiveURLs);
     // Hands the installers to DeferredCleanup: their unpack folders (and
@@ -112,6 +136,7 @@ private:
     // uninstall of it has taken away since.
     QSet<const EffectTemplateItem *> _installedHere;
     // installedStates() runs on a worker, provenances() on the GUI thread.
+    bool _policyChosen = false;
     mutable QMutex _provenanceLock;
     mutable std::vector<TemplateLibrary::Provenance> _provenances;
 };
