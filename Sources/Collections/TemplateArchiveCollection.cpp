@@ -641,11 +641,7 @@ void TemplateArchiveCollection::askToReplace(const TemplateArchiveDocument::Sele
                               return;
                           const bool replace = answer == 0;
                           alive->_document->setOwnershipPolicy({replace, replace, false});
-                          // Not from inside the sheet's handler.
-                          QTimer::singleShot(0, alive, [alive, selection] {
-                              if (alive)
-                                  alive->installNow(selection);
-                          });
+                          alive->installNow(selection);
                       });
 }
 
