@@ -667,22 +667,15 @@ bool recover(const QString &root, ProgressListener *listener)
         return false;
     std::optional<InstallJournal> journal = InstallJournal::read(root);
     if (!journal) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && !file.readLine().endsWith('\n')) {
-            // Killed while writing its first line: it had changed nothing yet.
-            QFile::remove(path);
-        } else {
-            // Not ours to read (damaged, or from another version): kept for
-            // whoever looks, out of the way of every later run.
-            const QString aside = root + QLatin1Char('/') + unusedName(root, InstallJournal::fileName() + QStringLiteral("-unreadable"));
-            qCWarning(lcInstall).noquote() << "an unreadable journal in" << root << "was set aside as" << aside;
-            QFile::rename(path, aside);
-        }
+        InstallJournal::setAside(root);
         return false;
     }
     qCInfo(lcInstall).noquote() << "completing or undoing an interrupted" << journal->archiveTitle()
                                 << "run of process" << journal->pid() << "in" << root;
     if (journal->operation() == InstallJournal::Operation::Uninstall) {
+        // Deleted through descriptors: a folder in there swapped for a link since is not followed.
+        if (!journal->toTrash() && !journal->cancelled() && !journal->removalFolder().isEmpty())
+            FileOperations::removeAllBeneath(root, journal->removalFolder());
         completeRemoval(*journal);
         return true;
     }
