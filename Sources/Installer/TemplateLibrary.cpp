@@ -610,7 +610,7 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 
 std::optional<Error> remove(const QString &root, const QStringList &destinations,
                             TemplateTransaction::Disposal disposal, ProgressListener *listener,
-                            TemplateTransaction::RemovalReport *report)
+                            TemplateTransaction::RemovalReport *report, std::optional<std::chrono::milliseconds> lockWait)
 {
     if (report)
         *report = {};
@@ -620,6 +620,7 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
         return Error::fromErrorCode(std::make_error_code(std::errc::no_such_file_or_directory), root);
 
     DestinationLock lock(root);
+    lock.setWaitLimit(lockWait);
     if (std::optional<Error> error = lock.acquire(listener))
         return error;
     TemplateTransaction::recover(root, listener);
