@@ -590,19 +590,33 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
             add(destination);
             continue;
         }
-        const Receipt *match = nullptr;
+        // One archive: the receipts of this very title (equal in composed
+        // form; an earlier version may have left a second file of it), else
+        // of this archive file name. Never two titles that share a prefix or
+        // differ in case, "_" or "\\".
+        const QString composed = name.normalized(QString::NormalizationForm_C);
+        std::vector<const Receipt *> matches;
         for (const Receipt &receipt : receipts.receipts()) {
-            if (receipt.archiveTitle == name || (!receipt.archiveFileName.isEmpty() && receipt.archiveFileName == name))
-                match = &receipt;
+            if (receipt.archiveTitle.normalized(QString::NormalizationForm_C) == composed)
+                matches.push_back(&receipt);
         }
-        if (!match) {
+        if (matches.empty()) {
+            for (const Receipt &receipt : receipts.receipts()) {
+                if (!receipt.archiveFileName.isEmpty()
+                    && receipt.archiveFileName.normalized(QString::NormalizationForm_C) == composed)
+                    matches.push_back(&receipt);
+            }
+        }
+        if (matches.empty()) {
             if (unknown)
                 unknown->append(name);
             continue;
         }
-        for (const Receipt::Template &entry : match->templates) {
-            if (known.contains(entry.destination))
-                add(entry.destination);
+        for (const Receipt *match : matches) {
+            for (const Receipt::Template &entry : match->templates) {
+                if (known.contains(entry.destination))
+                    add(entry.destination);
+            }
         }
     }
     return destinations;

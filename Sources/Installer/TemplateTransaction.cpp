@@ -227,13 +227,15 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     receipt.installedAt = QDateTime::currentDateTimeUtc();
     const QString own = Receipt::pathFor(root, receipt.archiveTitle);
     const QString ownRelative = own.mid(root.size() + 1);
+    // Maybe under the name an earlier version gave it: taken over, and gone.
+    const QString earlierPath = Receipt::existingPathFor(root, receipt.archiveTitle);
 
     QSet<QString> taken;
     for (const InstallJob &job : jobs)
         taken.insert(relativeDestination(job.destination));
     // What an earlier version of the archive installed and this one no
     // longer holds stays installed: it keeps its record, and its origin.
-    if (const std::optional<Receipt> earlier = Receipt::read(own)) {
+    if (const std::optional<Receipt> earlier = Receipt::read(earlierPath)) {
         for (const Receipt::Template &entry : earlier->templates) {
             if (!taken.contains(entry.destination) && !receipt.templateAt(entry.destination)
                 && FileOperations::isDirectory(join(root, entry.destination)))
@@ -244,6 +246,10 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     for (const QString &path : Receipt::paths(root)) {
         if (path == own)
             continue;
+        if (path == earlierPath) {
+            files.emplace_back(path.mid(root.size() + 1), std::nullopt);
+            continue;
+        }
         std::optional<Receipt> other = Receipt::read(path);
         if (!other)
             continue;
