@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Cli/CliDestination.h"
 #include "Cli/CliJson.h"
+#include "Cli/CliLockWait.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
 #include "Common/LogCategories.h"
@@ -82,6 +83,7 @@ protected:
         QString root;
         bool json = false;
         TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete;
+        std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
         int number = 0;  // running template number over every archive
     };
 
@@ -127,6 +129,7 @@ protected:
 
     QCommandLineOption _trash{QStringLiteral("trash"),
                               QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
+    CliLockWait _lockWait;
 
 private:
     CliDestination _destination;
@@ -157,6 +160,8 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
     run.json = parser.isSet(_json);
     if (parser.optionNames().contains(_trash.names().constFirst()) && parser.isSet(_trash))
         run.disposal = TemplateTransaction::Disposal::Trash;
+    if (!_lockWait.read(context, parser, &run.lockWait))
+        return Cli::UsageError;
 
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
@@ -208,6 +213,7 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
 
         const bool unpacked = readArchive(run, *installer);
         installer->setDisposal(run.disposal);
+        installer->setLockWait(run.lockWait);
         entry[QStringLiteral("unpacked")] = unpacked;
         if (!unpacked && CliSignals::received()) {
             reportSignal(context, QStringLiteral("%1 was not unpacked").arg(archive));
@@ -324,6 +330,7 @@ protected:
     {
         parser.addOption(_deleteArchive);
         parser.addOption(_trash);
+        _lockWait.addOption(parser);
     }
 
     Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
@@ -384,7 +391,11 @@ public:
     QString description() const override { return QStringLiteral("Removes every installed template of each archive."); }
 
 protected:
-    void addOwnOptions(QCommandLineParser &parser) override { parser.addOption(_trash); }
+    void addOwnOptions(QCommandLineParser &parser) override
+    {
+        parser.addOption(_trash);
+        _lockWait.addOption(parser);
+    }
     // Removing needs only where the templates went, which the directory says.
     bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
 
