@@ -18,7 +18,7 @@ _mtzip()
     COMPREPLY=()
 
     # The command, then the positional arguments before the cursor; the
-    # values of --dest, --categories and the password options are not positional.
+    # values of --dest, --categories, --wait and the password options are not positional.
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         if [[ -z $command ]]; then
@@ -27,7 +27,7 @@ _mtzip()
         fi
         case $word in
             --dest|-dest) dest=${COMP_WORDS[i+1]}; ((i++)) ;;
-            --categories|-categories|--password|-password|--password-file|-password-file) ((i++)) ;;
+            --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
         esac
@@ -41,7 +41,7 @@ _mtzip()
     case $prev in
         --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
         --categories|-categories) _mtzip_files plist; return 0 ;;
-        --password|-password) return 0 ;;
+        --password|-password|--wait|-wait) return 0 ;;
         --password-file|-password-file) local IFS=$'\n'; COMPREPLY=($(compgen -f -- "$cur")); return 0 ;;
     esac
 
@@ -49,10 +49,10 @@ _mtzip()
     case $command in
         extract|pack) options="--password --password-file" ;;
         list) options="--dest --all-users --categories --json" ;;
-        install) options="--dest --all-users --categories --json --delete-archive --trash" ;;
-        uninstall) options="--dest --all-users --categories --json --trash" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash --wait" ;;
+        uninstall) options="--dest --all-users --categories --json --trash --wait" ;;
         installed|verify) options="--dest --all-users --json" ;;
-        remove) options="--dest --all-users --json --trash" ;;
+        remove) options="--dest --all-users --json --trash --wait" ;;
         *) return 0 ;;
     esac
     options="$options --quiet --verbose --help"
@@ -71,7 +71,14 @@ _mtzip()
                 for receipt in "$dest"/.receipts/*.json; do
                     [[ -f $receipt ]] || continue
                     receipt=${receipt##*/}
-                    titles="$titles"$'\n'"${receipt%.json}"
+                    receipt=${receipt%.json}
+                    # TITLE~HASH.json with the title percent-encoded; older
+                    # receipts are named TITLE.json.
+                    if [[ $receipt =~ ^(.*)~[0-9a-f]{16}$ ]]; then
+                        receipt=${BASH_REMATCH[1]}
+                        receipt=$(printf '%b' "${receipt//%/\\x}")
+                    fi
+                    titles="$titles"$'\n'"$receipt"
                 done
                 COMPREPLY=($(compgen -W "$titles" -- "$cur"))
             fi ;;

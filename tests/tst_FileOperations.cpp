@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -69,6 +70,10 @@ private slots:
     void treeSizeCountsRegularFilesOnly();
     void removeAllAndCreateDirectories();
     void moveToTrashLandsInTheTrashOfAFreshHome();
+    void readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit_data();
+    void readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit();
+    void removeAllBeneathNeverFollowsALink_data();
+    void removeAllBeneathNeverFollowsALink();
 };
 
 void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
@@ -339,6 +344,108 @@ void tst_FileOperations::moveToTrashLandsInTheTrashOfAFreshHome()
     // Nothing was filed below the working folder.
     QCOMPARE(entryNames(work.path(), QDir::Name), QStringList());
 #endif
+}
+
+void tst_FileOperations::readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("error");  // 0: read
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("a file within the limit") << "file" << 0 << QString();
+    QTest::newRow("an empty file") << "empty" << 0 << QString();
+    QTest::newRow("a file one byte over") << "over" << EFBIG << QStringLiteral("larger than 16 bytes");
+    QTest::newRow("nothing") << "missing" << ENOENT << QString();
+    QTest::newRow("a link to a file") << "link" << ELOOP << QStringLiteral("a symbolic link");
+    QTest::newRow("a link to /dev/zero") << "devzero" << ELOOP << QStringLiteral("a symbolic link");
+    QTest::newRow("a FIFO") << "fifo" << EINVAL << QStringLiteral("not a regular file");
+    QTest::newRow("a folder") << "folder" << EINVAL << QStringLiteral("not a regular file");
+    QTest::newRow("another user's file") << "other" << EPERM << QStringLiteral("owned by another user");
+}
+
+void tst_FileOperations::readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, error);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("planted"));
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray sixteen = "0123456789abcdef";
+    if (kind == QLatin1String("file") || kind == QLatin1String("other"))
+        writeFileOrFail(path, sixteen);
+    else if (kind == QLatin1String("empty"))
+        writeFileOrFail(path, QByteArray());
+    else if (kind == QLatin1String("over"))
+        writeFileOrFail(path, sixteen + 'x');
+    else if (kind == QLatin1String("link"))
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("target")), sixteen) && ::symlink("target", name.constData()) == 0);
+    else if (kind == QLatin1String("devzero"))
+        QCOMPARE(::symlink("/dev/zero", name.constData()), 0);
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    if (kind == QLatin1String("other") && (::geteuid() != 0 || ::chown(name.constData(), 65534, 65534) != 0))
+        QSKIP("only root can give a file to another user");
+
+    const FileOperations::SmallFile file = FileOperations::readSmallFile(path, 16);
+    QCOMPARE(file.error, error);
+    QCOMPARE(bool(file), error == 0);
+    if (error == 0)
+        QCOMPARE(*file.contents, kind == QLatin1String("empty") ? QByteArray() : sixteen);
+    if (!problem.isEmpty())
+        QCOMPARE(file.problem, problem);
+    if (kind == QLatin1String("other")) {
+        const FileOperations::SmallFile anyone = FileOperations::readSmallFile(path, 16, FileOperations::FileOwner::Anyone);
+        QCOMPARE(anyone.contents.value_or(QByteArray()), sixteen);
+    }
+}
+
+void tst_FileOperations::removeAllBeneathNeverFollowsALink_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QStringList>("left");  // in the root afterwards, "/"-joined, sorted
+    const QStringList untouched = {QStringLiteral("a"), QStringLiteral("a/b"), QStringLiteral("a/b/file"),
+                                   QStringLiteral("a/b/link"), QStringLiteral("a/link"), QStringLiteral("top")};
+    QTest::newRow("a folder holding links") << "a/b" << 0
+                                            << QStringList{QStringLiteral("a"), QStringLiteral("a/link"), QStringLiteral("top")};
+    QTest::newRow("everything") << "a" << 0 << QStringList{QStringLiteral("top")};
+    QTest::newRow("a link itself") << "a/link" << 0
+                                   << QStringList{QStringLiteral("a"), QStringLiteral("a/b"), QStringLiteral("a/b/file"),
+                                                  QStringLiteral("a/b/link"), QStringLiteral("top")};
+    QTest::newRow("through a link") << "a/link/victim" << ELOOP << untouched;
+    QTest::newRow("nothing there") << "a/missing/x" << 0 << untouched;
+    QTest::newRow("..") << "a/../top" << EINVAL << untouched;
+    QTest::newRow("an empty component") << "a//b" << EINVAL << untouched;
+}
+
+void tst_FileOperations::removeAllBeneathNeverFollowsALink()
+{
+    QFETCH(QString, relative);
+    QFETCH(int, error);
+    QFETCH(QStringList, left);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = dir.filePath(QStringLiteral("root"));
+    const QString outside = dir.filePath(QStringLiteral("outside"));
+    writeFileOrFail(outside + QStringLiteral("/victim/file"), "keep");
+    writeFileOrFail(root + QStringLiteral("/a/b/file"), "x");
+    writeFileOrFail(root + QStringLiteral("/top"), "x");
+    QVERIFY(QFile::link(outside, root + QStringLiteral("/a/link")));
+    QVERIFY(QFile::link(outside + QStringLiteral("/victim"), root + QStringLiteral("/a/b/link")));
+
+    const std::optional<Error> result = FileOperations::removeAllBeneath(root, relative);
+    QCOMPARE(result ? result->code() : 0, error);
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(QDir(root).relativeFilePath(it.next()));
+    found.sort();
+    QCOMPARE(found, left);
+    QCOMPARE(readFile(outside + QStringLiteral("/victim/file")), QByteArray("keep"));
 }
 
 #include "tst_FileOperations.moc"

@@ -176,7 +176,7 @@ void tst_LibraryCli::verifyExitsWithOneWhenAFileIsMissingOrChanged_data()
 void tst_LibraryCli::verifyExitsWithOneWhenAReceiptCannotBeRead()
 {
     installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")}));
-    const QString receipt = _dest + QStringLiteral("/.receipts/LT_Pack.json");
+    const QString receipt = Receipt::pathFor(_dest, QStringLiteral("LT_Pack"));
     QFile file(receipt);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();

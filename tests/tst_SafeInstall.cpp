@@ -716,7 +716,7 @@ void tst_SafeInstall::sigtermAfterTheWorkIsDoneChangesNothing()
     mtzip.start(QStringLiteral(MTI_MTZIP_BINARY),
                 {QStringLiteral("install"), QStringLiteral("--json"), QStringLiteral("--dest"), _root, archive});
     QVERIFY(mtzip.waitForStarted());
-    const QString receipt = _root + QStringLiteral("/.receipts/LT_Late.json");
+    const QString receipt = Receipt::pathFor(_root, QStringLiteral("LT_Late"));
     const QString journal = _root + QLatin1Char('/') + InstallJournal::fileName();
     QElapsedTimer timer;
     timer.start();
@@ -766,7 +766,7 @@ void tst_SafeInstall::sigtermBetweenArchivesLeavesTheRestAndExits143()
     mtzip.setStandardOutputFile(QFile::decodeName(fifo));
     mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("install"), QStringLiteral("--dest"), _root, first, second});
     QVERIFY(mtzip.waitForStarted());
-    const QString firstReceipt = _root + QStringLiteral("/.receipts/LT_First.json");
+    const QString firstReceipt = Receipt::pathFor(_root, QStringLiteral("LT_First"));
     QElapsedTimer timer;
     timer.start();
     while (!QFileInfo::exists(firstReceipt) && timer.elapsed() < 60000)
@@ -783,7 +783,7 @@ void tst_SafeInstall::sigtermBetweenArchivesLeavesTheRestAndExits143()
     QCOMPARE(mtzip.exitCode(), 143);
     const QByteArray err = mtzip.readAllStandardError().trimmed();
     QCOMPARE(err, QByteArray("mtzip: terminated by SIGTERM; " + QFile::encodeName(second) + " was left alone"));
-    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/.receipts/LT_Second.json")));
+    QVERIFY(!QFileInfo::exists(Receipt::pathFor(_root, QStringLiteral("LT_Second"))));
     QCOMPARE(entryNames(kindFolder(), QDir::Name).size(), 2);
 }
 

@@ -170,6 +170,14 @@ für Final Cut Pro X und Motion.</translation>
         <source>Waiting for another installation into %1 to finish</source>
         <translation>Warten, bis eine andere Installation in %1 abgeschlossen ist</translation>
     </message>
+    <message>
+        <source>Another installation into %1 (process %2%3) still holds its lock; gave up waiting after %4 s.</source>
+        <translation>Eine andere Installation in %1 (Prozess %2%3) hält ihre Sperre noch; das Warten wurde nach %4 s aufgegeben.</translation>
+    </message>
+    <message>
+        <source>The lock file %1 names no installation but stood in the way; gave up waiting after %2 s.</source>
+        <translation>Die Sperrdatei %1 nennt keine Installation, stand aber im Weg; das Warten wurde nach %2 s aufgegeben.</translation>
+    </message>
 </context>
 <context>
     <name>DownloadItem</name>

@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Cli/CliDestination.h"
 #include "Cli/CliJson.h"
+#include "Cli/CliLockWait.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
 #include "Common/LogCategories.h"
@@ -113,6 +114,7 @@ protected:
         QString root;
         bool json = false;
         TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete;
+        std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
         int number = 0;  // running template number over every archive
     };
 
@@ -160,6 +162,7 @@ protected:
 
     QCommandLineOption _trash{QStringLiteral("trash"),
                               QStringLiteral("Move what is removed or replaced to the Trash instead of deleting it.")};
+    CliLockWait _lockWait;
 
 private:
     CliDestination _destination;
@@ -190,6 +193,8 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
     run.json = parser.isSet(_json);
     if (parser.optionNames().contains(_trash.names().constFirst()) && parser.isSet(_trash))
         run.disposal = TemplateTransaction::Disposal::Trash;
+    if (!_lockWait.read(context, parser, &run.lockWait))
+        return Cli::UsageError;
 
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
@@ -242,6 +247,7 @@ int InstallerCommand::run(CliContext &context, const QCommandLineParser &parser)
 
         const bool unpacked = readArchive(run, *installer);
         installer->setDisposal(run.disposal);
+        installer->setLockWait(run.lockWait);
         entry[QStringLiteral("unpacked")] = unpacked;
         if (!unpacked && CliSignals::received()) {
             reportSignal(context, QStringLiteral("%1 was not unpacked").arg(archive));
@@ -361,6 +367,7 @@ protected:
         parser.addOption(_replaceEdited);
         parser.addOption(_replaceForeign);
         parser.addOption(_dryRun);
+        _lockWait.addOption(parser);
     }
     bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
 
@@ -488,6 +495,7 @@ protected:
         parser.addOption(_trash);
         parser.addOption(_removeEdited);
         parser.addOption(_dryRun);
+        _lockWait.addOption(parser);
     }
     bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
     // Removing needs only where the templates went, which the directory says.

@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Cli/CliDestination.h"
 #include "Cli/CliJson.h"
+#include "Cli/CliLockWait.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
 #include "Common/ByteSize.h"
@@ -275,10 +276,14 @@ protected:
         parser.addPositionalArgument(QStringLiteral("PATH_OR_ARCHIVE_TITLE..."),
                                      QStringLiteral("Template paths relative to the templates folder, or archive titles."));
         parser.addOption(_trash);
+        _lockWait.addOption(parser);
     }
 
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
+        std::optional<std::chrono::milliseconds> lockWait;
+        if (!_lockWait.read(context, parser, &lockWait))
+            return Cli::UsageError;
         QStringList unknown;
         const QStringList destinations = TemplateLibrary::resolve(root, parser.positionalArguments(), &unknown);
         if (!unknown.isEmpty()) {
@@ -303,7 +308,8 @@ protected:
             parser.isSet(_trash) ? TemplateTransaction::Disposal::Trash : TemplateTransaction::Disposal::Delete;
         CliProgress progress(context.err, QStringLiteral("Removing"), context.drawsProgress());
         TemplateTransaction::RemovalReport report;
-        const std::optional<Error> error = TemplateLibrary::remove(root, destinations, disposal, &progress, &report);
+        const std::optional<Error> error =
+            TemplateLibrary::remove(root, destinations, disposal, &progress, &report, lockWait);
         progress.finish();
 
         int exitCode = Cli::Success;
@@ -347,6 +353,7 @@ protected:
 private:
     QCommandLineOption _trash{QStringLiteral("trash"),
                               QStringLiteral("Move the templates to the Trash instead of deleting them.")};
+    CliLockWait _lockWait;
 };
 
 } // namespace

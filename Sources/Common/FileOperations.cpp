@@ -12,11 +12,13 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include <csignal>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +75,7 @@ public:
     int get() const { return _fd; }
     // close() can report a late write error; the destructor would lose it.
     int release() { return std::exchange(_fd, -1); }
+    void swap(FileDescriptor &other) { std::swap(_fd, other._fd); }
 
 private:
     int _fd;
@@ -203,6 +206,67 @@ std::optional<Error> copyRecursive(const fs::path &source, const fs::path &desti
     return std::nullopt;
 }
 
+// Below this depth removeBelow gives up: each level costs a descriptor and
+// a frame, and worker threads have small stacks. Templates nest a few deep.
+constexpr int MaxRemovalDepth = 256;
+
+std::error_code removeBelow(int parent, const char *name, int depth);
+
+// Removes everything in the open folder `folder`.
+std::error_code emptyFolder(int folder, int depth)
+{
+    if (depth > MaxRemovalDepth)
+        return std::make_error_code(std::errc::filename_too_long);
+    // The names first, and the listing closed, so that only one descriptor
+    // per level stays open while the levels below are removed.
+    std::vector<std::string> names;
+    {
+        const int listing = ::dup(folder);
+        DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+        if (!dir) {
+            const std::error_code ec = lastErrno();
+            if (listing >= 0)
+                ::close(listing);
+            return ec;
+        }
+        while (const dirent *entry = ::readdir(dir)) {
+            const char *name = entry->d_name;
+            if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))))
+                names.emplace_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::error_code first;
+    for (const std::string &name : names) {
+        const std::error_code ec = removeBelow(folder, name.c_str(), depth + 1);
+        if (ec && !first)
+            first = ec;
+    }
+    return first;
+}
+
+// Removes the entry `name` of the open folder `parent`, and all below it.
+std::error_code removeBelow(int parent, const char *name, int depth)
+{
+    struct stat info;
+    if (::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::error_code() : lastErrno();
+    if (!S_ISDIR(info.st_mode))
+        return ::unlinkat(parent, name, 0) == 0 || errno == ENOENT ? std::error_code() : lastErrno();
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        // Swapped for a link (or a file) since: that goes, not what it leads to.
+        if (errno == ELOOP || errno == ENOTDIR)
+            return ::unlinkat(parent, name, 0) == 0 ? std::error_code() : lastErrno();
+        return errno == ENOENT ? std::error_code() : lastErrno();
+    }
+    const std::error_code ec = emptyFolder(folder, depth);
+    ::close(folder);
+    if (ec)
+        return ec;
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT ? std::error_code() : lastErrno();
+}
+
 } // namespace
 
 namespace FileOperations {
@@ -308,6 +372,101 @@ bool isProcessRunning(qint64 pid)
         return false;
     // EPERM: it runs, under another user.
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+SmallFile readSmallFile(const QString &path, qint64 limit, FileOwner owner)
+{
+    SmallFile result;
+    const auto fail = [&result](int error, QString problem) {
+        result.error = error;
+        result.problem = std::move(problem);
+        return result;
+    };
+    const auto failWithErrno = [&fail]() {
+        const int error = errno;
+        return fail(error, QString::fromLocal8Bit(std::strerror(error)));
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before it is opened: opening some devices does something.
+    struct stat before;
+    if (name.isEmpty() || ::lstat(name.constData(), &before) != 0)
+        return name.isEmpty() ? fail(ENOENT, QString::fromLocal8Bit(std::strerror(ENOENT))) : failWithErrno();
+    if (S_ISLNK(before.st_mode))
+        return fail(ELOOP, QStringLiteral("a symbolic link"));
+    if (!S_ISREG(before.st_mode))
+        return fail(EINVAL, QStringLiteral("not a regular file"));
+
+    // O_NONBLOCK: a FIFO put there since opens at once rather than waiting for a writer.
+    FileDescriptor fd(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno == ELOOP ? fail(ELOOP, QStringLiteral("a symbolic link")) : failWithErrno();
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        return failWithErrno();
+    if (!S_ISREG(info.st_mode) || info.st_dev != before.st_dev || info.st_ino != before.st_ino)
+        return fail(EINVAL, QStringLiteral("not a regular file"));
+    if (owner == FileOwner::SelfOrRoot && info.st_uid != ::geteuid() && info.st_uid != 0)
+        return fail(EPERM, QStringLiteral("owned by another user"));
+    if (info.st_size > limit)
+        return fail(EFBIG, QStringLiteral("larger than %1 bytes").arg(limit));
+
+    // Never more than the limit, even when the file grows meanwhile.
+    QByteArray contents(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == contents.size()) {
+            if (size > limit)
+                return fail(EFBIG, QStringLiteral("larger than %1 bytes").arg(limit));
+            contents.resize(qsizetype(std::min<qint64>(limit + 1, qint64(size) * 2 + 4096)));
+        }
+        const ssize_t n = ::read(fd.get(), contents.data() + size, size_t(contents.size() - size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failWithErrno();
+        }
+        if (n == 0)
+            break;
+        size += n;
+    }
+    if (size > limit)
+        return fail(EFBIG, QStringLiteral("larger than %1 bytes").arg(limit));
+    contents.truncate(size);
+    result.contents = std::move(contents);
+    return result;
+}
+
+std::optional<Error> removeAllBeneath(const QString &root, const QString &relative)
+{
+    const QStringList parts = relative.split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), root + QLatin1Char('/') + relative);
+    }
+    const QString path = root + QLatin1Char('/') + relative;
+    // The root itself is the caller's to trust; below it nothing is followed.
+    FileDescriptor folder(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        return Error::fromErrorCode(lastErrno(), root);
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        const QByteArray part = QFile::encodeName(parts.at(i));
+        FileDescriptor next(::openat(folder.get(), part.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0) {
+            if (errno == ENOENT)
+                return std::nullopt;
+            std::error_code ec = lastErrno();
+            // Linux says ENOTDIR for a link opened this way.
+            struct stat info;
+            if (ec == std::errc::not_a_directory && ::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISLNK(info.st_mode))
+                ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+            return Error::fromErrorCode(ec, path);
+        }
+        folder.swap(next);
+    }
+    if (const std::error_code ec = removeBelow(folder.get(), QFile::encodeName(parts.last()).constData(), 0))
+        return Error::fromErrorCode(ec, path);
+    return std::nullopt;
 }
 
 std::optional<Error> moveTree(const QString &source, const QString &destination)

@@ -52,4 +52,36 @@ bool moveToTrash(const QString &path);
 // Whether a process with this id runs on this machine.
 bool isProcessRunning(qint64 pid);
 
+// Who may own a file readSmallFile reads.
+enum class FileOwner {
+    SelfOrRoot,  // the effective user, or root: what someone else planted is not trusted
+    Anyone,
+};
+
+// A file read whole by readSmallFile, or why it was not.
+struct SmallFile
+{
+    std::optional<QByteArray> contents;
+    int error = 0;    // errno-style: ENOENT when nothing is there
+    QString problem;  // for the log: "not a regular file", "a symbolic link", ...
+
+    explicit operator bool() const { return contents.has_value(); }
+};
+
+// Reads a file of this system's own (a journal, a receipt, a lock) in a
+// folder others may write into: only a regular file, never through a
+// symbolic link, owned as `owner` says and of at most `limit` bytes. What
+// else stands there (a FIFO, a device, a folder, a link to /dev/zero) is
+// never opened or never read, so it cannot block the caller or fill its
+// memory.
+SmallFile readSmallFile(const QString &path, qint64 limit, FileOwner owner = FileOwner::SelfOrRoot);
+
+// Removes root/relative and everything below it through folder
+// descriptors: each folder on the way is opened from the one above without
+// following links, so a folder swapped for a link is never followed; links
+// below are removed as links. `relative` is "/"-separated, without "." or
+// ".." (EINVAL otherwise); a link on the way fails with ELOOP, and a
+// missing path is no error.
+std::optional<Error> removeAllBeneath(const QString &root, const QString &relative);
+
 } // namespace FileOperations

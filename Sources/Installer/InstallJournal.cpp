@@ -3,6 +3,7 @@
 #include "Installer/InstallJournal.h"
 
 #include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
 #include "Common/Trash.h"
 
 #include <QCoreApplication>
@@ -16,9 +17,11 @@
 #include <QSysInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -47,6 +50,50 @@ bool isOwnName(const QString &name, const char *kind)
     static const QRegularExpression pattern(QStringLiteral("^\\.mti-(stage|backup|removed)-[0-9]+(-[0-9]+)*$"));
     const QRegularExpressionMatch match = pattern.match(name);
     return match.hasMatch() && match.captured(1) == QLatin1String(kind);
+}
+
+// A journal lists a few records per template: 64 MiB is hundreds of
+// thousands of them.
+constexpr qint64 MaxJournalSize = 64 * 1024 * 1024;
+
+// Other: a link, a FIFO, a device. Unknown: it could not be looked at (a
+// folder on the way that cannot be searched), and acting on it will fail too.
+enum class Standing { Absent, Folder, File, Other, Unknown };
+
+// What stands at path, its last component not followed.
+Standing standingOf(const QString &path)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Standing::Absent : Standing::Unknown;
+    return S_ISDIR(info.st_mode) ? Standing::Folder : S_ISREG(info.st_mode) ? Standing::File : Standing::Other;
+}
+
+// Whether every component of `relative` below `folder` that exists is a
+// folder (not a link to one), so that acting on it stays below `folder`.
+bool foldersAllTheWay(const QString &folder, const QString &relative)
+{
+    QString path = folder;
+    for (const QString &part : relative.split(QLatin1Char('/'))) {
+        path += QLatin1Char('/') + part;
+        const Standing standing = standingOf(path);
+        if (standing == Standing::Absent || standing == Standing::Unknown)
+            return true;
+        if (standing != Standing::Folder)
+            return false;
+    }
+    return true;
+}
+
+QString parentOf(const QString &relative)
+{
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+QString joined(const QString &root, const QString &relative)
+{
+    return relative.isEmpty() ? root : root + QLatin1Char('/') + relative;
 }
 
 } // namespace
@@ -241,10 +288,13 @@ void InstallJournal::close()
 
 std::optional<InstallJournal> InstallJournal::read(const QString &root)
 {
-    QFile file(root + QLatin1Char('/') + fileName());
-    if (!file.open(QIODevice::ReadOnly))
+    const FileOperations::SmallFile file = FileOperations::readSmallFile(root + QLatin1Char('/') + fileName(), MaxJournalSize);
+    if (!file) {
+        if (file.error != ENOENT)
+            qCWarning(lcInstall).noquote() << "ignored" << fileName() + QLatin1Char(':') << file.problem;
         return std::nullopt;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    }
+    const QList<QByteArray> lines = file.contents->split('\n');
     if (lines.isEmpty())
         return std::nullopt;
     const QJsonObject header = QJsonDocument::fromJson(lines.first()).object();
@@ -265,42 +315,91 @@ std::optional<InstallJournal> InstallJournal::read(const QString &root)
         if (document.isObject())
             journal.apply(document.object());
     }
-    if (!isOwnName(journal._removalFolder, "removed"))
-        journal._removalFolder.clear();
-
-    // Whatever someone else wrote into the file, act only within the root
-    // and only on this system's own staging and backup folders.
-    QStringList directories;
-    for (const QString &directory : std::as_const(journal._directories)) {
-        if (isSafeRelativePath(directory))
-            directories.append(directory);
+    if (const QString problem = journal.misplacement(); !problem.isEmpty()) {
+        qCWarning(lcInstall).noquote() << "ignored" << fileName() + QLatin1Char(':') << problem;
+        return std::nullopt;
     }
-    journal._directories = directories;
-    std::vector<Template> templates;
-    for (const Template &entry : journal._templates) {
-        if (isSafeRelativePath(entry.destination) && isOwnName(entry.staging, "stage")
-            && (entry.backup.isEmpty() || isOwnName(entry.backup, "backup")))
-            templates.push_back(entry);
-    }
-    journal._templates = std::move(templates);
-    QStringList removals;
-    for (const QString &removed : std::as_const(journal._removals)) {
-        if (isSafeRelativePath(removed))
-            removals.append(removed);
-    }
-    journal._removals = removals;
-    QStringList plan;
-    for (const QString &planned : std::as_const(journal._plan)) {
-        if (isSafeRelativePath(planned))
-            plan.append(planned);
-    }
-    journal._plan = plan;
-    // Only what a Trash holds is ever taken back from elsewhere.
-    std::vector<Trashed> kept;
-    for (const Trashed &item : journal._trashed) {
-        if (isSafeRelativePath(item.destination) && Trash::isInTrash(item.inTrash))
-            kept.push_back(item);
-    }
-    journal._trashed = std::move(kept);
     return journal;
+}
+
+QString InstallJournal::misplacement() const
+{
+    // This system writes nothing else: a journal that names anything else,
+    // or finds a link where it names a folder of its own, was written or
+    // changed by someone else, and acting on it would follow them.
+    if (!_removalFolder.isEmpty() && !isOwnName(_removalFolder, "removed"))
+        return QStringLiteral("its removal folder is none of ours");
+    for (const QString &directory : _directories) {
+        if (!isSafeRelativePath(directory))
+            return QStringLiteral("it names a folder outside the root");
+    }
+    for (const QString &removed : _removals) {
+        if (!isSafeRelativePath(removed))
+            return QStringLiteral("it names a template outside the root");
+    }
+    for (const QString &planned : _plan) {
+        if (!isSafeRelativePath(planned))
+            return QStringLiteral("it names a template outside the root");
+    }
+    // Only what a Trash holds is ever taken back from elsewhere.
+    for (const Trashed &item : _trashed) {
+        if (!isSafeRelativePath(item.destination) || !Trash::isInTrash(item.inTrash))
+            return QStringLiteral("it names a trashed template outside the root or the Trash");
+    }
+    for (const Template &entry : _templates) {
+        if (!isSafeRelativePath(entry.destination))
+            return QStringLiteral("it names a template outside the root");
+        if (!isOwnName(entry.staging, "stage") || !(entry.backup.isEmpty() || isOwnName(entry.backup, "backup")))
+            return QStringLiteral("its staging or backup folder is none of ours");
+        const QString parent = joined(_root, parentOf(entry.destination));
+        for (const QString &name : {entry.staging, entry.backup}) {
+            const Standing standing = name.isEmpty() ? Standing::Absent : standingOf(parent + QLatin1Char('/') + name);
+            if (standing == Standing::Other)
+                return QStringLiteral("%1 beside %2 is not a folder or file of its own").arg(name, entry.destination);
+        }
+    }
+    if (_removalFolder.isEmpty())
+        return QString();
+    const QString removal = _root + QLatin1Char('/') + _removalFolder;
+    const Standing standing = standingOf(removal);
+    if (standing == Standing::Absent || standing == Standing::Unknown)
+        return QString();
+    if (standing != Standing::Folder)
+        return QStringLiteral("its removal folder %1 is not a folder of its own").arg(_removalFolder);
+    // What an uninstall took away, and what an install replaced, lie in a
+    // folder named after the archive in there, at their places in the root.
+    QStringList places = _removals;
+    for (const Template &entry : _templates)
+        places.append(entry.destination);
+    const QStringList holders = QDir(removal).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                        | QDir::NoDotAndDotDot);
+    for (const QString &holder : holders) {
+        const QString held = removal + QLatin1Char('/') + holder;
+        const Standing heldStanding = standingOf(held);
+        if (heldStanding == Standing::File || heldStanding == Standing::Other)
+            return QStringLiteral("%1 in its removal folder is not a folder of its own").arg(holder);
+        for (const QString &place : std::as_const(places)) {
+            if (!foldersAllTheWay(held, place))
+                return QStringLiteral("a link stands on the way to %1 in its removal folder").arg(place);
+        }
+    }
+    return QString();
+}
+
+void InstallJournal::setAside(const QString &root)
+{
+    const QString path = root + QLatin1Char('/') + fileName();
+    const FileOperations::SmallFile file = FileOperations::readSmallFile(path, MaxJournalSize);
+    if (file && !file.contents->contains('\n')) {
+        // Killed while writing its first line: it had changed nothing yet.
+        QFile::remove(path);
+        return;
+    }
+    QString aside = path + QStringLiteral("-unreadable");
+    for (int n = 1; standingOf(aside) != Standing::Absent; ++n)
+        aside = path + QStringLiteral("-unreadable-") + QString::number(n);
+    qCWarning(lcInstall).noquote() << "an unreadable journal in" << root << "was set aside as" << aside;
+    // A rename takes a link itself along, never what it leads to.
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+        qCWarning(lcInstall).noquote() << "cannot set aside" << path << ":" << std::strerror(errno);
 }

@@ -67,9 +67,17 @@ public:
     // The run is over: the file goes.
     void close();
 
-    // The journal left in root by an earlier run, or nothing. Records that
-    // would lead outside their folders are dropped.
+    // The journal left in root by an earlier run, or nothing. Anyone may
+    // have written into the root: only a regular file of this user's (or
+    // root's) of a bounded size is read, and a journal is refused when it
+    // names a place outside the root or other than this system's own
+    // folders, or when a link or a file stands where it names such a folder.
     static std::optional<InstallJournal> read(const QString &root);
+    // Deals with a journal in root that read() refused: one torn in its
+    // first line (its run had changed nothing yet) goes; anything else is
+    // renamed aside (a link as the link), for whoever looks, out of the way
+    // of later runs.
+    static void setAside(const QString &root);
 
     const QString &root() const { return _root; }
     Operation operation() const { return _operation; }
@@ -90,6 +98,8 @@ public:
 private:
     std::optional<Error> append(const QJsonObject &record);
     void apply(const QJsonObject &record);
+    // Why a journal read from the root cannot be acted on; empty when it can.
+    QString misplacement() const;
 
     QString _root;
     Operation _operation;

@@ -7,6 +7,7 @@
 #include "Common/LogCategories.h"
 #include "Installer/TemplateType.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -76,8 +77,40 @@ QString Receipt::folderName()
 
 QString Receipt::pathFor(const QString &root, const QString &archiveTitle)
 {
-    // Titles come from file names, so they hold no "/"; what else could make
-    // the name hidden, another folder or unreadable is replaced.
+    const QString title = archiveTitle.normalized(QString::NormalizationForm_C);
+    const QByteArray utf8 = title.toUtf8();
+    // The hash tells apart what the readable part cannot: titles that differ
+    // only in case on a file system that ignores it, and titles cut short.
+    const QByteArray hash = QCryptographicHash::hash(utf8, QCryptographicHash::Sha256).left(8).toHex();
+    // Room for "~", the hash and ".json" within the 255 bytes of a name.
+    constexpr qsizetype Room = 255 - 1 - 16 - 5;
+    QByteArray name;
+    for (const uint code : title.toUcs4()) {
+        const char32_t c = code;
+        const QByteArray bytes = QString::fromUcs4(&c, 1).toUtf8();
+        QByteArray encoded;
+        // Beyond ASCII too: some file systems (HFS+) store such names in
+        // another normalisation form, and they would then compare unequal.
+        if (c == '%' || c == '/' || c == '\\' || c < 0x20 || c >= 0x7f || (c == '.' && name.isEmpty())) {
+            for (const char byte : bytes)
+                encoded += '%' + QByteArray::number(uchar(byte), 16).toUpper().rightJustified(2, '0');
+        } else {
+            encoded = bytes;
+        }
+        if (name.size() + encoded.size() > Room)
+            break;
+        name += encoded;
+    }
+    return root + QLatin1Char('/') + folderName() + QLatin1Char('/') + QString::fromUtf8(name) + QLatin1Char('~')
+        + QString::fromLatin1(hash) + QStringLiteral(".json");
+}
+
+namespace {
+
+// The name earlier versions gave a title's receipt. Titles that differ only
+// where this puts "_" shared one file.
+QString legacyPathFor(const QString &root, const QString &archiveTitle)
+{
     QString name = archiveTitle;
     for (QChar &c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
@@ -87,10 +120,32 @@ QString Receipt::pathFor(const QString &root, const QString &archiveTitle)
         name[0] = QLatin1Char('_');
     if (name.isEmpty())
         name = QStringLiteral("_");
-    // Room for ".json" within the 255 bytes a file name may have.
     while (name.toUtf8().size() > 240)
         name.chop(1);
-    return root + QLatin1Char('/') + folderName() + QLatin1Char('/') + name + QStringLiteral(".json");
+    return root + QLatin1Char('/') + Receipt::folderName() + QLatin1Char('/') + name + QStringLiteral(".json");
+}
+
+bool sameTitle(const QString &a, const QString &b)
+{
+    return a == b || a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
+}
+
+} // namespace
+
+QString Receipt::existingPathFor(const QString &root, const QString &archiveTitle)
+{
+    const QString path = pathFor(root, archiveTitle);
+    if (FileOperations::exists(path))
+        return path;
+    // Written before names were made unique, maybe from the title in the
+    // other normalisation form.
+    for (const QString &title : {archiveTitle, archiveTitle.normalized(QString::NormalizationForm_C),
+                                 archiveTitle.normalized(QString::NormalizationForm_D)}) {
+        const QString legacy = legacyPathFor(root, title);
+        if (const std::optional<Receipt> receipt = read(legacy); receipt && sameTitle(receipt->archiveTitle, archiveTitle))
+            return legacy;
+    }
+    return path;
 }
 
 QByteArray Receipt::toJson() const
@@ -190,10 +245,15 @@ std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)
 
 std::optional<Receipt> Receipt::read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A receipt of many thousand templates is a few MiB.
+    constexpr qint64 MaxSize = 64 * 1024 * 1024;
+    const FileOperations::SmallFile file = FileOperations::readSmallFile(path, MaxSize);
+    if (!file) {
+        if (file.error != ENOENT)
+            qCWarning(lcInstall).noquote() << "ignored the receipt" << path + QLatin1Char(':') << file.problem;
         return std::nullopt;
-    return fromJson(file.readAll());
+    }
+    return fromJson(*file.contents);
 }
 
 bool Receipt::folderIsOwn(const QString &root)

@@ -43,13 +43,26 @@ struct Receipt
     // Whether root's receipts folder is missing or a folder of its own (not
     // a link, nor a file): receipts are read and written only then.
     static bool folderIsOwn(const QString &root);
-    // The receipt's path for an archive title in root.
+    // The receipt's path for an archive title in root. Titles equal in
+    // composed Unicode form (NFC) are one archive and share it; any other
+    // two titles get two names, also on a file system that ignores case:
+    // the name is the composed title, with "%", "/", "\\", control
+    // characters, all beyond ASCII and a leading "." percent-encoded (UTF-8),
+    // followed by "~" and 16 hex digits of the title's SHA-256.
     static QString pathFor(const QString &root, const QString &archiveTitle);
+    // Where the receipt of this archive title is: pathFor's name, or else
+    // the name an earlier version gave it (the title with "/", "\\" and
+    // control characters made "_"), when that file records this very title;
+    // pathFor's name when neither is there.
+    static QString existingPathFor(const QString &root, const QString &archiveTitle);
 
     QByteArray toJson() const;     // carries "version": 1
     // Null for bytes that are no receipt, or one that names a destination
     // outside the root.
     static std::optional<Receipt> fromJson(const QByteArray &bytes);
+    // Only a regular file owned by this user or root, not a link, of at most
+    // 64 MiB: others may write into the root, and a FIFO, a link to a
+    // device or a huge file there must neither block nor fill the memory.
     static std::optional<Receipt> read(const QString &path);
     // Every readable receipt in root, by archive title; unreadable ones are
     // skipped with a diagnostic line.

@@ -621,6 +621,7 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
     std::optional<Error> error;
     {
         DestinationLock lock(root);
+        lock.setWaitLimit(_lockWait);
         error = lock.acquire(_progressListener);
         // Another window of this process at work says so itself.
         if (error && !error->isCancellation() && error->code() != EBUSY)
@@ -651,6 +652,7 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     if (root.isNull() || list.empty() || !FileOperations::isDirectory(root))
         return std::nullopt;
     DestinationLock lock(root);
+    lock.setWaitLimit(_lockWait);
     if (std::optional<Error> error = lock.acquire(_progressListener))
         return error;
     TemplateTransaction::recover(root, _progressListener);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -80,6 +81,9 @@ public:
 
     // Told of bytes unpacked and copied; answering false cancels.
     void setProgressListener(ProgressListener *listener) { _progressListener = listener; }
+    // How long installs and removals wait for another run's lock on the
+    // root (DestinationLock::setWaitLimit); unset, as long as the listener wants.
+    void setLockWait(std::optional<std::chrono::milliseconds> wait) { _lockWait = wait; }
 
     void ErrorMessage(const QString &message) override;
     bool OverWriteOperation(const QString &path) override;
@@ -212,6 +216,7 @@ private:
     TemplateInstallerDelegate *_delegate = nullptr;
     Categories _categories;
     ProgressListener *_progressListener = nullptr;
+    std::optional<std::chrono::milliseconds> _lockWait;
     QString _unarchiveError;
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;
     TemplateTransaction::InstallReport _lastInstall;

@@ -498,19 +498,33 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
             add(destination);
             continue;
         }
-        const Receipt *match = nullptr;
+        // One archive: the receipts of this very title (equal in composed
+        // form; an earlier version may have left a second file of it), else
+        // of this archive file name. Never two titles that share a prefix or
+        // differ in case, "_" or "\\".
+        const QString composed = name.normalized(QString::NormalizationForm_C);
+        std::vector<const Receipt *> matches;
         for (const Receipt &receipt : receipts.receipts()) {
-            if (receipt.archiveTitle == name || (!receipt.archiveFileName.isEmpty() && receipt.archiveFileName == name))
-                match = &receipt;
+            if (receipt.archiveTitle.normalized(QString::NormalizationForm_C) == composed)
+                matches.push_back(&receipt);
         }
-        if (!match) {
+        if (matches.empty()) {
+            for (const Receipt &receipt : receipts.receipts()) {
+                if (!receipt.archiveFileName.isEmpty()
+                    && receipt.archiveFileName.normalized(QString::NormalizationForm_C) == composed)
+                    matches.push_back(&receipt);
+            }
+        }
+        if (matches.empty()) {
             if (unknown)
                 unknown->append(name);
             continue;
         }
-        for (const Receipt::Template &entry : match->templates) {
-            if (known.contains(entry.destination))
-                add(entry.destination);
+        for (const Receipt *match : matches) {
+            for (const Receipt::Template &entry : match->templates) {
+                if (known.contains(entry.destination))
+                    add(entry.destination);
+            }
         }
     }
     return destinations;
@@ -518,7 +532,7 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 
 std::optional<Error> remove(const QString &root, const QStringList &destinations,
                             TemplateTransaction::Disposal disposal, ProgressListener *listener,
-                            TemplateTransaction::RemovalReport *report)
+                            TemplateTransaction::RemovalReport *report, std::optional<std::chrono::milliseconds> lockWait)
 {
     if (report)
         *report = {};
@@ -528,6 +542,7 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
         return Error::fromErrorCode(std::make_error_code(std::errc::no_such_file_or_directory), root);
 
     DestinationLock lock(root);
+    lock.setWaitLimit(lockWait);
     if (std::optional<Error> error = lock.acquire(listener))
         return error;
     TemplateTransaction::recover(root, listener);

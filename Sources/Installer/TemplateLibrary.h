@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -72,10 +73,12 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 // uninstall does (emptied folders go, receipts are trimmed or removed).
 // A destination that is neither an installed template nor in a receipt (a
 // kind or category folder, the root) refuses the whole call with ENOENT
-// before anything is touched.
+// before anything is touched. `lockWait` bounds the wait for another run's
+// lock (DestinationLock::setWaitLimit).
 std::optional<Error> remove(const QString &root, const QStringList &destinations,
                             TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
-                            TemplateTransaction::RemovalReport *report = nullptr);
+                            TemplateTransaction::RemovalReport *report = nullptr,
+                            std::optional<std::chrono::milliseconds> lockWait = std::nullopt);
 
 // Where the copy installed at a destination came from, against the files
 // an archive would put there.

@@ -257,7 +257,7 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         removeEmptiedFolders(root, destinations);
         Receipt::forgetRemoved(root, relatives);
     }
-    FileOperations::removeAll(join(root, removalFolder));
+    FileOperations::removeAllBeneath(root, removalFolder);
     journal.close();
     if (cancelled)
         return Error::cancelled();
@@ -297,7 +297,7 @@ void completeRemoval(InstallJournal &journal)
         if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
             && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
             FileOperations::moveToTrash(holder);
-        FileOperations::removeAll(removal);
+        FileOperations::removeAllBeneath(root, journal.removalFolder());
     }
     removeEmptiedFolders(root, planned);
     Receipt::forgetRemoved(root, planned);

@@ -180,6 +180,8 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     receipt.installedAt = QDateTime::currentDateTimeUtc();
     const QString own = Receipt::pathFor(root, receipt.archiveTitle);
     const QString ownRelative = own.mid(root.size() + 1);
+    // Maybe under the name an earlier version gave it: taken over, and gone.
+    const QString earlierPath = Receipt::existingPathFor(root, receipt.archiveTitle);
 
     // Every destination the receipt names is this archive's now, also those
     // it found already in place and did not copy again.
@@ -190,7 +192,7 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
         taken.insert(entry.destination);
     // What an earlier version of the archive installed and this one no
     // longer holds stays installed: it keeps its record, and its origin.
-    if (const std::optional<Receipt> earlier = Receipt::read(own)) {
+    if (const std::optional<Receipt> earlier = Receipt::read(earlierPath)) {
         for (const Receipt::Template &entry : earlier->templates) {
             if (!taken.contains(entry.destination) && !receipt.templateAt(entry.destination)
                 && FileOperations::isDirectory(join(root, entry.destination)))
@@ -201,6 +203,10 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     for (const QString &path : Receipt::paths(root)) {
         if (path == own)
             continue;
+        if (path == earlierPath) {
+            files.emplace_back(path.mid(root.size() + 1), std::nullopt);
+            continue;
+        }
         std::optional<Receipt> other = Receipt::read(path);
         if (!other)
             continue;
@@ -416,22 +422,15 @@ bool recover(const QString &root, ProgressListener *listener)
         return false;
     std::optional<InstallJournal> journal = InstallJournal::read(root);
     if (!journal) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && !file.readLine().endsWith('\n')) {
-            // Killed while writing its first line: it had changed nothing yet.
-            QFile::remove(path);
-        } else {
-            // Not ours to read (damaged, or from another version): kept for
-            // whoever looks, out of the way of every later run.
-            const QString aside = root + QLatin1Char('/') + unusedName(root, InstallJournal::fileName() + QStringLiteral("-unreadable"));
-            qCWarning(lcInstall).noquote() << "an unreadable journal in" << root << "was set aside as" << aside;
-            QFile::rename(path, aside);
-        }
+        InstallJournal::setAside(root);
         return false;
     }
     qCInfo(lcInstall).noquote() << "completing or undoing an interrupted" << journal->archiveTitle()
                                 << "run of process" << journal->pid() << "in" << root;
     if (journal->operation() == InstallJournal::Operation::Uninstall) {
+        // Deleted through descriptors: a folder in there swapped for a link since is not followed.
+        if (!journal->toTrash() && !journal->cancelled() && !journal->removalFolder().isEmpty())
+            FileOperations::removeAllBeneath(root, journal->removalFolder());
         completeRemoval(*journal);
         return true;
     }

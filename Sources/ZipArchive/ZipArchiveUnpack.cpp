@@ -215,6 +215,23 @@ private:
     QString _problem;
 };
 
+// libzip's own words for an error code.
+QString zipErrorText(int code)
+{
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    const QString text = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return text;
+}
+
+// Whether the directory gives entry index a CRC other than 0.
+bool nonZeroCrc(zip_t *archive, zip_uint64_t index)
+{
+    zip_stat_t stat;
+    return zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_CRC) && stat.crc != 0;
+}
+
 // Why an entry could not be read: the reader's reason, or else a size that
 // disagrees with the header. That is our finding, not libzip's: its error
 // would read "No error".
@@ -303,6 +320,11 @@ EntryResult extractEntry(zip_t *archive, zip_uint64_t index, zip_uint64_t declar
     bool finished = result.kind == EntryResult::Written;
     if (finished && !readFailed && written != declaredSize)
         readFailed = true;
+    // libzip hands out an entry without data unchecked; the CRC of nothing is 0.
+    if (finished && !readFailed && written == 0 && nonZeroCrc(archive, index)) {
+        readFailed = true;
+        result.problem = zipErrorText(ZIP_ER_CRC);
+    }
 
     // libzip's CRC error at the end of an AES entry may only be its mistake
     // over an AE-2 entry's CRC of 0; the authentication code decides.

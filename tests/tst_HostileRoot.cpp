@@ -1,0 +1,535 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// A templates folder someone else can write into: what they plant there (a
+// forged journal, a FIFO, a link to /dev/zero, a lock file that is none, a
+// receipt of a lookalike title, a damaged archive entry) never makes a run
+// delete or write outside the folder, hang, or take another archive's
+// templates.
+#include "Common/FileOperations.h"
+#include "Installer/DestinationLock.h"
+#include "Installer/InstallJournal.h"
+#include "Installer/Receipt.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "TestSupport.h"
+#include "ZipArchive/ZipArchive.h"
+#include "ZipTestTools.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+using ZipTestTools::packFolder;
+using ZipTestTools::RecordingDelegate;
+
+namespace {
+
+const QString LowerThirds = QStringLiteral("Titles.localized/ZT Lower Thirds");
+
+void makeTemplate(const QString &folder, const QByteArray &content)
+{
+    writeFileOrFail(folder + QLatin1Char('/') + QFileInfo(folder).fileName() + QStringLiteral(".moti"), content);
+}
+
+// What a planted file is: the kinds a writer into the root can make.
+enum class Plant { Fifo, LinkToDevZero, DanglingLink, Folder, Huge, Empty, Garbage, OtherUser };
+
+bool plant(const QString &path, Plant kind, const QByteArray &contents = {})
+{
+    const QByteArray name = QFile::encodeName(path);
+    switch (kind) {
+    case Plant::Fifo:
+        return ::mkfifo(name.constData(), 0644) == 0;
+    case Plant::LinkToDevZero:
+        return ::symlink("/dev/zero", name.constData()) == 0;
+    case Plant::DanglingLink:
+        return ::symlink("/nonexistent/mti-lock", name.constData()) == 0;
+    case Plant::Folder:
+        return QDir().mkpath(path);
+    case Plant::Huge: {
+        // Sparse: a gibibyte that costs nothing until someone reads it.
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 30);
+    }
+    case Plant::Empty:
+        return writeFile(path, QByteArray());
+    case Plant::Garbage:
+        return writeFile(path, "not a lock\n\x01\x02 at all");
+    case Plant::OtherUser:
+        return writeFile(path, contents) && ::chown(name.constData(), 65534, 65534) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+class tst_HostileRoot : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void forgedJournalNeverReachesOutsideTheRoot_data();
+    void forgedJournalNeverReachesOutsideTheRoot();
+    void plantedJournalIsSetAsideWithoutHanging_data();
+    void plantedJournalIsSetAsideWithoutHanging();
+
+    void plantedLockNeitherHangsNorBlocksForEver_data();
+    void plantedLockNeitherHangsNorBlocksForEver();
+    void lockOfALiveRunFailsAfterTheWaitNamingItsProcess_data();
+    void lockOfALiveRunFailsAfterTheWaitNamingItsProcess();
+
+    void lookalikeTitlesGetReceiptsOfTheirOwn_data();
+    void lookalikeTitlesGetReceiptsOfTheirOwn();
+    void removeByTitleTakesOnlyThatArchivesTemplates_data();
+    void removeByTitleTakesOnlyThatArchivesTemplates();
+    void receiptUnderAnEarlierNameIsTakenOverOnlyByItsOwnTitle();
+    void plantedOwnReceiptDoesNotStopTheInstall_data();
+    void plantedOwnReceiptDoesNotStopTheInstall();
+
+    void zeroLengthEntryWithANonZeroCrcIsDamaged();
+
+private:
+    struct Run
+    {
+        bool finished = false;
+        int exitCode = -1;
+        QByteArray err;
+        qint64 elapsed = 0;
+    };
+    // mtzip with the test's home and temporary folder; killed when it has
+    // not finished within the timeout.
+    Run mtzip(const QStringList &arguments, int timeoutMs = 30000);
+    // LT_<name>.mtzip (the name may hold any character a file name can)
+    // with one template LT_<template> of this content.
+    QString makeArchive(const QString &name, const QString &templateName, const QByteArray &content = "new");
+    void installInProcess(const QString &archive);
+    QString journalPath() const { return _root + QLatin1Char('/') + InstallJournal::fileName(); }
+
+    QTemporaryDir _home;
+    QTemporaryDir _tmp;
+    std::unique_ptr<QTemporaryDir> _dir;
+    QString _root;
+    QString _outside;  // a folder beside the root, with files of its own
+};
+
+void tst_HostileRoot::initTestCase()
+{
+    QVERIFY(_home.isValid());
+    QVERIFY(_tmp.isValid());
+    qputenv("HOME", QFile::encodeName(_home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("TMPDIR", QFile::encodeName(_tmp.path()));
+}
+
+void tst_HostileRoot::init()
+{
+    _dir = std::make_unique<QTemporaryDir>(_home.filePath(QStringLiteral("case-XXXXXX")));
+    QVERIFY(_dir->isValid());
+    _root = _dir->filePath(QStringLiteral("Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(_root));
+    _outside = _dir->filePath(QStringLiteral("outside"));
+    writeFileOrFail(_outside + QStringLiteral("/precious.txt"), "keep me");
+    makeTemplate(_outside + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Victim"), "theirs");
+}
+
+tst_HostileRoot::Run tst_HostileRoot::mtzip(const QStringList &arguments, int timeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), _home.path());
+    environment.insert(QStringLiteral("TMPDIR"), _tmp.path());
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    Run run;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(MTI_MTZIP_BINARY), arguments);
+    run.finished = process.waitForStarted() && process.waitForFinished(timeoutMs);
+    run.elapsed = timer.elapsed();
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QString tst_HostileRoot::makeArchive(const QString &name, const QString &templateName, const QByteArray &content)
+{
+    const QString source = _dir->filePath(QStringLiteral("src-%1").arg(templateName));
+    makeTemplate(source + QStringLiteral("/Pack/LT_") + templateName, content);
+    const QString archive = _dir->filePath(QStringLiteral("LT_%1.mtzip").arg(name));
+    packFolder(source, archive);
+    return archive;
+}
+
+void tst_HostileRoot::installInProcess(const QString &archive)
+{
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _root);
+    QVERIFY(installer);
+    QVERIFY2(installer->unarchive(), qPrintable(installer->unarchiveError()));
+    const std::optional<Error> error = installer->installEffects();
+    QVERIFY2(!error, error ? qPrintable(error->localizedDescription()) : "");
+}
+
+void tst_HostileRoot::forgedJournalNeverReachesOutsideTheRoot_data()
+{
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<QStringList>("links");  // "name in the root=relative path below the outside folder"
+    QTest::addColumn<QStringList>("folders");  // made in the root first
+
+    QTest::newRow("an uninstall's removal folder linked elsewhere")
+        << QStringLiteral("{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"x\",\"pid\":1,"
+                          "\"removal\":\".mti-removed-1\"}\n")
+        << QStringList{QStringLiteral(".mti-removed-1=")} << QStringList();
+    QTest::newRow("the archive's folder in a cancelled uninstall's removal folder linked elsewhere")
+        << QStringLiteral("{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"x\",\"pid\":1,"
+                          "\"removal\":\".mti-removed-2\",\"trash\":false}\n"
+                          "{\"remove\":\"%1/LT_Victim\"}\n{\"cancelled\":true}\n")
+               .arg(LowerThirds)
+        << QStringList{QStringLiteral(".mti-removed-2/x=")} << QStringList{QStringLiteral(".mti-removed-2"), LowerThirds};
+    QTest::newRow("a folder on the way in the removal folder linked elsewhere")
+        << QStringLiteral("{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"x\",\"pid\":1,"
+                          "\"removal\":\".mti-removed-3\",\"trash\":true}\n"
+                          "{\"remove\":\"%1/LT_Victim\"}\n{\"cancelled\":true}\n")
+               .arg(LowerThirds)
+        << QStringList{QStringLiteral(".mti-removed-3/x/Titles.localized=Titles.localized")}
+        << QStringList{QStringLiteral(".mti-removed-3/x"), LowerThirds};
+    QTest::newRow("a staging folder swapped for a link")
+        << QStringLiteral("{\"journal\":1,\"operation\":\"install\",\"archive\":\"x\",\"pid\":1}\n"
+                          "{\"stage\":\"%1/LT_New\",\"staging\":\".mti-stage-1-0\"}\n")
+               .arg(LowerThirds)
+        << QStringList{LowerThirds + QStringLiteral("/.mti-stage-1-0=")} << QStringList{LowerThirds};
+}
+
+void tst_HostileRoot::forgedJournalNeverReachesOutsideTheRoot()
+{
+    QFETCH(QString, journal);
+    QFETCH(QStringList, links);
+    QFETCH(QStringList, folders);
+    for (const QString &folder : std::as_const(folders))
+        QVERIFY(QDir().mkpath(_root + QLatin1Char('/') + folder));
+    for (const QString &link : std::as_const(links)) {
+        const QString target = _outside + QLatin1Char('/') + link.section(QLatin1Char('='), 1);
+        QVERIFY(QFile::link(target, _root + QLatin1Char('/') + link.section(QLatin1Char('='), 0, 0)));
+    }
+    writeFileOrFail(journalPath(), journal.toUtf8());
+    const QStringList outsideBefore = treeDigest(_outside);
+
+    // Even the command that only lists acts on a journal it finds.
+    const Run run = mtzip({QStringLiteral("-v"), QStringLiteral("installed"), QStringLiteral("--dest"), _root});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(treeDigest(_outside), outsideBefore);
+    QVERIFY2(run.err.contains("ignored .mti-journal: "), run.err.constData());
+    // Set aside, so that later runs go on.
+    QVERIFY(!QFileInfo::exists(journalPath()));
+    QCOMPARE(readFile(journalPath() + QStringLiteral("-unreadable")), journal.toUtf8());
+    QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Victim")));
+}
+
+void tst_HostileRoot::plantedJournalIsSetAsideWithoutHanging_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("a FIFO") << int(Plant::Fifo) << QStringLiteral("not a regular file");
+    QTest::newRow("a link to /dev/zero") << int(Plant::LinkToDevZero) << QStringLiteral("a symbolic link");
+    QTest::newRow("a folder") << int(Plant::Folder) << QStringLiteral("not a regular file");
+    QTest::newRow("a gibibyte") << int(Plant::Huge) << QStringLiteral("larger than 67108864 bytes");
+    QTest::newRow("another user's") << int(Plant::OtherUser) << QStringLiteral("owned by another user");
+}
+
+void tst_HostileRoot::plantedJournalIsSetAsideWithoutHanging()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, problem);
+    if (Plant(kind) == Plant::OtherUser && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    // Another user's journal is believed by nobody, however well-formed.
+    QVERIFY(QFile::link(_outside, _root + QStringLiteral("/.mti-removed-1")));
+    QVERIFY(plant(journalPath(), Plant(kind),
+                  "{\"journal\":1,\"operation\":\"uninstall\",\"archive\":\"x\",\"pid\":1,\"removal\":\".mti-removed-1\"}\n"));
+    const QStringList outsideBefore = treeDigest(_outside);
+
+    const Run run = mtzip({QStringLiteral("-v"), QStringLiteral("installed"), QStringLiteral("--dest"), _root});
+    QVERIFY2(run.finished, "mtzip did not finish within 30 s");
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(QByteArray("ignored .mti-journal: " + problem.toUtf8())), run.err.constData());
+    QVERIFY(!FileOperations::exists(journalPath()));
+    QVERIFY(FileOperations::exists(journalPath() + QStringLiteral("-unreadable")));
+    QCOMPARE(treeDigest(_outside), outsideBefore);
+}
+
+void tst_HostileRoot::plantedLockNeitherHangsNorBlocksForEver_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("fifoForItsRemoval");  // and a FIFO where QLockFile locks to break a stale lock
+    QTest::newRow("an empty file") << int(Plant::Empty) << false;
+    QTest::newRow("garbage") << int(Plant::Garbage) << false;
+    QTest::newRow("garbage, a FIFO beside") << int(Plant::Garbage) << true;
+    QTest::newRow("a folder") << int(Plant::Folder) << false;
+    QTest::newRow("a dangling link") << int(Plant::DanglingLink) << false;
+    QTest::newRow("a link to /dev/zero") << int(Plant::LinkToDevZero) << false;
+    QTest::newRow("a FIFO") << int(Plant::Fifo) << false;
+    QTest::newRow("a gibibyte") << int(Plant::Huge) << false;
+}
+
+void tst_HostileRoot::plantedLockNeitherHangsNorBlocksForEver()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, fifoForItsRemoval);
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    const QString lock = _root + QLatin1Char('/') + DestinationLock::fileName();
+    if (fifoForItsRemoval)
+        QVERIFY(plant(lock + QStringLiteral(".rmlock"), Plant::Fifo));
+
+    // Planted again for the second command where the first set it aside.
+    for (const QString &command : {QStringLiteral("install"), QStringLiteral("uninstall")}) {
+        if (!FileOperations::exists(lock))
+            QVERIFY(plant(lock, Plant(kind)));
+        const Run run = mtzip({command, QStringLiteral("--dest"), _root, archive});
+        QVERIFY2(run.finished, qPrintable(command + QStringLiteral(" did not finish within 30 s")));
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QCOMPARE(QFileInfo::exists(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One")),
+                 command == QLatin1String("install"));
+    }
+    // Whatever stood there is gone, or set aside; no run holds the lock now.
+    DestinationLock after(_root);
+    QVERIFY(after.tryAcquire());
+}
+
+void tst_HostileRoot::lockOfALiveRunFailsAfterTheWaitNamingItsProcess_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("install") << QStringLiteral("install");
+    QTest::newRow("uninstall") << QStringLiteral("uninstall");
+    QTest::newRow("remove") << QStringLiteral("remove");
+}
+
+void tst_HostileRoot::lockOfALiveRunFailsAfterTheWaitNamingItsProcess()
+{
+    QFETCH(QString, command);
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    installInProcess(archive);
+    // Held as another run holds it: this process is alive, and says so in the file.
+    QLockFile held(_root + QLatin1Char('/') + DestinationLock::fileName());
+    QVERIFY(held.tryLock(0));
+
+    const QString target = command == QLatin1String("remove") ? QStringLiteral("LT_Pack") : archive;
+    const Run run = mtzip({command, QStringLiteral("--wait"), QStringLiteral("1.5"), QStringLiteral("--dest"), _root, target});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.elapsed >= 1500, qPrintable(QString::number(run.elapsed)));
+    QVERIFY2(run.err.contains(QStringLiteral("(process %1").arg(QCoreApplication::applicationPid()).toUtf8()),
+             run.err.constData());
+    QVERIFY2(run.err.contains("gave up waiting after 1.5 s"), run.err.constData());
+    QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One")));
+
+    const Run wrong = mtzip({command, QStringLiteral("--wait"), QStringLiteral("soon"), QStringLiteral("--dest"), _root, target});
+    QCOMPARE(wrong.exitCode, 2);
+    QVERIFY2(wrong.err.contains("--wait takes a number of seconds, not \"soon\""), wrong.err.constData());
+
+    // Free again: the same command goes through at once.
+    held.unlock();
+    const Run free = mtzip({command, QStringLiteral("--wait"), QStringLiteral("0"), QStringLiteral("--dest"), _root, target});
+    QVERIFY2(free.exitCode == 0, free.err.constData());
+}
+
+void tst_HostileRoot::lookalikeTitlesGetReceiptsOfTheirOwn_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("sameArchive");
+    QTest::newRow("_ and \\") << QStringLiteral("LT_a_b") << QStringLiteral("LT_a\\b") << false;
+    QTest::newRow("_ and /") << QStringLiteral("LT_a_b") << QStringLiteral("LT_a/b") << false;
+    QTest::newRow("\\ and /") << QStringLiteral("LT_a\\b") << QStringLiteral("LT_a/b") << false;
+    QTest::newRow("an escape and what it stands for") << QStringLiteral("LT_a%5Cb") << QStringLiteral("LT_a\\b") << false;
+    QTest::newRow("_ and a control character") << QStringLiteral("LT_a_b") << QStringLiteral("LT_a\tb") << false;
+    QTest::newRow("case") << QStringLiteral("LT_Pack") << QStringLiteral("LT_pack") << false;
+    QTest::newRow("case beyond ASCII") << QStringLiteral("LT_\u00c9t\u00e9") << QStringLiteral("LT_\u00e9t\u00e9") << false;
+    QTest::newRow("a leading dot and _") << QStringLiteral(".LT") << QStringLiteral("_LT") << false;
+    QTest::newRow("titles long enough to be cut short")
+        << QStringLiteral("LT_") + QString(300, QLatin1Char('x')) + QLatin1Char('1')
+        << QStringLiteral("LT_") + QString(300, QLatin1Char('x')) + QLatin1Char('2') << false;
+    QTest::newRow("composed and decomposed") << QStringLiteral("LT_Caf\u00e9") << QStringLiteral("LT_Cafe\u0301") << true;
+}
+
+void tst_HostileRoot::lookalikeTitlesGetReceiptsOfTheirOwn()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, sameArchive);
+    const QString firstPath = Receipt::pathFor(_root, first);
+    const QString secondPath = Receipt::pathFor(_root, second);
+    for (const QString &path : {firstPath, secondPath}) {
+        QCOMPARE(QFileInfo(path).path(), _root + QLatin1Char('/') + Receipt::folderName());
+        QVERIFY(!QFileInfo(path).fileName().startsWith(QLatin1Char('.')));
+        QVERIFY(QFileInfo(path).fileName().toUtf8().size() <= 255);
+    }
+    if (sameArchive) {
+        QCOMPARE(firstPath, secondPath);
+    } else {
+        // Apart also where the file system ignores case.
+        QVERIFY2(firstPath.toCaseFolded() != secondPath.toCaseFolded(), qPrintable(firstPath));
+    }
+}
+
+void tst_HostileRoot::removeByTitleTakesOnlyThatArchivesTemplates_data()
+{
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("removed");
+    QTest::newRow("_ kept, \\ removed") << QStringLiteral("a_b") << QStringLiteral("a\\b");
+    QTest::newRow("\\ kept, _ removed") << QStringLiteral("a\\b") << QStringLiteral("a_b");
+    QTest::newRow("a longer title kept") << QStringLiteral("a_b_c") << QStringLiteral("a_b");
+}
+
+void tst_HostileRoot::removeByTitleTakesOnlyThatArchivesTemplates()
+{
+    QFETCH(QString, kept);
+    QFETCH(QString, removed);
+    installInProcess(makeArchive(kept, QStringLiteral("Kept")));
+    installInProcess(makeArchive(removed, QStringLiteral("Removed")));
+    QCOMPARE(Receipt::paths(_root).size(), 2);
+
+    const Run run = mtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _root, QStringLiteral("LT_") + removed});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    QCOMPARE(entryNames(category, QDir::Name), QStringList{QStringLiteral("LT_Kept")});
+    const std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_root, QStringLiteral("LT_") + kept));
+    QVERIFY(receipt);
+    QCOMPARE(receipt->archiveTitle, QStringLiteral("LT_") + kept);
+    QCOMPARE(receipt->templates.size(), size_t(1));
+    QCOMPARE(Receipt::paths(_root).size(), 1);
+}
+
+void tst_HostileRoot::receiptUnderAnEarlierNameIsTakenOverOnlyByItsOwnTitle()
+{
+    // As earlier versions left them: "LT_Pack.json" for LT_Pack, which also
+    // names a template the next version no longer has, and "LT_a_b.json"
+    // for the title LT_a\b.
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    makeTemplate(category + QStringLiteral("/LT_Old"), "old");
+    makeTemplate(category + QStringLiteral("/LT_Backslash"), "b");
+    const auto legacy = [&](const QString &title, const QString &templateName) {
+        return QStringLiteral("{\"version\":1,\"archiveTitle\":\"%1\",\"archiveFileName\":\"%1.mtzip\","
+                              "\"installedAt\":\"2025-01-01T00:00:00Z\",\"templates\":[{\"type\":3,"
+                              "\"title\":\"%2\",\"destination\":\"%3/%2\",\"files\":[]}]}")
+            .arg(QString(title).replace(QLatin1Char('\\'), QStringLiteral("\\\\")), templateName, LowerThirds)
+            .toUtf8();
+    };
+    writeFileOrFail(_root + QStringLiteral("/.receipts/LT_Pack.json"), legacy(QStringLiteral("LT_Pack"), QStringLiteral("LT_Old")));
+    writeFileOrFail(_root + QStringLiteral("/.receipts/LT_a_b.json"), legacy(QStringLiteral("LT_a\\b"), QStringLiteral("LT_Backslash")));
+
+    installInProcess(makeArchive(QStringLiteral("Pack"), QStringLiteral("New")));
+    installInProcess(makeArchive(QStringLiteral("a_b"), QStringLiteral("Underscore")));
+
+    // LT_Pack's receipt moved to its new name, keeping what is still installed.
+    const std::optional<Receipt> pack = Receipt::read(Receipt::pathFor(_root, QStringLiteral("LT_Pack")));
+    QVERIFY(pack);
+    QCOMPARE(pack->templates.size(), size_t(2));
+    QVERIFY(pack->templateAt(LowerThirds + QStringLiteral("/LT_Old")));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/.receipts/LT_Pack.json")));
+    // LT_a_b's install left the receipt of LT_a\b alone.
+    const std::optional<Receipt> underscore = Receipt::read(Receipt::pathFor(_root, QStringLiteral("LT_a_b")));
+    QVERIFY(underscore);
+    QCOMPARE(underscore->templates.size(), size_t(1));
+    QCOMPARE(Receipt::read(_root + QStringLiteral("/.receipts/LT_a_b.json"))->archiveTitle, QStringLiteral("LT_a\\b"));
+    QCOMPARE(Receipt::paths(_root).size(), 3);
+
+    const Run run = mtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _root, QStringLiteral("LT_a_b")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(entryNames(category, QDir::Name),
+             QStringList({QStringLiteral("LT_Backslash"), QStringLiteral("LT_New"), QStringLiteral("LT_Old")}));
+
+    // Its own title's install takes the old name over.
+    installInProcess(makeArchive(QStringLiteral("a\\b"), QStringLiteral("Backslash"), "b2"));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/.receipts/LT_a_b.json")));
+    QCOMPARE(Receipt::paths(_root).size(), 2);
+}
+
+void tst_HostileRoot::plantedOwnReceiptDoesNotStopTheInstall_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("a FIFO") << int(Plant::Fifo);
+    QTest::newRow("a link to /dev/zero") << int(Plant::LinkToDevZero);
+    QTest::newRow("a gibibyte") << int(Plant::Huge);
+}
+
+void tst_HostileRoot::plantedOwnReceiptDoesNotStopTheInstall()
+{
+    QFETCH(int, kind);
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    const QString receipt = Receipt::pathFor(_root, QStringLiteral("LT_Pack"));
+    QVERIFY(QDir().mkpath(QFileInfo(receipt).path()));
+    QVERIFY(plant(receipt, Plant(kind)));
+
+    const Run run = mtzip({QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    QVERIFY2(run.finished, "mtzip did not finish within 30 s");
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    // Put aside by the install's swap like any older receipt.
+    const std::optional<Receipt> written = Receipt::read(receipt);
+    QVERIFY(written);
+    QCOMPARE(written->archiveTitle, QStringLiteral("LT_Pack"));
+    QCOMPARE(entryNames(QFileInfo(receipt).path(), QDir::Name), QStringList{QFileInfo(receipt).fileName()});
+}
+
+void tst_HostileRoot::zeroLengthEntryWithANonZeroCrcIsDamaged()
+{
+    const QString archive = _dir->filePath(QStringLiteral("LT_Empty.mtzip"));
+    // A zero-length entry between two sound ones; its CRC, in the local and
+    // the central header, claims data it does not have.
+    MTI_VERIFY_TOOL(runPython(QStringLiteral(
+        "import sys, struct, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_STORED) as z:\n"
+        "    z.writestr('Pack/LT_One/LT_One.moti', b'one')\n"
+        "    z.writestr('Pack/LT_One/empty.txt', b'')\n"
+        "    z.writestr('Pack/LT_One/last.txt', b'last')\n"
+        "b = bytearray(open(sys.argv[1], 'rb').read())\n"
+        "name = b'Pack/LT_One/empty.txt'\n"
+        "local = b.find(name) - 30\n"
+        "central = b.find(name, local + 30 + len(name)) - 46\n"
+        "assert b[local:local + 4] == b'PK\\x03\\x04' and b[central:central + 4] == b'PK\\x01\\x02'\n"
+        "b[local + 14:local + 18] = struct.pack('<I', 0xdeadbeef)\n"
+        "b[central + 16:central + 20] = struct.pack('<I', 0xdeadbeef)\n"
+        "open(sys.argv[1], 'wb').write(b)\n"),
+        {archive}));
+
+    RecordingDelegate delegate;
+    ZipArchive zip;
+    zip.setDelegate(&delegate);
+    QVERIFY(zip.UnzipOpenFile(archive));
+    const QString out = _dir->filePath(QStringLiteral("out"));
+    QVERIFY(!zip.UnzipFileTo(out, true));
+    zip.UnzipCloseFile();
+    QVERIFY2(delegate.messages.contains(QStringLiteral("Entry \"Pack/LT_One/empty.txt\" is damaged: CRC error")),
+             qPrintable(delegate.messages.join(QLatin1Char('|'))));
+    // Like any damaged entry: what is sound is unpacked all the same.
+    QCOMPARE(readFile(out + QStringLiteral("/Pack/LT_One/last.txt")), QByteArray("last"));
+
+    // An install of it fails and changes nothing.
+    const Run run = mtzip({QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("CRC error"), run.err.constData());
+    QCOMPARE(entryNames(_root, QDir::Name), QStringList());
+}
+
+QTEST_GUILESS_MAIN(tst_HostileRoot)
+#include "tst_HostileRoot.moc"
