@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,8 @@ private slots:
     void removeOfAnUnknownNameRemovesNothing();
     void usageErrors_data();
     void usageErrors();
+    void aWriteErrorOnStandardOutputFails_data();
+    void aWriteErrorOnStandardOutputFails();
 
 private:
     QString makePack(const QString &name, const QStringList &templates);
@@ -300,6 +303,38 @@ void tst_LibraryCli::usageErrors()
     QCOMPARE(run.exitCode, int(Cli::UsageError));
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.startsWith(QStringLiteral("mtzip: ")));
+}
+
+void tst_LibraryCli::aWriteErrorOnStandardOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("installed --json") << strings({"installed", "--json"});
+    QTest::newRow("installed") << strings({"installed"});
+    QTest::newRow("verify") << strings({"verify"});
+    QTest::newRow("list") << strings({"list"});
+    QTest::newRow("help") << strings({"--help"});
+}
+
+void tst_LibraryCli::aWriteErrorOnStandardOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        QSKIP("no /dev/full here");
+    const QString archive = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")});
+    installPack(archive);
+    if (arguments.first() != QLatin1String("--help"))
+        arguments << QStringLiteral("--dest") << _dest;
+    if (arguments.first() == QLatin1String("list"))
+        arguments << archive;
+
+    QProcess mtzip;
+    mtzip.setStandardOutputFile(QStringLiteral("/dev/full"));
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), arguments);
+    QVERIFY(mtzip.waitForFinished(60000));
+    QCOMPARE(mtzip.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(mtzip.readAllStandardError());
+    QCOMPARE(mtzip.exitCode(), 1);
+    QVERIFY2(err.contains(QStringLiteral("cannot write to standard output")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(tst_LibraryCli)
