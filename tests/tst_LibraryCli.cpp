@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <unistd.h>
+
 using namespace TestSupport;
 using ZipTestTools::packFolder;
 
@@ -53,6 +55,10 @@ private slots:
     void removeOfAnUnknownNameRemovesNothing();
     void usageErrors_data();
     void usageErrors();
+    void aFolderThatCannotBeReadIsAnError_data();
+    void aFolderThatCannotBeReadIsAnError();
+    void withoutHomeTheFolderIsNamedOrRefused_data();
+    void withoutHomeTheFolderIsNamedOrRefused();
     void aWriteErrorOnStandardOutputFails_data();
     void aWriteErrorOnStandardOutputFails();
 
@@ -303,6 +309,86 @@ void tst_LibraryCli::usageErrors()
     QCOMPARE(run.exitCode, int(Cli::UsageError));
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.startsWith(QStringLiteral("mtzip: ")));
+}
+
+void tst_LibraryCli::aFolderThatCannotBeReadIsAnError_data()
+{
+    QTest::addColumn<QString>("folder");  // "missing", "file" or "unreadable"
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("installed in a missing folder") << QStringLiteral("missing") << strings({"installed"}) << 1
+                                                   << QStringLiteral("does not exist");
+    QTest::newRow("installed --json in a missing folder")
+        << QStringLiteral("missing") << strings({"installed", "--json"}) << 1 << QStringLiteral("does not exist");
+    QTest::newRow("verify in a missing folder") << QStringLiteral("missing") << strings({"verify"}) << 1
+                                                << QStringLiteral("does not exist");
+    QTest::newRow("verify in an unreadable folder") << QStringLiteral("unreadable") << strings({"verify"}) << 1
+                                                    << QStringLiteral("cannot be read");
+    QTest::newRow("installed with --dest naming a file") << QStringLiteral("file") << strings({"installed"}) << 2
+                                                         << QStringLiteral("is not a folder");
+    QTest::newRow("install with --dest naming a file") << QStringLiteral("file") << strings({"install", "LT_Pack.mtzip"})
+                                                       << 2 << QStringLiteral("is not a folder");
+    QTest::newRow("list with --dest naming a file") << QStringLiteral("file") << strings({"list", "LT_Pack.mtzip"})
+                                                    << 2 << QStringLiteral("is not a folder");
+}
+
+void tst_LibraryCli::aFolderThatCannotBeReadIsAnError()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, mentions);
+    const QString root = _dir->filePath(QStringLiteral("Templates"));
+    if (folder == QLatin1String("file")) {
+        writeFileOrFail(root, "not a folder");
+    } else if (folder == QLatin1String("unreadable")) {
+        if (::geteuid() == 0)
+            QSKIP("root reads any folder");
+        QVERIFY(QDir().mkpath(root));
+        QVERIFY(QFile::setPermissions(root, QFileDevice::Permissions()));
+    }
+    const CliRun run = runMtzip(arguments << QStringLiteral("--dest") << root);
+    if (folder == QLatin1String("unreadable"))
+        QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.contains(mentions) && run.err.contains(root.section(QLatin1Char('/'), -1)), qPrintable(run.err));
+    if (folder == QLatin1String("file"))
+        QCOMPARE(readFile(root), QByteArray("not a folder"));
+}
+
+void tst_LibraryCli::withoutHomeTheFolderIsNamedOrRefused_data()
+{
+    QTest::addColumn<bool>("userDirs");  // a user-dirs file names the videos folder outright
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("no videos folder to be found") << false << QStringLiteral("HOME is not set");
+    QTest::newRow("the user-dirs file names one") << true << QStringLiteral("/videos/Motion Templates.localized");
+}
+
+void tst_LibraryCli::withoutHomeTheFolderIsNamedOrRefused()
+{
+    QFETCH(bool, userDirs);
+    QFETCH(QString, mentions);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("HOME"));
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    if (userDirs) {
+        const QString config = _dir->filePath(QStringLiteral("config"));
+        writeFileOrFail(config + QStringLiteral("/user-dirs.dirs"),
+                        "XDG_VIDEOS_DIR=\"" + _dir->filePath(QStringLiteral("videos")).toUtf8() + "\"\n");
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    }
+    QProcess mtzip;
+    mtzip.setProcessEnvironment(environment);
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), strings({"installed"}));
+    QVERIFY(mtzip.waitForFinished(60000));
+    const QString err = QString::fromUtf8(mtzip.readAllStandardError());
+    // Either way nothing is listed: that folder does not exist.
+    QCOMPARE(mtzip.exitCode(), 1);
+    QCOMPARE(mtzip.readAllStandardOutput(), QByteArray());
+    QVERIFY2(err.contains(mentions), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("//")), qPrintable(err));
 }
 
 void tst_LibraryCli::aWriteErrorOnStandardOutputFails_data()

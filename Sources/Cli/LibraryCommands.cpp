@@ -68,7 +68,7 @@ public:
     int run(CliContext &context, const QCommandLineParser &parser) override
     {
         int exitCode = Cli::Success;
-        const QString root = _destination.root(context, parser, &exitCode);
+        const QString root = _destination.existingRoot(context, parser, &exitCode);
         if (root.isNull())
             return exitCode;
         TemplateInstaller::recoverInterruptedRun(root);
