@@ -51,6 +51,7 @@ private slots:
     void verifyExitsWithOneWhenAFileIsMissingOrChanged_data();
     void verifyExitsWithOneWhenAFileIsMissingOrChanged();
     void verifyExitsWithOneWhenAReceiptCannotBeRead();
+    void verifySummaryCountsTemplatesAndFilesApart();
     void removeByPathThenByArchiveTitle();
     void removeOfAnUnknownNameRemovesNothing();
     void usageErrors_data();
@@ -245,6 +246,25 @@ void tst_LibraryCli::verifyExitsWithOneWhenAFileIsMissingOrChanged()
                  qPrintable(human.out));
     if (names.contains(QStringLiteral("Nothing")))
         QVERIFY2(human.err.contains(QStringLiteral("\"Nothing\"")), qPrintable(human.err));
+}
+
+void tst_LibraryCli::verifySummaryCountsTemplatesAndFilesApart()
+{
+    installPack(makePack(QStringLiteral("LT_Pack"),
+                         {QStringLiteral("LT_One"), QStringLiteral("LT_Two"), QStringLiteral("LT_Three")}));
+    const QString folder = _dest + QLatin1Char('/') + LowerThirds;
+    writeFileOrFail(folder + QStringLiteral("/LT_One/Media/clip.mov"), QByteArray(5000, 'y'));
+    writeFileOrFail(folder + QStringLiteral("/LT_One/notes.txt"), "mine");
+    writeFileOrFail(folder + QStringLiteral("/LT_One/more.txt"), "mine too");
+    QVERIFY(QFile::remove(folder + QStringLiteral("/LT_Two/Media/clip.mov")));
+    writeFileOrFail(_dest + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+
+    const CliRun run = runMtzip({QStringLiteral("verify"), QStringLiteral("--dest"), _dest});
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.last(), QStringLiteral("4 templates checked: 1 intact, 2 with missing or changed files, "
+                                          "1 without a receipt; 1 file missing, 1 file changed, 2 files added"));
 }
 
 void tst_LibraryCli::removeByPathThenByArchiveTitle()
