@@ -114,7 +114,11 @@ public:
         progress.finish();
         zip.UnzipCloseFile();
         zip.setDelegate(nullptr);
-        if (!ok)
+        if (!ok && zip.lastError().code == ZipError::PasswordNeeded)
+            context.error(QStringLiteral("\"%1\" is encrypted: give a password with --password, --password-file "
+                                         "or MTZIP_PASSWORD")
+                              .arg(archive));
+        else if (!ok)
             context.error(QStringLiteral("extracting \"%1\" failed").arg(archive));
         return ok ? Cli::Success : Cli::Failure;
     }
