@@ -49,6 +49,8 @@ private slots:
     void packRefusesAMissingFolder();
     void packSkipsAnArchiveInsideTheFolder();
     void packedArchiveIsReadByUnzip();
+    void packWritesModesForFilesAndFolders_data();
+    void packWritesModesForFilesAndFolders();
     void progressIsDrawnOnlyOnATerminal();
     void binaryPassesTheExitCodeOn();
 };
@@ -363,6 +365,44 @@ void tst_ZipCli::binaryPassesTheExitCodeOn()
     const ToolResult help = runTool(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("--help")});
     MTI_VERIFY_TOOL(help);
     QVERIFY(help.out.contains("extract ARCHIVE DIR"));
+}
+
+void tst_ZipCli::packWritesModesForFilesAndFolders_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::newRow("plain") << QString();
+    QTest::newRow("encrypted") << QStringLiteral("pw");
+}
+
+void tst_ZipCli::packWritesModesForFilesAndFolders()
+{
+    QFETCH(QString, password);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")),
+                      {{QStringLiteral("Titles/One.moti"), "one"}, {QStringLiteral("Empty/"), {}}}));
+    const QString archive = tmp.filePath(QStringLiteral("pack.zip"));
+    QStringList arguments{QStringLiteral("pack"), tmp.filePath(QStringLiteral("src")), archive};
+    if (!password.isEmpty())
+        arguments << QStringLiteral("--password") << password;
+    QCOMPARE(runMtzip(arguments).exitCode, int(Cli::Success));
+
+    // Read by an independent implementation: each entry's Unix mode.
+    const ToolResult modes = runPython(QStringLiteral("import sys, zipfile\n"
+                                                      "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                                                      "    print('%s %o' % (i.filename, i.external_attr >> 16))\n"),
+                                       {archive});
+    MTI_VERIFY_TOOL(modes);
+    QCOMPARE(QString::fromUtf8(modes.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             strings({"Empty/ 40755", "Titles/ 40755", "Titles/One.moti 100644"}));
+
+    // The empty folder comes back too.
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    arguments = QStringList{QStringLiteral("extract"), archive, out};
+    if (!password.isEmpty())
+        arguments << QStringLiteral("--password") << password;
+    QCOMPARE(runMtzip(arguments).exitCode, int(Cli::Success));
+    QVERIFY(QFileInfo(out + QStringLiteral("/Empty")).isDir());
 }
 
 QTEST_GUILESS_MAIN(tst_ZipCli)
