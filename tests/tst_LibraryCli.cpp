@@ -54,6 +54,8 @@ private slots:
     void verifySummaryCountsTemplatesAndFilesApart();
     void removeByPathThenByArchiveTitle();
     void removeOfAnUnknownNameRemovesNothing();
+    void removeTakesATemplateWhoseTemplateFileIsGone_data();
+    void removeTakesATemplateWhoseTemplateFileIsGone();
     void usageErrors_data();
     void usageErrors();
     void aFolderThatCannotBeReadIsAnError_data();
@@ -307,6 +309,35 @@ void tst_LibraryCli::removeOfAnUnknownNameRemovesNothing()
         QVERIFY(run.err.contains(QStringLiteral("nothing was removed")));
         QCOMPARE(treeDigest(_dest), before);
     }
+}
+
+void tst_LibraryCli::removeTakesATemplateWhoseTemplateFileIsGone_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("by path") << LowerThirds + QStringLiteral("/LT_One");
+    QTest::newRow("by absolute path") << QStringLiteral("%1/") + LowerThirds + QStringLiteral("/LT_One");
+    QTest::newRow("by archive title") << QStringLiteral("LT_Pack");
+}
+
+void tst_LibraryCli::removeTakesATemplateWhoseTemplateFileIsGone()
+{
+    QFETCH(QString, name);
+    installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    const QString one = _dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One");
+    QVERIFY(QFile::remove(one + QStringLiteral("/LT_One.moti")));
+
+    const CliRun run = runMtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _dest, name.arg(_dest)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(one));
+    const std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_dest, QStringLiteral("LT_Pack")));
+    if (name == QLatin1String("LT_Pack")) {
+        QVERIFY(!receipt);
+        QVERIFY(!QFileInfo::exists(_dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+        return;
+    }
+    QVERIFY(receipt);
+    QCOMPARE(receipt->templates.size(), size_t(1));
+    QCOMPARE(receipt->templates.front().destination, LowerThirds + QStringLiteral("/LT_Two"));
 }
 
 void tst_LibraryCli::usageErrors_data()
