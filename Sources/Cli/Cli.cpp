@@ -97,6 +97,9 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeInstalledCommand());
     commands.push_back(makeVerifyCommand());
     commands.push_back(makeRemoveCommand());
+    commands.push_back(makeOwnerCommand());
+    commands.push_back(makeFilesCommand());
+    commands.push_back(makeInfoCommand());
     return commands;
 }
 

@@ -1,22 +1,17 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-// The commands over what a templates folder holds, whoever installed it:
-// installed, verify, remove. They need no archive.
+// The commands that check and remove what a templates folder holds,
+// whoever installed it: verify, remove. They need no archive.
 #include "Cli/Cli.h"
 #include "Cli/CliLibraryCommand.h"
 #include "Cli/CliJson.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
-#include "Common/ByteSize.h"
-#include "Common/LogCategories.h"
-#include "Installer/TemplateInstaller.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateLibrary.h"
-#include "Installer/TemplateType.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
 
@@ -25,76 +20,10 @@
 
 namespace {
 
-using CliJson::nullable;
-
 QJsonArray jsonArray(const QStringList &list)
 {
     return QJsonArray::fromStringList(list);
 }
-
-class InstalledCommand : public LibraryCommand
-{
-public:
-    QString name() const override { return QStringLiteral("installed"); }
-    QString synopsis() const override { return QString(); }
-    QString summary() const override { return QStringLiteral("list every template in the templates folder"); }
-    QString description() const override
-    {
-        return QStringLiteral("Lists every template installed in the templates folder, by kind and category, "
-                              "with the archive it came from where a receipt says so.");
-    }
-    std::optional<int> positionalCount() const override { return 0; }
-
-protected:
-    int runIn(CliContext &context, const QCommandLineParser &, const QString &root, bool json) override
-    {
-        const std::vector<TemplateLibrary::InstalledTemplate> installed = TemplateLibrary::scan(root);
-        if (json) {
-            QJsonArray templates;
-            for (const TemplateLibrary::InstalledTemplate &item : installed) {
-                const QJsonValue origin = item.originArchiveTitle.isNull()
-                    ? QJsonValue(QJsonValue::Null)
-                    : QJsonValue(QJsonObject{{QStringLiteral("archiveTitle"), item.originArchiveTitle},
-                                             {QStringLiteral("archivePath"), item.originArchivePath}});
-                templates.append(QJsonObject{{QStringLiteral("destination"), item.destination},
-                                             {QStringLiteral("type"), qint64(item.templateType)},
-                                             {QStringLiteral("kind"), TemplateType::kindName(item.templateType)},
-                                             {QStringLiteral("categoryFolder"), item.categoryFolder},
-                                             {QStringLiteral("category"), nullable(item.category)},
-                                             {QStringLiteral("title"), item.title},
-                                             {QStringLiteral("templateFile"), item.templateFile},
-                                             {QStringLiteral("size"), item.size},
-                                             {QStringLiteral("installedAt"), item.installedAt.toUTC().toString(Qt::ISODate)},
-                                             {QStringLiteral("origin"), origin}});
-            }
-            QJsonObject document = CliJson::document(name(), root);
-            document.insert(QStringLiteral("templates"), templates);
-            print(context, document);
-            return Cli::Success;
-        }
-        if (installed.empty()) {
-            context.info(QStringLiteral("No templates installed in %1").arg(root));
-            return Cli::Success;
-        }
-        QList<QStringList> rows{{QStringLiteral("Kind"), QStringLiteral("Title"), QStringLiteral("Size"),
-                                 QStringLiteral("Installed"), QStringLiteral("Origin"), QStringLiteral("Destination")}};
-        qsizetype unknown = 0;
-        for (const TemplateLibrary::InstalledTemplate &item : installed) {
-            unknown += item.originArchiveTitle.isNull() ? 1 : 0;
-            rows.append({TemplateType::kindName(item.templateType),
-                         item.title.isEmpty() ? QStringLiteral("-") : item.title, ByteSize::forDisplay(item.size),
-                         item.installedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                         item.originArchiveTitle.isNull() ? QStringLiteral("(unknown)") : item.originArchiveTitle,
-                         item.destination});
-        }
-        cliPrintTable(context.out, rows);
-        context.info(QStringLiteral("%1 in %2, %3 of unknown origin")
-                         .arg(cliPlural(qsizetype(installed.size()), "template", "templates"), root)
-                         .arg(unknown));
-        context.out.flush();
-        return Cli::Success;
-    }
-};
 
 class VerifyCommand : public LibraryCommand
 {
@@ -307,11 +236,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<CliCommand> makeInstalledCommand()
-{
-    return std::make_unique<InstalledCommand>();
-}
 
 std::unique_ptr<CliCommand> makeVerifyCommand()
 {
