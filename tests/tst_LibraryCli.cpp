@@ -62,6 +62,8 @@ private slots:
     void aFolderThatCannotBeReadIsAnError();
     void withoutHomeTheFolderIsNamedOrRefused_data();
     void withoutHomeTheFolderIsNamedOrRefused();
+    void manPageAndCompletionsKnowEveryCommand_data();
+    void manPageAndCompletionsKnowEveryCommand();
     void aWriteErrorOnStandardOutputFails_data();
     void aWriteErrorOnStandardOutputFails();
 
@@ -440,6 +442,62 @@ void tst_LibraryCli::withoutHomeTheFolderIsNamedOrRefused()
     QCOMPARE(mtzip.readAllStandardOutput(), QByteArray());
     QVERIFY2(err.contains(mentions), qPrintable(err));
     QVERIFY2(!err.contains(QStringLiteral("//")), qPrintable(err));
+}
+
+void tst_LibraryCli::manPageAndCompletionsKnowEveryCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    for (const std::unique_ptr<CliCommand> &command : makeCliCommands())
+        QTest::newRow(qPrintable(command->name())) << command->name();
+}
+
+void tst_LibraryCli::manPageAndCompletionsKnowEveryCommand()
+{
+    QFETCH(QString, command);
+    const QString sources = QStringLiteral(MTI_TEST_DATA_DIR "/../..");
+    const QString man = QString::fromUtf8(readFile(sources + QStringLiteral("/docs/mtzip.1")));
+    const QString bash = QString::fromUtf8(readFile(sources + QStringLiteral("/completions/mtzip.bash")));
+    const QString zsh = QString::fromUtf8(readFile(sources + QStringLiteral("/completions/_mtzip")));
+    QVERIFY(!man.isEmpty() && !bash.isEmpty() && !zsh.isEmpty());
+
+    // The command's own options, as its help lists them.
+    const CliRun help = runMtzip({command, QStringLiteral("--help")});
+    QStringList options;
+    for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("--[a-z-]+")).globalMatch(help.out)) {
+        if (!strings({"--help", "--quiet", "--verbose"}).contains(match.captured()) && !options.contains(match.captured()))
+            options.append(match.captured());
+    }
+
+    // The man page: in the synopsis, among the commands, and every option.
+    QVERIFY2(man.contains(QStringLiteral(".SY mtzip\n.B %1\n").arg(command)), "synopsis");
+    QVERIFY2(man.contains(QRegularExpression(QStringLiteral("\\n\\.TP\\n\\.BI? \"?%1[ \"\\n]").arg(command))), "commands");
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(man.contains(QString(option).replace(QLatin1Char('-'), QStringLiteral("\\-"))), qPrintable(option));
+
+    // bash: among the commands, and its options in its case branch.
+    const QRegularExpressionMatch commands = QRegularExpression(QStringLiteral("compgen -W \"([^\"]*)\"")).match(bash);
+    QVERIFY(commands.captured(1).split(QLatin1Char(' ')).contains(command));
+    const QRegularExpressionMatch branch =
+        QRegularExpression(QStringLiteral("\\s(?:[a-z]+\\|)*%1(?:\\|[a-z]+)*\\) options=\"([^\"]*)\"").arg(command)).match(bash);
+    QVERIFY2(branch.hasMatch(), "bash options");
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(branch.captured(1).split(QLatin1Char(' ')).contains(option), qPrintable(option));
+
+    // zsh: described, and its options in its branch or the arrays it uses.
+    QVERIFY(zsh.contains(QStringLiteral("    '%1:").arg(command)));
+    const QRegularExpressionMatch zshBranch =
+        QRegularExpression(QStringLiteral("\\n +%1\\)\\n(.*?);;").arg(command), QRegularExpression::DotMatchesEverythingOption)
+            .match(zsh);
+    QVERIFY2(zshBranch.hasMatch(), "zsh branch");
+    QString offered = zshBranch.captured(1);
+    for (const QRegularExpressionMatch &array : QRegularExpression(QStringLiteral("\\$([a-z]+)")).globalMatch(offered)) {
+        offered += QRegularExpression(QStringLiteral("\\n%1=\\((.*?)\\n\\)").arg(array.captured(1)),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(zsh)
+                       .captured(1);
+    }
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(offered.contains(option), qPrintable(option));
 }
 
 void tst_LibraryCli::aWriteErrorOnStandardOutputFails_data()

@@ -119,8 +119,9 @@ public:
 protected:
     void addOwnOptions(QCommandLineParser &parser) override
     {
-        parser.addPositionalArgument(QStringLiteral("TITLE|ARCHIVE.mtzip"),
-                                     QStringLiteral("An archive title or file name, or an archive file."));
+        // The short name keeps the help's columns; the usage line has the long one.
+        parser.addPositionalArgument(QStringLiteral("NAME"),
+                                     QStringLiteral("An archive title or file name, or an archive file (.mtzip)."));
     }
 
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override

@@ -132,7 +132,10 @@ class PackCommand : public CliCommand
 public:
     QString name() const override { return QStringLiteral("pack"); }
     QString synopsis() const override { return QStringLiteral("DIR ARCHIVE"); }
-    QString summary() const override { return QStringLiteral("write every file below DIR into a new zip archive"); }
+    QString summary() const override
+    {
+        return QStringLiteral("write every file and folder below DIR into a new zip archive");
+    }
     QString description() const override
     {
         return QStringLiteral("Writes every file and folder below DIR into a new zip archive, named by its path "
