@@ -55,16 +55,14 @@ class tst_ArchiveQueriesCli : public QObject
 
 private slots:
     void init();
-    void ownerTellsWhoInstalledAPath_data();
-    void ownerTellsWhoInstalledAPath();
-    void ownerAnswersEveryPathInOrder();
+    void ownerTellsWhoInstalledEachPath();
     void filesListsWhatAReceiptNames_data();
     void filesListsWhatAReceiptNames();
-    void filesOfNothingExitsWithOne();
+    void filesOrInfoOfNothingExitsWithOne_data();
+    void filesOrInfoOfNothingExitsWithOne();
     void infoTellsTheStateOfEachTemplate();
     void infoComparesAGivenArchive_data();
     void infoComparesAGivenArchive();
-    void infoOfNothingExitsWithOne();
     void installedArchivesListsOneLinePerArchive();
     void decomposedNamesMatchComposedArguments_data();
     void decomposedNamesMatchComposedArguments();
@@ -134,71 +132,51 @@ void tst_ArchiveQueriesCli::init()
     writeFileOrFail(_dest + QLatin1Char('/') + Hand + QStringLiteral("/LT_Hand.moti"), "hand");
 }
 
-void tst_ArchiveQueriesCli::ownerTellsWhoInstalledAPath_data()
+void tst_ArchiveQueriesCli::ownerTellsWhoInstalledEachPath()
 {
-    QTest::addColumn<QString>("path");   // %1: the templates folder
-    QTest::addColumn<QString>("owner");  // as printed; the JSON's member in parentheses
-    QTest::addColumn<QString>("json");
-    QTest::addColumn<QString>("templateFolder");
-    QTest::newRow("a file of a template") << at(QStringLiteral("LT_Two/Media/clip.mov")) << QStringLiteral("LT_Alpha")
-                                          << QStringLiteral("archive") << at(QStringLiteral("LT_Two"));
-    QTest::newRow("a template folder, absolute") << QStringLiteral("%1/") + at(QStringLiteral("LT_One"))
-                                                 << QStringLiteral("LT_Alpha") << QStringLiteral("archive")
-                                                 << at(QStringLiteral("LT_One"));
-    QTest::newRow("a file added to a template") << at(QStringLiteral("LT_One/notes.txt")) << QStringLiteral("LT_Alpha")
-                                                << QStringLiteral("archive") << at(QStringLiteral("LT_One"));
-    QTest::newRow("a template two receipts name: the newer") << at(QStringLiteral("LT_Three/LT_Three.moti"))
-                                                             << QStringLiteral("LT_Beta") << QStringLiteral("archive")
-                                                             << at(QStringLiteral("LT_Three"));
-    QTest::newRow("a file of a hand copy") << Hand + QStringLiteral("/LT_Hand.moti") << QStringLiteral("(hand copy)")
-                                           << QStringLiteral("handCopy") << Hand;
-    QTest::newRow("a category folder") << LowerThirds << QStringLiteral("(not installed)")
-                                       << QStringLiteral("notInstalled") << QString();
-    QTest::newRow("the templates folder") << QStringLiteral("%1") << QStringLiteral("(not installed)")
-                                          << QStringLiteral("notInstalled") << QString();
-    QTest::newRow("a file no longer there") << at(QStringLiteral("LT_Four/LT_Four.moti"))
-                                            << QStringLiteral("(not installed)") << QStringLiteral("notInstalled")
-                                            << QString();
-    QTest::newRow("outside the templates folder") << QStringLiteral("%1/../src-LT_Beta/LT_Three/LT_Three.moti")
-                                                  << QStringLiteral("(not installed)")
-                                                  << QStringLiteral("notInstalled") << QString();
-}
+    // Path (ROOT: the templates folder), as printed, the JSON's owner, its template.
+    const QList<QStringList> cases{
+        {at(QStringLiteral("LT_Two/Media/clip.mov")), QStringLiteral("LT_Alpha"), QStringLiteral("archive"),
+         at(QStringLiteral("LT_Two"))},
+        {QStringLiteral("ROOT/") + at(QStringLiteral("LT_One")), QStringLiteral("LT_Alpha"), QStringLiteral("archive"),
+         at(QStringLiteral("LT_One"))},
+        {at(QStringLiteral("LT_One/notes.txt")), QStringLiteral("LT_Alpha"), QStringLiteral("archive"),
+         at(QStringLiteral("LT_One"))},
+        // Two receipts name it: the newer install speaks for it.
+        {at(QStringLiteral("LT_Three/LT_Three.moti")), QStringLiteral("LT_Beta"), QStringLiteral("archive"),
+         at(QStringLiteral("LT_Three"))},
+        {Hand + QStringLiteral("/LT_Hand.moti"), QStringLiteral("(hand copy)"), QStringLiteral("handCopy"), Hand},
+        {LowerThirds, QStringLiteral("(not installed)"), QStringLiteral("notInstalled"), QString()},
+        {QStringLiteral("ROOT"), QStringLiteral("(not installed)"), QStringLiteral("notInstalled"), QString()},
+        {at(QStringLiteral("LT_Four/LT_Four.moti")), QStringLiteral("(not installed)"), QStringLiteral("notInstalled"),
+         QString()},
+        {QStringLiteral("ROOT/../src-LT_Beta/LT_Three/LT_Three.moti"), QStringLiteral("(not installed)"),
+         QStringLiteral("notInstalled"), QString()}};
+    QStringList paths, printed;
+    for (const QStringList &row : cases) {
+        paths.append(QString(row.at(0)).replace(QLatin1String("ROOT"), _dest));
+        printed.append(row.at(1) + QStringLiteral(": ") + paths.last());
+    }
+    const CliRun text = run(QStringList{QStringLiteral("owner")} + paths);
+    QCOMPARE(text.exitCode, 1);
+    QCOMPARE(lines(text.out), printed);
+    // Exit 0 once every path is installed.
+    QCOMPARE(run(QStringList{QStringLiteral("owner")} + paths.first(5)).exitCode, 0);
 
-void tst_ArchiveQueriesCli::ownerTellsWhoInstalledAPath()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, owner);
-    QFETCH(QString, json);
-    QFETCH(QString, templateFolder);
-    path = path.contains(QLatin1String("%1")) ? path.arg(_dest) : path;
-    const int exitCode = json == QLatin1String("notInstalled") ? 1 : 0;
-
-    const CliRun text = run({QStringLiteral("owner"), path});
-    QCOMPARE(text.exitCode, exitCode);
-    QCOMPARE(text.out, owner + QStringLiteral(": ") + path + QLatin1Char('\n'));
-
-    const CliRun asJson = run({QStringLiteral("owner"), QStringLiteral("--json"), path});
-    QCOMPARE(asJson.exitCode, exitCode);
+    const CliRun asJson = run(QStringList{QStringLiteral("owner"), QStringLiteral("--json")} + paths);
+    QCOMPARE(asJson.exitCode, 1);
     const QJsonObject document = parse(asJson);
     QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("owner"));
-    QCOMPARE(document.value(QStringLiteral("destination")).toString(), _dest);
-    const QJsonArray paths = document.value(QStringLiteral("paths")).toArray();
-    QCOMPARE(paths.size(), 1);
-    const QJsonObject answer = paths.first().toObject();
-    QCOMPARE(answer.value(QStringLiteral("path")).toString(), path);
-    QCOMPARE(answer.value(QStringLiteral("owner")).toString(), json);
-    QCOMPARE(answer.value(QStringLiteral("archiveTitle")).toString(), json == QLatin1String("archive") ? owner : QString());
-    QCOMPARE(answer.value(QStringLiteral("template")).toString(), templateFolder);
-}
-
-void tst_ArchiveQueriesCli::ownerAnswersEveryPathInOrder()
-{
-    const CliRun answer = run({QStringLiteral("owner"), at(QStringLiteral("LT_Three")), QStringLiteral("nothing"),
-                               Hand});
-    QCOMPARE(answer.exitCode, 1);
-    QCOMPARE(lines(answer.out), QStringList({QStringLiteral("LT_Beta: ") + at(QStringLiteral("LT_Three")),
-                                             QStringLiteral("(not installed): nothing"),
-                                             QStringLiteral("(hand copy): ") + Hand}));
+    const QJsonArray answers = document.value(QStringLiteral("paths")).toArray();
+    QCOMPARE(answers.size(), cases.size());
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        const QJsonObject answer = answers.at(i).toObject();
+        const bool archive = cases[i][2] == QLatin1String("archive");
+        QCOMPARE(answer.value(QStringLiteral("path")).toString(), paths.at(i));
+        QCOMPARE(answer.value(QStringLiteral("owner")).toString(), cases[i][2]);
+        QCOMPARE(answer.value(QStringLiteral("archiveTitle")).toString(), archive ? cases[i][1] : QString());
+        QCOMPARE(answer.value(QStringLiteral("template")).toString(), cases[i][3]);
+    }
 }
 
 void tst_ArchiveQueriesCli::filesListsWhatAReceiptNames_data()
@@ -228,41 +206,46 @@ void tst_ArchiveQueriesCli::filesListsWhatAReceiptNames()
         const QString base = _dest + QLatin1Char('/') + at(folder) + QLatin1Char('/');
         expected << base + folder + QStringLiteral(".moti") << base + QStringLiteral("Media/clip.mov");
     }
-
     const CliRun text = run({QStringLiteral("files"), name});
     QCOMPARE(text.exitCode, 0);
-    QCOMPARE(text.err, QString());
     QCOMPARE(lines(text.out), expected);
 
     const CliRun asJson = run({QStringLiteral("files"), QStringLiteral("--json"), name});
     QCOMPARE(asJson.exitCode, 0);
-    const QJsonObject document = parse(asJson);
-    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("files"));
-    QCOMPARE(document.value(QStringLiteral("name")).toString(), name);
-    const QJsonArray found = document.value(QStringLiteral("templates")).toArray();
+    const QJsonArray found = parse(asJson).value(QStringLiteral("templates")).toArray();
     QCOMPARE(found.size(), templates.size());
     QStringList paths;
     for (const QJsonValue &entry : found) {
-        const QJsonObject object = entry.toObject();
-        QVERIFY(object.value(QStringLiteral("archiveTitle")).toString().startsWith(QLatin1String("LT_")));
-        QVERIFY(object.value(QStringLiteral("destination")).toString().startsWith(LowerThirds));
-        for (const QJsonValue &path : object.value(QStringLiteral("files")).toArray())
+        QVERIFY(entry[QStringLiteral("archiveTitle")].toString().startsWith(QLatin1String("LT_")));
+        for (const QJsonValue &path : entry[QStringLiteral("files")].toArray())
             paths.append(path.toString());
     }
     QCOMPARE(paths, expected);
 }
 
-void tst_ArchiveQueriesCli::filesOfNothingExitsWithOne()
+void tst_ArchiveQueriesCli::filesOrInfoOfNothingExitsWithOne_data()
 {
-    for (const QString &name : {QStringLiteral("LT_Gamma"), QStringLiteral("LT_Hand"), LowerThirds}) {
-        const CliRun text = run({QStringLiteral("files"), name});
-        QCOMPARE(text.exitCode, 1);
-        QCOMPARE(text.out, QString());
-        QVERIFY2(text.err.contains(QLatin1Char('"') + name + QLatin1Char('"')), qPrintable(text.err));
-        const CliRun asJson = run({QStringLiteral("files"), QStringLiteral("--json"), name});
-        QCOMPARE(asJson.exitCode, 1);
-        QCOMPARE(parse(asJson).value(QStringLiteral("templates")).toArray().size(), 0);
-    }
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("emptyMember");  // in the JSON
+    QTest::newRow("files of no archive") << strings({"files", "LT_Gamma"}) << QStringLiteral("templates");
+    QTest::newRow("files of a hand copy") << strings({"files", "LT_Hand"}) << QStringLiteral("templates");
+    QTest::newRow("files of a category folder") << QStringList{QStringLiteral("files"), LowerThirds}
+                                                << QStringLiteral("templates");
+    QTest::newRow("info of no archive") << strings({"info", "LT_Gamma"}) << QStringLiteral("archive");
+}
+
+void tst_ArchiveQueriesCli::filesOrInfoOfNothingExitsWithOne()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, emptyMember);
+    const CliRun text = run(arguments);
+    QCOMPARE(text.exitCode, 1);
+    QCOMPARE(text.out, QString());
+    QVERIFY2(text.err.contains(QLatin1Char('"') + arguments.last() + QLatin1Char('"')), qPrintable(text.err));
+    const CliRun asJson = run(arguments << QStringLiteral("--json"));
+    QCOMPARE(asJson.exitCode, 1);
+    const QJsonValue empty = parse(asJson).value(emptyMember);
+    QVERIFY(empty.isNull() || empty.toArray().isEmpty());
 }
 
 void tst_ArchiveQueriesCli::infoTellsTheStateOfEachTemplate()
@@ -270,42 +253,40 @@ void tst_ArchiveQueriesCli::infoTellsTheStateOfEachTemplate()
     const CliRun text = run({QStringLiteral("info"), QStringLiteral("LT_Alpha")});
     QCOMPARE(text.exitCode, 0);
     const QStringList printed = lines(text.out);
-    QVERIFY2(printed.contains(QStringLiteral("Archive:       LT_Alpha.mtzip")), qPrintable(text.out));
-    QVERIFY2(printed.contains(QStringLiteral("Path:          ") + _alpha), qPrintable(text.out));
-    QVERIFY2(printed.contains(QStringLiteral("Installed by:  mtzip 1.0")), qPrintable(text.out));
-    QVERIFY2(printed.contains(QStringLiteral("Templates:     4 (1 unchanged, 1 edited, 1 missing, 1 replaced)")),
-             qPrintable(text.out));
-    const QStringList table = printed.mid(printed.indexOf(QRegularExpression(QStringLiteral("State .*"))));
-    QCOMPARE(table.size(), 5);
-    QCOMPARE(table.at(1).simplified(), QStringLiteral("missing Four ") + at(QStringLiteral("LT_Four")));
-    QCOMPARE(table.at(2).simplified(), QStringLiteral("edited (1 changed, 1 added) One ") + at(QStringLiteral("LT_One")));
-    QCOMPARE(table.at(3).simplified(), QStringLiteral("unchanged Two ") + at(QStringLiteral("LT_Two")));
-    QCOMPARE(table.at(4).simplified(), QStringLiteral("replaced by LT_Beta Three ") + at(QStringLiteral("LT_Three")));
+    for (const QString &fact : QStringList{QStringLiteral("Archive:       LT_Alpha.mtzip"),
+                                           QStringLiteral("Path:          ") + _alpha,
+                                           QStringLiteral("Installed by:  mtzip 1.0"),
+                                           QStringLiteral("Templates:     4 (1 unchanged, 1 edited, 1 missing, 1 replaced)")})
+        QVERIFY2(printed.contains(fact), qPrintable(fact));
+    QStringList table = printed.mid(printed.indexOf(QRegularExpression(QStringLiteral("State .*"))) + 1);
+    for (QString &row : table)
+        row = row.simplified();
+    QCOMPARE(table, QStringList({QStringLiteral("missing Four ") + at(QStringLiteral("LT_Four")),
+                                 QStringLiteral("edited (1 changed, 1 added) One ") + at(QStringLiteral("LT_One")),
+                                 QStringLiteral("unchanged Two ") + at(QStringLiteral("LT_Two")),
+                                 QStringLiteral("replaced by LT_Beta Three ") + at(QStringLiteral("LT_Three"))}));
 
     const CliRun asJson = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("LT_Alpha")});
     QCOMPARE(asJson.exitCode, 0);
     const QJsonObject document = parse(asJson);
-    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("info"));
     QVERIFY(document.value(QStringLiteral("givenArchive")).isNull());
     const QJsonObject archive = document.value(QStringLiteral("archive")).toObject();
-    QCOMPARE(archive.value(QStringLiteral("title")).toString(), QStringLiteral("LT_Alpha"));
     QCOMPARE(archive.value(QStringLiteral("fileName")).toString(), QStringLiteral("LT_Alpha.mtzip"));
     QCOMPARE(archive.value(QStringLiteral("sha256")).toString().size(), 64);
-    QVERIFY(QDateTime::fromString(archive.value(QStringLiteral("installedAt")).toString(), Qt::ISODate).isValid());
-    const QJsonArray templates = archive.value(QStringLiteral("templates")).toArray();
-    QCOMPARE(templates.size(), 4);
-    QMap<QString, QJsonObject> byTitle;
-    for (const QJsonValue &entry : templates)
-        byTitle.insert(entry.toObject().value(QStringLiteral("title")).toString(), entry.toObject());
-    QCOMPARE(byTitle[QStringLiteral("One")].value(QStringLiteral("state")).toString(), QStringLiteral("edited"));
-    QCOMPARE(byTitle[QStringLiteral("One")].value(QStringLiteral("changed")).toArray(),
-             QJsonArray({QStringLiteral("Media/clip.mov")}));
-    QCOMPARE(byTitle[QStringLiteral("One")].value(QStringLiteral("added")).toArray(), QJsonArray({QStringLiteral("notes.txt")}));
-    QCOMPARE(byTitle[QStringLiteral("Two")].value(QStringLiteral("state")).toString(), QStringLiteral("unchanged"));
-    QCOMPARE(byTitle[QStringLiteral("Four")].value(QStringLiteral("state")).toString(), QStringLiteral("missing"));
-    QCOMPARE(byTitle[QStringLiteral("Three")].value(QStringLiteral("state")).toString(), QStringLiteral("replaced"));
-    QCOMPARE(byTitle[QStringLiteral("Three")].value(QStringLiteral("replacedBy")).toString(), QStringLiteral("LT_Beta"));
-    QVERIFY(byTitle[QStringLiteral("Two")].value(QStringLiteral("replacedBy")).isNull());
+    // Title, state, replacedBy and the files verify names, of each template.
+    QStringList states;
+    for (const QJsonValue &entry : archive.value(QStringLiteral("templates")).toArray()) {
+        QStringList fields{entry[QStringLiteral("title")].toString(), entry[QStringLiteral("state")].toString(),
+                           entry[QStringLiteral("replacedBy")].toString()};
+        for (const char *list : {"missing", "changed", "added"}) {
+            for (const QJsonValue &path : entry[QLatin1String(list)].toArray())
+                fields.append(QLatin1String(list) + QLatin1Char(' ') + path.toString());
+        }
+        states.append(fields.join(QLatin1Char('|')));
+    }
+    QCOMPARE(states, QStringList({QStringLiteral("Four|missing|"),
+                                  QStringLiteral("One|edited||changed Media/clip.mov|added notes.txt"),
+                                  QStringLiteral("Two|unchanged|"), QStringLiteral("Three|replaced|LT_Beta")}));
 }
 
 void tst_ArchiveQueriesCli::infoComparesAGivenArchive_data()
@@ -335,45 +316,29 @@ void tst_ArchiveQueriesCli::infoComparesAGivenArchive()
     const QJsonObject given = parse(asJson).value(QStringLiteral("givenArchive")).toObject();
     QCOMPARE(given.value(QStringLiteral("path")).toString(), archive);
     QCOMPARE(given.value(QStringLiteral("matches")).toBool(), !changed);
-    QCOMPARE(given.value(QStringLiteral("sha256")).toString().size(), 64);
-}
-
-void tst_ArchiveQueriesCli::infoOfNothingExitsWithOne()
-{
-    const CliRun text = run({QStringLiteral("info"), QStringLiteral("LT_Gamma")});
-    QCOMPARE(text.exitCode, 1);
-    QCOMPARE(text.out, QString());
-    QVERIFY2(text.err.contains(QStringLiteral("\"LT_Gamma\"")), qPrintable(text.err));
-    const CliRun asJson = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("LT_Gamma")});
-    QCOMPARE(asJson.exitCode, 1);
-    QVERIFY(parse(asJson).value(QStringLiteral("archive")).isNull());
 }
 
 void tst_ArchiveQueriesCli::installedArchivesListsOneLinePerArchive()
 {
     const CliRun text = run({QStringLiteral("installed"), QStringLiteral("--archives")});
     QCOMPARE(text.exitCode, 0);
-    const QStringList printed = lines(text.out);
+    QStringList printed = lines(text.out);
     QCOMPARE(printed.size(), 4);
-    QCOMPARE(printed.at(0).simplified(), QStringLiteral("Archive Templates Installed Path"));
-    QVERIFY2(printed.at(1).simplified().startsWith(QStringLiteral("LT_Alpha 4 ")), qPrintable(printed.at(1)));
-    QVERIFY2(printed.at(1).endsWith(QLatin1String("  ") + _alpha), qPrintable(printed.at(1)));
-    QVERIFY2(printed.at(2).simplified().startsWith(QStringLiteral("LT_Beta 1 ")), qPrintable(printed.at(2)));
-    QCOMPARE(printed.at(3), QStringLiteral("2 archives in %1").arg(_dest));
+    QCOMPARE(printed.takeLast(), QStringLiteral("2 archives in %1").arg(_dest));
+    const QRegularExpression time(QStringLiteral(" \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d "));
+    for (QString &row : printed)
+        row = row.simplified().replace(time, QStringLiteral(" TIME "));
+    QCOMPARE(printed, QStringList({QStringLiteral("Archive Templates Installed Path"),
+                                   QStringLiteral("LT_Alpha 4 TIME ") + _alpha, QStringLiteral("LT_Beta 1 TIME ") + _beta}));
 
     const CliRun asJson = run({QStringLiteral("installed"), QStringLiteral("--archives"), QStringLiteral("--json")});
     QCOMPARE(asJson.exitCode, 0);
-    const QJsonObject document = parse(asJson);
-    QCOMPARE(document.value(QStringLiteral("command")).toString(), QStringLiteral("installed"));
-    QVERIFY(!document.contains(QStringLiteral("templates")));
-    const QJsonArray archives = document.value(QStringLiteral("archives")).toArray();
+    const QJsonArray archives = parse(asJson).value(QStringLiteral("archives")).toArray();
     QCOMPARE(archives.size(), 2);
-    const QJsonObject beta = archives.at(1).toObject();
-    QCOMPARE(beta.value(QStringLiteral("title")).toString(), QStringLiteral("LT_Beta"));
-    QCOMPARE(beta.value(QStringLiteral("templateCount")).toInt(), 1);
-    QCOMPARE(beta.value(QStringLiteral("path")).toString(), _beta);
-    QVERIFY(beta.value(QStringLiteral("installedBy")).toString().startsWith(QLatin1String("mtzip ")));
-    QCOMPARE(archives.at(0).toObject().value(QStringLiteral("templateCount")).toInt(), 4);
+    QCOMPARE(archives.at(1)[QStringLiteral("title")].toString(), QStringLiteral("LT_Beta"));
+    QCOMPARE(archives.at(1)[QStringLiteral("path")].toString(), _beta);
+    QCOMPARE(archives.at(0)[QStringLiteral("templateCount")].toInt(), 4);
+    QVERIFY(archives.at(1)[QStringLiteral("installedBy")].toString().startsWith(QLatin1String("mtzip ")));
 
     // A receipt that cannot be read leaves the list short: said, and exit 1.
     writeFileOrFail(Receipt::pathFor(_dest, QStringLiteral("LT_Torn")), "{\"version\": 1, \"archiveTi");
