@@ -34,7 +34,7 @@ _mtzip()
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove help --quiet --verbose --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove owner files info help --quiet --verbose --help --version" -- "$cur"))
         return 0
     fi
 
@@ -49,9 +49,10 @@ _mtzip()
     case $command in
         extract|pack) options="--password --password-file" ;;
         list) options="--dest --all-users --categories --json" ;;
-        install) options="--dest --all-users --categories --json --delete-archive --trash --wait" ;;
-        uninstall) options="--dest --all-users --categories --json --trash --wait" ;;
-        installed|verify) options="--dest --all-users --json" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
+        uninstall) options="--dest --all-users --categories --json --trash --remove-edited --dry-run -n --wait" ;;
+        installed) options="--dest --all-users --json --archives" ;;
+        verify|owner|files|info) options="--dest --all-users --json" ;;
         remove) options="--dest --all-users --json --trash --wait" ;;
         *) return 0 ;;
     esac
@@ -64,8 +65,9 @@ _mtzip()
     local IFS=$'\n'
     case $command in
         list|install|uninstall) _mtzip_files mtzip ;;
-        verify|remove)
-            # The archive titles the receipts of the folder given by --dest name.
+        verify|remove|files|info)
+            # The archive titles the receipts of the folder given by --dest
+            # name; info also takes an archive file.
             if [[ -n $dest && -d $dest/.receipts ]]; then
                 local titles="" receipt
                 for receipt in "$dest"/.receipts/*.json; do
@@ -81,6 +83,18 @@ _mtzip()
                     titles="$titles"$'\n'"$receipt"
                 done
                 COMPREPLY=($(compgen -W "$titles" -- "$cur"))
+            fi
+            if [[ $command == info ]]; then
+                local found=("${COMPREPLY[@]}")
+                _mtzip_files mtzip
+                COMPREPLY=("${found[@]}" "${COMPREPLY[@]}")
+            fi ;;
+        owner)
+            # Paths relative to the folder given by --dest, or absolute ones.
+            if [[ -n $dest && $cur != /* && -d $dest ]]; then
+                COMPREPLY=($(cd -- "$dest" && compgen -f -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
         extract)
             if ((positional == 0)); then

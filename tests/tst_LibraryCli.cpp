@@ -14,10 +14,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+
+#include <unistd.h>
 
 using namespace TestSupport;
 using ZipTestTools::packFolder;
@@ -48,10 +51,21 @@ private slots:
     void verifyExitsWithOneWhenAFileIsMissingOrChanged_data();
     void verifyExitsWithOneWhenAFileIsMissingOrChanged();
     void verifyExitsWithOneWhenAReceiptCannotBeRead();
+    void verifySummaryCountsTemplatesAndFilesApart();
     void removeByPathThenByArchiveTitle();
     void removeOfAnUnknownNameRemovesNothing();
+    void removeTakesATemplateWhoseTemplateFileIsGone_data();
+    void removeTakesATemplateWhoseTemplateFileIsGone();
     void usageErrors_data();
     void usageErrors();
+    void aFolderThatCannotBeReadIsAnError_data();
+    void aFolderThatCannotBeReadIsAnError();
+    void withoutHomeTheFolderIsNamedOrRefused_data();
+    void withoutHomeTheFolderIsNamedOrRefused();
+    void manPageAndCompletionsKnowEveryCommand_data();
+    void manPageAndCompletionsKnowEveryCommand();
+    void aWriteErrorOnStandardOutputFails_data();
+    void aWriteErrorOnStandardOutputFails();
 
 private:
     QString makePack(const QString &name, const QStringList &templates);
@@ -238,6 +252,25 @@ void tst_LibraryCli::verifyExitsWithOneWhenAFileIsMissingOrChanged()
         QVERIFY2(human.err.contains(QStringLiteral("\"Nothing\"")), qPrintable(human.err));
 }
 
+void tst_LibraryCli::verifySummaryCountsTemplatesAndFilesApart()
+{
+    installPack(makePack(QStringLiteral("LT_Pack"),
+                         {QStringLiteral("LT_One"), QStringLiteral("LT_Two"), QStringLiteral("LT_Three")}));
+    const QString folder = _dest + QLatin1Char('/') + LowerThirds;
+    writeFileOrFail(folder + QStringLiteral("/LT_One/Media/clip.mov"), QByteArray(5000, 'y'));
+    writeFileOrFail(folder + QStringLiteral("/LT_One/notes.txt"), "mine");
+    writeFileOrFail(folder + QStringLiteral("/LT_One/more.txt"), "mine too");
+    QVERIFY(QFile::remove(folder + QStringLiteral("/LT_Two/Media/clip.mov")));
+    writeFileOrFail(_dest + QStringLiteral("/Titles.localized/Mine/LT_Hand/LT_Hand.moti"), "hand");
+
+    const CliRun run = runMtzip({QStringLiteral("verify"), QStringLiteral("--dest"), _dest});
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.last(), QStringLiteral("4 templates checked: 1 intact, 2 with missing or changed files, "
+                                          "1 without a receipt; 1 file missing, 1 file changed, 2 files added"));
+}
+
 void tst_LibraryCli::removeByPathThenByArchiveTitle()
 {
     installPack(makePack(QStringLiteral("LT_Pack"),
@@ -280,6 +313,35 @@ void tst_LibraryCli::removeOfAnUnknownNameRemovesNothing()
     }
 }
 
+void tst_LibraryCli::removeTakesATemplateWhoseTemplateFileIsGone_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("by path") << LowerThirds + QStringLiteral("/LT_One");
+    QTest::newRow("by absolute path") << QStringLiteral("%1/") + LowerThirds + QStringLiteral("/LT_One");
+    QTest::newRow("by archive title") << QStringLiteral("LT_Pack");
+}
+
+void tst_LibraryCli::removeTakesATemplateWhoseTemplateFileIsGone()
+{
+    QFETCH(QString, name);
+    installPack(makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
+    const QString one = _dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One");
+    QVERIFY(QFile::remove(one + QStringLiteral("/LT_One.moti")));
+
+    const CliRun run = runMtzip({QStringLiteral("remove"), QStringLiteral("--dest"), _dest, name.arg(_dest)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(one));
+    const std::optional<Receipt> receipt = Receipt::read(Receipt::pathFor(_dest, QStringLiteral("LT_Pack")));
+    if (name == QLatin1String("LT_Pack")) {
+        QVERIFY(!receipt);
+        QVERIFY(!QFileInfo::exists(_dest + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_Two")));
+        return;
+    }
+    QVERIFY(receipt);
+    QCOMPARE(receipt->templates.size(), size_t(1));
+    QCOMPARE(receipt->templates.front().destination, LowerThirds + QStringLiteral("/LT_Two"));
+}
+
 void tst_LibraryCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -300,6 +362,174 @@ void tst_LibraryCli::usageErrors()
     QCOMPARE(run.exitCode, int(Cli::UsageError));
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.startsWith(QStringLiteral("mtzip: ")));
+}
+
+void tst_LibraryCli::aFolderThatCannotBeReadIsAnError_data()
+{
+    QTest::addColumn<QString>("folder");  // "missing", "file" or "unreadable"
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("installed in a missing folder") << QStringLiteral("missing") << strings({"installed"}) << 1
+                                                   << QStringLiteral("does not exist");
+    QTest::newRow("installed --json in a missing folder")
+        << QStringLiteral("missing") << strings({"installed", "--json"}) << 1 << QStringLiteral("does not exist");
+    QTest::newRow("verify in a missing folder") << QStringLiteral("missing") << strings({"verify"}) << 1
+                                                << QStringLiteral("does not exist");
+    QTest::newRow("verify in an unreadable folder") << QStringLiteral("unreadable") << strings({"verify"}) << 1
+                                                    << QStringLiteral("cannot be read");
+    QTest::newRow("installed with --dest naming a file") << QStringLiteral("file") << strings({"installed"}) << 2
+                                                         << QStringLiteral("is not a folder");
+    QTest::newRow("install with --dest naming a file") << QStringLiteral("file") << strings({"install", "LT_Pack.mtzip"})
+                                                       << 2 << QStringLiteral("is not a folder");
+    QTest::newRow("list with --dest naming a file") << QStringLiteral("file") << strings({"list", "LT_Pack.mtzip"})
+                                                    << 2 << QStringLiteral("is not a folder");
+}
+
+void tst_LibraryCli::aFolderThatCannotBeReadIsAnError()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, mentions);
+    const QString root = _dir->filePath(QStringLiteral("Templates"));
+    if (folder == QLatin1String("file")) {
+        writeFileOrFail(root, "not a folder");
+    } else if (folder == QLatin1String("unreadable")) {
+        if (::geteuid() == 0)
+            QSKIP("root reads any folder");
+        QVERIFY(QDir().mkpath(root));
+        QVERIFY(QFile::setPermissions(root, QFileDevice::Permissions()));
+    }
+    const CliRun run = runMtzip(arguments << QStringLiteral("--dest") << root);
+    if (folder == QLatin1String("unreadable"))
+        QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.contains(mentions) && run.err.contains(root.section(QLatin1Char('/'), -1)), qPrintable(run.err));
+    if (folder == QLatin1String("file"))
+        QCOMPARE(readFile(root), QByteArray("not a folder"));
+}
+
+void tst_LibraryCli::withoutHomeTheFolderIsNamedOrRefused_data()
+{
+    QTest::addColumn<bool>("userDirs");  // a user-dirs file names the videos folder outright
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("no videos folder to be found") << false << QStringLiteral("HOME is not set");
+    QTest::newRow("the user-dirs file names one") << true << QStringLiteral("/videos/Motion Templates.localized");
+}
+
+void tst_LibraryCli::withoutHomeTheFolderIsNamedOrRefused()
+{
+    QFETCH(bool, userDirs);
+    QFETCH(QString, mentions);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("HOME"));
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    if (userDirs) {
+        const QString config = _dir->filePath(QStringLiteral("config"));
+        writeFileOrFail(config + QStringLiteral("/user-dirs.dirs"),
+                        "XDG_VIDEOS_DIR=\"" + _dir->filePath(QStringLiteral("videos")).toUtf8() + "\"\n");
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    }
+    QProcess mtzip;
+    mtzip.setProcessEnvironment(environment);
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), strings({"installed"}));
+    QVERIFY(mtzip.waitForFinished(60000));
+    const QString err = QString::fromUtf8(mtzip.readAllStandardError());
+    // Either way nothing is listed: that folder does not exist.
+    QCOMPARE(mtzip.exitCode(), 1);
+    QCOMPARE(mtzip.readAllStandardOutput(), QByteArray());
+    QVERIFY2(err.contains(mentions), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("//")), qPrintable(err));
+}
+
+void tst_LibraryCli::manPageAndCompletionsKnowEveryCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    for (const std::unique_ptr<CliCommand> &command : makeCliCommands())
+        QTest::newRow(qPrintable(command->name())) << command->name();
+}
+
+void tst_LibraryCli::manPageAndCompletionsKnowEveryCommand()
+{
+    QFETCH(QString, command);
+    const QString sources = QStringLiteral(MTI_TEST_DATA_DIR "/../..");
+    const QString man = QString::fromUtf8(readFile(sources + QStringLiteral("/docs/mtzip.1")));
+    const QString bash = QString::fromUtf8(readFile(sources + QStringLiteral("/completions/mtzip.bash")));
+    const QString zsh = QString::fromUtf8(readFile(sources + QStringLiteral("/completions/_mtzip")));
+    QVERIFY(!man.isEmpty() && !bash.isEmpty() && !zsh.isEmpty());
+
+    // The command's own options, as its help lists them.
+    const CliRun help = runMtzip({command, QStringLiteral("--help")});
+    QStringList options;
+    for (const QRegularExpressionMatch &match : QRegularExpression(QStringLiteral("--[a-z-]+")).globalMatch(help.out)) {
+        if (!strings({"--help", "--quiet", "--verbose"}).contains(match.captured()) && !options.contains(match.captured()))
+            options.append(match.captured());
+    }
+
+    // The man page: in the synopsis, among the commands, and every option.
+    QVERIFY2(man.contains(QStringLiteral(".SY mtzip\n.B %1\n").arg(command)), "synopsis");
+    QVERIFY2(man.contains(QRegularExpression(QStringLiteral("\\n\\.TP\\n\\.BI? \"?%1[ \"\\n]").arg(command))), "commands");
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(man.contains(QString(option).replace(QLatin1Char('-'), QStringLiteral("\\-"))), qPrintable(option));
+
+    // bash: among the commands, and its options in its case branch.
+    const QRegularExpressionMatch commands = QRegularExpression(QStringLiteral("compgen -W \"([^\"]*)\"")).match(bash);
+    QVERIFY(commands.captured(1).split(QLatin1Char(' ')).contains(command));
+    const QRegularExpressionMatch branch =
+        QRegularExpression(QStringLiteral("\\s(?:[a-z]+\\|)*%1(?:\\|[a-z]+)*\\) options=\"([^\"]*)\"").arg(command)).match(bash);
+    QVERIFY2(branch.hasMatch(), "bash options");
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(branch.captured(1).split(QLatin1Char(' ')).contains(option), qPrintable(option));
+
+    // zsh: described, and its options in its branch or the arrays it uses.
+    QVERIFY(zsh.contains(QStringLiteral("    '%1:").arg(command)));
+    const QRegularExpressionMatch zshBranch =
+        QRegularExpression(QStringLiteral("\\n +%1\\)\\n(.*?);;").arg(command), QRegularExpression::DotMatchesEverythingOption)
+            .match(zsh);
+    QVERIFY2(zshBranch.hasMatch(), "zsh branch");
+    QString offered = zshBranch.captured(1);
+    for (const QRegularExpressionMatch &array : QRegularExpression(QStringLiteral("\\$([a-z]+)")).globalMatch(offered)) {
+        offered += QRegularExpression(QStringLiteral("\\n%1=\\((.*?)\\n\\)").arg(array.captured(1)),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(zsh)
+                       .captured(1);
+    }
+    for (const QString &option : std::as_const(options))
+        QVERIFY2(offered.contains(option), qPrintable(option));
+}
+
+void tst_LibraryCli::aWriteErrorOnStandardOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("installed --json") << strings({"installed", "--json"});
+    QTest::newRow("installed") << strings({"installed"});
+    QTest::newRow("verify") << strings({"verify"});
+    QTest::newRow("list") << strings({"list"});
+    QTest::newRow("help") << strings({"--help"});
+}
+
+void tst_LibraryCli::aWriteErrorOnStandardOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        QSKIP("no /dev/full here");
+    const QString archive = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")});
+    installPack(archive);
+    if (arguments.first() != QLatin1String("--help"))
+        arguments << QStringLiteral("--dest") << _dest;
+    if (arguments.first() == QLatin1String("list"))
+        arguments << archive;
+
+    QProcess mtzip;
+    mtzip.setStandardOutputFile(QStringLiteral("/dev/full"));
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), arguments);
+    QVERIFY(mtzip.waitForFinished(60000));
+    QCOMPARE(mtzip.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(mtzip.readAllStandardError());
+    QCOMPARE(mtzip.exitCode(), 1);
+    QVERIFY2(err.contains(QStringLiteral("cannot write to standard output")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(tst_LibraryCli)

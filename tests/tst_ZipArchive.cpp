@@ -1128,9 +1128,10 @@ void tst_ZipArchive::encryptedArchivesFromInfoZip()
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
         return;
     }
-    QVERIFY(delegate.messages.size() >= 2);
+    QVERIFY(!delegate.messages.isEmpty());
     if (!detail.isEmpty()) {
-        QCOMPARE(delegate.messages.first(), QStringLiteral("Error occurs"));
+        // One line that says what is wrong, no generic one before it.
+        QCOMPARE(delegate.messages.size(), 1);
         QVERIFY2(delegate.messages.last().contains(detail), qPrintable(delegate.messages.last()));
         // Refused before anything was written.
         QCOMPARE(readTree(out), Tree());

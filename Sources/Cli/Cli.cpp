@@ -5,6 +5,7 @@
 #include "Common/Version.h"
 
 #include <QCommandLineParser>
+#include <QFileDevice>
 #include <QLoggingCategory>
 #include <QTextStream>
 
@@ -96,6 +97,9 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeInstalledCommand());
     commands.push_back(makeVerifyCommand());
     commands.push_back(makeRemoveCommand());
+    commands.push_back(makeOwnerCommand());
+    commands.push_back(makeFilesCommand());
+    commands.push_back(makeInfoCommand());
     return commands;
 }
 
@@ -108,6 +112,26 @@ Cli::Cli(QTextStream &out, QTextStream &err, bool errIsTerminal)
 Cli::~Cli() = default;
 
 int Cli::run(const QStringList &arguments)
+{
+    return checkedOutput(dispatch(arguments));
+}
+
+int Cli::checkedOutput(int result)
+{
+    // Results that never reached their reader (a full disk, a closed pipe)
+    // are no success, however well the work went.
+    _context.out.flush();
+    if (_context.out.status() == QTextStream::Ok)
+        return result;
+    const auto *file = qobject_cast<const QFileDevice *>(_context.out.device());
+    const QString reason = file && file->error() != QFileDevice::NoError ? file->errorString() : QString();
+    _context.error(QStringLiteral("cannot write to standard output%1")
+                       .arg(reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+    _context.out.resetStatus();
+    return result == Success ? Failure : result;
+}
+
+int Cli::dispatch(const QStringList &arguments)
 {
     const GlobalOptions global;
     QStringList rest = arguments.mid(1);

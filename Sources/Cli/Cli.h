@@ -26,6 +26,9 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    int dispatch(const QStringList &arguments);
+    // The result, or a failure when standard output could not take it all.
+    int checkedOutput(int result);
     int runCommand(CliCommand &command, const QStringList &arguments);
     int usageError(const QString &reason);
     QString generalHelp() const;

@@ -64,3 +64,6 @@ std::unique_ptr<CliCommand> makeUninstallCommand();
 std::unique_ptr<CliCommand> makeInstalledCommand();
 std::unique_ptr<CliCommand> makeVerifyCommand();
 std::unique_ptr<CliCommand> makeRemoveCommand();
+std::unique_ptr<CliCommand> makeOwnerCommand();
+std::unique_ptr<CliCommand> makeFilesCommand();
+std::unique_ptr<CliCommand> makeInfoCommand();

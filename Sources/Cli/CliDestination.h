@@ -17,6 +17,9 @@ public:
     // The folder, as an absolute path; null after telling the user why there
     // is none, with the exit code to end with in `exitCode`.
     QString root(CliContext &context, const QCommandLineParser &parser, int *exitCode) const;
+    // The same for commands that only read the folder: one that is missing or
+    // cannot be read is an error, not an empty folder.
+    QString existingRoot(CliContext &context, const QCommandLineParser &parser, int *exitCode) const;
 
 private:
     QCommandLineOption _dest{QStringLiteral("dest"),

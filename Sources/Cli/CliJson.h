@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Installer/Receipt.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -24,6 +26,20 @@ inline QJsonObject document(const QString &command, const QString &destination)
     return QJsonObject{{QStringLiteral("version"), FormatVersion},
                        {QStringLiteral("command"), command},
                        {QStringLiteral("destination"), destination}};
+}
+
+// What a receipt says of its archive: "title", "fileName", "path",
+// "sha256" (null when not recorded), "installedAt" (ISO 8601 UTC) and
+// "installedBy".
+inline QJsonObject archive(const Receipt &receipt)
+{
+    return QJsonObject{{QStringLiteral("title"), receipt.archiveTitle},
+                       {QStringLiteral("fileName"), receipt.archiveFileName},
+                       {QStringLiteral("path"), receipt.archivePath},
+                       {QStringLiteral("sha256"), nullable(receipt.archiveSha256.isEmpty() ? QString()
+                                                                                           : receipt.archiveSha256)},
+                       {QStringLiteral("installedAt"), receipt.installedAt.toUTC().toString(Qt::ISODate)},
+                       {QStringLiteral("installedBy"), receipt.installedBy}};
 }
 
 } // namespace CliJson

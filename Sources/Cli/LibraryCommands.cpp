@@ -1,161 +1,30 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-// The commands over what a templates folder holds, whoever installed it:
-// installed, verify, remove. They need no archive.
+// The commands that check and remove what a templates folder holds,
+// whoever installed it: verify, remove. They need no archive.
 #include "Cli/Cli.h"
-#include "Cli/CliDestination.h"
+#include "Cli/CliLibraryCommand.h"
 #include "Cli/CliJson.h"
 #include "Cli/CliLockWait.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
-#include "Common/ByteSize.h"
-#include "Common/LogCategories.h"
-#include "Installer/TemplateInstaller.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateLibrary.h"
-#include "Installer/TemplateType.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
-
-using CliJson::nullable;
-
-QString plural(qsizetype count, const char *singular, const char *pluralForm)
-{
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : pluralForm));
-}
 
 QJsonArray jsonArray(const QStringList &list)
 {
     return QJsonArray::fromStringList(list);
 }
-
-// Columns padded to their widest cell; the last one is not padded.
-void printTable(QTextStream &out, const QList<QStringList> &rows)
-{
-    if (rows.isEmpty())
-        return;
-    QList<qsizetype> widths(rows.first().size(), 0);
-    for (const QStringList &row : rows) {
-        for (qsizetype i = 0; i + 1 < row.size(); ++i)
-            widths[i] = qMax(widths[i], row.at(i).size());
-    }
-    for (const QStringList &row : rows) {
-        for (qsizetype i = 0; i < row.size(); ++i)
-            out << (i + 1 < row.size() ? row.at(i).leftJustified(widths[i] + 2) : row.at(i));
-        out << '\n';
-    }
-}
-
-// What the three share: the templates folder, --json, and finishing or
-// undoing what a killed run left there first.
-class LibraryCommand : public CliCommand
-{
-public:
-    void addOptions(QCommandLineParser &parser) override
-    {
-        _destination.addOptions(parser);
-        parser.addOption(_json);
-        addOwnOptions(parser);
-    }
-
-    int run(CliContext &context, const QCommandLineParser &parser) override
-    {
-        int exitCode = Cli::Success;
-        const QString root = _destination.root(context, parser, &exitCode);
-        if (root.isNull())
-            return exitCode;
-        TemplateInstaller::recoverInterruptedRun(root);
-        qCInfo(lcCli).noquote() << name() << "in" << root;
-        return runIn(context, parser, root, parser.isSet(_json));
-    }
-
-protected:
-    virtual void addOwnOptions(QCommandLineParser &) {}
-    virtual int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) = 0;
-
-    static void print(CliContext &context, const QJsonObject &document)
-    {
-        context.out << QJsonDocument(document).toJson(QJsonDocument::Indented);
-        context.out.flush();
-    }
-
-private:
-    CliDestination _destination;
-    QCommandLineOption _json{QStringLiteral("json"),
-                             QStringLiteral("Print one JSON document on stdout instead of lines for people.")};
-};
-
-class InstalledCommand : public LibraryCommand
-{
-public:
-    QString name() const override { return QStringLiteral("installed"); }
-    QString synopsis() const override { return QString(); }
-    QString summary() const override { return QStringLiteral("list every template in the templates folder"); }
-    QString description() const override
-    {
-        return QStringLiteral("Lists every template installed in the templates folder, by kind and category, "
-                              "with the archive it came from where a receipt says so.");
-    }
-    std::optional<int> positionalCount() const override { return 0; }
-
-protected:
-    int runIn(CliContext &context, const QCommandLineParser &, const QString &root, bool json) override
-    {
-        const std::vector<TemplateLibrary::InstalledTemplate> installed = TemplateLibrary::scan(root);
-        if (json) {
-            QJsonArray templates;
-            for (const TemplateLibrary::InstalledTemplate &item : installed) {
-                const QJsonValue origin = item.originArchiveTitle.isNull()
-                    ? QJsonValue(QJsonValue::Null)
-                    : QJsonValue(QJsonObject{{QStringLiteral("archiveTitle"), item.originArchiveTitle},
-                                             {QStringLiteral("archivePath"), item.originArchivePath}});
-                templates.append(QJsonObject{{QStringLiteral("destination"), item.destination},
-                                             {QStringLiteral("type"), qint64(item.templateType)},
-                                             {QStringLiteral("kind"), TemplateType::kindName(item.templateType)},
-                                             {QStringLiteral("categoryFolder"), item.categoryFolder},
-                                             {QStringLiteral("category"), nullable(item.category)},
-                                             {QStringLiteral("title"), item.title},
-                                             {QStringLiteral("templateFile"), item.templateFile},
-                                             {QStringLiteral("size"), item.size},
-                                             {QStringLiteral("installedAt"), item.installedAt.toUTC().toString(Qt::ISODate)},
-                                             {QStringLiteral("origin"), origin}});
-            }
-            QJsonObject document = CliJson::document(name(), root);
-            document.insert(QStringLiteral("templates"), templates);
-            print(context, document);
-            return Cli::Success;
-        }
-        if (installed.empty()) {
-            context.info(QStringLiteral("No templates installed in %1").arg(root));
-            return Cli::Success;
-        }
-        QList<QStringList> rows{{QStringLiteral("Kind"), QStringLiteral("Title"), QStringLiteral("Size"),
-                                 QStringLiteral("Installed"), QStringLiteral("Origin"), QStringLiteral("Destination")}};
-        qsizetype unknown = 0;
-        for (const TemplateLibrary::InstalledTemplate &item : installed) {
-            unknown += item.originArchiveTitle.isNull() ? 1 : 0;
-            rows.append({TemplateType::kindName(item.templateType),
-                         item.title.isEmpty() ? QStringLiteral("-") : item.title, ByteSize::forDisplay(item.size),
-                         item.installedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                         item.originArchiveTitle.isNull() ? QStringLiteral("(unknown)") : item.originArchiveTitle,
-                         item.destination});
-        }
-        printTable(context.out, rows);
-        context.info(QStringLiteral("%1 in %2, %3 of unknown origin")
-                         .arg(plural(qsizetype(installed.size()), "template", "templates"), root)
-                         .arg(unknown));
-        context.out.flush();
-        return Cli::Success;
-    }
-};
 
 class VerifyCommand : public LibraryCommand
 {
@@ -192,17 +61,11 @@ protected:
             context.error(QStringLiteral("%1 by %2; %3 checked")
                               .arg(QLatin1String(CliSignals::received() == SIGINT ? "interrupted" : "terminated"),
                                    QLatin1String(CliSignals::name(CliSignals::received())),
-                                   plural(qsizetype(results.size()), "template", "templates")));
+                                   cliPlural(qsizetype(results.size()), "template", "templates")));
             context.signalReported = true;
             return Cli::Failure;
         }
 
-        qsizetype damaged = 0;
-        qsizetype withoutReceipt = 0;
-        for (const TemplateLibrary::Verification &result : results) {
-            damaged += result.isIntact() ? 0 : 1;
-            withoutReceipt += result.hasReceipt ? 0 : 1;
-        }
         for (const QString &name : std::as_const(unmatched))
             context.error(QStringLiteral("no installed template or receipt matches \"%1\"").arg(name));
         // A receipt that cannot be read hides what its templates should hold.
@@ -213,46 +76,69 @@ protected:
                 context.error(QStringLiteral("the receipt %1 cannot be read; its templates were not verified").arg(path));
             }
         }
+        const bool damaged = std::any_of(results.cbegin(), results.cend(),
+                                         [](const TemplateLibrary::Verification &result) { return !result.isIntact(); });
+        const bool intact = !damaged && unmatched.isEmpty() && unreadable.isEmpty();
+        if (json)
+            printJson(context, root, results, intact, unmatched, unreadable);
+        else
+            printText(context, results);
+        return intact ? Cli::Success : Cli::Failure;
+    }
 
-        if (json) {
-            QJsonArray templates;
-            for (const TemplateLibrary::Verification &result : results) {
-                templates.append(QJsonObject{{QStringLiteral("destination"), result.destination},
-                                             {QStringLiteral("title"), result.title},
-                                             {QStringLiteral("hasReceipt"), result.hasReceipt},
-                                             {QStringLiteral("intact"), result.isIntact()},
-                                             {QStringLiteral("missing"), jsonArray(result.missing)},
-                                             {QStringLiteral("changed"), jsonArray(result.changed)},
-                                             {QStringLiteral("added"), jsonArray(result.added)}});
-            }
-            QJsonObject document = CliJson::document(name(), root);
-            document.insert(QStringLiteral("templates"), templates);
-            // As the exit status says: a name that matched nothing was not verified.
-            document.insert(QStringLiteral("intact"), damaged == 0 && unmatched.isEmpty() && unreadable.isEmpty());
-            document.insert(QStringLiteral("unreadableReceipts"), jsonArray(unreadable));
-            document.insert(QStringLiteral("unmatched"), jsonArray(unmatched));
-            print(context, document);
-        } else {
-            for (const TemplateLibrary::Verification &result : results) {
-                if (result.missing.isEmpty() && result.changed.isEmpty() && result.added.isEmpty())
-                    continue;
-                context.out << result.destination << ": " << result.missing.size() << " missing, "
-                            << result.changed.size() << " changed, " << result.added.size() << " added\n";
-                for (const QString &path : result.missing)
-                    context.out << "  missing  " << path << '\n';
-                for (const QString &path : result.changed)
-                    context.out << "  changed  " << path << '\n';
-                for (const QString &path : result.added)
-                    context.out << "  added    " << path << '\n';
-            }
-            context.out.flush();
-            context.info(QStringLiteral("%1 checked: %2 intact, %3 missing or changed files, %4 without a receipt")
-                             .arg(plural(qsizetype(results.size()), "template", "templates"))
-                             .arg(qsizetype(results.size()) - damaged - withoutReceipt)
-                             .arg(damaged)
-                             .arg(withoutReceipt));
+private:
+    void printJson(CliContext &context, const QString &root, const std::vector<TemplateLibrary::Verification> &results,
+                   bool intact, const QStringList &unmatched, const QStringList &unreadable) const
+    {
+        QJsonArray templates;
+        for (const TemplateLibrary::Verification &result : results) {
+            templates.append(QJsonObject{{QStringLiteral("destination"), result.destination},
+                                         {QStringLiteral("title"), result.title},
+                                         {QStringLiteral("hasReceipt"), result.hasReceipt},
+                                         {QStringLiteral("intact"), result.isIntact()},
+                                         {QStringLiteral("missing"), jsonArray(result.missing)},
+                                         {QStringLiteral("changed"), jsonArray(result.changed)},
+                                         {QStringLiteral("added"), jsonArray(result.added)}});
         }
-        return damaged == 0 && unmatched.isEmpty() && unreadable.isEmpty() ? Cli::Success : Cli::Failure;
+        QJsonObject document = CliJson::document(name(), root);
+        document.insert(QStringLiteral("templates"), templates);
+        // As the exit status says: a name that matched nothing was not verified.
+        document.insert(QStringLiteral("intact"), intact);
+        document.insert(QStringLiteral("unreadableReceipts"), jsonArray(unreadable));
+        document.insert(QStringLiteral("unmatched"), jsonArray(unmatched));
+        print(context, document);
+    }
+
+    static void printText(CliContext &context, const std::vector<TemplateLibrary::Verification> &results)
+    {
+        qsizetype damaged = 0, withoutReceipt = 0, missing = 0, changed = 0, added = 0;
+        for (const TemplateLibrary::Verification &result : results) {
+            damaged += result.isIntact() ? 0 : 1;
+            withoutReceipt += result.hasReceipt ? 0 : 1;
+            missing += result.missing.size();
+            changed += result.changed.size();
+            added += result.added.size();
+            if (result.missing.isEmpty() && result.changed.isEmpty() && result.added.isEmpty())
+                continue;
+            context.out << result.destination << ": " << result.missing.size() << " missing, "
+                        << result.changed.size() << " changed, " << result.added.size() << " added\n";
+            for (const QString &path : result.missing)
+                context.out << "  missing  " << path << '\n';
+            for (const QString &path : result.changed)
+                context.out << "  changed  " << path << '\n';
+            for (const QString &path : result.added)
+                context.out << "  added    " << path << '\n';
+        }
+        context.out.flush();
+        // Templates and files are counted apart: "2 missing" of what was unclear.
+        context.info(QStringLiteral("%1 checked: %2 intact, %3 with missing or changed files, %4 without a receipt; "
+                                    "%5 missing, %6 changed, %7 added")
+                         .arg(cliPlural(qsizetype(results.size()), "template", "templates"))
+                         .arg(qsizetype(results.size()) - damaged - withoutReceipt)
+                         .arg(damaged)
+                         .arg(withoutReceipt)
+                         .arg(cliPlural(missing, "file", "files"), cliPlural(changed, "file", "files"),
+                              cliPlural(added, "file", "files")));
     }
 };
 
@@ -328,7 +214,7 @@ protected:
         } else if (report.failed > 0) {
             problem = report.firstError ? report.firstError->localizedDescription() : QString();
             context.error(QStringLiteral("%1 could not be removed%2")
-                              .arg(plural(report.failed, "template", "templates"),
+                              .arg(cliPlural(report.failed, "template", "templates"),
                                    problem.isEmpty() ? QString() : QStringLiteral(": ") + problem));
             exitCode = Cli::Failure;
         }
@@ -344,7 +230,7 @@ protected:
             print(context, document);
         } else if (!error) {
             context.info(QStringLiteral("%1%2%3")
-                             .arg(plural(report.removed, "template", "templates"),
+                             .arg(cliPlural(report.removed, "template", "templates"),
                                   QLatin1String(report.trashed ? " moved to the Trash from " : " removed from "), root));
         }
         return exitCode;
@@ -357,11 +243,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<CliCommand> makeInstalledCommand()
-{
-    return std::make_unique<InstalledCommand>();
-}
 
 std::unique_ptr<CliCommand> makeVerifyCommand()
 {

@@ -114,7 +114,11 @@ public:
         progress.finish();
         zip.UnzipCloseFile();
         zip.setDelegate(nullptr);
-        if (!ok)
+        if (!ok && zip.lastError().code == ZipError::PasswordNeeded)
+            context.error(QStringLiteral("\"%1\" is encrypted: give a password with --password, --password-file "
+                                         "or MTZIP_PASSWORD")
+                              .arg(archive));
+        else if (!ok)
             context.error(QStringLiteral("extracting \"%1\" failed").arg(archive));
         return ok ? Cli::Success : Cli::Failure;
     }
@@ -128,10 +132,14 @@ class PackCommand : public CliCommand
 public:
     QString name() const override { return QStringLiteral("pack"); }
     QString synopsis() const override { return QStringLiteral("DIR ARCHIVE"); }
-    QString summary() const override { return QStringLiteral("write every file below DIR into a new zip archive"); }
+    QString summary() const override
+    {
+        return QStringLiteral("write every file and folder below DIR into a new zip archive");
+    }
     QString description() const override
     {
-        return QStringLiteral("Writes every file below DIR into a new zip archive, named by its path relative to DIR.");
+        return QStringLiteral("Writes every file and folder below DIR into a new zip archive, named by its path "
+                              "relative to DIR: files with mode 0644, folders with 0755.");
     }
     std::optional<int> positionalCount() const override { return 2; }
 
@@ -156,27 +164,18 @@ public:
             return Cli::Failure;
         }
 
-        // Sorted, so the same folder always gives the same archive.
-        QStringList files;
-        const QString archivePath = QFileInfo(archive).absoluteFilePath();
-        QDirIterator it(folder.path(), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString file = it.next();
-            if (QFileInfo(file).absoluteFilePath() != archivePath)
-                files.append(file);
-        }
-        std::sort(files.begin(), files.end());
-
+        const QStringList paths = entriesBelow(folder, QFileInfo(archive).absoluteFilePath());
         ZipArchive zip;
         const bool created = password->isEmpty() ? zip.CreateZipFile2(archive) : zip.CreateZipFile2(archive, *password);
         if (!created) {
             context.error(QStringLiteral("cannot create \"%1\"").arg(archive));
             return Cli::Failure;
         }
-        for (const QString &file : std::as_const(files)) {
-            if (!zip.addFileToZip(file, folder.relativeFilePath(file))) {
-                context.error(QStringLiteral("cannot add \"%1\"").arg(file));
+        for (const QString &path : paths) {
+            const bool isFolder = path.endsWith(QLatin1Char('/'));
+            const QString name = folder.relativeFilePath(path);
+            if (!(isFolder ? zip.addFolderToZip(path, name) : zip.addFileToZip(path, name))) {
+                context.error(QStringLiteral("cannot add \"%1\"").arg(path));
                 zip.discardZipFile();
                 return Cli::Failure;
             }
@@ -189,6 +188,27 @@ public:
     }
 
 private:
+    // Every file and folder below the folder (folders ending in "/"), the
+    // archive being written left out; sorted, so that the same folder always
+    // gives the same archive. Folders have entries of their own, as with
+    // zip -r: empty ones survive, and each carries its mode.
+    static QStringList entriesBelow(const QDir &folder, const QString &archivePath)
+    {
+        QStringList paths;
+        QDirIterator it(folder.path(), QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QFileInfo info = it.fileInfo();
+            if (info.isDir() && !info.isSymLink())
+                paths.append(path + QLatin1Char('/'));
+            else if (info.isFile() && info.absoluteFilePath() != archivePath)
+                paths.append(path);
+        }
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+
     PasswordOptions _password;
 };
 

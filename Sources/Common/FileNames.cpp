@@ -26,4 +26,14 @@ QString lastExtension(const QString &fileName)
     return dot < 0 ? QString() : fileName.mid(dot + 1);
 }
 
+QString comparable(const QString &name)
+{
+    // ASCII, by far the most common, is its own normal form.
+    for (QChar c : name) {
+        if (c.unicode() > 0x7f)
+            return name.normalized(QString::NormalizationForm_C);
+    }
+    return name;
+}
+
 } // namespace FileNames

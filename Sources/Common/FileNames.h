@@ -13,4 +13,10 @@ QString withoutLastExtension(const QString &fileName);
 // Without the dot; empty when there is none.
 QString lastExtension(const QString &fileName);
 
+// A name or path in the form names are compared in: composed Unicode (NFC).
+// Mac-made zips store decomposed names and macOS hands out composed ones, so
+// one name may come in either form; only comparisons use this, nothing is
+// renamed by it.
+QString comparable(const QString &name);
+
 } // namespace FileNames

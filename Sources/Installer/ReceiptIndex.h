@@ -2,32 +2,19 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "Installer/InstalledFiles.h"
 #include "Installer/Receipt.h"
 
 #include <QHash>
 #include <QString>
-
 #include <vector>
 
-// Which receipt speaks for each destination: the newest install of it.
+// The receipts of a destination root, read once, and which of them speaks
+// for each destination: the newest install of it. Destinations and archive
+// titles are looked up in any Unicode normalisation form.
 class ReceiptIndex
 {
 public:
-    explicit ReceiptIndex(const QString &root)
-        : _receipts(Receipt::readAll(root))
-    {
-        for (const Receipt &receipt : _receipts) {
-            for (const Receipt::Template &entry : receipt.templates) {
-                auto it = _owners.find(entry.destination);
-                if (it == _owners.end() || it->receipt->installedAt < receipt.installedAt)
-                    _owners.insert(entry.destination, {&receipt, &entry});
-            }
-        }
-        // Names compare in composed form: a Mac-made archive stores them decomposed.
-        for (auto it = _owners.cbegin(); it != _owners.cend(); ++it)
-            _composed.insert(InstalledFiles::comparable(it.key()), it.value());
-    }
+    explicit ReceiptIndex(const QString &root);
     ReceiptIndex(const ReceiptIndex &) = delete;
     ReceiptIndex &operator=(const ReceiptIndex &) = delete;
 
@@ -36,16 +23,18 @@ public:
         const Receipt *receipt = nullptr;
         const Receipt::Template *entry = nullptr;
     };
-    Owner ownerOf(const QString &destination) const
-    {
-        const auto it = _owners.constFind(destination);
-        return it != _owners.cend() ? *it : _composed.value(InstalledFiles::comparable(destination));
-    }
+    // Both null when no receipt names the destination.
+    Owner ownerOf(const QString &destination) const;
+    // Every readable receipt, by archive title.
     const std::vector<Receipt> &receipts() const { return _receipts; }
+    // Every destination a receipt names, by its comparable form; the entry
+    // holds it as the receipt wrote it.
     const QHash<QString, Owner> &owners() const { return _owners; }
+    // The receipt whose archive title or archive file name this is; null
+    // when there is none.
+    const Receipt *receiptNamed(const QString &name) const;
 
 private:
     std::vector<Receipt> _receipts;
     QHash<QString, Owner> _owners;
-    QHash<QString, Owner> _composed;
 };

@@ -457,6 +457,11 @@ QString TemplateInstaller::userDestMotionTemplatesFolder()
         // on Linux it leaves the Movies folder alone, so do it here.
         if (QStandardPaths::isTestModeEnabled())
             movies = {QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Movies")};
+        // Without HOME, Qt builds the folder on "/" ("//Videos"): a place
+        // nobody chose. One the user-dirs file names outright still counts.
+        if (!movies.isEmpty() && qEnvironmentVariableIsEmpty("HOME")
+            && QFileInfo(QDir::cleanPath(movies.first())).path() == QDir::rootPath())
+            movies.clear();
         if (movies.isEmpty() || movies.first().isEmpty()) {
             MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No movies directory found"));
             return {};

@@ -88,7 +88,8 @@ public:
     void ErrorMessage(const QString &message) override;
     bool OverWriteOperation(const QString &path) override;
 
-    // Destination roots.
+    // Destination roots; null when there is none to be found (no Movies
+    // folder, or HOME unset and no user-dirs entry naming one).
     static QString userDestMotionTemplatesFolder();
     static QString localDestMotionTemplatesFolder();
 

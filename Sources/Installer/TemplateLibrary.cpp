@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateLibrary.h"
 
+#include "Common/FileNames.h"
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
@@ -263,6 +264,41 @@ OrderKey orderKey(const QString &destination)
     return key;
 }
 
+// "a/b/c" gives "a/b" and "a".
+QStringList foldersAbove(const QString &path)
+{
+    QStringList folders;
+    for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash > 0;
+         slash = path.lastIndexOf(QLatin1Char('/'), slash - 1))
+        folders.append(path.left(slash));
+    return folders;
+}
+
+// Whether what stands at a destination a receipt names, no template of
+// the scan, is still the receipt's to remove: nothing there (only its
+// record is left to forget), or a folder that lost its template file but
+// holds files of the receipt's and neither holds nor lies in another
+// template. Anything else standing there (a file, a folder reused for other
+// things) is not the receipt's.
+bool isTheReceipts(const QString &root, const Receipt::Template &entry, const QHash<QString, QString> &templates,
+                   const QSet<QString> &aboveTemplates)
+{
+    const QString path = root + QLatin1Char('/') + entry.destination;
+    if (!FileOperations::exists(path))
+        return true;
+    const QString key = comparable(entry.destination);
+    if (!FileOperations::isDirectory(path) || aboveTemplates.contains(key))
+        return false;
+    for (const QString &folder : foldersAbove(key)) {
+        if (templates.contains(folder))
+            return false;
+    }
+    std::map<QString, DiskFile> files;
+    filesBelow(path, QString(), files);
+    return std::any_of(entry.files.cbegin(), entry.files.cend(),
+                       [&files](const Receipt::File &file) { return files.count(comparable(file.path)) > 0; });
+}
+
 } // namespace
 
 std::vector<InstalledTemplate> scan(const QString &root, const Categories &categories)
@@ -352,9 +388,11 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
     // Each name of the selection as it may be meant, and whether it matched.
     QHash<QString, QList<qsizetype>> wanted;
     for (qsizetype i = 0; i < selection.size(); ++i) {
-        wanted[selection.at(i)].append(i);
-        if (asDestination(root, selection.at(i)) != selection.at(i))
-            wanted[asDestination(root, selection.at(i))].append(i);
+        for (const QString &name : {selection.at(i), asDestination(root, selection.at(i))}) {
+            QList<qsizetype> &indexes = wanted[comparable(name)];
+            if (!indexes.contains(i))
+                indexes.append(i);
+        }
     }
     std::vector<bool> matched(size_t(selection.size()), false);
     const auto selected = [&](const QString &destination, const QString &title, const Receipt *receipt) {
@@ -363,7 +401,7 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
         bool any = false;
         for (const QString &key : {destination, lastComponent(destination), title,
                                    receipt ? receipt->archiveTitle : QString()}) {
-            const auto it = wanted.constFind(key);
+            const auto it = wanted.constFind(comparable(key));
             if (!key.isEmpty() && it != wanted.cend()) {
                 for (qsizetype index : *it)
                     matched[size_t(index)] = true;
@@ -382,15 +420,15 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
     std::vector<Job> jobs;
     QSet<QString> onDisk;
     for (const InstalledTemplate &item : installed) {
-        onDisk.insert(item.destination);
+        onDisk.insert(comparable(item.destination));
         const ReceiptIndex::Owner owner = receipts.ownerOf(item.destination);
         if (selected(item.destination, item.title, owner.receipt))
             jobs.push_back({item.destination, item.title, owner.entry});
     }
     // What a receipt names and is gone altogether is missing too.
     for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
-        if (!onDisk.contains(it.key()) && selected(it.key(), it->entry->title, it->receipt))
-            jobs.push_back({it.key(), it->entry->title, it->entry});
+        if (!onDisk.contains(it.key()) && selected(it->entry->destination, it->entry->title, it->receipt))
+            jobs.push_back({it->entry->destination, it->entry->title, it->entry});
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job &a, const Job &b) { return orderKey(a.destination) < orderKey(b.destination); });
@@ -470,22 +508,21 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 {
     if (unknown)
         unknown->clear();
-    QSet<QString> known;
-    for (const InstalledTemplate &item : scan(root))
-        known.insert(item.destination);
-    const ReceiptIndex receipts(root);
-    // What a receipt names but is no template here: where nothing stands,
-    // only its record is left to forget; anything else standing there (a
-    // folder reused, a hand-made change) is not the receipt's to remove.
-    const auto removable = [&root, &known](const QString &destination) {
-        return known.contains(destination) || !FileOperations::exists(root + QLatin1Char('/') + destination);
-    };
-    QSet<QString> recorded;
-    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
-        if (removable(it.key()))
-            recorded.insert(it.key());
+    // Every destination that may be removed, by its comparable form, as it
+    // stands on disk (or, when gone, as its receipt has it).
+    QHash<QString, QString> known;
+    QSet<QString> aboveTemplates;
+    for (const InstalledTemplate &item : scan(root)) {
+        const QString key = comparable(item.destination);
+        known.insert(key, item.destination);
+        for (const QString &folder : foldersAbove(key))
+            aboveTemplates.insert(folder);
     }
-    known.unite(recorded);
+    const ReceiptIndex receipts(root);
+    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
+        if (!known.contains(it.key()) && isTheReceipts(root, *it->entry, known, aboveTemplates))
+            known.insert(it.key(), it->entry->destination);
+    }
 
     QStringList destinations;
     const auto add = [&destinations](const QString &destination) {
@@ -493,9 +530,9 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
             destinations.append(destination);
     };
     for (const QString &name : pathsOrArchiveTitles) {
-        const QString destination = asDestination(root, name);
-        if (known.contains(destination)) {
-            add(destination);
+        const auto it = known.constFind(comparable(asDestination(root, name)));
+        if (it != known.cend()) {
+            add(*it);
             continue;
         }
         // One archive: the receipts of this very title (equal in composed
@@ -522,8 +559,9 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
         }
         for (const Receipt *match : matches) {
             for (const Receipt::Template &entry : match->templates) {
-                if (known.contains(entry.destination))
-                    add(entry.destination);
+                const auto found = known.constFind(comparable(entry.destination));
+                if (found != known.cend())
+                    add(*found);
             }
         }
     }

@@ -65,8 +65,10 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
                                  ProgressListener *listener = nullptr, QStringList *unmatched = nullptr);
 
 // The destinations a selection names: a destination itself, or every
-// template of the receipt with that archive title. Names that match nothing
-// come back in `unknown`.
+// template of the receipt with that archive title (names in any Unicode
+// normalisation form; the destinations as they stand on disk). A receipt's
+// template whose template file is gone still counts while its folder holds
+// no other template. Names that match nothing come back in `unknown`.
 QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles, QStringList *unknown = nullptr);
 
 // Removes installed templates by destination, holding the root's lock, as

@@ -160,10 +160,32 @@ bool ZipArchive::addFileToZip(const QString &file, const QString &newname)
     }
     const auto idx = zip_uint64_t(index);
     bool ok = zip_set_file_compression(_zipFile, idx, ZIP_CM_DEFLATE, 0) == 0;
+    // libzip's default, 0666, would leave unpacked files writable by all.
+    if (ok)
+        ok = zip_file_set_external_attributes(_zipFile, idx, 0, ZIP_OPSYS_UNIX, zip_uint32_t(S_IFREG | 0644) << 16) == 0;
     if (ok && modified.isValid())
         ok = zip_file_set_mtime(_zipFile, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
     if (ok && !password.isEmpty())
         ok = zip_file_set_encryption(_zipFile, idx, ZIP_EM_TRAD_PKWARE, password.constData()) == 0;
+    if (!ok)
+        zip_delete(_zipFile, idx);
+    return ok;
+}
+
+bool ZipArchive::addFolderToZip(const QString &folder, const QString &newname)
+{
+    if (!_zipFile || !QFileInfo(folder).isDir())
+        return false;
+    const QDateTime modified = QFileInfo(folder).lastModified();
+    const zip_int64_t index = zip_dir_add(_zipFile, newname.toUtf8().constData(), ZIP_FL_ENC_UTF_8);
+    if (index < 0)
+        return false;
+    const auto idx = zip_uint64_t(index);
+    // 0755 and the DOS folder bit, as zip -r writes them; libzip's default is 0777.
+    bool ok = zip_file_set_external_attributes(_zipFile, idx, 0, ZIP_OPSYS_UNIX,
+                                               (zip_uint32_t(S_IFDIR | 0755) << 16) | 0x10) == 0;
+    if (ok && modified.isValid())
+        ok = zip_file_set_mtime(_zipFile, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
     if (!ok)
         zip_delete(_zipFile, idx);
     return ok;

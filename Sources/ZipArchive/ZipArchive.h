@@ -52,8 +52,9 @@ struct ZipError
 // anything is written; damaged data makes UnzipFileTo answer NO; a failed
 // write or cancellation also stops it at once.
 //
-// Writing side: CreateZipFile2, addFileToZip per file, CloseZipFile2. With a
-// password every added entry is encrypted with traditional PKWARE encryption.
+// Writing side: CreateZipFile2, addFileToZip per file (addFolderToZip per
+// folder), CloseZipFile2. With a password every added file is encrypted with
+// traditional PKWARE encryption.
 class ZipArchive
 {
 public:
@@ -69,7 +70,10 @@ public:
 
     bool CreateZipFile2(const QString &zipFile);
     bool CreateZipFile2(const QString &zipFile, const QString &password);
+    // Files are written with mode 0644, folders with 0755.
     bool addFileToZip(const QString &file, const QString &newname);
+    // An entry for the folder itself ("newname/"), never encrypted.
+    bool addFolderToZip(const QString &folder, const QString &newname);
     bool CloseZipFile2();
     // Abandons the archive being written: nothing is created or replaced.
     void discardZipFile();

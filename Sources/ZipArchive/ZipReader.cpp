@@ -654,8 +654,9 @@ std::optional<ZipFault> ZipReader::entryRefusal(const QString &name, bool isDire
             return ZipFault{ZipError::Unsupported, QStringLiteral("Error occurs"),
                             QCoreApplication::translate("ZipArchive",
                                 "Entry \"%1\" uses an encryption method that cannot be decoded").arg(name)};
+        // Said plainly, with no generic line before it: the one thing to do is give a password.
         if (!havePassword)
-            return ZipFault{ZipError::PasswordNeeded, QStringLiteral("Error occurs"),
+            return ZipFault{ZipError::PasswordNeeded, {},
                             QCoreApplication::translate("ZipArchive",
                                                         "Entry \"%1\" is encrypted and needs a password").arg(name)};
     }
