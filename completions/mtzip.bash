@@ -53,7 +53,7 @@ _mtzip()
         uninstall) options="--dest --all-users --categories --json --trash --remove-edited --dry-run -n --wait" ;;
         installed) options="--dest --all-users --json --archives" ;;
         verify|owner|files|info) options="--dest --all-users --json" ;;
-        remove) options="--dest --all-users --json --trash --wait" ;;
+        remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait" ;;
         *) return 0 ;;
     esac
     options="$options --quiet --verbose --help"

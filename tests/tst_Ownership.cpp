@@ -55,6 +55,7 @@ private slots:
     void sharedPathInEveryOrder_data();
     void sharedPathInEveryOrder();
     void uninstallKeepsEditedUnlessTold();
+    void removeKeepsEditedUnlessTold();
     void dryRunsChangeNothing_data();
     void dryRunsChangeNothing();
     void restoreFromRecentlyRemoved();
@@ -227,6 +228,27 @@ void tst_Ownership::uninstallKeepsEditedUnlessTold()
     QCOMPARE(readFile(trash() + QStringLiteral("/files/LT_Name/notes.txt")), QByteArray("mine"));
     QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/Titles.localized")));
     QVERIFY(!QFileInfo::exists(Receipt::pathFor(_root, QStringLiteral("LT_Pack"))));
+}
+
+void tst_Ownership::removeKeepsEditedUnlessTold()
+{
+    const QString archive = pack(QStringLiteral("LT_Pack"), "v1", {QStringLiteral("LT_Name"), QStringLiteral("LT_Two")});
+    QCOMPARE(mtzip({QStringLiteral("install"), archive}).exitCode, 0);
+    writeFileOrFail(_root + QLatin1Char('/') + Place + QStringLiteral("/LT_Name.moti"), "mine");
+    const QStringList before = treeDigest(_root);
+    CliRun run = mtzip({QStringLiteral("remove"), QStringLiteral("-n"), QStringLiteral("LT_Pack")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.contains(QStringLiteral("keep     edited     ") + Place), qPrintable(run.out));
+    QCOMPARE(treeDigest(_root), before);
+
+    run = mtzip({QStringLiteral("remove"), QStringLiteral("LT_Pack")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(readFile(_root + QLatin1Char('/') + Place + QStringLiteral("/LT_Name.moti")), QByteArray("mine"));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Two")));
+    run = mtzip({QStringLiteral("remove"), QStringLiteral("--remove-edited"), Place});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readFile(trash() + QStringLiteral("/files/LT_Name/LT_Name.moti")), QByteArray("mine"));
+    QVERIFY(!QFileInfo::exists(_root + QStringLiteral("/Titles.localized")));
 }
 
 void tst_Ownership::dryRunsChangeNothing_data()

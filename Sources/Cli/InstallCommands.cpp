@@ -513,7 +513,7 @@ protected:
             QJsonObject object = templateJson(++run.number, *item);
             object[QStringLiteral("wasInstalled")] = item->isInstalledInDestRootFolder(run.root);
             const State state = plan[i].state;
-            const bool keep = (state == State::Edited && !run.parser.isSet(_removeEdited))
+            const bool keep = (state == State::Edited && !plan[i].onlyRemovals && !run.parser.isSet(_removeEdited))
                 || (state == State::Foreign && !(legacy && plan[i].owner.isEmpty()));
             const QString what = state == State::NotInstalled ? QStringLiteral("none")
                 : keep                                         ? QStringLiteral("keep")

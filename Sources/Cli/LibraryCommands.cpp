@@ -10,6 +10,7 @@
 #include "Cli/CliSignals.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateLibrary.h"
+#include "Installer/TemplateOwnership.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -162,7 +163,41 @@ protected:
         parser.addPositionalArgument(QStringLiteral("PATH_OR_ARCHIVE_TITLE..."),
                                      QStringLiteral("Template paths relative to the templates folder, or archive titles."));
         parser.addOption(_trash);
+        parser.addOption(_removeEdited);
+        parser.addOption(_dryRun);
         _lockWait.addOption(parser);
+    }
+
+    // Copies changed since their install are removed only when asked for,
+    // and then to the Trash; the rest as the user said. False when some
+    // were kept. Prints the plan for a dry run.
+    bool sortOutEdited(CliContext &context, const QCommandLineParser &parser, const QString &root,
+                       QStringList &destinations, QStringList &edited) const
+    {
+        using TemplateOwnership::State;
+        const std::vector<TemplateOwnership::Copy> copies =
+            TemplateOwnership::assess(root, QString(), destinations, {});
+        QStringList kept;
+        for (qsizetype i = 0; i < destinations.size(); ++i) {
+            const bool isEdited = copies[size_t(i)].state == State::Edited && !copies[size_t(i)].onlyRemovals;
+            if (parser.isSet(_dryRun)) {
+                const QString what = isEdited && !parser.isSet(_removeEdited) ? QStringLiteral("keep")
+                                                                              : QStringLiteral("remove");
+                context.out << what.leftJustified(7) << "  "
+                            << TemplateOwnership::stateName(copies[size_t(i)].state).leftJustified(9) << "  "
+                            << destinations.at(i) << '\n';
+            }
+            if (isEdited)
+                (parser.isSet(_removeEdited) ? edited : kept).append(destinations.at(i));
+        }
+        for (const QString &destination : std::as_const(kept)) {
+            context.error(QStringLiteral("kept %1: you changed it (--remove-edited removes it to the Trash)")
+                              .arg(destination));
+            destinations.removeAll(destination);
+        }
+        for (const QString &destination : std::as_const(edited))
+            destinations.removeAll(destination);
+        return kept.isEmpty();
     }
 
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
@@ -190,15 +225,31 @@ protected:
             return Cli::Failure;
         }
 
+        QStringList own = destinations;
+        QStringList edited;
+        const bool noneKept = sortOutEdited(context, parser, root, own, edited);
+        if (parser.isSet(_dryRun))
+            return noneKept ? Cli::Success : Cli::Failure;
         const TemplateTransaction::Disposal disposal =
             parser.isSet(_trash) ? TemplateTransaction::Disposal::Trash : TemplateTransaction::Disposal::Delete;
         CliProgress progress(context.err, QStringLiteral("Removing"), context.drawsProgress());
         TemplateTransaction::RemovalReport report;
-        const std::optional<Error> error =
-            TemplateLibrary::remove(root, destinations, disposal, &progress, &report, lockWait);
+        std::optional<Error> error;
+        if (!own.isEmpty())
+            error = TemplateLibrary::remove(root, own, disposal, &progress, &report, lockWait);
+        if (!error && !edited.isEmpty()) {
+            TemplateTransaction::RemovalReport more;
+            error = TemplateLibrary::remove(root, edited, TemplateTransaction::Disposal::Trash, &progress, &more,
+                                            lockWait);
+            report.removed += more.removed;
+            report.failed += more.failed;
+            report.trashed = report.trashed || more.trashed;
+            if (!report.firstError)
+                report.firstError = more.firstError;
+        }
         progress.finish();
 
-        int exitCode = Cli::Success;
+        int exitCode = noneKept ? Cli::Success : Cli::Failure;
         QString problem;
         if (error && error->isCancellation() && CliSignals::received()) {
             problem = QStringLiteral("cancelled");
@@ -239,6 +290,10 @@ protected:
 private:
     QCommandLineOption _trash{QStringLiteral("trash"),
                               QStringLiteral("Move the templates to the Trash instead of deleting them.")};
+    QCommandLineOption _removeEdited{QStringLiteral("remove-edited"),
+                                     QStringLiteral("Also remove templates you changed since their install (to the Trash).")};
+    QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
+                               QStringLiteral("Print what would be removed; change nothing.")};
     CliLockWait _lockWait;
 };
 

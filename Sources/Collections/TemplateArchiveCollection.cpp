@@ -796,7 +796,7 @@ void TemplateArchiveCollection::askToUninstall(const TemplateArchiveDocument::Se
     const TemplateArchiveDocument *document = _document.get();
     if (!runWithProgress(false, QString(), [&states, &conflicts, document, &selection](ProgressListener &, BackgroundWork &) {
             states = document->installedStates();
-            conflicts = document->conflicts(selection);
+            conflicts = document->conflicts(selection, true);
         }))
         return;
     applyInstalledStates(std::move(states));

@@ -205,7 +205,8 @@ TemplateArchiveDocument::UninstallOutcome TemplateArchiveDocument::uninstall(con
     return outcome;
 }
 
-TemplateArchiveDocument::Conflicts TemplateArchiveDocument::conflicts(const Selection &selection) const
+TemplateArchiveDocument::Conflicts TemplateArchiveDocument::conflicts(const Selection &selection,
+                                                                     bool forRemoval) const
 {
     using TemplateOwnership::State;
     Conflicts found;
@@ -213,7 +214,7 @@ TemplateArchiveDocument::Conflicts TemplateArchiveDocument::conflicts(const Sele
         const EffectTemplateItemList items = selected(*installer, selection);
         const std::vector<TemplateOwnership::Copy> copies = installer->ownership(items);
         for (size_t i = 0; i < items.size(); ++i) {
-            if (copies[i].state == State::Edited) {
+            if (copies[i].state == State::Edited && !(forRemoval && copies[i].onlyRemovals)) {
                 found.edited.append(items[i]->title());
             } else if (copies[i].state == State::Foreign) {
                 found.foreign.append(copies[i].owner.isEmpty()

@@ -81,7 +81,8 @@ public:
         bool isEmpty() const { return edited.isEmpty() && foreign.isEmpty(); }
     };
     // Reads the installed files (any thread but the GUI's, for big packs).
-    Conflicts conflicts(const Selection &selection) const;
+    // For a removal, copies only missing files are no conflict.
+    Conflicts conflicts(const Selection &selection, bool forRemoval = false) const;
     // How the next install or uninstall treats those copies; until it is
     // set, an install finding any does nothing and names them.
     void setOwnershipPolicy(const TemplateInstaller::OwnershipPolicy &policy);

@@ -758,7 +758,8 @@ std::optional<Error> TemplateInstaller::removeOwned(const EffectTemplateItemList
     TemplateTransaction::RemovalReport kept;
     QStringList foreignOwners;
     for (size_t i = 0; i < list.size(); ++i) {
-        const State state = copies[i].state;
+        // A copy only missing files holds nothing of the user's to lose.
+        const State state = copies[i].onlyRemovals ? State::Unchanged : copies[i].state;
         if (state == State::Edited && !_policy.removeEdited) {
             kept.keptEdited.append(list[i]->relativeDestinationPath());
             kept.keptOwners.append(copies[i].owner);

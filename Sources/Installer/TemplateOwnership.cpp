@@ -53,6 +53,23 @@ public:
         return true;
     }
 
+    // Every file on disk is one of these, as it was: some may be gone.
+    bool isSubsetOf(const std::vector<Receipt::File> &wanted)
+    {
+        QHash<QString, const Receipt::File *> byName;
+        for (const Receipt::File &file : wanted)
+            byName.insert(comparable(file.path), &file);
+        for (const auto &[key, file] : _files) {
+            const Receipt::File *known = byName.value(key);
+            if (!known || known->size != file.size)
+                return false;
+            const std::optional<quint32> crc = crcOf(key);
+            if (!crc || *crc != known->crc32)
+                return false;
+        }
+        return true;
+    }
+
     QStringList notIn(const std::vector<Receipt::File> &wanted) const
     {
         QSet<QString> names;
@@ -112,8 +129,9 @@ std::vector<Copy> assess(const QString &root, const QString &archiveTitle, const
                 continue;
             }
         }
+        // A null title: each copy is judged against the receipt that names it.
         const bool own = owner.receipt
-            && comparable(owner.receipt->archiveTitle) == comparable(archiveTitle);
+            && (archiveTitle.isNull() || comparable(owner.receipt->archiveTitle) == comparable(archiveTitle));
         if (!own) {
             copy.state = State::Foreign;
             continue;
@@ -123,6 +141,8 @@ std::vector<Copy> assess(const QString &root, const QString &archiveTitle, const
             continue;
         }
         copy.state = disk.matches(owner.entry->files) ? State::Unchanged : State::Edited;
+        if (copy.state == State::Edited)
+            copy.onlyRemovals = disk.isSubsetOf(owner.entry->files);
     }
     return copies;
 }

@@ -28,10 +28,14 @@ struct Copy
     State state = State::NotInstalled;
     QString owner;               // the archive title of the receipt naming it; empty for none
     QStringList onlyInstalled;   // files of the installed copy the archive lacks (paths in it)
+    // Edited only by files taken away: removing the copy loses nothing the
+    // receipt's archive cannot give back.
+    bool onlyRemovals = false;
 };
 
 // One answer per destination (relative to the root) for the archive with
-// this title. `archiveFiles` holds, per destination, the files the archive
+// this title; with a null title, each copy as its own receipt's (Unchanged
+// or Edited, Foreign only without a receipt). `archiveFiles` holds, per destination, the files the archive
 // would put there; nullopt where unknown (an archive only listed), and then
 // nothing is Identical. A receipt entry without files cannot tell edits:
 // such a copy counts as unchanged. Files named .DS_Store are the file
