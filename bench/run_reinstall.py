@@ -26,8 +26,9 @@ import benchlib as bl
 
 
 def inodes(folder):
+    """The templates' files (not the receipt, which every install writes anew)."""
     return {os.path.join(d, f): os.stat(os.path.join(d, f)).st_ino
-            for d, _, files in os.walk(folder) for f in files}
+            for d, _, files in os.walk(folder) if ".receipts" not in d for f in files}
 
 
 def main():
@@ -50,7 +51,8 @@ def main():
     bl.fresh(tmp, first, again, home)
     subprocess.run(tools["again"], env=env, check=True, stdout=subprocess.DEVNULL)
     before = inodes(again)
-    said = subprocess.run(tools["again"], env=env, check=True, capture_output=True, text=True).stderr
+    done = subprocess.run(tools["again"], env=env, check=True, capture_output=True, text=True)
+    said = done.stdout + done.stderr
     if f"{args.templates} already installed" not in said:
         sys.exit(f"the re-install did not find every template in place: {said.strip()}")
 

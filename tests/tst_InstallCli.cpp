@@ -39,6 +39,7 @@ private slots:
     void init();
     void listJsonDescribesEveryArchive();
     void listTableShowsRunningNumbers();
+    void listRefusesNamesNoFileSystemStores();
     void listNeedsNoUnpackFolder();
     void installThenUninstall();
     void installDeletesArchiveOnlyWhenAsked();
@@ -83,6 +84,22 @@ QString tst_InstallCli::makePack(const QString &name, const QStringList &templat
     const QString archive = _dir->filePath(name + QStringLiteral(".mtzip"));
     packFolder(source, archive);
     return archive;
+}
+
+void tst_InstallCli::listRefusesNamesNoFileSystemStores()
+{
+    // 256 bytes in one name: "é" is two.
+    const QString name = QStringLiteral("LT_") + QString(127, QChar(0xe9)) + QStringLiteral("x");
+    QCOMPARE(name.toUtf8().size(), 258);
+    const QString archive = _dir->filePath(QStringLiteral("LT_Long.mtzip"));
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, {{name + QLatin1Char('/') + QStringLiteral("LT_A.moti"), "<t/>"},
+                                                  {QStringLiteral("LT_Short/LT_Short.moti"), "<t/>"}}));
+    for (const QString &command : {QStringLiteral("list"), QStringLiteral("install")}) {
+        const CliRun run = runMtzip({command, QStringLiteral("--dest"), _dest, archive});
+        QCOMPARE(run.exitCode, int(Cli::Failure));
+        QVERIFY2(run.err.contains(QLatin1String("File name too long")), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(_dest));
+    }
 }
 
 void tst_InstallCli::listJsonDescribesEveryArchive()

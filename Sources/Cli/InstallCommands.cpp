@@ -23,6 +23,7 @@
 #include <QTextStream>
 #include <QUrl>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -371,6 +372,30 @@ protected:
     }
     bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
 
+    // An archive whose templates are all in place already (or kept) needs
+    // no unpacking: its directory and the installed files tell, and a
+    // re-install of an unchanged pack copies nothing.
+    bool readArchive(Run &run, TemplateInstallerV2 &installer) override
+    {
+        using TemplateOwnership::State;
+        if (installer.listArchive(true)) {
+            installer.setOwnershipPolicy(policy(run));
+            const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
+            const bool nothingToCopy = !plan.empty() && std::all_of(plan.begin(), plan.end(), [&](const auto &copy) {
+                return action(copy.state, installer.ownershipPolicy()) == QLatin1String("skip")
+                    || action(copy.state, installer.ownershipPolicy()) == QLatin1String("keep");
+            });
+            if (nothingToCopy)
+                return true;
+        }
+        return InstallerCommand::readArchive(run, installer);
+    }
+
+    TemplateInstaller::OwnershipPolicy policy(const Run &run) const
+    {
+        return {run.parser.isSet(_replaceEdited), run.parser.isSet(_replaceForeign), false};
+    }
+
     // What the install would do to each template, and why.
     static QString action(TemplateOwnership::State state, const TemplateInstaller::OwnershipPolicy &policy)
     {
@@ -392,7 +417,7 @@ protected:
 
     Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
     {
-        installer.setOwnershipPolicy({run.parser.isSet(_replaceEdited), run.parser.isSet(_replaceForeign), false});
+        installer.setOwnershipPolicy(policy(run));
         installer.setUnchangedCopiesDisposal(run.disposal);
         const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
         QJsonArray templates;

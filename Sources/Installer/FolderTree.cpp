@@ -98,6 +98,14 @@ std::optional<ArchiveFolderTree> ArchiveFolderTree::fromEntries(std::vector<ZipD
     for (ZipDirectory::Entry &entry : entries) {
         if (entry.relativePath.isEmpty())
             continue;
+        // What unpacking would fail on, said before anything is written.
+        for (const QStringView part : QStringView(entry.relativePath).split(QLatin1Char('/'))) {
+            if (part.toUtf8().size() > 255) {
+                *problem = QCoreApplication::translate("FolderTree", "Cannot create \"%1\": File name too long")
+                               .arg(entry.relativePath);
+                return std::nullopt;
+            }
+        }
         const QString path = QLatin1Char('/') + entry.relativePath;
         entry.name = QString();
         entry.relativePath = QString();

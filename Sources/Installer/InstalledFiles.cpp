@@ -6,11 +6,17 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
+#include <QMutex>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <zlib.h>
+
+#ifdef MTI_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 namespace InstalledFiles {
 
@@ -50,7 +56,12 @@ bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    // libdeflate's CRC is several times zlib's: a re-install reads every installed byte.
+#ifdef MTI_HAVE_LIBDEFLATE
+    quint32 value = 0;
+#else
     uLong value = ::crc32(0L, Z_NULL, 0);
+#endif
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 count = file.read(buffer.data(), buffer.size());
@@ -58,7 +69,11 @@ bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint
             return false;
         if (count == 0)
             break;
+#ifdef MTI_HAVE_LIBDEFLATE
+        value = libdeflate_crc32(value, buffer.constData(), size_t(count));
+#else
         value = ::crc32(value, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(count));
+#endif
         done += count;
         if (listener && !listener->progress(done, total)) {
             stopped = true;
@@ -67,6 +82,39 @@ bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint
     }
     *crc = quint32(value);
     return true;
+}
+
+std::optional<quint32> rememberedCrc(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+#if defined(Q_OS_MACOS)
+    const qint64 changed = qint64(info.st_ctimespec.tv_sec) * 1000000000 + info.st_ctimespec.tv_nsec;
+    const qint64 modified = qint64(info.st_mtimespec.tv_sec) * 1000000000 + info.st_mtimespec.tv_nsec;
+#else
+    const qint64 changed = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#endif
+    const QByteArray key = QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino))
+        + ':' + QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(changed) + ':'
+        + QByteArray::number(modified);
+    static QMutex lock;
+    static QHash<QByteArray, quint32> known;
+    {
+        const QMutexLocker locker(&lock);
+        const auto it = known.constFind(key);
+        if (it != known.cend())
+            return *it;
+    }
+    quint32 crc = 0;
+    qint64 done = 0;
+    bool stopped = false;
+    if (!fileCrc(path, &crc, nullptr, done, 0, stopped))
+        return std::nullopt;
+    const QMutexLocker locker(&lock);
+    known.insert(key, crc);
+    return crc;
 }
 
 } // namespace InstalledFiles

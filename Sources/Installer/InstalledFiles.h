@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 
 class ProgressListener;
 
@@ -33,5 +34,9 @@ void filesBelow(const QString &folder, const QString &prefix, Listing &files);
 // the listener said stop (then `stopped`).
 bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint64 &done, qint64 total,
              bool &stopped);
+
+// The CRC-32 of a file, remembered for this process by the file's identity
+// and change time: one run judging the same copy twice reads it once.
+std::optional<quint32> rememberedCrc(const QString &path);
 
 } // namespace InstalledFiles

@@ -359,7 +359,7 @@ public:
 
 } // namespace
 
-bool TemplateInstaller::listArchive()
+bool TemplateInstaller::listArchive(bool forInstall)
 {
     if (_archiveTitle.isEmpty()) {
         MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No archive title"));
@@ -390,6 +390,11 @@ bool TemplateInstaller::listArchive()
     // copied or previewed by mistake.
     _effects = effectTemplateItemsInTree(*tree, archive);
     _listedOnly = true;
+    if (forInstall) {
+        // The tree took the entries' names; the receipt needs them whole.
+        startReadingArchiveFacts();
+        _archiveFacts->entries = ZipDirectory::read(archive, nullptr);
+    }
     return true;
 }
 
@@ -610,12 +615,8 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
     if (root.isNull())
         return Error(className(), 0, QCoreApplication::translate("TemplateInstaller",
             "The install directory was not specified. Please contact support."));
-    if (_listedOnly) {
-        return Error(className(), EINVAL,
-                     QCoreApplication::translate("TemplateInstaller",
-                                                 "The archive \"%1\" was only listed; unpack it to install its templates.")
-                         .arg(_archiveTitle));
-    }
+    if (_listedOnly && !(_archiveFacts && _archiveFacts->entries))
+        return listedOnlyError();
     bool createdRoot = false;
     if (!FileOperations::exists(root)) {
         if (std::optional<Error> created = FileOperations::createDirectories(root))
@@ -664,6 +665,14 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     if (std::optional<Error> error = stuckRun(root))
         return error;
     return removeOwned(list);
+}
+
+Error TemplateInstaller::listedOnlyError() const
+{
+    return Error(className(), EINVAL,
+                 QCoreApplication::translate("TemplateInstaller",
+                                             "The archive \"%1\" was only listed; unpack it to install its templates.")
+                     .arg(_archiveTitle));
 }
 
 std::vector<TemplateOwnership::Copy> TemplateInstaller::ownership(const EffectTemplateItemList &items) const
@@ -726,6 +735,8 @@ std::optional<Error> TemplateInstaller::installOwned(const EffectTemplateItemLis
     }
     report.keptOwners += foreignOwners;
 
+    if (_listedOnly && !toCopy.empty())
+        return listedOnlyError();
     const TemplateTransaction::InstallRecord record = installRecord(recorded);
     std::optional<Error> error = copyEffects(toCopy, _templatesRootFolder, _progressListener, transfer, _archiveTitle,
                                              &_lastInstall, TemplateTransaction::Disposal::Delete, &record, &replaced);

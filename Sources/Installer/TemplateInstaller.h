@@ -56,7 +56,10 @@ public:
     // goes unseen. The items have no files behind them: no preview, and
     // installEffects() refuses; deleteEffects() and the installed checks
     // work as after unpacking.
-    bool listArchive();
+    // With `forInstall`, the directory's files and the archive's checksum
+    // are kept for an install that copies nothing: one whose templates are
+    // all in place already (or kept), which then needs no unpacking.
+    bool listArchive(bool forInstall = false);
     QString unarchiveError() const { return _unarchiveError; }
 
     EffectTemplateItems effectTemplateItemsInFolder(const QString &folder);
@@ -204,6 +207,7 @@ private:
     void startReadingArchiveFacts();
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
     std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
+    Error listedOnlyError() const;
     std::optional<Error> removeOwned(const EffectTemplateItemList &list);
 
     QUrl _archiveURL;

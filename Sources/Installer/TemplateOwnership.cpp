@@ -89,13 +89,9 @@ private:
         const auto known = _crcs.constFind(key);
         if (known != _crcs.cend())
             return *known;
-        quint32 crc = 0;
-        qint64 done = 0;
-        bool stopped = false;
-        if (!InstalledFiles::fileCrc(_folder + QLatin1Char('/') + _files.at(key).path, &crc, nullptr, done, 0,
-                                     stopped))
-            return std::nullopt;
-        _crcs.insert(key, crc);
+        const std::optional<quint32> crc = InstalledFiles::rememberedCrc(_folder + QLatin1Char('/') + _files.at(key).path);
+        if (crc)
+            _crcs.insert(key, *crc);
         return crc;
     }
 
