@@ -3,9 +3,11 @@
 #include "App/AppDelegate.h"
 #include "Appearance/DarkAppearance.h"
 #include "App/OpenFilesChannel.h"
+#include "App/QuitSignals.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "App/TemplateArchiveDropzoneView.h"
+#include "Collections/BackgroundWork.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
@@ -35,6 +37,7 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -137,6 +140,10 @@ private slots:
     void closingTheLastWindowQuits();
     void quittingDuringAnInstallUndoesItAndQuits_data();
     void quittingDuringAnInstallUndoesItAndQuits();
+    void signalEndsTheLaunchAlert_data();
+    void signalEndsTheLaunchAlert();
+    void signalEndsTheDeleteArchiveQuestion_data();
+    void signalEndsTheDeleteArchiveQuestion();
 
 public:
     // A launch's first step, played by a child process of this test: claims
@@ -145,8 +152,15 @@ public:
     // It waits until the wall clock reaches `startAt` (ms since the epoch),
     // so that all of them claim at the same moment.
     static int claimChannel(const QString &name, const QString &path, int expected, qint64 startAt);
+    // Another child: opens `archive` as the application does, catching the
+    // quit signals as it does, installs it, and prints "question" once
+    // "Delete Template Archive?" is up and "quit" when the event loop ends.
+    static int installAndWaitAtTheDeleteQuestion(const QString &archive);
 
 private:
+    // The environment of a child that must meet no other instance: its own
+    // temporary folder (the single-instance channel's socket lies there).
+    static QProcessEnvironment childEnvironment(const QString &home, const QString &temp);
     // A category-prefixed archive with `count` title templates in it.
     QString makeArchive(const QString &name, const QString &templateName, int count = 1);
     // Runs the event loop like main() until the application quits; false
@@ -988,6 +1002,153 @@ void tst_App::quittingDuringAnInstallUndoesItAndQuits()
     QVERIFY2(QFileInfo::exists(archive), "the archive stays");
 }
 
+QProcessEnvironment tst_App::childEnvironment(const QString &home, const QString &temp)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("TMPDIR"), temp);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), temp);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("mtzip.gui.debug=true"));
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
+    return environment;
+}
+
+void tst_App::signalEndsTheLaunchAlert_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_App::signalEndsTheLaunchAlert()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    const QString templates = home.filePath(QStringLiteral("Videos/Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(templates));
+    TestSupport::writeFileOrFail(templates + QStringLiteral("/kept.txt"), "a file of the user's");
+    const QStringList before = TestSupport::treeDigest(templates);
+
+    QProcess app;
+    app.setProcessEnvironment(childEnvironment(home.path(), temp.path()));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(MTI_APP_BINARY), {_notes});
+    QVERIFY(app.waitForStarted());
+    // The launch alert writes its headline to the log as it comes up.
+    QByteArray log;
+    QElapsedTimer waited;
+    waited.start();
+    while (!log.contains("alert:") && app.state() == QProcess::Running && waited.elapsed() < 20000) {
+        app.waitForReadyRead(100);
+        log += app.readAll();
+    }
+    QVERIFY2(log.contains("alert: “notes.txt” is not a template archive."), log.constData());
+    QCOMPARE(app.state(), QProcess::Running);
+
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    QCOMPARE(::kill(pid_t(app.processId()), signalNumber), 0);
+    QVERIFY2(app.waitForFinished(2000), "the alert kept the application running");
+    QVERIFY2(sinceSignal.elapsed() < 2000, QByteArray::number(sinceSignal.elapsed()).constData());
+    log += app.readAll();
+    // Ended by its own handler, not by the signal's default action.
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(log.contains("Quitting on a signal"), log.constData());
+    QCOMPARE(TestSupport::treeDigest(templates), before);
+}
+
+int tst_App::installAndWaitAtTheDeleteQuestion(const QString &archive)
+{
+    AppDelegate delegate;
+    QuitSignals::install(&delegate);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationOpenFiles({archive});
+    delegate.applicationDidFinishLaunching();
+    if (collections().size() != 1)
+        return 2;
+    auto *install = collections().first()->window()->findChild<QPushButton *>(QStringLiteral("installButton"));
+    if (!install)
+        return 2;
+    QTimer::singleShot(0, install, &QPushButton::click);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&poll] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(window);
+            if (box && box->isVisible() && box->text() == QLatin1String("Delete Template Archive?")) {
+                std::printf("question\n");
+                std::fflush(stdout);
+                poll.stop();
+            }
+        }
+    });
+    poll.start(20);
+    const int status = QCoreApplication::exec();
+    DeferredCleanup::waitForAll();
+    std::printf("quit\n");
+    return status;
+}
+
+void tst_App::signalEndsTheDeleteArchiveQuestion_data()
+{
+    signalEndsTheLaunchAlert_data();
+}
+
+void tst_App::signalEndsTheDeleteArchiveQuestion()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    const QString templates = home.filePath(QStringLiteral("Videos/Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(QFileInfo(templates).path()));
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Asked.mtzip"), QStringLiteral("LT_Asked_Title"), 3);
+    QVERIFY(!archive.isEmpty());
+
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment(home.path(), temp.path()));
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--wait-at-delete-question"), archive});
+    QVERIFY(child.waitForStarted());
+    QByteArray out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains("question") && child.state() == QProcess::Running && waited.elapsed() < 30000) {
+        child.waitForReadyRead(100);
+        out += child.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("question"), out.constData());
+
+    QCOMPARE(::kill(pid_t(child.processId()), signalNumber), 0);
+    QVERIFY2(child.waitForFinished(2000), "the question kept the application running");
+    out += child.readAllStandardOutput();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(out.endsWith("quit\n"), out.constData());
+    // The install had finished: its templates and receipt stay, nothing of
+    // the run is left, and the question's cancel answer keeps the archive.
+    const QStringList after = TestSupport::treeDigest(templates);
+    for (int i = 1; i <= 3; ++i) {
+        const QString name = QStringLiteral("LT_Asked_Title%1").arg(i);
+        QVERIFY2(QFileInfo::exists(templates + QStringLiteral("/Titles.localized/ZT Lower Thirds/") + name + QLatin1Char('/')
+                                   + name + QStringLiteral(".moti")),
+                 qPrintable(after.join(QLatin1Char('\n'))));
+    }
+    QVERIFY(QDir(templates + QStringLiteral("/.receipts")).entryList(QDir::Files).size() == 1);
+    const QStringList leftovers =
+        QDir(templates).entryList({QStringLiteral(".mti-*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(QLatin1Char(','))));
+    QVERIFY(QFileInfo::exists(archive));
+    QVERIFY2(QDir(temp.path()).entryList({QStringLiteral("*-mti*")}, QDir::Dirs | QDir::NoDotAndDotDot).isEmpty(),
+             "an unpack folder was left");
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -995,6 +1156,8 @@ int main(int argc, char *argv[])
     if (arguments.size() == 6 && arguments.at(1) == QLatin1String("--claim-channel"))
         return tst_App::claimChannel(arguments.at(2), arguments.at(3), arguments.at(4).toInt(),
                                      arguments.at(5).toLongLong());
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--wait-at-delete-question"))
+        return tst_App::installAndWaitAtTheDeleteQuestion(arguments.at(2));
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_App test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 
+#include "Installer/DestinationLock.h"
+#include "Installer/TemplateLibrary.h"
+#include "Library/RecentlyRemovedModel.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
 #include "Library/TemplateLibraryWindow.h"
@@ -21,6 +24,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -109,12 +113,19 @@ private slots:
     void verifyShowsWhatIsMissingOrChanged();
     void reinstallOffersOnlyArchivesStillThere();
     void revealOpensTheFolderHoldingTheTemplate();
+    void recentlyRemovedListsAndRestores();
+    void restoreRefusalIsShownAndChangesNothing_data();
+    void restoreRefusalIsShownAndChangesNothing();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
     bool waitForScan(TemplateLibraryWindow &window, int rows);
     void putTemplates(const QStringList &names);
     QString installWithMtzip(const QString &archiveName, const QStringList &templates);
+    // Shows the Recently Removed tab and waits until it lists `rows` items.
+    bool showRemoved(TemplateLibraryWindow &window, int rows);
+    // Selects the Recently Removed rows of these titles, and only them.
+    void selectRemoved(TemplateLibraryWindow &window, const QStringList &titles);
 
     std::unique_ptr<QTemporaryDir> _work;
     QString _root;
@@ -405,6 +416,165 @@ void tst_TemplateLibraryWindow::revealOpensTheFolderHoldingTheTemplate()
     QVERIFY(window->selectTemplate(TemplateLibraryModel::key(0, Category + QStringLiteral("LT_Shown_Here"))));
     window->revealAction()->trigger();
     QCOMPARE(fileManager.urls, QList<QUrl>{QUrl::fromLocalFile(_root + QLatin1Char('/') + Category.chopped(1))});
+}
+
+bool tst_TemplateLibraryWindow::showRemoved(TemplateLibraryWindow &window, int rows)
+{
+    auto *tabs = Controls::find<QTabWidget>(&window, "viewTabs");
+    tabs->setCurrentWidget(Controls::find<QWidget>(&window, "removedTab"));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (window.hasLoadedRemoved() && !window.isBusy() && window.removedModel()->rowCount() == rows)
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+void tst_TemplateLibraryWindow::selectRemoved(TemplateLibraryWindow &window, const QStringList &titles)
+{
+    auto *table = Controls::find<QTableView>(&window, "removedTable");
+    table->clearSelection();
+    for (int row = 0; row < window.removedModel()->rowCount(); ++row) {
+        if (titles.contains(RecentlyRemovedModel::title(window.removedModel()->item(row))))
+            table->selectionModel()->select(window.removedModel()->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void tst_TemplateLibraryWindow::recentlyRemovedListsAndRestores()
+{
+    QVERIFY(!installWithMtzip(QStringLiteral("LT_Gone_Pack.mtzip"), {QStringLiteral("LT_Gone_One"), QStringLiteral("LT_Gone_Two")})
+                 .isEmpty());
+    putTemplates({QStringLiteral("LT_By_Hand")});
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 3));
+    auto *removedStack = Controls::find<QStackedWidget>(window.get(), "removedStack");
+    auto *restoreButton = Controls::find<QPushButton>(window.get(), "restoreButton");
+    QVERIFY(showRemoved(*window, 0));
+    QCOMPARE(removedStack->currentWidget()->objectName(), QStringLiteral("removedEmptyPage"));
+    QVERIFY(Controls::find<QLabel>(window.get(), "removedEmptyLabel")->text().startsWith(QLatin1String("Nothing was removed recently.")));
+    QVERIFY(!restoreButton->isEnabled());
+
+    // Removed by the window, one folder each in the Trash.
+    Controls::find<QTabWidget>(window.get(), "viewTabs")->setCurrentIndex(0);
+    Controls(window.get()).templatesTable->selectAll();
+    window->removeAction()->trigger();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove 3 templates?")));
+    QVERIFY(press(visibleAlert(QStringLiteral("Remove 3 templates?")), QStringLiteral("Remove")));
+    QTRY_COMPARE_WITH_TIMEOUT(window->model()->rowCount(), 0, 10000);
+
+    QVERIFY(showRemoved(*window, 3));
+    QCOMPARE(removedStack->currentWidget()->objectName(), QStringLiteral("removedTablePage"));
+    QStringList rows;
+    for (int row = 0; row < 3; ++row) {
+        QStringList cells;
+        for (int column : {RecentlyRemovedModel::TitleColumn, RecentlyRemovedModel::ArchiveColumn,
+                           RecentlyRemovedModel::PlaceColumn})
+            cells.append(window->removedModel()->index(row, column).data().toString());
+        QVERIFY(!window->removedModel()->index(row, RecentlyRemovedModel::RemovedColumn).data().toString().isEmpty());
+        rows.append(cells.join(QLatin1Char('|')));
+    }
+    rows.sort();
+    QCOMPARE(rows, QStringList({QStringLiteral("By Hand|hand copy|") + Category + QStringLiteral("LT_By_Hand"),
+                                QStringLiteral("Gone One|LT_Gone_Pack|") + Category + QStringLiteral("LT_Gone_One"),
+                                QStringLiteral("Gone Two|LT_Gone_Pack|") + Category + QStringLiteral("LT_Gone_Two")}));
+    QVERIFY(!restoreButton->isEnabled());
+
+    // Two at once, with the button.
+    selectRemoved(*window, {QStringLiteral("Gone One"), QStringLiteral("By Hand")});
+    QVERIFY(restoreButton->isEnabled());
+    QTest::mouseClick(restoreButton, Qt::LeftButton);
+    QVERIFY(showRemoved(*window, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(window->model()->rowCount(), 2, 10000);
+    QVERIFY(visibleAlerts().isEmpty());
+    QCOMPARE(RecentlyRemovedModel::title(window->removedModel()->item(0)), QStringLiteral("Gone Two"));
+    const std::vector<TemplateLibrary::InstalledTemplate> back = TemplateLibrary::scan(_root);
+    QCOMPARE(back.size(), size_t(2));
+    // Back with their receipt entries: still the archive's, still intact.
+    for (const TemplateLibrary::InstalledTemplate &item : back)
+        QCOMPARE(item.originArchiveTitle, item.title == QLatin1String("Gone One") ? QStringLiteral("LT_Gone_Pack") : QString());
+    QVERIFY(TemplateLibrary::verify(_root, {Category + QStringLiteral("LT_Gone_One")}).front().isIntact());
+
+    // The last one by a double-click; then the list is empty.
+    auto *table = Controls::find<QTableView>(window.get(), "removedTable");
+    const QRect cell = table->visualRect(window->removedModel()->index(0, RecentlyRemovedModel::TitleColumn));
+    // As the window system delivers it: the first click, then the second one.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(showRemoved(*window, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(window->model()->rowCount(), 3, 10000);
+    QCOMPARE(removedStack->currentWidget()->objectName(), QStringLiteral("removedEmptyPage"));
+}
+
+void tst_TemplateLibraryWindow::restoreRefusalIsShownAndChangesNothing_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("selectBoth");
+    QTest::addColumn<QString>("headline");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("restored");
+    QTest::addColumn<int>("left");
+    QTest::newRow("something stands there now")
+        << "stands" << true << "Some Templates Could Not Be Restored" << "“Blocked”: Something else now stands at" << 1 << 1;
+    QTest::newRow("no longer in the Trash")
+        << "gone" << false << "“Blocked” Could Not Be Restored" << "\"LT_Blocked\" is no longer in the Trash." << 0 << 1;
+    QTest::newRow("the folder's lock is held")
+        << "lock" << true << "Some Templates Could Not Be Restored" << "is under way in this application" << 0 << 2;
+}
+
+void tst_TemplateLibraryWindow::restoreRefusalIsShownAndChangesNothing()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, selectBoth);
+    QFETCH(QString, headline);
+    QFETCH(QString, reason);
+    QFETCH(int, restored);
+    QFETCH(int, left);
+    QVERIFY(!installWithMtzip(QStringLiteral("LT_Refused_Pack.mtzip"), {QStringLiteral("LT_Back"), QStringLiteral("LT_Blocked")})
+                 .isEmpty());
+    QVERIFY(!TemplateLibrary::remove(_root, {Category + QStringLiteral("LT_Back"), Category + QStringLiteral("LT_Blocked")},
+                                     TemplateTransaction::Disposal::Trash));
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 0));
+    QVERIFY(showRemoved(*window, 2));
+
+    const QString blocked = _root + QLatin1Char('/') + Category + QStringLiteral("LT_Blocked");
+    DestinationLock lock(_root);
+    if (obstacle == QLatin1String("stands")) {
+        writeFileOrFail(blocked + QStringLiteral("/LT_Blocked.moti"), "new one");
+    } else if (obstacle == QLatin1String("gone")) {
+        for (int row = 0; row < 2; ++row) {
+            const RecentlyRemoved::Item &item = window->removedModel()->item(row);
+            if (item.destination.endsWith(QLatin1String("LT_Blocked")))
+                QVERIFY(QDir(item.inTrash).removeRecursively());
+        }
+    } else {
+        QVERIFY(!lock.acquire(nullptr));
+    }
+    const QStringList before = TestSupport::treeDigest(_root);
+
+    selectRemoved(*window, selectBoth ? QStringList{QStringLiteral("Back"), QStringLiteral("Blocked")}
+                                      : QStringList{QStringLiteral("Blocked")});
+    window->restoreAction()->trigger();
+    QTRY_VERIFY(visibleAlert(headline));
+    const QString text = visibleAlert(headline)->informativeText();
+    QVERIFY2(text.contains(reason), qPrintable(text));
+    QCOMPARE(text.contains(QLatin1String("1 template restored.")), restored == 1);
+    if (obstacle == QLatin1String("lock"))
+        QCOMPARE(text.count(QStringLiteral("is under way in this application")), 2);  // each refusal named
+    QVERIFY(press(visibleAlert(headline), QStringLiteral("OK")));
+    QVERIFY(showRemoved(*window, left));
+
+    // The refused one: whatever stands there stays as it was.
+    QCOMPARE(QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Back")), restored == 1);
+    if (obstacle == QLatin1String("stands"))
+        QCOMPARE(TestSupport::readFile(blocked + QStringLiteral("/LT_Blocked.moti")), QByteArray("new one"));
+    else
+        QVERIFY(!QFileInfo::exists(blocked));
+    if (restored == 0)
+        QCOMPARE(TestSupport::treeDigest(_root), before);
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)

@@ -348,6 +348,33 @@ für Final Cut Pro X und Motion.</translation>
     </message>
 </context>
 <context>
+    <name>RecentlyRemovedModel</name>
+    <message>
+        <source>hand copy</source>
+        <translation>von Hand kopiert</translation>
+    </message>
+    <message>
+        <source>No receipt names it: it was copied in by hand or installed by other means.</source>
+        <translation>Kein Beleg nennt sie: Sie wurde von Hand kopiert oder auf anderem Weg installiert.</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <source>Removed</source>
+        <translation>Entfernt</translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation>Archiv</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>Ort</translation>
+    </message>
+</context>
+<context>
     <name>StartWindow</name>
     <message>
         <source>Motion Template Installer</source>
@@ -670,6 +697,93 @@ aus %3</translation>
         <source>The selected templates are removed from the Motion Templates folder; other templates stay.</source>
         <translation>Die ausgewählten Vorlagen werden aus dem Motion-Vorlagenordner entfernt; andere Vorlagen bleiben.</translation>
     </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>1 template you changed will be replaced:</source>
+        <translation>1 Vorlage, die Sie geändert haben, wird ersetzt:</translation>
+    </message>
+    <message>
+        <source>%1 templates you changed will be replaced:</source>
+        <translation>%1 Vorlagen, die Sie geändert haben, werden ersetzt:</translation>
+    </message>
+    <message>
+        <source>1 template installed by another archive or copied in by hand will be replaced:</source>
+        <translation>1 Vorlage, die ein anderes Archiv installiert hat oder die von Hand kopiert wurde, wird ersetzt:</translation>
+    </message>
+    <message>
+        <source>%1 templates installed by another archive or copied in by hand will be replaced:</source>
+        <translation>%1 Vorlagen, die ein anderes Archiv installiert hat oder die von Hand kopiert wurden, werden ersetzt:</translation>
+    </message>
+    <message>
+        <source>Replaced copies go to the Trash. Keep My Versions installs the rest and leaves these as they are.</source>
+        <translation>Ersetzte Kopien werden in den Papierkorb gelegt. „Meine Versionen behalten“ installiert den Rest und lässt diese, wie sie sind.</translation>
+    </message>
+    <message>
+        <source>Replace Templates?</source>
+        <translation>Vorlagen ersetzen?</translation>
+    </message>
+    <message>
+        <source>Keep My Versions</source>
+        <translation>Meine Versionen behalten</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>1 template you changed or that others installed was kept as it was.</source>
+        <translation>1 Vorlage, die Sie geändert oder die andere installiert haben, wurde belassen, wie sie war.</translation>
+    </message>
+    <message>
+        <source>%1 templates you changed or that others installed were kept as they were.</source>
+        <translation>%1 Vorlagen, die Sie geändert oder die andere installiert haben, wurden belassen, wie sie waren.</translation>
+    </message>
+    <message>
+        <source>1 of them you changed:</source>
+        <translation>1 davon haben Sie geändert:</translation>
+    </message>
+    <message>
+        <source>%1 of them you changed:</source>
+        <translation>%1 davon haben Sie geändert:</translation>
+    </message>
+    <message>
+        <source>Uninstall All sends those to the Trash too; Keep Changed Ones leaves them installed.</source>
+        <translation>„Alle deinstallieren“ legt auch diese in den Papierkorb; „Geänderte behalten“ lässt sie installiert.</translation>
+    </message>
+    <message>
+        <source>Keep Changed Ones</source>
+        <translation>Geänderte behalten</translation>
+    </message>
+    <message>
+        <source>1 template you changed was kept.</source>
+        <translation>1 Vorlage, die Sie geändert haben, wurde behalten.</translation>
+    </message>
+    <message>
+        <source>%1 templates you changed were kept.</source>
+        <translation>%1 Vorlagen, die Sie geändert haben, wurden behalten.</translation>
+    </message>
+    <message>
+        <source>1 template installed by another archive or copied in by hand was kept.</source>
+        <translation>1 Vorlage, die ein anderes Archiv installiert hat oder die von Hand kopiert wurde, wurde behalten.</translation>
+    </message>
+    <message>
+        <source>%1 templates installed by another archive or copied in by hand were kept.</source>
+        <translation>%1 Vorlagen, die ein anderes Archiv installiert hat oder die von Hand kopiert wurden, wurden behalten.</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateArchiveDocument</name>
+    <message>
+        <source>%1 (copied in by hand)</source>
+        <translation>%1 (von Hand kopiert)</translation>
+    </message>
+    <message>
+        <source>%1 (installed by %2)</source>
+        <translation>%1 (installiert von %2)</translation>
+    </message>
 </context>
 <context>
     <name>TemplateInstaller</name>
@@ -962,6 +1076,74 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <source>Verifying templates…</source>
         <translation>Vorlagen werden geprüft …</translation>
     </message>
+    <message>
+        <source>Installed</source>
+        <translation>Installiert</translation>
+    </message>
+    <message>
+        <source>Recently Removed</source>
+        <translation>Zuletzt entfernt</translation>
+    </message>
+    <message>
+        <source>Templates sent to the Trash from this folder, by this application or mtzip, that can be put back</source>
+        <translation>Vorlagen, die dieses Programm oder mtzip aus diesem Ordner in den Papierkorb gelegt hat und die sich zurücklegen lassen</translation>
+    </message>
+    <message>
+        <source>Put the selected templates back where they were removed from</source>
+        <translation>Die ausgewählten Vorlagen dorthin zurücklegen, wo sie entfernt wurden</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Zurücklegen</translation>
+    </message>
+    <message>
+        <source>Looking for removed templates…</source>
+        <translation>Entfernte Vorlagen werden gesucht …</translation>
+    </message>
+    <message>
+        <source>%1 in the Trash</source>
+        <translation>%1 im Papierkorb</translation>
+    </message>
+    <message>
+        <source>Nothing was removed recently.
+
+Templates you remove go to the Trash and are listed here until it is emptied.</source>
+        <translation>Zuletzt wurde nichts entfernt.
+
+Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er geleert wird.</translation>
+    </message>
+    <message>
+        <source>Restoring “%1”…</source>
+        <translation>„%1“ wird zurückgelegt …</translation>
+    </message>
+    <message>
+        <source>Restoring %1 templates…</source>
+        <translation>%1 Vorlagen werden zurückgelegt …</translation>
+    </message>
+    <message>
+        <source>“%1” Could Not Be Restored</source>
+        <translation>„%1“ konnte nicht zurückgelegt werden</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>%1 restored.</source>
+        <translation>%1 zurückgelegt.</translation>
+    </message>
+    <message>
+        <source>“%1”: %2</source>
+        <translation>„%1“: %2</translation>
+    </message>
+    <message>
+        <source>…and %1 more.</source>
+        <translation>… und %1 weitere.</translation>
+    </message>
+    <message>
+        <source>Some Templates Could Not Be Restored</source>
+        <translation>Einige Vorlagen konnten nicht zurückgelegt werden</translation>
+    </message>
 </context>
 <context>
     <name>TemplateTransaction</name>
@@ -1071,6 +1253,17 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
     <message>
         <source>%1 of them have no receipt to compare with (installed by other means).</source>
         <translation>%1 davon haben keinen Beleg zum Vergleichen (auf anderem Weg installiert).</translation>
+    </message>
+</context>
+<context>
+    <name>Trash</name>
+    <message>
+        <source>&quot;%1&quot; is no longer in the Trash.</source>
+        <translation>„%1“ ist nicht mehr im Papierkorb.</translation>
+    </message>
+    <message>
+        <source>Something else now stands at &apos;%1&apos;.</source>
+        <translation>An „%1“ steht jetzt etwas anderes.</translation>
     </message>
 </context>
 <context>

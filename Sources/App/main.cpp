@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "App/AppDelegate.h"
 #include "App/OpenFilesChannel.h"
+#include "App/QuitSignals.h"
 #include "Collections/BackgroundWork.h"
-#include "Collections/ProgressDialogListener.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
@@ -14,54 +14,7 @@
 #include <QTimer>
 #include <QTranslator>
 
-#ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-
-#include <cerrno>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-#ifdef Q_OS_UNIX
-int sQuitSignalPipe[2] = {-1, -1};
-bool sQuitRequested = false;
-
-void quitSignalHandler(int)
-{
-    const int savedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(sQuitSignalPipe[0], &byte, 1);
-    errno = savedErrno;
-}
-
-// Ctrl+C in a terminal or a SIGTERM at logout quits like the Quit command,
-// so the unpack folders are removed on the way out.
-void quitOnTerminationSignals(QObject *context)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sQuitSignalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(sQuitSignalPipe[1], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier] {
-        notifier->setEnabled(false);
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(sQuitSignalPipe[1], &byte, 1);
-        // Work under way (unpacking at launch, an install) stops and undoes
-        // itself first; the event loop may not even be running yet.
-        sQuitRequested = true;
-        ProgressDialogListener::cancelAll();
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = quitSignalHandler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-#endif
 
 // The application's own texts from the embedded translations, and Qt's (the
 // standard buttons, the open dialog) from Qt's installed ones. The first of
@@ -119,9 +72,7 @@ int main(int argc, char *argv[])
     TemplateArchiveCollectionWindow::setDecorator([&delegate](QMainWindow *window) { delegate.decorateWindow(window); });
     QApplication::setWindowIcon(AppDelegate::appIcon());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
-#ifdef Q_OS_UNIX
-    quitOnTerminationSignals(&delegate);
-#endif
+    QuitSignals::install(&delegate);
 
     // Leftovers of a run that was killed: unpack folders, and an install or
     // uninstall to finish or undo.
@@ -147,12 +98,10 @@ int main(int argc, char *argv[])
             delegate.applicationOpenFiles(later);
     });
     delegate.applicationOpenFiles(paths);
-#ifdef Q_OS_UNIX
-    if (sQuitRequested) {
+    if (QuitSignals::received()) {
         delegate.applicationWillTerminate();
         return 0;
     }
-#endif
     delegate.applicationDidFinishLaunching();
 #endif
     const int status = QApplication::exec();

@@ -4,15 +4,21 @@
 
 #include "Appearance/AppIcon.h"
 #include "Appearance/DarkAppearance.h"
+#include "Common/LogCategories.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace {
 
 constexpr const char *AnswerProperty = "alertAnswer";
+bool sDismissing = false;
 
 int answerOf(QMessageBox *box)
 {
@@ -96,10 +102,36 @@ int runModal(const QString &messageText, const QString &informativeText, const Q
 {
     QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton);
     DarkAppearance::apply(box);
-    box->exec();
+    if (!sDismissing) {
+        qCDebug(lcGui).noquote() << "alert:" << messageText;
+        box->exec();
+    }
     const int answer = answerOf(box);
     delete box;
     return answer;
+}
+
+void dismissAll()
+{
+    sDismissing = true;
+    // An answer's handler may ask the next question; a few rounds settle it.
+    for (int round = 0; round < 8; ++round) {
+        QList<QPointer<QDialog>> open;
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            auto *dialog = qobject_cast<QDialog *>(window);
+            if (dialog && dialog->isVisible() && dialog->windowModality() != Qt::NonModal
+                && !qobject_cast<QProgressDialog *>(dialog))
+                open.append(dialog);
+        }
+        if (open.isEmpty())
+            return;
+        // One handler may close another's window: each is checked as it comes.
+        for (const QPointer<QDialog> &dialog : std::as_const(open)) {
+            if (dialog && dialog->isVisible())
+                dialog->reject();
+        }
+    }
 }
 
 } // namespace Alert

@@ -24,8 +24,15 @@ QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QStri
                 const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
                 std::function<void(int answer)> completion = {});
 
-// Application-modal; waits for the answer.
+// Application-modal; waits for the answer. After dismissAll() it shows
+// nothing and answers as Escape would (the cancel answer).
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,
              const QString &alternateButton = QString(), const QString &otherButton = QString());
+
+// The application is quitting with nobody to answer: every open modal alert
+// and dialog (progress dialogs aside, their work is cancelled and undone
+// in its own time) is rejected, as Escape would, and later runModal() calls
+// return at once.
+void dismissAll();
 
 } // namespace Alert

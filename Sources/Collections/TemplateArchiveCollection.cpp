@@ -723,9 +723,9 @@ bool TemplateArchiveCollection::runWithProgress(bool installing, const QString &
     }
     if (!alive)
         return false;
-    if (_stopQuestion) {
-        // The work ended before the question was answered: the close the
-        // user asked for goes ahead.
+    // The work ended before the question was answered, or a quit signal
+    // answered it for the user: the close goes ahead.
+    if (_stopQuestion || BackgroundWork::isCancellingAll()) {
         delete _stopQuestion.data();
         _closeRequested = true;
     }

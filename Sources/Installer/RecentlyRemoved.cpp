@@ -136,10 +136,10 @@ std::vector<Item> items(const QString &root)
     return wanted;
 }
 
-std::optional<Error> restore(const Item &item)
+std::optional<Error> restore(const Item &item, ProgressListener *listener)
 {
     DestinationLock lock(item.root);
-    if (std::optional<Error> error = lock.acquire(nullptr))
+    if (std::optional<Error> error = lock.acquire(listener))
         return error;
     TemplateTransaction::recover(item.root);
     if (std::optional<Error> error = TemplateTransaction::unfinishedRun(item.root))

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+class ProgressListener;
+
 // What this user's installs and uninstalls sent to the Trash, so that it
 // can be put back: the template's place, where it lies in the Trash, and its
 // receipt entry. Kept per user (beside the user's Trash, not in a templates
@@ -39,6 +41,8 @@ std::vector<Item> items(const QString &root = {});
 // Puts an item back where it was, holding its root's lock, and its receipt
 // entry back into its archive's receipt; refused with a reason when
 // something stands there now or it left the Trash. The item leaves the log.
-[[nodiscard]] std::optional<Error> restore(const Item &item);
+// While another run holds the lock, the listener is told and may give up
+// (a cancellation); without one it waits for ever.
+[[nodiscard]] std::optional<Error> restore(const Item &item, ProgressListener *listener = nullptr);
 
 } // namespace RecentlyRemoved

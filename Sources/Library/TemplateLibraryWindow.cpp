@@ -7,8 +7,10 @@
 #include "Collections/Alert.h"
 #include "Collections/BackgroundWork.h"
 #include "Common/ByteSize.h"
+#include "Installer/RecentlyRemoved.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
+#include "Library/RecentlyRemovedModel.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
 #include "Library/TemplateVerificationDialog.h"
@@ -25,14 +27,20 @@
 #include <QPointer>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 namespace {
 
 constexpr int RowHeight = 42;
+// Refusals named one by one in the alert after a Restore; the rest are counted.
+constexpr int RefusalsNamed = 8;
+constexpr int ColumnGap = 24;
 
 // "1 template", "10,000 templates".
 QString templateCount(int count)
@@ -79,6 +87,7 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
 
     createActions();
     setUpTable();
+    setUpRemovedTable();
     fillFilters();
 
     connect(_ui->searchField, &QLineEdit::textChanged, _filter, &TemplateLibraryFilterModel::setSearchText);
@@ -88,6 +97,9 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
     connect(_model, &TemplateLibraryModel::scanFinished, this, [this] {
         refreshCategories();
         updateState();
+        // Whatever changed the folder may have sent templates to the Trash.
+        if (showsRemoved())
+            refreshRecentlyRemoved();
     });
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(_filter, signal, this, &TemplateLibraryWindow::updateState);
@@ -105,7 +117,14 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
     updateState();
 }
 
-TemplateLibraryWindow::~TemplateLibraryWindow() = default;
+TemplateLibraryWindow::~TemplateLibraryWindow()
+{
+    if (_removedLoader) {
+        _removedLoader->disconnect(this);
+        _removedLoader->wait();
+        delete _removedLoader;
+    }
+}
 
 void TemplateLibraryWindow::createActions()
 {
@@ -129,12 +148,17 @@ void TemplateLibraryWindow::createActions()
     _reinstallAction->setObjectName(QStringLiteral("reinstallAction"));
     connect(_reinstallAction, &QAction::triggered, this, &TemplateLibraryWindow::reinstallSelected);
 
+    _restoreAction = new QAction(tr("Restore"), this);
+    _restoreAction->setObjectName(QStringLiteral("restoreAction"));
+    connect(_restoreAction, &QAction::triggered, this, &TemplateLibraryWindow::restoreSelectedRemoved);
+
     addActions({_removeAction, _revealAction});
 
     connect(_ui->removeButton, &QPushButton::clicked, _removeAction, &QAction::trigger);
     connect(_ui->revealButton, &QPushButton::clicked, _revealAction, &QAction::trigger);
     connect(_ui->verifyButton, &QPushButton::clicked, _verifyAction, &QAction::trigger);
     connect(_ui->reinstallButton, &QPushButton::clicked, _reinstallAction, &QAction::trigger);
+    connect(_ui->restoreButton, &QPushButton::clicked, _restoreAction, &QAction::trigger);
 
     _contextMenu = new QMenu(this);
     _contextMenu->setObjectName(QStringLiteral("libraryContextMenu"));
@@ -183,6 +207,167 @@ void TemplateLibraryWindow::setUpTable()
         _contextMenu->popup(table->viewport()->mapToGlobal(position));
     });
     connect(table, &QAbstractItemView::doubleClicked, this, [this] { revealSelected(); });
+}
+
+void TemplateLibraryWindow::setUpRemovedTable()
+{
+    _removedModel = new RecentlyRemovedModel(this);
+    QTableView *table = _ui->removedTable;
+    table->setModel(_removedModel);
+    table->horizontalHeader()->setSortIndicatorShown(true);
+    table->sortByColumn(RecentlyRemovedModel::RemovedColumn, Qt::DescendingOrder);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TemplateLibraryWindow::updateRemovedState);
+    connect(table, &QAbstractItemView::doubleClicked, this, [this] { restoreSelectedRemoved(); });
+    // The list is read when it is looked at, not with every rescan.
+    connect(_ui->viewTabs, &QTabWidget::currentChanged, this, [this] {
+        if (showsRemoved())
+            refreshRecentlyRemoved();
+    });
+}
+
+bool TemplateLibraryWindow::showsRemoved() const
+{
+    return _ui->viewTabs->currentWidget() == _ui->removedTab;
+}
+
+void TemplateLibraryWindow::refreshRecentlyRemoved()
+{
+    if (_removedLoader) {
+        _removedReloadPending = true;
+        return;
+    }
+    _removedReloadPending = false;
+    QStringList roots;
+    for (const Location &location : std::as_const(_locations))
+        roots.append(location.root);
+    auto found = std::make_shared<std::vector<RecentlyRemoved::Item>>();
+    // items() looks at every Trash copy and may rewrite the list's file.
+    _removedLoader = QThread::create([found, roots] {
+        for (const QString &root : roots) {
+            if (root.isEmpty())
+                continue;
+            std::vector<RecentlyRemoved::Item> items = RecentlyRemoved::items(root);
+            std::move(items.begin(), items.end(), std::back_inserter(*found));
+        }
+    });
+    _removedLoader->setObjectName(QStringLiteral("recently removed"));
+    connect(_removedLoader, &QThread::finished, this, [this, found] {
+        _removedLoader->wait();
+        delete std::exchange(_removedLoader, nullptr);
+        QTableView *table = _ui->removedTable;
+        QSet<QString> selected;
+        for (const QModelIndex &index : table->selectionModel()->selectedRows())
+            selected.insert(index.data(RecentlyRemovedModel::InTrashRole).toString());
+        const bool firstItems = _removedModel->rowCount() == 0 && !found->empty();
+        _removedModel->setItems(std::move(*found));
+        QItemSelection selection;
+        for (int row = 0; row < _removedModel->rowCount(); ++row) {
+            if (selected.contains(_removedModel->item(row).inTrash))
+                selection.select(_removedModel->index(row, 0),
+                                 _removedModel->index(row, RecentlyRemovedModel::ColumnCount - 1));
+        }
+        table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        if (firstItems) {
+            // From the texts, with room between the columns; the last one stretches.
+            table->resizeColumnsToContents();
+            for (int column = 0; column + 1 < RecentlyRemovedModel::ColumnCount; ++column)
+                table->setColumnWidth(column, table->columnWidth(column) + ColumnGap);
+        }
+        _removedLoaded = true;
+        updateRemovedState();
+        if (_removedReloadPending)
+            refreshRecentlyRemoved();
+        else
+            emit recentlyRemovedLoaded();
+    });
+    _removedLoader->start(QThread::LowPriority);
+    updateRemovedState();
+}
+
+void TemplateLibraryWindow::updateRemovedState()
+{
+    const int count = _removedModel->rowCount();
+    const int selected = int(_ui->removedTable->selectionModel()->selectedRows().size());
+    QString status;
+    if (!_removedLoaded) {
+        status = tr("Looking for removed templates…");
+    } else if (count > 0) {
+        status = tr("%1 in the Trash").arg(templateCount(count));
+        if (selected > 0)
+            status += QStringLiteral(" · ") + tr("%1 selected").arg(QLocale().toString(selected));
+    }
+    _ui->removedStatusLabel->setText(status);
+    const bool empty = _removedLoaded && count == 0;
+    if (empty) {
+        _ui->removedEmptyLabel->setText(tr("Nothing was removed recently.\n\nTemplates you remove go to the Trash "
+                                           "and are listed here until it is emptied."));
+    }
+    _ui->removedStack->setCurrentWidget(empty ? _ui->removedEmptyPage : _ui->removedTablePage);
+    _restoreAction->setEnabled(!_busy && selected > 0);
+    _ui->restoreButton->setEnabled(_restoreAction->isEnabled());
+    _ui->removedTable->setEnabled(!_busy);
+}
+
+void TemplateLibraryWindow::restoreSelectedRemoved()
+{
+    if (_busy)
+        return;
+    // Items, not rows: the list may be read again while the work runs.
+    std::vector<RecentlyRemoved::Item> chosen;
+    QModelIndexList selected = _ui->removedTable->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    for (const QModelIndex &index : std::as_const(selected))
+        chosen.push_back(_removedModel->item(index.row()));
+    if (chosen.empty())
+        return;
+    QPointer<TemplateLibraryWindow> alive(this);
+    setBusy(true);
+    int restored = 0;
+    std::vector<std::pair<QString, QString>> refusals;  // title, reason
+    {
+        const int count = int(chosen.size());
+        BackgroundWork work(this, count == 1 ? tr("Restoring “%1”…").arg(RecentlyRemovedModel::title(chosen.front()))
+                                             : tr("Restoring %1 templates…").arg(QLocale().toString(count)));
+        work.run([&](ProgressListener &listener) {
+            for (size_t i = 0; i < chosen.size(); ++i) {
+                if (!listener.progress(qint64(i), qint64(chosen.size())))
+                    break;
+                const QString title = RecentlyRemovedModel::title(chosen[i]);
+                listener.setCurrentItem(title);
+                const std::optional<Error> error = RecentlyRemoved::restore(chosen[i], &listener);
+                // Giving up the wait for another run's lock stops the rest too.
+                if (error && error->isCancellation())
+                    break;
+                if (error)
+                    refusals.emplace_back(title, error->localizedDescription());
+                else
+                    ++restored;
+            }
+        });
+    }
+    if (!alive)
+        return;
+    setBusy(false);
+    if (restored > 0)
+        _model->rescan();
+    refreshRecentlyRemoved();
+    if (refusals.empty())
+        return;
+    if (refusals.size() == 1 && restored == 0) {
+        Alert::beginSheet(this, tr("“%1” Could Not Be Restored").arg(refusals.front().first), refusals.front().second,
+                          tr("OK"), QString(), QString());
+        return;
+    }
+    QStringList lines;
+    if (restored > 0)
+        lines << tr("%1 restored.").arg(templateCount(restored)) << QString();
+    for (size_t i = 0; i < refusals.size() && i < size_t(RefusalsNamed); ++i)
+        lines << tr("“%1”: %2").arg(refusals[i].first, refusals[i].second);
+    if (refusals.size() > size_t(RefusalsNamed))
+        lines << tr("…and %1 more.").arg(QLocale().toString(qsizetype(refusals.size()) - RefusalsNamed));
+    Alert::beginSheet(this, tr("Some Templates Could Not Be Restored"), lines.join(QLatin1Char('\n')), tr("OK"),
+                      QString(), QString());
 }
 
 void TemplateLibraryWindow::fillFilters()
@@ -310,6 +495,7 @@ void TemplateLibraryWindow::updateState()
     for (QWidget *control : {static_cast<QWidget *>(_ui->searchField), static_cast<QWidget *>(_ui->locationFilter),
                              static_cast<QWidget *>(_ui->kindFilter), static_cast<QWidget *>(_ui->categoryFilter)})
         control->setEnabled(idle);
+    updateRemovedState();
 }
 
 void TemplateLibraryWindow::rememberView()

@@ -12,6 +12,8 @@
 
 class QAction;
 class QMenu;
+class QThread;
+class RecentlyRemovedModel;
 class TemplateLibraryFilterModel;
 class TemplateLibraryModel;
 namespace Ui { class TemplateLibraryWindow; }
@@ -19,9 +21,10 @@ namespace Ui { class TemplateLibraryWindow; }
 // The library window: every template installed in the user's root and the
 // all-users root, with search, kind, category and location filters, and
 // Remove (to the Trash, after a confirmation), Reveal, Verify and Re-install
-// for the selection. It follows the roots as they change. Remove and Verify
-// run on a worker; meanwhile the window takes no other command and a close
-// waits for the work to end.
+// for the selection. It follows the roots as they change. Its Recently
+// Removed tab lists what went from these roots to the Trash, with Restore.
+// Remove, Verify and Restore run on a worker; meanwhile the window takes no
+// other command and a close waits for the work to end.
 class TemplateLibraryWindow : public QMainWindow
 {
     Q_OBJECT
@@ -45,6 +48,10 @@ public:
     QAction *revealAction() const { return _revealAction; }
     QAction *verifyAction() const { return _verifyAction; }
     QAction *reinstallAction() const { return _reinstallAction; }
+    QAction *restoreAction() const { return _restoreAction; }
+    RecentlyRemovedModel *removedModel() const { return _removedModel; }
+    // The list has been read at least once and no reading is under way.
+    bool hasLoadedRemoved() const { return _removedLoaded && !_removedLoader; }
     // The context menu of the table, as it is shown.
     QMenu *contextMenu() const { return _contextMenu; }
 
@@ -67,6 +74,10 @@ public slots:
     // The selected templates, or every one when nothing is selected.
     void verifySelected();
     void reinstallSelected();
+    // Puts the selected rows of Recently Removed back, each where it was.
+    void restoreSelectedRemoved();
+    // Reads the Recently Removed list again, on a worker.
+    void refreshRecentlyRemoved();
 
 signals:
     // Re-install: the archives the selected templates came from, each still
@@ -75,6 +86,8 @@ signals:
     void reinstallRequested(const QList<QUrl> &archives);
     // Verify is done and its results are on screen.
     void verificationShown(QWidget *dialog);
+    // The Recently Removed list was read and is on screen.
+    void recentlyRemovedLoaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -91,6 +104,9 @@ private:
     QList<QUrl> reinstallableArchives() const;
     void removeNow(const std::map<int, QStringList> &byRoot);
     void setBusy(bool busy);
+    void setUpRemovedTable();
+    void updateRemovedState();
+    bool showsRemoved() const;
 
     std::unique_ptr<Ui::TemplateLibraryWindow> _ui;
     QList<Location> _locations;
@@ -100,7 +116,12 @@ private:
     QAction *_revealAction = nullptr;
     QAction *_verifyAction = nullptr;
     QAction *_reinstallAction = nullptr;
+    QAction *_restoreAction = nullptr;
     QMenu *_contextMenu = nullptr;
+    RecentlyRemovedModel *_removedModel = nullptr;
+    QThread *_removedLoader = nullptr;
+    bool _removedLoaded = false;
+    bool _removedReloadPending = false;
     bool _busy = false;
     bool _closeWhenDone = false;
 
