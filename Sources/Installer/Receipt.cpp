@@ -176,6 +176,10 @@ QByteArray Receipt::toJson() const
         {QStringLiteral("archivePath"), archivePath},
         {QStringLiteral("archiveTitle"), archiveTitle},
         {QStringLiteral("archiveSha256"), nullable(archiveSha256)},
+        {QStringLiteral("archiveSize"), archiveSize},
+        {QStringLiteral("archiveModified"), archiveModified.isValid()
+                                                ? QJsonValue(archiveModified.toUTC().toString(Qt::ISODateWithMs))
+                                                : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("installedAt"), installedAt.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("installedBy"), installedBy},
         {QStringLiteral("templates"), templateArray},
@@ -201,6 +205,9 @@ std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)
     receipt.archiveFileName = object.value(QLatin1String("archiveFileName")).toString();
     receipt.archivePath = object.value(QLatin1String("archivePath")).toString();
     receipt.archiveSha256 = object.value(QLatin1String("archiveSha256")).toString();
+    receipt.archiveSize = object.value(QLatin1String("archiveSize")).toInteger(-1);
+    receipt.archiveModified =
+        QDateTime::fromString(object.value(QLatin1String("archiveModified")).toString(), Qt::ISODateWithMs).toUTC();
     receipt.installedAt = QDateTime::fromString(object.value(QLatin1String("installedAt")).toString(), Qt::ISODate);
     if (receipt.installedAt.isValid())
         receipt.installedAt = receipt.installedAt.toUTC();

@@ -35,6 +35,10 @@ struct Receipt
     QString archivePath;           // where the archive was when installed
     QString archiveTitle;          // "LT_My_Pack"
     QString archiveSha256;         // lower-case hex
+    // The archive file as hashed: a re-install of the same, untouched file
+    // takes its checksum from here instead of reading it again.
+    qint64 archiveSize = -1;
+    QDateTime archiveModified;     // UTC, milliseconds
     QDateTime installedAt;         // UTC
     QString installedBy;           // "Motion Template Installer 1.2.0" or "mtzip 1.2.0"
     std::vector<Template> templates;

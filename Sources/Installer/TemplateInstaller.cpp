@@ -101,6 +101,9 @@ struct TemplateInstaller::ArchiveFacts
     std::future<void> work;
     // Written by the worker, read after `work` is ready.
     QString sha256;
+    // The file as hashed, for the receipt.
+    qint64 size = -1;
+    QDateTime modified;
     // The sizes and CRC-32s of the files, read on the caller's thread once
     // unpacking succeeded (the directory alone: a few milliseconds).
     std::optional<std::vector<ZipDirectory::Entry>> entries;
@@ -118,6 +121,17 @@ void TemplateInstaller::startReadingArchiveFacts()
     _archiveFacts = std::make_unique<ArchiveFacts>();
     ArchiveFacts *facts = _archiveFacts.get();
     const QString archive = _archiveURL.toLocalFile();
+    const QFileInfo file(archive);
+    facts->size = file.size();
+    facts->modified = file.lastModified().toUTC();
+    // The same file, untouched since this root's receipt hashed it.
+    const std::optional<Receipt> earlier = Receipt::read(Receipt::existingPathFor(_templatesRootFolder, _archiveTitle));
+    if (earlier && !earlier->archiveSha256.isEmpty() && earlier->archivePath == file.absoluteFilePath()
+        && earlier->archiveSize == facts->size && earlier->archiveModified.isValid()
+        && earlier->archiveModified.toMSecsSinceEpoch() == facts->modified.toMSecsSinceEpoch()) {
+        facts->sha256 = earlier->archiveSha256;
+        return;
+    }
     // Beside the unpack, which reads the same file: the checksum costs the
     // user no pass of its own. ArchiveFacts waits for it before it goes.
     facts->work = std::async(std::launch::async, [facts, archive] {
@@ -176,13 +190,15 @@ TemplateTransaction::InstallRecord TemplateInstaller::installRecord(const Effect
     for (const EffectTemplateItem *item : recorded)
         sources.push_back(item->relativeSourcePath());
     record.complete = [facts, sources](Receipt &receipt, const std::function<bool()> &goOn) -> std::optional<Error> {
-        if (!facts || !facts->work.valid())
+        if (!facts)
             return std::nullopt;
-        while (facts->work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        while (facts->work.valid() && facts->work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
             if (!goOn())
                 return Error::cancelled();
         }
         receipt.archiveSha256 = facts->sha256;
+        receipt.archiveSize = facts->size;
+        receipt.archiveModified = facts->modified;
         if (!facts->entries) {
             qCWarning(lcInstall).noquote() << "the receipt of" << receipt.archiveTitle << "lists no files:"
                                            << "the archive's directory could not be read again";
