@@ -970,6 +970,10 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <translation>Der Vorlagenordner wird wiederhergestellt …</translation>
     </message>
     <message>
+        <source>&quot;%1&quot;: replaced by something else while it was being installed</source>
+        <translation>„%1“: während der Installation durch etwas anderes ersetzt</translation>
+    </message>
+    <message>
         <source>Putting the templates back…</source>
         <translation>Die Vorlagen werden zurückgelegt …</translation>
     </message>
