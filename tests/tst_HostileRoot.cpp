@@ -4,7 +4,8 @@
 // forged journal, a FIFO, a link to /dev/zero, a lock file that is none, a
 // receipt of a lookalike title, a damaged archive entry, a link swapped in
 // for a staging folder) never makes a run delete or write outside the
-// folder, hang, or take another archive's templates.
+// folder, hang, or take another archive's templates; and runs as root refuse
+// such a folder outright.
 #include "Common/FileOperations.h"
 #include "Installer/DestinationLock.h"
 #include "Installer/InstallJournal.h"
@@ -111,6 +112,8 @@ private slots:
     void stagingFolderSwappedForALinkNeverRedirectsTheCopy();
     void othersLinkOnTheWayIsRefusedNeverWrittenThrough_data();
     void othersLinkOnTheWayIsRefusedNeverWrittenThrough();
+    void rootOthersCanChangeIsRefusedToRoot_data();
+    void rootOthersCanChangeIsRefusedToRoot();
 
 private:
     struct Run
@@ -682,6 +685,63 @@ void tst_HostileRoot::othersLinkOnTheWayIsRefusedNeverWrittenThrough()
     QCOMPARE(treeDigest(_outside), outsideBefore);
     // Nothing of the install stays in the root either: its journal is closed.
     QVERIFY(!FileOperations::exists(journalPath()));
+}
+
+void tst_HostileRoot::rootOthersCanChangeIsRefusedToRoot_data()
+{
+    QTest::addColumn<QString>("folder");  // relative to the root; empty: the root
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("anotherOwner");
+    QTest::addColumn<QString>("why");  // empty: not refused
+    const QString writable = QStringLiteral("can be written by other users");
+    QTest::newRow("a world-writable root") << QString() << 0777 << false << writable;
+    QTest::newRow("a group-writable root") << QString() << 0775 << false << writable;
+    QTest::newRow("a world-writable root with the sticky bit") << QString() << 01777 << false << writable;
+    QTest::newRow("a world-writable kind folder") << QStringLiteral("Titles.localized") << 0777 << false << writable;
+    QTest::newRow("a group-writable category folder") << LowerThirds << 0770 << false << writable;
+    QTest::newRow("a root of another user") << QString() << 0755 << true << QStringLiteral("belongs to another user");
+    QTest::newRow("a root only root can change") << QString() << 0755 << false << QString();
+}
+
+void tst_HostileRoot::rootOthersCanChangeIsRefusedToRoot()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, anotherOwner);
+    QFETCH(QString, why);
+    if (::geteuid() != 0)
+        QSKIP("Its owner may work in a folder others can change: the refusal is for root's runs.");
+    installInProcess(makeArchive(QStringLiteral("Pack"), QStringLiteral("One")));
+    installInProcess(makeArchive(QStringLiteral("Other"), QStringLiteral("Two")));
+    const QString third = makeArchive(QStringLiteral("Third"), QStringLiteral("Three"));
+    const QString path = folder.isEmpty() ? _root : _root + QLatin1Char('/') + folder;
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    if (anotherOwner)
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+
+    const QList<QStringList> commands = {
+        {QStringLiteral("install"), QStringLiteral("--dest"), _root, third},
+        {QStringLiteral("uninstall"), QStringLiteral("--dest"), _root, _dir->filePath(QStringLiteral("LT_Pack.mtzip"))},
+        {QStringLiteral("remove"), QStringLiteral("--dest"), _root, QStringLiteral("LT_Other")},
+    };
+    for (const QStringList &command : commands) {
+        const QStringList before = treeDigest(_root);
+        const Run run = mtzip(command);
+        QVERIFY(run.finished);
+        if (why.isEmpty()) {
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+            continue;
+        }
+        QVERIFY2(run.exitCode == 1, qPrintable(command.first() + QLatin1Char(' ') + QString::fromUtf8(run.err)));
+        QVERIFY2(run.err.contains(QStringLiteral("'%1' %2").arg(path, why).toUtf8()), run.err.constData());
+        const QString fix = anotherOwner ? QStringLiteral("chown root '%1'") : QStringLiteral("chmod go-w '%1'");
+        QVERIFY2(run.err.contains(fix.arg(path).toUtf8()), run.err.constData());
+        QCOMPARE(treeDigest(_root), before);
+    }
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    QCOMPARE(entryNames(category, QDir::Name),
+             why.isEmpty() ? QStringList{QStringLiteral("LT_Three")}
+                           : QStringList({QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
 }
 
 QTEST_GUILESS_MAIN(tst_HostileRoot)

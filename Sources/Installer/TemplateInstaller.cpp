@@ -9,6 +9,7 @@
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 #include "Installer/DestinationLock.h"
+#include "Installer/RootPermissions.h"
 #include "Installer/FolderTree.h"
 #include "Common/Version.h"
 #include "Installer/InstallJournal.h"
@@ -579,6 +580,14 @@ std::optional<Error> stuckRun(const QString &root)
     return TemplateTransaction::unfinishedRun(root);
 }
 
+QStringList destinationsOf(const EffectTemplateItemList &items)
+{
+    QStringList destinations;
+    for (const EffectTemplateItem *item : items)
+        destinations.append(item->relativeDestinationPath());
+    return destinations;
+}
+
 } // namespace
 
 std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
@@ -618,8 +627,8 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
         createdRoot = true;
     }
     const EffectTemplateItemList list = ownEffects(items);
-    std::optional<Error> error;
-    {
+    std::optional<Error> error = RootPermissions::check(root, destinationsOf(list));
+    if (!error) {
         DestinationLock lock(root);
         lock.setWaitLimit(_lockWait);
         error = lock.acquire(_progressListener);
@@ -651,6 +660,8 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     const EffectTemplateItemList list = ownEffects(items);
     if (root.isNull() || list.empty() || !FileOperations::isDirectory(root))
         return std::nullopt;
+    if (std::optional<Error> error = RootPermissions::check(root, destinationsOf(list)))
+        return error;
     DestinationLock lock(root);
     lock.setWaitLimit(_lockWait);
     if (std::optional<Error> error = lock.acquire(_progressListener))
@@ -663,9 +674,7 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
 
 std::vector<TemplateOwnership::Copy> TemplateInstaller::ownership(const EffectTemplateItemList &items) const
 {
-    QStringList destinations;
-    for (const EffectTemplateItem *item : items)
-        destinations.append(item->relativeDestinationPath());
+    const QStringList destinations = destinationsOf(items);
     std::vector<std::optional<std::vector<Receipt::File>>> files(items.size());
     if (_archiveFacts && _archiveFacts->entries) {
         std::vector<std::vector<Receipt::File>> known = archiveFiles(items);
@@ -789,6 +798,11 @@ void TemplateInstaller::recoverInterruptedRun(const QString &root)
 {
     if (root.isEmpty() || !FileOperations::exists(root + QLatin1Char('/') + InstallJournal::fileName()))
         return;
+    // Nor acted on in a folder others can change: they may have forged it.
+    if (const std::optional<Error> refused = RootPermissions::check(root)) {
+        qCWarning(lcInstall).noquote() << "no recovery:" << refused->localizedDescription();
+        return;
+    }
     DestinationLock lock(root);
     // A holder is at work on it: its journal is no leftover.
     if (lock.tryAcquire())
