@@ -10,5 +10,6 @@ add_dependencies(tst_SafeInstall mtzip)
 mti_add_test(tst_CommonHelpers SOURCES tst_CommonHelpers.cpp LIBRARIES mticore)
 mti_add_test(tst_CliSpecialFiles SOURCES tst_CliSpecialFiles.cpp ${MTI_TEST_SUPPORT} LIBRARIES mticli)
 mti_add_test(tst_Ownership SOURCES tst_Ownership.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)
-mti_add_test(tst_HostileRoot SOURCES tst_HostileRoot.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_HostileRoot SOURCES tst_HostileRoot.cpp StagingThief.cpp StagingThief.h ${MTI_ZIP_TEST_TOOLS}
+    LIBRARIES mticore)
 add_dependencies(tst_HostileRoot mtzip)

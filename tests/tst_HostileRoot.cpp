@@ -2,14 +2,17 @@
 // SPDX-License-Identifier: MIT
 // A templates folder someone else can write into: what they plant there (a
 // forged journal, a FIFO, a link to /dev/zero, a lock file that is none, a
-// receipt of a lookalike title, a damaged archive entry) never makes a run
-// delete or write outside the folder, hang, or take another archive's
-// templates.
+// receipt of a lookalike title, a damaged archive entry, a link swapped in
+// for a staging folder) never makes a run delete or write outside the
+// folder, hang, or take another archive's templates; and runs as root refuse
+// such a folder outright.
 #include "Common/FileOperations.h"
 #include "Installer/DestinationLock.h"
 #include "Installer/InstallJournal.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateTransaction.h"
+#include "StagingThief.h"
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
 #include "ZipTestTools.h"
@@ -24,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include <memory>
@@ -104,6 +108,13 @@ private slots:
 
     void zeroLengthEntryWithANonZeroCrcIsDamaged();
 
+    void stagingFolderSwappedForALinkNeverRedirectsTheCopy_data();
+    void stagingFolderSwappedForALinkNeverRedirectsTheCopy();
+    void othersLinkOnTheWayIsRefusedNeverWrittenThrough_data();
+    void othersLinkOnTheWayIsRefusedNeverWrittenThrough();
+    void rootOthersCanChangeIsRefusedToRoot_data();
+    void rootOthersCanChangeIsRefusedToRoot();
+
 private:
     struct Run
     {
@@ -119,6 +130,8 @@ private:
     // with one template LT_<template> of this content.
     QString makeArchive(const QString &name, const QString &templateName, const QByteArray &content = "new");
     void installInProcess(const QString &archive);
+    // LT_Many.mtzip: one template of many files, whose copy takes a while.
+    QString makeLargeArchive(QString *templateFolder);
     QString journalPath() const { return _root + QLatin1Char('/') + InstallJournal::fileName(); }
 
     QTemporaryDir _home;
@@ -529,6 +542,206 @@ void tst_HostileRoot::zeroLengthEntryWithANonZeroCrcIsDamaged()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("CRC error"), run.err.constData());
     QCOMPARE(entryNames(_root, QDir::Name), QStringList());
+}
+
+QString tst_HostileRoot::makeLargeArchive(QString *templateFolder)
+{
+    const QString source = _dir->filePath(QStringLiteral("src-many"));
+    *templateFolder = source + QStringLiteral("/Pack/LT_Many");
+    makeTemplate(*templateFolder, "many");
+    for (int i = 0; i < 300; ++i) {
+        writeFileOrFail(*templateFolder + QStringLiteral("/Media/clip%1.bin").arg(i, 3, 10, QLatin1Char('0')),
+                        QByteArray(4096, char('a' + i % 26)));
+    }
+    const QString archive = _dir->filePath(QStringLiteral("LT_Many.mtzip"));
+    packFolder(source, archive);
+    return archive;
+}
+
+namespace {
+
+// Gives a watcher time to act between the staging and the swap, which a
+// moved folder otherwise passes through in microseconds.
+bool pauseBeforeTheSwap(TemplateTransaction::Step step, qsizetype)
+{
+    if (step == TemplateTransaction::Step::Swap)
+        QThread::msleep(30);
+    return false;
+}
+
+// What the watcher put there itself, maybe after the install had undone
+// its work: the attacker's own doing, not the install's.
+QStringList withoutLinksTo(QStringList digest, const QString &target)
+{
+    digest.removeIf([&target](const QString &line) { return line.endsWith(QStringLiteral("\tlink ") + target); });
+    return digest;
+}
+
+// Paths and contents below root, without modes: what an install must bring over.
+QStringList contentsOf(const QString &root)
+{
+    QStringList lines = treeDigest(root);
+    for (QString &line : lines)
+        line = line.section(QLatin1Char('\t'), 0, 0) + QLatin1Char('\t') + line.section(QLatin1Char('\t'), 2);
+    return lines;
+}
+
+} // namespace
+
+void tst_HostileRoot::stagingFolderSwappedForALinkNeverRedirectsTheCopy_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copied, as the application does") << false;
+    QTest::newRow("moved out of the unpack folder, as mtzip does") << true;
+}
+
+void tst_HostileRoot::stagingFolderSwappedForALinkNeverRedirectsTheCopy()
+{
+    QFETCH(bool, move);
+#if !defined(Q_OS_LINUX)
+    QSKIP("The watcher needs inotify.");
+#endif
+    QString templateFolder;
+    const QString archive = makeLargeArchive(&templateFolder);
+    const QString target = _dir->filePath(QStringLiteral("target"));
+    QVERIFY(QDir().mkpath(target));
+
+    int swaps = 0;
+    int installed = 0;
+    QElapsedTimer timer;
+    timer.start();
+    // A race: bounded in tries and in time.
+    for (int attempt = 0; attempt < 20 && timer.elapsed() < 20000; ++attempt) {
+        const QString root = _dir->filePath(QStringLiteral("root-%1").arg(attempt));
+        const QString category = root + QLatin1Char('/') + LowerThirds;
+        QVERIFY(QDir().mkpath(category));
+        const QStringList before = treeDigest(root);
+        auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+        QVERIFY(installer);
+        QVERIFY2(installer->unarchive(), qPrintable(installer->unarchiveError()));
+
+        StagingThief thief(category, _dir->filePath(QStringLiteral("stolen-%1").arg(attempt)), target);
+        QVERIFY(thief.isWatching());
+        TemplateTransaction::setFaultHook(pauseBeforeTheSwap);
+        const std::optional<Error> error =
+            installer->installEffects(move ? InstallTransfer::MoveSource : InstallTransfer::Copy);
+        TemplateTransaction::setFaultHook(nullptr);
+        const int swapped = thief.stop();
+        swaps += swapped;
+        const QStringList outside = entryNames(target, QDir::Name);
+        QVERIFY2(outside.isEmpty(), qPrintable(QStringLiteral("try %1 wrote outside the root: %2")
+                                                   .arg(attempt).arg(outside.join(QLatin1Char(' ')))));
+        const QString copy = category + QStringLiteral("/LT_Many");
+        if (!error) {
+            ++installed;
+            QVERIFY(!QFileInfo(copy).isSymLink());
+            QCOMPARE(contentsOf(copy), contentsOf(templateFolder));
+        } else {
+            // Failed as any install fails: the folder as it was, and the
+            // template's place named, not the hidden folder.
+            QVERIFY2(swapped > 0, qPrintable(error->localizedDescription()));
+            QVERIFY2(error->localizedDescription().contains(copy), qPrintable(error->localizedDescription()));
+            QCOMPARE(withoutLinksTo(treeDigest(root), target), before);
+        }
+    }
+    qInfo("%d staging folders swapped for a link; %d installs went through untouched", swaps, installed);
+    QVERIFY2(swaps > 0, "the watcher never swapped a staging folder");
+}
+
+void tst_HostileRoot::othersLinkOnTheWayIsRefusedNeverWrittenThrough_data()
+{
+    QTest::addColumn<QString>("linked");  // in the root, linked to the same place in the outside folder
+    QTest::addColumn<bool>("openat2");    // else the walk, one folder at a time
+    for (const bool openat2 : {true, false}) {
+        const char *how = openat2 ? "openat2" : "walk";
+        QTest::addRow("the kind folder, %s", how) << QStringLiteral("Titles.localized") << openat2;
+        QTest::addRow("the category folder, %s", how) << LowerThirds << openat2;
+    }
+}
+
+void tst_HostileRoot::othersLinkOnTheWayIsRefusedNeverWrittenThrough()
+{
+    QFETCH(QString, linked);
+    QFETCH(bool, openat2);
+    if (::geteuid() != 0)
+        QSKIP("Only root can make a link another user's.");
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    const QString link = _root + QLatin1Char('/') + linked;
+    QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+    // Planted by someone else: the user's own links (a folder moved to
+    // another disk) are followed.
+    QVERIFY(QFile::link(_outside + QLatin1Char('/') + linked, link));
+    QCOMPARE(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+    const QStringList outsideBefore = treeDigest(_outside);
+
+    FileOperations::setOpenat2Allowed(openat2);
+    auto installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), _root);
+    QVERIFY(installer);
+    QVERIFY2(installer->unarchive(), qPrintable(installer->unarchiveError()));
+    const std::optional<Error> error = installer->installEffects();
+    FileOperations::setOpenat2Allowed(true);
+    QVERIFY(error);
+    QVERIFY2(error->localizedDescription().contains(link), qPrintable(error->localizedDescription()));
+    QCOMPARE(treeDigest(_outside), outsideBefore);
+    // Nothing of the install stays in the root either: its journal is closed.
+    QVERIFY(!FileOperations::exists(journalPath()));
+}
+
+void tst_HostileRoot::rootOthersCanChangeIsRefusedToRoot_data()
+{
+    QTest::addColumn<QString>("folder");  // relative to the root; empty: the root
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("anotherOwner");
+    QTest::addColumn<QString>("why");  // empty: not refused
+    const QString writable = QStringLiteral("can be written by other users");
+    QTest::newRow("a world-writable root") << QString() << 0777 << false << writable;
+    QTest::newRow("a group-writable root") << QString() << 0775 << false << writable;
+    QTest::newRow("a world-writable root with the sticky bit") << QString() << 01777 << false << writable;
+    QTest::newRow("a world-writable kind folder") << QStringLiteral("Titles.localized") << 0777 << false << writable;
+    QTest::newRow("a group-writable category folder") << LowerThirds << 0770 << false << writable;
+    QTest::newRow("a root of another user") << QString() << 0755 << true << QStringLiteral("belongs to another user");
+    QTest::newRow("a root only root can change") << QString() << 0755 << false << QString();
+}
+
+void tst_HostileRoot::rootOthersCanChangeIsRefusedToRoot()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, anotherOwner);
+    QFETCH(QString, why);
+    if (::geteuid() != 0)
+        QSKIP("Its owner may work in a folder others can change: the refusal is for root's runs.");
+    installInProcess(makeArchive(QStringLiteral("Pack"), QStringLiteral("One")));
+    installInProcess(makeArchive(QStringLiteral("Other"), QStringLiteral("Two")));
+    const QString third = makeArchive(QStringLiteral("Third"), QStringLiteral("Three"));
+    const QString path = folder.isEmpty() ? _root : _root + QLatin1Char('/') + folder;
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    if (anotherOwner)
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+
+    const QList<QStringList> commands = {
+        {QStringLiteral("install"), QStringLiteral("--dest"), _root, third},
+        {QStringLiteral("uninstall"), QStringLiteral("--dest"), _root, _dir->filePath(QStringLiteral("LT_Pack.mtzip"))},
+        {QStringLiteral("remove"), QStringLiteral("--dest"), _root, QStringLiteral("LT_Other")},
+    };
+    for (const QStringList &command : commands) {
+        const QStringList before = treeDigest(_root);
+        const Run run = mtzip(command);
+        QVERIFY(run.finished);
+        if (why.isEmpty()) {
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+            continue;
+        }
+        QVERIFY2(run.exitCode == 1, qPrintable(command.first() + QLatin1Char(' ') + QString::fromUtf8(run.err)));
+        QVERIFY2(run.err.contains(QStringLiteral("'%1' %2").arg(path, why).toUtf8()), run.err.constData());
+        const QString fix = anotherOwner ? QStringLiteral("chown root '%1'") : QStringLiteral("chmod go-w '%1'");
+        QVERIFY2(run.err.contains(fix.arg(path).toUtf8()), run.err.constData());
+        QCOMPARE(treeDigest(_root), before);
+    }
+    const QString category = _root + QLatin1Char('/') + LowerThirds;
+    QCOMPARE(entryNames(category, QDir::Name),
+             why.isEmpty() ? QStringList{QStringLiteral("LT_Three")}
+                           : QStringList({QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
 }
 
 QTEST_GUILESS_MAIN(tst_HostileRoot)

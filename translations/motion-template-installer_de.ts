@@ -375,6 +375,21 @@ für Final Cut Pro X und Motion.</translation>
     </message>
 </context>
 <context>
+    <name>RootPermissions</name>
+    <message>
+        <source>&apos;%1&apos; can be written by other users; as root, templates are installed and removed only in folders that only their owner can change: chmod go-w &apos;%1&apos;</source>
+        <translation>In „%1“ können andere Benutzer schreiben; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur ihr Eigentümer ändern kann: chmod go-w &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; can be written by other users; in a folder of someone else, templates are installed and removed only when only its owner can change it: chmod go-w &apos;%1&apos; (as its owner)</source>
+        <translation>In „%1“ können andere Benutzer schreiben; im Ordner eines anderen werden Vorlagen nur installiert und entfernt, wenn nur sein Eigentümer ihn ändern kann: chmod go-w &apos;%1&apos; (als sein Eigentümer)</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; belongs to another user, who can change what is installed there; as root, templates are installed and removed only in folders that only root can change: chown root &apos;%1&apos;, or work in it as its owner</source>
+        <translation>„%1“ gehört einem anderen Benutzer, der ändern kann, was dort installiert ist; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur root ändern kann: chown root &apos;%1&apos;, oder als sein Eigentümer darin arbeiten</translation>
+    </message>
+</context>
+<context>
     <name>StartWindow</name>
     <message>
         <source>Motion Template Installer</source>
@@ -1150,6 +1165,10 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     <message>
         <source>Restoring the templates folder as it was…</source>
         <translation>Der Vorlagenordner wird wiederhergestellt …</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot;: replaced by something else while it was being installed</source>
+        <translation>„%1“: während der Installation durch etwas anderes ersetzt</translation>
     </message>
     <message>
         <source>Putting the templates back…</source>

@@ -2,15 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "Common/FileOperations.h"
 
-#include "Common/ProgressListener.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -22,13 +19,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(Q_OS_LINUX)
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#elif defined(Q_OS_MACOS)
-#include <sys/clonefile.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -42,169 +32,7 @@ std::error_code lastErrno()
     return std::error_code(errno, std::generic_category());
 }
 
-// Access and modification times, in the order futimens and utimensat take them.
-std::array<struct timespec, 2> fileTimes(const struct stat &info)
-{
-#if defined(Q_OS_MACOS)
-    return {info.st_atimespec, info.st_mtimespec};
-#else
-    return {info.st_atim, info.st_mtim};
-#endif
-}
-
-struct CopyContext
-{
-    ProgressListener *listener = nullptr;
-    qint64 done = 0;
-    qint64 total = 0;
-
-    bool report(qint64 bytes)
-    {
-        done += bytes;
-        return !listener || listener->progress(done, total);
-    }
-};
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : _fd(fd) {}
-    ~FileDescriptor() { if (_fd >= 0) ::close(_fd); }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return _fd; }
-    // close() can report a late write error; the destructor would lose it.
-    int release() { return std::exchange(_fd, -1); }
-    void swap(FileDescriptor &other) { std::swap(_fd, other._fd); }
-
-private:
-    int _fd;
-};
-
-// Copies the bytes of in to out; out is empty and `size` bytes are wanted.
-std::error_code copyContents(int in, int out, qint64 size, CopyContext &context)
-{
-#if defined(Q_OS_LINUX)
-    // A reflink shares the blocks on btrfs/XFS: instant, whatever the size.
-    if (::ioctl(out, FICLONE, in) == 0)
-        return context.report(size) ? std::error_code() : std::make_error_code(std::errc::operation_canceled);
-
-    // copy_file_range stays in the kernel (and clones on NFS and friends).
-    constexpr size_t Chunk = 16 * 1024 * 1024;
-    qint64 copied = 0;
-    bool kernelCopy = true;
-    while (copied < size && kernelCopy) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, Chunk, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
-                kernelCopy = false;
-                break;
-            }
-            return lastErrno();
-        }
-        if (n == 0) {
-            // Some file systems stop short (or the file shrank): let plain
-            // reads carry on from where the kernel copy stopped.
-            kernelCopy = copied >= size;
-            break;
-        }
-        copied += n;
-        if (!context.report(n))
-            return std::make_error_code(std::errc::operation_canceled);
-    }
-    if (kernelCopy)
-        return {};
-#else
-    Q_UNUSED(size);
-#endif
-    std::vector<char> buffer(256 * 1024);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return lastErrno();
-        }
-        if (n == 0)
-            return {};
-        if (!FileOperations::writeAll(out, buffer.data(), n))
-            return lastErrno();
-        if (!context.report(n))
-            return std::make_error_code(std::errc::operation_canceled);
-    }
-}
-
-std::optional<Error> copyFile(const fs::path &source, const fs::path &destination,
-                              const struct stat &info, CopyContext &context)
-{
-    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return Error::fromErrorCode(lastErrno(), QFile::decodeName(source.c_str()));
-#if defined(Q_OS_MACOS)
-    // An APFS clone shares the blocks: instant, whatever the size.
-    if (::fclonefileat(in.get(), AT_FDCWD, destination.c_str(), 0) == 0) {
-        const std::array<struct timespec, 2> times = fileTimes(info);
-        ::chmod(destination.c_str(), info.st_mode & 07777);
-        ::utimensat(AT_FDCWD, destination.c_str(), times.data(), 0);
-        if (!context.report(info.st_size))
-            return Error::fromErrorCode(std::make_error_code(std::errc::operation_canceled));
-        return std::nullopt;
-    }
-#endif
-    FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                              info.st_mode & 07777));
-    if (out.get() < 0)
-        return Error::fromErrorCode(lastErrno(), QFile::decodeName(destination.c_str()));
-
-    std::error_code ec = copyContents(in.get(), out.get(), info.st_size, context);
-    if (!ec) {
-        const std::array<struct timespec, 2> times = fileTimes(info);
-        // open() left the mode cut by the umask; the copy keeps the source's.
-        if (::fchmod(out.get(), info.st_mode & 07777) != 0)
-            ec = lastErrno();
-        ::futimens(out.get(), times.data());
-        if (::close(out.release()) != 0 && !ec)
-            ec = lastErrno();
-    }
-    if (ec)
-        return Error::fromErrorCode(ec, QFile::decodeName(destination.c_str()));
-    return std::nullopt;
-}
-
-std::optional<Error> copyRecursive(const fs::path &source, const fs::path &destination, CopyContext &context)
-{
-    struct stat info;
-    if (::lstat(source.c_str(), &info) != 0)
-        return Error::fromErrorCode(lastErrno(), QFile::decodeName(source.c_str()));
-
-    std::error_code ec;
-    if (S_ISLNK(info.st_mode)) {
-        fs::copy_symlink(source, destination, ec);
-    } else if (S_ISREG(info.st_mode)) {
-        return copyFile(source, destination, info, context);
-    } else if (S_ISDIR(info.st_mode)) {
-        if (::mkdir(destination.c_str(), (info.st_mode & 07777) | S_IRWXU) != 0)
-            return Error::fromErrorCode(lastErrno(), QFile::decodeName(destination.c_str()));
-        for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
-            if (std::optional<Error> error = copyRecursive(it->path(), destination / it->path().filename(), context))
-                return error;
-        }
-        if (!ec) {
-            const std::array<struct timespec, 2> times = fileTimes(info);
-            // The source's mode despite the umask; the owner keeps full
-            // access so that an installed copy can always be replaced or
-            // removed again.
-            ::chmod(destination.c_str(), (info.st_mode & 07777) | S_IRWXU);
-            ::utimensat(AT_FDCWD, destination.c_str(), times.data(), 0);
-        }
-    }
-    // Sockets, fifos and devices have no place in a template; leave them out.
-    if (ec)
-        return Error::fromErrorCode(ec, QFile::decodeName(source.c_str()));
-    return std::nullopt;
-}
+using FileOperations::FileDescriptor;
 
 // Below this depth removeBelow gives up: each level costs a descriptor and
 // a frame, and worker threads have small stacks. Templates nest a few deep.
@@ -335,13 +163,6 @@ qint64 treeSize(const QString &path)
     return total;
 }
 
-std::optional<Error> copyTree(const QString &source, const QString &destination,
-                              ProgressListener *listener, qint64 doneBefore, qint64 total)
-{
-    CopyContext context{listener, doneBefore, total};
-    return copyRecursive(toFsPath(source), toFsPath(destination), context);
-}
-
 bool moveToTrash(const QString &path)
 {
 #if !defined(Q_OS_MACOS) && !defined(Q_OS_WIN)
@@ -436,6 +257,11 @@ SmallFile readSmallFile(const QString &path, qint64 limit, FileOwner owner)
     return result;
 }
 
+std::error_code removeAllAt(int folder, const char *name)
+{
+    return removeBelow(folder, name, 0);
+}
+
 std::optional<Error> removeAllBeneath(const QString &root, const QString &relative)
 {
     const QStringList parts = relative.split(QLatin1Char('/'));
@@ -445,27 +271,18 @@ std::optional<Error> removeAllBeneath(const QString &root, const QString &relati
     }
     const QString path = root + QLatin1Char('/') + relative;
     // The root itself is the caller's to trust; below it nothing is followed.
-    FileDescriptor folder(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0)
-        return Error::fromErrorCode(lastErrno(), root);
-    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
-        const QByteArray part = QFile::encodeName(parts.at(i));
-        FileDescriptor next(::openat(folder.get(), part.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (next.get() < 0) {
-            if (errno == ENOENT)
-                return std::nullopt;
-            std::error_code ec = lastErrno();
-            // Linux says ENOTDIR for a link opened this way.
-            struct stat info;
-            if (ec == std::errc::not_a_directory && ::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISLNK(info.st_mode))
-                ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
-            return Error::fromErrorCode(ec, path);
-        }
-        folder.swap(next);
-    }
-    if (const std::error_code ec = removeBelow(folder.get(), QFile::encodeName(parts.last()).constData(), 0))
+    std::error_code ec;
+    const FileDescriptor top = openFolder(root, ec);
+    if (ec)
+        return Error::fromErrorCode(ec, root);
+    const QString parent = parts.mid(0, parts.size() - 1).join(QLatin1Char('/'));
+    const FileDescriptor folder = openFolderBeneath(top.get(), parent, ec);
+    if (ec == std::errc::no_such_file_or_directory)
+        return std::nullopt;
+    if (ec)
         return Error::fromErrorCode(ec, path);
+    if (const std::error_code removed = removeBelow(folder.get(), QFile::encodeName(parts.last()).constData(), 0))
+        return Error::fromErrorCode(removed, path);
     return std::nullopt;
 }
 

@@ -3,11 +3,14 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Common/FileDescriptor.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 class ProgressListener;
 
@@ -40,6 +43,58 @@ qint64 treeSize(const QString &path);
 std::optional<Error> copyTree(const QString &source, const QString &destination,
                               ProgressListener *listener = nullptr,
                               qint64 doneBefore = 0, qint64 total = 0);
+
+// Which file a name stood for: compared to see whether it was swapped since.
+struct FileId
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileId &, const FileId &) = default;
+};
+// What stands at `name` in the open folder `folder` (a link as itself).
+std::optional<FileId> fileIdAt(int folder, const char *name);
+
+// copyTree into the open folder `folder`, as `name` (which must not exist),
+// and only through descriptors: each folder the copy creates is opened
+// without following links and written into through its descriptor, so a
+// name someone swaps for a link meanwhile fails rather than leads
+// elsewhere. The source (this process's own unpack folder) is read by
+// path. Errors name `shownAs` (where the user looks for it) and the paths
+// below it; `created`, if given, learns what the copy made at `name`.
+std::optional<Error> copyTreeInto(const QString &source, int folder, const QByteArray &name, const QString &shownAs,
+                                  ProgressListener *listener = nullptr, qint64 doneBefore = 0, qint64 total = 0,
+                                  std::optional<FileId> *created = nullptr);
+
+// Opens the folder at path, following links: the caller chose it.
+FileDescriptor openFolder(const QString &path, std::error_code &ec);
+// What opening a folder does with a symbolic link on the way.
+enum class LinksOnTheWay {
+    Refuse,     // fails with ELOOP
+    // Follows a link the effective user or root made (a kind folder moved to
+    // a larger disk and linked back), so the folder opened may lie elsewhere;
+    // refuses one anybody else made (ELOOP): they may have swapped it in.
+    FollowOwn,
+};
+// Opens the entry `name` of the open folder `folder` as a folder.
+FileDescriptor openSubfolder(int folder, const char *name, std::error_code &ec,
+                             LinksOnTheWay links = LinksOnTheWay::Refuse);
+// Opens `relative` ("/"-separated, without "." or ".."; EINVAL otherwise;
+// empty: the folder itself) below the open folder `folder`, a link on the
+// way treated as `links` says: with openat2 and RESOLVE_BENEATH |
+// RESOLVE_NO_SYMLINKS where the Linux kernel has it, else (and to follow a
+// link) one component at a time. A file on the way fails with ENOTDIR.
+FileDescriptor openFolderBeneath(int folder, const QString &relative, std::error_code &ec,
+                                 LinksOnTheWay links = LinksOnTheWay::Refuse);
+// For tests: false makes openFolderBeneath walk even where openat2 is there.
+void setOpenat2Allowed(bool allowed);
+
+// Renames `from` in the open folder `fromFolder` to `to` in `toFolder`
+// (AT_FDCWD: by path), failing with EEXIST when anything stands at `to`.
+std::error_code renameNoReplace(int fromFolder, const char *from, int toFolder, const char *to);
+
+// Removes the entry `name` of the open folder `folder` and everything below
+// it, links as links; a missing entry is no error.
+std::error_code removeAllAt(int folder, const char *name);
 
 // Renames source to destination (which must not exist): instant, but only
 // within one file system; EXDEV otherwise.

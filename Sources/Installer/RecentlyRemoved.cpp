@@ -6,6 +6,7 @@
 #include "Common/LogCategories.h"
 #include "Common/Trash.h"
 #include "Installer/DestinationLock.h"
+#include "Installer/RootPermissions.h"
 #include "Installer/TemplateTransaction.h"
 
 #include <QDir>
@@ -138,6 +139,8 @@ std::vector<Item> items(const QString &root)
 
 std::optional<Error> restore(const Item &item, ProgressListener *listener)
 {
+    if (std::optional<Error> error = RootPermissions::check(item.root, {item.destination}))
+        return error;
     DestinationLock lock(item.root);
     if (std::optional<Error> error = lock.acquire(listener))
         return error;

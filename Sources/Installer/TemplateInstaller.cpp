@@ -9,6 +9,7 @@
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 #include "Installer/DestinationLock.h"
+#include "Installer/RootPermissions.h"
 #include "Installer/FolderTree.h"
 #include "Common/Version.h"
 #include "Installer/InstallJournal.h"
@@ -605,6 +606,14 @@ std::optional<Error> stuckRun(const QString &root)
     return TemplateTransaction::unfinishedRun(root);
 }
 
+QStringList destinationsOf(const EffectTemplateItemList &items)
+{
+    QStringList destinations;
+    for (const EffectTemplateItem *item : items)
+        destinations.append(item->relativeDestinationPath());
+    return destinations;
+}
+
 } // namespace
 
 std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
@@ -640,8 +649,8 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
         createdRoot = true;
     }
     const EffectTemplateItemList list = ownEffects(items);
-    std::optional<Error> error;
-    {
+    std::optional<Error> error = RootPermissions::check(root, destinationsOf(list));
+    if (!error) {
         DestinationLock lock(root);
         lock.setWaitLimit(_lockWait);
         error = lock.acquire(_progressListener);
@@ -673,6 +682,8 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     const EffectTemplateItemList list = ownEffects(items);
     if (root.isNull() || list.empty() || !FileOperations::isDirectory(root))
         return std::nullopt;
+    if (std::optional<Error> error = RootPermissions::check(root, destinationsOf(list)))
+        return error;
     DestinationLock lock(root);
     lock.setWaitLimit(_lockWait);
     if (std::optional<Error> error = lock.acquire(_progressListener))
@@ -693,9 +704,7 @@ Error TemplateInstaller::listedOnlyError() const
 
 std::vector<TemplateOwnership::Copy> TemplateInstaller::ownership(const EffectTemplateItemList &items) const
 {
-    QStringList destinations;
-    for (const EffectTemplateItem *item : items)
-        destinations.append(item->relativeDestinationPath());
+    const QStringList destinations = destinationsOf(items);
     std::vector<std::optional<std::vector<Receipt::File>>> files(items.size());
     if (_archiveFacts && _archiveFacts->entries) {
         std::vector<std::vector<Receipt::File>> known = archiveFiles(items);
@@ -822,6 +831,11 @@ void TemplateInstaller::recoverInterruptedRun(const QString &root)
 {
     if (root.isEmpty() || !FileOperations::exists(root + QLatin1Char('/') + InstallJournal::fileName()))
         return;
+    // Nor acted on in a folder others can change: they may have forged it.
+    if (const std::optional<Error> refused = RootPermissions::check(root)) {
+        qCWarning(lcInstall).noquote() << "no recovery:" << refused->localizedDescription();
+        return;
+    }
     DestinationLock lock(root);
     // A holder is at work on it: its journal is no leftover.
     if (lock.tryAcquire())

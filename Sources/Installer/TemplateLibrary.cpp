@@ -7,6 +7,7 @@
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 #include "Installer/DestinationLock.h"
+#include "Installer/RootPermissions.h"
 #include "Installer/EffectTemplateItem.h"
 #include "Installer/FolderTree.h"
 #include "Installer/InstalledFiles.h"
@@ -579,6 +580,8 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
     if (!FileOperations::isDirectory(root))
         return Error::fromErrorCode(std::make_error_code(std::errc::no_such_file_or_directory), root);
 
+    if (std::optional<Error> error = RootPermissions::check(root))
+        return error;
     DestinationLock lock(root);
     lock.setWaitLimit(lockWait);
     if (std::optional<Error> error = lock.acquire(listener))
@@ -603,6 +606,8 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
     QStringList wanted;
     for (const QString &destination : destinations)
         wanted.append(asDestination(root, destination));
+    if (std::optional<Error> error = RootPermissions::check(root, wanted))
+        return error;
 
     // The Trash folder is named after the archive when all came from one.
     const ReceiptIndex receipts(root);

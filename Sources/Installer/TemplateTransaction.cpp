@@ -45,90 +45,168 @@ bool isReceipt(const QString &destination)
     return destination.startsWith(Receipt::folderName() + QLatin1Char('/'));
 }
 
-// Creates the missing folders on the way to `relative`, each announced in the
-// journal first, so that an undo removes exactly those.
-std::optional<Error> createFolders(InstallJournal &journal, const QString &root, const QString &relative)
+using FileOperations::FileDescriptor;
+using FileOperations::FileId;
+
+QByteArray lastName(const QString &relative)
 {
-    if (relative.isEmpty())
-        return std::nullopt;
-    QString walked;
-    for (const QString &part : relative.split(QLatin1Char('/'))) {
-        walked = walked.isEmpty() ? part : walked + QLatin1Char('/') + part;
-        const QString path = join(root, walked);
-        if (FileOperations::isDirectory(path))
-            continue;
-        if (FileOperations::exists(path))
-            return Error::fromErrorCode(std::make_error_code(std::errc::not_a_directory), path);
-        if (std::optional<Error> error = journal.addDirectory(walked))
-            return error;
-        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
-            return errnoError(path);
+    return QFile::encodeName(relative.section(QLatin1Char('/'), -1));
+}
+
+// A name in the open folder that nothing uses yet.
+QString unusedNameIn(int folder, const QString &base)
+{
+    QString name = base;
+    for (int n = 1; FileOperations::fileIdAt(folder, QFile::encodeName(name).constData()); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+using FileOperations::LinksOnTheWay;
+
+// Opens the folder `relative` below the open root, creating the missing
+// ones on the way, each announced in the journal first so that an undo
+// removes exactly those. Of links on the way only the user's own (or
+// root's) are followed: a folder someone else swapped for a link is
+// refused, never written through.
+FileDescriptor openParent(InstallJournal &journal, int root, const QString &relative, std::optional<Error> &error)
+{
+    std::error_code ec;
+    FileDescriptor folder = FileOperations::openFolderBeneath(root, relative, ec, LinksOnTheWay::FollowOwn);
+    if (ec != std::errc::no_such_file_or_directory) {
+        if (ec)
+            error = Error::fromErrorCode(ec, join(journal.root(), relative));
+        return folder;
     }
+    folder = FileOperations::openFolderBeneath(root, QString(), ec);
+    QString walked;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        walked = walked.isEmpty() ? part : walked + QLatin1Char('/') + part;
+        const QByteArray name = QFile::encodeName(part);
+        FileDescriptor next =
+            FileOperations::openSubfolder(folder.get(), name.constData(), ec, LinksOnTheWay::FollowOwn);
+        if (ec == std::errc::no_such_file_or_directory) {
+            if ((error = journal.addDirectory(walked)))
+                return {};
+            if (::mkdirat(folder.get(), name.constData(), 0777) != 0 && errno != EEXIST) {
+                error = errnoError(join(journal.root(), walked));
+                return {};
+            }
+            next = FileOperations::openSubfolder(folder.get(), name.constData(), ec);
+        }
+        if (ec) {
+            error = Error::fromErrorCode(ec, join(journal.root(), walked));
+            return {};
+        }
+        folder = std::move(next);
+    }
+    return folder;
+}
+
+Error changedMeanwhile(const QString &target)
+{
+    return Error(Error::PosixDomain, ESTALE,
+                 QCoreApplication::translate("TemplateTransaction",
+                                             "\"%1\": replaced by something else while it was being installed")
+                     .arg(target));
+}
+
+// Renames the staged copy in the open folder into place, only while it is
+// the one prepared: whoever can write into the folder may have swapped it
+// for a link or a folder of their own, which must never become the
+// template. Looked at again once in place, since the swap can happen
+// between the look and the rename; the undo then takes out what came in.
+std::optional<Error> renameStagedIn(int folder, const QByteArray &staging, const QByteArray &name,
+                                    const std::optional<FileId> &made, const QString &target)
+{
+    if (!made || FileOperations::fileIdAt(folder, staging.constData()) != made)
+        return changedMeanwhile(target);
+    const std::error_code ec = FileOperations::renameNoReplace(folder, staging.constData(), folder, name.constData());
+    if (ec)
+        return Error::fromErrorCode(ec, target);
+    if (FileOperations::fileIdAt(folder, name.constData()) != made)
+        return changedMeanwhile(target);
     return std::nullopt;
 }
 
+// Makes the copy to put in place as `staging` in the open folder, and says
+// what it made there.
+using Prepare = std::function<std::optional<Error>(int folder, const QByteArray &staging, std::optional<FileId> &made)>;
+
 // The swap a template and a receipt alike go through: prepared beside its
 // place under a hidden name (by `prepare`), the older one renamed aside, the
-// new one renamed in. Without `prepare` the older one is only set aside, so
-// that the commit removes it. `replaced` tells whether anything stood there.
-std::optional<Error> swapIn(InstallJournal &journal, const QString &root, const QString &relative, qsizetype index,
-                            const std::function<std::optional<Error>(const QString &stagingPath)> &prepare,
-                            bool *replaced, bool trashReplaced = false)
+// new one renamed in, all relative to the descriptor of the folder they are
+// in. Without `prepare` the older one is only set aside, so that the commit
+// removes it. `replaced` tells whether anything stood there.
+std::optional<Error> swapIn(InstallJournal &journal, int root, const QString &relative, qsizetype index,
+                            const Prepare &prepare, bool *replaced, bool trashReplaced = false)
 {
     const QString parentRelative = parentOf(relative);
-    if (std::optional<Error> error = createFolders(journal, root, parentRelative))
+    std::optional<Error> error;
+    const FileDescriptor parent = openParent(journal, root, parentRelative, error);
+    if (error)
         return error;
-    const QString parent = join(root, parentRelative);
-    const QString staging = unusedName(parent, ownName("stage", index));
-    if (std::optional<Error> error = journal.addStaging(relative, staging, trashReplaced))
+    const QString staging = unusedNameIn(parent.get(), ownName("stage", index));
+    if ((error = journal.addStaging(relative, staging, trashReplaced)))
         return error;
-    const QString stagingPath = parent + QLatin1Char('/') + staging;
-    if (std::optional<Error> error = injectedFault(Step::Stage, index, stagingPath))
+    const QByteArray stagingName = QFile::encodeName(staging);
+    if ((error = injectedFault(Step::Stage, index, join(journal.root(), parentRelative) + QLatin1Char('/') + staging)))
         return error;
-    if (prepare) {
-        if (std::optional<Error> error = prepare(stagingPath))
-            return error;
-    }
+    std::optional<FileId> made;
+    if (prepare && (error = prepare(parent.get(), stagingName, made)))
+        return error;
 
-    const QString target = join(root, relative);
-    const bool replacing = FileOperations::exists(target);
+    const QString target = join(journal.root(), relative);
+    const QByteArray name = lastName(relative);
+    const bool replacing = FileOperations::fileIdAt(parent.get(), name.constData()).has_value();
     *replaced = replacing;
-    const QString backup = replacing ? unusedName(parent, ownName("backup", index)) : QString();
-    if (std::optional<Error> error = journal.addSwap(backup))
+    const QString backup = replacing ? unusedNameIn(parent.get(), ownName("backup", index)) : QString();
+    if ((error = journal.addSwap(backup)))
         return error;
     if (replacing) {
-        std::optional<Error> error = injectedFault(Step::SetAside, index, target);
-        if (!error)
-            error = FileOperations::moveTree(target, parent + QLatin1Char('/') + backup);
-        if (error)
+        if ((error = injectedFault(Step::SetAside, index, target)))
             return error;
+        const QByteArray aside = QFile::encodeName(backup);
+        const std::error_code ec =
+            FileOperations::renameNoReplace(parent.get(), name.constData(), parent.get(), aside.constData());
+        if (ec)
+            return Error::fromErrorCode(ec, target);
     }
     if (!prepare)
         return std::nullopt;
-    std::optional<Error> error = injectedFault(Step::Swap, index, target);
-    if (!error)
-        error = FileOperations::moveTree(stagingPath, target);
-    return error;
+    if ((error = injectedFault(Step::Swap, index, target)))
+        return error;
+    return renameStagedIn(parent.get(), stagingName, name, made, target);
 }
 
-std::optional<Error> installOne(InstallJournal &journal, const QString &root, const InstallJob &job, qsizetype index,
+// Moves a template out of the unpack folder to `staging` in the open
+// folder: false when it cannot (another volume), and then it is copied.
+bool moveInto(const QString &source, int folder, const QByteArray &staging, std::optional<FileId> &made)
+{
+    struct stat info;
+    const QByteArray from = QFile::encodeName(source);
+    if (::lstat(from.constData(), &info) != 0
+        || FileOperations::renameNoReplace(AT_FDCWD, from.constData(), folder, staging.constData()))
+        return false;
+    made = FileId{quint64(info.st_dev), quint64(info.st_ino)};
+    return true;
+}
+
+std::optional<Error> installOne(InstallJournal &journal, int root, const InstallJob &job, qsizetype index,
                                 ProgressListener *listener, qint64 done, qint64 total, InstallReport &report)
 {
     const QString destination = relativeDestination(job.destination);
     if (destination.isEmpty())
-        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), join(root, job.destination));
-    const QString target = join(root, destination);
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument),
+                                    join(journal.root(), job.destination));
+    const QString target = join(journal.root(), destination);
     bool replacing = false;
-    const auto prepare = [&](const QString &stagingPath) -> std::optional<Error> {
-        if (job.move && !FileOperations::moveTree(job.source, stagingPath))
+    const Prepare prepare = [&](int folder, const QByteArray &staging,
+                                std::optional<FileId> &made) -> std::optional<Error> {
+        if (job.move && moveInto(job.source, folder, staging, made))
             return std::nullopt;
-        std::optional<Error> error = FileOperations::copyTree(job.source, stagingPath, listener, done, total);
-        if (!error)
-            return std::nullopt;
-        // Users know the template's place, not the hidden folder it was prepared in.
-        QString description = error->localizedDescription();
-        description.replace(stagingPath, target);
-        return Error(error->domain(), error->code(), description);
+        // Errors name the template's place, which users know, not the hidden folder it is prepared in.
+        return FileOperations::copyTreeInto(job.source, folder, staging, target, listener, done, total, &made);
     };
     const bool trashReplaced = job.replacedDisposal.value_or(Disposal::Delete) == Disposal::Trash;
     if (std::optional<Error> error = swapIn(journal, root, destination, index, prepare, &replacing, trashReplaced))
@@ -139,22 +217,27 @@ std::optional<Error> installOne(InstallJournal &journal, const QString &root, co
 
 // Puts a file (a receipt) in place as installOne does a template. Without
 // contents the old one is only set aside, so the commit removes it.
-std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, const QString &relative,
+std::optional<Error> replaceFile(InstallJournal &journal, int root, const QString &relative,
                                  const std::optional<QByteArray> &contents, qsizetype index)
 {
-    std::function<std::optional<Error>(const QString &)> write;
+    Prepare write;
     if (contents) {
-        write = [&](const QString &stagingPath) -> std::optional<Error> {
-            const int fd = ::open(QFile::encodeName(stagingPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                  0644);
-            if (fd < 0)
-                return errnoError(stagingPath);
+        write = [&](int folder, const QByteArray &staging, std::optional<FileId> &made) -> std::optional<Error> {
+            const QString shown = join(journal.root(), relative);
+            FileDescriptor fd(
+                ::openat(folder, staging.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+            if (!fd.isValid())
+                return errnoError(shown);
+            struct stat info;
+            if (::fstat(fd.get(), &info) == 0)
+                made = FileId{quint64(info.st_dev), quint64(info.st_ino)};
             // On disk before the rename makes it the receipt: a crash then
             // never leaves an empty one.
             const bool written =
-                FileOperations::writeAll(fd, contents->constData(), contents->size()) && ::fsync(fd) == 0;
-            std::optional<Error> error = written ? std::nullopt : errnoError(join(root, relative));
-            ::close(fd);
+                FileOperations::writeAll(fd.get(), contents->constData(), contents->size()) && ::fsync(fd.get()) == 0;
+            std::optional<Error> error = written ? std::nullopt : errnoError(shown);
+            if (::close(fd.release()) != 0 && !error)
+                error = errnoError(shown);
             return error;
         };
     }
@@ -164,9 +247,10 @@ std::optional<Error> replaceFile(InstallJournal &journal, const QString &root, c
 
 // The install's own receipt, and the other receipts that lose the
 // destinations it takes over.
-std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, const InstallRecord &record,
+std::optional<Error> writeRecord(InstallJournal &journal, int rootFolder, const InstallRecord &record,
                                  const std::vector<InstallJob> &jobs, const std::function<bool()> &goOn)
 {
+    const QString &root = journal.root();
     if (!Receipt::folderIsOwn(root)) {
         qCWarning(lcInstall).noquote() << "no receipt written:" << Receipt::folderName() << "in" << root
                                        << "is not a folder of its own";
@@ -221,13 +305,55 @@ std::optional<Error> writeRecord(InstallJournal &journal, const QString &root, c
     files.emplace_back(ownRelative, receipt.toJson());
     for (size_t i = 0; i < files.size(); ++i) {
         if (std::optional<Error> error =
-                replaceFile(journal, root, files[i].first, files[i].second, qsizetype(jobs.size() + i)))
+                replaceFile(journal, rootFolder, files[i].first, files[i].second, qsizetype(jobs.size() + i)))
             return error;
     }
     return std::nullopt;
 }
 
-// Undoes an install that did not reach its commit, newest step first.
+std::optional<Error> installAll(InstallJournal &journal, int root, const std::vector<InstallJob> &jobs,
+                                ProgressListener *listener, qint64 total, InstallReport &counts)
+{
+    qint64 done = 0;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (listener)
+            listener->setCurrentItem(jobs[i].destination.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
+        std::optional<Error> error = installOne(journal, root, jobs[i], qsizetype(i), listener, done, total, counts);
+        if (error)
+            return error;
+        done += jobs[i].size;
+        // A moved folder reports nothing while it goes.
+        if (listener && !listener->progress(done, total))
+            return Error::cancelled();
+    }
+    return std::nullopt;
+}
+
+// Undoes the swap of one template in its open folder `parent`: the older
+// copy, still aside, goes back in place of whatever this run put there.
+void undoSwap(int parent, const QString &target, const InstallJournal::Template &entry,
+              const std::function<void(const std::optional<Error> &)> &failed)
+{
+    const QByteArray name = lastName(entry.destination);
+    const auto fail = [&failed, &target](const std::error_code &ec) {
+        if (ec)
+            failed(Error::fromErrorCode(ec, target));
+        return bool(ec);
+    };
+    if (!entry.backup.isEmpty()) {
+        const QByteArray backup = QFile::encodeName(entry.backup);
+        if (FileOperations::fileIdAt(parent, backup.constData())
+            && !fail(FileOperations::removeAllAt(parent, name.constData())))
+            fail(FileOperations::renameNoReplace(parent, backup.constData(), parent, name.constData()));
+    } else if (!FileOperations::fileIdAt(parent, QFile::encodeName(entry.staging).constData())) {
+        // Nothing stood there before, and the new copy was renamed in.
+        fail(FileOperations::removeAllAt(parent, name.constData()));
+    }
+}
+
+// Undoes an install that did not reach its commit, newest step first,
+// through descriptors: a link someone else swapped in for a folder on the
+// way is not followed (that step is left undone, and the journal kept).
 bool rollBack(InstallJournal &journal, ProgressListener *listener)
 {
     const QString &root = journal.root();
@@ -239,29 +365,30 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
             complete = false;
         }
     };
+    std::error_code ec;
+    const FileDescriptor top = FileOperations::openFolder(root, ec);
+    if (ec) {
+        failed(Error::fromErrorCode(ec, root));
+        return false;
+    }
     const qint64 count = qint64(templates.size());
     for (qint64 i = count - 1; i >= 0; --i) {
         const InstallJournal::Template &entry = templates[size_t(i)];
-        const QString parent = join(root, parentOf(entry.destination));
-        const QString target = join(root, entry.destination);
-        const QString stagingPath = parent + QLatin1Char('/') + entry.staging;
-        if (entry.swapping) {
-            if (!entry.backup.isEmpty()) {
-                // The older copy still aside: whatever stands in its place is this run's.
-                const QString backupPath = parent + QLatin1Char('/') + entry.backup;
-                if (FileOperations::exists(backupPath)) {
-                    std::optional<Error> error = FileOperations::removeAll(target);
-                    failed(error);
-                    if (!error)
-                        failed(FileOperations::moveTree(backupPath, target));
-                }
-            } else if (!FileOperations::exists(stagingPath)) {
-                // Nothing stood there before, and the new copy was renamed in.
-                failed(FileOperations::removeAll(target));
+        const QString parentPath = join(root, parentOf(entry.destination));
+        const FileDescriptor parent =
+            FileOperations::openFolderBeneath(top.get(), parentOf(entry.destination), ec, LinksOnTheWay::FollowOwn);
+        // A folder never made holds nothing of this run.
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            failed(Error::fromErrorCode(ec, parentPath));
+        if (parent.isValid()) {
+            if (entry.swapping)
+                undoSwap(parent.get(), join(root, entry.destination), entry, failed);
+            const QByteArray staging = QFile::encodeName(entry.staging);
+            if (FileOperations::fileIdAt(parent.get(), staging.constData())) {
+                if (const std::error_code removed = FileOperations::removeAllAt(parent.get(), staging.constData()))
+                    failed(Error::fromErrorCode(removed, parentPath + QLatin1Char('/') + entry.staging));
             }
         }
-        if (FileOperations::exists(stagingPath))
-            failed(FileOperations::removeAll(stagingPath));
         // Its answer does not matter: an undo is never stopped half-way.
         if (listener)
             listener->progress(count - i, count);
@@ -269,11 +396,30 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
     const QStringList &directories = journal.directories();
     for (qsizetype i = directories.size() - 1; i >= 0; --i) {
         // Only when empty: something else may have been put there since.
-        ::rmdir(QFile::encodeName(join(root, directories.at(i))).constData());
+        const FileDescriptor parent =
+            FileOperations::openFolderBeneath(top.get(), parentOf(directories.at(i)), ec, LinksOnTheWay::FollowOwn);
+        if (parent.isValid())
+            ::unlinkat(parent.get(), lastName(directories.at(i)).constData(), AT_REMOVEDIR);
     }
     if (complete)
         journal.close();
     return complete;
+}
+
+// Through descriptors, as the swap put it aside: its folder may have been
+// swapped for a link since.
+std::optional<Error> removeBackup(const QString &root, const InstallJournal::Template &entry)
+{
+    const QString parentPath = join(root, parentOf(entry.destination));
+    std::error_code ec;
+    const FileDescriptor top = FileOperations::openFolder(root, ec);
+    const FileDescriptor parent = ec ? FileDescriptor()
+        : FileOperations::openFolderBeneath(top.get(), parentOf(entry.destination), ec, LinksOnTheWay::FollowOwn);
+    if (!ec)
+        ec = FileOperations::removeAllAt(parent.get(), QFile::encodeName(entry.backup).constData());
+    if (ec)
+        return Error::fromErrorCode(ec, parentPath + QLatin1Char('/') + entry.backup);
+    return std::nullopt;
 }
 
 // Every template is in place: the older copies go. Those that may be wanted
@@ -306,7 +452,7 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
             && !trashTemplate(root, path, entry.destination, receipt).isEmpty()) {
             // in the Trash
         } else if (!error) {
-            error = FileOperations::removeAll(path);
+            error = removeBackup(root, entry);
             if (error && keepable && !trashTemplate(root, path, entry.destination, receipt).isEmpty())
                 error.reset();
         }
@@ -363,23 +509,18 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     }
     const QHash<QString, Receipt> owners = ownersOf(root, jobs);
 
+    // Opened once: every step below goes through descriptors from here.
+    std::error_code ec;
+    const FileDescriptor rootFolder = FileOperations::openFolder(root, ec);
+    if (ec)
+        return Error::fromErrorCode(ec, root);
     InstallJournal journal(root, InstallJournal::Operation::Install, archiveTitle);
     if (std::optional<Error> error = journal.begin())
         return error;
-    std::optional<Error> error;
-    qint64 done = 0;
-    for (size_t i = 0; i < jobs.size() && !error; ++i) {
-        if (listener)
-            listener->setCurrentItem(jobs[i].destination.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
-        error = installOne(journal, root, jobs[i], qsizetype(i), listener, done, total, counts);
-        done += jobs[i].size;
-        // A moved folder reports nothing while it goes.
-        if (!error && listener && !listener->progress(done, total))
-            error = Error::cancelled();
-    }
+    std::optional<Error> error = installAll(journal, rootFolder.get(), jobs, listener, total, counts);
     if (!error && record) {
         const auto goOn = [listener, total] { return !listener || listener->progress(total, total); };
-        error = writeRecord(journal, root, *record, jobs, goOn);
+        error = writeRecord(journal, rootFolder.get(), *record, jobs, goOn);
     }
     if (!error)
         error = injectedFault(Step::Commit, qsizetype(jobs.size()), root);
