@@ -331,6 +331,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>Cannot write &quot;%1&quot;: Is a directory</source>
         <translation>„%1“ kann nicht geschrieben werden: Ist ein Ordner</translation>
     </message>
+    <message>
+        <source>Cannot create &quot;%1&quot;: File name too long</source>
+        <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
