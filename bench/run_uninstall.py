@@ -20,12 +20,15 @@ more. Each round then runs, taking turns going first:
     mtzip list --dest D PACK               the same unpacking, scan and removal of the
                                            unpack folder, nothing installed removed:
                                            uninstall - list is the removal itself
-    mtzip uninstall --trash --dest D PACK  for information: HOME is a folder beside D,
-                                           so the Trash is a rename
+    mtzip uninstall --trash --dest D PACK  HOME is a folder beside D, so the Trash is a
+                                           rename: each template on its own, with its
+                                           .trashinfo record
+    bsdtar -xf PACK -C T && rm -rf ...     the usual tools' way to learn what to remove
+                                           and remove it: the yardstick of --trash
 
 Every run is checked (outside the timing): the templates are gone, no hidden
 .mti-* folder and no unpack folder is left, and --trash put them into
-$HOME/.local/share/Trash/files/LT_Bench_Many.
+$HOME/.local/share/Trash/files, one item and one .trashinfo a template.
 
     bench/run_uninstall.py                  # 10,000 templates, 5 rounds, ~35 minutes
     bench/run_uninstall.py --templates 1000 --rounds 3 --no-build
@@ -100,6 +103,9 @@ def main():
         "rm": ["sh", "-c", 'rm -rf "$1"/*', "sh", str(dest / CATEGORY)],
         "list": [str(mtzip), "list", "--dest", str(dest), str(pack)],
         "trash": [str(mtzip), "uninstall", "--trash", "--dest", str(dest), str(pack)],
+        # The usual tools' way to learn the templates and remove them.
+        "bsdtar+rm": ["sh", "-c", 'bsdtar -xf "$1" -C "$2" && rm -rf "$3"/*', "sh", str(pack), str(tmp),
+                      str(dest / CATEGORY)],
     }
     names = list(tools)
 
@@ -133,7 +139,7 @@ def main():
 
     def check(name):
         """What the run left; an uninstall that did less fails here."""
-        if any(tmp.iterdir()):
+        if name != "bsdtar+rm" and any(tmp.iterdir()):
             sys.exit(f"{name} left an unpack folder: {[p.name for p in tmp.iterdir()]}")
         left = templates_in(dest / CATEGORY)
         if name == "list":
@@ -142,18 +148,19 @@ def main():
             return
         if left:
             sys.exit(f"{name} left {left} of {args.templates} templates")
-        if name == "rm":
+        if name in ("rm", "bsdtar+rm"):
             return
         extra = [n for n in hidden(dest) if n not in left_by_install]
         if extra:
             odd.append(f"{name} left {extra} in the destination")
         if (dest / CATEGORY).exists():
             odd.append(f"{name} left an empty {CATEGORY}")
-        in_trash = trash / "files" / "LT_Bench_Many"
         if name == "trash":
-            trashed = templates_in(in_trash / CATEGORY)
-            if trashed != args.templates or not (trash / "info" / "LT_Bench_Many.trashinfo").is_file():
-                sys.exit(f"--trash put {trashed} of {args.templates} templates into {in_trash}")
+            # One item a template, each with its record of where it was.
+            trashed = sum(1 for p in (trash / "files").iterdir() if p.name.startswith("LT_Many_"))
+            records = sum(1 for p in (trash / "info").iterdir() if p.name.endswith(".trashinfo"))
+            if trashed != args.templates or records != args.templates:
+                sys.exit(f"--trash put {trashed} of {args.templates} templates ({records} records) into {trash}")
         elif trash.exists():
             sys.exit("uninstall without --trash wrote into the Trash")
 
@@ -184,6 +191,7 @@ def main():
                    f"{pack_files} files; {args.rounds} rounds; {bl.load_text()}", 9)
     print(timings.ratio("uninstall", "rm") + "   (target: at most 1.50 wall)")
     print(timings.ratio("trash", "rm"))
+    print(timings.ratio("trash", "bsdtar+rm") + "   (target: at most 1.50 wall)")
     for kind, of in (("wall", timings.wall), ("CPU", timings.cpu)):
         print(f"  {kind}: removal alone (uninstall - list) {of('uninstall') - of('list'):.2f} s, "
               f"(uninstall - list)/rm {(of('uninstall') - of('list')) / of('rm'):.2f}; "

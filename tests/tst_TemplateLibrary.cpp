@@ -174,7 +174,8 @@ void tst_TemplateLibrary::cleanup()
 QString tst_TemplateLibrary::makeArchive(const QString &name, const QStringList &templates, const QByteArray &salt)
 {
     const QString source = _dir->filePath(QStringLiteral("src-") + name);
-    FileOperations::removeAll(source);
+    if (FileOperations::removeAll(source))
+        qWarning("cannot empty %s", qPrintable(source));
     for (const QString &folder : templates) {
         const QString path = source + QStringLiteral("/Pack/") + folder;
         writeFileOrFail(path + QLatin1Char('/') + folder + QStringLiteral(".moti"), folder.toUtf8() + salt);

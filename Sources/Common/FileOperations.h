@@ -27,9 +27,9 @@ bool writeAll(int fd, const char *data, qsizetype size);
 bool exists(const QString &path);   // anything at path, links not followed
 bool isDirectory(const QString &path);
 
-std::optional<Error> createDirectories(const QString &path);
+[[nodiscard]] std::optional<Error> createDirectories(const QString &path);
 // Removes path and everything below it; a missing path is no error.
-std::optional<Error> removeAll(const QString &path);
+[[nodiscard]] std::optional<Error> removeAll(const QString &path);
 
 // Sum of the sizes of the regular files at or below path.
 qint64 treeSize(const QString &path);
@@ -40,7 +40,7 @@ qint64 treeSize(const QString &path);
 // and modification times; symbolic links are copied as links. `listener`, if
 // given, hears the bytes copied so far, offset by `doneBefore`, of `total`;
 // answering false stops the copy with ECANCELED.
-std::optional<Error> copyTree(const QString &source, const QString &destination,
+[[nodiscard]] std::optional<Error> copyTree(const QString &source, const QString &destination,
                               ProgressListener *listener = nullptr,
                               qint64 doneBefore = 0, qint64 total = 0);
 
@@ -61,7 +61,7 @@ std::optional<FileId> fileIdAt(int folder, const char *name);
 // elsewhere. The source (this process's own unpack folder) is read by
 // path. Errors name `shownAs` (where the user looks for it) and the paths
 // below it; `created`, if given, learns what the copy made at `name`.
-std::optional<Error> copyTreeInto(const QString &source, int folder, const QByteArray &name, const QString &shownAs,
+[[nodiscard]] std::optional<Error> copyTreeInto(const QString &source, int folder, const QByteArray &name, const QString &shownAs,
                                   ProgressListener *listener = nullptr, qint64 doneBefore = 0, qint64 total = 0,
                                   std::optional<FileId> *created = nullptr);
 
@@ -98,7 +98,7 @@ std::error_code removeAllAt(int folder, const char *name);
 
 // Renames source to destination (which must not exist): instant, but only
 // within one file system; EXDEV otherwise.
-std::optional<Error> moveTree(const QString &source, const QString &destination);
+[[nodiscard]] std::optional<Error> moveTree(const QString &source, const QString &destination);
 
 // Moves path to the Trash of its volume; false where the volume has none
 // (or the move failed), and then nothing changed.
@@ -137,6 +137,6 @@ SmallFile readSmallFile(const QString &path, qint64 limit, FileOwner owner = Fil
 // below are removed as links. `relative` is "/"-separated, without "." or
 // ".." (EINVAL otherwise); a link on the way fails with ELOOP, and a
 // missing path is no error.
-std::optional<Error> removeAllBeneath(const QString &root, const QString &relative);
+[[nodiscard]] std::optional<Error> removeAllBeneath(const QString &root, const QString &relative);
 
 } // namespace FileOperations

@@ -66,7 +66,7 @@ public:
     // Suspended until started, Running while data flows, Completed after
     // success, failure or cancellation.
     State state() const { return _state; }
-    std::optional<Error> error() const { return _error; }
+    [[nodiscard]] std::optional<Error> error() const { return _error; }
 
     // Where the complete file was saved; empty until then.
     const QString &downloadedFilePath() const { return _downloadedFilePath; }

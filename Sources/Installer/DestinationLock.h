@@ -38,18 +38,18 @@ public:
     // Waits for the lock. After a second the listener is told that it waits
     // and is asked, a few times a second, whether to go on waiting; its no
     // gives up with a cancellation.
-    std::optional<Error> acquire(ProgressListener *listener);
+    [[nodiscard]] std::optional<Error> acquire(ProgressListener *listener);
     // Takes the lock only when nobody holds it.
     bool tryAcquire();
     void release();
     bool isHeld() const { return _file.isLocked(); }
 
 private:
-    std::optional<Error> failure() const;
+    [[nodiscard]] std::optional<Error> failure() const;
     // Makes the lock's path fit for QLockFile to look at; false when
     // something else stands there still (it could not be set aside).
     bool clearTheWay();
-    std::optional<Error> heldElsewhere(std::chrono::milliseconds waited);
+    [[nodiscard]] std::optional<Error> heldElsewhere(std::chrono::milliseconds waited);
 
     QString _root;
     QLockFile _file;

@@ -53,13 +53,13 @@ public:
     // Replaces whatever stands at the destination with a fresh copy, staged
     // beside it first, so that a failure leaves the older copy in place. The
     // caller holds the root's DestinationLock.
-    std::optional<Error> installInDestRootFolder(const QString &dstRootFolder,
+    [[nodiscard]] std::optional<Error> installInDestRootFolder(const QString &dstRootFolder,
                                                  ProgressListener *listener = nullptr,
                                                  InstallTransfer transfer = InstallTransfer::Copy) const;
     // Removes the installed folder (a plain file there is left alone) and,
     // when asked, every parent folder below the root that holds nothing but
     // hidden files. Never stops early; answers the last error.
-    std::optional<Error> uninstallInDestRootFolder(const QString &dstRootFolder,
+    [[nodiscard]] std::optional<Error> uninstallInDestRootFolder(const QString &dstRootFolder,
                                                    bool deleteEmptyParentFolders) const;
 
     // The destination folder, or a null string when the relative destination

@@ -50,20 +50,20 @@ public:
 
     // An uninstall names the folder in the root its templates are moved to,
     // and whether they go on to the Trash.
-    std::optional<Error> begin(const QString &removalFolder = {}, bool toTrash = false);
-    std::optional<Error> addDirectory(const QString &relative);
-    std::optional<Error> addStaging(const QString &destination, const QString &staging, bool toTrash = false);
-    std::optional<Error> addSwap(const QString &backup);
+    [[nodiscard]] std::optional<Error> begin(const QString &removalFolder = {}, bool toTrash = false);
+    [[nodiscard]] std::optional<Error> addDirectory(const QString &relative);
+    [[nodiscard]] std::optional<Error> addStaging(const QString &destination, const QString &staging, bool toTrash = false);
+    [[nodiscard]] std::optional<Error> addSwap(const QString &backup);
     // Every template an uninstall will take, before it takes the first: a
     // killed run is completed from this list.
-    std::optional<Error> addPlan(const QStringList &destinations);
-    std::optional<Error> addRemoval(const QString &destination);
-    std::optional<Error> addTrashed(const QString &destination, const QString &inTrash);
+    [[nodiscard]] std::optional<Error> addPlan(const QStringList &destinations);
+    [[nodiscard]] std::optional<Error> addRemoval(const QString &destination);
+    [[nodiscard]] std::optional<Error> addTrashed(const QString &destination, const QString &inTrash);
     // With toTrash the replaced copies go to the Trash, through `removalFolder`.
-    std::optional<Error> addCommit(bool toTrash = false);
-    std::optional<Error> addTrashing(const QString &removalFolder);
+    [[nodiscard]] std::optional<Error> addCommit(bool toTrash = false);
+    [[nodiscard]] std::optional<Error> addTrashing(const QString &removalFolder);
     // An uninstall that was cancelled is putting its templates back.
-    std::optional<Error> addCancel();
+    [[nodiscard]] std::optional<Error> addCancel();
     // The run is over: the file goes.
     void close();
 
@@ -96,7 +96,7 @@ public:
     bool cancelled() const { return _cancelled; }
 
 private:
-    std::optional<Error> append(const QJsonObject &record);
+    [[nodiscard]] std::optional<Error> append(const QJsonObject &record);
     void apply(const QJsonObject &record);
     // Why a journal read from the root cannot be acted on; empty when it can.
     QString misplacement() const;

@@ -23,6 +23,6 @@ namespace RootPermissions {
 // (relative to the root, the template's own folder left out), those that are
 // there: a folder still to be made is the run's own. The first refused
 // answers an EPERM error saying why and how to put it right.
-std::optional<Error> check(const QString &root, const QStringList &destinations = {});
+[[nodiscard]] std::optional<Error> check(const QString &root, const QStringList &destinations = {});
 
 } // namespace RootPermissions

@@ -272,8 +272,10 @@ TemplateInstaller::~TemplateInstaller()
     // The worker reads the archive, which may be deleted below.
     _archiveFacts.reset();
     _effects.reset();
+    // What is left is removed by the next start's sweep of dead processes' folders.
     if (_mustDeleteEffectsSourceFolder && !_effectsSourceFolder.isEmpty())
-        FileOperations::removeAll(_effectsSourceFolder);
+        TemplateTransaction::Support::warnIfFailed(FileOperations::removeAll(_effectsSourceFolder),
+                                                   "cannot remove the unpack folder");
     if (_mustDeleteTemplatesArchive) {
         const QString archive = _archiveURL.toLocalFile();
         if (_disposal == TemplateTransaction::Disposal::Delete || !FileOperations::moveToTrash(archive))
@@ -324,7 +326,9 @@ bool TemplateInstaller::unarchive()
             // For the receipt an install leaves.
             startReadingArchiveFacts();
             if (zip.UnzipFileTo(unpackFolder, true)) {
-                FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX"));
+                // Left, it is only never scanned: the scan skips AppleDouble files.
+                TemplateTransaction::Support::warnIfFailed(
+                    FileOperations::removeAll(unpackFolder + QStringLiteral("/__MACOSX")), "cannot remove __MACOSX");
                 _effects = effectTemplateItemsInFolder(unpackFolder);
                 _listedOnly = false;
                 _effectsSourceFolder = unpackFolder;

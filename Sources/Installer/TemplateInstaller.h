@@ -99,7 +99,7 @@ public:
     // Installs the templates as one transaction (TemplateTransaction::install);
     // of templates sharing a destination only the last is installed. The
     // caller holds the root's DestinationLock.
-    static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
+    [[nodiscard]] static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
                                             ProgressListener *listener = nullptr,
                                             InstallTransfer transfer = InstallTransfer::Copy,
                                             const QString &archiveTitle = QString(),
@@ -109,7 +109,7 @@ public:
                                             const QHash<QString, TemplateTransaction::Disposal> *replaced = nullptr);
     // Removes the installed templates (TemplateTransaction::remove). Answers
     // nothing but a cancellation; what could not be removed is in the report.
-    static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
+    [[nodiscard]] static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
                                               ProgressListener *listener = nullptr,
                                               TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete,
                                               const QString &archiveTitle = QString(),
@@ -122,15 +122,15 @@ public:
     // After a MoveSource install the templates are no longer in the unpack
     // folder, so the installer cannot install them again. Templates nested in
     // other templates are always copied.
-    std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
+    [[nodiscard]] std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
     // The same for some of this installer's templates (others are ignored).
-    std::optional<Error> installEffects(const EffectTemplateItemList &items,
+    [[nodiscard]] std::optional<Error> installEffects(const EffectTemplateItemList &items,
                                         InstallTransfer transfer = InstallTransfer::Copy);
     // Removes this archive's installed templates, holding the root's lock;
     // they go to the Trash unless the disposal says Delete.
-    std::optional<Error> deleteEffects();
+    [[nodiscard]] std::optional<Error> deleteEffects();
     // The same for some of this installer's templates (others are ignored).
-    std::optional<Error> deleteEffects(const EffectTemplateItemList &items);
+    [[nodiscard]] std::optional<Error> deleteEffects(const EffectTemplateItemList &items);
     EffectTemplateItemList installedEffects() const;
     // What the last installEffects / deleteEffects did.
     const TemplateTransaction::InstallReport &lastInstallReport() const { return _lastInstall; }
@@ -206,9 +206,9 @@ private:
     struct ArchiveFacts;
     void startReadingArchiveFacts();
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
-    std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
+    [[nodiscard]] std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
     Error listedOnlyError() const;
-    std::optional<Error> removeOwned(const EffectTemplateItemList &list);
+    [[nodiscard]] std::optional<Error> removeOwned(const EffectTemplateItemList &list);
 
     QUrl _archiveURL;
     QString _archiveTitle;

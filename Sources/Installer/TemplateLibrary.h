@@ -77,7 +77,7 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 // kind or category folder, the root) refuses the whole call with ENOENT
 // before anything is touched. `lockWait` bounds the wait for another run's
 // lock (DestinationLock::setWaitLimit).
-std::optional<Error> remove(const QString &root, const QStringList &destinations,
+[[nodiscard]] std::optional<Error> remove(const QString &root, const QStringList &destinations,
                             TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
                             TemplateTransaction::RemovalReport *report = nullptr,
                             std::optional<std::chrono::milliseconds> lockWait = std::nullopt);

@@ -110,7 +110,7 @@ void dispose(Removal &removal, ProgressListener *listener)
                 description.replace(held, join(removal.root, relative));
                 removal.counts.firstError = Error(error->domain(), error->code(), description);
             }
-            FileOperations::moveTree(held, join(removal.root, relative));
+            warnIfFailed(FileOperations::moveTree(held, join(removal.root, relative)), "cannot put back what is left of a template");
         } else {
             ++removal.counts.removed;
         }
@@ -257,7 +257,7 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         removeEmptiedFolders(root, destinations);
         Receipt::forgetRemoved(root, relatives);
     }
-    FileOperations::removeAllBeneath(root, removalFolder);
+    warnIfFailed(FileOperations::removeAllBeneath(root, removalFolder), "cannot remove the removal folder");
     journal.close();
     if (cancelled)
         return Error::cancelled();
@@ -288,7 +288,7 @@ void completeRemoval(InstallJournal &journal)
             if (gone.contains(relative) || !FileOperations::exists(path))
                 continue;
             if (!journal.toTrash() || trashTemplate(root, path, relative, std::nullopt).isEmpty())
-                FileOperations::removeAll(path);
+                warnIfFailed(FileOperations::removeAll(path), "cannot complete a removal");
         }
     }
     // Only a real folder of ours: a link planted in its place is not followed.
@@ -297,7 +297,7 @@ void completeRemoval(InstallJournal &journal)
         if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
             && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
             FileOperations::moveToTrash(holder);
-        FileOperations::removeAllBeneath(root, journal.removalFolder());
+        warnIfFailed(FileOperations::removeAllBeneath(root, journal.removalFolder()), "cannot remove the removal folder");
     }
     removeEmptiedFolders(root, planned);
     Receipt::forgetRemoved(root, planned);

@@ -465,7 +465,7 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
     if (!journal.removalFolder().isEmpty()) {
         const QString removal = join(root, journal.removalFolder());
         if (!FileOperations::moveToTrash(removal))
-            FileOperations::removeAll(removal);
+            warnIfFailed(FileOperations::removeAll(removal), "cannot remove the removal folder");
     }
     journal.close();
 }
@@ -571,7 +571,7 @@ bool recover(const QString &root, ProgressListener *listener)
     if (journal->operation() == InstallJournal::Operation::Uninstall) {
         // Deleted through descriptors: a folder in there swapped for a link since is not followed.
         if (!journal->toTrash() && !journal->cancelled() && !journal->removalFolder().isEmpty())
-            FileOperations::removeAllBeneath(root, journal->removalFolder());
+            warnIfFailed(FileOperations::removeAllBeneath(root, journal->removalFolder()), "cannot remove the removal folder");
         completeRemoval(*journal);
         return true;
     }

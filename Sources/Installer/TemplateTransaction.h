@@ -67,7 +67,7 @@ struct InstallRecord
 // time, where Restore finds its place); on any failure or cancel every change
 // is undone and the error answered. With a record its receipt is written
 // too, also when there is no job (every template was found in place).
-std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
+[[nodiscard]] std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
                              ProgressListener *listener = nullptr, InstallReport *report = nullptr,
                              Disposal replacedCopies = Disposal::Delete, const InstallRecord *record = nullptr);
 
@@ -90,7 +90,7 @@ struct RemovalReport
 // answers a cancellation; failures to remove one template are counted in the
 // report, never stop the others. A run killed on the way is completed by the
 // next one (recover).
-std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
+[[nodiscard]] std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
                             Disposal disposal, ProgressListener *listener = nullptr, RemovalReport *report = nullptr);
 
 // Folders above these destinations, up to but not including the root, that
@@ -107,7 +107,7 @@ bool recover(const QString &root, ProgressListener *listener = nullptr);
 
 // After recovery, a journal still in root is a run that could not be
 // undone: changing the root further could lose what it holds aside.
-std::optional<Error> unfinishedRun(const QString &root);
+[[nodiscard]] std::optional<Error> unfinishedRun(const QString &root);
 
 // For tests: called before each step of an install; answering true makes
 // that step fail (with EIO), as a full disk or a locked folder would. The

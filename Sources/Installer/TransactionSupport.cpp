@@ -3,6 +3,7 @@
 #include "Installer/TransactionSupport.h"
 
 #include "Common/FileOperations.h"
+#include "Common/LogCategories.h"
 #include "Common/Trash.h"
 #include "Installer/RecentlyRemoved.h"
 
@@ -53,6 +54,12 @@ QString ownName(const char *kind, qsizetype index)
 std::optional<Error> errnoError(const QString &path)
 {
     return Error::fromErrorCode(std::error_code(errno, std::generic_category()), path);
+}
+
+void warnIfFailed(const std::optional<Error> &error, const char *step)
+{
+    if (error)
+        qCWarning(lcInstall).noquote() << step << ":" << error->localizedDescription();
 }
 
 QString trashTemplate(const QString &root, const QString &path, const QString &destination,

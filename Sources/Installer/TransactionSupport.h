@@ -25,7 +25,10 @@ QString parentOf(const QString &relative);
 QString unusedName(const QString &folder, const QString &base);
 // ".mti-<kind>-<pid>[-<index>]": the names recovery acts on.
 QString ownName(const char *kind, qsizetype index = -1);
-std::optional<Error> errnoError(const QString &path);
+[[nodiscard]] [[nodiscard]] std::optional<Error> errnoError(const QString &path);
+// For clean-up steps whose failure leaves only a hidden leftover that a
+// later run removes: said in the log, never the user's failure.
+void warnIfFailed(const std::optional<Error> &error, const char *step);
 
 // Sends the folder at `path` to the Trash as the template at `destination`
 // (relative to root), so that Restore puts it back there, and records it as
