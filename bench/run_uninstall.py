@@ -114,8 +114,9 @@ def main():
     bl.fresh(tmp)
     bl.run_once([str(mtzip), "install", "--dest", str(pristine), str(pack)], env)
     installed = templates_in(pristine / CATEGORY)
-    if installed != args.templates or bl.count_files(pristine) != pack_files:
-        sys.exit(f"install made {installed} template folders and {bl.count_files(pristine)} files "
+    # The receipt is one file more than the pack's.
+    if installed != args.templates or bl.count_files(pristine / CATEGORY) != pack_files:
+        sys.exit(f"install made {installed} template folders and {bl.count_files(pristine / CATEGORY)} files "
                  f"of {args.templates} and {pack_files}")
     left_by_install = hidden(pristine)
 

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "CliTestTools.h"
+#include "Installer/Receipt.h"
 #include "Cli/Cli.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
@@ -18,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 using ZipTestTools::packFolder;
@@ -40,6 +43,7 @@ private slots:
     void listJsonDescribesEveryArchive();
     void listTableShowsRunningNumbers();
     void listRefusesNamesNoFileSystemStores();
+    void allUsersFolderIsReadableByAllWhateverTheUmask();
     void listNeedsNoUnpackFolder();
     void installThenUninstall();
     void installDeletesArchiveOnlyWhenAsked();
@@ -100,6 +104,32 @@ void tst_InstallCli::listRefusesNamesNoFileSystemStores()
         QVERIFY2(run.err.contains(QLatin1String("File name too long")), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(_dest));
     }
+}
+
+void tst_InstallCli::allUsersFolderIsReadableByAllWhateverTheUmask()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("usr/share"))));
+    const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", (_dir->filePath(QStringLiteral("usr/local/share")) + QLatin1Char(':')
+                              + _dir->filePath(QStringLiteral("usr/share"))).toUtf8());
+    const mode_t umask = ::umask(077);
+    const CliRun run = runMtzip({QStringLiteral("install"), QStringLiteral("--all-users"), pack});
+    ::umask(umask);
+    qputenv("XDG_DATA_DIRS", dirs);
+    QVERIFY2(run.exitCode == Cli::Success, qPrintable(run.err));
+    const QString root = _dir->filePath(QStringLiteral("usr/share/Final Cut Pro/Templates"));
+    const auto mode = [](const QString &path) {
+        struct stat info;
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    };
+    const QString folder = root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Simple_Third");
+    for (const QString &path : QStringList{root, root + QStringLiteral("/Titles.localized"), folder, folder + QStringLiteral("/Media")})
+        QCOMPARE(mode(path), 0755);
+    for (const QString &path : QStringList{folder + QStringLiteral("/LT_Simple_Third.moti"),
+                                           folder + QStringLiteral("/Media/clip.mov"),
+                                           Receipt::pathFor(root, QStringLiteral("LT_Pack"))})
+        QCOMPARE(mode(path), 0644);
 }
 
 void tst_InstallCli::listJsonDescribesEveryArchive()

@@ -33,8 +33,10 @@
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <future>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -667,6 +669,8 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
         }
         if (!error)
             error = installOwned(list, transfer);
+        if (!error && root == localDestMotionTemplatesFolder())
+            shareWithAllUsers(list);
     }
     // A root made for nothing goes again (only if nothing else is in it).
     if (error && createdRoot)
@@ -696,6 +700,38 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     if (std::optional<Error> error = stuckRun(root))
         return error;
     return removeOwned(list);
+}
+
+// The folder of all users: everyone reads what is installed there, and only
+// its owner changes it, whatever the umask of whoever installed it (links
+// are left as they are, never followed).
+void TemplateInstaller::shareWithAllUsers(const EffectTemplateItemList &list) const
+{
+    namespace fs = std::filesystem;
+    const QString &root = _templatesRootFolder;
+    const auto share = [](const fs::path &path, bool folder) {
+        ::fchmodat(AT_FDCWD, path.c_str(), folder ? 0755 : 0644, 0);
+    };
+    QStringList tops{Receipt::folderName()};
+    for (const EffectTemplateItem *item : list)
+        tops.append(TemplateTransaction::Support::relativeDestination(item->relativeDestinationPath()));
+    share(FileOperations::toFsPath(root), true);
+    for (const QString &top : std::as_const(tops)) {
+        QString walked;
+        for (const QString &part : top.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            walked += QLatin1Char('/') + part;
+            struct stat info;
+            const fs::path path = FileOperations::toFsPath(root + walked);
+            if (::lstat(path.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || S_ISREG(info.st_mode)))
+                share(path, S_ISDIR(info.st_mode));
+        }
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(FileOperations::toFsPath(root + QLatin1Char('/') + top), ec), end;
+             !ec && it != end; it.increment(ec)) {
+            if (!it->is_symlink(ec) && (it->is_directory(ec) || it->is_regular_file(ec)))
+                share(it->path(), it->is_directory(ec));
+        }
+    }
 }
 
 Error TemplateInstaller::listedOnlyError() const

@@ -208,6 +208,7 @@ private:
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
     [[nodiscard]] std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
     Error listedOnlyError() const;
+    void shareWithAllUsers(const EffectTemplateItemList &list) const;
     [[nodiscard]] std::optional<Error> removeOwned(const EffectTemplateItemList &list);
 
     QUrl _archiveURL;
