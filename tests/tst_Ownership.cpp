@@ -185,6 +185,9 @@ void tst_Ownership::sharedPathInEveryOrder_data()
     QTest::newRow("A, B taking over, uninstall B") << QStringList{QStringLiteral("+A"), QStringLiteral("+B!"), QStringLiteral("-B")} << QByteArray() << QStringLiteral("");
     QTest::newRow("B, A taking over, uninstall B") << QStringList{QStringLiteral("+B"), QStringLiteral("+A!"), QStringLiteral("-B")} << QByteArray("a") << QStringLiteral("LT_A");
     QTest::newRow("A, uninstall B") << QStringList{QStringLiteral("+A"), QStringLiteral("-B")} << QByteArray("a") << QStringLiteral("LT_A");
+    // C ships A's template byte for byte: it is left to A, and C's uninstall leaves it.
+    QTest::newRow("A, identical C, uninstall C") << QStringList{QStringLiteral("+A"), QStringLiteral("+C"), QStringLiteral("-C")}
+                                                 << QByteArray("a") << QStringLiteral("LT_A");
 }
 
 void tst_Ownership::sharedPathInEveryOrder()
@@ -194,8 +197,9 @@ void tst_Ownership::sharedPathInEveryOrder()
     QFETCH(QString, owner);
     const QString a = pack(QStringLiteral("LT_A"), "a");
     const QString b = pack(QStringLiteral("LT_B"), "b");
+    const QString c = pack(QStringLiteral("LT_C"), "a");
     for (const QString &step : std::as_const(steps)) {
-        const QString archive = step.at(1) == QLatin1Char('A') ? a : b;
+        const QString archive = step.at(1) == QLatin1Char('A') ? a : step.at(1) == QLatin1Char('B') ? b : c;
         QStringList arguments{step.startsWith(QLatin1Char('+')) ? QStringLiteral("install") : QStringLiteral("uninstall"),
                               archive};
         if (step.endsWith(QLatin1Char('!')))
@@ -314,15 +318,18 @@ void tst_Ownership::killedUninstallIsCompletedOrUndone_data()
 {
     QTest::addColumn<bool>("cancelled");
     QTest::addColumn<bool>("toTrash");
-    QTest::newRow("deleting, killed half-way") << false << false;
-    QTest::newRow("to the Trash, killed half-way") << false << true;
-    QTest::newRow("cancelled, killed while putting back") << true << false;
+    QTest::addColumn<bool>("editedSince");  // one not yet taken is changed before the next run
+    QTest::newRow("deleting, killed half-way") << false << false << false;
+    QTest::newRow("to the Trash, killed half-way") << false << true << false;
+    QTest::newRow("cancelled, killed while putting back") << true << false << false;
+    QTest::newRow("deleting, one edited since: kept") << false << false << true;
 }
 
 void tst_Ownership::killedUninstallIsCompletedOrUndone()
 {
     QFETCH(bool, cancelled);
     QFETCH(bool, toTrash);
+    QFETCH(bool, editedSince);
     QStringList names;
     for (int i = 0; i < 4; ++i)
         names.append(QStringLiteral("LT_T%1").arg(i));
@@ -358,9 +365,15 @@ void tst_Ownership::killedUninstallIsCompletedOrUndone()
         journal += QByteArray("{\"cancelled\":true}\n");
     writeFileOrFail(_root + QLatin1Char('/') + InstallJournal::fileName(), journal);
 
+    if (editedSince)
+        writeFileOrFail(_root + QLatin1Char('/') + plan.last() + QStringLiteral("/notes.txt"), "mine");
+
     // Any later command finishes the work first.
     QCOMPARE(mtzip({QStringLiteral("list"), archive}).exitCode, 0);
-    if (cancelled) {
+    if (editedSince) {
+        QCOMPARE(readFile(_root + QLatin1Char('/') + plan.last() + QStringLiteral("/notes.txt")), QByteArray("mine"));
+        QCOMPARE(entryNames(_root + QLatin1Char('/') + category, QDir::Name), QStringList{names.last()});
+    } else if (cancelled) {
         QCOMPARE(treeDigest(_root), installedDigest);
     } else {
         QCOMPARE(entryNames(_root, QDir::Name), QStringList());

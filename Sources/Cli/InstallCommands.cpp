@@ -382,7 +382,7 @@ protected:
             installer.setOwnershipPolicy(policy(run));
             const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
             const bool nothingToCopy = !plan.empty() && std::all_of(plan.begin(), plan.end(), [&](const auto &copy) {
-                return action(copy.state, installer.ownershipPolicy()) == QLatin1String("skip")
+                return copy.identical || action(copy.state, installer.ownershipPolicy()) == QLatin1String("skip")
                     || action(copy.state, installer.ownershipPolicy()) == QLatin1String("keep");
             });
             if (nothingToCopy)
@@ -410,6 +410,7 @@ protected:
         case State::Edited:
             return policy.replaceEdited ? QStringLiteral("replace") : QStringLiteral("keep");
         case State::Foreign:
+            // An identical copy of another archive's is left to it (skip): see the caller.
             return policy.replaceForeign ? QStringLiteral("replace") : QStringLiteral("keep");
         }
         return {};
@@ -424,7 +425,9 @@ protected:
         for (size_t i = 0; i < plan.size(); ++i) {
             const EffectTemplateItem *item = installer.effects()[i];
             QJsonObject object = templateJson(++run.number, *item);
-            const QString what = action(plan[i].state, installer.ownershipPolicy());
+            const QString what = plan[i].identical && plan[i].state == TemplateOwnership::State::Foreign
+                ? QStringLiteral("skip")
+                : action(plan[i].state, installer.ownershipPolicy());
             object[QStringLiteral("replaced")] = what == QLatin1String("replace");
             object[QStringLiteral("state")] = TemplateOwnership::stateName(plan[i].state);
             object[QStringLiteral("action")] = what;
@@ -444,7 +447,13 @@ protected:
         installer.setInstalledBy(QStringLiteral("mtzip " MTI_VERSION_STRING));
         // The unpack folder goes with the installer right after: move,
         // rather than copy, what it holds.
-        const std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);
+        std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);
+        // Listed only, as nothing needed copying, and something changed before
+        // the folder's lock was had: unpack after all.
+        if (error && installer.isListed() && error->code() == EINVAL && InstallerCommand::readArchive(run, installer)) {
+            installer.setProgressListener(&progress);
+            error = installer.installEffects(InstallTransfer::MoveSource);
+        }
         progress.finish();
         installer.setProgressListener(nullptr);
         if (error && error->isCancellation() && CliSignals::received()) {

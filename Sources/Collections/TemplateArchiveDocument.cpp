@@ -216,7 +216,7 @@ TemplateArchiveDocument::Conflicts TemplateArchiveDocument::conflicts(const Sele
         for (size_t i = 0; i < items.size(); ++i) {
             if (copies[i].state == State::Edited && !(forRemoval && copies[i].onlyRemovals)) {
                 found.edited.append(items[i]->title());
-            } else if (copies[i].state == State::Foreign) {
+            } else if (copies[i].state == State::Foreign && !copies[i].identical) {
                 found.foreign.append(copies[i].owner.isEmpty()
                                          ? QCoreApplication::translate("TemplateArchiveDocument", "%1 (copied in by hand)")
                                                .arg(items[i]->title())

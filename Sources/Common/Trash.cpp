@@ -70,7 +70,10 @@ QString trashFor(const QString &path)
     const dev_t device = deviceOf(path);
     if (device == deviceOf(dataHome))
         return prepare(home) ? home : QString();
-    const QString top = topFolderOf(path, device);
+    // From the real folder: a link on the way (~/Videos to another disk)
+    // would stop the climb at it and put the Trash inside the templates.
+    const QString top = topFolderOf(QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() + QStringLiteral("/x"),
+                                    device);
     const QString uid = QString::number(::geteuid());
     struct stat info;
     const QString shared = top + QStringLiteral("/.Trash");
@@ -82,8 +85,17 @@ QString trashFor(const QString &path)
 }
 
 // Claims a name in the Trash by creating its info file; -1 when none could be had.
-int claimName(const QString &trash, const QString &base, QString *name)
+// A name whose info file (" NNNN.trashinfo" added) still fits in 255 bytes.
+QString fitting(QString base)
 {
+    while (base.toUtf8().size() > 255 - 15 && !base.isEmpty())
+        base.chop(base.size() > 1 && base.at(base.size() - 1).isLowSurrogate() ? 2 : 1);
+    return base.isEmpty() ? QStringLiteral("item") : base;
+}
+
+int claimName(const QString &trash, const QString &longBase, QString *name)
+{
+    const QString base = fitting(longBase);
     for (int n = 1; n < 10000; ++n) {
         const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
         if (FileOperations::exists(trash + QStringLiteral("/files/") + candidate))
@@ -102,7 +114,34 @@ int claimName(const QString &trash, const QString &base, QString *name)
 
 #endif
 
+#if !defined(Q_OS_MACOS)
+QString infoFileOf(const QString &inTrash)
+{
+    const QFileInfo item(inTrash);
+    return QFileInfo(item.path()).path() + QStringLiteral("/info/") + item.fileName() + QStringLiteral(".trashinfo");
+}
+#endif
+
 } // namespace
+
+#if !defined(Q_OS_MACOS)
+QString recordedPlace(const QString &inTrash)
+{
+    QFile info(infoFileOf(inTrash));
+    if (!info.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray &line : info.read(64 * 1024).split('\n')) {
+        if (line.startsWith("Path="))
+            return QFile::decodeName(QByteArray::fromPercentEncoding(line.mid(5)));
+    }
+    return {};
+}
+#else
+QString recordedPlace(const QString &)
+{
+    return {};
+}
+#endif
 
 QString moveToTrash(const QString &path, const QString &originalPath)
 {
@@ -128,11 +167,22 @@ QString moveToTrash(const QString &path, const QString &originalPath)
     const bool written = FileOperations::writeAll(fd, record.constData(), record.size());
     ::close(fd);
     const QString inTrash = trash + QStringLiteral("/files/") + name;
-    if (!written || ::rename(encoded(path).constData(), encoded(inTrash).constData()) != 0) {
+    if (!written
+        || FileOperations::renameNoReplace(AT_FDCWD, encoded(path).constData(), AT_FDCWD, encoded(inTrash).constData())) {
         QFile::remove(info);
         return {};
     }
     return inTrash;
+#endif
+}
+
+bool hasTrash(const QString &path)
+{
+#if defined(Q_OS_MACOS)
+    Q_UNUSED(path);
+    return true;
+#else
+    return !trashFor(QFileInfo(path).absoluteFilePath()).isEmpty();
 #endif
 }
 
@@ -146,6 +196,14 @@ bool isInTrash(const QString &path)
 
 std::optional<Error> restore(const QString &inTrash, const QString &original)
 {
+#if !defined(Q_OS_MACOS)
+    // A name in the Trash is used again once it was emptied: only the item
+    // whose record names this place is this one.
+    if (recordedPlace(inTrash) != QFileInfo(original).absoluteFilePath())
+        return Error(Error::PosixDomain, ENOENT,
+                     QCoreApplication::translate("Trash", "\"%1\" is no longer in the Trash.")
+                         .arg(QFileInfo(original).fileName()));
+#endif
     if (!isInTrash(inTrash) || !FileOperations::exists(inTrash))
         return Error(Error::PosixDomain, ENOENT,
                      QCoreApplication::translate("Trash", "\"%1\" is no longer in the Trash.")
@@ -158,8 +216,7 @@ std::optional<Error> restore(const QString &inTrash, const QString &original)
     if (std::optional<Error> error = FileOperations::moveTree(inTrash, original))
         return error;
 #if !defined(Q_OS_MACOS)
-    const QFileInfo item(inTrash);
-    QFile::remove(item.path() + QStringLiteral("/../info/") + item.fileName() + QStringLiteral(".trashinfo"));
+    QFile::remove(infoFileOf(inTrash));
 #endif
     return std::nullopt;
 }

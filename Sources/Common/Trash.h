@@ -20,10 +20,18 @@ namespace Trash {
 // the place the item left from.
 QString moveToTrash(const QString &path, const QString &originalPath = {});
 
+// Whether the volume `path` lies on has a Trash this user can use: where it
+// has none, what would go there is deleted instead.
+bool hasTrash(const QString &path);
+
 // Whether a path names an item directly in a Trash (the freedesktop.org
 // layout's "files" folder, or macOS's .Trash and .Trashes), not a path that
 // leads out of one.
 bool isInTrash(const QString &path);
+
+// Where the Trash's record says an item came from (freedesktop.org layout);
+// empty where there is none.
+QString recordedPlace(const QString &inTrash);
 
 // Puts an item back from the Trash to `original` (creating missing folders
 // above it) and forgets its Trash record. Refused when something stands at

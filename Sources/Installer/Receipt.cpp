@@ -348,3 +348,18 @@ const Receipt::Template *Receipt::templateAt(const QString &destination) const
     }
     return nullptr;
 }
+
+Receipt Receipt::holdingOnly(const Template &entry) const
+{
+    Receipt one;
+    one.archiveFileName = archiveFileName;
+    one.archivePath = archivePath;
+    one.archiveTitle = archiveTitle;
+    one.archiveSha256 = archiveSha256;
+    one.archiveSize = archiveSize;
+    one.archiveModified = archiveModified;
+    one.installedAt = installedAt;
+    one.installedBy = installedBy;
+    one.templates = {entry};
+    return one;
+}

@@ -79,4 +79,7 @@ struct Receipt
     static void forgetRemoved(const QString &root, const QStringList &destinations);
 
     const Template *templateAt(const QString &destination) const;
+    // This receipt's archive facts with one template only: what goes with
+    // that template to the Trash (copying only it: receipts may list 10,000).
+    Receipt holdingOnly(const Template &entry) const;
 };

@@ -90,8 +90,14 @@ void restoreReceipt(const Item &item)
 {
     if (!item.receipt || item.receipt->templates.empty() || !Receipt::folderIsOwn(item.root))
         return;
-    const QString path = Receipt::pathFor(item.root, item.receipt->archiveTitle);
-    Receipt receipt = Receipt::read(path).value_or(*item.receipt);
+    const QString path = Receipt::existingPathFor(item.root, item.receipt->archiveTitle);
+    // One that is there but cannot be read is not replaced by this one entry.
+    std::optional<Receipt> existing = Receipt::read(path);
+    if (!existing && FileOperations::exists(path)) {
+        qCWarning(lcInstall).noquote() << "the receipt" << path << "cannot be read; its entry was not put back";
+        return;
+    }
+    Receipt receipt = existing.value_or(*item.receipt);
     const Receipt::Template &entry = item.receipt->templates.front();
     if (!receipt.templateAt(entry.destination))
         receipt.templates.push_back(entry);

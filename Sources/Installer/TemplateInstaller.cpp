@@ -784,6 +784,11 @@ std::optional<Error> TemplateInstaller::installOwned(const EffectTemplateItemLis
             report.keptOwners.append(copies[i].owner);
             continue;
         }
+        if (state == State::Foreign && copies[i].identical) {
+            // Already in place as another archive's: left to it.
+            ++report.identical;
+            continue;
+        }
         if (state == State::Foreign && !_policy.replaceForeign) {
             report.keptForeign.append(item->relativeDestinationPath());
             foreignOwners.append(copies[i].owner);

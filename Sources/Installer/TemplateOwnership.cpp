@@ -118,16 +118,18 @@ std::vector<Copy> assess(const QString &root, const QString &archiveTitle, const
         Comparison disk(folder);
         const std::optional<std::vector<Receipt::File>> *files =
             size_t(i) < archiveFiles.size() ? &archiveFiles[size_t(i)] : nullptr;
+        // A null title: each copy is judged against the receipt that names it.
+        const bool own = owner.receipt
+            && (archiveTitle.isNull() || comparable(owner.receipt->archiveTitle) == comparable(archiveTitle));
         if (files && files->has_value()) {
             copy.onlyInstalled = disk.notIn(**files);
-            if (disk.matches(**files)) {
+            copy.identical = disk.matches(**files);
+            // Another archive's stays its own, identical or not.
+            if (copy.identical && (own || !owner.receipt)) {
                 copy.state = State::Identical;
                 continue;
             }
         }
-        // A null title: each copy is judged against the receipt that names it.
-        const bool own = owner.receipt
-            && (archiveTitle.isNull() || comparable(owner.receipt->archiveTitle) == comparable(archiveTitle));
         if (!own) {
             copy.state = State::Foreign;
             continue;

@@ -31,6 +31,9 @@ struct Copy
     // Edited only by files taken away: removing the copy loses nothing the
     // receipt's archive cannot give back.
     bool onlyRemovals = false;
+    // Another archive's copy that is byte for byte this archive's: nothing
+    // to copy, and still the other archive's.
+    bool identical = false;
 };
 
 // One answer per destination (relative to the root) for the archive with

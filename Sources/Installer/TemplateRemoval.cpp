@@ -10,6 +10,7 @@
 #include "Common/Trash.h"
 #include "Installer/InstallJournal.h"
 #include "Installer/ReceiptIndex.h"
+#include "Installer/TemplateOwnership.h"
 #include "Installer/TransactionSupport.h"
 
 #include <QCoreApplication>
@@ -70,6 +71,12 @@ std::optional<Error> takeAway(Removal &removal, const QString &relative)
         const QString inTrash = trashTemplate(removal.root, path, relative,
                                               receipt != removal.receipts.cend() ? std::optional<Receipt>(*receipt)
                                                                                  : std::nullopt);
+        if (inTrash.isEmpty() && Trash::hasTrash(path)) {
+            // Sent to the Trash means never deleted: it stays where it is.
+            return Error(Error::PosixDomain, EIO,
+                         QCoreApplication::translate("TemplateTransaction", "'%1' could not be moved to the Trash.")
+                             .arg(path));
+        }
         if (!inTrash.isEmpty()) {
             removal.trashed.push_back({relative, inTrash});
             ++removal.counts.removed;
@@ -126,7 +133,9 @@ QStringList putBack(const QString &root, const QString &holder, const QStringLis
     QStringList stranded;
     for (qsizetype i = moved.size() - 1; i >= 0; --i) {
         const QString held = holder + QLatin1Char('/') + moved.at(i);
-        if (FileOperations::exists(held) && FileOperations::moveTree(held, join(root, moved.at(i))))
+        const QString place = join(root, moved.at(i));
+        if (FileOperations::exists(held)
+            && (FileOperations::createDirectories(QFileInfo(place).path()) || FileOperations::moveTree(held, place)))
             stranded.append(moved.at(i));
     }
     for (const InstallJournal::Trashed &item : trashed) {
@@ -172,8 +181,7 @@ QHash<QString, Receipt> receiptsOf(const QString &root, const QStringList &relat
         const ReceiptIndex::Owner owner = index.ownerOf(relative);
         if (!owner.receipt)
             continue;
-        Receipt receipt = *owner.receipt;
-        receipt.templates = {*owner.entry};
+        const Receipt receipt = owner.receipt->holdingOnly(*owner.entry);
         receipts.insert(relative, receipt);
     }
     return receipts;
@@ -186,14 +194,14 @@ void cancelRemoval(Removal &removal, ProgressListener *listener)
     if (std::optional<Error> error = removal.journal.addCancel())
         qCWarning(lcInstall).noquote() << "journal:" << error->localizedDescription();
     const QStringList stranded = putBack(removal.root, removal.holder, removal.moved, removal.trashed);
-    // What could not go back goes where the user sent it.
+    // What could not go back is kept, in the Trash: the user chose to keep it.
     RemovalReport strandedReport;
-    Removal rest{removal.journal, removal.root, removal.holder, removal.disposal, {}, strandedReport, {}, {}};
     for (const QString &relative : stranded) {
-        if (removal.moved.contains(relative))
-            rest.moved.append(relative);
+        if (removal.moved.contains(relative)
+            && !trashTemplate(removal.root, removal.holder + QLatin1Char('/') + relative, relative, std::nullopt)
+                    .isEmpty())
+            ++strandedReport.removed;
     }
-    dispose(rest, nullptr);
     Receipt::forgetRemoved(removal.root, stranded);
     removal.counts = strandedReport;
 }
@@ -264,6 +272,47 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
     return std::nullopt;
 }
 
+namespace {
+
+// Takes what the killed run had yet to take, judged again: a copy changed
+// since (edited) or now another archive's stays.
+void completePlanned(InstallJournal &journal, const QStringList &planned)
+{
+    using TemplateOwnership::State;
+    const QString &root = journal.root();
+    QSet<QString> gone;
+    for (const InstallJournal::Trashed &item : journal.trashed())
+        gone.insert(item.destination);
+    QStringList left;
+    for (const QString &relative : planned) {
+        if (!gone.contains(relative) && FileOperations::exists(join(root, relative)))
+            left.append(relative);
+    }
+    const std::vector<TemplateOwnership::Copy> copies =
+        TemplateOwnership::assess(root, journal.archiveTitle(), left, {});
+    const QHash<QString, Receipt> receipts = receiptsOf(root, left);
+    for (qsizetype i = 0; i < left.size(); ++i) {
+        const TemplateOwnership::Copy &copy = copies[size_t(i)];
+        const bool othersNow = copy.state == State::Foreign && !copy.owner.isEmpty();
+        if ((copy.state == State::Edited && !copy.onlyRemovals) || othersNow) {
+            qCWarning(lcInstall).noquote() << "not completing the removal of" << left.at(i) << ": changed since";
+            continue;
+        }
+        const QString path = join(root, left.at(i));
+        const auto receipt = receipts.constFind(left.at(i));
+        if (journal.toTrash()) {
+            if (trashTemplate(root, path, left.at(i),
+                              receipt != receipts.cend() ? std::optional<Receipt>(*receipt) : std::nullopt)
+                    .isEmpty())
+                qCWarning(lcInstall).noquote() << "not completing the removal of" << left.at(i) << ": no Trash";
+            continue;
+        }
+        warnIfFailed(FileOperations::removeAll(path), "cannot complete a removal");
+    }
+}
+
+} // namespace
+
 namespace Support {
 
 void completeRemoval(InstallJournal &journal)
@@ -277,19 +326,15 @@ void completeRemoval(InstallJournal &journal)
             planned.append(relative);
     }
     if (journal.cancelled()) {
-        // The user had cancelled it: back where they were.
-        putBack(root, holder, journal.removals(), journal.trashed());
-    } else {
-        QSet<QString> gone;
-        for (const InstallJournal::Trashed &item : journal.trashed())
-            gone.insert(item.destination);
-        for (const QString &relative : std::as_const(planned)) {
-            const QString path = join(root, relative);
-            if (gone.contains(relative) || !FileOperations::exists(path))
-                continue;
-            if (!journal.toTrash() || trashTemplate(root, path, relative, std::nullopt).isEmpty())
-                warnIfFailed(FileOperations::removeAll(path), "cannot complete a removal");
+        // The user had cancelled it: back where they were; what cannot go
+        // back goes to the Trash, and while anything is left the journal stays.
+        for (const QString &relative : putBack(root, holder, journal.removals(), journal.trashed())) {
+            const QString held = holder + QLatin1Char('/') + relative;
+            if (FileOperations::exists(held) && trashTemplate(root, held, relative, std::nullopt).isEmpty())
+                return;
         }
+    } else {
+        completePlanned(journal, planned);
     }
     // Only a real folder of ours: a link planted in its place is not followed.
     if (!removal.isEmpty() && isRealFolder(removal)) {

@@ -448,9 +448,12 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
         const auto owner = owners.constFind(entry.destination);
         const std::optional<Receipt> receipt =
             owner != owners.cend() ? std::optional<Receipt>(*owner) : std::nullopt;
-        if (!error && keepable && (entry.toTrash || journal.toTrash())
-            && !trashTemplate(root, path, entry.destination, receipt).isEmpty()) {
-            // in the Trash
+        if (!error && keepable && (entry.toTrash || journal.toTrash())) {
+            // A copy the user may want back is never deleted because the
+            // Trash failed: it stays aside, hidden but whole, and is said.
+            if (trashTemplate(root, path, entry.destination, receipt).isEmpty())
+                qCWarning(lcInstall).noquote() << "the replaced copy of" << entry.destination
+                                               << "could not go to the Trash; it is kept as" << path;
         } else if (!error) {
             error = removeBackup(root, entry);
             if (error && keepable && !trashTemplate(root, path, entry.destination, receipt).isEmpty())
@@ -481,8 +484,7 @@ QHash<QString, Receipt> ownersOf(const QString &root, const std::vector<InstallJ
         const ReceiptIndex::Owner owner = receipts.ownerOf(destination);
         if (!owner.receipt || job.replacedDisposal.value_or(Disposal::Delete) != Disposal::Trash)
             continue;
-        Receipt receipt = *owner.receipt;
-        receipt.templates = {*owner.entry};
+        const Receipt receipt = owner.receipt->holdingOnly(*owner.entry);
         owners.insert(destination, receipt);
     }
     return owners;
