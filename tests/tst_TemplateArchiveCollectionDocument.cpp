@@ -46,6 +46,7 @@ private slots:
     void uninstallTakesBackTheDeleteFlag();
     void cancelledInstallLeavesTheFolderAsItWas();
     void installedStatesFollowTheFolder();
+    void changedTemplatesAreAskedAboutAndKept();
 
 private:
     std::unique_ptr<TemplateArchiveDocument> openTwo();
@@ -73,6 +74,36 @@ void tst_TemplateArchiveCollectionDocument::cleanup()
 {
     QVERIFY(resetDestination());
     _archives.reset();
+}
+
+void tst_TemplateArchiveCollectionDocument::changedTemplatesAreAskedAboutAndKept()
+{
+    std::unique_ptr<TemplateArchiveDocument> document = openTwo();
+    QVERIFY(document);
+    QVERIFY(!document->install(std::nullopt).error);
+    const QString changed = installedPath(Titles, QStringLiteral("Lower Thirds"), _thirds.at(0));
+    writeFileOrFail(changed + QStringLiteral("/my notes.txt"), "mine");
+
+    // Named before anything happens, for a reinstall and an uninstall alike.
+    QCOMPARE(document->conflicts(std::nullopt).edited.size(), 1);
+    QCOMPARE(document->conflicts(std::nullopt, true).edited.size(), 1);
+    const TemplateArchiveDocument::InstallOutcome asked = document->install(std::nullopt);
+    QCOMPARE(asked.editedCopies.size(), 1);
+    QCOMPARE(readFile(changed + QStringLiteral("/my notes.txt")), QByteArray("mine"));
+
+    // Keep Changed Ones: the rest go, the changed one stays.
+    document->setOwnershipPolicy({});
+    TemplateArchiveDocument::UninstallOutcome kept = document->uninstall(std::nullopt);
+    QVERIFY(!kept.error);
+    QCOMPARE(kept.keptEdited, 1);
+    QCOMPARE(kept.removed, int(_thirds.size() + _openers.size()) - 1);
+    QCOMPARE(readFile(changed + QStringLiteral("/my notes.txt")), QByteArray("mine"));
+    // Uninstall All: it goes too, to the Trash.
+    document->setOwnershipPolicy({false, false, true});
+    const TemplateArchiveDocument::UninstallOutcome all = document->uninstall(std::nullopt);
+    QCOMPARE(all.removed, 1);
+    QVERIFY(all.trashed);
+    QVERIFY(!QFileInfo::exists(changed));
 }
 
 std::unique_ptr<TemplateArchiveDocument> tst_TemplateArchiveCollectionDocument::openTwo()
