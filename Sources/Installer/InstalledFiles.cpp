@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/InstalledFiles.h"
 
+#include "Common/FileNames.h"
 #include "Common/ProgressListener.h"
 
 #include <QByteArray>
@@ -20,15 +21,6 @@
 
 namespace InstalledFiles {
 
-QString comparable(const QString &path)
-{
-    for (QChar c : path) {
-        if (c.unicode() > 0x7f)
-            return path.normalized(QString::NormalizationForm_C);
-    }
-    return path;
-}
-
 void filesBelow(const QString &folder, const QString &prefix, Listing &files)
 {
     DIR *dir = ::opendir(QFile::encodeName(folder).constData());
@@ -46,7 +38,7 @@ void filesBelow(const QString &folder, const QString &prefix, Listing &files)
         if (S_ISDIR(info.st_mode))
             filesBelow(folder + QLatin1Char('/') + fileName, relative, files);
         else if (S_ISREG(info.st_mode))
-            files[comparable(relative)] = {relative, qint64(info.st_size)};
+            files[FileNames::comparable(relative)] = {relative, qint64(info.st_size)};
     }
     ::closedir(dir);
 }

@@ -13,17 +13,12 @@ class ProgressListener;
 // an archive's directory.
 namespace InstalledFiles {
 
-// A path as compared with a receipt's: file systems that decompose names
-// (HFS+) give back other code points than the archive stored, and Mac-made
-// zips store decomposed names.
-QString comparable(const QString &path);
-
 struct DiskFile
 {
     QString path;  // as on disk, relative to the template folder
     qint64 size = 0;
 };
-using Listing = std::map<QString, DiskFile>;  // by comparable path
+using Listing = std::map<QString, DiskFile>;  // by FileNames::comparable path
 
 // Every regular file below a folder (links are not followed), by its
 // comparable path relative to it, prefixed with `prefix`.

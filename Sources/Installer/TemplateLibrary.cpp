@@ -203,7 +203,7 @@ private:
     mutable QHash<QString, Listed> _listed;
 };
 
-using InstalledFiles::comparable;
+using FileNames::comparable;
 using InstalledFiles::DiskFile;
 using InstalledFiles::fileCrc;
 using InstalledFiles::filesBelow;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateOwnership.h"
 
+#include "Common/FileNames.h"
 #include "Common/FileOperations.h"
 #include "Installer/InstalledFiles.h"
 #include "Installer/ReceiptIndex.h"
@@ -14,7 +15,7 @@ namespace TemplateOwnership {
 
 namespace {
 
-using InstalledFiles::comparable;
+using FileNames::comparable;
 
 bool isFinderMetadata(const QString &path)
 {

@@ -172,21 +172,6 @@ QStringList presentTemplates(const QString &root, const QStringList &destination
     return present;
 }
 
-// Each template's receipt, holding only it: what Restore puts back.
-QHash<QString, Receipt> receiptsOf(const QString &root, const QStringList &relatives)
-{
-    QHash<QString, Receipt> receipts;
-    const ReceiptIndex index(root);
-    for (const QString &relative : relatives) {
-        const ReceiptIndex::Owner owner = index.ownerOf(relative);
-        if (!owner.receipt)
-            continue;
-        const Receipt receipt = owner.receipt->holdingOnly(*owner.entry);
-        receipts.insert(relative, receipt);
-    }
-    return receipts;
-}
-
 void cancelRemoval(Removal &removal, ProgressListener *listener)
 {
     if (listener)

@@ -477,17 +477,12 @@ void finishCommit(InstallJournal &journal, ProgressListener *listener, qint64 to
 // template: what Restore puts back with it.
 QHash<QString, Receipt> ownersOf(const QString &root, const std::vector<InstallJob> &jobs)
 {
-    QHash<QString, Receipt> owners;
-    const ReceiptIndex receipts(root);
+    QStringList trashed;
     for (const InstallJob &job : jobs) {
-        const QString destination = relativeDestination(job.destination);
-        const ReceiptIndex::Owner owner = receipts.ownerOf(destination);
-        if (!owner.receipt || job.replacedDisposal.value_or(Disposal::Delete) != Disposal::Trash)
-            continue;
-        const Receipt receipt = owner.receipt->holdingOnly(*owner.entry);
-        owners.insert(destination, receipt);
+        if (job.replacedDisposal.value_or(Disposal::Delete) == Disposal::Trash)
+            trashed.append(relativeDestination(job.destination));
     }
-    return owners;
+    return receiptsOf(root, trashed);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "Common/Trash.h"
+#include "Installer/ReceiptIndex.h"
 #include "Installer/RecentlyRemoved.h"
 
 #include <QCoreApplication>
@@ -69,6 +70,18 @@ QString trashTemplate(const QString &root, const QString &path, const QString &d
     if (!inTrash.isEmpty())
         RecentlyRemoved::record({QDateTime::currentDateTimeUtc(), root, destination, inTrash, receipt});
     return inTrash;
+}
+
+QHash<QString, Receipt> receiptsOf(const QString &root, const QStringList &relatives)
+{
+    QHash<QString, Receipt> receipts;
+    const ReceiptIndex index(root);
+    for (const QString &relative : relatives) {
+        const ReceiptIndex::Owner owner = index.ownerOf(relative);
+        if (owner.receipt)
+            receipts.insert(relative, owner.receipt->holdingOnly(*owner.entry));
+    }
+    return receipts;
 }
 
 } // namespace TemplateTransaction::Support

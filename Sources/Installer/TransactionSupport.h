@@ -8,7 +8,9 @@
 #include "Common/Error.h"
 #include "Installer/Receipt.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -36,6 +38,10 @@ void warnIfFailed(const std::optional<Error> &error, const char *step);
 // when the volume has no Trash (nothing changed then).
 QString trashTemplate(const QString &root, const QString &path, const QString &destination,
                       const std::optional<Receipt> &receipt);
+
+// Each destination's receipt, holding only that template: what Restore
+// puts back with it. Destinations no receipt names are left out.
+QHash<QString, Receipt> receiptsOf(const QString &root, const QStringList &relatives);
 
 // Completes the uninstall a journal records, or undoes it when it had been
 // cancelled; the journal goes when all is done.
