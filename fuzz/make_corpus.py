@@ -94,6 +94,36 @@ def tool_archives(work):
     return out
 
 
+def template_seeds():
+    """Archives shaped like template packs, for fuzz_install: templates of
+    every kind, nested templates, file manager litter, twin names in both
+    Unicode normalisations, a symbolic link and a kinds-folder layout."""
+    moti = TEXT
+    png = b"\x89PNG\r\n\x1a\n" + b"\0" * 32
+    link = zipfile.ZipInfo("LT_Link/escape", DATE)
+    link.create_system = 3
+    link.external_attr = (0o120777 << 16)
+    linked = io.BytesIO()
+    with zipfile.ZipFile(linked, "w") as zf:
+        zf.writestr("LT_Link/LT_Link.moti", moti)
+        zf.writestr(link, "../../../outside")
+    return {
+        "tpl-pack.zip": pyzip([("LT_One/", b""), ("LT_One/LT_One.moti", moti), ("LT_One/preview.png", png),
+                               ("LT_One/Media/accent.png", png), ("LT_Two/LT_Two.motn", moti),
+                               ("LT_Two/preview.png", png)]),
+        "tpl-kinds.zip": pyzip([("Titles/Lower/T/T.moti", moti), ("Effects/Blur/E/E.moef", moti),
+                                ("Transitions/Wipes/X/X.motr", moti), ("Generators/Bg/G/G.motn", moti)]),
+        "tpl-nested.zip": pyzip([("T/T.moti", moti), ("T/Inner/Inner.moti", moti)]),
+        "tpl-litter.zip": pyzip([("__MACOSX/T/._T.moti", b"\0\5\26\7"), ("T/.DS_Store", b"\0\0\0\1Bud1"),
+                                 ("T/T.moti", moti)]),
+        "tpl-twins.zip": pyzip([("Caf\u00e9/Caf\u00e9.moti", moti), ("Cafe\u0301/Cafe\u0301.moti", moti)]),
+        "tpl-link.zip": linked.getvalue(),
+        "tpl-layout.zip": pyzip([("Motion Templates.localized/Titles.localized/Cat/T/T.moti", moti),
+                                 ("Motion Templates.localized/Effects.localized/Cat/E/E.moef", moti)]),
+        "tpl-empty-doc.zip": pyzip([("T/T.moti", b""), ("T/preview.png", png)]),
+    }
+
+
 def main():
     root = Path(__file__).resolve().parent
     target = Path(sys.argv[1]) if len(sys.argv) > 1 else root / "corpus-work" / "seeds"
@@ -124,6 +154,7 @@ def main():
         "nul-in-name.zip": raw_named(b"a\x00b.txt"),
         "long-name.zip": raw_named(b"n" * 300),
     }
+    seeds.update(template_seeds())
     deflated = seeds["py-deflated.zip"]
     seeds["truncated-half.zip"] = deflated[: len(deflated) // 2]
     seeds["truncated-no-end.zip"] = deflated[:-10]
