@@ -10,6 +10,7 @@
 #include "Installer/DestinationLock.h"
 #include "Installer/InstallJournal.h"
 #include "Installer/Receipt.h"
+#include "Installer/RecentlyRemoved.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateTransaction.h"
 #include "StagingThief.h"
@@ -112,6 +113,9 @@ private slots:
     void stagingFolderSwappedForALinkNeverRedirectsTheCopy();
     void othersLinkOnTheWayIsRefusedNeverWrittenThrough_data();
     void othersLinkOnTheWayIsRefusedNeverWrittenThrough();
+    void othersLinkIsNeverFollowedByAnUninstall_data();
+    void othersLinkIsNeverFollowedByAnUninstall();
+    void restoreNeverFollowsOthersLinkOutOfTheRoot();
     void rootOthersCanChangeIsRefusedToRoot_data();
     void rootOthersCanChangeIsRefusedToRoot();
 
@@ -149,6 +153,7 @@ void tst_HostileRoot::initTestCase()
     qunsetenv("XDG_DATA_HOME");
     QStandardPaths::setTestModeEnabled(true);
     qputenv("TMPDIR", QFile::encodeName(_tmp.path()));
+    qputenv("MTI_RECENTLY_REMOVED", QFile::encodeName(_home.filePath(QStringLiteral("recently-removed.jsonl"))));
 }
 
 void tst_HostileRoot::init()
@@ -685,6 +690,73 @@ void tst_HostileRoot::othersLinkOnTheWayIsRefusedNeverWrittenThrough()
     QCOMPARE(treeDigest(_outside), outsideBefore);
     // Nothing of the install stays in the root either: its journal is closed.
     QVERIFY(!FileOperations::exists(journalPath()));
+}
+
+// Someone else swaps root/linked for a link of theirs to the same place in
+// the outside folder, where a template of the same name and contents waits
+// (so that it passes for the installed copy).
+static bool swapForOthersLink(const QString &root, const QString &outside, const QString &linked, const QString &aside)
+{
+    const QString link = root + QLatin1Char('/') + linked;
+    makeTemplate(outside + QLatin1Char('/') + LowerThirds + QStringLiteral("/LT_One"), "new");
+    return QDir().rename(link, aside) && QFile::link(outside + QLatin1Char('/') + linked, link)
+        && ::lchown(QFile::encodeName(link).constData(), 65534, 65534) == 0;
+}
+
+void tst_HostileRoot::othersLinkIsNeverFollowedByAnUninstall_data()
+{
+    QTest::addColumn<QString>("linked");
+    QTest::addColumn<bool>("toTrash");
+    for (const bool toTrash : {true, false}) {
+        const char *how = toTrash ? "to the Trash" : "deleted";
+        QTest::addRow("the kind folder, %s", how) << QStringLiteral("Titles.localized") << toTrash;
+        QTest::addRow("the category folder, %s", how) << LowerThirds << toTrash;
+    }
+}
+
+void tst_HostileRoot::othersLinkIsNeverFollowedByAnUninstall()
+{
+    QFETCH(QString, linked);
+    QFETCH(bool, toTrash);
+    if (::geteuid() != 0)
+        QSKIP("Only root can make a link another user's.");
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    installInProcess(archive);
+    QVERIFY(swapForOthersLink(_root, _outside, linked, _dir->filePath(QStringLiteral("aside"))));
+    const QStringList outsideBefore = treeDigest(_outside);
+
+    QStringList arguments{QStringLiteral("uninstall"), QStringLiteral("--dest"), _root, archive};
+    if (toTrash)
+        arguments.append(QStringLiteral("--trash"));
+    const Run run = mtzip(arguments);
+    QVERIFY(run.finished);
+    // Taking it through the link would have taken theirs, to the Trash or for good.
+    QCOMPARE(treeDigest(_outside), outsideBefore);
+    QVERIFY(!FileOperations::exists(_home.filePath(QStringLiteral(".local/share/Trash/files/LT_One"))));
+}
+
+void tst_HostileRoot::restoreNeverFollowsOthersLinkOutOfTheRoot()
+{
+    if (::geteuid() != 0)
+        QSKIP("Only root can make a link another user's.");
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    installInProcess(archive);
+    const Run run = mtzip({QStringLiteral("uninstall"), QStringLiteral("--dest"), _root, QStringLiteral("--trash"), archive});
+    QCOMPARE(run.exitCode, 0);
+    std::vector<RecentlyRemoved::Item> items = RecentlyRemoved::items(_root);
+    QCOMPARE(items.size(), size_t(1));
+
+    // The emptied folders went with the uninstall; someone plants theirs.
+    QVERIFY(QDir().mkpath(_root + QStringLiteral("/Titles.localized")));
+    QVERIFY(QFile::link(_outside + QLatin1Char('/') + LowerThirds, _root + QLatin1Char('/') + LowerThirds));
+    QCOMPARE(::lchown(QFile::encodeName(_root + QLatin1Char('/') + LowerThirds).constData(), 65534, 65534), 0);
+    const QStringList outsideBefore = treeDigest(_outside);
+
+    QVERIFY(RecentlyRemoved::restore(items.front()));
+    QCOMPARE(treeDigest(_outside), outsideBefore);
+    // Still in the Trash, to be restored once the folder is the user's again.
+    QVERIFY(FileOperations::exists(items.front().inTrash));
+    QCOMPARE(RecentlyRemoved::items(_root).size(), size_t(1));
 }
 
 void tst_HostileRoot::rootOthersCanChangeIsRefusedToRoot_data()

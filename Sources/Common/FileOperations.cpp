@@ -262,7 +262,7 @@ std::error_code removeAllAt(int folder, const char *name)
     return removeBelow(folder, name, 0);
 }
 
-std::optional<Error> removeAllBeneath(const QString &root, const QString &relative)
+std::optional<Error> removeAllBeneath(const QString &root, const QString &relative, LinksOnTheWay links)
 {
     const QStringList parts = relative.split(QLatin1Char('/'));
     for (const QString &part : parts) {
@@ -276,7 +276,7 @@ std::optional<Error> removeAllBeneath(const QString &root, const QString &relati
     if (ec)
         return Error::fromErrorCode(ec, root);
     const QString parent = parts.mid(0, parts.size() - 1).join(QLatin1Char('/'));
-    const FileDescriptor folder = openFolderBeneath(top.get(), parent, ec);
+    const FileDescriptor folder = openFolderBeneath(top.get(), parent, ec, links);
     if (ec == std::errc::no_such_file_or_directory)
         return std::nullopt;
     if (ec)

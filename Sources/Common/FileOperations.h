@@ -85,6 +85,15 @@ FileDescriptor openSubfolder(int folder, const char *name, std::error_code &ec,
 // link) one component at a time. A file on the way fails with ENOTDIR.
 FileDescriptor openFolderBeneath(int folder, const QString &relative, std::error_code &ec,
                                  LinksOnTheWay links = LinksOnTheWay::Refuse);
+// As openFolderBeneath, making the folders missing on the way; a folder it
+// made is opened without following anything swapped in meanwhile.
+FileDescriptor makeFolderBeneath(int folder, const QString &relative, std::error_code &ec,
+                                 LinksOnTheWay links = LinksOnTheWay::Refuse);
+// Renames root/from to root/to (which must not exist; the folders on the
+// way to it are made) in one renameat between the two folders, each opened
+// beneath the root: of links on the way only the user's own (or root's)
+// are followed. EXDEV where the two lie on different volumes.
+[[nodiscard]] std::optional<Error> moveBeneath(const QString &root, const QString &from, const QString &to);
 // For tests: false makes openFolderBeneath walk even where openat2 is there.
 void setOpenat2Allowed(bool allowed);
 
@@ -136,7 +145,9 @@ SmallFile readSmallFile(const QString &path, qint64 limit, FileOwner owner = Fil
 // following links, so a folder swapped for a link is never followed; links
 // below are removed as links. `relative` is "/"-separated, without "." or
 // ".." (EINVAL otherwise); a link on the way fails with ELOOP, and a
-// missing path is no error.
-[[nodiscard]] std::optional<Error> removeAllBeneath(const QString &root, const QString &relative);
+// missing path is no error. With LinksOnTheWay::FollowOwn, the user's own
+// links on the way to it (a kind folder on another disk) are followed.
+[[nodiscard]] std::optional<Error> removeAllBeneath(const QString &root, const QString &relative,
+                                                   LinksOnTheWay links = LinksOnTheWay::Refuse);
 
 } // namespace FileOperations

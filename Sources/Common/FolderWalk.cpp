@@ -4,6 +4,8 @@
 // what others can write into may change between two steps of ours.
 #include "Common/FileOperations.h"
 
+#include "Common/Error.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -180,6 +182,58 @@ std::error_code renameNoReplace(int fromFolder, const char *from, int toFolder, 
     if (errno != ENOENT)
         return lastErrno();
     return ::renameat(fromFolder, from, toFolder, to) == 0 ? std::error_code() : lastErrno();
+}
+
+FileDescriptor makeFolderBeneath(int folder, const QString &relative, std::error_code &ec, LinksOnTheWay links)
+{
+    FileDescriptor opened = openFolderBeneath(folder, relative, ec, links);
+    if (ec != std::errc::no_such_file_or_directory)
+        return opened;
+    opened = openFolderBeneath(folder, QString(), ec);
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QByteArray name = QFile::encodeName(part);
+        FileDescriptor next = openSubfolder(opened.get(), name.constData(), ec, links);
+        if (ec == std::errc::no_such_file_or_directory) {
+            if (::mkdirat(opened.get(), name.constData(), 0777) != 0 && errno != EEXIST) {
+                ec = lastErrno();
+                return FileDescriptor();
+            }
+            // Ours, just made: whatever stands there now is not followed.
+            next = openSubfolder(opened.get(), name.constData(), ec);
+        }
+        if (ec)
+            return FileDescriptor();
+        opened = std::move(next);
+    }
+    return opened;
+}
+
+std::optional<Error> moveBeneath(const QString &root, const QString &from, const QString &to)
+{
+    const QString fromPath = root + QLatin1Char('/') + from;
+    const QString toPath = root + QLatin1Char('/') + to;
+    const qsizetype fromSlash = from.lastIndexOf(QLatin1Char('/'));
+    const qsizetype toSlash = to.lastIndexOf(QLatin1Char('/'));
+    const QByteArray fromName = QFile::encodeName(from.mid(fromSlash + 1));
+    const QByteArray toName = QFile::encodeName(to.mid(toSlash + 1));
+    if (fromName.isEmpty() || toName.isEmpty() || fromName == "." || fromName == ".." || toName == "."
+        || toName == "..")
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), fromPath);
+    std::error_code ec;
+    const FileDescriptor top = openFolder(root, ec);
+    if (ec)
+        return Error::fromErrorCode(ec, root);
+    const FileDescriptor source =
+        openFolderBeneath(top.get(), fromSlash < 0 ? QString() : from.left(fromSlash), ec, LinksOnTheWay::FollowOwn);
+    if (ec)
+        return Error::fromErrorCode(ec, fromPath);
+    const FileDescriptor target =
+        makeFolderBeneath(top.get(), toSlash < 0 ? QString() : to.left(toSlash), ec, LinksOnTheWay::FollowOwn);
+    if (ec)
+        return Error::fromErrorCode(ec, toPath);
+    if ((ec = renameNoReplace(source.get(), fromName.constData(), target.get(), toName.constData())))
+        return Error::fromErrorCode(ec, ec == std::errc::file_exists ? toPath : fromPath);
+    return std::nullopt;
 }
 
 } // namespace FileOperations

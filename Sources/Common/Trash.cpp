@@ -143,6 +143,39 @@ QString recordedPlace(const QString &)
 }
 #endif
 
+namespace {
+
+#if !defined(Q_OS_MACOS)
+// Takes the entry `name` of the open folder `folder` (known to the user as
+// `path`) into the Trash of its volume, recorded as coming from `original`.
+QString trashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
+{
+    const QString trash = trashFor(QFileInfo(path).absoluteFilePath());
+    if (trash.isEmpty())
+        return {};
+    QString base = QFileInfo(original).fileName();
+    if (base.isEmpty())
+        base = QFileInfo(path).fileName();
+    QString claimed;
+    const int fd = claimName(trash, base, &claimed);
+    if (fd < 0)
+        return {};
+    const QString info = trash + QStringLiteral("/info/") + claimed + QStringLiteral(".trashinfo");
+    const QByteArray record = "[Trash Info]\nPath=" + QUrl::toPercentEncoding(original, "/") + "\nDeletionDate="
+        + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toLatin1() + '\n';
+    const bool written = FileOperations::writeAll(fd, record.constData(), record.size());
+    ::close(fd);
+    const QString inTrash = trash + QStringLiteral("/files/") + claimed;
+    if (!written || FileOperations::renameNoReplace(folder, name.constData(), AT_FDCWD, encoded(inTrash).constData())) {
+        QFile::remove(info);
+        return {};
+    }
+    return inTrash;
+}
+#endif
+
+} // namespace
+
 QString moveToTrash(const QString &path, const QString &originalPath)
 {
     const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
@@ -151,28 +184,32 @@ QString moveToTrash(const QString &path, const QString &originalPath)
     QString inTrash;
     return QFile::moveToTrash(path, &inTrash) ? inTrash : QString();
 #else
-    const QString trash = trashFor(QFileInfo(path).absoluteFilePath());
-    if (trash.isEmpty())
+    return trashEntry(AT_FDCWD, encoded(path), path, original);
+#endif
+}
+
+QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath)
+{
+    const QString path = root + QLatin1Char('/') + relative;
+    const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
+#if defined(Q_OS_MACOS)
+    // The system's Trash takes paths only.
+    Q_UNUSED(original);
+    QString inTrash;
+    return QFile::moveToTrash(path, &inTrash) ? inTrash : QString();
+#else
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    const QString name = relative.mid(slash + 1);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
-    QString base = QFileInfo(original).fileName();
-    if (base.isEmpty())
-        base = QFileInfo(path).fileName();
-    QString name;
-    const int fd = claimName(trash, base, &name);
-    if (fd < 0)
+    std::error_code ec;
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(root, ec);
+    const FileOperations::FileDescriptor folder = ec ? FileOperations::FileDescriptor()
+        : FileOperations::openFolderBeneath(top.get(), slash < 0 ? QString() : relative.left(slash), ec,
+                                            FileOperations::LinksOnTheWay::FollowOwn);
+    if (ec)
         return {};
-    const QString info = trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo");
-    const QByteArray record = "[Trash Info]\nPath=" + QUrl::toPercentEncoding(original, "/") + "\nDeletionDate="
-        + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toLatin1() + '\n';
-    const bool written = FileOperations::writeAll(fd, record.constData(), record.size());
-    ::close(fd);
-    const QString inTrash = trash + QStringLiteral("/files/") + name;
-    if (!written
-        || FileOperations::renameNoReplace(AT_FDCWD, encoded(path).constData(), AT_FDCWD, encoded(inTrash).constData())) {
-        QFile::remove(info);
-        return {};
-    }
-    return inTrash;
+    return trashEntry(folder.get(), encoded(name), path, original);
 #endif
 }
 
@@ -194,27 +231,68 @@ bool isInTrash(const QString &path)
         && !path.endsWith(QLatin1String("/..")) && pattern.match(path).hasMatch();
 }
 
-std::optional<Error> restore(const QString &inTrash, const QString &original)
+namespace {
+
+Error notInTrash(const QString &original)
+{
+    return Error(Error::PosixDomain, ENOENT,
+                 QCoreApplication::translate("Trash", "\"%1\" is no longer in the Trash.")
+                     .arg(QFileInfo(original).fileName()));
+}
+
+// A name in the Trash is used again once it was emptied: only the item whose
+// record names this place is this one.
+std::optional<Error> checkRestorable(const QString &inTrash, const QString &original)
 {
 #if !defined(Q_OS_MACOS)
-    // A name in the Trash is used again once it was emptied: only the item
-    // whose record names this place is this one.
     if (recordedPlace(inTrash) != QFileInfo(original).absoluteFilePath())
-        return Error(Error::PosixDomain, ENOENT,
-                     QCoreApplication::translate("Trash", "\"%1\" is no longer in the Trash.")
-                         .arg(QFileInfo(original).fileName()));
+        return notInTrash(original);
 #endif
     if (!isInTrash(inTrash) || !FileOperations::exists(inTrash))
-        return Error(Error::PosixDomain, ENOENT,
-                     QCoreApplication::translate("Trash", "\"%1\" is no longer in the Trash.")
-                         .arg(QFileInfo(original).fileName()));
+        return notInTrash(original);
     if (FileOperations::exists(original))
         return Error(Error::PosixDomain, EEXIST,
                      QCoreApplication::translate("Trash", "Something else now stands at '%1'.").arg(original));
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Error> restore(const QString &inTrash, const QString &original)
+{
+    if (std::optional<Error> error = checkRestorable(inTrash, original))
+        return error;
     if (std::optional<Error> error = FileOperations::createDirectories(QFileInfo(original).path()))
         return error;
     if (std::optional<Error> error = FileOperations::moveTree(inTrash, original))
         return error;
+#if !defined(Q_OS_MACOS)
+    QFile::remove(infoFileOf(inTrash));
+#endif
+    return std::nullopt;
+}
+
+std::optional<Error> restoreBeneath(const QString &inTrash, const QString &root, const QString &relative)
+{
+    const QString original = root + QLatin1Char('/') + relative;
+    if (std::optional<Error> error = checkRestorable(inTrash, original))
+        return error;
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    const QByteArray name = encoded(relative.mid(slash + 1));
+    if (name.isEmpty() || name == "." || name == "..")
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), original);
+    std::error_code ec;
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(root, ec);
+    if (ec)
+        return Error::fromErrorCode(ec, root);
+    // The folders on the way are made and entered without following a link
+    // someone else put there: the template goes back below the root or not at all.
+    const FileOperations::FileDescriptor folder = FileOperations::makeFolderBeneath(
+        top.get(), slash < 0 ? QString() : relative.left(slash), ec, FileOperations::LinksOnTheWay::FollowOwn);
+    if (ec)
+        return Error::fromErrorCode(ec, original);
+    if ((ec = FileOperations::renameNoReplace(AT_FDCWD, encoded(inTrash).constData(), folder.get(), name.constData())))
+        return Error::fromErrorCode(ec, original);
 #if !defined(Q_OS_MACOS)
     QFile::remove(infoFileOf(inTrash));
 #endif

@@ -19,6 +19,10 @@ namespace Trash {
 // or the move failed (then nothing changed). On macOS the Finder records
 // the place the item left from.
 QString moveToTrash(const QString &path, const QString &originalPath = {});
+// As moveToTrash for root/relative, taken from its folder opened beneath the
+// root: a folder on the way that someone else swapped for a link is refused
+// (nothing moves), never followed out of the root.
+QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath = {});
 
 // Whether the volume `path` lies on has a Trash this user can use: where it
 // has none, what would go there is deleted instead.
@@ -37,5 +41,8 @@ QString recordedPlace(const QString &inTrash);
 // above it) and forgets its Trash record. Refused when something stands at
 // `original` or the item is no longer in the Trash.
 [[nodiscard]] std::optional<Error> restore(const QString &inTrash, const QString &original);
+// As restore, to root/relative: the folders on the way are made and entered
+// beneath the root, never through a link someone else put there.
+[[nodiscard]] std::optional<Error> restoreBeneath(const QString &inTrash, const QString &root, const QString &relative);
 
 } // namespace Trash

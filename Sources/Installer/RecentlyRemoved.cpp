@@ -153,7 +153,7 @@ std::optional<Error> restore(const Item &item, ProgressListener *listener)
     TemplateTransaction::recover(item.root);
     if (std::optional<Error> error = TemplateTransaction::unfinishedRun(item.root))
         return error;
-    if (std::optional<Error> error = Trash::restore(item.inTrash, item.root + QLatin1Char('/') + item.destination))
+    if (std::optional<Error> error = Trash::restoreBeneath(item.inTrash, item.root, item.destination))
         return error;
     restoreReceipt(item);
     std::vector<Item> all = readLog();

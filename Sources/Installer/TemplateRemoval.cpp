@@ -23,12 +23,15 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace TemplateTransaction {
 
 using namespace Support;
+using FileOperations::FileDescriptor;
 
 namespace {
 
@@ -53,6 +56,7 @@ struct Removal
     InstallJournal &journal;
     QString root;
     QString holder;  // what is to be deleted waits here, out of sight
+    QString holderRelative;  // the same, below the root
     Disposal disposal;
     QHash<QString, Receipt> receipts;  // each template's, for putting it back
     RemovalReport &counts;
@@ -86,12 +90,10 @@ std::optional<Error> takeAway(Removal &removal, const QString &relative)
             return std::nullopt;
         }
     }
-    const QString into = removal.holder + QLatin1Char('/') + relative;
-    std::optional<Error> error = FileOperations::createDirectories(QFileInfo(into).path());
-    if (!error)
-        error = FileOperations::moveTree(path, into);
+    std::optional<Error> error =
+        FileOperations::moveBeneath(removal.root, relative, removal.holderRelative + QLatin1Char('/') + relative);
     if (error && error->code() == EXDEV) {
-        error = FileOperations::removeAll(path);
+        error = FileOperations::removeAllBeneath(removal.root, relative, FileOperations::LinksOnTheWay::FollowOwn);
         if (!error)
             ++removal.counts.removed;
         return error;
@@ -110,14 +112,16 @@ void dispose(Removal &removal, ProgressListener *listener)
     for (qint64 i = 0; i < count; ++i) {
         const QString &relative = removal.moved.at(i);
         const QString held = removal.holder + QLatin1Char('/') + relative;
-        if (std::optional<Error> error = FileOperations::removeAll(held)) {
+        const QString heldRelative = removal.holderRelative + QLatin1Char('/') + relative;
+        if (std::optional<Error> error = FileOperations::removeAllBeneath(removal.root, heldRelative)) {
             ++removal.counts.failed;
             if (!removal.counts.firstError) {
                 QString description = error->localizedDescription();
                 description.replace(held, join(removal.root, relative));
                 removal.counts.firstError = Error(error->domain(), error->code(), description);
             }
-            warnIfFailed(FileOperations::moveTree(held, join(removal.root, relative)), "cannot put back what is left of a template");
+            warnIfFailed(FileOperations::moveBeneath(removal.root, heldRelative, relative),
+                         "cannot put back what is left of a template");
         } else {
             ++removal.counts.removed;
         }
@@ -127,19 +131,18 @@ void dispose(Removal &removal, ProgressListener *listener)
 }
 
 // Puts back what an uninstall had taken away; answers what could not go back.
-QStringList putBack(const QString &root, const QString &holder, const QStringList &moved,
+// Everything goes back through folders opened beneath the root.
+QStringList putBack(const QString &root, const QString &holderRelative, const QStringList &moved,
                     const std::vector<InstallJournal::Trashed> &trashed)
 {
     QStringList stranded;
     for (qsizetype i = moved.size() - 1; i >= 0; --i) {
-        const QString held = holder + QLatin1Char('/') + moved.at(i);
-        const QString place = join(root, moved.at(i));
-        if (FileOperations::exists(held)
-            && (FileOperations::createDirectories(QFileInfo(place).path()) || FileOperations::moveTree(held, place)))
+        const QString held = holderRelative + QLatin1Char('/') + moved.at(i);
+        if (FileOperations::exists(join(root, held)) && FileOperations::moveBeneath(root, held, moved.at(i)))
             stranded.append(moved.at(i));
     }
     for (const InstallJournal::Trashed &item : trashed) {
-        if (std::optional<Error> error = Trash::restore(item.inTrash, join(root, item.destination))) {
+        if (std::optional<Error> error = Trash::restoreBeneath(item.inTrash, root, item.destination)) {
             qCWarning(lcInstall).noquote() << "cannot put back" << item.destination << ":"
                                            << error->localizedDescription();
             stranded.append(item.destination);
@@ -178,7 +181,7 @@ void cancelRemoval(Removal &removal, ProgressListener *listener)
         listener->setStatus(QCoreApplication::translate("TemplateTransaction", "Putting the templates back…"));
     if (std::optional<Error> error = removal.journal.addCancel())
         qCWarning(lcInstall).noquote() << "journal:" << error->localizedDescription();
-    const QStringList stranded = putBack(removal.root, removal.holder, removal.moved, removal.trashed);
+    const QStringList stranded = putBack(removal.root, removal.holderRelative, removal.moved, removal.trashed);
     // What could not go back is kept, in the Trash: the user chose to keep it.
     RemovalReport strandedReport;
     for (const QString &relative : stranded) {
@@ -221,7 +224,8 @@ std::optional<Error> remove(const QString &root, const QString &archiveTitle, co
         journal.close();
         return error;
     }
-    Removal removal{journal, root, join(root, removalFolder) + QLatin1Char('/') + holderName(archiveTitle),
+    const QString holderRelative = removalFolder + QLatin1Char('/') + holderName(archiveTitle);
+    Removal removal{journal, root, join(root, holderRelative), holderRelative,
                     disposal, disposal == Disposal::Trash ? receiptsOf(root, present) : QHash<QString, Receipt>(),
                     counts, {}, {}};
 
@@ -292,7 +296,8 @@ void completePlanned(InstallJournal &journal, const QStringList &planned)
                 qCWarning(lcInstall).noquote() << "not completing the removal of" << left.at(i) << ": no Trash";
             continue;
         }
-        warnIfFailed(FileOperations::removeAll(path), "cannot complete a removal");
+        warnIfFailed(FileOperations::removeAllBeneath(root, left.at(i), FileOperations::LinksOnTheWay::FollowOwn),
+                     "cannot complete a removal");
     }
 }
 
@@ -304,7 +309,9 @@ void completeRemoval(InstallJournal &journal)
 {
     const QString &root = journal.root();
     const QString removal = journal.removalFolder().isEmpty() ? QString() : join(root, journal.removalFolder());
-    const QString holder = removal.isEmpty() ? QString() : removal + QLatin1Char('/') + holderName(journal.archiveTitle());
+    const QString holderRelative = removal.isEmpty() ? QString()
+        : journal.removalFolder() + QLatin1Char('/') + holderName(journal.archiveTitle());
+    const QString holder = holderRelative.isEmpty() ? QString() : join(root, holderRelative);
     QStringList planned = journal.plan();
     for (const QString &relative : journal.removals()) {
         if (!planned.contains(relative))
@@ -313,7 +320,7 @@ void completeRemoval(InstallJournal &journal)
     if (journal.cancelled()) {
         // The user had cancelled it: back where they were; what cannot go
         // back goes to the Trash, and while anything is left the journal stays.
-        for (const QString &relative : putBack(root, holder, journal.removals(), journal.trashed())) {
+        for (const QString &relative : putBack(root, holderRelative, journal.removals(), journal.trashed())) {
             const QString held = holder + QLatin1Char('/') + relative;
             if (FileOperations::exists(held) && trashTemplate(root, held, relative, std::nullopt).isEmpty())
                 return;
@@ -326,7 +333,7 @@ void completeRemoval(InstallJournal &journal)
         // An earlier version sent a whole uninstall to the Trash from here.
         if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
             && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
-            FileOperations::moveToTrash(holder);
+            Trash::moveToTrashBeneath(root, holderRelative);
         warnIfFailed(FileOperations::removeAllBeneath(root, journal.removalFolder()), "cannot remove the removal folder");
     }
     removeEmptiedFolders(root, planned);
@@ -335,6 +342,67 @@ void completeRemoval(InstallJournal &journal)
 }
 
 } // namespace Support
+
+namespace {
+
+// What is left in a folder whose templates are gone.
+struct Leftovers
+{
+    bool keepsFolder = false;   // anything visible, or a hidden folder: it may hold someone's work
+    QList<QByteArray> hidden;   // hidden files and links
+    bool onlyFinderMetadata = true;
+};
+
+Leftovers leftoversIn(int folder)
+{
+    Leftovers left;
+    DIR *listing = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!listing) {
+        left.keepsFolder = true;
+        return left;
+    }
+    while (const struct dirent *entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat info;
+        const bool isFolder = ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        if (!name.startsWith('.') || isFolder) {
+            left.keepsFolder = true;
+            break;
+        }
+        left.hidden.append(name);
+        left.onlyFinderMetadata = left.onlyFinderMetadata && name == ".DS_Store";
+    }
+    ::closedir(listing);
+    return left;
+}
+
+// Removes root/folder if nothing but hidden files is left in it, through
+// descriptors opened beneath the root. Hidden files someone put there go
+// with their folder to the Trash (deleted only where the volume has none);
+// the file manager's metadata is nothing anyone wants back.
+void removeIfEmptied(const QString &root, int top, const QString &folder)
+{
+    std::error_code ec;
+    const FileDescriptor parent =
+        FileOperations::openFolderBeneath(top, parentOf(folder), ec, FileOperations::LinksOnTheWay::FollowOwn);
+    const QByteArray name = QFile::encodeName(folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1));
+    // A linked kind or category folder stays, and so does what it links to.
+    const FileDescriptor opened = ec ? FileDescriptor() : FileOperations::openSubfolder(parent.get(), name.constData(), ec);
+    if (ec)
+        return;
+    const Leftovers left = leftoversIn(opened.get());
+    if (left.keepsFolder)
+        return;
+    if (!left.onlyFinderMetadata && !Trash::moveToTrashBeneath(root, folder).isEmpty())
+        return;
+    for (const QByteArray &hidden : left.hidden)
+        ::unlinkat(opened.get(), hidden.constData(), 0);
+    ::unlinkat(parent.get(), name.constData(), AT_REMOVEDIR);
+}
+
+} // namespace
 
 void removeEmptiedFolders(const QString &root, const QStringList &destinations)
 {
@@ -353,31 +421,12 @@ void removeEmptiedFolders(const QString &root, const QStringList &destinations)
         const qsizetype depthB = b.count(QLatin1Char('/'));
         return depthA != depthB ? depthA > depthB : a < b;
     });
-    for (const QString &folder : std::as_const(ordered)) {
-        const QString path = join(root, folder);
-        // A linked kind or category folder stays, and so does what it links to.
-        if (!isRealFolder(path))
-            continue;
-        const QDir dir(path);
-        if (!dir.isReadable())
-            continue;
-        // Anything visible keeps a folder, and so does a hidden folder (it may hold someone's work).
-        if (!dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty()
-            || !dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks).isEmpty())
-            continue;
-        const QStringList hidden = dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        const bool onlyFinderMetadata = std::all_of(hidden.cbegin(), hidden.cend(), [](const QString &name) {
-            return name == QLatin1String(".DS_Store");
-        });
-        // Hidden files someone put there go with their folder to the Trash
-        // (deleted only where the volume has none); the file manager's
-        // metadata is nothing anyone wants back.
-        if (!onlyFinderMetadata && FileOperations::moveToTrash(path))
-            continue;
-        for (const QString &name : hidden)
-            QFile::remove(dir.filePath(name));
-        ::rmdir(QFile::encodeName(path).constData());
-    }
+    std::error_code ec;
+    const FileDescriptor top = FileOperations::openFolder(root, ec);
+    if (ec)
+        return;
+    for (const QString &folder : std::as_const(ordered))
+        removeIfEmptied(root, top.get(), folder);
 }
 
 } // namespace TemplateTransaction

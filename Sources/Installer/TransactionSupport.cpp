@@ -66,7 +66,10 @@ void warnIfFailed(const std::optional<Error> &error, const char *step)
 QString trashTemplate(const QString &root, const QString &path, const QString &destination,
                       const std::optional<Receipt> &receipt)
 {
-    const QString inTrash = Trash::moveToTrash(path, join(root, destination));
+    const QString prefix = root + QLatin1Char('/');
+    const QString inTrash = path.startsWith(prefix)
+        ? Trash::moveToTrashBeneath(root, path.mid(prefix.size()), join(root, destination))
+        : Trash::moveToTrash(path, join(root, destination));
     if (!inTrash.isEmpty())
         RecentlyRemoved::record({QDateTime::currentDateTimeUtc(), root, destination, inTrash, receipt});
     return inTrash;

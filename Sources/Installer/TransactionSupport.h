@@ -27,14 +27,16 @@ QString parentOf(const QString &relative);
 QString unusedName(const QString &folder, const QString &base);
 // ".mti-<kind>-<pid>[-<index>]": the names recovery acts on.
 QString ownName(const char *kind, qsizetype index = -1);
-[[nodiscard]] [[nodiscard]] std::optional<Error> errnoError(const QString &path);
+[[nodiscard]] std::optional<Error> errnoError(const QString &path);
 // For clean-up steps whose failure leaves only a hidden leftover that a
 // later run removes: said in the log, never the user's failure.
 void warnIfFailed(const std::optional<Error> &error, const char *step);
 
-// Sends the folder at `path` to the Trash as the template at `destination`
-// (relative to root), so that Restore puts it back there, and records it as
-// recently removed with its receipt entry. Answers where it went; empty
+// Sends the folder at `path` (below root) to the Trash as the template at
+// `destination` (relative to root), so that Restore puts it back there, and
+// records it as recently removed with its receipt entry. It is taken from
+// its folder opened beneath the root, never through a link someone else put
+// on the way. Answers where it went; empty
 // when the volume has no Trash (nothing changed then).
 QString trashTemplate(const QString &root, const QString &path, const QString &destination,
                       const std::optional<Receipt> &receipt);
