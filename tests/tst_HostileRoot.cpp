@@ -31,6 +31,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <atomic>
 #include <memory>
 
 #include <sys/stat.h>
@@ -96,6 +97,8 @@ private slots:
 
     void plantedLockNeitherHangsNorBlocksForEver_data();
     void plantedLockNeitherHangsNorBlocksForEver();
+    void lockFileNamingALiveProcessIsNoHolder();
+    void lockSwappedForAFifoMeanwhileNeverHangs();
     void lockOfALiveRunFailsAfterTheWaitNamingItsProcess_data();
     void lockOfALiveRunFailsAfterTheWaitNamingItsProcess();
 
@@ -332,6 +335,50 @@ void tst_HostileRoot::plantedLockNeitherHangsNorBlocksForEver()
     // Whatever stood there is gone, or set aside; no run holds the lock now.
     DestinationLock after(_root);
     QVERIFY(after.tryAcquire());
+}
+
+void tst_HostileRoot::lockFileNamingALiveProcessIsNoHolder()
+{
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    // What the file says is anyone's to write: only the kernel's lock holds.
+    writeFileOrFail(_root + QLatin1Char('/') + DestinationLock::fileName(), "1\nmtzip\nelsewhere\n");
+    const Run run = mtzip({QStringLiteral("install"), QStringLiteral("--wait"), QStringLiteral("5"), QStringLiteral("--dest"),
+                           _root, archive});
+    QVERIFY(run.finished);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.elapsed < 5000, qPrintable(QString::number(run.elapsed)));
+}
+
+void tst_HostileRoot::lockSwappedForAFifoMeanwhileNeverHangs()
+{
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    const QByteArray lock = QFile::encodeName(_root + QLatin1Char('/') + DestinationLock::fileName());
+    const QByteArray fifo = QFile::encodeName(_dir->filePath(QStringLiteral("fifo")));
+    std::atomic<bool> stop{false};
+    // Puts a FIFO at the lock's path over and over, whatever stands there.
+    QThread *swapper = QThread::create([&stop, &lock, &fifo] {
+        while (!stop.load()) {
+            if (::mkfifo(fifo.constData(), 0644) == 0)
+                ::rename(fifo.constData(), lock.constData());
+            QThread::usleep(200);
+        }
+    });
+    swapper->start();
+    for (int i = 0; i < 4; ++i) {
+        const QString command = i % 2 ? QStringLiteral("uninstall") : QStringLiteral("install");
+        const Run run = mtzip({command, QStringLiteral("--wait"), QStringLiteral("10"), QStringLiteral("--dest"), _root, archive});
+        if (!run.finished) {
+            stop = true;
+            swapper->wait();
+            delete swapper;
+            QFAIL(qPrintable(command + QStringLiteral(" hung on a FIFO at the lock's path")));
+        }
+        // It either took the lock between two plantings or gave up after the wait.
+        QVERIFY2(run.exitCode == 0 || run.err.contains("gave up waiting"), run.err.constData());
+    }
+    stop = true;
+    swapper->wait();
+    delete swapper;
 }
 
 void tst_HostileRoot::lockOfALiveRunFailsAfterTheWaitNamingItsProcess_data()

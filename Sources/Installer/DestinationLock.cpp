@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/DestinationLock.h"
 
-#include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
 
@@ -11,62 +10,20 @@
 #include <QFile>
 #include <QMutex>
 #include <QSet>
+#include <QSysInfo>
 #include <QThread>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-DestinationLock::DestinationLock(const QString &root)
-    : _root(root)
-    , _file(root + QLatin1Char('/') + fileName())
-{
-    _file.setStaleLockTime(0);
-}
-
-DestinationLock::~DestinationLock()
-{
-    release();
-}
-
-QString DestinationLock::fileName()
-{
-    return QStringLiteral(".mti-lock");
-}
-
-std::optional<Error> DestinationLock::failure() const
-{
-    const int code = _file.error() == QLockFile::PermissionError ? EACCES : EIO;
-    return Error::fromErrorCode(std::error_code(code, std::generic_category()), _root);
-}
+using FileOperations::FileDescriptor;
 
 namespace {
-
-// What QLockFile writes is a few short lines.
-constexpr qint64 MaxLockSize = 4096;
-// A QLockFile writes who holds it right after making the file; one that
-// still names nobody after this long never will. (Breaking it takes its
-// flock, which a live holder keeps, so a slow writer is safe even so.)
-constexpr int UnnamedLockStaleMs = 2000;
-
-// Why what stands at path is no lock file QLockFile made; empty when it may
-// be one, or nothing is there. Any user's file may be one: in a folder
-// several users share, the holder may be another of them, and what a lock
-// says only decides how long to wait.
-QString noLockProblem(const QString &path)
-{
-    const FileOperations::SmallFile file =
-        FileOperations::readSmallFile(path, MaxLockSize, FileOperations::FileOwner::Anyone);
-    // Unreadable for want of permission: QLockFile cannot read it either,
-    // and waits as for a live holder.
-    return file || file.error == ENOENT || file.error == EACCES ? QString() : file.problem;
-}
 
 // Roots this process holds: a second writer here (another window, started
 // while the first one's progress processes events) would wait for itself.
@@ -101,76 +58,185 @@ HeldRoots &heldHere()
     return roots;
 }
 
-} // namespace
-
-bool DestinationLock::clearTheWay()
+std::error_code lastErrno()
 {
-    const QString path = _file.fileName();
-    // QLockFile's own lock for breaking a stale one is read as carelessly.
-    for (const QString &name : QStringList{path, path + QStringLiteral(".rmlock")}) {
-        if (noLockProblem(name).isEmpty())
-            continue;
-        // Under a lock on the root folder itself: two runs doing this at once
-        // never take away a lock file one of them has just made.
-        const int folder = ::open(QFile::encodeName(_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder < 0)
-            return false;
-        bool cleared = false;
-        if (::flock(folder, LOCK_EX | LOCK_NB) == 0) {
-            const QString problem = noLockProblem(name);
-            QString aside = name + QStringLiteral("-invalid");
-            struct stat info;
-            for (int n = 1; ::lstat(QFile::encodeName(aside).constData(), &info) == 0; ++n)
-                aside = name + QStringLiteral("-invalid-") + QString::number(n);
-            // A rename moves a link itself, never what it leads to.
-            cleared = problem.isEmpty()
-                || ::rename(QFile::encodeName(name).constData(), QFile::encodeName(aside).constData()) == 0;
-            const int error = errno;
-            if (!problem.isEmpty()) {
-                qCWarning(lcInstall).noquote() << "ignored" << name + QLatin1Char(':') << problem
-                                               << (cleared ? QStringLiteral("; set aside as %1").arg(aside)
-                                                           : QStringLiteral("; cannot set it aside: %1")
-                                                                 .arg(QString::fromLocal8Bit(std::strerror(error))));
-            }
-        }
-        ::close(folder);
-        if (!cleared)
-            return false;
-    }
-    qint64 pid = 0;
-    const bool named = !FileOperations::exists(path) || _file.getLockInfo(&pid, nullptr, nullptr);
-    // A big install holds the lock for minutes: only a dead holder makes a
-    // lock that names one stale.
-    _file.setStaleLockTime(named ? 0 : UnnamedLockStaleMs);
-    return true;
+    return std::error_code(errno, std::generic_category());
 }
 
-std::optional<Error> DestinationLock::heldElsewhere(std::chrono::milliseconds waited)
+QByteArray lockName()
+{
+    return QFile::encodeName(DestinationLock::fileName());
+}
+
+// Opens the lock file without following a link and without blocking on a
+// FIFO; read-only where another user's file may not be written (a kernel
+// lock needs no more).
+FileDescriptor openLockFile(int root, std::error_code &ec)
+{
+    const int flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    FileDescriptor file(::openat(root, lockName().constData(), O_RDWR | flags, 0644));
+    if (!file.isValid() && errno == EACCES)
+        file.reset(::openat(root, lockName().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    ec = file.isValid() ? std::error_code() : lastErrno();
+    return file;
+}
+
+// Why the open file is no lock file; empty when it may be one.
+QString noLockProblem(int file)
+{
+    struct stat info;
+    if (::fstat(file, &info) != 0)
+        return QStringLiteral("cannot be examined");
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("a folder");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("not a regular file");
+    return {};
+}
+
+// Whether `file` is still what stands at the lock's path: a holder that
+// let go removes the file, and a lock on a removed file guards nothing.
+bool stillInPlace(int root, int file)
+{
+    struct stat opened;
+    struct stat there;
+    return ::fstat(file, &opened) == 0 && ::fstatat(root, lockName().constData(), &there, AT_SYMLINK_NOFOLLOW) == 0
+        && opened.st_dev == there.st_dev && opened.st_ino == there.st_ino;
+}
+
+struct Holder
 {
     qint64 pid = 0;
-    QString host;
     QString application;
+};
+
+// The holder as it wrote itself down (the lines QLockFile writes: process
+// id, application, host). At most a few hundred bytes are read.
+Holder holderOf(int file)
+{
+    char head[256] = {};
+    const ssize_t got = ::pread(file, head, sizeof head - 1, 0);
+    if (got <= 0)
+        return {};
+    const QList<QByteArray> lines = QByteArray(head, int(got)).split('\n');
+    bool ok = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return {};
+    return {pid, QString::fromUtf8(lines.value(1).trimmed()).left(64)};
+}
+
+void writeHolder(int file)
+{
+    const QByteArray lines = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+        + QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n';
+    if (::ftruncate(file, 0) == 0 && ::pwrite(file, lines.constData(), size_t(lines.size()), 0) < 0)
+        qCDebug(lcInstall) << "cannot write the lock's holder:" << lastErrno().message().c_str();
+}
+
+} // namespace
+
+DestinationLock::DestinationLock(const QString &root)
+    : _root(root)
+{
+}
+
+DestinationLock::~DestinationLock()
+{
+    release();
+}
+
+QString DestinationLock::fileName()
+{
+    return QStringLiteral(".mti-lock");
+}
+
+bool DestinationLock::setAside(int root, const QString &problem)
+{
+    QByteArray aside = lockName() + "-invalid";
+    struct stat info;
+    for (int n = 1; ::fstatat(root, aside.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0; ++n)
+        aside = lockName() + "-invalid-" + QByteArray::number(n);
+    // A rename moves a link itself, never what it leads to.
+    const bool moved = ::renameat(root, lockName().constData(), root, aside.constData()) == 0;
+    const QString path = _root + QLatin1Char('/') + fileName();
+    qCWarning(lcInstall).noquote() << "ignored" << path + QLatin1Char(':') << problem
+                                   << (moved ? QStringLiteral("; set aside as %1").arg(QFile::decodeName(aside))
+                                             : QStringLiteral("; cannot set it aside: %1")
+                                                   .arg(QString::fromStdString(lastErrno().message())));
+    return moved;
+}
+
+DestinationLock::Attempt DestinationLock::attempt(std::error_code &ec)
+{
+    const FileDescriptor root(::open(QFile::encodeName(_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.isValid()) {
+        ec = lastErrno();
+        return Attempt::Failed;
+    }
+    // What someone planted is set aside; planted again at once, it is
+    // treated as a holder: the wait is bounded, the loop is not ours to lose.
+    for (int planted = 0; planted < 3; ++planted) {
+        FileDescriptor file = openLockFile(root.get(), ec);
+        QString problem;
+        if (ec == std::errc::too_many_symbolic_link_levels)
+            problem = QStringLiteral("a symbolic link");
+        else if (ec == std::errc::is_a_directory)
+            problem = QStringLiteral("a folder");
+        else if (ec)
+            return Attempt::Failed;
+        else
+            problem = noLockProblem(file.get());
+        if (!problem.isEmpty()) {
+            file.reset();
+            ec.clear();
+            if (!setAside(root.get(), problem))
+                return Attempt::Failed;
+            continue;
+        }
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK || errno == EINTR)
+                return Attempt::HeldElsewhere;
+            ec = lastErrno();
+            return Attempt::Failed;
+        }
+        // Taken from a holder that removed the file as we opened it: next round.
+        if (!stillInPlace(root.get(), file.get()))
+            return Attempt::HeldElsewhere;
+        writeHolder(file.get());
+        _file = std::move(file);
+        return Attempt::Taken;
+    }
+    return Attempt::HeldElsewhere;
+}
+
+Error DestinationLock::heldElsewhere(std::chrono::milliseconds waited) const
+{
     const QString seconds = QString::number(double(waited.count()) / 1000);
-    if (noLockProblem(_file.fileName()).isEmpty() && _file.getLockInfo(&pid, &host, &application)) {
+    std::error_code ec;
+    const FileDescriptor root(::open(QFile::encodeName(_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor file = root.isValid() ? openLockFile(root.get(), ec) : FileDescriptor();
+    const Holder holder = file.isValid() && noLockProblem(file.get()).isEmpty() ? holderOf(file.get()) : Holder();
+    if (holder.pid > 0) {
         return Error(Error::PosixDomain, EBUSY,
                      QCoreApplication::translate("DestinationLock",
                                                  "Another installation into %1 (process %2%3) still holds its lock; "
                                                  "gave up waiting after %4 s.")
                          .arg(_root)
-                         .arg(pid)
-                         .arg(application.isEmpty() ? QString() : QStringLiteral(", ") + application)
+                         .arg(holder.pid)
+                         .arg(holder.application.isEmpty() ? QString() : QStringLiteral(", ") + holder.application)
                          .arg(seconds));
     }
     return Error(Error::PosixDomain, EBUSY,
                  QCoreApplication::translate("DestinationLock",
                                              "The lock file %1 names no installation but stood in the way; "
                                              "gave up waiting after %2 s.")
-                     .arg(_file.fileName(), seconds));
+                     .arg(_root + QLatin1Char('/') + fileName(), seconds));
 }
 
 std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
 {
-    if (_file.isLocked())
+    if (isHeld())
         return std::nullopt;
     if (heldHere().contains(_root)) {
         return Error(Error::PosixDomain, EBUSY,
@@ -184,12 +250,12 @@ std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
     waited.start();
     bool told = false;
     for (;;) {
-        if (clearTheWay()) {
-            if (_file.tryLock(0))
-                break;
-            if (_file.error() != QLockFile::LockFailedError)
-                return failure();
-        }
+        std::error_code ec;
+        const Attempt result = attempt(ec);
+        if (result == Attempt::Taken)
+            break;
+        if (result == Attempt::Failed)
+            return Error::fromErrorCode(ec ? ec : std::make_error_code(std::errc::io_error), _root);
         const milliseconds elapsed(waited.elapsed());
         if (_waitLimit && elapsed >= *_waitLimit)
             return heldElsewhere(*_waitLimit);
@@ -216,9 +282,10 @@ std::optional<Error> DestinationLock::acquire(ProgressListener *listener)
 
 bool DestinationLock::tryAcquire()
 {
-    if (_file.isLocked())
+    if (isHeld())
         return true;
-    if (heldHere().contains(_root) || !clearTheWay() || !_file.tryLock(0))
+    std::error_code ec;
+    if (heldHere().contains(_root) || attempt(ec) != Attempt::Taken)
         return false;
     heldHere().insert(_root);
     return true;
@@ -226,8 +293,13 @@ bool DestinationLock::tryAcquire()
 
 void DestinationLock::release()
 {
-    if (_file.isLocked()) {
-        _file.unlock();
-        heldHere().remove(_root);
-    }
+    if (!isHeld())
+        return;
+    // Removed while still locked, so that a waiter who opened it meanwhile
+    // sees it gone and opens afresh.
+    const FileDescriptor root(::open(QFile::encodeName(_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (root.isValid() && stillInPlace(root.get(), _file.get()))
+        ::unlinkat(root.get(), lockName().constData(), 0);
+    _file.reset();
+    heldHere().remove(_root);
 }

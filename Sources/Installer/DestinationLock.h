@@ -3,23 +3,25 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Common/FileDescriptor.h"
 
-#include <QLockFile>
 #include <QString>
 
 #include <chrono>
 #include <optional>
+#include <system_error>
 
 class ProgressListener;
 
 // One writer per destination root, across processes: installs and uninstalls
-// of the application and of mtzip hold this lock file in the root. A lock
-// whose holder died is broken by the next taker. Others may write into the
-// root: what stands at the lock's path that no QLockFile made (a link, a
-// folder, a FIFO, something far too large) is set aside before QLockFile
-// looks at it, and a lock file that names no process counts as stale once
-// it is a few seconds old; beyond that only QLockFile's own judgement (the
-// holder's process still runs) makes anyone wait.
+// of the application and of mtzip hold this lock in the root. The lock is
+// the kernel's (flock) on the file `.mti-lock`, so it goes with its
+// holder's process, however that ends; what the file says (the holder's
+// process id) only names the holder in messages and is never trusted for
+// anything else. Others may write into the root: the file is opened without
+// following a link and without ever blocking, and what stands there that is
+// no regular file (a link, a folder, a FIFO) is set aside. Earlier versions
+// locked the same file with QLockFile, which takes the same kernel lock.
 class DestinationLock
 {
 public:
@@ -34,7 +36,6 @@ public:
     // EBUSY, naming the holder's process; unset (the default), as long as
     // the listener wants, and for ever without one.
     void setWaitLimit(std::optional<std::chrono::milliseconds> limit) { _waitLimit = limit; }
-
     // Waits for the lock. After a second the listener is told that it waits
     // and is asked, a few times a second, whether to go on waiting; its no
     // gives up with a cancellation.
@@ -42,16 +43,16 @@ public:
     // Takes the lock only when nobody holds it.
     bool tryAcquire();
     void release();
-    bool isHeld() const { return _file.isLocked(); }
+    bool isHeld() const { return _file.isValid(); }
 
 private:
-    [[nodiscard]] std::optional<Error> failure() const;
-    // Makes the lock's path fit for QLockFile to look at; false when
-    // something else stands there still (it could not be set aside).
-    bool clearTheWay();
-    [[nodiscard]] std::optional<Error> heldElsewhere(std::chrono::milliseconds waited);
+    enum class Attempt { Taken, HeldElsewhere, Failed };
+    Attempt attempt(std::error_code &ec);
+    // Sets aside what stands at the lock's path and is no regular file.
+    bool setAside(int root, const QString &problem);
+    [[nodiscard]] Error heldElsewhere(std::chrono::milliseconds waited) const;
 
     QString _root;
-    QLockFile _file;
+    FileOperations::FileDescriptor _file;
     std::optional<std::chrono::milliseconds> _waitLimit;
 };
