@@ -74,6 +74,8 @@ private slots:
     void readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit();
     void removeAllBeneathNeverFollowsALink_data();
     void removeAllBeneathNeverFollowsALink();
+    void stepsBeneathTheRootNeverFollowALink_data();
+    void stepsBeneathTheRootNeverFollowALink();
 };
 
 void tst_FileOperations::copyTreeKeepsContentsModesAndTimes()
@@ -446,6 +448,70 @@ void tst_FileOperations::removeAllBeneathNeverFollowsALink()
     found.sort();
     QCOMPARE(found, left);
     QCOMPARE(readFile(outside + QStringLiteral("/victim/file")), QByteArray("keep"));
+}
+
+// The same tree as above: root/a/b/file, root/top, root/a/link -> outside,
+// root/a/b/link -> outside/victim.
+void tst_FileOperations::stepsBeneathTheRootNeverFollowALink_data()
+{
+    QTest::addColumn<QString>("step");  // write, remove or move
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<QString>("to");    // for a move
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("written");  // relative to the root, read afterwards; empty: nothing
+    QTest::newRow("write a new file, folders made") << "write" << "c/d/new" << QString() << 0 << "c/d/new";
+    QTest::newRow("write over a file") << "write" << "a/b/file" << QString() << 0 << "a/b/file";
+    QTest::newRow("write through a link") << "write" << "a/link/victim/file" << QString() << ELOOP << QString();
+    QTest::newRow("write over a link") << "write" << "a/b/link" << QString() << 0 << "a/b/link";
+    QTest::newRow("remove through a link") << "remove" << "a/link/victim/file" << QString() << ELOOP << QString();
+    QTest::newRow("remove a missing file") << "remove" << "c/none" << QString() << 0 << QString();
+    QTest::newRow("move, folders made") << "move" << "a/b/file" << "c/d/moved" << 0 << "c/d/moved";
+    QTest::newRow("move from a link") << "move" << "a/link/victim" << "c/taken" << ELOOP << QString();
+    QTest::newRow("move into a link") << "move" << "top" << "a/link/top" << ELOOP << QString();
+    QTest::newRow("move onto something") << "move" << "top" << "a/b/file" << EEXIST << QString();
+}
+
+void tst_FileOperations::stepsBeneathTheRootNeverFollowALink()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, relative);
+    QFETCH(QString, to);
+    QFETCH(int, error);
+    QFETCH(QString, written);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = dir.filePath(QStringLiteral("root"));
+    const QString outside = dir.filePath(QStringLiteral("outside"));
+    writeFileOrFail(outside + QStringLiteral("/victim/file"), "keep");
+    writeFileOrFail(root + QStringLiteral("/a/b/file"), "x");
+    writeFileOrFail(root + QStringLiteral("/top"), "x");
+    QVERIFY(QFile::link(outside, root + QStringLiteral("/a/link")));
+    QVERIFY(QFile::link(outside + QStringLiteral("/victim"), root + QStringLiteral("/a/b/link")));
+    // As another user's links: the user's own would be followed on a move.
+    if (::geteuid() == 0) {
+        QCOMPARE(::lchown(QFile::encodeName(root + QStringLiteral("/a/link")).constData(), 65534, 65534), 0);
+    } else if (step == QLatin1String("move") && error == ELOOP) {
+        QSKIP("Only root can make a link another user's.");
+    }
+
+    std::optional<Error> result;
+    if (step == QLatin1String("write"))
+        result = FileOperations::replaceFileBeneath(root, relative, QByteArray("new"));
+    else if (step == QLatin1String("remove"))
+        result = FileOperations::replaceFileBeneath(root, relative, std::nullopt);
+    else
+        result = FileOperations::moveBeneath(root, relative, to);
+    QCOMPARE(result ? result->code() : 0, error);
+    if (!written.isEmpty()) {
+        const QString path = root + QLatin1Char('/') + written;
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QCOMPARE(readFile(path), step == QLatin1String("move") ? QByteArray("x") : QByteArray("new"));
+    }
+    QCOMPARE(readFile(outside + QStringLiteral("/victim/file")), QByteArray("keep"));
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("victim")});
+    QCOMPARE(QDir(outside + QStringLiteral("/victim")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("file")});
 }
 
 #include "tst_FileOperations.moc"

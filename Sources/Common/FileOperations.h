@@ -94,6 +94,12 @@ FileDescriptor makeFolderBeneath(int folder, const QString &relative, std::error
 // beneath the root: of links on the way only the user's own (or root's)
 // are followed. EXDEV where the two lie on different volumes.
 [[nodiscard]] std::optional<Error> moveBeneath(const QString &root, const QString &from, const QString &to);
+// Writes root/relative whole (its folders made as needed), or removes it
+// when `contents` is empty, through folders opened beneath the root without
+// following any link: a small file of the system's own (a receipt) in a
+// folder others may write into.
+[[nodiscard]] std::optional<Error> replaceFileBeneath(const QString &root, const QString &relative,
+                                                     const std::optional<QByteArray> &contents);
 // For tests: false makes openFolderBeneath walk even where openat2 is there.
 void setOpenat2Allowed(bool allowed);
 

@@ -236,4 +236,49 @@ std::optional<Error> moveBeneath(const QString &root, const QString &from, const
     return std::nullopt;
 }
 
+std::optional<Error> replaceFileBeneath(const QString &root, const QString &relative,
+                                        const std::optional<QByteArray> &contents)
+{
+    const QString path = root + QLatin1Char('/') + relative;
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    const QByteArray name = QFile::encodeName(relative.mid(slash + 1));
+    if (name.isEmpty() || name == "." || name == "..")
+        return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument), path);
+    std::error_code ec;
+    const FileDescriptor top = openFolder(root, ec);
+    const FileDescriptor folder = ec ? FileDescriptor()
+        : contents ? makeFolderBeneath(top.get(), slash < 0 ? QString() : relative.left(slash), ec)
+                   : openFolderBeneath(top.get(), slash < 0 ? QString() : relative.left(slash), ec);
+    if (!contents && ec == std::errc::no_such_file_or_directory)
+        return std::nullopt;
+    if (ec)
+        return Error::fromErrorCode(ec, path);
+    if (!contents) {
+        if (::unlinkat(folder.get(), name.constData(), 0) != 0 && errno != ENOENT)
+            return Error::fromErrorCode(lastErrno(), path);
+        return std::nullopt;
+    }
+    // Written beside it under a hidden name, then renamed over it: a reader
+    // sees the old file or the new one, never half of one.
+    QByteArray temporary;
+    FileDescriptor file;
+    for (int n = 0; !file.isValid() && n < 100; ++n) {
+        temporary = "." + name + ".tmp-" + QByteArray::number(::getpid()) + "-" + QByteArray::number(n);
+        file.reset(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0644));
+        if (!file.isValid() && errno != EEXIST)
+            return Error::fromErrorCode(lastErrno(), path);
+    }
+    const bool written = file.isValid() && writeAll(file.get(), contents->constData(), contents->size())
+        && ::fsync(file.get()) == 0;
+    const std::error_code writeError = written ? std::error_code() : lastErrno();
+    file.reset();
+    if (!written || ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
+        const std::error_code error = written ? lastErrno() : writeError;
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+        return Error::fromErrorCode(error ? error : std::make_error_code(std::errc::io_error), path);
+    }
+    return std::nullopt;
+}
+
 } // namespace FileOperations

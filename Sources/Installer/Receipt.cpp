@@ -13,7 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -325,13 +325,12 @@ void Receipt::forgetRemoved(const QString &root, const QStringList &destinations
         if (kept == receipt->templates.end())
             continue;
         receipt->templates.erase(kept, receipt->templates.end());
-        if (receipt->templates.empty()) {
-            QFile::remove(path);
-            continue;
-        }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(receipt->toJson()) < 0 || !file.commit())
-            qCWarning(lcInstall).noquote() << "cannot update the receipt" << path << ":" << file.errorString();
+        const std::optional<QByteArray> contents =
+            receipt->templates.empty() ? std::nullopt : std::optional<QByteArray>(receipt->toJson());
+        // The folder may have been swapped for a link since it was listed.
+        if (std::optional<Error> error = FileOperations::replaceFileBeneath(
+                root, folderName() + QLatin1Char('/') + QFileInfo(path).fileName(), contents))
+            qCWarning(lcInstall).noquote() << "cannot update the receipt" << path << ":" << error->localizedDescription();
     }
     // The folder goes with its last receipt, so that a root all of whose
     // templates were removed is as it was before the first install.

@@ -101,10 +101,9 @@ void restoreReceipt(const Item &item)
     const Receipt::Template &entry = item.receipt->templates.front();
     if (!receipt.templateAt(entry.destination))
         receipt.templates.push_back(entry);
-    QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(receipt.toJson()) < 0 || !file.commit())
-        qCWarning(lcInstall).noquote() << "cannot restore the receipt" << path << ":" << file.errorString();
+    if (std::optional<Error> error = FileOperations::replaceFileBeneath(
+            item.root, Receipt::folderName() + QLatin1Char('/') + QFileInfo(path).fileName(), receipt.toJson()))
+        qCWarning(lcInstall).noquote() << "cannot restore the receipt" << path << ":" << error->localizedDescription();
 }
 
 } // namespace
