@@ -19,3 +19,8 @@ add_dependencies(tst_Packaging mtzip MotionTemplateInstaller mti_resources)
 # Building two packages and running their linters takes a while.
 set_tests_properties(tst_Packaging PROPERTIES TIMEOUT 600)
 
+# The release script's dry run and refusals, the workflows and Homebrew files.
+mti_add_test(tst_Release SOURCES tst_Release.cpp ${MTI_TEST_SUPPORT})
+target_compile_definitions(tst_Release PRIVATE
+    MTI_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    MTI_VERSION="${PROJECT_VERSION}")
