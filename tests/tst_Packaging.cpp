@@ -154,6 +154,7 @@ private slots:
     void manPageDate();
     void copyrightAndNotices();
     void mtzipLinksNoWidgets();
+    void samplePackIsReproducible();
     void packages_data();
     void packages();
 
@@ -544,6 +545,30 @@ void tst_Packaging::mtzipLinksNoWidgets()
         QVERIFY(mtzip.out.contains("libQt6Core"));
         QVERIFY2(!mtzip.out.contains("Widgets"), mtzip.out.constData());
     }
+}
+
+void tst_Packaging::samplePackIsReproducible()
+{
+    // zipinfo -T writes times as yyyymmdd.hhmmss; the stamp is touch's
+    // yyyymmddhhmm.ss.
+    const QString stamp = QStringLiteral(MTI_SAMPLE_PACK_STAMP);
+    const QString expected = stamp.left(8) + QLatin1Char('.') + stamp.mid(8, 4) + stamp.mid(13, 2);
+    const ToolResult listed = runTool(QStringLiteral("zipinfo"), {QStringLiteral("-T"), QStringLiteral(MTI_BUILD_DIR "/Resources/LT_Sample_Pack.mtzip")});
+    MTI_VERIFY_TOOL(listed);
+    QStringList names;
+    for (const QString &line : QString::fromUtf8(listed.out).split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1Char('-')) && !line.startsWith(QLatin1Char('d')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(fields.size(), 8);
+        QCOMPARE(fields.at(0), line.startsWith(QLatin1Char('d')) ? QStringLiteral("drwxr-xr-x") : QStringLiteral("-rw-r--r--"));
+        QCOMPARE(fields.at(6), expected);
+        names.append(fields.at(7));
+    }
+    QCOMPARE(names.size(), 14);
+    QStringList sorted = names;
+    sorted.sort();
+    QCOMPARE(names, sorted);
 }
 
 void tst_Packaging::packages_data()
