@@ -80,6 +80,22 @@ run() {
     fi
 }
 
+# True when dotted version $1 is later than $2 (macOS's sort may lack -V).
+version_later() {
+    local IFS=.
+    local -a a b
+    read -r -a a <<<"$1"
+    read -r -a b <<<"$2"
+    local i
+    for ((i = 0; i < 3; ++i)); do
+        if ((10#${a[i]:-0} != 10#${b[i]:-0})); then
+            ((10#${a[i]:-0} > 10#${b[i]:-0}))
+            return
+        fi
+    done
+    return 1
+}
+
 if [[ "$(uname -s)" != "Darwin" ]] && ((!dry_run)); then
     die "needs macOS (codesign, notarytool, hdiutil); --dry-run shows the commands anywhere"
 fi
@@ -189,9 +205,9 @@ else
     declared=$(/usr/libexec/PlistBuddy -c 'Print :LSMinimumSystemVersion' "$plist")
     needed=$declared
     while IFS= read -r -d '' file; do
-        file -b "$file" | grep -q Mach-O || continue
+        [[ "$(file -b "$file")" == *Mach-O* ]] || continue
         for minos in $(otool -l "$file" | awk '$1 == "minos" { print $2 } $1 == "version" && prev ~ /LC_VERSION_MIN_MACOSX/ { print $2 } { if ($1 == "cmd") prev = $2 }'); do
-            if [[ "$(printf '%s\n%s\n' "$needed" "$minos" | sort -V | tail -n 1)" != "$needed" ]]; then
+            if version_later "$minos" "$needed"; then
                 needed=$minos
                 echo "$file needs macOS $minos"
             fi

@@ -25,7 +25,9 @@ codesign --verify --deep --strict --verbose=2 "$app"
 codesign --verify --strict --verbose=2 "$app/Contents/MacOS/mtzip"
 # The bundled mtzip runs from the image, with the bundle's frameworks.
 "$app/Contents/MacOS/mtzip" --version
-if codesign -dv "$app" 2>&1 | grep -q '^Authority=Developer ID Application'; then
+# Read whole, so that no early exit of grep fails the pipe under pipefail.
+signature=$(codesign -dv "$app" 2>&1)
+if [[ "$signature" == *$'\n'"Authority=Developer ID Application"* ]]; then
     spctl --assess --type execute --verbose=2 "$app"
     xcrun stapler validate "$dmg"
 fi

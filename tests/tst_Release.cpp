@@ -112,6 +112,8 @@ private slots:
     void dryRunAdHoc();
     void refusals_data();
     void refusals();
+    void laterMacOSVersion_data();
+    void laterMacOSVersion();
     void workflows();
     void scriptsParse_data();
     void scriptsParse();
@@ -230,6 +232,33 @@ void tst_Release::refusals()
         QVERIFY2(!run.out.contains(QLatin1String("+ ")), qPrintable(run.out));
         QCOMPARE(treeDigest(dir.path()), before);
     }
+}
+
+void tst_Release::laterMacOSVersion_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("later");
+    QTest::newRow("major") << "12.0" << "11.0" << true;
+    QTest::newRow("earlier major") << "11.0" << "12.0" << false;
+    QTest::newRow("same") << "11.0" << "11.0" << false;
+    QTest::newRow("minor beyond a one-part version") << "13.1" << "13" << true;
+    QTest::newRow("numbers, not text") << "10.15" << "11.0" << false;
+    QTest::newRow("patch level") << "14" << "13.5.1" << true;
+}
+
+// The comparison by which the release script raises LSMinimumSystemVersion
+// to the deployed binaries' minos.
+void tst_Release::laterMacOSVersion()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, later);
+    const QString script = QStringLiteral("source <(sed -n '/^version_later()/,/^}/p' \"$0\") && version_later \"$1\" \"$2\"");
+    const ToolResult result = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), script, ReleaseScript, first, second});
+    QVERIFY(result.started);
+    QVERIFY2(result.err.isEmpty(), result.err.constData());
+    QCOMPARE(result.exitCode == 0, later);
 }
 
 void tst_Release::workflows()
