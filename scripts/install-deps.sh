@@ -8,7 +8,8 @@ set -euo pipefail
 if [[ "$(uname -s)" == "Darwin" ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
     # Homebrew's qt carries the Linguist tools and Qt's translations.
-    brew install cmake ninja pkg-config qt libzip libplist libdeflate zip unzip libarchive p7zip
+    # librsvg's rsvg-convert renders the icons.
+    brew install cmake ninja pkg-config qt libzip libplist libdeflate zip unzip libarchive p7zip librsvg
     exit 0
 fi
 
@@ -27,6 +28,13 @@ packages=(
     appstream desktop-file-utils
     # running the windows headless
     xvfb xauth fonts-dejavu-core
+    # the icons, rendered from Resources/AppIcon.svg at build time
+    librsvg2-bin
+    # the packaging tests: the man pages (groff), the .deb and .rpm
+    # (dpkg-shlibdeps, rpmbuild) and their linters, the workflow files (YAML)
+    groff-base dpkg-dev file lintian rpm rpmlint python3-yaml
+    # the Homebrew files (ruby -c)
+    ruby
 )
 missing=()
 for p in "${packages[@]}"; do

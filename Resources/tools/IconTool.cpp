@@ -2,8 +2,7 @@
 // SPDX-License-Identifier: MIT
 //
 // Build-time tool: makes the icons of the desktop integration and the macOS
-// bundle from the one 128 px application icon, so that only that picture is
-// kept in the sources.
+// bundle from a large rendering of the application's SVG icon.
 //
 //   mti-icontool SOURCE.png KIND:SIZE:OUTPUT.png ...
 //
