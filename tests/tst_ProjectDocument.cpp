@@ -24,51 +24,15 @@ const QString ContainerSrc = QStringLiteral(
     "Generators.localized/ZT%20Backgrounds/BG_Waves/BG_Waves.motn");
 const QString OwnTitle = QStringLiteral(".../Titles.localized/Bumper:Opener.localized/Basic Title.localized/Basic Title.moti");
 
-// A project of the given FCPXML version using one template of each
-// reference form: a title, a generator (video), an effect (filter-video), a
-// transition wrapping a filter, and the same inside a compound clip and a
-// multicam angle that two projects use.
+// A project written from Apple's published format, of any FCPXML version
+// (tests/data/metadata/Episodes.fcpxml): one template of each reference
+// form: a title, a generator (video), an effect (filter-video), a transition
+// wrapping a filter, and the same inside a compound clip and a multicam
+// angle that two projects use; a Final Cut Pro title, an FxPlug filter and
+// a uid climbing out of the templates folder.
 QByteArray project(const QByteArray &version)
 {
-    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE fcpxml>\n\n<fcpxml version=\"")
-        + version + QByteArrayLiteral("\">\n  <resources>\n"
-        "    <format id=\"r1\" name=\"FFVideoFormat1080p25\" frameDuration=\"100/2500s\" width=\"1920\" height=\"1080\"/>\n"
-        "    <effect id=\"r2\" name=\"LT_Name\" uid=\"~/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti\" "
-        "src=\"file:///Users/ann/Library/Containers/com.apple.FinalCut/Data/Movies/Motion%20Templates.localized/Titles.localized/ZT%20Lower%20Thirds/LT_Name/LT_Name.moti\"/>\n"
-        "    <effect id=\"r3\" name=\"BG_Waves\" uid=\"BG_Waves\" src=\"")
-        + ContainerSrc.toUtf8() + QByteArrayLiteral("\"/>\n"
-        "    <effect id=\"r4\" name=\"GL_Soft\" uid=\"") + SystemGlow.toUtf8() + QByteArrayLiteral("\"/>\n"
-        "    <effect id=\"r5\" name=\"TR_Swipe\" uid=\"~/Transitions.localized/ZT Swipes/TR_Swipe/TR_Swipe.motr\"/>\n"
-        "    <effect id=\"r6\" name=\"Basic Title\" uid=\"") + OwnTitle.toUtf8() + QByteArrayLiteral("\"/>\n"
-        "    <effect id=\"r7\" name=\"Color Adjustments\" uid=\"FxPlug:7E2022A5-202B-4EEB-A311-AC2B585D01B0\"/>\n"
-        "    <effect id=\"r8\" name=\"Sneaky\" uid=\"~/Titles.localized/../../../../etc/passwd.moti\"/>\n"
-        "    <asset id=\"r9\" name=\"Interview\" start=\"0s\" duration=\"600s\" hasVideo=\"1\" format=\"r1\">\n"
-        "      <media-rep kind=\"original-media\" src=\"file:///Users/ann/Movies/Interview.mov\"/>\n    </asset>\n"
-        "    <media id=\"r10\" name=\"Opening Compound\">\n      <sequence format=\"r1\" duration=\"20s\">\n        <spine>\n"
-        "          <video name=\"Waves inside\" ref=\"r3\" offset=\"0s\" duration=\"10s\">\n"
-        "            <title name=\"Name inside\" ref=\"r2\" lane=\"1\" offset=\"1s\" duration=\"5s\"/>\n"
-        "          </video>\n        </spine>\n      </sequence>\n    </media>\n"
-        "    <media id=\"r11\" name=\"Two Cameras\">\n      <multicam format=\"r1\">\n"
-        "        <mc-angle name=\"Cam A\" angleID=\"A\">\n"
-        "          <asset-clip name=\"Interview A\" ref=\"r9\" duration=\"600s\">\n"
-        "            <filter-video ref=\"r4\" name=\"GL_Soft\"/>\n          </asset-clip>\n        </mc-angle>\n"
-        "      </multicam>\n    </media>\n  </resources>\n"
-        "  <library location=\"file:///Users/ann/Movies/Show.fcpbundle/\">\n    <event name=\"Week 1\">\n"
-        "      <project name=\"Episode 1\">\n        <sequence format=\"r1\" duration=\"60s\">\n          <spine>\n"
-        "            <asset-clip name=\"Interview\" ref=\"r9\" offset=\"0s\" duration=\"30s\">\n"
-        "              <title name=\"Ann, Host\" ref=\"r2\" lane=\"1\" offset=\"2s\" duration=\"5s\"/>\n"
-        "              <filter-video ref=\"r4\" name=\"GL_Soft\"/>\n            </asset-clip>\n"
-        "            <transition name=\"Swipe\" offset=\"28s\" duration=\"2s\">\n"
-        "              <filter-video ref=\"r5\" name=\"TR_Swipe\"/>\n            </transition>\n"
-        "            <ref-clip name=\"Opening Compound\" ref=\"r10\" offset=\"30s\" duration=\"20s\"/>\n"
-        "            <title name=\"Credits\" ref=\"r6\" offset=\"50s\" duration=\"5s\"/>\n"
-        "            <title name=\"Sneaky Title\" ref=\"r8\" offset=\"55s\" duration=\"5s\"/>\n"
-        "          </spine>\n        </sequence>\n      </project>\n"
-        "      <project name=\"Episode 2\">\n        <sequence format=\"r1\" duration=\"40s\">\n          <spine>\n"
-        "            <mc-clip name=\"Two Cameras\" ref=\"r11\" offset=\"0s\" duration=\"20s\">\n"
-        "              <mc-source angleID=\"A\" srcEnable=\"all\"/>\n            </mc-clip>\n"
-        "            <ref-clip name=\"Opening Compound\" ref=\"r10\" offset=\"20s\" duration=\"20s\"/>\n"
-        "          </spine>\n        </sequence>\n      </project>\n    </event>\n  </library>\n</fcpxml>\n");
+    return TestSupport::readFile(QStringLiteral(MTI_TEST_DATA_DIR "/metadata/Episodes.fcpxml")).replace("@VERSION@", version);
 }
 
 const ProjectDocument::Template *named(const std::vector<ProjectDocument::Template> &list, const QString &name)

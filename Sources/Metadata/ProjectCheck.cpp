@@ -62,7 +62,6 @@ QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const
 {
     QHash<QString, QStringList> folders;
     for (const QString &archive : archives) {
-        // Listing reads the directory only; the root is where it would go.
         std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
         if (!installer || !installer->listArchive())
             continue;
@@ -99,10 +98,9 @@ Result check(const ProjectDocument &project, const Request &request)
     }
 
     if (result.anythingMissing() && !request.archives.isEmpty()) {
-        const QString listingRoot = !request.userRoot.isEmpty() ? request.userRoot
-                                  : !request.allUsersRoot.isEmpty() ? request.allUsersRoot
-                                                                    : QDir::tempPath();
-        const QHash<QString, QStringList> provided = templateFoldersOf(request.archives, listingRoot);
+        // Where an archive's templates go below a root does not depend on
+        // the root, and listing writes nothing: any existing folder serves.
+        const QHash<QString, QStringList> provided = templateFoldersOf(request.archives, QDir::tempPath());
         for (Finding &finding : result.templates)
             if (finding.state == State::Missing)
                 finding.providers = provided.value(FileNames::comparable(finding.project.location.folder()));

@@ -60,8 +60,10 @@ struct Result
     bool anythingMissing() const;
 };
 
-// What each archive would install, by relative template folder in the
-// comparable (composed) form; archives that cannot be listed are left out.
+// The archives that would install each relative template folder, by the
+// folder's comparable (composed) form; archives are listed from their
+// directory, nothing is written, and those that cannot be listed are left
+// out. `root` is any existing folder the listing may name as destination.
 QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const QString &root);
 
 Result check(const ProjectDocument &project, const Request &request);
