@@ -57,11 +57,31 @@ def png_bytes(rng, width, height):
             + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
 
 
-def template_text(rng, name, kind, target_size):
-    """Compressible XML-like text of about target_size bytes."""
-    parts = [f'<?xml version="1.0" encoding="UTF-8"?>\n<ozml version="5.0">\n'
+def document_header(index):
+    """What a real template document says before its scene: the Motion that
+    saved it, the template element, the scene settings and the published
+    parameters. Taken from the index alone, so the random stream (and every
+    other byte of the pack) stays as it is without --documents."""
+    motion = ["5.4", "5.8", "5.10", "5.11", "6.0", "6.2"][index % 6]
+    return (f'  <displayversion>{motion}</displayversion>\n'
+            f'  <description>Template {index}</description>\n'
+            f'  <template><theme>Bench</theme><flags>{2 if index % 10 == 0 else 0}</flags></template>\n')
+
+
+def document_settings():
+    return ('    <sceneSettings><width>1920</width><height>1080</height><duration>300</duration>'
+            '<frameRate>29.97</frameRate></sceneSettings>\n'
+            '    <publishSettings><target object="1" channel="./1/100" name="Text"/></publishSettings>\n')
+
+
+def template_text(rng, name, kind, target_size, header=None):
+    """Compressible XML-like text of about target_size bytes; with a header,
+    shaped as a real template document."""
+    doctype = "<!DOCTYPE ozxmlscene>\n" if header else ""
+    parts = [f'<?xml version="1.0" encoding="UTF-8"?>\n{doctype}<ozml version="5.0">\n'
              f'  <factory id="1" uuid="{rng.getrandbits(128):032x}"/>\n'
-             f'  <scene name="{name}" kind="{kind}">\n']
+             + (header or "") +
+             f'  <scene name="{name}" kind="{kind}">\n' + (document_settings() if header else "")]
     size = sum(len(p) for p in parts)
     node = 0
     while size < target_size:
@@ -91,6 +111,8 @@ def main():
     parser.add_argument("--small", action="store_true",
                         help="small templates without media (for listing and many-entry runs)")
     parser.add_argument("--seed", type=int, default=20240601)
+    parser.add_argument("--documents", action="store_true",
+                        help="template documents with the parts a template document reader reads")
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -116,7 +138,8 @@ def main():
                     entries += 1
 
             files = [(f"{folder}{name}.{ext}",
-                      template_text(rng, name, kind, rng.randrange(*text_size) * 1024))]
+                      template_text(rng, name, kind, rng.randrange(*text_size) * 1024,
+                                    document_header(t) if args.documents else None))]
             files.append((f"{folder}large.png", png_bytes(rng, 160, 90)))
             if rng.random() < 0.5:
                 files.append((f"{folder}small.png", png_bytes(rng, 48, 27)))

@@ -1,0 +1,190 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Metadata/TemplateDocumentEdit.h"
+
+#include "Metadata/TemplateDocument.h"
+#include "Metadata/XmlLimits.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// What hiding inserts where a document lacks the element. The space before
+// ">" (plain XML, read as without it) marks them as ours, so that showing
+// takes exactly them away again and leaves a document's own elements alone.
+const QByteArray AddedTemplateOpen = QByteArrayLiteral("<template >");
+const QByteArray TemplateClose = QByteArrayLiteral("</template>");
+const QByteArray AddedFlags = QByteArrayLiteral("<flags >2</flags>");
+
+// Byte offsets of the reader's character offsets, which count UTF-16 code
+// units of the decoded text after any byte order mark. Offsets are asked
+// for in increasing order, so the walk goes on from the last answer.
+class Utf8Cursor
+{
+public:
+    explicit Utf8Cursor(const QByteArray &utf8) : _bytes(utf8), _byte(utf8.startsWith("\xEF\xBB\xBF") ? 3 : 0) {}
+
+    qsizetype at(qint64 characters)
+    {
+        while (_characters < characters && _byte < _bytes.size()) {
+            const auto lead = static_cast<unsigned char>(_bytes[_byte]);
+            const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            _characters += length == 4 ? 2 : 1;
+            _byte += length;
+        }
+        return std::min(_byte, _bytes.size());
+    }
+
+private:
+    const QByteArray &_bytes;
+    qsizetype _byte;
+    qint64 _characters = 0;
+};
+
+// Where the pieces an edit touches lie, in bytes; -1 when absent.
+struct Located
+{
+    qsizetype rootInner = -1;      // just after the root's start tag
+    qsizetype templateStart = -1;  // at "<template"
+    qsizetype templateInner = -1;  // just after "<template>"
+    qsizetype templateEnd = -1;    // just after "</template>"
+    qsizetype flagsStart = -1;     // at "<flags"
+    qsizetype flagsInner = -1;     // just after "<flags>"
+    qsizetype flagsTextEnd = -1;   // at "</flags>"
+    qsizetype flagsEnd = -1;       // just after "</flags>"
+};
+
+Expected<Located> locate(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
+        return DocumentError::make(DocumentError::NotEditable);
+    GuardedXmlReader reader;
+    reader.addData(bytes);
+    QXmlStreamReader &xml = reader.xml();
+    Utf8Cursor cursor(bytes);
+    Located at;
+    int templateDepth = -1;
+    bool inFlags = false;
+    while (reader.next()) {
+        const QXmlStreamReader::TokenType token = xml.tokenType();
+        if (token == QXmlStreamReader::StartDocument) {
+            const QStringView encoding = xml.documentEncoding();
+            if (!encoding.isEmpty() && encoding.compare(u"UTF-8", Qt::CaseInsensitive) != 0)
+                return DocumentError::make(DocumentError::NotEditable);
+        } else if (token == QXmlStreamReader::StartElement) {
+            const auto inner = [&] { return cursor.at(xml.characterOffset()); };
+            if (reader.depth() == 1) {
+                if (xml.name() != u"ozml")
+                    return DocumentError::make(DocumentError::WrongRoot);
+                at.rootInner = inner();
+            } else if (xml.name() == u"template" && at.templateInner < 0) {
+                at.templateInner = inner();
+                if (bytes.mid(at.templateInner - 2, 2) == "/>")
+                    return DocumentError::make(DocumentError::NotEditable);
+                templateDepth = reader.depth();
+                if (bytes.mid(at.templateInner - AddedTemplateOpen.size(), AddedTemplateOpen.size()) == AddedTemplateOpen)
+                    at.templateStart = at.templateInner - AddedTemplateOpen.size();
+            } else if (xml.name() == u"flags" && reader.depth() == templateDepth + 1 && at.flagsInner < 0) {
+                at.flagsInner = inner();
+                if (bytes.mid(at.flagsInner - 2, 2) == "/>")
+                    return DocumentError::make(DocumentError::NotEditable);
+                at.flagsTextEnd = at.flagsInner;
+                at.flagsStart = bytes.lastIndexOf('<', at.flagsInner);
+                inFlags = true;
+            } else if (inFlags) {
+                return DocumentError::make(DocumentError::NotEditable);
+            }
+        } else if (token == QXmlStreamReader::Characters && inFlags) {
+            // The reader stands one past the "<" that ended the text.
+            at.flagsTextEnd = cursor.at(xml.characterOffset() - 1);
+            if (bytes.mid(at.flagsTextEnd, 1) != "<")
+                return DocumentError::make(DocumentError::NotEditable);
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (inFlags && reader.depth() == templateDepth + 1) {
+                inFlags = false;
+                at.flagsEnd = cursor.at(xml.characterOffset());
+            } else if (reader.depth() == templateDepth) {
+                templateDepth = -2; // only the first <template> counts
+                at.templateEnd = cursor.at(xml.characterOffset());
+            }
+        }
+    }
+    if (reader.error())
+        return *reader.error();
+    if (at.rootInner < 0)
+        return DocumentError::make(DocumentError::Truncated);
+    return at;
+}
+
+} // namespace
+
+Expected<QByteArray> TemplateDocumentEdit::setObsolete(const QByteArray &document, bool obsolete)
+{
+    Expected<Located> located = locate(document);
+    if (!located)
+        return located.error();
+    const Located &at = *located;
+    QByteArray bytes = document;
+
+    if (at.flagsInner < 0) {
+        if (!obsolete)
+            return bytes;
+        if (at.templateInner >= 0)
+            return bytes.insert(at.templateInner, AddedFlags);
+        if (bytes.mid(at.rootInner - 2, 2) == "/>")
+            return DocumentError::make(DocumentError::NotEditable);
+        return bytes.insert(at.rootInner, AddedTemplateOpen + AddedFlags + TemplateClose);
+    }
+
+    const QByteArray text = bytes.mid(at.flagsInner, at.flagsTextEnd - at.flagsInner);
+    const QByteArray trimmed = text.trimmed();
+    bool ok = false;
+    const uint value = trimmed.toUInt(&ok, 10);
+    // Only the plain decimal form is rewritten: another ("007") would not
+    // come back as it was.
+    if (!ok || trimmed != QByteArray::number(value))
+        return DocumentError::make(DocumentError::NotEditable);
+    const uint changed = obsolete ? value | TemplateDocument::ObsoleteFlag : value & ~TemplateDocument::ObsoleteFlag;
+    if (changed == value)
+        return bytes;
+
+    // Our own insertion goes again, whole.
+    if (!obsolete && changed == 0 && at.flagsStart == at.templateInner
+        && bytes.mid(at.flagsStart, at.flagsEnd - at.flagsStart) == AddedFlags) {
+        const bool addedTemplate = at.templateStart == at.rootInner && at.flagsEnd + TemplateClose.size() == at.templateEnd
+            && bytes.mid(at.flagsEnd, TemplateClose.size()) == TemplateClose;
+        if (addedTemplate)
+            return bytes.remove(at.templateStart, at.templateEnd - at.templateStart);
+        return bytes.remove(at.flagsStart, AddedFlags.size());
+    }
+    const qsizetype digits = at.flagsInner + text.indexOf(trimmed);
+    return bytes.replace(digits, trimmed.size(), QByteArray::number(changed));
+}
+
+std::optional<Error> TemplateDocumentEdit::setObsoleteInFile(const QString &documentPath, bool obsolete)
+{
+    constexpr qint64 MaxBytes = 64 * 1024 * 1024;
+    const QFileInfo info(documentPath);
+    if (info.isSymLink() || !info.isFile())
+        return DocumentError::make(DocumentError::Unreadable);
+    if (info.size() > MaxBytes)
+        return DocumentError::make(DocumentError::TooLarge);
+    QFile file(documentPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return DocumentError::make(DocumentError::Unreadable, file.errorString());
+    const QByteArray original = file.read(MaxBytes + 1);
+    file.close();
+    if (original.size() > MaxBytes)
+        return DocumentError::make(DocumentError::TooLarge);
+    Expected<QByteArray> edited = setObsolete(original, obsolete);
+    if (!edited)
+        return edited.error();
+    if (*edited == original)
+        return std::nullopt;
+    QSaveFile save(documentPath);
+    if (!save.open(QIODevice::WriteOnly) || save.write(*edited) != edited->size() || !save.commit())
+        return Error(Error::PosixDomain, EIO, save.errorString());
+    return std::nullopt;
+}

@@ -1,0 +1,61 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Common/Error.h"
+
+#include <QXmlStreamReader>
+
+#include <optional>
+
+class QIODevice;
+
+// Why a document's details are unavailable: the codes of DocumentError::Domain.
+namespace DocumentError {
+
+inline const QString Domain = QStringLiteral("MTIDocumentErrorDomain");
+
+enum Code {
+    Unreadable = 1,    // missing, not a regular file, a link, or reading failed
+    TooLarge,          // beyond the reader's size bound
+    NotXml,            // malformed, wrongly encoded, or binary
+    Truncated,         // ends before its root element does
+    TooDeep,           // elements nested beyond the bound
+    EntitiesRefused,   // declares entities or notations, or refers to an external DTD
+    WrongRoot,         // well-formed, but not this kind of document
+    NotEditable,       // the edit cannot be made byte for byte
+};
+
+Error make(Code code, const QString &detail = QString());
+
+} // namespace DocumentError
+
+// A QXmlStreamReader over untrusted bytes, bounded: it refuses a DTD that
+// declares entities or notations or names an external subset (so neither an
+// entity bomb nor an external entity gets anywhere), any entity reference,
+// nesting deeper than `maxDepth`, and lets Qt refuse bad encodings. Nothing
+// is ever fetched.
+class GuardedXmlReader
+{
+public:
+    explicit GuardedXmlReader(int maxDepth = 256);
+    void addData(const QByteArray &bytes);
+    void setDevice(QIODevice *device);
+
+    // The next token; false at the end of the document or at the first
+    // fault, which error() then holds.
+    bool next();
+    QXmlStreamReader &xml() { return _xml; }
+    // Elements open, the current start element included.
+    int depth() const { return _depth; }
+    // Null until a fault; a premature end is Truncated.
+    const std::optional<Error> &error() const { return _error; }
+    // Whether the document was read to its end without a fault.
+    bool atCleanEnd() const { return _xml.atEnd() && !_error; }
+
+private:
+    QXmlStreamReader _xml;
+    int _maxDepth;
+    int _depth = 0;
+    std::optional<Error> _error;
+};

@@ -1,0 +1,533 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Metadata/FinalCutVersions.h"
+#include "Metadata/TemplateDocument.h"
+#include "Metadata/TemplateDocumentEdit.h"
+#include "Metadata/XmlLimits.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using TestSupport::readFile;
+using TestSupport::writeFileOrFail;
+
+namespace {
+
+// A document as Motion writes them, with the parts a test varies.
+QByteArray motionDocument(const QByteArray &header, const QByteArray &scene = QByteArray())
+{
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE ozxmlscene>\n"
+                             "<ozml version=\"5.11\">\n")
+        + header
+        + QByteArrayLiteral("\n    <scene>\n        <sceneSettings>\n            <width>1920</width>\n"
+                            "            <height>1080</height>\n            <duration>300</duration>\n"
+                            "            <frameRate>29.97</frameRate>\n        </sceneSettings>\n"
+                            "        <publishSettings>\n            <version>2</version>\n"
+                            "            <target object=\"10011\" channel=\"./1/100\" name=\"Name\"/>\n"
+                            "            <target object=\"10012\" channel=\"./1/100\" name=\"Role\"/>\n"
+                            "        </publishSettings>\n")
+        + scene + QByteArrayLiteral("    </scene>\n</ozml>\n");
+}
+
+const QByteArray FullHeader = QByteArrayLiteral(
+    "    <factory id=\"1\" uuid=\"a1\">\n        <description>Text</description>\n"
+    "        <manufacturer>Apple</manufacturer>\n    </factory>\n"
+    "    <displayversion>5.10</displayversion>\n"
+    "    <description>A name and a role, sliding in.</description>\n"
+    "    <template>\n        <theme>Corporate</theme>\n        <flags>0</flags>\n    </template>");
+
+int flagsOf(const TemplateDocument &doc)
+{
+    return doc.flags ? int(*doc.flags) : -1;
+}
+
+QString requirementText(const FinalCutVersions::Requirement &r)
+{
+    return r.finalCut.isNull() ? QStringLiteral("none")
+                               : r.finalCut.toString() + (r.newerThanTable ? QStringLiteral("+") : QString());
+}
+
+} // namespace
+
+class TemplateDocumentTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void documentShapes_data();
+    void documentShapes();
+    void versionTable_data();
+    void versionTable();
+    void shippedTableAndBadTables();
+    void versionStrings_data();
+    void versionStrings();
+    void tooNew_data();
+    void tooNew();
+    void installedApplication();
+    void plugIns();
+    void media();
+    void summaryStopsEarly();
+    void hostileDocuments_data();
+    void hostileDocuments();
+    void sizeBound();
+    void filesAndFolders();
+    void hideThenShow_data();
+    void hideThenShow();
+    void notEditable_data();
+    void notEditable();
+    void hideInFile();
+};
+
+void TemplateDocumentTest::documentShapes_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("motion");
+    QTest::addColumn<QString>("finalCut");
+    QTest::addColumn<bool>("hasTemplate");
+    QTest::addColumn<QString>("theme");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("obsolete");
+    QTest::addColumn<QString>("description");
+
+    QTest::newRow("everything, template with theme and flags") << motionDocument(FullHeader) << "5.10" << "11.1" << true
+                                                              << "Corporate" << 0 << false << "A name and a role, sliding in.";
+    QTest::newRow("template holding flags alone, obsolete")
+        << motionDocument("<displayversion>5.4.1</displayversion><template><flags>2</flags></template>") << "5.4.1"
+        << "10.4" << true << "" << 2 << true << "";
+    QTest::newRow("flags with other bits too")
+        << motionDocument("<displayversion>6.2</displayversion><template><flags>7</flags></template>") << "6.2" << "12.2"
+        << true << "" << 7 << true << "";
+    QTest::newRow("no template element, as in many documents")
+        << motionDocument("<displayversion>5.8</displayversion>") << "5.8" << "10.8" << false << "" << -1 << false << "";
+    QTest::newRow("empty description and empty template")
+        << motionDocument("<displayversion>5.11</displayversion><description></description><template/>") << "5.11"
+        << "11.2" << true << "" << -1 << false << "";
+    QTest::newRow("no displayversion: no requirement")
+        << motionDocument("<template><theme> Sports </theme></template>") << "" << "none" << true << "Sports" << -1
+        << false << "";
+    QTest::newRow("factory descriptions are not the template's")
+        << motionDocument("<factory id=\"3\"><description>Blur</description></factory><displayversion>5.9</displayversion>")
+        << "5.9" << "11.0" << false << "" << -1 << false << "";
+}
+
+void TemplateDocumentTest::documentShapes()
+{
+    QFETCH(QByteArray, document);
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(document);
+    QVERIFY2(doc, qPrintable(doc ? QString() : doc.error().localizedDescription()));
+    QCOMPARE(doc->formatVersion, QStringLiteral("5.11"));
+    QTEST(doc->motionVersionText, "motion");
+    QTEST(requirementText(doc->finalCut), "finalCut");
+    QTEST(doc->hasTemplateElement, "hasTemplate");
+    QTEST(doc->theme, "theme");
+    QTEST(flagsOf(*doc), "flags");
+    QTEST(doc->isObsolete(), "obsolete");
+    QTEST(doc->description, "description");
+    QCOMPARE(doc->width, 1920);
+    QCOMPARE(doc->height, 1080);
+    QCOMPARE(doc->frameRate, 29.97);
+    QVERIFY(qAbs(doc->durationSeconds() - 300 / 29.97) < 1e-9);
+    QCOMPARE(doc->parameters, QStringList({QStringLiteral("Name"), QStringLiteral("Role")}));
+    QVERIFY(!doc->incomplete);
+}
+
+void TemplateDocumentTest::versionTable_data()
+{
+    QTest::addColumn<QString>("motion");
+    QTest::addColumn<QString>("finalCut");
+    QTest::newRow("first row") << "5.4" << "10.4";
+    QTest::newRow("a patch release takes its row") << "5.4.7" << "10.4";
+    QTest::newRow("5.10 is not 5.1") << "5.10" << "11.1";
+    QTest::newRow("5.10.2") << "5.10.2" << "11.1";
+    QTest::newRow("5.11") << "5.11" << "11.2";
+    QTest::newRow("6.0") << "6.0" << "12.0";
+    QTest::newRow("between rows takes the later row") << "6.1" << "12.2";
+    QTest::newRow("last row") << "6.2.1" << "12.2";
+    QTest::newRow("older than the table: no requirement") << "5.3" << "none";
+    QTest::newRow("newer than the table") << "7.0" << "12.2+";
+    QTest::newRow("a major version alone") << "6" << "12.0";
+}
+
+void TemplateDocumentTest::versionTable()
+{
+    QFETCH(QString, motion);
+    const std::optional<QVersionNumber> version = FinalCutVersions::parse(motion);
+    QVERIFY(version);
+    QTEST(requirementText(FinalCutVersions::requirementFor(*version)), "finalCut");
+}
+
+void TemplateDocumentTest::shippedTableAndBadTables()
+{
+    QCOMPARE(FinalCutVersions::table().size(), size_t(10));
+    QVERIFY(FinalCutVersions::bundleIdentifiers().contains(QStringLiteral("com.apple.FinalCut")));
+
+    // A new row is data: a table with it answers for it.
+    const auto extended = FinalCutVersions::parseTable(
+        R"({"motionToFinalCut":[{"motion":"6.3","finalCut":"12.3"},{"motion":"5.4","finalCut":"10.4"}]})");
+    QVERIFY(extended);
+    QCOMPARE(extended->front().motion, QVersionNumber(5, 4));
+    QCOMPARE(FinalCutVersions::requirementFor(QVersionNumber(6, 3), *extended).finalCut, QVersionNumber(12, 3));
+
+    QVERIFY(!FinalCutVersions::parseTable("not json"));
+    QVERIFY(!FinalCutVersions::parseTable(R"({"motionToFinalCut":[{"motion":"5.4"}]})"));
+    QVERIFY(!FinalCutVersions::parseTable(R"({"motionToFinalCut":[{"motion":"5.x","finalCut":"10.4"}]})"));
+    QVERIFY(!FinalCutVersions::parseTable(
+        R"({"motionToFinalCut":[{"motion":"5.4","finalCut":"10.4"},{"motion":"5.4.1","finalCut":"10.5"}]})"));
+}
+
+void TemplateDocumentTest::versionStrings_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed");
+    QTest::newRow("three parts") << "10.4.1" << "10.4.1";
+    QTest::newRow("two parts") << "11.1" << "11.1";
+    QTest::newRow("one part") << "11" << "11";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("a suffix") << "10.4b2" << "";
+    QTest::newRow("a leading space") << " 10.4" << "";
+    QTest::newRow("an empty part") << "10..4" << "";
+    QTest::newRow("five parts") << "1.2.3.4.5" << "";
+    QTest::newRow("a sign") << "-10.4" << "";
+}
+
+void TemplateDocumentTest::versionStrings()
+{
+    QFETCH(QString, text);
+    const std::optional<QVersionNumber> version = FinalCutVersions::parse(text);
+    QTEST(version ? version->toString() : QString(), "parsed");
+}
+
+void TemplateDocumentTest::tooNew_data()
+{
+    QTest::addColumn<QString>("required");
+    QTest::addColumn<bool>("newerThanTable");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<bool>("tooNew");
+    QTest::newRow("older Final Cut Pro") << "11.1" << false << "11.0" << true;
+    QTest::newRow("exactly the one needed") << "11.1" << false << "11.1" << false;
+    QTest::newRow("a patch release of it") << "11.1" << false << "11.1.2" << false;
+    QTest::newRow("newer") << "11.1" << false << "12.0" << false;
+    QTest::newRow("beyond the table, newest known app") << "12.2" << true << "12.2" << true;
+    QTest::newRow("beyond the table, newer app") << "12.2" << true << "12.3" << false;
+    QTest::newRow("no requirement") << "" << false << "10.4" << false;
+}
+
+void TemplateDocumentTest::tooNew()
+{
+    QFETCH(QString, required);
+    QFETCH(bool, newerThanTable);
+    QFETCH(QString, installed);
+    const FinalCutVersions::Requirement requirement{QVersionNumber::fromString(required), newerThanTable};
+    QTEST(FinalCutVersions::isTooNew(requirement, QVersionNumber::fromString(installed)), "tooNew");
+}
+
+void TemplateDocumentTest::installedApplication()
+{
+    QTemporaryDir dir;
+    const auto plist = [](const char *identifier, const char *version) -> QByteArray {
+        return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                 "<key>CFBundleIdentifier</key><string>")
+            + identifier + "</string><key>CFBundleShortVersionString</key><string>" + version
+            + "</string></dict></plist>";
+    };
+    writeFileOrFail(dir.filePath(QStringLiteral("Final Cut Pro.app/Contents/Info.plist")),
+                    plist("com.apple.FinalCut", "10.8.1"));
+    writeFileOrFail(dir.filePath(QStringLiteral("Other.app/Contents/Info.plist")), plist("com.example.Other", "10.8"));
+    writeFileOrFail(dir.filePath(QStringLiteral("Odd.app/Contents/Info.plist")), plist("com.apple.FinalCut", "ten"));
+
+    const auto app = FinalCutVersions::readBundle(dir.filePath(QStringLiteral("Final Cut Pro.app")));
+    QVERIFY(app);
+    QCOMPARE(app->version, QVersionNumber(10, 8, 1));
+    QCOMPARE(app->bundleIdentifier, QStringLiteral("com.apple.FinalCut"));
+    QVERIFY(!FinalCutVersions::readBundle(dir.filePath(QStringLiteral("Other.app"))));
+    QVERIFY(!FinalCutVersions::readBundle(dir.filePath(QStringLiteral("Odd.app"))));
+    QVERIFY(!FinalCutVersions::readBundle(dir.filePath(QStringLiteral("Missing.app"))));
+
+    // The override wins; a malformed one counts as unset.
+    QCOMPARE(FinalCutVersions::effectiveVersion(QStringLiteral("10.8")), QVersionNumber(10, 8));
+#ifndef Q_OS_MACOS
+    QVERIFY(FinalCutVersions::installed().empty());
+    QVERIFY(!FinalCutVersions::effectiveVersion(QString()));
+    QVERIFY(!FinalCutVersions::effectiveVersion(QStringLiteral("latest")));
+#endif
+}
+
+void TemplateDocumentTest::plugIns()
+{
+    const QByteArray header = QByteArrayLiteral(
+        "<factory id=\"1\" uuid=\"a1\"><description>Gaussian Blur</description><manufacturer>Apple</manufacturer></factory>"
+        "<factory id=\"2\" uuid=\"b2\"><description>Glow Pro</description><manufacturer>Example FX</manufacturer></factory>"
+        "<factory id=\"3\" uuid=\"c3\"><description>Apple FxPlug</description><manufacturer>Apple Inc.</manufacturer></factory>"
+        "<displayversion>5.11</displayversion>");
+    const QByteArray scene = QByteArrayLiteral(
+        "<layer><filter name=\"Blur\" factoryID=\"1\"/>"
+        "<filter name=\"Glow\" factoryID=\"2\" pluginName=\"Glow Pro\" pluginUUID=\"U-1\" pluginVersion=\"3\"/>"
+        "<filter name=\"Glow again\" factoryID=\"2\" pluginName=\"Glow Pro\" pluginUUID=\"U-1\" pluginVersion=\"3\"/>"
+        "<filter name=\"Apple's own\" factoryID=\"3\" pluginName=\"Stabilize\" pluginUUID=\"A-1\"/>"
+        "<filter name=\"Unknown factory\" pluginName=\"Film Grain\" pluginUUID=\"U-2\" pluginVersion=\"1.2\"/>"
+        "</layer>");
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument(header, scene));
+    QVERIFY(doc);
+    const std::vector<TemplateDocument::PlugIn> expected = {{QStringLiteral("Glow Pro"), QStringLiteral("U-1"), QStringLiteral("3")},
+                                                            {QStringLiteral("Film Grain"), QStringLiteral("U-2"), QStringLiteral("1.2")}};
+    QCOMPARE(doc->plugIns, expected);
+}
+
+void TemplateDocumentTest::media()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Templates/LT_Name"));
+    writeFileOrFail(folder + QStringLiteral("/Media/accent.png"), "png");
+    writeFileOrFail(folder + QStringLiteral("/Media/my clip.mov"), "mov");
+    writeFileOrFail(dir.filePath(QStringLiteral("secret.txt")), "outside");
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("secret.txt")), folder + QStringLiteral("/Media/link.png")));
+
+    const QByteArray scene = QByteArrayLiteral(
+        "<clip><pathURL>file:///Users/ann/Desktop/accent.png</pathURL><relativeURL>Media/accent.png</relativeURL></clip>"
+        "<clip><relativeURL>Media/my%20clip.mov</relativeURL></clip>"
+        "<clip><relativeURL>Media/gone.png</relativeURL></clip>"
+        "<clip><relativeURL>../../etc/passwd</relativeURL></clip>"
+        "<clip><pathURL>file:///etc/passwd</pathURL></clip>"
+        "<clip><relativeURL>Media/link.png</relativeURL></clip>"
+        "<clip><pathURL>file://")
+        + QUrl::fromLocalFile(folder).path().toUtf8() + QByteArrayLiteral("/Media/accent.png</pathURL></clip>");
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument("<displayversion>5.11</displayversion>", scene), folder);
+    QVERIFY(doc);
+    using S = TemplateDocument::MediaState;
+    const std::vector<std::pair<QString, S>> expected = {
+        {QStringLiteral("Media/accent.png"), S::Present}, {QStringLiteral("Media/my clip.mov"), S::Present},
+        {QStringLiteral("Media/gone.png"), S::Missing},   {QString(), S::Outside},
+        {QString(), S::Outside},                          {QString(), S::Outside},
+        {QStringLiteral("Media/accent.png"), S::Present}};
+    QCOMPARE(doc->media.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        QCOMPARE(doc->media[i].relativePath, expected[i].first);
+        QCOMPARE(doc->media[i].state, expected[i].second);
+    }
+    QCOMPARE(doc->media[0].pathURL, QStringLiteral("file:///Users/ann/Desktop/accent.png"));
+    QCOMPARE(doc->missingMedia(), QStringList{QStringLiteral("Media/gone.png")});
+
+    // Without a folder nothing is looked up.
+    const Expected<TemplateDocument> unplaced = TemplateDocument::parse(motionDocument("", scene));
+    QVERIFY(unplaced);
+    QCOMPARE(unplaced->media[2].state, S::Unknown);
+    QCOMPARE(unplaced->media[3].state, S::Outside);
+}
+
+void TemplateDocumentTest::summaryStopsEarly()
+{
+    // The summary parts come first; what follows them is not read at all.
+    QByteArray document = motionDocument(FullHeader);
+    document.replace("    </scene>\n</ozml>\n", "<layer><bad attribute></layer>");
+    const Expected<TemplateDocument> summary = TemplateDocument::parse(document, QString(), TemplateDocument::Parts::Summary);
+    QVERIFY(summary);
+    QCOMPARE(summary->theme, QStringLiteral("Corporate"));
+    QCOMPARE(summary->parameters.size(), 2);
+    const Expected<TemplateDocument> everything = TemplateDocument::parse(document);
+    QVERIFY(!everything);
+    QCOMPARE(everything.error().code(), int(DocumentError::NotXml));
+}
+
+void TemplateDocumentTest::hostileDocuments_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<int>("code");
+    QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE ozxmlscene [\n<!ENTITY a0 \"ha\">\n";
+    for (int i = 1; i < 12; ++i)
+        bomb += QStringLiteral("<!ENTITY a%1 \"&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;\">\n").arg(i).arg(i - 1).toUtf8();
+    bomb += "]>\n<ozml version=\"5.11\"><description>&a11;</description></ozml>";
+    QTest::newRow("entity bomb") << bomb << int(DocumentError::EntitiesRefused);
+    QTest::newRow("external entity")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                      "<ozml version=\"5.11\"><description>&x;</description></ozml>")
+        << int(DocumentError::EntitiesRefused);
+    QTest::newRow("parameter entity")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml [<!ENTITY % p SYSTEM \"http://example.com/x.dtd\"> %p;]>"
+                      "<ozml version=\"5.11\"/>")
+        << int(DocumentError::EntitiesRefused);
+    QTest::newRow("a DTD that fetches")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml SYSTEM \"http://example.com/ozml.dtd\"><ozml version=\"5.11\"/>")
+        << int(DocumentError::EntitiesRefused);
+    QTest::newRow("undeclared entity")
+        << QByteArray("<ozml version=\"5.11\"><description>&nope;</description></ozml>") << int(DocumentError::NotXml);
+    QTest::newRow("invalid UTF-8")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><ozml version=\"5.11\"><description>\xC3\x28\xFF</description></ozml>")
+        << int(DocumentError::NotXml);
+    QTest::newRow("truncated") << motionDocument(FullHeader).left(400) << int(DocumentError::Truncated);
+    QTest::newRow("empty file") << QByteArray() << int(DocumentError::Truncated);
+    QTest::newRow("binary with a template extension")
+        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x07\x80", 20) << int(DocumentError::NotXml);
+    QTest::newRow("another kind of XML") << QByteArray("<plist version=\"1.0\"><dict/></plist>") << int(DocumentError::WrongRoot);
+    QByteArray deep = "<ozml version=\"5.11\">";
+    for (int i = 0; i < 5000; ++i)
+        deep += "<layer>";
+    QTest::newRow("nesting beyond the bound") << deep << int(DocumentError::TooDeep);
+}
+
+void TemplateDocumentTest::hostileDocuments()
+{
+    QFETCH(QByteArray, document);
+    QElapsedTimer timer;
+    timer.start();
+    for (const TemplateDocument::Parts parts : {TemplateDocument::Parts::Summary, TemplateDocument::Parts::Everything}) {
+        const Expected<TemplateDocument> doc = TemplateDocument::parse(document, QString(), parts);
+        QVERIFY(!doc);
+        QCOMPARE(doc.error().domain(), DocumentError::Domain);
+        QTEST(doc.error().code(), "code");
+        QVERIFY(!doc.error().localizedDescription().isEmpty());
+    }
+    const Expected<QByteArray> hidden = TemplateDocumentEdit::setObsolete(document, true);
+    QVERIFY(!hidden);
+    QTEST(hidden.error().code(), "code");
+    QVERIFY2(timer.elapsed() < 5000, "a hostile document must be refused promptly");
+}
+
+void TemplateDocumentTest::sizeBound()
+{
+    QTemporaryDir dir;
+    QByteArray tail;
+    for (int i = 0; i < 2000; ++i)
+        tail += "<filter name=\"F\" pluginName=\"Late\" pluginUUID=\"late-" + QByteArray::number(i) + "\"/>";
+    const QString big = dir.filePath(QStringLiteral("Big/Big.moti"));
+    writeFileOrFail(big, motionDocument(FullHeader, tail));
+
+    // Cut short after the header: the header counts, the rest is marked unknown.
+    const Expected<TemplateDocument> cut = TemplateDocument::read(big, TemplateDocument::Parts::Everything, 4096);
+    QVERIFY(cut);
+    QVERIFY(cut->incomplete);
+    QCOMPARE(cut->theme, QStringLiteral("Corporate"));
+    QVERIFY(cut->plugIns.size() < 2000);
+    const Expected<TemplateDocument> whole = TemplateDocument::read(big);
+    QVERIFY(whole);
+    QVERIFY(!whole->incomplete);
+    QCOMPARE(whole->plugIns.size(), size_t(2000));
+
+    // Cut before the header ends: no details.
+    const Expected<TemplateDocument> early = TemplateDocument::read(big, TemplateDocument::Parts::Everything, 200);
+    QVERIFY(!early);
+    QCOMPARE(early.error().code(), int(DocumentError::TooLarge));
+}
+
+void TemplateDocumentTest::filesAndFolders()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("LT_Name"));
+    writeFileOrFail(folder + QStringLiteral("/Another.motn"), motionDocument("<displayversion>5.4</displayversion>"));
+    writeFileOrFail(folder + QStringLiteral("/LT_Name.moti"), motionDocument(FullHeader));
+    writeFileOrFail(folder + QStringLiteral("/._LT_Name.moti"), "AppleDouble");
+    QCOMPARE(TemplateDocument::documentIn(folder), folder + QStringLiteral("/LT_Name.moti"));
+    const Expected<TemplateDocument> doc = TemplateDocument::readFolder(folder);
+    QVERIFY(doc);
+    QCOMPARE(doc->motionVersionText, QStringLiteral("5.10"));
+
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Empty")));
+    QCOMPARE(TemplateDocument::readFolder(dir.filePath(QStringLiteral("Empty"))).error().code(), int(DocumentError::Unreadable));
+
+    // Neither a link nor a FIFO is opened (a FIFO would block).
+    QVERIFY(QFile::link(folder + QStringLiteral("/LT_Name.moti"), dir.filePath(QStringLiteral("link.moti"))));
+    QCOMPARE(TemplateDocument::read(dir.filePath(QStringLiteral("link.moti"))).error().code(), int(DocumentError::Unreadable));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.moti"))).constData(), 0600), 0);
+    QCOMPARE(TemplateDocument::read(dir.filePath(QStringLiteral("fifo.moti"))).error().code(), int(DocumentError::Unreadable));
+}
+
+void TemplateDocumentTest::hideThenShow_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<int>("hiddenFlags");
+    QTest::newRow("flags 0") << motionDocument(FullHeader) << 2;
+    QTest::newRow("flags with other bits")
+        << motionDocument("<template>\n  <flags> 5 </flags>\n</template>") << 7;
+    QTest::newRow("template without flags")
+        << motionDocument("<template>\n        <theme>Sports</theme>\n    </template>") << 2;
+    QTest::newRow("no template element") << motionDocument("<displayversion>5.8</displayversion>") << 2;
+    QTest::newRow("CRLF line ends and non-ASCII text before")
+        << motionDocument("<description>Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\xAC</description>\r\n<template>\r\n<flags>0</flags>\r\n</template>")
+               .replace("\n", "\r\n")
+        << 2;
+    QTest::newRow("two flags: the first counts")
+        << motionDocument("<template><flags>0</flags><flags>0</flags></template>") << 2;
+    QTest::newRow("template below an element with text")
+        << motionDocument("<description>Intro<template><flags>1</flags></template></description>") << 3;
+    QTest::newRow("compact template with flags 0")
+        << motionDocument("<template><flags>0</flags></template>") << 2;
+    QTest::newRow("byte order mark, no template")
+        << QByteArray("\xEF\xBB\xBF") + motionDocument("<description>\xC3\xA9t\xC3\xA9</description>") << 2;
+}
+
+void TemplateDocumentTest::hideThenShow()
+{
+    QFETCH(QByteArray, document);
+    const Expected<QByteArray> hidden = TemplateDocumentEdit::setObsolete(document, true);
+    QVERIFY2(hidden, qPrintable(hidden ? QString() : hidden.error().localizedDescription()));
+    const Expected<TemplateDocument> read = TemplateDocument::parse(*hidden);
+    QVERIFY(read);
+    QVERIFY(read->isObsolete());
+    QTEST(flagsOf(*read), "hiddenFlags");
+    // Only the flags changed: every other part reads as before.
+    const Expected<TemplateDocument> before = TemplateDocument::parse(document);
+    QCOMPARE(read->description, before->description);
+    QCOMPARE(read->parameters, before->parameters);
+    QCOMPARE(read->theme, before->theme);
+
+    QCOMPARE(TemplateDocumentEdit::setObsolete(*hidden, true).value(), *hidden);
+    const Expected<QByteArray> shown = TemplateDocumentEdit::setObsolete(*hidden, false);
+    QVERIFY(shown);
+    QCOMPARE(*shown, document);
+    QCOMPARE(TemplateDocumentEdit::setObsolete(document, false).value(), document);
+}
+
+void TemplateDocumentTest::notEditable_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::newRow("flags as an empty-element tag") << motionDocument("<template><flags/></template>");
+    QTest::newRow("flags that are no number") << motionDocument("<template><flags>two</flags></template>");
+    QTest::newRow("flags with an element inside") << motionDocument("<template><flags><b/>2</flags></template>");
+    QTest::newRow("template as an empty-element tag") << motionDocument("<template/>");
+    QTest::newRow("root as an empty-element tag") << QByteArray("<?xml version=\"1.0\"?><ozml version=\"5.11\"/>");
+    QTest::newRow("flags with a leading zero") << motionDocument("<template><flags>00</flags></template>");
+    QTest::newRow("declared in another encoding")
+        << motionDocument("").replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"");
+}
+
+void TemplateDocumentTest::notEditable()
+{
+    QFETCH(QByteArray, document);
+    const Expected<QByteArray> hidden = TemplateDocumentEdit::setObsolete(document, true);
+    QVERIFY(!hidden);
+    QCOMPARE(hidden.error().code(), int(DocumentError::NotEditable));
+}
+
+void TemplateDocumentTest::hideInFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("LT_Name/LT_Name.moti"));
+    const QByteArray original = motionDocument(FullHeader);
+    writeFileOrFail(path, original);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+
+    QCOMPARE(TemplateDocumentEdit::setObsoleteInFile(path, true), std::nullopt);
+    QVERIFY(TemplateDocument::read(path)->isObsolete());
+    QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(TemplateDocumentEdit::setObsoleteInFile(path, false), std::nullopt);
+    QCOMPARE(readFile(path), original);
+
+    // A link is refused and what it points to stays as it was.
+    const QString link = dir.filePath(QStringLiteral("link.moti"));
+    QVERIFY(QFile::link(path, link));
+    QVERIFY(TemplateDocumentEdit::setObsoleteInFile(link, true));
+    QCOMPARE(readFile(path), original);
+    // A broken document is left untouched.
+    const QString broken = dir.filePath(QStringLiteral("Broken/Broken.moti"));
+    writeFileOrFail(broken, original.left(100));
+    QVERIFY(TemplateDocumentEdit::setObsoleteInFile(broken, true));
+    QCOMPARE(readFile(broken), original.left(100));
+    QCOMPARE(TestSupport::entryNames(dir.filePath(QStringLiteral("Broken")), QDir::Name), QStringList{QStringLiteral("Broken.moti")});
+}
+
+QTEST_GUILESS_MAIN(TemplateDocumentTest)
+#include "tst_TemplateDocument.moc"
