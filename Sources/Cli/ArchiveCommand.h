@@ -36,6 +36,8 @@ public:
 protected:
     enum class Outcome { Done, Failed, Stopped };
 
+    // One run over all the archive arguments: what the options said, and
+    // what runs on from one archive to the next.
     struct Run
     {
         CliContext &context;
@@ -53,6 +55,8 @@ protected:
     virtual bool changesNothing(const QCommandLineParser &) const { return false; }
     // Unpacks the archive, or only reads its directory where no file
     // contents are needed; false says why through the installer.
+    // (list and uninstall only list: a pack of hundreds of megabytes is
+    // then never unpacked for them.)
     virtual bool readArchive(Run &run, TemplateInstallerV2 &installer);
     // Works on one unpacked archive; fills in its JSON entry.
     virtual Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) = 0;

@@ -84,7 +84,8 @@ private:
     {
         using TemplateOwnership::State;
         const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
-        // Without a receipt of the archive, hand copies count as its own.
+        // Without a receipt of the archive (installed before receipts),
+        // hand copies count as its own.
         const bool legacy = !installer.hasReceipt();
         QJsonArray templates;
         for (size_t i = 0; i < plan.size(); ++i) {
