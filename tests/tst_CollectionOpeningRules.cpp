@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "Collections/CollectionOpeningRules.h"
+#include "Installer/TemplateInstaller.h"
 
 #include <QTest>
 
@@ -13,7 +14,14 @@ QUrl archive(const char *name)
     return QUrl::fromLocalFile(QStringLiteral("/Downloads/") + QLatin1String(name));
 }
 
+Error refusal(TemplateInstaller::Refusal why, const char *words)
+{
+    return Error(TemplateInstaller::RefusalDomain, int(why), QLatin1String(words));
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Error)
 
 class tst_CollectionOpeningRules : public QObject
 {
@@ -34,30 +42,31 @@ private slots:
 void tst_CollectionOpeningRules::refusalsExplainThemselves_data()
 {
     QTest::addColumn<QUrl>("url");
-    QTest::addColumn<QString>("coreReason");
+    QTest::addColumn<Error>("coreReason");
     QTest::addColumn<QString>("mentions");
 
     QTest::newRow("no prefix shows how a name looks")
-        << archive("MyPack.mtzip") << "Unexpected category prefix" << "LT_My_Pack.mtzip";
-    QTest::newRow("an unknown prefix is named") << archive("ZZ_Pack.mtzip") << "Unrecognized category title" << "“ZZ”";
+        << archive("MyPack.mtzip") << refusal(TemplateInstaller::Refusal::UnexpectedPrefix, "Unexpected category prefix") << "LT_My_Pack.mtzip";
+    QTest::newRow("an unknown prefix is named") << archive("ZZ_Pack.mtzip") << refusal(TemplateInstaller::Refusal::UnrecognizedCategory, "Unrecognized category title") << "“ZZ”";
     QTest::newRow("a missing Movies folder is said in words")
-        << archive("LT_Pack.mtzip") << "templatesRootFolder does not exist" << "Movies folder";
+        << archive("LT_Pack.mtzip") << refusal(TemplateInstaller::Refusal::RootMissing, "templatesRootFolder does not exist") << "Movies folder";
     QTest::newRow("another extension names the right one")
-        << archive("LT_Pack.zip") << "Not a Motion Template Archive" << "“.mtzip”";
+        << archive("LT_Pack.zip") << refusal(TemplateInstaller::Refusal::NotAnArchive, "Not a Motion Template Archive") << "“.mtzip”";
     QTest::newRow("anything else passes through")
-        << archive("LT_Pack.mtzip") << "The archive holds no entries." << "The archive holds no entries.";
+        << archive("LT_Pack.mtzip") << Error(QStringLiteral("TemplateInstaller"), 0, QStringLiteral("The archive holds no entries."))
+        << "The archive holds no entries.";
 }
 
 void tst_CollectionOpeningRules::refusalsExplainThemselves()
 {
     QFETCH(QUrl, url);
-    QFETCH(QString, coreReason);
+    QFETCH(Error, coreReason);
     QFETCH(QString, mentions);
     const QString text = refusalText(url, coreReason);
     QVERIFY2(text.contains(mentions), qPrintable(text));
     // The programmer's words never reach the user when there are better ones.
-    if (coreReason != mentions)
-        QVERIFY2(!text.contains(coreReason), qPrintable(text));
+    if (coreReason.localizedDescription() != mentions)
+        QVERIFY2(!text.contains(coreReason.localizedDescription()), qPrintable(text));
 }
 
 void tst_CollectionOpeningRules::kindsAreNamedAsInstalled_data()

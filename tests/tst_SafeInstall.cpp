@@ -523,8 +523,8 @@ void tst_SafeInstall::uninstallOfManyTemplatesInOneCategory()
     QVERIFY(!TemplateInstaller::copyEffects(items, _root));
     QCOMPARE(entryNames(kindFolder(), QDir::Name).size(), 600);
     TemplateTransaction::RemovalReport report;
-    QVERIFY(!TemplateInstaller::deleteEffects(items, _root, nullptr, TemplateTransaction::Disposal::Delete,
-                                              QStringLiteral("LT_Many"), &report));
+    QVERIFY(!TemplateInstaller::deleteEffects(
+        {.effects = items, .folder = _root, .archiveTitle = QStringLiteral("LT_Many"), .report = &report}));
     QCOMPARE(report.removed, 600);
     QCOMPARE(entryNames(_root, QDir::Name), QStringList());
 }

@@ -411,8 +411,7 @@ void tst_TemplateLibrary::killedInstallIsRecoveredWithReceiptAndTemplatesAgreein
         QVERIFY(child >= 0);
         if (child == 0) {
             const std::optional<Error> error = TemplateInstaller::copyEffects(
-                items, _root, nullptr, InstallTransfer::Copy, QStringLiteral("LT_Pack"), nullptr,
-                TemplateTransaction::Disposal::Delete, &record);
+                {.effects = items, .folder = _root, .archiveTitle = QStringLiteral("LT_Pack"), .record = &record});
             ::_exit(error ? 1 : 0);
         }
         TemplateTransaction::setFaultHook(nullptr);

@@ -65,10 +65,10 @@ QString tst_Translations::liveText(const QString &which)
     }
     if (which == QLatin1String("refusal")) {
         const QUrl url = QUrl::fromLocalFile(_dir.filePath(QStringLiteral("Pack.zip")));
-        QString reason;
-        if (TemplateInstaller::create(url, _root, &reason))
+        const Expected<std::unique_ptr<TemplateInstaller>> installer = TemplateInstaller::open(url, _root);
+        if (installer)
             return QStringLiteral("<accepted>");
-        return CollectionOpeningRules::refusalText(url, reason);
+        return CollectionOpeningRules::refusalText(url, installer.error());
     }
     if (which == QLatin1String("kinds"))
         return CollectionOpeningRules::kindNames({1, 3});
@@ -133,12 +133,11 @@ void tst_Translations::coreRefusalKeysStayEnglish()
     QTranslator translator;
     QVERIFY(translator.load(QStringLiteral(MTI_QM_FILE)));
     QVERIFY(QCoreApplication::installTranslator(&translator));
-    QString reason;
-    const bool accepted = bool(TemplateInstaller::create(
-        QUrl::fromLocalFile(_dir.filePath(QStringLiteral("Pack.zip"))), _root, &reason));
+    const Expected<std::unique_ptr<TemplateInstaller>> installer =
+        TemplateInstaller::open(QUrl::fromLocalFile(_dir.filePath(QStringLiteral("Pack.zip"))), _root);
     QCoreApplication::removeTranslator(&translator);
-    QVERIFY(!accepted);
-    QCOMPARE(reason, QStringLiteral("Not a Motion Template Archive"));
+    QVERIFY(!installer);
+    QCOMPARE(installer.error().localizedDescription(), QStringLiteral("Not a Motion Template Archive"));
 }
 
 void tst_Translations::everyMessageIsTranslated()

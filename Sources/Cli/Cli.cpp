@@ -13,8 +13,11 @@
 
 namespace {
 
+// The name users type, whatever the executable's path: messages and usage
+// lines read as the command line did.
 const QLatin1String Program("mtzip");
 
+// Taken by every command, before or after its name.
 struct GlobalOptions
 {
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")},
@@ -40,6 +43,8 @@ void verboseFilter(QLoggingCategory *category)
     }
 }
 
+// --verbose for one command's run: Cli runs in-process in tests, so the
+// filter goes again with the run rather than staying for the process.
 class VerboseLogging
 {
 public:
@@ -61,6 +66,8 @@ private:
     bool _on;
 };
 
+// Whether an argument before the command's name spells this option; the
+// parser only sees what follows the name.
 bool isOption(const QString &argument, const QCommandLineOption &option)
 {
     for (const QString &name : option.names()) {
@@ -72,6 +79,7 @@ bool isOption(const QString &argument, const QCommandLineOption &option)
 
 } // namespace
 
+// Flushed at once: a message must not wait behind results for a pipe.
 void CliContext::error(const QString &text)
 {
     err << Program << ": " << text << '\n';
@@ -86,6 +94,7 @@ void CliContext::info(const QString &text)
     out.flush();
 }
 
+// In the order of the general help: zip commands, then archives, then the folder.
 std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
 {
     std::vector<std::unique_ptr<CliCommand>> commands;
@@ -173,6 +182,7 @@ int Cli::runCommand(CliCommand &command, const QStringList &arguments)
 {
     const GlobalOptions global;
     QCommandLineParser parser;
+    // "-dest" is read as "--dest", not as "-d -e -s -t".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(command.description());
     parser.addOption(global.help);
@@ -194,39 +204,53 @@ int Cli::runCommand(CliCommand &command, const QStringList &arguments)
     if (parser.isSet(global.quiet) && parser.isSet(global.verbose))
         return usageError(QStringLiteral("--quiet and --verbose exclude each other"));
 
-    const qsizetype given = parser.positionalArguments().size();
-    const std::optional<int> wanted = command.positionalCount();
-    if (wanted && given != *wanted) {
-        return usageError(QStringLiteral("%1 takes %2 arguments, got %3; see 'mtzip %1 --help'")
-                              .arg(command.name())
-                              .arg(*wanted)
-                              .arg(given));
-    }
-    if (!wanted && given == 0 && !command.positionalOptional()) {
-        return usageError(QStringLiteral("%1 needs at least one %2; see 'mtzip %1 --help'")
-                              .arg(command.name(), command.synopsis().section(QLatin1Char('.'), 0, 0).toLower()));
-    }
+    if (const std::optional<QString> wrong = positionalProblem(command, parser))
+        return usageError(*wrong);
 
     _context.quiet = parser.isSet(global.quiet);
     _context.signalReported = false;
     const VerboseLogging logging(parser.isSet(global.verbose));
-    const int result = command.run(_context, parser);
-    if (const int signal = CliSignals::received()) {
-        // Too late to stop anything: the work is done, and saying otherwise
-        // would have a script redo or undo it.
-        if (!_context.signalReported && result == 0) {
-            _context.error(QStringLiteral("%1 arrived after the work was done; nothing was left undone")
-                               .arg(QLatin1String(CliSignals::name(signal))));
-            return result;
-        }
-        if (!_context.signalReported) {
-            _context.error(QStringLiteral("%1 by %2")
-                               .arg(QLatin1String(signal == SIGINT ? "interrupted" : "terminated"),
-                                    QLatin1String(CliSignals::name(signal))));
-        }
-        return 128 + signal;
+    return afterSignal(command.run(_context, parser));
+}
+
+std::optional<QString> Cli::positionalProblem(const CliCommand &command, const QCommandLineParser &parser)
+{
+    const qsizetype given = parser.positionalArguments().size();
+    const std::optional<int> wanted = command.positionalCount();
+    if (wanted && given != *wanted) {
+        return QStringLiteral("%1 takes %2 arguments, got %3; see 'mtzip %1 --help'")
+            .arg(command.name())
+            .arg(*wanted)
+            .arg(given);
     }
-    return result;
+    if (!wanted && given == 0 && !command.positionalOptional()) {
+        // "ARCHIVE..." asks for "at least one archive".
+        return QStringLiteral("%1 needs at least one %2; see 'mtzip %1 --help'")
+            .arg(command.name(), command.synopsis().section(QLatin1Char('.'), 0, 0).toLower());
+    }
+    return std::nullopt;
+}
+
+int Cli::afterSignal(int result)
+{
+    const int signal = CliSignals::received();
+    if (!signal)
+        return result;
+    // Too late to stop anything: the work is done, and saying otherwise
+    // would have a script redo or undo it.
+    if (!_context.signalReported && result == 0) {
+        _context.error(QStringLiteral("%1 arrived after the work was done; nothing was left undone")
+                           .arg(QLatin1String(CliSignals::name(signal))));
+        return result;
+    }
+    // Commands that were stopped say what they left; the rest get one line.
+    if (!_context.signalReported) {
+        _context.error(QStringLiteral("%1 by %2")
+                           .arg(QLatin1String(signal == SIGINT ? "interrupted" : "terminated"),
+                                QLatin1String(CliSignals::name(signal))));
+    }
+    // As shells report a process a signal ended.
+    return 128 + signal;
 }
 
 int Cli::usageError(const QString &reason)

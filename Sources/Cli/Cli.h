@@ -6,9 +6,12 @@
 
 #include <QStringList>
 
+#include <optional>
+
 #include <memory>
 #include <vector>
 
+class QCommandLineParser;
 class QTextStream;
 
 // The `mtzip` tool: finds the command, parses its options, runs it. Commands
@@ -30,6 +33,10 @@ private:
     // The result, or a failure when standard output could not take it all.
     int checkedOutput(int result);
     int runCommand(CliCommand &command, const QStringList &arguments);
+    // Why the positional arguments do not fit the command, if they do not.
+    static std::optional<QString> positionalProblem(const CliCommand &command, const QCommandLineParser &parser);
+    // The exit code, and the last line, once a signal arrived during the run.
+    int afterSignal(int result);
     int usageError(const QString &reason);
     QString generalHelp() const;
 

@@ -17,6 +17,7 @@ struct CliContext
 {
     QTextStream &out;
     QTextStream &err;
+    // Decided once by main (isatty on the real stderr); false in tests.
     bool errIsTerminal = false;
     bool quiet = false;
     // Set once the last line about a signal has been written.
@@ -45,9 +46,12 @@ public:
     virtual QString description() const = 0;
     // How many positional arguments it takes exactly; nullopt: at least one.
     virtual std::optional<int> positionalCount() const = 0;
-    // With positionalCount() nullopt: none will do too.
+    // With positionalCount() nullopt: none will do too ("verify" checks
+    // everything when given no names).
     virtual bool positionalOptional() const { return false; }
 
+    // Called on a parser of its own for every run: options are the
+    // command's own, never shared with another command's parse.
     virtual void addOptions(QCommandLineParser &parser) = 0;
     // Runs with the parsed arguments; answers the exit code.
     virtual int run(CliContext &context, const QCommandLineParser &parser) = 0;

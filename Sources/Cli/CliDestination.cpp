@@ -24,6 +24,8 @@ QString unreadableFolder(const QString &root)
         return QStringLiteral("the templates folder \"%1\" does not exist").arg(root);
     if (!info.isDir())
         return QStringLiteral("the templates folder \"%1\" is not a folder").arg(root);
+    // Opened, not only stat'ed: a folder without read permission looks
+    // fine to QFileInfo and would list as empty.
     DIR *dir = ::opendir(QFile::encodeName(root).constData());
     if (!dir)
         return QStringLiteral("the templates folder \"%1\" cannot be read: %2")
@@ -56,11 +58,13 @@ QString CliDestination::root(CliContext &context, const QCommandLineParser &pars
             *exitCode = Cli::UsageError;
             return {};
         }
+        // Absolute, so receipts and JSON name it the same from any folder.
         return QFileInfo(given).absoluteFilePath();
     }
     const QString root = parser.isSet(_allUsers) ? TemplateInstaller::localDestMotionTemplatesFolder()
                                                  : TemplateInstaller::userDestMotionTemplatesFolder();
     if (root.isEmpty()) {
+        // The common cause (a service or cron without HOME) gets its own words.
         context.error(!parser.isSet(_allUsers) && qEnvironmentVariableIsEmpty("HOME")
                           ? QStringLiteral("HOME is not set, so there is no Movies folder to find the Motion "
                                            "Templates folder in; use --dest")

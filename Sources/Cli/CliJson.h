@@ -15,6 +15,7 @@ namespace CliJson {
 // away, not when one is added.
 constexpr int FormatVersion = 1;
 
+// A null string as JSON null: "unknown" and "empty" differ for the reader.
 inline QJsonValue nullable(const QString &text)
 {
     return text.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);

@@ -16,6 +16,8 @@ QString cliPlural(qsizetype count, const char *singular, const char *plural)
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
 }
 
+// The last column is not padded: trailing blanks would trip up scripts
+// that split lines on whitespace.
 void cliPrintTable(QTextStream &out, const QList<QStringList> &rows)
 {
     if (rows.isEmpty())
@@ -45,11 +47,13 @@ int LibraryCommand::run(CliContext &context, const QCommandLineParser &parser)
     const QString root = _destination.existingRoot(context, parser, &exitCode);
     if (root.isNull())
         return exitCode;
+    // A killed install's half-swapped copies would otherwise show as edits.
     TemplateInstaller::recoverInterruptedRun(root);
     qCInfo(lcCli).noquote() << name() << "in" << root;
     return runIn(context, parser, root, parser.isSet(_json));
 }
 
+// Indented: people read it as often as programs do.
 void LibraryCommand::print(CliContext &context, const QJsonObject &document)
 {
     context.out << QJsonDocument(document).toJson(QJsonDocument::Indented);

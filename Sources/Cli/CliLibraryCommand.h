@@ -23,11 +23,15 @@ void cliPrintTable(QTextStream &out, const QList<QStringList> &rows);
 class LibraryCommand : public CliCommand
 {
 public:
+    // Final: every folder command takes --dest, --all-users and --json
+    // alike; their own options come through addOwnOptions().
     void addOptions(QCommandLineParser &parser) final;
     int run(CliContext &context, const QCommandLineParser &parser) final;
 
 protected:
     virtual void addOwnOptions(QCommandLineParser &) {}
+    // Called only once the folder was found readable and recovered: the
+    // commands never see a half-finished install's leftovers.
     virtual int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) = 0;
 
     static void print(CliContext &context, const QJsonObject &document);

@@ -28,6 +28,7 @@ bool CliLockWait::read(CliContext &context, const QCommandLineParser &parser,
         context.error(QStringLiteral("--wait takes a number of seconds, not \"%1\"").arg(text));
         return false;
     }
+    // Fractions are allowed: scripts and tests wait 0.5 s as readily as 5.
     *wait = std::chrono::milliseconds(std::llround(seconds * 1000));
     return true;
 }

@@ -20,11 +20,14 @@ CliProgress::~CliProgress()
 
 bool CliProgress::progress(qint64 done, qint64 total)
 {
+    // Answered even when nothing is drawn: the listener is how the core
+    // hears of a signal and undoes what it did.
     if (CliSignals::received())
         return false;
     if (!_enabled || total <= 0)
         return true;
     const int percent = total > 0 ? int(done * 100 / total) : 100;
+    // Redrawing on every chunk would cost more than the copy over a slow terminal.
     if (percent == _lastPercent || (_drawn && percent < 100 && _sinceDraw.isValid() && _sinceDraw.elapsed() < 100))
         return true;
     _lastPercent = percent;
@@ -46,6 +49,7 @@ void CliProgress::setStatus(const QString &status)
     _err.flush();
 }
 
+// Ends the drawn line, so that the next message starts a line of its own.
 void CliProgress::finish()
 {
     if (_drawn) {

@@ -34,6 +34,8 @@ private:
 };
 
 // Sends the zip layer's messages to stderr, one line each.
+// Only extract uses it: the archive commands print the installer's one
+// error line instead of the zip layer's several.
 class CliZipDelegate : public ZipArchiveDelegate
 {
 public:

@@ -7,6 +7,8 @@
 
 namespace {
 
+// Only an atomic store is safe in a handler; the work notices at its next
+// progress report and undoes itself.
 std::atomic<int> sReceived{0};
 
 void onSignal(int signal)

@@ -13,6 +13,8 @@
 
 namespace {
 
+// Answers from the receipts alone, without looking at the disk: what the
+// install put there, which is what a clean-up script wants to know.
 class FilesCommand : public LibraryCommand
 {
 public:
@@ -38,6 +40,8 @@ protected:
     {
         const QString title = parser.positionalArguments().constFirst();
         const std::vector<InstalledArchives::TemplateFiles> found = InstalledArchives::files(root, title);
+        // Told on stderr also with --json, where the document alone would
+        // show an empty list and nobody would look further.
         if (found.empty())
             context.error(QStringLiteral("no receipt in %1 names an archive or template \"%2\"").arg(root, title));
         if (json) {
@@ -53,6 +57,7 @@ protected:
             document.insert(QStringLiteral("templates"), templates);
             print(context, document);
         } else {
+            // Bare paths, one a line, for xargs and friends.
             for (const InstalledArchives::TemplateFiles &entry : found) {
                 for (const QString &path : entry.paths)
                     context.out << path << '\n';

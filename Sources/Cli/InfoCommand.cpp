@@ -26,6 +26,8 @@ using InstalledArchives::ArchiveInfo;
 using InstalledArchives::TemplateState;
 
 // An archive file named on the command line, to hold against the receipt.
+// Kept apart from the receipt's facts: the question is whether this file
+// is the one that was installed.
 struct GivenArchive
 {
     QString path;    // absolute; null when none was given
@@ -100,6 +102,8 @@ QJsonValue givenJson(const GivenArchive &given, const Receipt &receipt)
                        {QStringLiteral("matches"), !given.sha256.isNull() && given.sha256 == receipt.archiveSha256}};
 }
 
+// Compares the templates with the receipt, so it reads every installed
+// file of the archive: progress is drawn for large ones.
 class InfoCommand : public LibraryCommand
 {
 public:
@@ -142,6 +146,7 @@ protected:
             printJson(context, root, argument, info, given);
         else if (info)
             printText(context, *info, given);
+        // A given file that could not be read leaves the question asked unanswered.
         const bool readable = given.path.isNull() || !given.sha256.isNull();
         return info && readable ? Cli::Success : Cli::Failure;
     }
@@ -162,6 +167,7 @@ private:
         given.sha256 = InstalledArchives::sha256OfFile(given.path, &problem);
         if (given.sha256.isNull())
             context.error(QStringLiteral("cannot read \"%1\": %2").arg(argument, problem));
+        // The file name first: two archives may share a title, never a receipt's file name.
         std::optional<ArchiveInfo> info = InstalledArchives::info(root, file.fileName(), &progress);
         if (!info)
             info = InstalledArchives::info(root, FileNames::withoutLastExtension(file.fileName()), &progress);

@@ -19,6 +19,7 @@ namespace {
 
 using TemplateLibrary::InstalledTemplate;
 
+// Minutes are enough to tell installs apart; seconds only widen the table.
 QString localTime(const QDateTime &time)
 {
     return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
@@ -26,6 +27,7 @@ QString localTime(const QDateTime &time)
 
 QJsonObject templateJson(const InstalledTemplate &item)
 {
+    // null, not an empty object: "no receipt names it" is a fact scripts test for.
     const QJsonValue origin = item.originArchiveTitle.isNull()
         ? QJsonValue(QJsonValue::Null)
         : QJsonValue(QJsonObject{{QStringLiteral("archiveTitle"), item.originArchiveTitle},
@@ -38,10 +40,14 @@ QJsonObject templateJson(const InstalledTemplate &item)
                        {QStringLiteral("title"), item.title},
                        {QStringLiteral("templateFile"), item.templateFile},
                        {QStringLiteral("size"), item.size},
+                       // UTC for programs; the table shows local time for people.
                        {QStringLiteral("installedAt"), item.installedAt.toUTC().toString(Qt::ISODate)},
                        {QStringLiteral("origin"), origin}};
 }
 
+// Lists what is on disk, receipts or not: hand copies are the ones people
+// lose track of. Each folder is read once, sizes taken as it is listed, so
+// it stays fast on a folder of ten thousand templates.
 class InstalledCommand : public LibraryCommand
 {
 public:
@@ -100,6 +106,7 @@ private:
                          item.destination});
         }
         cliPrintTable(context.out, rows);
+        // Hand copies are what uninstall will not touch: worth a count of their own.
         context.info(QStringLiteral("%1 in %2, %3 of unknown origin")
                          .arg(cliPlural(qsizetype(installed.size()), "template", "templates"), root)
                          .arg(unknown));
@@ -137,9 +144,11 @@ private:
             context.info(QStringLiteral("%1 in %2").arg(cliPlural(qsizetype(receipts.size()), "archive", "archives"),
                                                         root));
         }
+        // A list missing an archive is not the whole answer, however well printed.
         return unreadable.isEmpty() ? Cli::Success : Cli::Failure;
     }
 
+    // From the receipts only: quick, and what uninstall would take by name.
     QCommandLineOption _archives{QStringLiteral("archives"),
                                  QStringLiteral("List one line per installed archive instead of every template.")};
 };

@@ -33,6 +33,7 @@ QString ownerText(const Owner &owner)
     return QStringLiteral("(not installed)");
 }
 
+// Words that stay the same for programs whatever the people's text says.
 QString ownerJson(Owner::Kind kind)
 {
     switch (kind) {
@@ -46,6 +47,8 @@ QString ownerJson(Owner::Kind kind)
     return QStringLiteral("notInstalled");
 }
 
+// Exits with 1 when any path is not installed, so a script can ask
+// "is this one of ours?" with the exit status alone.
 class OwnerCommand : public LibraryCommand
 {
 public:
@@ -72,6 +75,7 @@ protected:
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
         const QStringList paths = parser.positionalArguments();
+        // All at once: the receipts are read once for every path.
         const std::vector<Owner> owners = InstalledArchives::owners(root, paths);
         if (json) {
             QJsonArray answers;
@@ -88,6 +92,7 @@ protected:
             document.insert(QStringLiteral("paths"), answers);
             print(context, document);
         } else {
+            // Owner first, as dpkg -S prints it: paths may hold ": " themselves.
             for (size_t i = 0; i < owners.size(); ++i)
                 context.out << ownerText(owners[i]) << ": " << paths.at(qsizetype(i)) << '\n';
         }

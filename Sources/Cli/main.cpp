@@ -20,8 +20,11 @@ int main(int argc, char *argv[])
     // are for whoever asks for them with QT_LOGGING_RULES.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("mtzip.*=false"));
+    // Before any work: an install stopped by Ctrl-C must roll back, not die half done.
     CliSignals::install();
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // Progress goes to stderr and only to a terminal: a log file or a pipe
+    // would fill with carriage returns.
     return runCli(QCoreApplication::arguments(), out, err, ::isatty(STDERR_FILENO) == 1);
 }

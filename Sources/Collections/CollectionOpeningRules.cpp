@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/CollectionOpeningRules.h"
 
+#include "Installer/TemplateInstaller.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -57,23 +59,28 @@ QString windowTitle(const QList<QUrl> &sourceArchiveURLs, const QStringList &ins
     return tr("Multiple Template Archives");
 }
 
-QString refusalText(const QUrl &url, const QString &coreReason)
+QString refusalText(const QUrl &url, const Error &refusal)
 {
-    const QString title = archiveTitle(url);
-    if (coreReason == QLatin1String("Unexpected category prefix")) {
+    using Refusal = TemplateInstaller::Refusal;
+    if (refusal.domain() != TemplateInstaller::RefusalDomain)
+        return refusal.localizedDescription();
+    switch (Refusal(refusal.code())) {
+    case Refusal::UnexpectedPrefix:
         return tr("its name does not start with a two-character category prefix and an underscore; "
                   "template archives are named like “LT_My_Pack.mtzip”");
-    }
-    if (coreReason == QLatin1String("Unrecognized category title")) {
+    case Refusal::UnrecognizedCategory:
         return tr("its category prefix “%1” is not one this installer knows, so it cannot tell where its "
                   "templates belong")
-            .arg(title.section(QLatin1Char('_'), 0, 0));
-    }
-    if (coreReason == QLatin1String("templatesRootFolder does not exist"))
+            .arg(archiveTitle(url).section(QLatin1Char('_'), 0, 0));
+    case Refusal::RootMissing:
         return tr("the Motion Templates folder in your Movies folder cannot be found or made");
-    if (coreReason == QLatin1String("Not a Motion Template Archive"))
+    case Refusal::NotAnArchive:
         return tr("it is not a template archive (a file ending in “.mtzip”)");
-    return coreReason;
+    case Refusal::NoArchive:
+    case Refusal::NoRoot:
+        break;
+    }
+    return refusal.localizedDescription();
 }
 
 QString templateCount(int count)

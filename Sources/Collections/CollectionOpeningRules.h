@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Common/Error.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,9 +27,9 @@ QString archiveFileName(const QUrl &url);
 // be opened; otherwise the one archive that was, or "Multiple Template Archives".
 QString windowTitle(const QList<QUrl> &sourceArchiveURLs, const QStringList &installerTitles);
 
-// The words for an archive the core refused (`coreReason` is the installer's
-// refusal text): what was wrong with the name and how it should look.
-QString refusalText(const QUrl &url, const QString &coreReason);
+// The words for an archive the core refused (TemplateInstaller::open's
+// error): what was wrong with the name and how it should look.
+QString refusalText(const QUrl &url, const Error &refusal);
 
 // "1 template", "2 templates".
 QString templateCount(int count);

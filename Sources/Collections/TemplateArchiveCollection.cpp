@@ -287,15 +287,15 @@ std::vector<bool> TemplateArchiveCollection::_createTemplateInstallersWithSource
         if (_closeRequested)
             break;
         try {
-            QString refusal;
-            std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(url, root, &refusal);
+            Expected<std::unique_ptr<TemplateInstallerV2>> installer = TemplateInstallerV2::open(url, root);
             if (!installer) {
                 _problems.append(tr("“%1” was not opened: %2.")
-                                     .arg(archiveFileName(url), CollectionOpeningRules::refusalText(url, refusal)));
+                                     .arg(archiveFileName(url),
+                                          CollectionOpeningRules::refusalText(url, installer.error())));
                 continue;
             }
-            TemplateInstallerV2 *added = installer.get();
-            _document->addInstaller(std::move(installer));
+            TemplateInstallerV2 *added = installer->get();
+            _document->addInstaller(std::move(*installer));
             added->setDelegate(this);
             work.setLabel(tr("Unpacking “%1”…").arg(archiveFileName(url)));
             // Unpacking and scanning thousands of templates takes seconds:

@@ -127,7 +127,8 @@ std::optional<Error> EffectTemplateItem::installInDestRootFolder(const QString &
     const TemplateTransaction::InstallJob job{sourceFolderPath(), _relativeDestinationPath,
                                               listener ? FileOperations::treeSize(sourceFolderPath()) : 0,
                                               transfer == InstallTransfer::MoveSource, std::nullopt};
-    return TemplateTransaction::install(dstRootFolder, _folderName, {job}, listener);
+    return TemplateTransaction::install(
+        {.root = dstRootFolder, .archiveTitle = _folderName, .jobs = {job}, .listener = listener});
 }
 
 std::optional<Error> EffectTemplateItem::uninstallInDestRootFolder(const QString &dstRootFolder,

@@ -43,11 +43,11 @@ void filesBelow(const QString &folder, const QString &prefix, Listing &files)
     ::closedir(dir);
 }
 
-bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint64 &done, qint64 total, bool &stopped)
+std::optional<quint32> fileCrc(const QString &path, ReadProgress &progress)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return std::nullopt;
     // libdeflate's CRC is several times zlib's: a re-install reads every installed byte.
 #ifdef MTI_HAVE_LIBDEFLATE
     quint32 value = 0;
@@ -58,7 +58,7 @@ bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint
     for (;;) {
         const qint64 count = file.read(buffer.data(), buffer.size());
         if (count < 0)
-            return false;
+            return std::nullopt;
         if (count == 0)
             break;
 #ifdef MTI_HAVE_LIBDEFLATE
@@ -66,14 +66,13 @@ bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint
 #else
         value = ::crc32(value, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(count));
 #endif
-        done += count;
-        if (listener && !listener->progress(done, total)) {
-            stopped = true;
-            return false;
+        progress.done += count;
+        if (progress.listener && !progress.listener->progress(progress.done, progress.total)) {
+            progress.stopped = true;
+            return std::nullopt;
         }
     }
-    *crc = quint32(value);
-    return true;
+    return quint32(value);
 }
 
 std::optional<quint32> rememberedCrc(const QString &path)
@@ -99,13 +98,12 @@ std::optional<quint32> rememberedCrc(const QString &path)
         if (it != known.cend())
             return *it;
     }
-    quint32 crc = 0;
-    qint64 done = 0;
-    bool stopped = false;
-    if (!fileCrc(path, &crc, nullptr, done, 0, stopped))
+    ReadProgress unwatched;
+    const std::optional<quint32> crc = fileCrc(path, unwatched);
+    if (!crc)
         return std::nullopt;
     const QMutexLocker locker(&lock);
-    known.insert(key, crc);
+    known.insert(key, *crc);
     return crc;
 }
 

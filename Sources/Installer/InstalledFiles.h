@@ -24,11 +24,19 @@ using Listing = std::map<QString, DiskFile>;  // by FileNames::comparable path
 // comparable path relative to it, prefixed with `prefix`.
 void filesBelow(const QString &folder, const QString &prefix, Listing &files);
 
-// Reads a file for its CRC-32, telling the listener of every chunk (done
-// grows by what was read, of total); false when it could not be read or
-// the listener said stop (then `stopped`).
-bool fileCrc(const QString &path, quint32 *crc, ProgressListener *listener, qint64 &done, qint64 total,
-             bool &stopped);
+// Progress over the reads of many files: `done` grows by what was read, of
+// `total`; `stopped` once the listener said stop.
+struct ReadProgress
+{
+    ProgressListener *listener = nullptr;
+    qint64 done = 0;
+    qint64 total = 0;
+    bool stopped = false;
+};
+
+// Reads a file for its CRC-32, telling the listener of every chunk; nullopt
+// when it could not be read or the listener said stop.
+std::optional<quint32> fileCrc(const QString &path, ReadProgress &progress);
 
 // The CRC-32 of a file, remembered for this process by the file's identity
 // and change time: one run judging the same copy twice reads it once.

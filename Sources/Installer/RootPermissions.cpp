@@ -2,11 +2,16 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/RootPermissions.h"
 
+#include "Common/FileOperations.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSet>
 
 #include <cerrno>
+#include <filesystem>
+
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +99,31 @@ std::optional<Error> check(const QString &root, const QStringList &destinations)
         }
     }
     return std::nullopt;
+}
+
+void shareWithAllUsers(const QString &root, const QStringList &tops)
+{
+    namespace fs = std::filesystem;
+    const auto share = [](const fs::path &path, bool folder) {
+        ::fchmodat(AT_FDCWD, path.c_str(), folder ? 0755 : 0644, 0);
+    };
+    share(FileOperations::toFsPath(root), true);
+    for (const QString &top : tops) {
+        QString walked;
+        for (const QString &part : top.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            walked += QLatin1Char('/') + part;
+            struct stat info;
+            const fs::path path = FileOperations::toFsPath(root + walked);
+            if (::lstat(path.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || S_ISREG(info.st_mode)))
+                share(path, S_ISDIR(info.st_mode));
+        }
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(FileOperations::toFsPath(root + QLatin1Char('/') + top), ec), end;
+             !ec && it != end; it.increment(ec)) {
+            if (!it->is_symlink(ec) && (it->is_directory(ec) || it->is_regular_file(ec)))
+                share(it->path(), it->is_directory(ec));
+        }
+    }
 }
 
 } // namespace RootPermissions

@@ -25,4 +25,11 @@ namespace RootPermissions {
 // answers an EPERM error saying why and how to put it right.
 [[nodiscard]] std::optional<Error> check(const QString &root, const QStringList &destinations = {});
 
+// For the folder of all users: everyone reads what is installed there and
+// only its owner changes it, whatever the umask of whoever installed it.
+// Sets folders to 0755 and files to 0644 on the root, on the way to each of
+// `tops` (relative to the root) and everything below them; links are left
+// as they are, never followed.
+void shareWithAllUsers(const QString &root, const QStringList &tops);
+
 } // namespace RootPermissions

@@ -3,10 +3,15 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Common/Expected.h"
 #include "Installer/Categories.h"
 #include "Installer/EffectTemplateItem.h"
+#include "Installer/OwnershipPlan.h"
+#include "Installer/TemplateFolders.h"
 #include "Installer/TemplateOwnership.h"
+#include "Installer/TemplateScanner.h"
 #include "Installer/TemplateTransaction.h"
+#include "Installer/UnpackFolder.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
 
 #include <QHash>
@@ -18,32 +23,35 @@
 #include <optional>
 #include <vector>
 
+class ArchiveFacts;
 class FolderTree;
 class ProgressListener;
 class TemplateInstallerDelegate;
 
-using EffectTemplateItems = std::vector<std::unique_ptr<EffectTemplateItem>>;
 using EffectTemplateItemList = std::vector<const EffectTemplateItem *>;
 
 // One opened template archive (a zip named *.mtzip): unpacks it into a folder
-// of its own below the temporary folder, scans it for template folders and
-// installs or removes them below its destination root. Destroying it removes
-// the unpack folder and, when asked, the archive file.
-//
-// The scan visits each folder's entries sorted by name (FolderTree), so an
-// archive gives the same templates, types and order on every machine.
+// of its own (UnpackFolder), finds its templates (TemplateScanner) and
+// installs or removes them below its destination root as one transaction
+// (TemplateTransaction). Destroying it removes the unpack folder and, when
+// asked, the archive file.
 class TemplateInstaller : public ZipArchiveDelegate
 {
 public:
-    // Null with a diagnostic line (and, when asked, its text in
-    // refusalReason) for a missing URL or root, a root whose folder and parent
-    // are both missing, or a path not ending in ".mtzip". The items take
-    // their categories from `categories`.
+    // Why create() refused: the codes of errors in RefusalDomain, whose
+    // texts are the core's English words ("Not a Motion Template Archive").
+    enum class Refusal { NoArchive = 1, NoRoot, RootMissing, NotAnArchive, UnexpectedPrefix, UnrecognizedCategory };
+    static inline const QString RefusalDomain = QStringLiteral("TemplateInstallerRefusal");
+
+    // The installer, or the refusal of a missing URL or root, a root whose
+    // folder and parent are both missing, or a path not ending in ".mtzip".
+    // The items take their categories from `categories`.
+    [[nodiscard]] static Expected<std::unique_ptr<TemplateInstaller>> open(
+        const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories = Categories::shipped());
+    // The same, null on a refusal (the diagnostic log says why).
+    static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder);
     static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder,
-                                                     QString *refusalReason = nullptr);
-    static std::unique_ptr<TemplateInstaller> create(const QUrl &archiveURL, const QString &templatesRootFolder,
-                                                     const Categories &categories,
-                                                     QString *refusalReason = nullptr);
+                                                     const Categories &categories);
     ~TemplateInstaller() override;
 
     // Unpacks and scans. A failure removes the partly unpacked folder and
@@ -75,7 +83,8 @@ public:
     bool isListed() const { return _effects.has_value() && _listedOnly; }
     const Categories &categories() const { return _categories; }
     const QString &templatesRootFolder() const { return _templatesRootFolder; }
-    const QString &effectsSourceFolder() const { return _effectsSourceFolder; }
+    // Where the archive was unpacked; empty when it was not.
+    QString effectsSourceFolder() const { return _unpackFolder ? _unpackFolder->path() : QString(); }
 
     TemplateInstallerDelegate *delegate() const { return _delegate; }
     void setDelegate(TemplateInstallerDelegate *delegate) { _delegate = delegate; }
@@ -93,27 +102,44 @@ public:
 
     // Destination roots; null when there is none to be found (no Movies
     // folder, or HOME unset and no user-dirs entry naming one).
-    static QString userDestMotionTemplatesFolder();
-    static QString localDestMotionTemplatesFolder();
+    static QString userDestMotionTemplatesFolder() { return TemplateFolders::forThisUser(); }
+    static QString localDestMotionTemplatesFolder() { return TemplateFolders::forAllUsers(); }
 
+    // What copyEffects() installs, and where.
+    struct CopyRequest
+    {
+        EffectTemplateItemList effects{};
+        QString folder{};  // the destination root
+        ProgressListener *listener = nullptr;
+        InstallTransfer transfer = InstallTransfer::Copy;
+        QString archiveTitle{};
+        TemplateTransaction::InstallReport *report = nullptr;
+        TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete;
+        const TemplateTransaction::InstallRecord *record = nullptr;
+        // Per relative destination, where the copy replaced there goes.
+        const QHash<QString, TemplateTransaction::Disposal> *replaced = nullptr;
+    };
     // Installs the templates as one transaction (TemplateTransaction::install);
     // of templates sharing a destination only the last is installed. The
     // caller holds the root's DestinationLock.
+    [[nodiscard]] static std::optional<Error> copyEffects(const CopyRequest &request);
     [[nodiscard]] static std::optional<Error> copyEffects(const EffectTemplateItemList &effects, const QString &folder,
-                                            ProgressListener *listener = nullptr,
-                                            InstallTransfer transfer = InstallTransfer::Copy,
-                                            const QString &archiveTitle = QString(),
-                                            TemplateTransaction::InstallReport *report = nullptr,
-                                            TemplateTransaction::Disposal replacedCopies = TemplateTransaction::Disposal::Delete,
-                                            const TemplateTransaction::InstallRecord *record = nullptr,
-                                            const QHash<QString, TemplateTransaction::Disposal> *replaced = nullptr);
+                                                          ProgressListener *listener = nullptr,
+                                                          InstallTransfer transfer = InstallTransfer::Copy);
+
+    // What deleteEffects() removes, from where.
+    struct RemovalRequest
+    {
+        EffectTemplateItemList effects{};
+        QString folder{};  // the destination root
+        ProgressListener *listener = nullptr;
+        TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete;
+        QString archiveTitle{};
+        TemplateTransaction::RemovalReport *report = nullptr;
+    };
     // Removes the installed templates (TemplateTransaction::remove). Answers
     // nothing but a cancellation; what could not be removed is in the report.
-    [[nodiscard]] static std::optional<Error> deleteEffects(const EffectTemplateItemList &effects, const QString &folder,
-                                              ProgressListener *listener = nullptr,
-                                              TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete,
-                                              const QString &archiveTitle = QString(),
-                                              TemplateTransaction::RemovalReport *report = nullptr);
+    [[nodiscard]] static std::optional<Error> deleteEffects(const RemovalRequest &request);
 
     // Installs every template, replacing older copies, holding the root's
     // lock (waiting for another writer, as the listener is told), and leaves
@@ -125,7 +151,7 @@ public:
     [[nodiscard]] std::optional<Error> installEffects(InstallTransfer transfer = InstallTransfer::Copy);
     // The same for some of this installer's templates (others are ignored).
     [[nodiscard]] std::optional<Error> installEffects(const EffectTemplateItemList &items,
-                                        InstallTransfer transfer = InstallTransfer::Copy);
+                                                      InstallTransfer transfer = InstallTransfer::Copy);
     // Removes this archive's installed templates, holding the root's lock;
     // they go to the Trash unless the disposal says Delete.
     [[nodiscard]] std::optional<Error> deleteEffects();
@@ -145,16 +171,7 @@ public:
     // would list them; empty lists when the archive was not unpacked.
     std::vector<std::vector<Receipt::File>> archiveFiles(const EffectTemplateItemList &items) const;
 
-    // What may be done to copies that are not plainly this archive's. By
-    // default an install keeps copies the user edited and copies of others
-    // (other archives' templates, hand copies) and reports them; an
-    // uninstall keeps others' copies always and edited ones unless told.
-    struct OwnershipPolicy
-    {
-        bool replaceEdited = false;
-        bool replaceForeign = false;
-        bool removeEdited = false;
-    };
+    using OwnershipPolicy = ::OwnershipPolicy;
     const OwnershipPolicy &ownershipPolicy() const { return _policy; }
     void setOwnershipPolicy(const OwnershipPolicy &policy) { _policy = policy; }
     // Where unchanged copies an install replaces go (the archive that put
@@ -181,18 +198,16 @@ public:
     static void recoverInterruptedRun(const QString &root);
     // Removes the unpack folders whose owning process no longer runs;
     // answers how many.
-    static int removeAbandonedUnpackFolders();
+    static int removeAbandonedUnpackFolders() { return UnpackFolder::removeAbandoned(); }
 
 protected:
     TemplateInstaller();
-    // The common checks of create(); false refuses.
-    bool init(const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories,
-              QString *refusalReason);
-    static bool refuse(const QString &reason, QString *refusalReason, const char *function, int line);
+    // The common checks of open(); an error refuses.
+    [[nodiscard]] std::optional<Error> init(const QUrl &archiveURL, const QString &templatesRootFolder,
+                                            const Categories &categories);
+    // The refusal's error, logged where it was decided.
+    static Error refusal(Refusal why, const char *function, int line);
 
-    // Scans the folder of tree at relativeFolder ("" for its root) and below.
-    void iterateSrcFolder(const FolderTree &tree, const QString &relativeFolder, const QString &rootFolder,
-                          EffectTemplateItems &foundTemplates);
     // Where an item found at relSourcePath goes below the destination root.
     virtual QString relativeDestinationPathFor(const EffectTemplateItem &item) const;
     // The entries of `items` that are this installer's, in their order.
@@ -202,22 +217,22 @@ protected:
     virtual QString className() const;
 
 private:
-    // The archive's checksum and directory, read on a worker while it unpacks.
-    struct ArchiveFacts;
-    void startReadingArchiveFacts();
+    TemplateScanner scanner() const;
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
+    // `work` with the root's permissions checked and its lock held, after
+    // what a killed run left there was finished or undone.
+    template<typename Work>
+    [[nodiscard]] std::optional<Error> underLock(const EffectTemplateItemList &list, bool installing, Work work);
     [[nodiscard]] std::optional<Error> installOwned(const EffectTemplateItemList &list, InstallTransfer transfer);
     Error listedOnlyError() const;
-    void shareWithAllUsers(const EffectTemplateItemList &list) const;
     [[nodiscard]] std::optional<Error> removeOwned(const EffectTemplateItemList &list);
 
     QUrl _archiveURL;
     QString _archiveTitle;
-    QString _effectsSourceFolder;
+    std::optional<UnpackFolder> _unpackFolder;
     std::optional<EffectTemplateItems> _effects;
     bool _listedOnly = false;
     QString _templatesRootFolder;
-    bool _mustDeleteEffectsSourceFolder = false;
     bool _mustDeleteTemplatesArchive = false;
     TemplateInstallerDelegate *_delegate = nullptr;
     Categories _categories;

@@ -2,37 +2,38 @@
 // SPDX-License-Identifier: MIT
 #include "Installer/TemplateInstallerV2.h"
 
-#include "Common/FileNames.h"
 #include "Installer/TemplateType.h"
 
 
-std::unique_ptr<TemplateInstallerV2> TemplateInstallerV2::create(const QUrl &archiveURL,
-                                                                 const QString &templatesRootFolder,
-                                                                 QString *refusalReason)
+Expected<std::unique_ptr<TemplateInstallerV2>> TemplateInstallerV2::open(const QUrl &archiveURL,
+                                                                         const QString &templatesRootFolder,
+                                                                         const Categories &categories)
 {
-    return create(archiveURL, templatesRootFolder, Categories::shipped(), refusalReason);
+    std::unique_ptr<TemplateInstallerV2> installer(new TemplateInstallerV2);
+    if (std::optional<Error> refused = installer->init(archiveURL, templatesRootFolder, categories))
+        return *refused;
+    // The prefix is the title's text before its first underscore.
+    const QString prefix = installer->title().section(QLatin1Char('_'), 0, 0);
+    if (prefix.size() != 2)
+        return refusal(Refusal::UnexpectedPrefix, Q_FUNC_INFO, __LINE__);
+    installer->_categoryTitle = categories.titleForPrefix(prefix);
+    if (installer->_categoryTitle.isNull())
+        return refusal(Refusal::UnrecognizedCategory, Q_FUNC_INFO, __LINE__);
+    return installer;
+}
+
+std::unique_ptr<TemplateInstallerV2> TemplateInstallerV2::create(const QUrl &archiveURL,
+                                                                 const QString &templatesRootFolder)
+{
+    return create(archiveURL, templatesRootFolder, Categories::shipped());
 }
 
 std::unique_ptr<TemplateInstallerV2> TemplateInstallerV2::create(const QUrl &archiveURL,
                                                                  const QString &templatesRootFolder,
-                                                                 const Categories &categories,
-                                                                 QString *refusalReason)
+                                                                 const Categories &categories)
 {
-    std::unique_ptr<TemplateInstallerV2> installer(new TemplateInstallerV2);
-    if (!installer->init(archiveURL, templatesRootFolder, categories, refusalReason))
-        return nullptr;
-
-    const QString prefix = installer->title().section(QLatin1Char('_'), 0, 0);
-    if (prefix.size() != 2) {
-        refuse(QStringLiteral("Unexpected category prefix"), refusalReason, Q_FUNC_INFO, __LINE__);
-        return nullptr;
-    }
-    installer->_categoryTitle = categories.titleForPrefix(prefix);
-    if (installer->_categoryTitle.isNull()) {
-        refuse(QStringLiteral("Unrecognized category title"), refusalReason, Q_FUNC_INFO, __LINE__);
-        return nullptr;
-    }
-    return installer;
+    Expected<std::unique_ptr<TemplateInstallerV2>> installer = open(archiveURL, templatesRootFolder, categories);
+    return installer ? std::move(*installer) : nullptr;
 }
 
 QString TemplateInstallerV2::categoryTitleForPrefix(const QString &key)

@@ -10,16 +10,16 @@
 class TemplateInstallerV2 : public TemplateInstaller
 {
 public:
-    // As TemplateInstaller::create, and refuses a prefix that is not two
-    // characters ("Unexpected category prefix") or not in the Categories list
-    // ("Unrecognized category title").
-    // The prefix is looked up in `categories`, which also give the items
-    // their categories; the first form uses the shipped list.
+    // As TemplateInstaller::open, and refuses a prefix that is not two
+    // characters (Refusal::UnexpectedPrefix) or not in `categories`
+    // (Refusal::UnrecognizedCategory), which also give the items their
+    // categories.
+    [[nodiscard]] static Expected<std::unique_ptr<TemplateInstallerV2>> open(
+        const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories = Categories::shipped());
+    // The same, null on a refusal; the first form uses the shipped list.
+    static std::unique_ptr<TemplateInstallerV2> create(const QUrl &archiveURL, const QString &templatesRootFolder);
     static std::unique_ptr<TemplateInstallerV2> create(const QUrl &archiveURL, const QString &templatesRootFolder,
-                                                       QString *refusalReason = nullptr);
-    static std::unique_ptr<TemplateInstallerV2> create(const QUrl &archiveURL, const QString &templatesRootFolder,
-                                                       const Categories &categories,
-                                                       QString *refusalReason = nullptr);
+                                                       const Categories &categories);
 
     // The category title for a prefix from the shipped Categories list, or a
     // null string (Categories::shipped()).

@@ -11,6 +11,7 @@
 #include "Installer/EffectTemplateItem.h"
 #include "Installer/FolderTree.h"
 #include "Installer/InstalledFiles.h"
+#include "Installer/LibraryPaths.h"
 #include "Installer/Receipt.h"
 #include "Installer/ReceiptIndex.h"
 #include "Installer/TemplateType.h"
@@ -207,73 +208,7 @@ using FileNames::comparable;
 using InstalledFiles::DiskFile;
 using InstalledFiles::fileCrc;
 using InstalledFiles::filesBelow;
-
-QString withoutSlashes(QString path)
-{
-    while (path.startsWith(QLatin1Char('/')))
-        path.remove(0, 1);
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
-// A name given by a user as a destination: relative to the root, or an
-// absolute path inside it.
-QString asDestination(const QString &root, const QString &name)
-{
-    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-    if (name.startsWith(prefix))
-        return withoutSlashes(name.mid(prefix.size()));
-    return withoutSlashes(name);
-}
-
-QString lastComponent(const QString &path)
-{
-    return path.section(QLatin1Char('/'), -1);
-}
-
-// Kind folder first, then category folder, then the rest of the path, each
-// by its UTF-8 bytes.
-struct OrderKey
-{
-    int kind = 0;
-    QByteArray category;
-    QByteArray rest;
-    bool operator<(const OrderKey &other) const
-    {
-        if (kind != other.kind)
-            return kind < other.kind;
-        if (category != other.category)
-            return category < other.category;
-        return rest < other.rest;
-    }
-};
-
-OrderKey orderKey(const QString &destination)
-{
-    OrderKey key;
-    const QString kindFolder = destination.section(QLatin1Char('/'), 0, 0);
-    key.kind = 5;
-    for (quint64 type = 1; type <= 4; ++type) {
-        if (TemplateType::kindFolder(type) == kindFolder)
-            key.kind = int(type);
-    }
-    key.category = destination.section(QLatin1Char('/'), 1, 1).toUtf8();
-    key.rest = destination.section(QLatin1Char('/'), 2).toUtf8();
-    if (key.kind == 5)
-        key.rest = destination.toUtf8();
-    return key;
-}
-
-// "a/b/c" gives "a/b" and "a".
-QStringList foldersAbove(const QString &path)
-{
-    QStringList folders;
-    for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash > 0;
-         slash = path.lastIndexOf(QLatin1Char('/'), slash - 1))
-        folders.append(path.left(slash));
-    return folders;
-}
+using namespace LibraryPaths;
 
 // Whether what stands at a destination a receipt names, no template of
 // the scan, is still the receipt's to remove: nothing there (only its
@@ -302,6 +237,109 @@ bool isTheReceipts(const QString &root, const Receipt::Template &entry, const QH
 
 } // namespace
 
+namespace {
+
+// One template the scan found, with what its receipt says of it.
+InstalledTemplate installedTemplate(const LibraryTree &tree, const ReceiptIndex &receipts,
+                                    const EffectTemplateItem &item, const QString &folder, const QString &fileName)
+{
+    InstalledTemplate entry;
+    entry.destination = folder.mid(1);
+    entry.templateType = item.templateType();
+    entry.category = item.category();
+    entry.title = item.title();
+    entry.templateFile = entry.destination + QLatin1Char('/') + fileName;
+    entry.size = tree.sizeOf(folder);
+    const ReceiptIndex::Owner owner = receipts.ownerOf(entry.destination);
+    if (owner.receipt) {
+        entry.installedAt = owner.receipt->installedAt;
+        entry.originArchiveTitle = owner.receipt->archiveTitle;
+        entry.originArchivePath = owner.receipt->archivePath;
+    }
+    // Without a receipt the folder's own time is the best guess.
+    if (!entry.installedAt.isValid())
+        entry.installedAt = QDateTime::fromMSecsSinceEpoch(tree.modifiedAt(folder), Qt::UTC);
+    return entry;
+}
+
+// The walk is depth-first; the order promised is by path. `found` from
+// `first` on are one category folder's templates, `prefix` characters
+// of their destinations naming it.
+void sortByPath(std::vector<InstalledTemplate> &found, size_t first, qsizetype prefix)
+{
+    std::vector<std::pair<QByteArray, size_t>> keys;
+    keys.reserve(found.size() - first);
+    for (size_t i = first; i < found.size(); ++i)
+        keys.emplace_back(found[i].destination.mid(prefix).toUtf8(), i);
+    if (std::is_sorted(keys.begin(), keys.end()))
+        return;
+    std::sort(keys.begin(), keys.end());
+    std::vector<InstalledTemplate> ordered;
+    ordered.reserve(keys.size());
+    for (const auto &key : keys)
+        ordered.push_back(std::move(found[key.second]));
+    std::move(ordered.begin(), ordered.end(), found.begin() + qsizetype(first));
+}
+
+// A template inside another template's folder is part of that one (the
+// archive installed it with it): listed on its own, removing it would
+// take files out of the other.
+void dropNested(std::vector<InstalledTemplate> &found)
+{
+    QSet<QString> destinations;
+    for (const InstalledTemplate &item : found)
+        destinations.insert(item.destination);
+    const auto nested = [&destinations](const InstalledTemplate &item) {
+        const QStringList above = foldersAbove(item.destination);
+        return std::any_of(above.cbegin(), above.cend(),
+                           [&destinations](const QString &folder) { return destinations.contains(folder); });
+    };
+    found.erase(std::remove_if(found.begin(), found.end(), nested), found.end());
+}
+
+// The receipts of one archive a user named: of this very title (equal in
+// composed form; an earlier version may have left a second file of it),
+// else of this archive file name. Never two titles that share a prefix or
+// differ in case, "_" or "\\".
+std::vector<const Receipt *> receiptsNamed(const ReceiptIndex &receipts, const QString &name)
+{
+    const QString composed = name.normalized(QString::NormalizationForm_C);
+    std::vector<const Receipt *> matches;
+    for (const Receipt &receipt : receipts.receipts()) {
+        if (receipt.archiveTitle.normalized(QString::NormalizationForm_C) == composed)
+            matches.push_back(&receipt);
+    }
+    if (!matches.empty())
+        return matches;
+    for (const Receipt &receipt : receipts.receipts()) {
+        if (!receipt.archiveFileName.isEmpty()
+            && receipt.archiveFileName.normalized(QString::NormalizationForm_C) == composed)
+            matches.push_back(&receipt);
+    }
+    return matches;
+}
+
+// Every destination that may be removed, by its comparable form, as it
+// stands on disk (or, when gone, as its receipt has it).
+QHash<QString, QString> removableDestinations(const QString &root, const ReceiptIndex &receipts)
+{
+    QHash<QString, QString> known;
+    QSet<QString> aboveTemplates;
+    for (const InstalledTemplate &item : scan(root)) {
+        const QString key = comparable(item.destination);
+        known.insert(key, item.destination);
+        for (const QString &folder : foldersAbove(key))
+            aboveTemplates.insert(folder);
+    }
+    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
+        if (!known.contains(it.key()) && isTheReceipts(root, *it->entry, known, aboveTemplates))
+            known.insert(it.key(), it->entry->destination);
+    }
+    return known;
+}
+
+} // namespace
+
 std::vector<InstalledTemplate> scan(const QString &root, const Categories &categories)
 {
     std::vector<InstalledTemplate> found;
@@ -324,207 +362,25 @@ std::vector<InstalledTemplate> scan(const QString &root, const Categories &categ
                     EffectTemplateItem::create(folder, root, type, categories);
                 if (!item)
                     return false;
-                InstalledTemplate entry;
-                entry.destination = folder.mid(1);
-                entry.templateType = type;
-                entry.categoryFolder = category.name;
-                entry.category = item->category();
-                entry.title = item->title();
-                entry.templateFile = entry.destination + QLatin1Char('/') + fileName;
-                entry.size = tree.sizeOf(folder);
-                const ReceiptIndex::Owner owner = receipts.ownerOf(entry.destination);
-                if (owner.receipt) {
-                    entry.installedAt = owner.receipt->installedAt;
-                    entry.originArchiveTitle = owner.receipt->archiveTitle;
-                    entry.originArchivePath = owner.receipt->archivePath;
-                }
-                if (!entry.installedAt.isValid())
-                    entry.installedAt = QDateTime::fromMSecsSinceEpoch(tree.modifiedAt(folder), Qt::UTC);
-                found.push_back(std::move(entry));
+                found.push_back(installedTemplate(tree, receipts, *item, folder, fileName));
+                found.back().categoryFolder = category.name;
                 return true;
             });
             // Folders above templates, and those inside them that were listed.
             tree.forgetListings();
-            // The walk is depth-first; the order promised is by path.
-            const qsizetype prefix = kind.size() + category.name.size() + 2;
-            std::vector<std::pair<QByteArray, size_t>> keys;
-            keys.reserve(found.size() - firstOfCategory);
-            for (size_t i = firstOfCategory; i < found.size(); ++i)
-                keys.emplace_back(found[i].destination.mid(prefix).toUtf8(), i);
-            if (!std::is_sorted(keys.begin(), keys.end())) {
-                std::sort(keys.begin(), keys.end());
-                std::vector<InstalledTemplate> ordered;
-                ordered.reserve(keys.size());
-                for (const auto &key : keys)
-                    ordered.push_back(std::move(found[key.second]));
-                std::move(ordered.begin(), ordered.end(), found.begin() + qsizetype(firstOfCategory));
-            }
+            sortByPath(found, firstOfCategory, kind.size() + category.name.size() + 2);
         }
     }
-    // A template inside another template's folder is part of that one (the
-    // archive installed it with it): listed on its own, removing it would
-    // take files out of the other.
-    QSet<QString> destinations;
-    for (const InstalledTemplate &item : found)
-        destinations.insert(item.destination);
-    found.erase(std::remove_if(found.begin(), found.end(),
-                               [&destinations](const InstalledTemplate &item) {
-                                   const QString &path = item.destination;
-                                   for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash > 0;
-                                        slash = path.lastIndexOf(QLatin1Char('/'), slash - 1)) {
-                                       if (destinations.contains(path.left(slash)))
-                                           return true;
-                                   }
-                                   return false;
-                               }),
-                found.end());
+    dropNested(found);
     return found;
-}
-
-std::vector<Verification> verify(const QString &root, const QStringList &selection, ProgressListener *listener,
-                                 QStringList *unmatched)
-{
-    const std::vector<InstalledTemplate> installed = scan(root);
-    const ReceiptIndex receipts(root);
-    // Each name of the selection as it may be meant, and whether it matched.
-    QHash<QString, QList<qsizetype>> wanted;
-    for (qsizetype i = 0; i < selection.size(); ++i) {
-        for (const QString &name : {selection.at(i), asDestination(root, selection.at(i))}) {
-            QList<qsizetype> &indexes = wanted[comparable(name)];
-            if (!indexes.contains(i))
-                indexes.append(i);
-        }
-    }
-    std::vector<bool> matched(size_t(selection.size()), false);
-    const auto selected = [&](const QString &destination, const QString &title, const Receipt *receipt) {
-        if (wanted.isEmpty())
-            return true;
-        bool any = false;
-        for (const QString &key : {destination, lastComponent(destination), title,
-                                   receipt ? receipt->archiveTitle : QString()}) {
-            const auto it = wanted.constFind(comparable(key));
-            if (!key.isEmpty() && it != wanted.cend()) {
-                for (qsizetype index : *it)
-                    matched[size_t(index)] = true;
-                any = true;
-            }
-        }
-        return any;
-    };
-
-    struct Job
-    {
-        QString destination;
-        QString title;
-        const Receipt::Template *entry = nullptr;
-    };
-    std::vector<Job> jobs;
-    QSet<QString> onDisk;
-    for (const InstalledTemplate &item : installed) {
-        onDisk.insert(comparable(item.destination));
-        const ReceiptIndex::Owner owner = receipts.ownerOf(item.destination);
-        if (selected(item.destination, item.title, owner.receipt))
-            jobs.push_back({item.destination, item.title, owner.entry});
-    }
-    // What a receipt names and is gone altogether is missing too.
-    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
-        if (!onDisk.contains(it.key()) && selected(it->entry->destination, it->entry->title, it->receipt))
-            jobs.push_back({it->entry->destination, it->entry->title, it->entry});
-    }
-    std::stable_sort(jobs.begin(), jobs.end(),
-                     [](const Job &a, const Job &b) { return orderKey(a.destination) < orderKey(b.destination); });
-    if (unmatched) {
-        unmatched->clear();
-        for (qsizetype i = 0; i < selection.size(); ++i) {
-            if (!matched[size_t(i)])
-                unmatched->append(selection.at(i));
-        }
-    }
-
-    // Only files whose size matches need their data read.
-    struct Compared
-    {
-        std::map<QString, DiskFile> files;
-    };
-    std::vector<Compared> disk(jobs.size());
-    qint64 total = 0;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (!jobs[i].entry)
-            continue;
-        filesBelow(root + QLatin1Char('/') + jobs[i].destination, QString(), disk[i].files);
-        for (const Receipt::File &file : jobs[i].entry->files) {
-            const auto it = disk[i].files.find(comparable(file.path));
-            if (it != disk[i].files.end() && it->second.size == file.size)
-                total += file.size;
-        }
-    }
-
-    std::vector<Verification> results;
-    results.reserve(jobs.size());
-    qint64 done = 0;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        const Job &job = jobs[i];
-        Verification result;
-        result.destination = job.destination;
-        result.title = job.title;
-        result.hasReceipt = job.entry != nullptr;
-        if (job.entry) {
-            std::map<QString, DiskFile> &files = disk[i].files;
-            for (const Receipt::File &file : job.entry->files) {
-                const auto it = files.find(comparable(file.path));
-                if (it == files.end()) {
-                    result.missing.append(file.path);
-                    continue;
-                }
-                const qint64 size = it->second.size;
-                const QString onDisk = it->second.path;
-                files.erase(it);
-                if (size != file.size) {
-                    result.changed.append(file.path);
-                    continue;
-                }
-                quint32 crc = 0;
-                bool stopped = false;
-                const QString path = root + QLatin1Char('/') + job.destination + QLatin1Char('/') + onDisk;
-                if (!fileCrc(path, &crc, listener, done, total, stopped)) {
-                    if (stopped)
-                        return results;
-                    // Unreadable: not what was installed, as far as anyone can tell.
-                    result.changed.append(file.path);
-                } else if (crc != file.crc32) {
-                    result.changed.append(file.path);
-                }
-            }
-            for (const auto &[key, file] : files)
-                result.added.append(file.path);
-        }
-        results.push_back(std::move(result));
-        if (listener && !listener->progress(done, total))
-            return results;
-    }
-    return results;
 }
 
 QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles, QStringList *unknown)
 {
     if (unknown)
         unknown->clear();
-    // Every destination that may be removed, by its comparable form, as it
-    // stands on disk (or, when gone, as its receipt has it).
-    QHash<QString, QString> known;
-    QSet<QString> aboveTemplates;
-    for (const InstalledTemplate &item : scan(root)) {
-        const QString key = comparable(item.destination);
-        known.insert(key, item.destination);
-        for (const QString &folder : foldersAbove(key))
-            aboveTemplates.insert(folder);
-    }
     const ReceiptIndex receipts(root);
-    for (auto it = receipts.owners().cbegin(); it != receipts.owners().cend(); ++it) {
-        if (!known.contains(it.key()) && isTheReceipts(root, *it->entry, known, aboveTemplates))
-            known.insert(it.key(), it->entry->destination);
-    }
-
+    const QHash<QString, QString> known = removableDestinations(root, receipts);
     QStringList destinations;
     const auto add = [&destinations](const QString &destination) {
         if (!destinations.contains(destination))
@@ -536,28 +392,9 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
             add(*it);
             continue;
         }
-        // One archive: the receipts of this very title (equal in composed
-        // form; an earlier version may have left a second file of it), else
-        // of this archive file name. Never two titles that share a prefix or
-        // differ in case, "_" or "\\".
-        const QString composed = name.normalized(QString::NormalizationForm_C);
-        std::vector<const Receipt *> matches;
-        for (const Receipt &receipt : receipts.receipts()) {
-            if (receipt.archiveTitle.normalized(QString::NormalizationForm_C) == composed)
-                matches.push_back(&receipt);
-        }
-        if (matches.empty()) {
-            for (const Receipt &receipt : receipts.receipts()) {
-                if (!receipt.archiveFileName.isEmpty()
-                    && receipt.archiveFileName.normalized(QString::NormalizationForm_C) == composed)
-                    matches.push_back(&receipt);
-            }
-        }
-        if (matches.empty()) {
-            if (unknown)
-                unknown->append(name);
-            continue;
-        }
+        const std::vector<const Receipt *> matches = receiptsNamed(receipts, name);
+        if (matches.empty() && unknown)
+            unknown->append(name);
         for (const Receipt *match : matches) {
             for (const Receipt::Template &entry : match->templates) {
                 const auto found = known.constFind(comparable(entry.destination));
@@ -571,10 +408,19 @@ QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles
 
 std::optional<Error> remove(const QString &root, const QStringList &destinations,
                             TemplateTransaction::Disposal disposal, ProgressListener *listener,
-                            TemplateTransaction::RemovalReport *report, std::optional<std::chrono::milliseconds> lockWait)
+                            TemplateTransaction::RemovalReport *report)
 {
-    if (report)
-        *report = {};
+    return remove({.root = root, .destinations = destinations, .disposal = disposal, .listener = listener,
+                   .report = report});
+}
+
+std::optional<Error> remove(const RemovalRequest &request)
+{
+    const QString &root = request.root;
+    const QStringList &destinations = request.destinations;
+    ProgressListener *listener = request.listener;
+    if (request.report)
+        *request.report = {};
     if (destinations.isEmpty())
         return std::nullopt;
     if (!FileOperations::isDirectory(root))
@@ -583,7 +429,7 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
     if (std::optional<Error> error = RootPermissions::check(root))
         return error;
     DestinationLock lock(root);
-    lock.setWaitLimit(lockWait);
+    lock.setWaitLimit(request.lockWait);
     if (std::optional<Error> error = lock.acquire(listener))
         return error;
     TemplateTransaction::recover(root, listener);
@@ -620,7 +466,7 @@ std::optional<Error> remove(const QString &root, const QStringList &destinations
         else if (title != archiveTitle)
             archiveTitle.clear();
     }
-    return TemplateTransaction::remove(root, archiveTitle, wanted, disposal, listener, report);
+    return TemplateTransaction::remove(root, archiveTitle, wanted, request.disposal, listener, request.report);
 }
 
 std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,

@@ -71,16 +71,27 @@ std::vector<Verification> verify(const QString &root, const QStringList &selecti
 // no other template. Names that match nothing come back in `unknown`.
 QStringList resolve(const QString &root, const QStringList &pathsOrArchiveTitles, QStringList *unknown = nullptr);
 
+// What remove() takes away, from where, and how.
+struct RemovalRequest
+{
+    QString root{};
+    QStringList destinations{};
+    TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Trash;
+    ProgressListener *listener = nullptr;
+    TemplateTransaction::RemovalReport *report = nullptr;
+    // Bounds the wait for another run's lock (DestinationLock::setWaitLimit).
+    std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
+};
+
 // Removes installed templates by destination, holding the root's lock, as
 // uninstall does (emptied folders go, receipts are trimmed or removed).
 // A destination that is neither an installed template nor in a receipt (a
 // kind or category folder, the root) refuses the whole call with ENOENT
-// before anything is touched. `lockWait` bounds the wait for another run's
-// lock (DestinationLock::setWaitLimit).
+// before anything is touched.
+[[nodiscard]] std::optional<Error> remove(const RemovalRequest &request);
 [[nodiscard]] std::optional<Error> remove(const QString &root, const QStringList &destinations,
-                            TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
-                            TemplateTransaction::RemovalReport *report = nullptr,
-                            std::optional<std::chrono::milliseconds> lockWait = std::nullopt);
+                                          TemplateTransaction::Disposal disposal, ProgressListener *listener = nullptr,
+                                          TemplateTransaction::RemovalReport *report = nullptr);
 
 // Where the copy installed at a destination came from, against the files
 // an archive would put there.

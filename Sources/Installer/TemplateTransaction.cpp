@@ -5,6 +5,7 @@
 #include "Common/FileOperations.h"
 #include "Installer/InstallJournal.h"
 #include "Installer/ReceiptIndex.h"
+#include "Installer/TransactionStaging.h"
 #include "Installer/TransactionSupport.h"
 #include "Common/LogCategories.h"
 #include "Common/ProgressListener.h"
@@ -32,7 +33,7 @@ namespace {
 
 FaultHook sFaultHook = nullptr;
 
-std::optional<Error> injectedFault(Step step, qsizetype index, const QString &path)
+[[nodiscard]] std::optional<Error> injectedFault(Step step, qsizetype index, const QString &path)
 {
     if (sFaultHook && sFaultHook(step, index))
         return Error::fromErrorCode(std::make_error_code(std::errc::io_error), path);
@@ -47,107 +48,40 @@ bool isReceipt(const QString &destination)
 
 using FileOperations::FileDescriptor;
 using FileOperations::FileId;
-
-QByteArray lastName(const QString &relative)
-{
-    return QFile::encodeName(relative.section(QLatin1Char('/'), -1));
-}
-
-// A name in the open folder that nothing uses yet.
-QString unusedNameIn(int folder, const QString &base)
-{
-    QString name = base;
-    for (int n = 1; FileOperations::fileIdAt(folder, QFile::encodeName(name).constData()); ++n)
-        name = base + QLatin1Char('-') + QString::number(n);
-    return name;
-}
-
 using FileOperations::LinksOnTheWay;
-
-// Opens the folder `relative` below the open root, creating the missing
-// ones on the way, each announced in the journal first so that an undo
-// removes exactly those. Of links on the way only the user's own (or
-// root's) are followed: a folder someone else swapped for a link is
-// refused, never written through.
-FileDescriptor openParent(InstallJournal &journal, int root, const QString &relative, std::optional<Error> &error)
-{
-    std::error_code ec;
-    FileDescriptor folder = FileOperations::openFolderBeneath(root, relative, ec, LinksOnTheWay::FollowOwn);
-    if (ec != std::errc::no_such_file_or_directory) {
-        if (ec)
-            error = Error::fromErrorCode(ec, join(journal.root(), relative));
-        return folder;
-    }
-    folder = FileOperations::openFolderBeneath(root, QString(), ec);
-    QString walked;
-    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        walked = walked.isEmpty() ? part : walked + QLatin1Char('/') + part;
-        const QByteArray name = QFile::encodeName(part);
-        FileDescriptor next =
-            FileOperations::openSubfolder(folder.get(), name.constData(), ec, LinksOnTheWay::FollowOwn);
-        if (ec == std::errc::no_such_file_or_directory) {
-            if ((error = journal.addDirectory(walked)))
-                return {};
-            if (::mkdirat(folder.get(), name.constData(), 0777) != 0 && errno != EEXIST) {
-                error = errnoError(join(journal.root(), walked));
-                return {};
-            }
-            next = FileOperations::openSubfolder(folder.get(), name.constData(), ec);
-        }
-        if (ec) {
-            error = Error::fromErrorCode(ec, join(journal.root(), walked));
-            return {};
-        }
-        folder = std::move(next);
-    }
-    return folder;
-}
-
-Error changedMeanwhile(const QString &target)
-{
-    return Error(Error::PosixDomain, ESTALE,
-                 QCoreApplication::translate("TemplateTransaction",
-                                             "\"%1\": replaced by something else while it was being installed")
-                     .arg(target));
-}
-
-// Renames the staged copy in the open folder into place, only while it is
-// the one prepared: whoever can write into the folder may have swapped it
-// for a link or a folder of their own, which must never become the
-// template. Looked at again once in place, since the swap can happen
-// between the look and the rename; the undo then takes out what came in.
-std::optional<Error> renameStagedIn(int folder, const QByteArray &staging, const QByteArray &name,
-                                    const std::optional<FileId> &made, const QString &target)
-{
-    if (!made || FileOperations::fileIdAt(folder, staging.constData()) != made)
-        return changedMeanwhile(target);
-    const std::error_code ec = FileOperations::renameNoReplace(folder, staging.constData(), folder, name.constData());
-    if (ec)
-        return Error::fromErrorCode(ec, target);
-    if (FileOperations::fileIdAt(folder, name.constData()) != made)
-        return changedMeanwhile(target);
-    return std::nullopt;
-}
+using namespace Staging;
 
 // Makes the copy to put in place as `staging` in the open folder, and says
 // what it made there.
 using Prepare = std::function<std::optional<Error>(int folder, const QByteArray &staging, std::optional<FileId> &made)>;
+
+// One place the swap below changes: `relative` to the root, `index` its
+// number in the journal (and for injected faults).
+struct Swap
+{
+    QString relative;
+    qsizetype index = 0;
+    Prepare prepare;
+    bool trashReplaced = false;
+};
 
 // The swap a template and a receipt alike go through: prepared beside its
 // place under a hidden name (by `prepare`), the older one renamed aside, the
 // new one renamed in, all relative to the descriptor of the folder they are
 // in. Without `prepare` the older one is only set aside, so that the commit
 // removes it. `replaced` tells whether anything stood there.
-std::optional<Error> swapIn(InstallJournal &journal, int root, const QString &relative, qsizetype index,
-                            const Prepare &prepare, bool *replaced, bool trashReplaced = false)
+[[nodiscard]] std::optional<Error> swapIn(InstallJournal &journal, int root, const Swap &swap, bool *replaced)
 {
+    const QString &relative = swap.relative;
+    const qsizetype index = swap.index;
+    const Prepare &prepare = swap.prepare;
     const QString parentRelative = parentOf(relative);
     std::optional<Error> error;
     const FileDescriptor parent = openParent(journal, root, parentRelative, error);
     if (error)
         return error;
     const QString staging = unusedNameIn(parent.get(), ownName("stage", index));
-    if ((error = journal.addStaging(relative, staging, trashReplaced)))
+    if ((error = journal.addStaging(relative, staging, swap.trashReplaced)))
         return error;
     const QByteArray stagingName = QFile::encodeName(staging);
     if ((error = injectedFault(Step::Stage, index, join(journal.root(), parentRelative) + QLatin1Char('/') + staging)))
@@ -192,9 +126,22 @@ bool moveInto(const QString &source, int folder, const QByteArray &staging, std:
     return true;
 }
 
-std::optional<Error> installOne(InstallJournal &journal, int root, const InstallJob &job, qsizetype index,
-                                ProgressListener *listener, qint64 done, qint64 total, InstallReport &report)
+// An install under way: where it writes, whom it tells, what it counts.
+struct Installing
 {
+    InstallJournal &journal;
+    int root;
+    ProgressListener *listener;
+    qint64 total;
+    InstallReport &report;
+};
+
+// `done` bytes of the total were installed before this job.
+[[nodiscard]] std::optional<Error> installOne(Installing &run, const InstallJob &job, qsizetype index, qint64 done)
+{
+    InstallJournal &journal = run.journal;
+    ProgressListener *listener = run.listener;
+    const qint64 total = run.total;
     const QString destination = relativeDestination(job.destination);
     if (destination.isEmpty())
         return Error::fromErrorCode(std::make_error_code(std::errc::invalid_argument),
@@ -209,15 +156,15 @@ std::optional<Error> installOne(InstallJournal &journal, int root, const Install
         return FileOperations::copyTreeInto(job.source, folder, staging, target, listener, done, total, &made);
     };
     const bool trashReplaced = job.replacedDisposal.value_or(Disposal::Delete) == Disposal::Trash;
-    if (std::optional<Error> error = swapIn(journal, root, destination, index, prepare, &replacing, trashReplaced))
+    if (std::optional<Error> error = swapIn(journal, run.root, {destination, index, prepare, trashReplaced}, &replacing))
         return error;
-    ++(replacing ? report.replaced : report.newlyInstalled);
+    ++(replacing ? run.report.replaced : run.report.newlyInstalled);
     return std::nullopt;
 }
 
 // Puts a file (a receipt) in place as installOne does a template. Without
 // contents the old one is only set aside, so the commit removes it.
-std::optional<Error> replaceFile(InstallJournal &journal, int root, const QString &relative,
+[[nodiscard]] std::optional<Error> replaceFile(InstallJournal &journal, int root, const QString &relative,
                                  const std::optional<QByteArray> &contents, qsizetype index)
 {
     Prepare write;
@@ -242,12 +189,42 @@ std::optional<Error> replaceFile(InstallJournal &journal, int root, const QStrin
         };
     }
     bool replaced = false;
-    return swapIn(journal, root, relative, index, write, &replaced);
+    return swapIn(journal, root, {relative, index, write}, &replaced);
+}
+
+// Receipt files to write (relative to the root), or to remove (no contents).
+using ReceiptFiles = std::vector<std::pair<QString, std::optional<QByteArray>>>;
+
+// The other receipts in root without the destinations `taken`: trimmed, or
+// removed when nothing is left of them. `own` holds the install's own
+// receipt path, skipped, and the earlier name of it, removed.
+ReceiptFiles othersWithout(const QString &root, const QSet<QString> &taken, const std::pair<QString, QString> &own)
+{
+    ReceiptFiles files;
+    for (const QString &path : Receipt::paths(root)) {
+        if (path == own.first)
+            continue;
+        if (path == own.second) {
+            files.emplace_back(path.mid(root.size() + 1), std::nullopt);
+            continue;
+        }
+        std::optional<Receipt> other = Receipt::read(path);
+        if (!other)
+            continue;
+        const auto replaced = [&taken](const Receipt::Template &entry) { return taken.contains(entry.destination); };
+        const auto kept = std::remove_if(other->templates.begin(), other->templates.end(), replaced);
+        if (kept == other->templates.end())
+            continue;
+        other->templates.erase(kept, other->templates.end());
+        files.emplace_back(path.mid(root.size() + 1),
+                           other->templates.empty() ? std::nullopt : std::optional<QByteArray>(other->toJson()));
+    }
+    return files;
 }
 
 // The install's own receipt, and the other receipts that lose the
 // destinations it takes over.
-std::optional<Error> writeRecord(InstallJournal &journal, int rootFolder, const InstallRecord &record,
+[[nodiscard]] std::optional<Error> writeRecord(InstallJournal &journal, int rootFolder, const InstallRecord &record,
                                  const std::vector<InstallJob> &jobs, const std::function<bool()> &goOn)
 {
     const QString &root = journal.root();
@@ -283,25 +260,7 @@ std::optional<Error> writeRecord(InstallJournal &journal, int rootFolder, const 
                 receipt.templates.push_back(entry);
         }
     }
-    std::vector<std::pair<QString, std::optional<QByteArray>>> files;
-    for (const QString &path : Receipt::paths(root)) {
-        if (path == own)
-            continue;
-        if (path == earlierPath) {
-            files.emplace_back(path.mid(root.size() + 1), std::nullopt);
-            continue;
-        }
-        std::optional<Receipt> other = Receipt::read(path);
-        if (!other)
-            continue;
-        const auto replaced = [&taken](const Receipt::Template &entry) { return taken.contains(entry.destination); };
-        const auto kept = std::remove_if(other->templates.begin(), other->templates.end(), replaced);
-        if (kept == other->templates.end())
-            continue;
-        other->templates.erase(kept, other->templates.end());
-        files.emplace_back(path.mid(root.size() + 1),
-                           other->templates.empty() ? std::nullopt : std::optional<QByteArray>(other->toJson()));
-    }
+    ReceiptFiles files = othersWithout(root, taken, {own, earlierPath});
     files.emplace_back(ownRelative, receipt.toJson());
     for (size_t i = 0; i < files.size(); ++i) {
         if (std::optional<Error> error =
@@ -311,14 +270,15 @@ std::optional<Error> writeRecord(InstallJournal &journal, int rootFolder, const 
     return std::nullopt;
 }
 
-std::optional<Error> installAll(InstallJournal &journal, int root, const std::vector<InstallJob> &jobs,
-                                ProgressListener *listener, qint64 total, InstallReport &counts)
+[[nodiscard]] std::optional<Error> installAll(Installing &run, const std::vector<InstallJob> &jobs)
 {
+    ProgressListener *listener = run.listener;
+    const qint64 total = run.total;
     qint64 done = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (listener)
             listener->setCurrentItem(jobs[i].destination.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
-        std::optional<Error> error = installOne(journal, root, jobs[i], qsizetype(i), listener, done, total, counts);
+        std::optional<Error> error = installOne(run, jobs[i], qsizetype(i), done);
         if (error)
             return error;
         done += jobs[i].size;
@@ -408,7 +368,7 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
 
 // Through descriptors, as the swap put it aside: its folder may have been
 // swapped for a link since.
-std::optional<Error> removeBackup(const QString &root, const InstallJournal::Template &entry)
+[[nodiscard]] std::optional<Error> removeBackup(const QString &root, const InstallJournal::Template &entry)
 {
     const QString parentPath = join(root, parentOf(entry.destination));
     std::error_code ec;
@@ -487,10 +447,13 @@ QHash<QString, Receipt> ownersOf(const QString &root, const std::vector<InstallJ
 
 } // namespace
 
-std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &given,
-                             ProgressListener *listener, InstallReport *report, Disposal replacedCopies,
-                             const InstallRecord *record)
+std::optional<Error> install(const InstallRequest &request)
 {
+    const QString &root = request.root;
+    const std::vector<InstallJob> &given = request.jobs;
+    ProgressListener *listener = request.listener;
+    InstallReport *report = request.report;
+    const InstallRecord *record = request.record;
     InstallReport counts;
     if (report)
         *report = counts;
@@ -502,7 +465,7 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     qint64 total = 0;
     for (InstallJob &job : jobs) {
         total += job.size;
-        job.replacedDisposal = job.replacedDisposal.value_or(replacedCopies);
+        job.replacedDisposal = job.replacedDisposal.value_or(request.replacedCopies);
     }
     const QHash<QString, Receipt> owners = ownersOf(root, jobs);
 
@@ -511,10 +474,11 @@ std::optional<Error> install(const QString &root, const QString &archiveTitle, c
     const FileDescriptor rootFolder = FileOperations::openFolder(root, ec);
     if (ec)
         return Error::fromErrorCode(ec, root);
-    InstallJournal journal(root, InstallJournal::Operation::Install, archiveTitle);
+    InstallJournal journal(root, InstallJournal::Operation::Install, request.archiveTitle);
     if (std::optional<Error> error = journal.begin())
         return error;
-    std::optional<Error> error = installAll(journal, rootFolder.get(), jobs, listener, total, counts);
+    Installing run{journal, rootFolder.get(), listener, total, counts};
+    std::optional<Error> error = installAll(run, jobs);
     if (!error && record) {
         const auto goOn = [listener, total] { return !listener || listener->progress(total, total); };
         error = writeRecord(journal, rootFolder.get(), *record, jobs, goOn);

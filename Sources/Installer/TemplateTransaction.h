@@ -63,13 +63,22 @@ struct InstallRecord
 // Each template is copied (or moved) into a hidden folder beside its
 // destination; only then is an older copy renamed aside and the new one
 // renamed into place. When all are in place the older copies are removed
-// (as each job or else `replacedCopies` says: to the Trash one template at a
+// (as each job or else the request's `replacedCopies` says: to the Trash one template at a
 // time, where Restore finds its place); on any failure or cancel every change
 // is undone and the error answered. With a record its receipt is written
 // too, also when there is no job (every template was found in place).
-[[nodiscard]] std::optional<Error> install(const QString &root, const QString &archiveTitle, const std::vector<InstallJob> &jobs,
-                             ProgressListener *listener = nullptr, InstallReport *report = nullptr,
-                             Disposal replacedCopies = Disposal::Delete, const InstallRecord *record = nullptr);
+struct InstallRequest
+{
+    QString root{};
+    QString archiveTitle{};
+    std::vector<InstallJob> jobs{};
+    ProgressListener *listener = nullptr;
+    InstallReport *report = nullptr;
+    // Where replaced copies go unless their job says otherwise.
+    Disposal replacedCopies = Disposal::Delete;
+    const InstallRecord *record = nullptr;
+};
+[[nodiscard]] std::optional<Error> install(const InstallRequest &request);
 
 struct RemovalReport
 {

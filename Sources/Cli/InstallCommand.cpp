@@ -1,0 +1,232 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// install: the templates of archives into the templates folder.
+#include "Cli/ArchiveCommand.h"
+#include "Cli/Cli.h"
+#include "Cli/CliJson.h"
+#include "Cli/CliLibraryCommand.h"
+#include "Cli/CliProgress.h"
+#include "Cli/CliSignals.h"
+#include "Common/Version.h"
+#include "Installer/TemplateInstallerV2.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+// Installs each archive as one transaction: either every template is in
+// place and the receipt written, or the folder is as it was. Copies the
+// user changed and others' copies are kept unless the options say
+// otherwise, and a kept copy makes the exit status 1: the install did not
+// do everything it was asked to.
+class InstallCommand : public ArchiveCommand
+{
+public:
+    QString name() const override { return QStringLiteral("install"); }
+    QString summary() const override { return QStringLiteral("install the templates of template archives"); }
+    QString description() const override
+    {
+        return QStringLiteral("Installs every template of each archive, replacing older copies.");
+    }
+
+protected:
+    void addOwnOptions(QCommandLineParser &parser) override
+    {
+        parser.addOption(_deleteArchive);
+        parser.addOption(_trash);
+        parser.addOption(_replaceEdited);
+        parser.addOption(_replaceForeign);
+        parser.addOption(_dryRun);
+        _lockWait.addOption(parser);
+    }
+    bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
+
+    // An archive whose templates are all in place already (or kept) needs
+    // no unpacking: its directory and the installed files tell, and a
+    // re-install of an unchanged pack copies nothing.
+    // (A re-install of an unchanged pack then costs a directory read and a
+    // look at the installed files, not an unpack of hundreds of megabytes.)
+    bool readArchive(Run &run, TemplateInstallerV2 &installer) override
+    {
+        using TemplateOwnership::State;
+        if (installer.listArchive(true)) {
+            installer.setOwnershipPolicy(policy(run));
+            const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
+            const bool nothingToCopy = !plan.empty() && std::all_of(plan.begin(), plan.end(), [&](const auto &copy) {
+                return copy.identical || action(copy.state, installer.ownershipPolicy()) == QLatin1String("skip")
+                    || action(copy.state, installer.ownershipPolicy()) == QLatin1String("keep");
+            });
+            if (nothingToCopy)
+                return true;
+        }
+        return ArchiveCommand::readArchive(run, installer);
+    }
+
+    // Never removeEdited: an install only replaces, and the replaced copy goes to the Trash.
+    TemplateInstaller::OwnershipPolicy policy(const Run &run) const
+    {
+        return {run.parser.isSet(_replaceEdited), run.parser.isSet(_replaceForeign), false};
+    }
+
+    // What the install would do to each template, and why.
+    static QString action(TemplateOwnership::State state, const TemplateInstaller::OwnershipPolicy &policy)
+    {
+        using TemplateOwnership::State;
+        switch (state) {
+        case State::NotInstalled:
+            return QStringLiteral("install");
+        case State::Identical:
+            return QStringLiteral("skip");
+        case State::Unchanged:
+            return QStringLiteral("replace");
+        case State::Edited:
+            return policy.replaceEdited ? QStringLiteral("replace") : QStringLiteral("keep");
+        case State::Foreign:
+            // An identical copy of another archive's is left to it (skip): see the caller.
+            return policy.replaceForeign ? QStringLiteral("replace") : QStringLiteral("keep");
+        }
+        return {};
+    }
+
+    Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
+    {
+        installer.setOwnershipPolicy(policy(run));
+        installer.setUnchangedCopiesDisposal(run.disposal);
+        entry[QStringLiteral("templates")] = planJson(run, installer);
+        if (run.parser.isSet(_dryRun))
+            return Outcome::Done;
+
+        // A signal cancels through the progress listener; the core then
+        // undoes the install, so the folder is as it was.
+        const std::optional<Error> error = install(run, installer);
+        if (error && error->isCancellation() && CliSignals::received()) {
+            entry[QStringLiteral("error")] = QStringLiteral("cancelled");
+            reportSignal(run.context,
+                         QStringLiteral("%1 was not installed, the templates folder is as it was").arg(archive));
+            return Outcome::Stopped;
+        }
+        if (error) {
+            entry[QStringLiteral("error")] = error->localizedDescription();
+            run.context.error(QStringLiteral("%1: installation failed: %2").arg(archive, error->localizedDescription()));
+            return Outcome::Failed;
+        }
+        const bool allDone = reportOutcome(run, installer, archive, entry);
+        // An archive in which nothing was found is kept: it may be one this
+        // tool does not understand, not one that is done with.
+        if (run.parser.isSet(_deleteArchive) && !installer.effects().empty() && allDone)
+            installer.setMustDeleteTemplatesArchive(true);
+        return allDone ? Outcome::Done : Outcome::Failed;
+    }
+
+private:
+    // What the install will do to each template, as JSON; printed too for
+    // a dry run.
+    QJsonArray planJson(Run &run, TemplateInstallerV2 &installer) const
+    {
+        const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
+        QJsonArray templates;
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const EffectTemplateItem *item = installer.effects()[i];
+            QJsonObject object = templateJson(++run.number, *item);
+            // An identical copy of another archive's is left to it.
+            const QString what = plan[i].identical && plan[i].state == TemplateOwnership::State::Foreign
+                ? QStringLiteral("skip")
+                : action(plan[i].state, installer.ownershipPolicy());
+            object[QStringLiteral("replaced")] = what == QLatin1String("replace");
+            object[QStringLiteral("state")] = TemplateOwnership::stateName(plan[i].state);
+            object[QStringLiteral("action")] = what;
+            object[QStringLiteral("owner")] = CliJson::nullable(plan[i].owner);
+            object[QStringLiteral("onlyInstalled")] = QJsonArray::fromStringList(plan[i].onlyInstalled);
+            templates.append(object);
+            if (run.parser.isSet(_dryRun) && !run.json)
+                printPlanLine(run, *item, plan[i], what);
+        }
+        return templates;
+    }
+
+    // The receipt names this tool and version, so a later look tells which
+    // installs came from scripts.
+    [[nodiscard]] std::optional<Error> install(Run &run, TemplateInstallerV2 &installer)
+    {
+        CliProgress progress(run.context.err, QStringLiteral("Installing %1").arg(installer.title()),
+                             run.context.drawsProgress());
+        installer.setProgressListener(&progress);
+        installer.setInstalledBy(QStringLiteral("mtzip " MTI_VERSION_STRING));
+        // The unpack folder goes with the installer right after: move,
+        // rather than copy, what it holds.
+        std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);
+        // Listed only, as nothing needed copying, and something changed before
+        // the folder's lock was had: unpack after all.
+        if (error && installer.isListed() && error->code() == EINVAL && ArchiveCommand::readArchive(run, installer)) {
+            installer.setProgressListener(&progress);
+            error = installer.installEffects(InstallTransfer::MoveSource);
+        }
+        progress.finish();
+        installer.setProgressListener(nullptr);
+        return error;
+    }
+
+    // The counts and the kept copies; false when some were kept, which are
+    // the user's to decide on: the install did not do all it was asked.
+    static bool reportOutcome(Run &run, const TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry)
+    {
+        const TemplateTransaction::InstallReport &report = installer.lastInstallReport();
+        const Kept kept{report.keptEdited, report.keptForeign, report.keptOwners};
+        entry[QStringLiteral("newlyInstalled")] = report.newlyInstalled;
+        entry[QStringLiteral("replaced")] = report.replaced;
+        entry[QStringLiteral("identical")] = report.identical;
+        entry[QStringLiteral("kept")] = keptJson(kept);
+        if (!run.json) {
+            QString line = installer.title() + QStringLiteral(": ") + QString::number(report.newlyInstalled)
+                + QStringLiteral(" of ") + cliPlural(qsizetype(installer.effects().size()), "template", "templates")
+                + QStringLiteral(" newly installed into ") + run.root;
+            if (report.identical > 0)
+                line += QStringLiteral(", %1 already installed").arg(report.identical);
+            run.context.info(line);
+        }
+        const bool allDone =
+            reportKept(run.context, archive, kept, "--replace-edited replaces it, the old copy going to the Trash");
+        // Said once per archive, not per copy: the remedy is the same for all.
+        if (!report.keptForeign.isEmpty())
+            run.context.error(QStringLiteral("%1: --replace-foreign replaces others' copies, which go to the Trash")
+                                  .arg(archive));
+        return allDone;
+    }
+
+    static void printPlanLine(Run &run, const EffectTemplateItem &item, const TemplateOwnership::Copy &copy,
+                              const QString &what)
+    {
+        QString line = QStringLiteral("%1  %2  %3").arg(what.leftJustified(7), TemplateOwnership::stateName(copy.state).leftJustified(9),
+                                                          item.relativeDestinationPath());
+        if (copy.state == TemplateOwnership::State::Foreign)
+            line += QStringLiteral("  (") + ownerText(copy.owner) + QLatin1Char(')');
+        if (!copy.onlyInstalled.isEmpty())
+            line += QStringLiteral("  installed copy also has: ") + copy.onlyInstalled.join(QStringLiteral(", "));
+        run.context.out << line << '\n';
+    }
+
+    // For download folders: the archive goes once everything it holds is in place.
+    QCommandLineOption _deleteArchive{QStringLiteral("delete-archive"),
+                                      QStringLiteral("Delete each archive after its successful install.")};
+    QCommandLineOption _replaceEdited{QStringLiteral("replace-edited"),
+                                      QStringLiteral("Replace installed templates you changed (the old copies go to the Trash).")};
+    QCommandLineOption _replaceForeign{QStringLiteral("replace-foreign"),
+                                       QStringLiteral("Replace templates another archive installed or that were copied in by hand (the old copies go to the Trash).")};
+    // Changes nothing, not even a killed run's leftovers: a plan must not
+    // itself alter the state it describes.
+    QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
+                               QStringLiteral("Print what would be done to each template; change nothing.")};
+};
+
+} // namespace
+
+std::unique_ptr<CliCommand> makeInstallCommand()
+{
+    return std::make_unique<InstallCommand>();
+}

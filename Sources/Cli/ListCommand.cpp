@@ -1,0 +1,94 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// list: the templates of archives, and whether they are installed.
+#include "Cli/ArchiveCommand.h"
+#include "Cli/Cli.h"
+#include "Installer/TemplateInstallerV2.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+// Prints one table for every archive given, after the last one, so that
+// the columns line up across archives; --json prints them per archive.
+class ListCommand : public ArchiveCommand
+{
+public:
+    QString name() const override { return QStringLiteral("list"); }
+    QString summary() const override { return QStringLiteral("list the templates of template archives"); }
+    QString description() const override
+    {
+        return QStringLiteral("Lists the templates of each archive and whether they are installed.");
+    }
+
+protected:
+    // Listing needs no file contents: the archive's directory says it all,
+    // and nothing is written for a question.
+    bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
+
+    Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
+    {
+        QJsonArray templates;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            ++run.number;
+            const bool installed = item->isInstalledInDestRootFolder(run.root);
+            QJsonObject object = templateJson(run.number, *item);
+            object[QStringLiteral("installed")] = installed;
+            templates.append(object);
+            _rows.append({QString::number(run.number), installed ? QStringLiteral("yes") : QStringLiteral("-"),
+                          item->category().isNull() ? QStringLiteral("-") : item->category(), item->title(),
+                          item->relativeDestinationPath()});
+        }
+        entry[QStringLiteral("templates")] = templates;
+        // Not a failure (nothing went wrong), but the user should know that
+        // an install would put nothing in place.
+        if (installer.effects().empty() && !run.json)
+            run.context.error(QStringLiteral("%1: no templates found").arg(archive));
+        return Outcome::Done;
+    }
+
+    void finish(Run &run) override
+    {
+        if (_rows.isEmpty())
+            return;
+        const Row header{QStringLiteral("#"), QStringLiteral("Installed"), QStringLiteral("Category"),
+                         QStringLiteral("Title"), QStringLiteral("Destination")};
+        qsizetype widths[4] = {header.number.size(), header.installed.size(), header.category.size(),
+                               header.title.size()};
+        for (const Row &row : std::as_const(_rows)) {
+            widths[0] = qMax(widths[0], row.number.size());
+            widths[1] = qMax(widths[1], row.installed.size());
+            widths[2] = qMax(widths[2], row.category.size());
+            widths[3] = qMax(widths[3], row.title.size());
+        }
+        QTextStream &out = run.context.out;
+        // Numbers right-aligned so that they line up by their last digit;
+        // the destination last and unpadded, as it may hold blanks.
+        const auto print = [&](const Row &row) {
+            out << row.number.rightJustified(widths[0]) << "  " << row.installed.leftJustified(widths[1]) << "  "
+                << row.category.leftJustified(widths[2]) << "  " << row.title.leftJustified(widths[3]) << "  "
+                << row.destination << '\n';
+        };
+        print(header);
+        for (const Row &row : std::as_const(_rows))
+            print(row);
+        // One Cli may run the command again: its next table starts empty.
+        _rows.clear();
+    }
+
+private:
+    struct Row
+    {
+        QString number, installed, category, title, destination;
+    };
+    QList<Row> _rows;
+};
+
+} // namespace
+
+std::unique_ptr<CliCommand> makeListCommand()
+{
+    return std::make_unique<ListCommand>();
+}

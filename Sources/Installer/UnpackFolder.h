@@ -1,0 +1,49 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Common/Error.h"
+#include "Common/Expected.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class ProgressListener;
+class ZipArchiveDelegate;
+
+// The temporary folder one archive is unpacked into, for as long as its
+// installer lives: created empty, filled by unpack(), removed with whatever
+// is left in it when the object goes. The name carries the owner's process
+// id, so a later run can remove the folders of a process that died first.
+class UnpackFolder
+{
+public:
+    // A new empty folder below the temporary folder, named after the archive.
+    [[nodiscard]] static Expected<UnpackFolder> create(const QString &archiveTitle);
+
+    UnpackFolder(UnpackFolder &&other) noexcept;
+    UnpackFolder &operator=(UnpackFolder &&other) noexcept;
+    UnpackFolder(const UnpackFolder &) = delete;
+    UnpackFolder &operator=(const UnpackFolder &) = delete;
+    ~UnpackFolder();
+
+    const QString &path() const { return _path; }
+
+    // Unpacks the archive file into the folder, the zip layer's messages
+    // going to `delegate`. `opened` runs once the archive opened, before its
+    // entries are written. The error's text is the one shown to users.
+    [[nodiscard]] std::optional<Error> unpack(const QString &archive, ZipArchiveDelegate *delegate,
+                                              ProgressListener *listener, const std::function<void()> &opened);
+
+    // Removes the unpack folders whose owning process no longer runs;
+    // answers how many.
+    static int removeAbandoned();
+
+private:
+    explicit UnpackFolder(QString path) : _path(std::move(path)) {}
+    void removeNow();
+
+    QString _path;
+};
