@@ -18,7 +18,7 @@ namespace Trash {
 // where the item now lies, or an empty string when the volume has no Trash
 // or the move failed (then nothing changed). On macOS the Finder records
 // the place the item left from.
-QString moveToTrash(const QString &path, const QString &originalPath = {});
+[[nodiscard]] QString moveToTrash(const QString &path, const QString &originalPath = {});
 
 // Whether the volume `path` lies on has a Trash this user can use: where it
 // has none, what would go there is deleted instead.

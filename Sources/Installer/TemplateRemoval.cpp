@@ -326,7 +326,7 @@ void completeRemoval(InstallJournal &journal)
         // An earlier version sent a whole uninstall to the Trash from here.
         if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
             && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
-            FileOperations::moveToTrash(holder);
+            static_cast<void>(FileOperations::moveToTrash(holder)); // what stays is removed next
         warnIfFailed(FileOperations::removeAllBeneath(root, journal.removalFolder()), "cannot remove the removal folder");
     }
     removeEmptiedFolders(root, planned);
