@@ -35,7 +35,8 @@ void put(std::vector<unsigned char> &out, zip_uint64_t value, int bytes)
 
 void putSignature(std::vector<unsigned char> &out, const char *signature)
 {
-    out.insert(out.end(), signature, signature + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back((unsigned char)signature[i]);
 }
 
 // Where in tail the one end record lies whose comment runs to the end of
@@ -192,6 +193,7 @@ std::vector<unsigned char> ZipWindowLayout::trailer(size_t index) const
     const zip_uint64_t entries = entriesIn(index);
     const zip_uint64_t at = directoryEnd;
     std::vector<unsigned char> out;
+    out.reserve(Zip64EndRecordSize + Zip64LocatorSize + EndRecordSize);
     if (zip64) {
         putSignature(out, "PK\6\6");
         for (const auto &[value, bytes] : {std::pair<zip_uint64_t, int>{Zip64EndRecordSize - 12, 8}, {45, 2}, {45, 2},
