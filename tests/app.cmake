@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The application shell: launch, opening archives, support menu, about
 # window, the drop zone and the single-instance channel.
-mti_add_test(tst_App SOURCES tst_App.cpp ${MTI_TEST_SUPPORT} LIBRARIES mtigui)
-mti_add_test(tst_Dropzone SOURCES tst_Dropzone.cpp ${MTI_TEST_SUPPORT} LIBRARIES mtigui)
+mti_add_test(tst_App SOURCES tst_App.cpp LIBRARIES mtigui)
+mti_add_test(tst_Dropzone SOURCES tst_Dropzone.cpp LIBRARIES mtigui)
 # tst_App starts the application itself, to signal it while an alert is up.
 target_compile_definitions(tst_App PRIVATE MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>")
 add_dependencies(tst_App mti_resources MotionTemplateInstaller)

@@ -2,21 +2,23 @@
 # SPDX-License-Identifier: MIT
 # Archive collections: opening, the registry, the window's table and the
 # install and uninstall flows. Each executable runs with its own home folder.
-set(MTI_COLLECTION_TEST_TOOLS CollectionTestTools.cpp CollectionTestTools.h ${MTI_TEST_SUPPORT})
+# The collection window's helpers, built once for the GUI suites and benches.
+qt_add_library(mti_collection_test_support STATIC CollectionTestTools.cpp CollectionTestTools.h)
+target_link_libraries(mti_collection_test_support PUBLIC mti_test_support mtigui Qt6::Widgets PRIVATE mti_options)
 mti_add_test(tst_TemplateArchiveCollection
-    SOURCES tst_TemplateArchiveCollection.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+    SOURCES tst_TemplateArchiveCollection.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_TemplateArchiveCollectionFlows
-    SOURCES tst_TemplateArchiveCollectionFlows.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+    SOURCES tst_TemplateArchiveCollectionFlows.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_TemplateArchiveCollectionDocument
-    SOURCES tst_TemplateArchiveCollectionDocument.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+    SOURCES tst_TemplateArchiveCollectionDocument.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_EffectsTableModel
-    SOURCES tst_EffectsTableModel.cpp ${MTI_COLLECTION_TEST_TOOLS} LIBRARIES mtigui)
+    SOURCES tst_EffectsTableModel.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_CollectionOpeningRules SOURCES tst_CollectionOpeningRules.cpp LIBRARIES mtigui)
 
 # The stall benchmark drives a collection window with the same helpers; it is
 # built here but run by bench/run_collection_stall.py, never by CTest.
-qt_add_executable(collection_stall ${PROJECT_SOURCE_DIR}/bench/collection_stall.cpp ${MTI_COLLECTION_TEST_TOOLS})
-target_link_libraries(collection_stall PRIVATE Qt6::Test mti_options mtigui)
+qt_add_executable(collection_stall ${PROJECT_SOURCE_DIR}/bench/collection_stall.cpp)
+target_link_libraries(collection_stall PRIVATE Qt6::Test mti_options mti_collection_test_support mtigui)
 target_include_directories(collection_stall PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(collection_stall PRIVATE
     MTI_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"

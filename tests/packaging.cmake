@@ -3,7 +3,7 @@
 # A staged install of this build tree, as a packager sees it, and the .deb
 # and .rpm CPack makes of it. It installs everything, so it waits for
 # everything to be built.
-mti_add_test(tst_Packaging SOURCES tst_Packaging.cpp ${MTI_TEST_SUPPORT} LIBRARIES Qt6::Gui)
+mti_add_test(tst_Packaging SOURCES tst_Packaging.cpp LIBRARIES Qt6::Gui)
 target_compile_definitions(tst_Packaging PRIVATE
     MTI_CMAKE_COMMAND="${CMAKE_COMMAND}"
     MTI_CPACK_COMMAND="${CMAKE_CPACK_COMMAND}"
@@ -21,7 +21,7 @@ add_dependencies(tst_Packaging mtzip MotionTemplateInstaller mti_resources)
 set_tests_properties(tst_Packaging PROPERTIES TIMEOUT 600)
 
 # The release script's dry run and refusals, the workflows and Homebrew files.
-mti_add_test(tst_Release SOURCES tst_Release.cpp ${MTI_TEST_SUPPORT})
+mti_add_test(tst_Release SOURCES tst_Release.cpp)
 target_compile_definitions(tst_Release PRIVATE
     MTI_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     MTI_VERSION="${PROJECT_VERSION}")

@@ -11,6 +11,7 @@
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateTransaction.h"
+#include "FaultHooks.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 
@@ -43,36 +44,6 @@ using ZipTestTools::packFolder;
 namespace {
 
 using Step = TemplateTransaction::Step;
-
-// The fault hook takes no context: these say where it strikes.
-Step sFailStep = Step::Stage;
-qsizetype sFailIndex = -1;
-int sHookCalls = 0;
-int sKillAtCall = -1;
-
-bool failAtChosenStep(Step step, qsizetype index)
-{
-    return step == sFailStep && index == sFailIndex;
-}
-
-bool killAtChosenCall(Step, qsizetype)
-{
-    if (++sHookCalls == sKillAtCall)
-        ::_exit(137);
-    return false;
-}
-
-// Answers false at its n-th call.
-class CancelAt : public ProgressListener
-{
-public:
-    explicit CancelAt(int call) : _call(call) {}
-    bool progress(qint64, qint64) override { return ++calls != _call; }
-    int calls = 0;
-
-private:
-    int _call;
-};
 
 class StatusRecorder : public ProgressListener
 {
@@ -175,10 +146,7 @@ void tst_SafeInstall::init()
 
 void tst_SafeInstall::cleanup()
 {
-    TemplateTransaction::setFaultHook(nullptr);
-    sFailIndex = -1;
-    sKillAtCall = -1;
-    sHookCalls = 0;
+    FaultHooks::clear();
     _dir.reset();
     QCOMPARE(entryNames(_tmp.path(), QDir::Name), QStringList());
 }
@@ -252,9 +220,7 @@ void tst_SafeInstall::failureAtAnyStepLeavesTheRootAsItWas()
         index = int(index == -1 ? replacing.first() : replacing.last());
     }
 
-    sFailStep = Step(step);
-    sFailIndex = index;
-    TemplateTransaction::setFaultHook(failAtChosenStep);
+    FaultHooks::failAt(Step(step), index);
     const std::optional<Error> error = installer->installEffects();
     QVERIFY(error);
     QCOMPARE(error->code(), EIO);
@@ -279,14 +245,13 @@ void tst_SafeInstall::failureToRemoveAReplacedCopyKeepsTheInstall()
     installOlderCopies(3);
     auto installer = open(archive);
     QVERIFY(installer);
-    sFailStep = Step::RemoveBackup;
-    sFailIndex = -1;
+    qsizetype installedIndex = -1;
     const EffectTemplateItemList items = installer->effects();
-    for (size_t i = 0; i < items.size() && sFailIndex < 0; ++i) {
+    for (size_t i = 0; i < items.size() && installedIndex < 0; ++i) {
         if (items[i]->isInstalledInDestRootFolder(_root))
-            sFailIndex = qsizetype(i);
+            installedIndex = qsizetype(i);
     }
-    TemplateTransaction::setFaultHook(failAtChosenStep);
+    FaultHooks::failAt(Step::RemoveBackup, installedIndex);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot remove a replaced copy")));
     // Every template was in place: the install stands.
     QVERIFY(!installer->installEffects());
@@ -347,9 +312,7 @@ void tst_SafeInstall::killedAtEveryStepIsUndoneOrCompletedByTheNextRun()
     for (int call = 1;; ++call) {
         QVERIFY(!FileOperations::removeAll(_root));
         QVERIFY(!FileOperations::copyTree(pristine, _root));
-        sHookCalls = 0;
-        sKillAtCall = call;
-        TemplateTransaction::setFaultHook(killAtChosenCall);
+        FaultHooks::killAtCall(call);
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {

@@ -10,6 +10,7 @@
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateLibrary.h"
 #include "Installer/TemplateTransaction.h"
+#include "FaultHooks.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
 
@@ -31,34 +32,6 @@ using ZipTestTools::packFolder;
 namespace {
 
 using Step = TemplateTransaction::Step;
-
-Step sFailStep = Step::Stage;
-qsizetype sFailIndex = -1;
-int sHookCalls = 0;
-int sKillAtCall = -1;
-
-bool failAtChosenStep(Step step, qsizetype index)
-{
-    return step == sFailStep && index == sFailIndex;
-}
-
-bool killAtChosenCall(Step, qsizetype)
-{
-    if (++sHookCalls == sKillAtCall)
-        ::_exit(137);
-    return false;
-}
-
-class CancelAt : public ProgressListener
-{
-public:
-    explicit CancelAt(int call) : _call(call) {}
-    bool progress(qint64, qint64) override { return ++calls != _call; }
-    int calls = 0;
-
-private:
-    int _call;
-};
 
 const QString LowerThirds = QStringLiteral("Titles.localized/ZT Lower Thirds");
 
@@ -164,10 +137,7 @@ void tst_TemplateLibrary::init()
 
 void tst_TemplateLibrary::cleanup()
 {
-    TemplateTransaction::setFaultHook(nullptr);
-    sFailIndex = -1;
-    sKillAtCall = -1;
-    sHookCalls = 0;
+    FaultHooks::clear();
     _dir.reset();
 }
 
@@ -323,9 +293,7 @@ void tst_TemplateLibrary::failedInstallLeavesTheReceiptsAsTheyWere()
     auto installer = open(makeArchive(QStringLiteral("Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two")}));
     QVERIFY(installer);
 
-    sFailStep = Step(step);
-    sFailIndex = index;
-    TemplateTransaction::setFaultHook(failAtChosenStep);
+    FaultHooks::failAt(Step(step), index);
     const std::optional<Error> error = installer->installEffects();
     QVERIFY(error);
     QCOMPARE(error->code(), EIO);
@@ -404,9 +372,7 @@ void tst_TemplateLibrary::killedInstallIsRecoveredWithReceiptAndTemplatesAgreein
     for (int call = 1;; ++call) {
         QVERIFY(!FileOperations::removeAll(_root));
         QVERIFY(!FileOperations::copyTree(pristine, _root));
-        sHookCalls = 0;
-        sKillAtCall = call;
-        TemplateTransaction::setFaultHook(killAtChosenCall);
+        FaultHooks::killAtCall(call);
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {

@@ -26,6 +26,8 @@
 using namespace TestSupport;
 using namespace ZipTestTools;
 
+Q_DECLARE_METATYPE(ZipError::Code)
+
 namespace {
 
 // A copy of the shared fixture, so that a clone on its own passes (tests/data/README.md).
@@ -84,6 +86,8 @@ class tst_ZipArchive : public QObject
 
 private slots:
     void initTestCase();
+    void init();
+    void cleanup();
 
     // Reading archives made by other tools.
     void unpacksArchivesMadeByOtherTools_data();
@@ -160,6 +164,10 @@ private slots:
     void destructorFinishesAnArchiveBeingWritten();
     void destructorReleasesAnArchiveOpenForReading();
     void date1980IsLocalMidnight();
+
+private:
+    // A fresh folder for each test's archives and output, removed after it.
+    std::unique_ptr<QTemporaryDir> _tmp;
 };
 
 void tst_ZipArchive::initTestCase()
@@ -169,6 +177,17 @@ void tst_ZipArchive::initTestCase()
     qputenv("TZ", "Asia/Kolkata");
     tzset();
     QVERIFY2(QFileInfo::exists(DittoFixture), qPrintable(DittoFixture));
+}
+
+void tst_ZipArchive::init()
+{
+    _tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(_tmp->isValid());
+}
+
+void tst_ZipArchive::cleanup()
+{
+    _tmp.reset();
 }
 
 // ---------------------------------------------------------------- other tools
@@ -201,16 +220,14 @@ void tst_ZipArchive::unpacksArchivesMadeByOtherTools()
     QFETCH(QStringList, arguments);
     QFETCH(bool, keepsEmptyFolders);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     const Tree source = sourceTree();
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
-    MTI_VERIFY_TOOL(runTool(program, arguments, tmp.filePath(QStringLiteral("src"))));
+    QVERIFY(writeTree(_tmp->filePath(QStringLiteral("src")), source));
+    MTI_VERIFY_TOOL(runTool(program, arguments, _tmp->filePath(QStringLiteral("src"))));
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(tmp.filePath(QStringLiteral("archive.zip")), tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(unzip(_tmp->filePath(QStringLiteral("archive.zip")), _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages, QStringList());
-    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))),
+    const QString difference = treeDifference(readTree(_tmp->filePath(QStringLiteral("out"))),
                                               keepsEmptyFolders ? source : withoutEmptyFolders(source));
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
@@ -229,26 +246,24 @@ void tst_ZipArchive::unpacksZipAppendedToOtherData()
     QFETCH(bool, adjusted);
     QFETCH(QString, comment);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     const Tree source = withoutEmptyFolders(sourceTree());
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
-    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-r", "../plain.zip", "."}), tmp.filePath(QStringLiteral("src"))));
+    QVERIFY(writeTree(_tmp->filePath(QStringLiteral("src")), source));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-r", "../plain.zip", "."}), _tmp->filePath(QStringLiteral("src"))));
     if (!comment.isEmpty()) {
         MTI_VERIFY_TOOL(runPython(QStringLiteral("import sys, zipfile\n"
                                                  "with zipfile.ZipFile(sys.argv[1], 'a') as z: z.comment = sys.argv[2].encode()\n"),
-                                  {tmp.filePath(QStringLiteral("plain.zip")), comment}));
+                                  {_tmp->filePath(QStringLiteral("plain.zip")), comment}));
     }
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     QVERIFY(writeFile(archive, QByteArray("#!/bin/sh\necho a stub that unpacks what follows\n").repeated(100)
-                                   + readFile(tmp.filePath(QStringLiteral("plain.zip")))));
+                                   + readFile(_tmp->filePath(QStringLiteral("plain.zip")))));
     if (adjusted)
-        MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-A", "archive.zip"}), tmp.path()));
+        MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), strings({"-q", "-A", "archive.zip"}), _tmp->path()));
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages, QStringList());
-    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), source);
+    const QString difference = treeDifference(readTree(_tmp->filePath(QStringLiteral("out"))), source);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
@@ -305,9 +320,7 @@ void tst_ZipArchive::unpacksArchivesWrittenByPython()
     QFETCH(Tree, entries);
     QFETCH(Tree, expected);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     PythonZipOptions options;
     options.method = Method(method);
     options.forceZip64 = forceZip64;
@@ -315,21 +328,19 @@ void tst_ZipArchive::unpacksArchivesWrittenByPython()
     MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(entries), options));
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages, QStringList());
-    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("out"))), expected);
+    const QString difference = treeDifference(readTree(_tmp->filePath(QStringLiteral("out"))), expected);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 void tst_ZipArchive::unpacksTheMacOSFixtureLikeUnzip()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString reference = tmp.filePath(QStringLiteral("unzip"));
+    const QString reference = _tmp->filePath(QStringLiteral("unzip"));
     MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), DittoFixture, QStringLiteral("-d"), reference}));
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(DittoFixture, tmp.filePath(QStringLiteral("ours")), &delegate));
+    QVERIFY(unzip(DittoFixture, _tmp->filePath(QStringLiteral("ours")), &delegate));
     QCOMPARE(delegate.messages, QStringList());
 
     // unzip recreates the symbolic links the archive holds; we never create
@@ -345,22 +356,20 @@ void tst_ZipArchive::unpacksTheMacOSFixtureLikeUnzip()
     QCOMPARE(links, 5);
     QVERIFY(expected.contains(QStringLiteral("__MACOSX/._file-rsrc-content.bin")));
     QCOMPARE(expected.value(QStringLiteral("dir/sub/lorem.bin")).size(), 89656);
-    const QString difference = treeDifference(readTree(tmp.filePath(QStringLiteral("ours"))), expected);
+    const QString difference = treeDifference(readTree(_tmp->filePath(QStringLiteral("ours"))), expected);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 void tst_ZipArchive::lzmaEntryUnpacksOrFailsCleanly()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     const Tree entries = {{QStringLiteral("packed.txt"), compressibleText(30000)}};
     PythonZipOptions options;
     options.method = Lzma;
     MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(entries), options));
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     if (unzip(archive, out, &delegate)) {
         QCOMPARE(delegate.messages, QStringList());
         QCOMPARE(readTree(out), entries);
@@ -374,25 +383,23 @@ void tst_ZipArchive::lzmaEntryUnpacksOrFailsCleanly()
 
 void tst_ZipArchive::deflate64EntryFailsBeforeWriting()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), {{QStringLiteral("big.txt"), compressibleText(200000)}}));
+    QVERIFY(writeTree(_tmp->filePath(QStringLiteral("src")), {{QStringLiteral("big.txt"), compressibleText(200000)}}));
     MTI_VERIFY_TOOL(runTool(QStringLiteral("7z"),
                             {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mm=Deflate64"),
                              QStringLiteral("-bd"), QStringLiteral("../archive.zip"), QStringLiteral(".")},
-                            tmp.filePath(QStringLiteral("src"))));
+                            _tmp->filePath(QStringLiteral("src"))));
     // Make sure 7z really used Deflate64 (method 9); otherwise this proves nothing.
-    const ToolResult listing = runTool(QStringLiteral("zipinfo"), {tmp.filePath(QStringLiteral("archive.zip"))});
+    const ToolResult listing = runTool(QStringLiteral("zipinfo"), {_tmp->filePath(QStringLiteral("archive.zip"))});
     MTI_VERIFY_TOOL(listing);
     QVERIFY2(listing.out.contains(" d64"), listing.out.constData());
 
     RecordingDelegate delegate;
-    QVERIFY(!unzip(tmp.filePath(QStringLiteral("archive.zip")), tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(!unzip(_tmp->filePath(QStringLiteral("archive.zip")), _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages.size(), 2);
     QCOMPARE(delegate.messages.at(0), QStringLiteral("Error occurs"));
     QVERIFY2(delegate.messages.at(1).contains(QLatin1String("big.txt")), qPrintable(delegate.messages.at(1)));
     QVERIFY2(delegate.messages.at(1).contains(QLatin1String("compression method 9")), qPrintable(delegate.messages.at(1)));
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), Tree());
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))), Tree());
 }
 
 // ---------------------------------------------------------------- damaged archives
@@ -402,16 +409,21 @@ void tst_ZipArchive::refusesDamagedArchives_data()
     QTest::addColumn<QString>("damage");
     QTest::addColumn<bool>("opens");
     QTest::addColumn<QString>("openMessage");
+    // The fault's code, as the Error the layers above receive carries it.
+    QTest::addColumn<ZipError::Code>("code");
 
     const QString notAZip = QStringLiteral("\"%1\" is not a zip archive, or it is damaged");
-    QTest::newRow("archive cut in half does not open") << "truncate" << false << notAZip;
-    QTest::newRow("stored entry with one flipped byte is a CRC mismatch") << "flip stored" << true << QString();
-    QTest::newRow("deflated entry with one flipped byte is damaged") << "flip deflated" << true << QString();
-    QTest::newRow("text file does not open") << "text" << false << notAZip;
-    QTest::newRow("empty file does not open") << "empty" << false << notAZip;
+    QTest::newRow("archive cut in half does not open") << "truncate" << false << notAZip << ZipError::NotAZip;
+    QTest::newRow("stored entry with one flipped byte is a CRC mismatch")
+        << "flip stored" << true << QString() << ZipError::Damaged;
+    QTest::newRow("deflated entry with one flipped byte is damaged")
+        << "flip deflated" << true << QString() << ZipError::Damaged;
+    QTest::newRow("text file does not open") << "text" << false << notAZip << ZipError::NotAZip;
+    QTest::newRow("empty file does not open") << "empty" << false << notAZip << ZipError::NotAZip;
     QTest::newRow("missing file does not open")
-        << "missing" << false << QStringLiteral("Cannot open \"%1\": No such file or directory");
-    QTest::newRow("folder does not open") << "folder" << false << QStringLiteral("\"%1\" is a folder, not a file");
+        << "missing" << false << QStringLiteral("Cannot open \"%1\": No such file or directory") << ZipError::NotFound;
+    QTest::newRow("folder does not open")
+        << "folder" << false << QStringLiteral("\"%1\" is a folder, not a file") << ZipError::NotAFile;
 }
 
 void tst_ZipArchive::refusesDamagedArchives()
@@ -419,17 +431,16 @@ void tst_ZipArchive::refusesDamagedArchives()
     QFETCH(QString, damage);
     QFETCH(bool, opens);
     QFETCH(QString, openMessage);
+    QFETCH(ZipError::Code, code);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     const QByteArray payload = compressibleText(40000);
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("src/first.txt")), "intact"));
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("src/payload.txt")), payload));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("src/first.txt")), "intact"));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("src/payload.txt")), payload));
     MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"),
                             {QStringLiteral("-q"), damage == QLatin1String("flip stored") ? QStringLiteral("-0") : QStringLiteral("-9"),
                              QStringLiteral("../archive.zip"), QStringLiteral("first.txt"), QStringLiteral("payload.txt")},
-                            tmp.filePath(QStringLiteral("src"))));
+                            _tmp->filePath(QStringLiteral("src"))));
     QByteArray bytes = readFile(archive);
     QVERIFY(!bytes.isEmpty());
 
@@ -461,19 +472,29 @@ void tst_ZipArchive::refusesDamagedArchives()
     zip.setDelegate(&delegate);
     QCOMPARE(zip.UnzipOpenFile(archive), opens);
     if (!opens) {
+        const std::optional<Error> failure = zip.lastFailure();
+        QVERIFY(failure);
+        QCOMPARE(failure->domain(), Error::ZipDomain);
+        QCOMPARE(ZipError::codeOf(*failure), code);
+        QCOMPARE(failure->localizedDescription(), openMessage.arg(archive));
         // A later unpack must not find a stale archive either.
-        QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+        QVERIFY(!zip.UnzipFileTo(_tmp->filePath(QStringLiteral("out")), true));
+        QCOMPARE(ZipError::codeOf(zip.lastFailure().value_or(Error())), ZipError::NotOpen);
         QCOMPARE(delegate.messages,
                  (QStringList{openMessage.arg(archive), QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
         return;
     }
-    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QVERIFY(!zip.lastFailure());
+    QVERIFY(!zip.UnzipFileTo(_tmp->filePath(QStringLiteral("out")), true));
+    QCOMPARE(ZipError::codeOf(zip.lastFailure().value_or(Error())), code);
+    // Any other domain's error is no zip fault, whatever its number.
+    QCOMPARE(ZipError::codeOf(Error(Error::PosixDomain, int(code), {})), ZipError::None);
     QVERIFY(zip.UnzipCloseFile());
     QVERIFY2(delegate.messages.size() >= 2, qPrintable(delegate.messages.join(QLatin1Char('|'))));
     QCOMPARE(delegate.messages.first(), QStringLiteral("Failed to reading zip file"));
     QVERIFY2(delegate.messages.at(1).contains(QLatin1String("payload.txt")), qPrintable(delegate.messages.at(1)));
     // The intact entry before the damaged one is still there.
-    QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/first.txt"))), QByteArray("intact"));
+    QCOMPARE(readFile(_tmp->filePath(QStringLiteral("out/first.txt"))), QByteArray("intact"));
 }
 
 void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault_data()
@@ -495,11 +516,9 @@ void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault()
     QFETCH(QString, problem);
     QFETCH(int, atLeast);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     const QByteArray payload = noise(1000, 3) + compressibleText(300000);
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("payload.bin")), payload));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("payload.bin")), payload));
     // Offsets 14 (CRC), 18 (compressed size) and 22 (size) of the local
     // header; 16, 20 and 24 of the central one.
     MTI_VERIFY_TOOL(runPython(QStringLiteral(
@@ -521,10 +540,10 @@ void tst_ZipArchive::damagedDeflatedEntriesKeepWhatPrecedesTheFault()
         "elif damage == 'size':\n"
         "    field(local + 22, 1000); field(central + 24, 1000)\n"
         "open(archive, 'wb').write(b)\n"),
-        {archive, tmp.filePath(QStringLiteral("payload.bin")), damage}));
+        {archive, _tmp->filePath(QStringLiteral("payload.bin")), damage}));
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY(!unzip(archive, out, &delegate));
     QCOMPARE(delegate.messages,
              (QStringList{QStringLiteral("Failed to reading zip file"),
@@ -552,10 +571,8 @@ void tst_ZipArchive::streamsEndingJustPastAReadUnpack()
 {
     QFETCH(QString, strategy);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
-    const QString expected = tmp.filePath(QStringLiteral("expected"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
+    const QString expected = _tmp->filePath(QStringLiteral("expected"));
     // Entries a few bytes longer than one read of the unpacking loop
     // (64 KiB less 16), or two.
     MTI_VERIFY_TOOL(runPython(QStringLiteral(
@@ -576,16 +593,14 @@ void tst_ZipArchive::streamsEndingJustPastAReadUnpack()
         {archive, expected, strategy}));
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY2(unzip(archive, out, &delegate), qPrintable(delegate.messages.join(QLatin1Char('|'))));
     QCOMPARE(readTree(out), readTree(expected));
 }
 
 void tst_ZipArchive::archiveWithoutEntriesFails()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("empty.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("empty.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {}));
     QCOMPARE(QFileInfo(archive).size(), 22);
 
@@ -593,22 +608,20 @@ void tst_ZipArchive::archiveWithoutEntriesFails()
     RecordingDelegate delegate;
     zip.setDelegate(&delegate);
     QVERIFY(zip.UnzipOpenFile(archive));
-    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QVERIFY(!zip.UnzipFileTo(_tmp->filePath(QStringLiteral("out")), true));
     QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
-    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+    QVERIFY(!QFileInfo::exists(_tmp->filePath(QStringLiteral("out"))));
     QVERIFY(zip.UnzipCloseFile());
 }
 
 void tst_ZipArchive::unpackingWithNoArchiveOpenFails()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     ZipArchive zip;
     RecordingDelegate delegate;
     zip.setDelegate(&delegate);
-    QVERIFY(!zip.UnzipFileTo(tmp.filePath(QStringLiteral("out")), true));
+    QVERIFY(!zip.UnzipFileTo(_tmp->filePath(QStringLiteral("out")), true));
     QCOMPARE(delegate.messages, (QStringList{QStringLiteral("Failed"), QStringLiteral("Error occurs")}));
-    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+    QVERIFY(!QFileInfo::exists(_tmp->filePath(QStringLiteral("out"))));
     // Closing when nothing is open is fine.
     QVERIFY(zip.UnzipCloseFile());
 }
@@ -628,19 +641,17 @@ void tst_ZipArchive::refusesEntriesLeavingTheDestination()
 {
     QFETCH(QString, name);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    name.replace(QLatin1String("%TMP%"), tmp.path());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    name.replace(QLatin1String("%TMP%"), _tmp->path());
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     // The harmless entry comes first: nothing at all may be written.
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("harmless.txt"), "fine"}, {name, "escaped"}}));
 
     RecordingDelegate delegate;
-    const QString destination = tmp.filePath(QStringLiteral("out/dest"));
+    const QString destination = _tmp->filePath(QStringLiteral("out/dest"));
     QVERIFY(!unzip(archive, destination, &delegate));
     QCOMPARE(delegate.messages.size(), 1);
     QVERIFY2(delegate.messages.first().contains(name), qPrintable(delegate.messages.first()));
-    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("archive.zip"), readFile(archive)}}));
+    QCOMPARE(readTree(_tmp->path()), (Tree{{QStringLiteral("archive.zip"), readFile(archive)}}));
 }
 
 void tst_ZipArchive::neverWritesThroughALinkInTheDestination_data()
@@ -664,13 +675,11 @@ void tst_ZipArchive::neverWritesThroughALinkInTheDestination()
     QFETCH(QString, link);
     QFETCH(int, workers);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("first.txt"), "fine"},
                                                  {entry, entry.endsWith(QLatin1Char('/')) ? "" : "escaped"}}));
-    const QString outside = tmp.filePath(QStringLiteral("outside"));
-    const QString destination = tmp.filePath(QStringLiteral("dest"));
+    const QString outside = _tmp->filePath(QStringLiteral("outside"));
+    const QString destination = _tmp->filePath(QStringLiteral("dest"));
     QVERIFY(QDir().mkpath(outside));
     QVERIFY(QDir().mkpath(QFileInfo(destination + QLatin1Char('/') + link).path()));
     QVERIFY(QFile::link(outside, destination + QLatin1Char('/') + link));
@@ -711,9 +720,7 @@ directory = first_central + huge_central
 end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 2, 2, len(directory), len(body), 0)
 open(sys.argv[1], 'wb').write(body + directory + end)
 )");
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("huge.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("huge.zip"));
     MTI_VERIFY_TOOL(runPython(script, {archive}));
     // The archive is well formed: unzip lists the declared size.
     const ToolResult listing = runTool(QStringLiteral("unzip"), {QStringLiteral("-l"), archive});
@@ -721,11 +728,11 @@ open(sys.argv[1], 'wb').write(body + directory + end)
     QVERIFY2(listing.out.contains("1152921504606846976"), listing.out.constData());
 
     RecordingDelegate delegate;
-    QVERIFY(!unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(!unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages.size(), 1);
     QVERIFY2(delegate.messages.first().startsWith(QLatin1String("Not enough free space")),
              qPrintable(delegate.messages.first()));
-    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out"))));
+    QVERIFY(!QFileInfo::exists(_tmp->filePath(QStringLiteral("out"))));
 }
 
 void tst_ZipArchive::refusesWhatIsNotARegularFile_data()
@@ -743,13 +750,11 @@ void tst_ZipArchive::refusesWhatIsNotARegularFile()
     QFETCH(QString, kind);
     QFETCH(QString, message);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString fifo = tmp.filePath(QStringLiteral("LT_x.mtzip"));
+    const QString fifo = _tmp->filePath(QStringLiteral("LT_x.mtzip"));
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
     QString archive = fifo;
     if (kind == QLatin1String("link")) {
-        archive = tmp.filePath(QStringLiteral("link.mtzip"));
+        archive = _tmp->filePath(QStringLiteral("link.mtzip"));
         QVERIFY(QFile::link(fifo, archive));
     } else if (kind == QLatin1String("device")) {
         archive = QStringLiteral("/dev/null");
@@ -771,9 +776,7 @@ void tst_ZipArchive::refusesWhatIsNotARegularFile()
 
 void tst_ZipArchive::unreadableArchiveSaysPermissionDenied()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("locked.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("locked.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "a"}}));
     QVERIFY(QFile::setPermissions(archive, {}));
 
@@ -781,7 +784,7 @@ void tst_ZipArchive::unreadableArchiveSaysPermissionDenied()
     // nobody, who may reach the folder but not read the file.
     const bool root = ::geteuid() == 0;
     if (root) {
-        QVERIFY(QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        QVERIFY(QFile::setPermissions(_tmp->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                       | QFile::ReadOther | QFile::ExeOther));
         if (::seteuid(65534) != 0)
             QSKIP("running as root without leave to change the effective user: no file is unreadable to root");
@@ -812,9 +815,7 @@ void tst_ZipArchive::refusesOverlappingEntries()
     QFETCH(int, kind);
     QFETCH(QByteArray, stub);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("bomb.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("bomb.zip"));
     MTI_VERIFY_TOOL(writeCraftedZip(archive, CraftedZip(kind), stub));
     QVERIFY(QFileInfo(archive).size() < 200 * 1024);
     // Other readers see a bomb too: gigabytes declared, and Info-ZIP's unzip
@@ -834,7 +835,7 @@ void tst_ZipArchive::refusesOverlappingEntries()
     RecordingProgress progress(1); // should the refusal fail, stops after the first chunk
     zip.setDelegate(&delegate);
     zip.setProgressListener(&progress);
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QElapsedTimer timer;
     timer.start();
     QVERIFY(zip.UnzipOpenFile(archive));
@@ -849,18 +850,16 @@ void tst_ZipArchive::unpacksZip64DirectoryFields()
 {
     // The overlap check reads sizes and offsets from the Zip64 fields as
     // libzip does; misread, the entries would all sit at 0xFFFFFFFF.
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("zip64.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("zip64.zip"));
     MTI_VERIFY_TOOL(writeCraftedZip(archive, CraftedZip::Zip64Fields));
-    const QString reference = tmp.filePath(QStringLiteral("unzip"));
+    const QString reference = _tmp->filePath(QStringLiteral("unzip"));
     MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"), reference}));
     QCOMPARE(readTree(reference).size(), 3);
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(delegate.messages, QStringList());
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), readTree(reference));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))), readTree(reference));
 }
 
 // ---------------------------------------------------------------- writing entries
@@ -886,12 +885,10 @@ void tst_ZipArchive::overwriteDecision()
     QFETCH(bool, replaced);
     QFETCH(bool, asked);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("sub/existing.txt"), "from the archive"},
                                                  {QStringLiteral("sub/new.txt"), "new"}}));
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     const QString existing = out + QStringLiteral("/sub/existing.txt");
     QVERIFY(writeFile(existing, "already here, and longer than the entry"));
     const QDateTime oldTime(QDate(2005, 5, 5), QTime(5, 5, 5));
@@ -921,12 +918,10 @@ void tst_ZipArchive::overwriteDecision()
 
 void tst_ZipArchive::folderEntriesOnlyCreateFolders()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("docs/"), {}}, {QStringLiteral("fresh/"), {}},
                                                  {QStringLiteral("fresh/inner/"), {}}}));
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY(writeFile(out + QStringLiteral("/docs/kept.txt"), "kept"));
 
     RecordingDelegate delegate(false);
@@ -941,11 +936,9 @@ void tst_ZipArchive::folderEntriesOnlyCreateFolders()
 
 void tst_ZipArchive::createsTheDestinationWithItsParents()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "a"}}));
-    const QString out = tmp.filePath(QStringLiteral("x/y/z/"));
+    const QString out = _tmp->filePath(QStringLiteral("x/y/z/"));
 
     RecordingDelegate delegate;
     QVERIFY(unzip(archive, out, &delegate));
@@ -954,11 +947,9 @@ void tst_ZipArchive::createsTheDestinationWithItsParents()
 
 void tst_ZipArchive::targetThatIsAFolderIsReported()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("clash"), "data"}, {QStringLiteral("other.txt"), "other"}}));
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY(writeFile(out + QStringLiteral("/clash/inside.txt"), "inside"));
 
     RecordingDelegate delegate;
@@ -990,13 +981,11 @@ void tst_ZipArchive::unpackStopsAtTheFirstFailedWrite()
     QFETCH(bool, sizeLimit);
     QFETCH(QString, message);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("first.txt"), "first"},
                                                  {entry, entry.endsWith(QLatin1Char('/')) ? QByteArray() : noise(1000000)},
                                                  {QStringLiteral("last.txt"), "last"}}));
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     Tree expected{{QStringLiteral("first.txt"), "first"}};
     if (!sizeLimit) {
         QVERIFY(writeFile(out + QStringLiteral("/blocked"), "in the way"));
@@ -1042,16 +1031,14 @@ void tst_ZipArchive::filesCarryTheEntryTimeAsLocalWallClock()
     QFETCH(QDateTime, entryTime);
     QFETCH(QDateTime, expected);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     PythonZipOptions options;
     options.time = entryTime;
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("f.bin"), contents}}, options));
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
-    const QFileInfo file(tmp.filePath(QStringLiteral("out/f.bin")));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    const QFileInfo file(_tmp->filePath(QStringLiteral("out/f.bin")));
     QCOMPARE(file.size(), contents.size());
     QCOMPARE(file.lastModified(), expected);
 }
@@ -1109,19 +1096,17 @@ void tst_ZipArchive::encryptedArchivesFromInfoZip()
     QFETCH(bool, succeeds);
     QFETCH(QString, detail);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     const Tree source = withoutEmptyFolders(sourceTree());
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), source));
+    QVERIFY(writeTree(_tmp->filePath(QStringLiteral("src")), source));
     QStringList arguments{QStringLiteral("-r"), QStringLiteral("-q")};
     if (encrypted)
         arguments << QStringLiteral("-P") << QStringLiteral("s3cret");
     arguments << QStringLiteral("../archive.zip") << QStringLiteral(".");
-    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), arguments, tmp.filePath(QStringLiteral("src"))));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("zip"), arguments, _tmp->filePath(QStringLiteral("src"))));
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
-    QCOMPARE(unzip(tmp.filePath(QStringLiteral("archive.zip")), out, &delegate, password), succeeds);
+    const QString out = _tmp->filePath(QStringLiteral("out"));
+    QCOMPARE(unzip(_tmp->filePath(QStringLiteral("archive.zip")), out, &delegate, password), succeeds);
     if (succeeds) {
         QCOMPARE(delegate.messages, QStringList());
         const QString difference = treeDifference(readTree(out), source);
@@ -1162,8 +1147,6 @@ void tst_ZipArchive::aesArchivesFrom7Zip()
     QFETCH(bool, stored);
     QFETCH(QString, damage);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     // 7-Zip stores the CRC only for files under 20 bytes (AE-1) and leaves
     // it 0 for the others (AE-2).
     const Tree tree({
@@ -1173,15 +1156,15 @@ void tst_ZipArchive::aesArchivesFrom7Zip()
         {QStringLiteral("media/noise.bin"), noise(100000, 7)},
         {QStringLiteral("text.txt"), compressibleText(200000)},
     });
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("src")), tree));
+    QVERIFY(writeTree(_tmp->filePath(QStringLiteral("src")), tree));
     QStringList arguments{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-bd"),
                           QStringLiteral("-mem=") + strength, QStringLiteral("-pS3cret")};
     if (stored)
         arguments << QStringLiteral("-mx0");
     arguments << QStringLiteral("../archive.zip") << QStringLiteral(".");
-    MTI_VERIFY_TOOL(runTool(QStringLiteral("7z"), arguments, tmp.filePath(QStringLiteral("src"))));
+    MTI_VERIFY_TOOL(runTool(QStringLiteral("7z"), arguments, _tmp->filePath(QStringLiteral("src"))));
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     QByteArray bytes = readFile(archive);
     const LocalEntry entry = localEntryOf(bytes, "media/noise.bin");
     QVERIFY(entry.data > 0 && entry.length > 100000);
@@ -1194,7 +1177,7 @@ void tst_ZipArchive::aesArchivesFrom7Zip()
     QVERIFY(writeFile(archive, bytes));
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     if (damage.isEmpty()) {
         QVERIFY2(unzip(archive, out, &delegate, QStringLiteral("S3cret")), qPrintable(delegate.messages.join(QLatin1Char('|'))));
         QCOMPARE(readTree(out), withParentFolders(tree));
@@ -1209,8 +1192,8 @@ void tst_ZipArchive::aesArchivesFrom7Zip()
              (QStringList{QStringLiteral("Failed to reading zip file"),
                           QStringLiteral("Entry \"media/noise.bin\" is damaged: its data fail their authentication check")}));
     // The other entries are intact; what fails the check is not kept.
-    QCOMPARE(readFile(tmp.filePath(QStringLiteral("out/sixteen.txt"))), QByteArray("sixteen bytes!!!"));
-    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("out/media/noise.bin"))));
+    QCOMPARE(readFile(_tmp->filePath(QStringLiteral("out/sixteen.txt"))), QByteArray("sixteen bytes!!!"));
+    QVERIFY(!QFileInfo::exists(_tmp->filePath(QStringLiteral("out/media/noise.bin"))));
 }
 
 void tst_ZipArchive::aesKeysMatchPublishedVectors_data()
@@ -1265,16 +1248,14 @@ void tst_ZipArchive::progressRisesToTheTotal()
 {
     QFETCH(bool, skipExisting);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     const Tree source = sourceTree();
     MTI_VERIFY_TOOL(writeZipWithPython(archive, entriesOf(source)));
     qint64 total = 0;
     for (const QByteArray &contents : source)
         total += contents.size();
 
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     if (skipExisting)
         QVERIFY(writeFile(out + QStringLiteral("/media/deep/noise.bin"), "kept"));
 
@@ -1312,9 +1293,7 @@ void tst_ZipArchive::cancellingLeavesNoPartialFile()
     QFETCH(int, cancelAt);
     QFETCH(Tree, left);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("a.txt"), "first"},
                                                  {QStringLiteral("big.bin"), noise(1000000)},
                                                  {QStringLiteral("z.txt"), "last"}}));
@@ -1328,7 +1307,7 @@ void tst_ZipArchive::cancellingLeavesNoPartialFile()
     // caller's thread writes in archive order.
     zip.setWorkerCount(1);
     QVERIFY(zip.UnzipOpenFile(archive));
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY(!zip.UnzipFileTo(out, true));
     QVERIFY(zip.UnzipCloseFile());
     QCOMPARE(progress.reports.size(), cancelAt + 1);
@@ -1350,15 +1329,13 @@ void tst_ZipArchive::roundTripThroughOurReader()
 {
     QFETCH(QString, password);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     Tree source = withoutEmptyFolders(sourceTree());
     source.insert(QString::fromUtf8("Titres/Ünïcødé.moti"), "title");
     source = withParentFolders(source);
-    const QString src = tmp.filePath(QStringLiteral("src"));
+    const QString src = _tmp->filePath(QStringLiteral("src"));
     QVERIFY(writeTree(src, source));
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
     QVERIFY(password.isNull() ? writer.CreateZipFile2(archive) : writer.CreateZipFile2(archive, password));
     for (auto it = source.cbegin(); it != source.cend(); ++it) {
@@ -1368,7 +1345,7 @@ void tst_ZipArchive::roundTripThroughOurReader()
     QVERIFY(writer.CloseZipFile2());
 
     RecordingDelegate delegate;
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     QVERIFY(unzip(archive, out, &delegate, password));
     QCOMPARE(delegate.messages, QStringList());
     const QString difference = treeDifference(readTree(out), source);
@@ -1384,13 +1361,11 @@ void tst_ZipArchive::roundTripThroughOurReader()
 
 void tst_ZipArchive::addingManyFilesHoldsNoDescriptorPerFile()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     constexpr int Files = 300;
     Tree source;
     for (int i = 0; i < Files; ++i)
         source.insert(QStringLiteral("f%1.txt").arg(i), compressibleText(100, i));
-    const QString src = tmp.filePath(QStringLiteral("src"));
+    const QString src = _tmp->filePath(QStringLiteral("src"));
     QVERIFY(writeTree(src, source));
 
     // macOS gives a process 256 descriptors by default.
@@ -1401,14 +1376,14 @@ void tst_ZipArchive::addingManyFilesHoldsNoDescriptorPerFile()
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
     const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
 
-    const QString archive = tmp.filePath(QStringLiteral("many.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("many.zip"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive));
     for (auto it = source.cbegin(); it != source.cend(); ++it)
         QVERIFY2(writer.addFileToZip(src + QLatin1Char('/') + it.key(), it.key()), qPrintable(it.key()));
     QVERIFY(writer.CloseZipFile2());
 
-    const QString out = tmp.filePath(QStringLiteral("out"));
+    const QString out = _tmp->filePath(QStringLiteral("out"));
     RecordingDelegate delegate;
     QVERIFY(unzip(archive, out, &delegate));
     const QString difference = treeDifference(readTree(out), source);
@@ -1417,10 +1392,8 @@ void tst_ZipArchive::addingManyFilesHoldsNoDescriptorPerFile()
 
 void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
     const Tree source = withoutEmptyFolders(sourceTree());
-    const QString src = tmp.filePath(QStringLiteral("src"));
+    const QString src = _tmp->filePath(QStringLiteral("src"));
     QVERIFY(writeTree(src, source));
     // Files older than a few minutes: the encryption header's check byte
     // comes from the entry's time, which must then be the file's, not now.
@@ -1431,7 +1404,7 @@ void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
             QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(old, QFileDevice::FileModificationTime));
     }
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive, QStringLiteral("s3cret")));
     for (auto it = source.cbegin(); it != source.cend(); ++it) {
@@ -1440,13 +1413,13 @@ void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
     }
     QVERIFY(writer.CloseZipFile2());
 
-    const QString byUnzip = tmp.filePath(QStringLiteral("unzip"));
+    const QString byUnzip = _tmp->filePath(QStringLiteral("unzip"));
     MTI_VERIFY_TOOL(runTool(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("s3cret"),
                                                       archive, QStringLiteral("-d"), byUnzip}));
     QString difference = treeDifference(readTree(byUnzip), source);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 
-    const QString byPython = tmp.filePath(QStringLiteral("python"));
+    const QString byPython = _tmp->filePath(QStringLiteral("python"));
     MTI_VERIFY_TOOL(runPython(QStringLiteral("import sys, zipfile\n"
                                              "zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2], pwd=b's3cret')\n"),
                               {archive, byPython}));
@@ -1462,13 +1435,11 @@ void tst_ZipArchive::encryptedArchiveIsReadByOtherTools()
 
 void tst_ZipArchive::addedEntriesStoreTheSourceTime()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString source = tmp.filePath(QStringLiteral("source.txt"));
+    const QString source = _tmp->filePath(QStringLiteral("source.txt"));
     QVERIFY(writeFile(source, "timed"));
     QVERIFY(setModificationTime(source, QDateTime(QDate(2010, 6, 15), QTime(13, 45, 31))));
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive));
     QVERIFY(writer.addFileToZip(source, QStringLiteral("timed.txt")));
@@ -1485,14 +1456,12 @@ void tst_ZipArchive::sourceChangedAfterAddingKeepsWhatWasAdded()
 {
     // addFileToZip answers for the entry it added: what the file held then is
     // what the archive holds, whatever happens to the file before closing.
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString shrunk = tmp.filePath(QStringLiteral("shrunk.txt"));
-    const QString removed = tmp.filePath(QStringLiteral("removed.txt"));
+    const QString shrunk = _tmp->filePath(QStringLiteral("shrunk.txt"));
+    const QString removed = _tmp->filePath(QStringLiteral("removed.txt"));
     QVERIFY(writeFile(shrunk, compressibleText(10000)));
     QVERIFY(writeFile(removed, "removed"));
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive));
     QVERIFY(writer.addFileToZip(shrunk, QStringLiteral("shrunk.txt")));
@@ -1502,18 +1471,16 @@ void tst_ZipArchive::sourceChangedAfterAddingKeepsWhatWasAdded()
     QVERIFY(writer.CloseZipFile2());
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))),
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))),
              (Tree{{QStringLiteral("shrunk.txt"), compressibleText(10000)}, {QStringLiteral("removed.txt"), "removed"}}));
 }
 
 void tst_ZipArchive::createReplacesAnExistingFile()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     MTI_VERIFY_TOOL(writeZipWithPython(archive, {{QStringLiteral("old.txt"), "old"}}));
-    const QString source = tmp.filePath(QStringLiteral("new.txt"));
+    const QString source = _tmp->filePath(QStringLiteral("new.txt"));
     QVERIFY(writeFile(source, "new"));
 
     ZipArchive writer;
@@ -1522,8 +1489,8 @@ void tst_ZipArchive::createReplacesAnExistingFile()
     QVERIFY(writer.CloseZipFile2());
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("new.txt"), "new"}}));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("new.txt"), "new"}}));
 }
 
 void tst_ZipArchive::unreadableSourceIsRefused_data()
@@ -1538,35 +1505,31 @@ void tst_ZipArchive::unreadableSourceIsRefused()
 {
     QFETCH(QString, source);
 
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("folder"))));
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("good.txt")), "good"));
+    QVERIFY(QDir().mkpath(_tmp->filePath(QStringLiteral("folder"))));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("good.txt")), "good"));
 
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive));
-    QVERIFY(writer.addFileToZip(tmp.filePath(QStringLiteral("good.txt")), QStringLiteral("good.txt")));
-    QVERIFY(!writer.addFileToZip(tmp.filePath(source), QStringLiteral("bad.txt")));
+    QVERIFY(writer.addFileToZip(_tmp->filePath(QStringLiteral("good.txt")), QStringLiteral("good.txt")));
+    QVERIFY(!writer.addFileToZip(_tmp->filePath(source), QStringLiteral("bad.txt")));
     // The archive goes on without the refused entry.
     QVERIFY(writer.CloseZipFile2());
 
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("good.txt"), "good"}}));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("good.txt"), "good"}}));
 }
 
 void tst_ZipArchive::nonAsciiPasswordRefusesToWrite()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("secret.txt")), "secret"));
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("secret.txt")), "secret"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
 
     ZipArchive writer;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("password is not 7-bit ASCII")));
     QVERIFY(writer.CreateZipFile2(archive, QString::fromUtf8("pässword")));
-    QVERIFY(!writer.addFileToZip(tmp.filePath(QStringLiteral("secret.txt")), QStringLiteral("secret.txt")));
+    QVERIFY(!writer.addFileToZip(_tmp->filePath(QStringLiteral("secret.txt")), QStringLiteral("secret.txt")));
     QVERIFY(writer.CloseZipFile2());
     // Nothing readable without the password was written.
     const ToolResult names = runPython(QStringLiteral("import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).namelist())\n"),
@@ -1577,9 +1540,7 @@ void tst_ZipArchive::nonAsciiPasswordRefusesToWrite()
 
 void tst_ZipArchive::emptyArchiveIsAValidZip()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    const QString archive = tmp.filePath(QStringLiteral("empty.zip"));
+    const QString archive = _tmp->filePath(QStringLiteral("empty.zip"));
     QVERIFY(writeFile(archive, "previous contents"));
     ZipArchive writer;
     QVERIFY(writer.CreateZipFile2(archive));
@@ -1598,43 +1559,37 @@ void tst_ZipArchive::emptyArchiveIsAValidZip()
 
 void tst_ZipArchive::writingNeedsAnOpenArchive()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("a.txt")), "a"));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("a.txt")), "a"));
 
     ZipArchive zip;
-    QVERIFY(!zip.addFileToZip(tmp.filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
+    QVERIFY(!zip.addFileToZip(_tmp->filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
     QVERIFY(!zip.CloseZipFile2());
-    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("a.txt"), "a"}}));
+    QCOMPARE(readTree(_tmp->path()), (Tree{{QStringLiteral("a.txt"), "a"}}));
 }
 
 void tst_ZipArchive::createRefusesUnusablePaths()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("folder"))));
+    QVERIFY(QDir().mkpath(_tmp->filePath(QStringLiteral("folder"))));
 
     ZipArchive zip;
-    QVERIFY(!zip.CreateZipFile2(tmp.filePath(QStringLiteral("missing/archive.zip"))));
-    QVERIFY(!zip.CreateZipFile2(tmp.filePath(QStringLiteral("folder"))));
+    QVERIFY(!zip.CreateZipFile2(_tmp->filePath(QStringLiteral("missing/archive.zip"))));
+    QVERIFY(!zip.CreateZipFile2(_tmp->filePath(QStringLiteral("folder"))));
     QVERIFY(!zip.CloseZipFile2());
-    QCOMPARE(readTree(tmp.path()), (Tree{{QStringLiteral("folder/"), {}}}));
+    QCOMPARE(readTree(_tmp->path()), (Tree{{QStringLiteral("folder/"), {}}}));
 }
 
 void tst_ZipArchive::destructorFinishesAnArchiveBeingWritten()
 {
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeFile(tmp.filePath(QStringLiteral("a.txt")), "a"));
-    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    QVERIFY(writeFile(_tmp->filePath(QStringLiteral("a.txt")), "a"));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
     {
         ZipArchive writer;
         QVERIFY(writer.CreateZipFile2(archive));
-        QVERIFY(writer.addFileToZip(tmp.filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
+        QVERIFY(writer.addFileToZip(_tmp->filePath(QStringLiteral("a.txt")), QStringLiteral("a.txt")));
     }
     RecordingDelegate delegate;
-    QVERIFY(unzip(archive, tmp.filePath(QStringLiteral("out")), &delegate));
-    QCOMPARE(readTree(tmp.filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("a.txt"), "a"}}));
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))), (Tree{{QStringLiteral("a.txt"), "a"}}));
 }
 
 void tst_ZipArchive::destructorReleasesAnArchiveOpenForReading()

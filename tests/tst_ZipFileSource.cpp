@@ -69,9 +69,10 @@ zip_source_t *createSource(int fd, const Layout &layout, qint64 fileSize)
         break;
     case Kind::Window: {
         const QByteArray trailer = trailerBytes(layout.trailerLength);
-        source = ZipFileSource::createWindow(fd, zip_uint64_t(layout.base), zip_uint64_t(layout.directoryEnd),
-                                             zip_uint64_t(layout.windowStart), zip_uint64_t(layout.windowLength),
-                                             std::vector<unsigned char>(trailer.begin(), trailer.end()), &error);
+        ZipFileSource::Window window{zip_uint64_t(layout.base), zip_uint64_t(layout.directoryEnd),
+                                     zip_uint64_t(layout.windowStart), zip_uint64_t(layout.windowLength),
+                                     std::vector<unsigned char>(trailer.begin(), trailer.end())};
+        source = ZipFileSource::createWindow(fd, std::move(window), &error);
         break;
     }
     }

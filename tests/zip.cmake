@@ -2,14 +2,14 @@
 # SPDX-License-Identifier: MIT
 # The zip layer and the mtzip commands over it.
 mti_add_test(tst_ZipEntryName SOURCES tst_ZipEntryName.cpp LIBRARIES mticore)
-mti_add_test(tst_ZipArchive SOURCES tst_ZipArchive.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
-mti_add_test(tst_ZipCli SOURCES tst_ZipCli.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticli)
-mti_add_test(tst_FuzzRegressions SOURCES tst_FuzzRegressions.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
-mti_add_test(tst_ZipParallel SOURCES tst_ZipParallel.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
-mti_add_test(tst_ZipWindows SOURCES tst_ZipWindows.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
-mti_add_test(tst_ZipToolVariants SOURCES tst_ZipToolVariants.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_ZipArchive SOURCES tst_ZipArchive.cpp LIBRARIES mticore)
+mti_add_test(tst_ZipCli SOURCES tst_ZipCli.cpp LIBRARIES mticli)
+mti_add_test(tst_FuzzRegressions SOURCES tst_FuzzRegressions.cpp LIBRARIES mticore)
+mti_add_test(tst_ZipParallel SOURCES tst_ZipParallel.cpp LIBRARIES mticore)
+mti_add_test(tst_ZipWindows SOURCES tst_ZipWindows.cpp LIBRARIES mticore)
+mti_add_test(tst_ZipToolVariants SOURCES tst_ZipToolVariants.cpp LIBRARIES mticore)
 mti_add_test(tst_ZipFileSource SOURCES tst_ZipFileSource.cpp LIBRARIES mticore PkgConfig::LIBZIP)
-mti_add_test(tst_ZipToolQuirks SOURCES tst_ZipToolQuirks.cpp ${MTI_ZIP_TEST_TOOLS} LIBRARIES mticore)
+mti_add_test(tst_ZipToolQuirks SOURCES tst_ZipToolQuirks.cpp LIBRARIES mticore)
 
 # Reads a directory as listing does, for bench/run_memory.py; never run by CTest.
 qt_add_executable(zip_directory_read ${PROJECT_SOURCE_DIR}/bench/zip_directory_read.cpp)

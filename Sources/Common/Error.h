@@ -12,13 +12,16 @@ class Error
 {
 public:
     static inline const QString PosixDomain = QStringLiteral("NSPOSIXErrorDomain");
+    // The zip layer's faults: the code is a ZipError::Code, the description
+    // the message its delegate was told. Callers decide by the code.
+    static inline const QString ZipDomain = QStringLiteral("MTIZipErrorDomain");
 
     Error() = default;
     Error(QString domain, int code, QString localizedDescription);
 
     // A file-system error passed up unchanged: POSIX domain, errno-style code,
     // the system's message naming the path.
-    static Error fromErrorCode(const std::error_code &ec, const QString &path = {});
+    [[nodiscard]] static Error fromErrorCode(const std::error_code &ec, const QString &path = {});
 
     const QString &domain() const { return _domain; }
     int code() const { return _code; }
@@ -27,7 +30,7 @@ public:
     bool isPermissionError() const;
     // The user or a signal stopped the operation: not a failure.
     bool isCancellation() const;
-    static Error cancelled();
+    [[nodiscard]] static Error cancelled();
 
     friend bool operator==(const Error &, const Error &) = default;
 

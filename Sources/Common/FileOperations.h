@@ -22,7 +22,7 @@ namespace FileOperations {
 std::filesystem::path toFsPath(const QString &path);
 // Writes all of data, going on after short writes and EINTR; false with errno
 // set on failure.
-bool writeAll(int fd, const char *data, qsizetype size);
+[[nodiscard]] bool writeAll(int fd, const char *data, qsizetype size);
 
 bool exists(const QString &path);   // anything at path, links not followed
 bool isDirectory(const QString &path);
@@ -117,7 +117,7 @@ std::error_code removeAllAt(int folder, const char *name);
 
 // Moves path to the Trash of its volume; false where the volume has none
 // (or the move failed), and then nothing changed.
-bool moveToTrash(const QString &path);
+[[nodiscard]] bool moveToTrash(const QString &path);
 
 // Whether a process with this id runs on this machine.
 bool isProcessRunning(qint64 pid);

@@ -18,11 +18,11 @@ namespace Trash {
 // where the item now lies, or an empty string when the volume has no Trash
 // or the move failed (then nothing changed). On macOS the Finder records
 // the place the item left from.
-QString moveToTrash(const QString &path, const QString &originalPath = {});
+[[nodiscard]] QString moveToTrash(const QString &path, const QString &originalPath = {});
 // As moveToTrash for root/relative, taken from its folder opened beneath the
 // root: a folder on the way that someone else swapped for a link is refused
 // (nothing moves), never followed out of the root.
-QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath = {});
+[[nodiscard]] QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath = {});
 
 // Whether the volume `path` lies on has a Trash this user can use: where it
 // has none, what would go there is deleted instead.

@@ -333,7 +333,7 @@ void completeRemoval(InstallJournal &journal)
         // An earlier version sent a whole uninstall to the Trash from here.
         if (!journal.cancelled() && journal.toTrash() && isRealFolder(holder)
             && QDirIterator(holder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories).hasNext())
-            Trash::moveToTrashBeneath(root, holderRelative);
+            static_cast<void>(Trash::moveToTrashBeneath(root, holderRelative)); // what stays is removed next
         warnIfFailed(FileOperations::removeAllBeneath(root, journal.removalFolder()), "cannot remove the removal folder");
     }
     removeEmptiedFolders(root, planned);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "ZipArchive/WinZipAes.h"
 
+#include "ZipArchive/ZipHandles.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -221,8 +223,8 @@ QByteArray hmacSha1(const QByteArray &key, const QByteArray &message)
     return hmac.result();
 }
 
-Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &password, char *buffer,
-                     size_t bufferSize, const std::function<bool()> &keepGoing)
+Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &password, std::span<char> buffer,
+                     const std::function<bool()> &keepGoing)
 {
     zip_stat_t stat;
     constexpr zip_uint64_t needed = ZIP_STAT_CRC | ZIP_STAT_COMP_SIZE | ZIP_STAT_ENCRYPTION_METHOD;
@@ -235,8 +237,7 @@ Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &passw
 
     // The raw data: salt, password verifier, encrypted data, then the code,
     // which covers the encrypted data only.
-    const std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> raw(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED),
-                                                                 zip_fclose);
+    const ZipHandles::FilePtr raw(zip_fopen_index(archive, index, ZIP_FL_ENCRYPTED));
     QByteArray header(strength->saltLength + VerifierLength, Qt::Uninitialized);
     if (!raw || !readFully(raw.get(), header.data(), zip_uint64_t(header.size())))
         return Verdict::Unverified;
@@ -252,10 +253,10 @@ Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &passw
     for (zip_uint64_t left = stat.comp_size - overhead; left > 0;) {
         if (!keepGoing())
             return Verdict::Stopped;
-        const zip_uint64_t chunk = std::min<zip_uint64_t>(left, bufferSize);
-        if (!readFully(raw.get(), buffer, chunk))
+        const zip_uint64_t chunk = std::min<zip_uint64_t>(left, buffer.size());
+        if (!readFully(raw.get(), buffer.data(), chunk))
             return Verdict::Unverified;
-        hmac.add(buffer, size_t(chunk));
+        hmac.add(buffer.data(), size_t(chunk));
         left -= chunk;
     }
     char code[CodeLength];

@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <functional>
+#include <span>
 
 // WinZip AES entries of the AE-2 kind (what 7-Zip writes for every file of
 // 20 bytes or more) store a CRC of 0 and rely on their authentication code
@@ -24,8 +25,8 @@ enum class Verdict {
 
 // Checks the authentication code of entry index of archive, reading its raw
 // data through buffer; keepGoing is asked between reads.
-Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &password, char *buffer,
-                     size_t bufferSize, const std::function<bool()> &keepGoing);
+[[nodiscard]] Verdict authenticate(zip_t *archive, zip_uint64_t index, const QByteArray &password,
+                                   std::span<char> buffer, const std::function<bool()> &keepGoing);
 
 // PBKDF2 with HMAC-SHA1, and HMAC-SHA1, as the format uses them; exposed for
 // tests against published vectors.

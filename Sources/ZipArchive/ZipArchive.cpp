@@ -5,7 +5,9 @@
 #include "Common/FileOperations.h"
 #include "Common/LogCategories.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
+#include "ZipArchive/ZipEntryWriter.h"
 #include "ZipArchive/ZipFileSource.h"
+#include "ZipArchive/ZipHandles.h"
 #include "ZipArchive/ZipReader.h"
 
 #include <QCoreApplication>
@@ -29,8 +31,6 @@ namespace {
 
 using FileOperations::writeAll;
 
-constexpr qsizetype TransferBufferSize = 64 * 1024;
-
 QString errnoText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -38,12 +38,30 @@ QString errnoText()
 
 } // namespace
 
+std::optional<Error> ZipError::toError() const
+{
+    if (code == None)
+        return std::nullopt;
+    return Error(Error::ZipDomain, code, detail);
+}
+
+ZipError::Code ZipError::codeOf(const Error &error)
+{
+    return error.domain() == Error::ZipDomain ? Code(error.code()) : None;
+}
+
+void ZipArchive::ArchiveDiscard::operator()(zip *archive) const
+{
+    zip_discard(archive);
+}
+
 ZipArchive::ZipArchive() = default;
 
 ZipArchive::~ZipArchive()
 {
+    // No one is left to tell; CloseZipFile2 logs why it failed.
     if (_zipFile)
-        CloseZipFile2();
+        static_cast<void>(CloseZipFile2());
 }
 
 QByteArray ZipArchive::asciiPassword() const
@@ -64,7 +82,7 @@ bool ZipArchive::UnzipOpenFile(const QString &zipFile)
     ZipFault fault;
     std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
     if (!reader || !reader->load(&fault)) {
-        fail(fault.code, fault.generic, fault.detail);
+        fail(fault);
         return false;
     }
     _reader = std::move(reader);
@@ -97,6 +115,11 @@ void ZipArchive::fail(ZipError::Code code, const QString &generic, const QString
     OutputErrorMessage(detail);
 }
 
+void ZipArchive::fail(const ZipFault &fault)
+{
+    fail(fault.code, fault.generic, fault.detail);
+}
+
 void ZipArchive::OutputErrorMessage(const QString &message)
 {
     if (_delegate)
@@ -119,7 +142,7 @@ bool ZipArchive::CreateZipFile2(const QString &zipFile)
         return false;
 
     int error = 0;
-    _zipFile = zip_open(QFile::encodeName(zipFile).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    _zipFile.reset(zip_open(QFile::encodeName(zipFile).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error));
     _zipFilePath = _zipFile ? zipFile : QString();
     return _zipFile != nullptr;
 }
@@ -149,26 +172,25 @@ bool ZipArchive::addFileToZip(const QString &file, const QString &newname)
     const QDateTime modified = QFileInfo(file).lastModified();
     source.close();
 
-    zip_source_t *data = spoolSource(file);
+    ZipHandles::SourcePtr data(spoolSource(file));
     if (!data)
         return false;
-    const QByteArray name = newname.toUtf8();
-    const zip_int64_t index = zip_file_add(_zipFile, name.constData(), data, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(data);
+    zip_t *archive = _zipFile.get();
+    const zip_int64_t index = zip_file_add(archive, newname.toUtf8().constData(), data.get(), ZIP_FL_ENC_UTF_8);
+    if (index < 0)
         return false;
-    }
+    data.release(); // the archive owns it now
     const auto idx = zip_uint64_t(index);
-    bool ok = zip_set_file_compression(_zipFile, idx, ZIP_CM_DEFLATE, 0) == 0;
+    bool ok = zip_set_file_compression(archive, idx, ZIP_CM_DEFLATE, 0) == 0;
     // libzip's default, 0666, would leave unpacked files writable by all.
     if (ok)
-        ok = zip_file_set_external_attributes(_zipFile, idx, 0, ZIP_OPSYS_UNIX, zip_uint32_t(S_IFREG | 0644) << 16) == 0;
+        ok = zip_file_set_external_attributes(archive, idx, 0, ZIP_OPSYS_UNIX, zip_uint32_t(S_IFREG | 0644) << 16) == 0;
     if (ok && modified.isValid())
-        ok = zip_file_set_mtime(_zipFile, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
+        ok = zip_file_set_mtime(archive, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
     if (ok && !password.isEmpty())
-        ok = zip_file_set_encryption(_zipFile, idx, ZIP_EM_TRAD_PKWARE, password.constData()) == 0;
+        ok = zip_file_set_encryption(archive, idx, ZIP_EM_TRAD_PKWARE, password.constData()) == 0;
     if (!ok)
-        zip_delete(_zipFile, idx);
+        zip_delete(archive, idx);
     return ok;
 }
 
@@ -177,17 +199,18 @@ bool ZipArchive::addFolderToZip(const QString &folder, const QString &newname)
     if (!_zipFile || !QFileInfo(folder).isDir())
         return false;
     const QDateTime modified = QFileInfo(folder).lastModified();
-    const zip_int64_t index = zip_dir_add(_zipFile, newname.toUtf8().constData(), ZIP_FL_ENC_UTF_8);
+    zip_t *archive = _zipFile.get();
+    const zip_int64_t index = zip_dir_add(archive, newname.toUtf8().constData(), ZIP_FL_ENC_UTF_8);
     if (index < 0)
         return false;
     const auto idx = zip_uint64_t(index);
     // 0755 and the DOS folder bit, as zip -r writes them; libzip's default is 0777.
-    bool ok = zip_file_set_external_attributes(_zipFile, idx, 0, ZIP_OPSYS_UNIX,
+    bool ok = zip_file_set_external_attributes(archive, idx, 0, ZIP_OPSYS_UNIX,
                                                (zip_uint32_t(S_IFDIR | 0755) << 16) | 0x10) == 0;
     if (ok && modified.isValid())
-        ok = zip_file_set_mtime(_zipFile, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
+        ok = zip_file_set_mtime(archive, idx, time_t(modified.toSecsSinceEpoch()), 0) == 0;
     if (!ok)
-        zip_delete(_zipFile, idx);
+        zip_delete(archive, idx);
     return ok;
 }
 
@@ -196,15 +219,15 @@ bool ZipArchive::CloseZipFile2()
     _password.clear();
     if (!_zipFile)
         return false;
-    zip_t *archive = std::exchange(_zipFile, nullptr);
+    ZipHandles::ArchivePtr archive(_zipFile.release());
     // Runs after libzip has read the spooled copies.
     const auto spool = qScopeGuard([this] { closeSpool(); });
     const QString path = std::exchange(_zipFilePath, QString());
 
-    if (zip_get_num_entries(archive, 0) == 0) {
+    if (zip_get_num_entries(archive.get(), 0) == 0) {
         // libzip leaves no file for an empty archive; a created archive must
         // exist, so write the bare end-of-central-directory record.
-        zip_discard(archive);
+        archive.reset();
         QSaveFile out(path);
         if (!out.open(QIODevice::WriteOnly))
             return false;
@@ -212,11 +235,12 @@ bool ZipArchive::CloseZipFile2()
         out.write(emptyZip, sizeof emptyZip);
         return out.commit();
     }
-    if (zip_close(archive) != 0) {
-        qCWarning(lcZip) << "cannot write" << path << zip_strerror(archive);
-        zip_discard(archive);
+    // zip_close writes the archive and frees it only when that succeeds.
+    if (zip_close(archive.get()) != 0) {
+        qCWarning(lcZip) << "cannot write" << path << zip_strerror(archive.get());
         return false;
     }
+    archive.release();
     return true;
 }
 
@@ -224,8 +248,7 @@ void ZipArchive::discardZipFile()
 {
     _password.clear();
     _zipFilePath.clear();
-    if (_zipFile)
-        zip_discard(std::exchange(_zipFile, nullptr));
+    _zipFile.reset();
     closeSpool();
 }
 
@@ -245,7 +268,7 @@ zip_source_t *ZipArchive::spoolSource(const QString &file)
     const off_t start = ::lseek(_spoolFd, 0, SEEK_END);
     off_t end = start;
     bool ok = start >= 0 && ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
-    std::vector<char> buffer(ok ? TransferBufferSize : 0);
+    std::vector<char> buffer(ok ? ZipEntryWriter::TransferBufferSize : 0);
     while (ok) {
         const ssize_t n = ::read(in, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)

@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Common/Error.h"
+
 #include <QDateTime>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ProgressListener;
@@ -13,6 +16,7 @@ class ZipArchiveDelegate;
 class ZipReader;
 struct zip;
 struct zip_source;
+struct ZipFault;
 
 // What went wrong in the last UnzipOpenFile or UnzipFileTo, for callers that
 // decide by the kind of fault rather than by the delegate's English text.
@@ -40,6 +44,12 @@ struct ZipError
     Code code = None;
     // The particular English message the delegate was told last, or empty.
     QString detail;
+
+    // As the Error the layers above pass on: the zip domain, this code and
+    // detail; no Error for None.
+    [[nodiscard]] std::optional<Error> toError() const;
+    // The zip layer's code an Error carries; None for any other domain.
+    [[nodiscard]] static Code codeOf(const Error &error);
 };
 
 // The system's only access to zip containers.
@@ -63,18 +73,18 @@ public:
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
 
-    bool UnzipOpenFile(const QString &zipFile);
-    bool UnzipOpenFile(const QString &zipFile, const QString &password);
-    bool UnzipFileTo(const QString &path, bool overWrite);
+    [[nodiscard]] bool UnzipOpenFile(const QString &zipFile);
+    [[nodiscard]] bool UnzipOpenFile(const QString &zipFile, const QString &password);
+    [[nodiscard]] bool UnzipFileTo(const QString &path, bool overWrite);
     bool UnzipCloseFile();
 
-    bool CreateZipFile2(const QString &zipFile);
-    bool CreateZipFile2(const QString &zipFile, const QString &password);
+    [[nodiscard]] bool CreateZipFile2(const QString &zipFile);
+    [[nodiscard]] bool CreateZipFile2(const QString &zipFile, const QString &password);
     // Files are written with mode 0644, folders with 0755.
-    bool addFileToZip(const QString &file, const QString &newname);
+    [[nodiscard]] bool addFileToZip(const QString &file, const QString &newname);
     // An entry for the folder itself ("newname/"), never encrypted.
-    bool addFolderToZip(const QString &folder, const QString &newname);
-    bool CloseZipFile2();
+    [[nodiscard]] bool addFolderToZip(const QString &folder, const QString &newname);
+    [[nodiscard]] bool CloseZipFile2();
     // Abandons the archive being written: nothing is created or replaced.
     void discardZipFile();
 
@@ -94,6 +104,8 @@ public:
 
     // The fault of the last UnzipOpenFile or UnzipFileTo; code None after success.
     ZipError lastError() const { return _lastError; }
+    // The same as an Error in the zip domain; none after success.
+    [[nodiscard]] std::optional<Error> lastFailure() const { return _lastError.toError(); }
 
     // Threads that inflate entries in UnzipFileTo: 0 chooses by the cores and
     // the archive (MTI_UNZIP_WORKERS, when set, chooses instead), 1 unpacks on
@@ -105,18 +117,11 @@ public:
     int lastWorkers() const { return _lastWorkers; }
 
 private:
-    struct UnpackPlan;
-    // Reads every entry's header: names, methods, sizes, overlaps, free
-    // space. False, with the fault reported, when nothing may be written.
-    bool planUnpack(const QString &path, UnpackPlan &plan);
-    bool unpackSequentially(const UnpackPlan &plan, bool overWrite);
-    // Readers for the worker threads, each over its own descriptor; empty
-    // when this archive unpacks on the caller's thread.
-    std::vector<zip *> openWorkerReaders(const UnpackPlan &plan, bool overWrite);
-    bool unpackInParallel(const UnpackPlan &plan, const std::vector<zip *> &readers);
+    class SequentialUnpack;
     // Reports a fault: the generic message (when not empty), then detail, to
     // the delegate; both are kept as the last error.
     void fail(ZipError::Code code, const QString &generic, const QString &detail);
+    void fail(const ZipFault &fault);
 
     // The password as the 7-bit ASCII bytes the PKWARE scheme takes; empty
     // when there is none or it cannot be converted.
@@ -126,7 +131,12 @@ private:
     zip_source *spoolSource(const QString &file);
     void closeSpool();
 
-    zip *_zipFile = nullptr;
+    // The archive being written, discarded unless CloseZipFile2 writes it.
+    struct ArchiveDiscard
+    {
+        void operator()(zip *archive) const;
+    };
+    std::unique_ptr<zip, ArchiveDiscard> _zipFile;
     // The archive open for reading.
     std::unique_ptr<ZipReader> _reader;
     QString _password;

@@ -19,6 +19,48 @@ void tell(ZipArchiveDelegate *delegate, const ZipFault &fault)
     delegate->ErrorMessage(fault.detail);
 }
 
+// The entries as the directory is visited. Unpacking refuses the first
+// entry it cannot take, once the whole directory has been read: so does the
+// listing.
+struct Listing
+{
+    std::vector<ZipDirectory::Entry> entries;
+    // For the overlap check: what libzip read of each entry besides its CRC.
+    std::vector<zip_uint64_t> compressedSizes;
+    std::optional<ZipFault> refusal;
+
+    void add(zip_uint64_t index, const ZipReader::Entry *stat, const char *name, zip_uint64_t count)
+    {
+        if (index == 0) {
+            // A window gave way to the whole directory: start over.
+            entries.clear();
+            compressedSizes.clear();
+            refusal.reset();
+            entries.reserve(size_t(count));
+            compressedSizes.reserve(size_t(count));
+        }
+        if (refusal)
+            return;
+        if (!stat) {
+            refusal = ZipReader::statFailed();
+            return;
+        }
+        ZipDirectory::Entry entry;
+        entry.name = QString::fromUtf8(name);
+        entry.isDirectory = ZipReader::isFolder(entry.name, *stat);
+        if ((refusal = ZipReader::entryRefusal(entry.name, entry.isDirectory, *stat, false)))
+            return;
+        entry.relativePath = safeRelativeEntryPath(entry.name).value_or(QString());
+        // Most names are their own path: share the one string.
+        if (entry.relativePath == entry.name)
+            entry.relativePath = entry.name;
+        entry.size = stat->size;
+        entry.crc32 = stat->crc;
+        compressedSizes.push_back(stat->compressedSize);
+        entries.push_back(std::move(entry));
+    }
+};
+
 } // namespace
 
 namespace ZipDirectory {
@@ -31,62 +73,32 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         tell(delegate, fault);
         return std::nullopt;
     }
-
-    std::vector<Entry> entries;
-    // For the overlap check: what libzip read of each entry besides its CRC.
-    std::vector<zip_uint64_t> compressedSizes;
-    // Unpacking refuses the first entry it cannot take, once the whole
-    // directory has been read: so does the listing.
-    std::optional<ZipFault> refusal;
+    Listing listing;
     const bool read = reader->visit(
         [&](zip_uint64_t index, const ZipReader::Entry *stat, const char *name) {
-            if (index == 0) {
-                entries.clear();
-                compressedSizes.clear();
-                refusal.reset();
-                entries.reserve(size_t(reader->count()));
-                compressedSizes.reserve(size_t(reader->count()));
-            }
-            if (refusal)
-                return;
-            if (!stat) {
-                refusal = ZipReader::statFailed();
-                return;
-            }
-            Entry entry;
-            entry.name = QString::fromUtf8(name);
-            entry.isDirectory = ZipReader::isFolder(entry.name, *stat);
-            if ((refusal = ZipReader::entryRefusal(entry.name, entry.isDirectory, *stat, false)))
-                return;
-            entry.relativePath = safeRelativeEntryPath(entry.name).value_or(QString());
-            // Most names are their own path: share the one string.
-            if (entry.relativePath == entry.name)
-                entry.relativePath = entry.name;
-            entry.size = stat->size;
-            entry.crc32 = stat->crc;
-            compressedSizes.push_back(stat->compressedSize);
-            entries.push_back(std::move(entry));
+            listing.add(index, stat, name, reader->count());
         },
         &fault);
     if (!read) {
         tell(delegate, fault);
         return std::nullopt;
     }
-    if (entries.empty() && !refusal)
-        refusal = ZipReader::noEntries();
-    if (refusal) {
-        tell(delegate, *refusal);
+    if (listing.entries.empty() && !listing.refusal)
+        listing.refusal = ZipReader::noEntries();
+    if (listing.refusal) {
+        tell(delegate, *listing.refusal);
         return std::nullopt;
     }
     if (const std::optional<ZipFault> overlap = reader->overlapRefusal(
-            [&](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
-                return compressedSizes[size_t(index)] == compressedSize && entries[size_t(index)].crc32 == crc;
+            [&listing](zip_uint64_t index, zip_uint64_t compressedSize, zip_uint32_t crc) {
+                return listing.compressedSizes[size_t(index)] == compressedSize
+                    && listing.entries[size_t(index)].crc32 == crc;
             },
-            [&entries](zip_uint64_t index) { return entries[size_t(index)].name; })) {
+            [&listing](zip_uint64_t index) { return listing.entries[size_t(index)].name; })) {
         tell(delegate, *overlap);
         return std::nullopt;
     }
-    return entries;
+    return std::move(listing.entries);
 }
 
 } // namespace ZipDirectory

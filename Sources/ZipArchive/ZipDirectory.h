@@ -30,6 +30,6 @@ struct Entry
 };
 
 // The entries in directory order, or none when the archive is refused.
-std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate);
+[[nodiscard]] std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate);
 
 } // namespace ZipDirectory

@@ -13,7 +13,7 @@
 // "." and empty components dropped; a trailing slash is not kept. An entry
 // whose name is empty, absolute (leading slash or drive letter) or climbs
 // with ".." is refused: the result is empty.
-std::optional<QString> safeRelativeEntryPath(const QString &entryName);
+[[nodiscard]] std::optional<QString> safeRelativeEntryPath(const QString &entryName);
 
 // A directory entry is one whose name ends in a slash or a backslash.
 bool isDirectoryEntryName(const QString &entryName);

@@ -40,14 +40,24 @@ enum class Outcome { Disagrees, Separate, Overlapping };
 // overlapping spans. Reads exactly as many headers as libzip holds entries:
 // Info-ZIP keeps only the count modulo 65536 in archives it writes without
 // Zip64, and libzip reads on to the directory's end.
-Outcome checkDirectory(int fd, zip_uint64_t base, zip_uint64_t length, zip_uint64_t directoryOffset,
-                       zip_uint64_t entries, const Agrees &agrees, std::vector<Span> &spans, Finding &finding)
+// Where a directory to check lies: in fd from base, length bytes long,
+// `entries` headers from directoryOffset.
+struct Candidate
 {
-    if (directoryOffset >= length)
+    int fd = -1;
+    zip_uint64_t base = 0;
+    zip_uint64_t length = 0;
+    zip_uint64_t directoryOffset = 0;
+    zip_uint64_t entries = 0;
+};
+
+Outcome checkDirectory(const Candidate &at, const Agrees &agrees, std::vector<Span> &spans, Finding &finding)
+{
+    if (at.directoryOffset >= at.length)
         return Outcome::Disagrees;
     spans.clear();
-    DirectoryReader reader(fd, base + directoryOffset, base + length);
-    for (zip_uint64_t i = 0; i < entries; ++i) {
+    DirectoryReader reader(at.fd, at.base + at.directoryOffset, at.base + at.length);
+    for (zip_uint64_t i = 0; i < at.entries; ++i) {
         const std::optional<CentralHeader> header = readCentralHeader(reader);
         if (!header)
             return Outcome::Disagrees;
@@ -218,7 +228,7 @@ Finding check(int fd, zip_uint64_t base, zip_uint64_t entries, const Agrees &agr
         if (std::find(checked.begin(), checked.end(), directoryOffset) != checked.end())
             continue;
         checked.push_back(directoryOffset);
-        switch (checkDirectory(fd, base, length, directoryOffset, entries, agrees, spans, finding)) {
+        switch (checkDirectory({fd, base, length, directoryOffset, entries}, agrees, spans, finding)) {
         case Outcome::Overlapping:
             return finding;
         case Outcome::Separate:

@@ -68,17 +68,17 @@ struct CentralHeader
 
 // The central header at the reader's position, or none when there is no
 // sound one.
-std::optional<CentralHeader> readCentralHeader(DirectoryReader &reader);
+[[nodiscard]] std::optional<CentralHeader> readCentralHeader(DirectoryReader &reader);
 
 // Little-endian value of bytes 1 to 8 bytes long.
 zip_uint64_t little(const unsigned char *p, int bytes);
 // Reads exactly length bytes at offset at of fd.
-bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length);
+[[nodiscard]] bool readAt(int fd, zip_uint64_t at, unsigned char *data, size_t length);
 
 // Checks the archive in the regular file fd that starts base bytes into it
 // (offsets counted from there) and holds entries entries. Every directory
 // the file's tail could name and that agrees is checked; memory stays at one
 // small record per entry.
-Finding check(int fd, zip_uint64_t base, zip_uint64_t entries, const Agrees &agrees);
+[[nodiscard]] Finding check(int fd, zip_uint64_t base, zip_uint64_t entries, const Agrees &agrees);
 
 } // namespace ZipEntrySpans

@@ -50,15 +50,14 @@ zip_source_t *ZipFileSource::createSlice(int fd, zip_uint64_t start, zip_uint64_
     return wrap(new ZipFileSource(fd, false, start, length, mtime), error);
 }
 
-zip_source_t *ZipFileSource::createWindow(int fd, zip_uint64_t base, zip_uint64_t directoryEnd,
-                                          zip_uint64_t windowStart, zip_uint64_t windowLength,
-                                          std::vector<unsigned char> trailer, zip_error_t *error)
+zip_source_t *ZipFileSource::createWindow(int fd, Window window, zip_error_t *error)
 {
-    auto *source = new ZipFileSource(fd, false, base, directoryEnd + windowLength + trailer.size(), 0);
-    source->_windowAt = directoryEnd;
-    source->_windowStart = windowStart;
-    source->_windowLength = windowLength;
-    source->_trailer = std::move(trailer);
+    auto *source =
+        new ZipFileSource(fd, false, window.base, window.directoryEnd + window.length + window.trailer.size(), 0);
+    source->_windowAt = window.directoryEnd;
+    source->_windowStart = window.start;
+    source->_windowLength = window.length;
+    source->_trailer = std::move(window.trailer);
     return wrap(source, error);
 }
 

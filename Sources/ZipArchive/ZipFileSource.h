@@ -25,23 +25,30 @@ public:
     // duplicate of fd, so the caller keeps and closes fd, and each reader
     // thread may have its own. zip_open_from_source takes ownership when it
     // succeeds; otherwise the caller frees it with zip_source_free.
-    static zip_source_t *create(int fd, zip_error_t *error, zip_uint64_t base = 0);
+    [[nodiscard]] static zip_source_t *create(int fd, zip_error_t *error, zip_uint64_t base = 0);
 
     // A source over length bytes of fd from start, that reports mtime, for
     // adding to an archive. It borrows fd: no descriptor per entry, and the
     // caller keeps fd open until libzip has freed the source.
-    static zip_source_t *createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
+    [[nodiscard]] static zip_source_t *createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
                                      zip_error_t *error);
 
-    // The archive in fd from base, as libzip is to see it when it reads a
-    // window of the central directory only: the file's bytes up to
-    // directoryEnd (the entries' data and the whole directory stay where
-    // their offsets point), then windowLength bytes of central headers copied
-    // from windowStart, then trailer (end records naming that copy). Reads
-    // fd itself, which the caller keeps open until libzip frees the source.
-    static zip_source_t *createWindow(int fd, zip_uint64_t base, zip_uint64_t directoryEnd,
-                                      zip_uint64_t windowStart, zip_uint64_t windowLength,
-                                      std::vector<unsigned char> trailer, zip_error_t *error);
+    // What libzip is shown of an archive when it reads a window of the
+    // central directory only: the file's bytes from base up to directoryEnd
+    // (the entries' data and the whole directory stay where their offsets
+    // point), then length bytes of central headers copied from start, then
+    // trailer (end records naming that copy).
+    struct Window
+    {
+        zip_uint64_t base = 0;
+        zip_uint64_t directoryEnd = 0;
+        zip_uint64_t start = 0;
+        zip_uint64_t length = 0;
+        std::vector<unsigned char> trailer;
+    };
+    // A source over that window of the archive in fd. Reads fd itself,
+    // which the caller keeps open until libzip frees the source.
+    [[nodiscard]] static zip_source_t *createWindow(int fd, Window window, zip_error_t *error);
 
     // The bytes that precede the archive proper when a zip was appended to
     // other data (a self-extractor's stub) without its offsets adjusted, as
@@ -50,7 +57,7 @@ public:
     // Opens the archive in fd read-only, also when it was appended to other
     // data with its offsets left as they were (as Info-ZIP's unzip and bsdtar
     // read it too). *base is where it starts; null with error set on failure.
-    static zip_t *openArchive(int fd, zip_error_t *error, zip_uint64_t *base);
+    [[nodiscard]] static zip_t *openArchive(int fd, zip_error_t *error, zip_uint64_t *base);
 
     ZipFileSource(const ZipFileSource &) = delete;
     ZipFileSource &operator=(const ZipFileSource &) = delete;
@@ -64,11 +71,11 @@ private:
     zip_int64_t read(char *data, zip_uint64_t length);
     // Reads the block starting at offset; false on a read error or when the
     // file ends before its size said.
-    bool fill(zip_uint64_t offset);
+    [[nodiscard]] bool fill(zip_uint64_t offset);
     // Reads up to length bytes from offset into into, as far as they lie
     // together (never past the window's or the trailer's edge); the count,
     // or -1 with the error set.
-    zip_int64_t readAt(zip_uint64_t offset, char *into, zip_uint64_t length);
+    [[nodiscard]] zip_int64_t readAt(zip_uint64_t offset, char *into, zip_uint64_t length);
     // Where the byte at offset lies in the file (from _base), and how many
     // bytes from there on lie together; in the trailer when *inTrailer.
     zip_uint64_t locate(zip_uint64_t offset, zip_uint64_t *contiguous, bool *inTrailer) const;

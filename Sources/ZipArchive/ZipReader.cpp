@@ -4,7 +4,9 @@
 
 #include "Common/LogCategories.h"
 #include "ZipArchive/ZipEntryName.h"
+#include "ZipArchive/ZipEntryStat.h"
 #include "ZipArchive/ZipFileSource.h"
+#include "ZipArchive/ZipWindowLayout.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,27 +15,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <tuple>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ZipRecords;
 using ZipEntrySpans::little;
 using ZipEntrySpans::readAt;
 
 namespace {
-
-constexpr zip_uint64_t EndRecordSize = 22;
-constexpr zip_uint64_t Zip64LocatorSize = 20;
-constexpr zip_uint64_t Zip64EndRecordSize = 56;
-constexpr zip_uint64_t LocalHeaderSize = 30;
-// Where libzip looks for end records: the largest comment, the record and
-// the Zip64 locator before it.
-constexpr zip_uint64_t TailSize = 0xffff + EndRecordSize + Zip64LocatorSize;
-constexpr zip_uint64_t Max16 = 0xffff;
-constexpr zip_uint64_t Max32 = 0xffffffff;
 
 QString errnoText()
 {
@@ -70,12 +62,9 @@ bool isSplitPart(int fd, const QString &path)
     unsigned char head[8];
     if (readAt(fd, 0, head, sizeof head) && std::memcmp(head, "PK\7\10PK\3\4", 8) == 0)
         return true;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || zip_uint64_t(info.st_size) < EndRecordSize)
-        return false;
-    const auto length = zip_uint64_t(info.st_size);
-    std::vector<unsigned char> tail(size_t(std::min(length, TailSize)));
-    if (!readAt(fd, length - tail.size(), tail.data(), tail.size()))
+    std::vector<unsigned char> tail;
+    zip_uint64_t tailAt = 0;
+    if (!ZipRecords::readTail(fd, &tail, &tailAt))
         return false;
     // The last end record whose comment runs to the end of the file.
     for (size_t at = tail.size() - EndRecordSize + 1; at-- > 0;) {
@@ -138,138 +127,20 @@ int openRegularFile(const QString &path, ZipFault *fault)
     return fd;
 }
 
-// Entries to a window, and the most entries read whole.
-std::pair<zip_uint64_t, zip_uint64_t> windowing()
+// libzip must find the window's end records and no other: a central header
+// whose bytes happen to read as one would make it weigh both.
+bool showsOneEndRecord(zip_source_t *source, zip_uint64_t size, bool zip64)
 {
-    const int wanted = qEnvironmentVariableIntValue("MTI_ZIP_WINDOW_ENTRIES");
-    if (wanted > 0)
-        return {zip_uint64_t(wanted), zip_uint64_t(wanted)};
-    return {ZipReader::WindowEntries, ZipReader::WholeDirectoryMaximum};
-}
-
-// An empty entry whose attributes say folder, where the host they were
-// written on is known to keep that bit there: MS-DOS, NTFS and VFAT keep
-// the DOS attribute byte, Unix keeps its mode in the upper half.
-bool folderByAttributes(zip_t *archive, zip_uint64_t index, const zip_stat_t &st)
-{
-    constexpr zip_uint32_t DosDirectory = 0x10;
-    if (!(st.valid & ZIP_STAT_SIZE) || st.size != 0
-        || ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE))
+    std::vector<unsigned char> tail(size_t(std::min(size, TailSize)));
+    if (zip_source_open(source) != 0)
         return false;
-    zip_uint8_t host = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive, index, 0, &host, &attributes) != 0)
-        return false;
-    switch (host) {
-    case ZIP_OPSYS_DOS:
-    case ZIP_OPSYS_WINDOWS_NTFS:
-    case ZIP_OPSYS_VFAT:
-        return (attributes & DosDirectory) != 0;
-    case ZIP_OPSYS_UNIX:
-        return S_ISDIR(attributes >> 16);
-    default:
-        return false;
-    }
+    const bool alone = zip_source_seek(source, zip_int64_t(size - tail.size()), SEEK_SET) == 0
+        && zip_source_read(source, tail.data(), tail.size()) == zip_int64_t(tail.size())
+        && occurrences(tail, "PK\5\6") == 1 && occurrences(tail, "PK\6\7") == (zip64 ? 1 : 0);
+    zip_source_close(source);
+    return alone;
 }
 
-// Seconds since 1970 from a 32-bit Unix time of the UT or UX field. Writers
-// differ on its sign; a value past 2038 with a DOS time before then is a
-// time before 1970 (DOS times cannot hold those and are clamped to 1980).
-qint64 unixTime32(const unsigned char *p, qint64 dosTime)
-{
-    const auto value = zip_uint32_t(little(p, 4));
-    if (value > zip_uint32_t(INT32_MAX) && dosTime < qint64(INT32_MAX))
-        return qint64(zip_int32_t(value));
-    return qint64(value);
-}
-
-// The modification time in an NTFS (0x000a), extended timestamp (UT,
-// 0x5455) or old Info-ZIP Unix (UX, 0x5855) extra field of the central or
-// local header, in that order: these are UTC and to the second or finer,
-// where the DOS time is local wall-clock time in 2-second steps from 1980.
-std::optional<qint64> extendedMtime(zip_t *archive, zip_uint64_t index, zip_flags_t where, qint64 dosTime)
-{
-    constexpr zip_uint16_t Ntfs = 0x000a;
-    constexpr zip_uint16_t ExtendedTimestamp = 0x5455;
-    constexpr zip_uint16_t InfoZipUnix = 0x5855;
-    zip_uint16_t length = 0;
-    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, Ntfs, 0, &length, where)) {
-        // Four reserved bytes, then tagged attributes; tag 1 holds mtime,
-        // atime and ctime as FILETIMEs, 100 ns steps since 1601.
-        constexpr qint64 From1601To1970 = 11644473600;
-        for (size_t at = 4; at + 4 <= length;) {
-            const auto tag = little(field + at, 2);
-            const auto size = size_t(little(field + at + 2, 2));
-            if (at + 4 + size > length)
-                break;
-            if (tag == 1 && size >= 24) {
-                const zip_uint64_t filetime = little(field + at + 4, 8);
-                if (filetime != 0)
-                    return qint64(filetime / 10000000) - From1601To1970;
-                break;
-            }
-            at += 4 + size;
-        }
-    }
-    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, ExtendedTimestamp, 0, &length, where)) {
-        // A flags byte; bit 0: the mtime follows.
-        if (length >= 5 && (field[0] & 1))
-            return unixTime32(field + 1, dosTime);
-    }
-    if (const zip_uint8_t *field = zip_file_extra_field_get_by_id(archive, index, InfoZipUnix, 0, &length, where)) {
-        // atime, then mtime.
-        if (length >= 8)
-            return unixTime32(field + 4, dosTime);
-    }
-    return std::nullopt;
-}
-
-bool statEntry(zip_t *archive, zip_uint64_t index, ZipReader::Entry *entry, const char **name)
-{
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
-        return false;
-    entry->valid = zip_uint16_t(st.valid);
-    entry->size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-    entry->compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-    entry->crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-    entry->mtime = (st.valid & ZIP_STAT_MTIME) ? qint64(st.mtime) : 0;
-    // The central header's fields first; only when it has none is the local
-    // header read for them.
-    std::optional<qint64> mtime = extendedMtime(archive, index, ZIP_FL_CENTRAL, entry->mtime);
-    if (!mtime)
-        mtime = extendedMtime(archive, index, ZIP_FL_LOCAL, entry->mtime);
-    if (mtime) {
-        entry->mtime = *mtime;
-        entry->valid |= ZIP_STAT_MTIME;
-    }
-    entry->compressionMethod = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : 0;
-    entry->encryptionMethod = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) ? st.encryption_method : 0;
-    entry->folderByAttributes = folderByAttributes(archive, index, st);
-    *name = st.name;
-    return true;
-}
-
-void put(std::vector<unsigned char> &out, zip_uint64_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i, value >>= 8)
-        out.push_back((unsigned char)(value & 0xff));
-}
-
-void putSignature(std::vector<unsigned char> &out, const char *signature)
-{
-    out.insert(out.end(), signature, signature + 4);
-}
-
-// How often signature occurs in data.
-int occurrences(const std::vector<unsigned char> &data, const char *signature)
-{
-    int found = 0;
-    for (size_t i = 0; i + 4 <= data.size(); ++i)
-        found += std::memcmp(data.data() + i, signature, 4) == 0;
-    return found;
-}
 
 } // namespace
 
@@ -280,10 +151,9 @@ ZipReader::ZipReader(const QString &path, int fd) : _path(path), _fd(fd) {}
 
 ZipReader::~ZipReader()
 {
-    if (_window)
-        zip_discard(_window);
-    if (_whole)
-        zip_discard(_whole);
+    // libzip's archives read through _fd: they go first.
+    _window.reset();
+    _whole.reset();
     ::close(_fd);
 }
 
@@ -303,7 +173,7 @@ std::unique_ptr<ZipReader> ZipReader::open(const QString &path, ZipFault *fault)
         *fault = {ZipError::NotAZip, {}, notAZipText(path)};
         return nullptr;
     }
-    if (std::optional<Layout> layout = planWindows(fd, &reader->_base)) {
+    if (std::optional<ZipWindowLayout> layout = ZipWindowLayout::plan(fd, &reader->_base)) {
         qCDebug(lcZip) << "reading" << path << layout->window << "entries at a time of" << layout->count;
         reader->_layout = std::move(*layout);
         reader->_windowed = true;
@@ -330,170 +200,35 @@ ZipFault ZipReader::notAZip(const zip_error_t &error) const
 bool ZipReader::openWhole(ZipFault *fault)
 {
     _windowed = false;
-    if (_window)
-        zip_discard(std::exchange(_window, nullptr));
-    zip_error_t error;
-    zip_error_init(&error);
-    _whole = ZipFileSource::openArchive(_fd, &error, &_base);
+    _window.reset();
+    ZipHandles::ErrorHolder error;
+    _whole.reset(ZipFileSource::openArchive(_fd, error.get(), &_base));
     if (!_whole) {
-        qCInfo(lcZip) << "cannot open" << _path << zip_error_strerror(&error);
-        *fault = notAZip(error);
-        zip_error_fini(&error);
+        qCInfo(lcZip) << "cannot open" << _path << error.text();
+        *fault = notAZip(*error.get());
         return false;
     }
-    zip_error_fini(&error);
-    _wholeCount = zip_uint64_t(std::max<zip_int64_t>(zip_get_num_entries(_whole, 0), 0));
+    _wholeCount = zip_uint64_t(std::max<zip_int64_t>(zip_get_num_entries(_whole.get(), 0), 0));
     return true;
 }
 
-std::optional<ZipReader::Layout> ZipReader::planWindows(int fd, zip_uint64_t *base)
+ZipHandles::ArchivePtr ZipReader::openWindow(size_t window, zip_error_t *error) const
 {
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || zip_uint64_t(info.st_size) < EndRecordSize)
-        return std::nullopt;
-    const auto length = zip_uint64_t(info.st_size);
-    std::vector<unsigned char> tail(size_t(std::min(length, TailSize)));
-    const zip_uint64_t tailAt = length - tail.size();
-    if (!readAt(fd, tailAt, tail.data(), tail.size()))
-        return std::nullopt;
-
-    // One end record, its comment running to the end of the file: where
-    // libzip would weigh several, it reads the archive whole.
-    if (occurrences(tail, "PK\5\6") != 1)
-        return std::nullopt;
-    size_t at = 0;
-    while (std::memcmp(tail.data() + at, "PK\5\6", 4) != 0)
-        ++at;
-    if (at + EndRecordSize > tail.size() || at + EndRecordSize + little(&tail[at + 20], 2) != tail.size())
-        return std::nullopt;
-    const unsigned char *record = &tail[at];
-    const zip_uint64_t recordAt = tailAt + at;
-
-    Layout layout;
-    zip_uint64_t directoryOffset = 0;
-    zip_uint64_t directorySize = 0;
-    zip_uint64_t endRecordsAt = recordAt;
-    *base = 0;
-    if (at >= Zip64LocatorSize && std::memcmp(record - Zip64LocatorSize, "PK\6\7", 4) == 0) {
-        const unsigned char *locator = record - Zip64LocatorSize;
-        const zip_uint64_t zip64At = little(locator + 8, 8);
-        unsigned char zip64[Zip64EndRecordSize];
-        if (little(locator + 4, 4) != 0 || little(locator + 16, 4) > 1
-            || zip64At + Zip64EndRecordSize != recordAt - Zip64LocatorSize
-            || !readAt(fd, zip64At, zip64, sizeof zip64) || std::memcmp(zip64, "PK\6\6", 4) != 0
-            || little(zip64 + 4, 8) != Zip64EndRecordSize - 12 || little(zip64 + 16, 4) != 0
-            || little(zip64 + 20, 4) != 0 || little(zip64 + 24, 8) != little(zip64 + 32, 8))
-            return std::nullopt;
-        layout.zip64 = true;
-        layout.count = little(zip64 + 32, 8);
-        directorySize = little(zip64 + 40, 8);
-        directoryOffset = little(zip64 + 48, 8);
-        endRecordsAt = zip64At;
-        if (directoryOffset > endRecordsAt || directorySize != endRecordsAt - directoryOffset)
-            return std::nullopt;
-    } else {
-        layout.count = little(record + 10, 2);
-        directorySize = little(record + 12, 4);
-        directoryOffset = little(record + 16, 4);
-        if (little(record + 4, 2) != 0 || little(record + 6, 2) != 0 || little(record + 8, 2) != layout.count
-            || layout.count == Max16 || directorySize == Max32 || directoryOffset == Max32
-            || directoryOffset + directorySize > recordAt)
-            return std::nullopt;
-        if (directoryOffset + directorySize < recordAt) {
-            // Appended to other data with its offsets left as they were:
-            // libzip reads it from there when the directory is not where the
-            // record says.
-            unsigned char signature[4];
-            if (!readAt(fd, directoryOffset, signature, 4) || std::memcmp(signature, "PK\1\2", 4) == 0)
-                return std::nullopt;
-            *base = recordAt - directorySize - directoryOffset;
-        }
-    }
-    zip_uint64_t wholeMaximum = 0;
-    std::tie(layout.window, wholeMaximum) = windowing();
-    if (!layout.zip64)
-        layout.window = std::min(layout.window, Max16);
-    if (layout.count <= wholeMaximum)
-        return std::nullopt;
-
-    // Every header sound and the directory exactly as long as the end
-    // records say; every entry's data before it.
-    ZipEntrySpans::DirectoryReader reader(fd, *base + directoryOffset, *base + directoryOffset + directorySize);
-    layout.starts.reserve(size_t(layout.count / layout.window + 2));
-    for (zip_uint64_t i = 0; i < layout.count; ++i) {
-        if (i % layout.window == 0)
-            layout.starts.push_back(reader.position() - *base);
-        const std::optional<ZipEntrySpans::CentralHeader> header = ZipEntrySpans::readCentralHeader(reader);
-        if (!header || header->localHeaderOffset > directoryOffset
-            || header->compressedSize > directoryOffset - header->localHeaderOffset
-            || LocalHeaderSize > directoryOffset - header->localHeaderOffset - header->compressedSize)
-            return std::nullopt;
-        layout.nameBytes += header->nameLength;
-    }
-    layout.directoryEnd = directoryOffset + directorySize;
-    if (reader.position() != *base + layout.directoryEnd || (!layout.zip64 && layout.directoryEnd >= Max32))
-        return std::nullopt;
-    layout.starts.push_back(layout.directoryEnd);
-    return layout;
-}
-
-zip_t *ZipReader::openWindow(size_t window, zip_error_t *error) const
-{
-    const zip_uint64_t first = _layout.starts[window];
-    const zip_uint64_t length = _layout.starts[window + 1] - first;
-    const zip_uint64_t entries = std::min(_layout.window, _layout.count - zip_uint64_t(window) * _layout.window);
-    const zip_uint64_t at = _layout.directoryEnd;
-
-    std::vector<unsigned char> trailer;
-    if (_layout.zip64) {
-        putSignature(trailer, "PK\6\6");
-        put(trailer, Zip64EndRecordSize - 12, 8);
-        put(trailer, 45, 2);
-        put(trailer, 45, 2);
-        put(trailer, 0, 4);
-        put(trailer, 0, 4);
-        put(trailer, entries, 8);
-        put(trailer, entries, 8);
-        put(trailer, length, 8);
-        put(trailer, at, 8);
-        putSignature(trailer, "PK\6\7");
-        put(trailer, 0, 4);
-        put(trailer, at + length, 8);
-        put(trailer, 1, 4);
-    }
-    putSignature(trailer, "PK\5\6");
-    put(trailer, 0, 2);
-    put(trailer, 0, 2);
-    put(trailer, _layout.zip64 ? Max16 : entries, 2);
-    put(trailer, _layout.zip64 ? Max16 : entries, 2);
-    put(trailer, _layout.zip64 ? Max32 : length, 4);
-    put(trailer, _layout.zip64 ? Max32 : at, 4);
-    put(trailer, 0, 2);
-
-    zip_source_t *source = ZipFileSource::createWindow(_fd, _base, at, first, length, std::move(trailer), error);
+    ZipFileSource::Window shown{_base, _layout.directoryEnd, _layout.starts[window],
+                                _layout.starts[window + 1] - _layout.starts[window], _layout.trailer(window)};
+    ZipHandles::SourcePtr source(ZipFileSource::createWindow(_fd, std::move(shown), error));
     if (!source)
         return nullptr;
-    // libzip must find these end records and no other: a central header
-    // whose bytes happen to read as one would make it weigh both.
-    const zip_uint64_t size = at + length + (_layout.zip64 ? Zip64EndRecordSize + Zip64LocatorSize : 0) + EndRecordSize;
-    std::vector<unsigned char> tail(size_t(std::min(size, TailSize)));
-    bool alone = zip_source_open(source) == 0;
-    if (alone) {
-        alone = zip_source_seek(source, zip_int64_t(size - tail.size()), SEEK_SET) == 0
-            && zip_source_read(source, tail.data(), tail.size()) == zip_int64_t(tail.size())
-            && occurrences(tail, "PK\5\6") == 1 && occurrences(tail, "PK\6\7") == (_layout.zip64 ? 1 : 0);
-        zip_source_close(source);
-    }
-    zip_t *archive = alone ? zip_open_from_source(source, ZIP_RDONLY, error) : nullptr;
-    if (!archive) {
-        if (!alone)
-            zip_error_set(error, ZIP_ER_INCONS, 0);
-        zip_source_free(source);
+    if (!showsOneEndRecord(source.get(), _layout.shownSize(window), _layout.zip64)) {
+        zip_error_set(error, ZIP_ER_INCONS, 0);
         return nullptr;
     }
-    if (zip_get_num_entries(archive, 0) != zip_int64_t(entries)) {
+    ZipHandles::ArchivePtr archive(zip_open_from_source(source.get(), ZIP_RDONLY, error));
+    if (!archive)
+        return nullptr;
+    source.release(); // the archive owns it now
+    if (zip_get_num_entries(archive.get(), 0) != zip_int64_t(_layout.entriesIn(window))) {
         zip_error_set(error, ZIP_ER_INCONS, 0);
-        zip_discard(archive);
         return nullptr;
     }
     return archive;
@@ -505,29 +240,24 @@ bool ZipReader::visit(const Visitor &visitor, ZipFault *fault)
     const char *name = nullptr;
     if (!_windowed) {
         for (zip_uint64_t i = 0; i < _wholeCount; ++i) {
-            const bool read = statEntry(_whole, i, &entry, &name);
+            const bool read = ZipEntryStat::read(_whole.get(), i, &entry, &name);
             visitor(i, read ? &entry : nullptr, read ? name : "");
         }
         return true;
     }
-    for (size_t window = 0; window + 1 < _layout.starts.size(); ++window) {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_t *archive = openWindow(window, &error);
+    for (size_t window = 0; window < _layout.windows(); ++window) {
+        ZipHandles::ErrorHolder error;
+        ZipHandles::ArchivePtr archive = openWindow(window, error.get());
         if (!archive) {
-            qCInfo(lcZip) << "reading" << _path << "whole: window" << window << zip_error_strerror(&error);
-            zip_error_fini(&error);
+            qCInfo(lcZip) << "reading" << _path << "whole: window" << window << error.text();
             return openWhole(fault) && visit(visitor, fault);
         }
-        zip_error_fini(&error);
-        if (_window)
-            zip_discard(_window);
-        _window = archive;
+        _window = std::move(archive);
         _windowIndex = window;
         const zip_uint64_t first = zip_uint64_t(window) * _layout.window;
-        const auto entries = zip_uint64_t(zip_get_num_entries(archive, 0));
+        const auto entries = zip_uint64_t(zip_get_num_entries(_window.get(), 0));
         for (zip_uint64_t j = 0; j < entries; ++j) {
-            const bool read = statEntry(archive, j, &entry, &name);
+            const bool read = ZipEntryStat::read(_window.get(), j, &entry, &name);
             visitor(first + j, read ? &entry : nullptr, read ? name : "");
         }
     }
@@ -564,41 +294,35 @@ zip_t *ZipReader::archiveFor(zip_uint64_t index, zip_uint64_t *indexInArchive, Q
 {
     if (!_windowed) {
         *indexInArchive = index;
-        return _whole;
+        return _whole.get();
     }
     const auto window = size_t(index / _layout.window);
     *indexInArchive = index % _layout.window;
     if (_window && _windowIndex == window)
-        return _window;
-    if (_window)
-        zip_discard(std::exchange(_window, nullptr));
-    zip_error_t error;
-    zip_error_init(&error);
-    _window = openWindow(window, &error);
+        return _window.get();
+    _window.reset();
+    ZipHandles::ErrorHolder error;
+    _window = openWindow(window, error.get());
     if (!_window)
-        *problem = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
+        *problem = QString::fromUtf8(error.text());
     _windowIndex = window;
-    return _window;
+    return _window.get();
 }
 
-zip_t *ZipReader::openWholeCopy() const
+ZipHandles::ArchivePtr ZipReader::openWholeCopy() const
 {
     if (_windowed)
         return nullptr;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_t *reader = nullptr;
-    if (zip_source_t *source = ZipFileSource::create(_fd, &error, _base)) {
-        reader = zip_open_from_source(source, ZIP_RDONLY, &error);
-        if (!reader)
-            zip_source_free(source);
-    }
-    zip_error_fini(&error);
-    if (reader && zip_get_num_entries(reader, 0) != zip_int64_t(_wholeCount)) {
-        zip_discard(reader);
-        reader = nullptr;
-    }
+    ZipHandles::ErrorHolder error;
+    ZipHandles::SourcePtr source(ZipFileSource::create(_fd, error.get(), _base));
+    if (!source)
+        return nullptr;
+    ZipHandles::ArchivePtr reader(zip_open_from_source(source.get(), ZIP_RDONLY, error.get()));
+    if (!reader)
+        return nullptr;
+    source.release(); // the archive owns it now
+    if (zip_get_num_entries(reader.get(), 0) != zip_int64_t(_wholeCount))
+        return nullptr;
     return reader;
 }
 

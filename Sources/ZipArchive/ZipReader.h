@@ -4,6 +4,8 @@
 
 #include "ZipArchive/ZipArchive.h"
 #include "ZipArchive/ZipEntrySpans.h"
+#include "ZipArchive/ZipHandles.h"
+#include "ZipArchive/ZipWindowLayout.h"
 
 #include <QString>
 
@@ -61,16 +63,16 @@ public:
 
     // Opens path when it is a regular file (or a link to one), without ever
     // blocking on a pipe or acting on a device; null with the fault set.
-    static std::unique_ptr<ZipReader> open(const QString &path, ZipFault *fault);
+    [[nodiscard]] static std::unique_ptr<ZipReader> open(const QString &path, ZipFault *fault);
     ~ZipReader();
     ZipReader(const ZipReader &) = delete;
     ZipReader &operator=(const ZipReader &) = delete;
 
     // Goes over every entry; false with the fault set when libzip cannot
     // read the archive's directory (then it is no zip).
-    bool visit(const Visitor &visitor, ZipFault *fault);
+    [[nodiscard]] bool visit(const Visitor &visitor, ZipFault *fault);
     // visit, keeping every entry for entry() and name().
-    bool load(ZipFault *fault);
+    [[nodiscard]] bool load(ZipFault *fault);
 
     zip_uint64_t count() const { return _windowed ? _layout.count : _wholeCount; }
     const Entry &entry(zip_uint64_t index) const { return _entries[size_t(index)]; }
@@ -82,24 +84,23 @@ public:
     // The libzip archive that holds entry index, and the index in it; null
     // with libzip's reason in problem when its window cannot be read again.
     // The caller's thread only: a window replaces the one before.
-    zip_t *archiveFor(zip_uint64_t index, zip_uint64_t *indexInArchive, QString *problem);
+    [[nodiscard]] zip_t *archiveFor(zip_uint64_t index, zip_uint64_t *indexInArchive, QString *problem);
     // A libzip archive over the whole directory on its own descriptor, for a
-    // worker thread; null when windowed or it cannot be opened. The caller
-    // discards it.
-    zip_t *openWholeCopy() const;
+    // worker thread; null when windowed or it cannot be opened.
+    [[nodiscard]] ZipHandles::ArchivePtr openWholeCopy() const;
 
     // Refuses archives whose entries share data, or whose directory cannot
     // be read again to tell; agrees compares with what libzip read, nameOf
     // names entries for the message.
-    std::optional<ZipFault> overlapRefusal(const ZipEntrySpans::Agrees &agrees,
+    [[nodiscard]] std::optional<ZipFault> overlapRefusal(const ZipEntrySpans::Agrees &agrees,
                                            const std::function<QString(zip_uint64_t)> &nameOf) const;
 
     // Directories of more entries than this are read in windows of
     // WindowEntries; MTI_ZIP_WINDOW_ENTRIES, when set, sets both instead.
     // Unpacking on workers wants the whole directory, so the first is the
     // largest count workers unpack.
-    static constexpr zip_uint64_t WholeDirectoryMaximum = 20000;
-    static constexpr zip_uint64_t WindowEntries = 4096;
+    static constexpr zip_uint64_t WholeDirectoryMaximum = ZipWindowLayout::WholeDirectoryMaximum;
+    static constexpr zip_uint64_t WindowEntries = ZipWindowLayout::WindowEntries;
 
     // The shared refusals.
     static ZipFault noEntries();
@@ -107,38 +108,23 @@ public:
     // An entry that may not be unpacked: an unsafe name, a method that cannot
     // be decoded, encryption without a password. Folders are refused for
     // their names only.
-    static std::optional<ZipFault> entryRefusal(const QString &name, bool isDirectory, const Entry &entry,
+    [[nodiscard]] static std::optional<ZipFault> entryRefusal(const QString &name, bool isDirectory, const Entry &entry,
                                                 bool havePassword);
 
 private:
-    // Where the directory and its windows are, for a windowed archive.
-    struct Layout
-    {
-        zip_uint64_t count = 0;
-        zip_uint64_t directoryEnd = 0;   // from the archive's start
-        bool zip64 = false;
-        zip_uint64_t window = 0;         // entries to a window
-        // Each window's first central header, from the archive's start, and
-        // the directory's end after the last.
-        std::vector<zip_uint64_t> starts;
-        zip_uint64_t nameBytes = 0;
-    };
-
     ZipReader(const QString &path, int fd);
-    // The layout when the archive is many entries plainly sound.
-    static std::optional<Layout> planWindows(int fd, zip_uint64_t *base);
-    bool openWhole(ZipFault *fault);
-    zip_t *openWindow(size_t window, zip_error_t *error) const;
+    [[nodiscard]] bool openWhole(ZipFault *fault);
+    [[nodiscard]] ZipHandles::ArchivePtr openWindow(size_t window, zip_error_t *error) const;
     ZipFault notAZip(const zip_error_t &error) const;
 
     QString _path;
     int _fd = -1;
     zip_uint64_t _base = 0;
-    zip_t *_whole = nullptr;
+    ZipHandles::ArchivePtr _whole;
     zip_uint64_t _wholeCount = 0;
     bool _windowed = false;
-    Layout _layout;
-    zip_t *_window = nullptr;
+    ZipWindowLayout _layout;
+    ZipHandles::ArchivePtr _window;
     size_t _windowIndex = 0;
     std::vector<Entry> _entries;
     // Every entry's name, one after the other, and where each ends.
