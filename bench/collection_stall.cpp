@@ -117,7 +117,10 @@ int main(int argc, char *argv[])
         return 1;
     }
     QPointer<TemplateArchiveCollection> collection = opened.first();
-    collection->window()->show();
+    // The archive unpacks on a worker; the window shows once it has opened.
+    collection->showWhenOpened();
+    if (!runUntil([&] { return !collection || !collection->isOpening(); }, {}) || !collection)
+        return 1;
     QCoreApplication::processEvents();
     meter.endPhase("open");
     const qsizetype count = qsizetype(collection->effectsWithSearchOption(EffectSearchAll).size());
@@ -149,8 +152,7 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
     bool cancelled = false;
-    // The install runs inside the click, in the collection's own event loop:
-    // only a timer gets a turn there to press the progress dialog's Cancel.
+    // A timer presses the progress dialog's Cancel once the install has run a while.
     QTimer canceller;
     QObject::connect(&canceller, &QTimer::timeout, [&] {
         if (cancelled || sinceStart.elapsed() < 1500 || !collection)

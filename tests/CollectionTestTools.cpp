@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 
+#include "Collections/TemplateArchiveCollection.h"
 #include "Installer/TemplateInstaller.h"
 #include "ZipArchive/ZipArchive.h"
 
@@ -13,6 +14,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace CollectionTestTools {
 
@@ -146,6 +150,45 @@ bool installByHand(const QString &kindFolder, const QString &categoryTitle, cons
 {
     const QString folder = installedPath(kindFolder, categoryTitle, templateFolder);
     return writeFile(folder + QLatin1Char('/') + templateFolder + QStringLiteral(".moti"), "copied by hand");
+}
+
+QList<TemplateArchiveCollection *> openArchives(const QList<QUrl> &urls, bool merge)
+{
+    const QList<TemplateArchiveCollection *> made = TemplateArchiveCollection::templateArchivesFromURLs(urls, merge);
+    QList<QPointer<TemplateArchiveCollection>> watched(made.cbegin(), made.cend());
+    // Those still unpacking after a minute are left out, as failures to open.
+    [[maybe_unused]] const bool allOpened = QTest::qWaitFor([&watched] {
+        return std::none_of(watched.cbegin(), watched.cend(), [](const QPointer<TemplateArchiveCollection> &c) {
+            return c && c->isOpening();
+        });
+    }, 60000);
+    QList<TemplateArchiveCollection *> opened;
+    for (const QPointer<TemplateArchiveCollection> &collection : std::as_const(watched)) {
+        if (collection && !collection->isOpening())
+            opened.append(collection.data());
+    }
+    return opened;
+}
+
+bool waitUntilIdle(const TemplateArchiveCollection *collection, int timeoutMs)
+{
+    QPointer<const TemplateArchiveCollection> watched(collection);
+    return QTest::qWaitFor([&watched] { return !watched || !watched->isBusy(); }, timeoutMs);
+}
+
+void settle()
+{
+    // A few turns: an answer may post a close, whose window posts its deletion.
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+QMessageBox *awaitAlert(const QString &title, int timeoutMs)
+{
+    return QTest::qWaitFor([&title] { return visibleAlert(title) != nullptr; }, timeoutMs) ? visibleAlert(title)
+                                                                                           : nullptr;
 }
 
 QList<QMessageBox *> visibleAlerts()

@@ -20,7 +20,9 @@
 #include <cstdlib>
 
 class QFileDialog;
+class QUrl;
 class QWidget;
+class TemplateArchiveCollection;
 
 // Helpers shared by the collection tests: an isolated home whose Movies
 // folder holds the destination root, template archives written with our own
@@ -59,10 +61,24 @@ QString installedPath(const QString &kindFolder, const QString &categoryTitle, c
 // Puts a template folder there by hand, as another tool would.
 bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
 
+// Opens the archives as templateArchivesFromURLs() does and waits until
+// every collection it made has unpacked them (or has gone).
+QList<TemplateArchiveCollection *> openArchives(const QList<QUrl> &urls, bool merge = true);
+// Waits until the collection's install or uninstall has ended (or it has gone).
+bool waitUntilIdle(const TemplateArchiveCollection *collection, int timeoutMs = 20000);
+
+// Lets the event loop carry out what answers and closes have posted (timers
+// due now, deferred deletes) without waiting for anything else: for checks
+// that something did NOT follow.
+void settle();
+
 // The visible alerts, newest last.
 QList<QMessageBox *> visibleAlerts();
 // The one visible alert whose message is `title`, or null.
 QMessageBox *visibleAlert(const QString &title);
+// Waits (up to `timeoutMs`) for the one visible alert whose message is
+// `title`: alerts that follow work on a worker come from the event loop.
+QMessageBox *awaitAlert(const QString &title, int timeoutMs = 20000);
 // Presses the button titled `buttonText`; false when there is none.
 bool press(QMessageBox *box, const QString &buttonText);
 QStringList buttonTexts(const QMessageBox *box);

@@ -7,7 +7,8 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "App/TemplateArchiveDropzoneView.h"
-#include "Collections/BackgroundWork.h"
+#include "Documents/DeferredCleanup.h"
+#include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "TestSupport.h"
@@ -32,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -42,6 +44,67 @@
 #endif
 
 namespace {
+
+// The application's windows, found as the user sees them: by their names.
+template <class Window>
+Window *shownOrHidden(const QString &name)
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *widget : windows) {
+        auto *window = qobject_cast<Window *>(widget);
+        if (window && window->objectName() == name)
+            return window;
+    }
+    return nullptr;
+}
+
+QMainWindow *startWindow()
+{
+    return shownOrHidden<QMainWindow>(QStringLiteral("StartWindow"));
+}
+
+QDialog *aboutWindow()
+{
+    return shownOrHidden<QDialog>(QStringLiteral("AboutWindow"));
+}
+
+QLabel *aboutVersionField()
+{
+    return aboutWindow()->findChild<QLabel *>(QStringLiteral("aboutVersionField"));
+}
+
+QPushButton *supportButton()
+{
+    return startWindow()->findChild<QPushButton *>(QStringLiteral("supportButton"));
+}
+
+TemplateArchiveDropzoneView *dropzoneView()
+{
+    return startWindow()->findChild<TemplateArchiveDropzoneView *>(QStringLiteral("dropzoneView"));
+}
+
+// The library window while it is on screen (a closed one is on its way out).
+TemplateLibraryWindow *libraryWindow()
+{
+    auto *window = shownOrHidden<TemplateLibraryWindow>(QStringLiteral("TemplateLibraryWindow"));
+    return window && window->isVisible() ? window : nullptr;
+}
+
+// Collections unpack on a worker: true once none is still opening (and the
+// windows of those opened are up).
+bool collectionsOpened()
+{
+    return QTest::qWaitFor([] {
+        const QList<TemplateArchiveCollection *> open = TemplateArchiveCollectionController::sharedController().collections();
+        return std::none_of(open.cbegin(), open.cend(),
+                            [](const TemplateArchiveCollection *collection) { return collection->isOpening(); });
+    }, 20000);
+}
+
+QAction *action(const AppDelegate *delegate, const char *name)
+{
+    return delegate->findChild<QAction *>(QLatin1String(name));
+}
 
 // Presses the first button of every alert that comes up, also inside a
 // modal loop, and keeps what each said.
@@ -271,10 +334,10 @@ void tst_App::appIconIsLoadedOnceAndKept()
 void tst_App::supportMenuEntries()
 {
     _delegate->applicationWillFinishLaunching();
-    QMenu *menu = _delegate->supportButton()->menu();
+    QMenu *menu = supportButton()->menu();
     QVERIFY(menu);
     QCOMPARE(menu->title(), QStringLiteral("Support"));
-    QCOMPARE(_delegate->supportButton()->text(), QStringLiteral("Support..."));
+    QCOMPARE(supportButton()->text(), QStringLiteral("Support..."));
 
     const QList<QAction *> entries = menu->actions();
     const QStringList titles{QStringLiteral("Support..."),
@@ -301,7 +364,7 @@ void tst_App::supportMenuEntries()
 
     // Building again replaces the menu rather than adding to it.
     _delegate->applicationWillFinishLaunching();
-    QCOMPARE(_delegate->supportButton()->menu()->actions().size(), 8);
+    QCOMPARE(supportButton()->menu()->actions().size(), 8);
 }
 
 void tst_App::supportEntryOpensItsPage_data()
@@ -323,7 +386,7 @@ void tst_App::supportEntryOpensItsPage()
     QFETCH(int, position);
     QFETCH(int, tag);
     _delegate->applicationWillFinishLaunching();
-    _delegate->supportButton()->menu()->actions().at(position)->trigger();
+    supportButton()->menu()->actions().at(position)->trigger();
     if (tag == 0) {
         QVERIFY(_browser.urls.isEmpty());
         return;
@@ -356,44 +419,45 @@ void tst_App::aboutWindowShowsTheFixedVersion()
 {
     QCoreApplication::setApplicationVersion(QStringLiteral("9.9")); // not to be read
     _delegate->applicationWillFinishLaunching();
-    QDialog *about = _delegate->aboutWindow();
+    QDialog *about = aboutWindow();
     QVERIFY(!about->isVisible());
-    QCOMPARE(_delegate->aboutVersionField()->text(), QStringLiteral("Version: 1.0 (4)"));
+    QCOMPARE(aboutVersionField()->text(), QStringLiteral("Version: 1.0 (4)"));
     QCOMPARE(about->palette().color(QPalette::Window), DarkAppearance::palette().color(QPalette::Window));
 
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
-    _delegate->aboutAction()->trigger();
+    action(_delegate.get(), "aboutAction")->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(about));
-    _delegate->aboutWindow()->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+    aboutWindow()->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
     QVERIFY(!about->isVisible());
     QCOMPARE(lastWindowClosed.count(), 0);
 
     _delegate->orderFrontStandardAboutPanel();
-    QCOMPARE(_delegate->aboutWindow(), about);
+    QCOMPARE(aboutWindow(), about);
     QVERIFY(about->isVisible());
-    QCOMPARE(_delegate->aboutVersionField()->text(), QStringLiteral("Version: 1.0 (4)"));
+    QCOMPARE(aboutVersionField()->text(), QStringLiteral("Version: 1.0 (4)"));
     _delegate->aboutPanelOk();
 }
 
 void tst_App::launchingShowsTheDarkStartWindow()
 {
-    QVERIFY(!_delegate->startWindow()->isVisible());
+    QVERIFY(!startWindow()->isVisible());
     _delegate->applicationWillFinishLaunching();
-    QVERIFY2(!_delegate->startWindow()->isVisible(), "preparing shows no window");
-    QCOMPARE(_delegate->startWindow()->palette().color(QPalette::Window),
+    QVERIFY2(!startWindow()->isVisible(), "preparing shows no window");
+    QCOMPARE(startWindow()->palette().color(QPalette::Window),
              DarkAppearance::palette().color(QPalette::Window));
     _delegate->applicationDidFinishLaunching();
-    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
-    QCOMPARE(_delegate->openAction()->shortcut(), QKeySequence(QKeySequence::Open));
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
+    QCOMPARE(action(_delegate.get(), "openAction")->shortcut(), QKeySequence(QKeySequence::Open));
 }
 
 void tst_App::emptyOpenFilesRequestKeepsTheStartWindow()
 {
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({});
+    QVERIFY(collectionsOpened());
     QVERIFY(!_delegate->launchedWithOpenFile());
     _delegate->applicationDidFinishLaunching();
-    QVERIFY(_delegate->startWindow()->isVisible());
+    QVERIFY(startWindow()->isVisible());
     QVERIFY(collections().isEmpty());
 }
 
@@ -401,6 +465,7 @@ void tst_App::launchToOpenTwoArchivesGivesOneCollection()
 {
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({_archiveA, _archiveB});
+    QVERIFY(collectionsOpened());
     _delegate->applicationDidFinishLaunching();
 
     QVERIFY(_delegate->launchedWithOpenFile());
@@ -410,8 +475,8 @@ void tst_App::launchToOpenTwoArchivesGivesOneCollection()
              (QList<QUrl>{QUrl::fromLocalFile(_archiveA), QUrl::fromLocalFile(_archiveB)}));
     QCOMPARE(collection->effectsWithSearchOption(EffectSearchAll).size(), 2);
     QVERIFY(collection->window()->isVisible());
-    QVERIFY2(!_delegate->startWindow()->isVisible(), "a launch made to open files shows no start window");
-    QVERIFY(!_delegate->aboutWindow()->isVisible());
+    QVERIFY2(!startWindow()->isVisible(), "a launch made to open files shows no start window");
+    QVERIFY(!aboutWindow()->isVisible());
 }
 
 void tst_App::launchWithoutArchivesTellsAndShowsTheStartWindow_data()
@@ -443,12 +508,13 @@ void tst_App::launchWithoutArchivesTellsAndShowsTheStartWindow()
     AlertAnswerer alerts;
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles(paths);
+    QVERIFY(collectionsOpened());
     _delegate->applicationDidFinishLaunching();
     QCOMPARE(alerts.seen.size(), 1);
     QVERIFY2(alerts.seen.first().startsWith(told + QLatin1Char('\n')), qPrintable(alerts.seen.first()));
     QVERIFY(alerts.seen.first().contains(QLatin1String(".mtzip")));
     QVERIFY(_delegate->launchedWithOpenFile());
-    QCOMPARE(_delegate->startWindow()->isVisible(), startWindowShown);
+    QCOMPARE(startWindow()->isVisible(), startWindowShown);
     QCOMPARE(collections().size(), startWindowShown ? 0 : 1);
 }
 
@@ -458,30 +524,32 @@ void tst_App::laterLaunchWithoutFilesShowsAWindow()
     // files with the start window, not with nothing.
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     _delegate->applicationDidFinishLaunching();
-    QVERIFY(!_delegate->startWindow()->isVisible());
+    QVERIFY(!startWindow()->isVisible());
     collections().first()->window()->hide();
     _delegate->activateFrontWindow();
-    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
 }
 
 void tst_App::openingWhileRunningLeavesTheStartWindow()
 {
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationDidFinishLaunching();
-    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
 
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
     QWidget *window = collections().first()->window();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    QVERIFY(_delegate->startWindow()->isVisible());
+    QVERIFY(startWindow()->isVisible());
 
     // The menu's Open command answers in the collection window too.
     if (auto *mainWindow = qobject_cast<QMainWindow *>(window))
-        QVERIFY(mainWindow->menuBar()->findChild<QMenu *>()->actions().contains(_delegate->openAction()));
+        QVERIFY(mainWindow->menuBar()->findChild<QMenu *>()->actions().contains(action(_delegate.get(), "openAction")));
     else
-        QVERIFY(window->actions().contains(_delegate->openAction()));
+        QVERIFY(window->actions().contains(action(_delegate.get(), "openAction")));
 }
 
 void tst_App::openingAnOpenArchiveBringsItsWindowForward()
@@ -489,11 +557,12 @@ void tst_App::openingAnOpenArchiveBringsItsWindowForward()
     AlertAnswerer alerts;
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     QWidget *window = collections().first()->window();
     _delegate->applicationDidFinishLaunching();
-    _delegate->startWindow()->show();
-    _delegate->startWindow()->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(_delegate->startWindow()));
+    startWindow()->show();
+    startWindow()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
 
     // The alert takes the focus in its turn; the window must have had it.
     QList<QWindow *> focused;
@@ -501,6 +570,7 @@ void tst_App::openingAnOpenArchiveBringsItsWindowForward()
     connect(qApp, &QGuiApplication::focusWindowChanged, &listening,
             [&focused](QWindow *focus) { focused.append(focus); });
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
     QTRY_COMPARE(alerts.seen.size(), 1);
     QVERIFY(focused.contains(window->windowHandle()));
@@ -541,10 +611,12 @@ void tst_App::commandLinePathAlsoSentByThePlatformOpensOnce()
     QVERIFY(_delegate->launchedWithOpenFile());
     // The platform's event may come after the command line's file opened.
     _delegate->openPendingFiles();
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
     QFileOpenEvent sameFile(_archiveA);
     QCoreApplication::sendEvent(qApp, &sameFile);
-    QTest::qWait(100);
+    // A queued path would open on the queue's zero-time timer: give it its turn.
+    QCoreApplication::processEvents();
     QCOMPARE(collections().size(), 1);
     QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
 
@@ -552,7 +624,8 @@ void tst_App::commandLinePathAlsoSentByThePlatformOpensOnce()
     QFileOpenEvent otherFile(_archiveB);
     QCoreApplication::sendEvent(qApp, &otherFile);
     QTRY_COMPARE(collections().size(), 2);
-    QTest::qWait(100);
+    // An "already open" alert would come on a zero-time timer.
+    QCoreApplication::processEvents();
     QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.seen.join(QLatin1Char('|'))));
     QCoreApplication::sendEvent(qApp, &sameFile);
     QTRY_COMPARE(alerts.seen.size(), 1);
@@ -567,7 +640,7 @@ void tst_App::everyWindowGetsTheMenus()
 #ifdef Q_OS_MACOS
     QSKIP("the application's one menu bar serves every window");
 #endif
-    for (QMainWindow *window : {&plain, _delegate->startWindow()}) {
+    for (QMainWindow *window : {&plain, startWindow()}) {
         QMenuBar *bar = window->menuBar();
         QStringList titles;
         for (QAction *menu : bar->actions())
@@ -575,9 +648,9 @@ void tst_App::everyWindowGetsTheMenus()
         QCOMPARE(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Window"), QStringLiteral("&Support"),
                                       QStringLiteral("&Help")}));
         QMenu *file = bar->actions().at(0)->menu();
-        QVERIFY(file->actions().contains(_delegate->openAction()));
-        QVERIFY(file->actions().contains(_delegate->quitAction()));
-        QVERIFY(bar->actions().at(3)->menu()->actions().contains(_delegate->aboutAction()));
+        QVERIFY(file->actions().contains(action(_delegate.get(), "openAction")));
+        QVERIFY(file->actions().contains(action(_delegate.get(), "quitAction")));
+        QVERIFY(bar->actions().at(3)->menu()->actions().contains(action(_delegate.get(), "aboutAction")));
         QList<int> tags;
         for (QAction *entry : bar->actions().at(2)->menu()->actions())
             tags.append(entry->data().toInt());
@@ -592,12 +665,13 @@ void tst_App::everyWindowGetsTheMenus()
     plain.menuBar()->actions().at(2)->menu()->actions().last()->trigger();
     QCOMPARE(_browser.urls, QList<QUrl>{AppDelegate::supportPageURL(6)});
     plain.menuBar()->actions().at(3)->menu()->actions().first()->trigger();
-    QVERIFY(_delegate->aboutWindow()->isVisible());
+    QVERIFY(aboutWindow()->isVisible());
     _delegate->aboutPanelOk();
 
     // The Window menu lists what is on screen.
     plain.setWindowTitle(QStringLiteral("LT_Pack_One"));
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     QMenu *windowMenu = plain.menuBar()->actions().at(1)->menu();
     emit windowMenu->aboutToShow();
     QStringList listed;
@@ -614,17 +688,17 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
 {
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationDidFinishLaunching();
-    QAction *library = _delegate->libraryAction();
+    QAction *library = action(_delegate.get(), "libraryAction");
     QCOMPARE(library->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
 #ifndef Q_OS_MACOS
-    auto *windowMenu = _delegate->startWindow()->menuBar()->findChild<QMenu *>(QStringLiteral("windowMenu"));
+    auto *windowMenu = startWindow()->menuBar()->findChild<QMenu *>(QStringLiteral("windowMenu"));
     QVERIFY(windowMenu);
     QCOMPARE(windowMenu->actions().first(), library);
 #endif
-    QVERIFY(!_delegate->templateLibraryWindow());
+    QVERIFY(!libraryWindow());
 
     library->trigger();
-    QPointer<TemplateLibraryWindow> window = _delegate->templateLibraryWindow();
+    QPointer<TemplateLibraryWindow> window = libraryWindow();
     QVERIFY(window);
     QVERIFY(window->isVisible());
     QCOMPARE(window->palette().color(QPalette::Window), DarkAppearance::palette().color(QPalette::Window));
@@ -633,10 +707,10 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
 #endif
     // Once more, from the menu and from the start window's button: the same window.
     library->trigger();
-    auto *button = _delegate->startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"));
+    auto *button = startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"));
     QVERIFY(button);
     button->click();
-    QCOMPARE(_delegate->templateLibraryWindow(), window.data());
+    QCOMPARE(libraryWindow(), window.data());
     int libraries = 0;
     for (QWidget *topLevel : QApplication::topLevelWidgets())
         libraries += qobject_cast<TemplateLibraryWindow *>(topLevel) ? 1 : 0;
@@ -652,11 +726,11 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
     // Closed, it goes; the next request makes a new one.
     window->close();
     QTRY_VERIFY(!window);
-    QVERIFY(!_delegate->templateLibraryWindow());
-    QVERIFY(_delegate->startWindow()->isVisible());
+    QVERIFY(!libraryWindow());
+    QVERIFY(startWindow()->isVisible());
     button->click();
-    QVERIFY(_delegate->templateLibraryWindow());
-    _delegate->templateLibraryWindow()->close();
+    QVERIFY(libraryWindow());
+    libraryWindow()->close();
 }
 
 void tst_App::menuShortcutsAnswerInADecoratedWindow_data()
@@ -692,8 +766,8 @@ void tst_App::menuShortcutsAnswerInADecoratedWindow()
     } else if (effect == QLatin1String("minimized")) {
         QTRY_VERIFY(window.isMinimized());
     } else if (effect == QLatin1String("library")) {
-        QTRY_VERIFY(_delegate->templateLibraryWindow() && _delegate->templateLibraryWindow()->isVisible());
-        _delegate->templateLibraryWindow()->close();
+        QTRY_VERIFY(libraryWindow() && libraryWindow()->isVisible());
+        libraryWindow()->close();
     } else {
         QTRY_COMPARE(dialogs.shown, 1);
         QCOMPARE(dialogs.folder, QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
@@ -724,7 +798,7 @@ void tst_App::openDialogStartsInTheLastFolderElseDownloads()
         QSettings().setValue(QStringLiteral("OpenDialog/lastFolder"), folder);
     const QString expected =
         startsInLastFolder ? folder : QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    QCOMPARE(AppDelegate::openDialogFolder(), expected);
+    QCOMPARE(OpenDialog::startFolder(), expected);
 
     OpenDialogWatcher dialogs;
     _delegate->openTemplates();
@@ -736,31 +810,34 @@ void tst_App::openDialogStartsInTheLastFolderElseDownloads()
 void tst_App::openDialogRemembersItsFolder()
 {
     QFileDialog dialog;
-    AppDelegate::prepareOpenDialog(&dialog);
+    OpenDialog::prepare(&dialog);
     QCOMPARE(dialog.directory().absolutePath(), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     dialog.setDirectory(_work.path());
     dialog.selectFile(_archiveA);
     static_cast<QDialog &>(dialog).accept(); // QFileDialog::accept, checks and all
     QCOMPARE(QSettings().value(QStringLiteral("OpenDialog/lastFolder")).toString(), QFileInfo(_archiveA).absolutePath());
-    QCOMPARE(AppDelegate::openDialogFolder(), QFileInfo(_archiveA).absolutePath());
+    QCOMPARE(OpenDialog::startFolder(), QFileInfo(_archiveA).absolutePath());
 
     // A dialog that was cancelled leaves the folder as it was.
     QFileDialog cancelled;
-    AppDelegate::prepareOpenDialog(&cancelled);
+    OpenDialog::prepare(&cancelled);
     cancelled.setDirectory(_home.path());
     cancelled.reject();
-    QCOMPARE(AppDelegate::openDialogFolder(), QFileInfo(_archiveA).absolutePath());
+    QCOMPARE(OpenDialog::startFolder(), QFileInfo(_archiveA).absolutePath());
 }
 
 void tst_App::onlyFileURLsArePassedOn()
 {
     const QUrl web(QStringLiteral("https://www.example.com/downloads/LT_Pack_Two.mtzip"));
     _delegate->openTemplateArchiveAtURLs({web, QUrl::fromLocalFile(_archiveA)});
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
     QCOMPARE(collections().first()->archiveURLs(), QList<QUrl>{QUrl::fromLocalFile(_archiveA)});
 
     _delegate->openTemplateArchiveAtURLs({web});
+    QVERIFY(collectionsOpened());
     _delegate->openTemplateArchiveAtURLs({});
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
     QVERIFY(_browser.urls.isEmpty());
 }
@@ -769,8 +846,8 @@ void tst_App::dropOnTheStartWindowOpensTheArchive()
 {
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationDidFinishLaunching();
-    TemplateArchiveDropzoneView *dropzone = _delegate->dropzoneView();
-    QVERIFY(dropzone->window() == _delegate->startWindow());
+    TemplateArchiveDropzoneView *dropzone = dropzoneView();
+    QVERIFY(dropzone->window() == startWindow());
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(_notes), QUrl::fromLocalFile(_archiveB)});
@@ -787,7 +864,9 @@ void tst_App::dropOnTheStartWindowOpensTheArchive()
 void tst_App::quittingClosesAllCollections()
 {
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     _delegate->applicationOpenFiles({_archiveB});
+    QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 2);
     QStringList unpackFolders;
     for (TemplateArchiveCollection *collection : collections()) {
@@ -934,6 +1013,7 @@ void tst_App::closingTheLastWindowQuits()
 
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
     _delegate->applicationDidFinishLaunching();
     QCOMPARE(collections().size(), 1);
     const QString unpackFolder = collections().first()->templateInstallers().front()->effectsSourceFolder();
@@ -971,6 +1051,7 @@ void tst_App::quittingDuringAnInstallUndoesItAndQuits()
     AlertAnswerer alerts;
     _delegate->applicationWillFinishLaunching();
     _delegate->applicationOpenFiles({archive});
+    QVERIFY(collectionsOpened());
     _delegate->applicationDidFinishLaunching();
     QCOMPARE(collections().size(), 1);
     QPointer<TemplateArchiveCollection> collection = collections().first();
@@ -987,7 +1068,7 @@ void tst_App::quittingDuringAnInstallUndoesItAndQuits()
         QTimer::singleShot(0, qApp, [&] {
             quitDuringInstall = collection && !install->isEnabled();
             if (byTheQuitCommand)
-                _delegate->quitAction()->trigger();
+                action(_delegate.get(), "quitAction")->trigger();
             else
                 QCoreApplication::quit();
         });
@@ -1070,6 +1151,8 @@ int tst_App::installAndWaitAtTheDeleteQuestion(const QString &archive)
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationWillFinishLaunching();
     delegate.applicationOpenFiles({archive});
+    if (!collectionsOpened())
+        return 2;
     delegate.applicationDidFinishLaunching();
     if (collections().size() != 1)
         return 2;

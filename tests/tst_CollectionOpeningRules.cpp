@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-#include "Collections/CollectionOpeningRules.h"
+#include "Documents/CollectionOpeningRules.h"
 #include "Installer/TemplateInstaller.h"
 
 #include <QTest>

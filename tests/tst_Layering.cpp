@@ -21,7 +21,7 @@ QHash<QString, QSet<QString>> allowedRooms()
 {
     const auto rooms = [](const QStringList &names) { return QSet<QString>(names.cbegin(), names.cend()); };
     const QStringList core = CoreRooms;
-    const QStringList gui = core + QStringList{QStringLiteral("Interface"), QStringLiteral("Appearance")};
+    const QStringList gui = core + QStringList{QStringLiteral("Appearance"), QStringLiteral("Interface")};
     return {
         {QStringLiteral("Common"), {}},
         {QStringLiteral("ZipArchive"), rooms({QStringLiteral("Common")})},
@@ -32,8 +32,9 @@ QHash<QString, QSet<QString>> allowedRooms()
          rooms({QStringLiteral("Common"), QStringLiteral("ZipArchive"), QStringLiteral("Installer"),
                 QStringLiteral("Metadata")})},
         {QStringLiteral("Cli"), rooms(core)},
-        {QStringLiteral("Interface"), rooms(core)},
-        {QStringLiteral("Appearance"), rooms(core + QStringList{QStringLiteral("Interface")})},
+        // Alerts and dialogs wear the dark look and the icon.
+        {QStringLiteral("Appearance"), rooms(core)},
+        {QStringLiteral("Interface"), rooms(core + QStringList{QStringLiteral("Appearance")})},
         {QStringLiteral("Collections"), rooms(gui)},
         {QStringLiteral("Library"), rooms(gui)},
         {QStringLiteral("Downloads"), rooms(gui)},

@@ -3,7 +3,7 @@
 // The install and uninstall flows' work on the document alone: no window,
 // no sheet, no event loop.
 #include "CollectionTestTools.h"
-#include "Collections/TemplateArchiveDocument.h"
+#include "Documents/TemplateArchiveDocument.h"
 #include "Common/ProgressListener.h"
 #include "Installer/TemplateInstallerV2.h"
 

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 #include "Collections/EffectsTableModel.h"
-#include "Collections/BackgroundWork.h"
+#include "Documents/DeferredCleanup.h"
+#include "Interface/BackgroundWork.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/TemplateInstallerV2.h"
@@ -18,6 +19,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QProgressDialog>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QThread>
@@ -61,7 +63,7 @@ QString completedText(int count, const QString &kinds = QStringLiteral("titles")
 bool confirmUninstall(int count)
 {
     const QString question = QStringLiteral("Uninstall %1 templates from Final Cut Pro's library?").arg(count);
-    QMessageBox *box = visibleAlert(question);
+    QMessageBox *box = awaitAlert(question);
     return box && press(box, QStringLiteral("Uninstall"));
 }
 
@@ -155,8 +157,7 @@ void tst_TemplateArchiveCollectionFlows::cleanup()
     registry().closeAllCollections();
     for (QMessageBox *box : visibleAlerts())
         box->done(0);
-    QTest::qWait(0);
-    QVERIFY(registry().collections().isEmpty());
+    QTRY_VERIFY(registry().collections().isEmpty());
     QVERIFY(resetDestination());
     _archives.reset();
 }
@@ -176,7 +177,7 @@ void tst_TemplateArchiveCollectionFlows::makeThreeArchives()
 
 TemplateArchiveCollection *tst_TemplateArchiveCollectionFlows::openThree()
 {
-    const QList<TemplateArchiveCollection *> opened = TemplateArchiveCollection::templateArchivesFromURLs(urlsOf(_paths), true);
+    const QList<TemplateArchiveCollection *> opened = openArchives(urlsOf(_paths), true);
     if (opened.size() != 1)
         return nullptr;
     opened.first()->window()->show();
@@ -196,7 +197,7 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
 
     button(collection, "installButton")->click();
     // Copies made by hand are the user's: asked about first, nothing written yet.
-    QMessageBox *replace = visibleAlert(QStringLiteral("Replace Templates?"));
+    QMessageBox *replace = awaitAlert(QStringLiteral("Replace Templates?"));
     MTI_VERIFY_SHEET(replace, collection);
     QVERIFY2(replace->informativeText().startsWith(
                  QStringLiteral("4 templates installed by another archive or copied in by hand will be replaced:\n")),
@@ -206,7 +207,7 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
     QVERIFY(press(replace, QStringLiteral("Replace")));
 
-    QMessageBox *question = visibleAlert(DeleteQuestion);
+    QMessageBox *question = awaitAlert(DeleteQuestion);
     MTI_VERIFY_SHEET(question, collection);
     // The archives it would delete are named below the question.
     QCOMPARE(question->informativeText(),
@@ -227,14 +228,14 @@ void tst_TemplateArchiveCollectionFlows::installCountsOnlyNewlyInstalledTemplate
     }
 
     QVERIFY(press(question, QStringLiteral("Keep")));
-    QMessageBox *completed = visibleAlert(Completed);
+    QMessageBox *completed = awaitAlert(Completed);
     MTI_VERIFY_SHEET(completed, collection);
     QCOMPARE(completed->informativeText(), completedText(6));
     QCOMPARE(buttonTexts(completed), QStringList({QStringLiteral("Cancel"), QStringLiteral("Quit"), QStringLiteral("Yes")}));
     QCOMPARE(completed->defaultButton()->text(), QStringLiteral("Yes"));
     QCOMPARE(completed->escapeButton()->text(), QStringLiteral("Cancel"));
     QVERIFY(press(completed, QStringLiteral("Cancel")));
-    QTest::qWait(30);
+    settle();
     QVERIFY(collection);
     QVERIFY(visibleAlerts().isEmpty());
     QCOMPARE(_terminations, 0);
@@ -280,8 +281,8 @@ void tst_TemplateArchiveCollectionFlows::answersAfterInstalling()
     for (const auto &installer : collection->templateInstallers())
         unpackFolders.append(installer->effectsSourceFolder());
     button(collection, "installButton")->click();
-    QVERIFY(press(visibleAlert(DeleteQuestion), deleteAnswer));
-    QMessageBox *completed = visibleAlert(Completed);
+    QVERIFY(press(awaitAlert(DeleteQuestion), deleteAnswer));
+    QMessageBox *completed = awaitAlert(Completed);
     QVERIFY(completed);
     QCOMPARE(completed->informativeText(), completedText(10));
 
@@ -294,12 +295,14 @@ void tst_TemplateArchiveCollectionFlows::answersAfterInstalling()
         QTRY_VERIFY(dialog.done);
     else if (terminates)
         QTRY_COMPARE(_terminations, 1);
-    QTest::qWait(50);
+    settle();
     QCOMPARE(collection.isNull(), closesCollection);
     QCOMPARE(dialog.done, asksForMore);
     QCOMPARE(_terminations, terminates ? 1 : 0);
     QVERIFY(visibleAlerts().isEmpty());
-    // Nothing is deleted before the collection closes.
+    // Nothing is deleted before the collection closes; then on a worker.
+    if (!collection)
+        DeferredCleanup::waitForAll();
     for (const QString &path : std::as_const(_paths))
         QCOMPARE(QFileInfo::exists(path), collection ? true : archivesLeftAtTheEnd);
 
@@ -327,12 +330,12 @@ void tst_TemplateArchiveCollectionFlows::closingTheWindowDuringTheQuestionEndsTh
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     button(collection, "installButton")->click();
-    QPointer<QMessageBox> question = visibleAlert(DeleteQuestion);
+    QPointer<QMessageBox> question = awaitAlert(DeleteQuestion);
     QVERIFY(question);
     QVERIFY(collection->window()->close());
     QVERIFY(collection.isNull());
     QTRY_VERIFY(question.isNull());
-    QTest::qWait(30);
+    settle();
     QVERIFY(visibleAlerts().isEmpty()); // no completion message for a gone window
     for (const QString &path : std::as_const(_paths))
         QVERIFY2(QFileInfo::exists(path), qPrintable(path));
@@ -351,6 +354,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     button(collection, "installButton")->click();
+    QVERIFY(waitUntilIdle(collection));
 
     const QList<QMessageBox *> alerts = visibleAlerts();
     QCOMPARE(alerts.size(), 1);
@@ -382,7 +386,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QVERIFY(button(collection, "deleteButton")->isEnabled());
 
     QVERIFY(press(failed, QStringLiteral("Ok")));
-    QTest::qWait(30);
+    settle();
     QVERIFY(visibleAlerts().isEmpty()); // no question about the archives
     QVERIFY(collection);
     QVERIFY(registry().closeAllCollections());
@@ -403,6 +407,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
 
     button(collection, "deleteButton")->click();
     QVERIFY(confirmUninstall(3));
+    QVERIFY(awaitAlert(QStringLiteral("Uninstall Completed")));
     const QList<QMessageBox *> alerts = visibleAlerts();
     QCOMPARE(alerts.size(), 1);
     QMessageBox *done = alerts.first();
@@ -432,7 +437,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     }
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses"))).isDir());
     QVERIFY(press(done, QStringLiteral("Ok")));
-    QTest::qWait(30);
+    settle();
     QVERIFY(collection);
     QVERIFY(visibleAlerts().isEmpty());
 }
@@ -444,7 +449,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallWithNothingOfOursInstalledLeav
     QVERIFY(!button(collection, "deleteButton")->isEnabled());
     QVERIFY(installByHand(Titles, _categories.at(1), QStringLiteral("KT_Not_Ours")));
     collection->uninstallEffects(); // as a stale window would
-    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QMessageBox *done = awaitAlert(QStringLiteral("Uninstall Completed"));
     QVERIFY(done);
     QCOMPARE(done->informativeText(), QStringLiteral("0 effects were uninstalled successfully."));
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), QStringLiteral("KT_Not_Ours"))).isDir());
@@ -469,7 +474,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsOnlyTemplatesThatWent()
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  4 installed"));
     button(collection, "deleteButton")->click();
     QVERIFY(confirmUninstall(4));
-    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Failed"));
+    QMessageBox *done = awaitAlert(QStringLiteral("Uninstall Failed"));
     QVERIFY(done);
     QVERIFY2(done->informativeText().startsWith(QStringLiteral("3 effects were uninstalled successfully.\n"
                                                                "1 template could not be removed: ")),
@@ -487,17 +492,17 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
-    QTest::qWait(30);
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    settle();
 
     button(collection, "installButton")->click();
-    QMessageBox *question = visibleAlert(DeleteQuestion);
+    QMessageBox *question = awaitAlert(DeleteQuestion);
     QVERIFY(question);
     QVERIFY2(question->informativeText().endsWith(QStringLiteral("\n\nLT_Pack.mtzip\nKT_Pack.mtzip")),
              qPrintable(question->informativeText()));
     QVERIFY(press(question, QStringLiteral("Delete")));
-    QVERIFY(press(visibleAlert(Completed), QStringLiteral("Cancel")));
-    QTest::qWait(30);
+    QVERIFY(press(awaitAlert(Completed), QStringLiteral("Cancel")));
+    settle();
     collection->close();
     DeferredCleanup::waitForAll();
 
@@ -513,11 +518,11 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
 
     // Alone, it leaves nothing to show: its window closes once the sheet is answered.
     QPointer<TemplateArchiveCollection> alone =
-        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({_paths.at(2)}), true).value(0);
+        openArchives(urlsOf({_paths.at(2)}), true).value(0);
     QVERIFY(alone);
     alone->window()->show();
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
     QTRY_VERIFY(alone.isNull());
     QVERIFY(registry().collections().isEmpty());
 }
@@ -538,7 +543,7 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
     const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Long_Pack.mtzip"), names);
     QVERIFY(!archive.isEmpty());
     const QList<TemplateArchiveCollection *> opened =
-        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({archive}), true);
+        openArchives(urlsOf({archive}), true);
     QCOMPARE(opened.size(), 1);
     QPointer<TemplateArchiveCollection> collection = opened.first();
     collection->window()->show();
@@ -547,17 +552,17 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
 
     bool asked = false;
     bool answered = false;
-    // Inside the install, when it first lets events through.
+    // While the install runs, on the event loop's first turn after the click.
     QTimer::singleShot(0, collection->window(), [&] {
         if (!collection || !collection->isBusy())
             return;
         collection->window()->close();
-        QMessageBox *question = visibleAlert(QStringLiteral("Stop installing?"));
+        QMessageBox *question = awaitAlert(QStringLiteral("Stop installing?"));
         asked = question != nullptr;
         answered = press(question, answer);
     });
     button(collection, "installButton")->click();
-    QVERIFY(asked);
+    QTRY_VERIFY(asked);
     QVERIFY(answered);
 
     if (answer == QLatin1String("Stop")) {
@@ -590,7 +595,7 @@ void tst_TemplateArchiveCollectionFlows::closingWhileItStillUnpacksCancelsTheOpe
         open.first()->window()->close();
     });
     const QList<TemplateArchiveCollection *> opened =
-        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf({archive}), true);
+        openArchives(urlsOf({archive}), true);
     QVERIFY(closedWhileUnpacking);
     QVERIFY(opened.isEmpty());
     QVERIFY(registry().collections().isEmpty());
@@ -625,7 +630,7 @@ void tst_TemplateArchiveCollectionFlows::installSelectedInstallsOnlyTheSelection
     installSelected->click();
     // Only part of each archive: no question about deleting them.
     QVERIFY(!visibleAlert(DeleteQuestion));
-    QMessageBox *done = visibleAlert(Completed);
+    QMessageBox *done = awaitAlert(Completed);
     QVERIFY(done);
     MTI_VERIFY_SHEET(done, collection);
     QVERIFY2(done->informativeText().startsWith(QStringLiteral("2 templates were installed")),
@@ -647,7 +652,7 @@ void tst_TemplateArchiveCollectionFlows::installSelectedInstallsOnlyTheSelection
     auto *action = collection->window()->findChild<QAction *>(QStringLiteral("installSelectedAction"));
     QVERIFY(action && action->isEnabled());
     action->trigger();
-    done = visibleAlert(Completed);
+    done = awaitAlert(Completed);
     QVERIFY(done);
     QVERIFY2(done->informativeText().startsWith(QStringLiteral("1 template was installed")),
              qPrintable(done->informativeText()));
@@ -666,11 +671,11 @@ void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelectio
     QPushButton *uninstallSelected = button(collection, "uninstallSelectedButton");
     QVERIFY(uninstallSelected->isEnabled());
     uninstallSelected->click();
-    QMessageBox *question = visibleAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
+    QMessageBox *question = awaitAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
     QVERIFY(question);
     MTI_VERIFY_SHEET(question, collection);
     QVERIFY(press(question, QStringLiteral("Uninstall")));
-    QMessageBox *done = visibleAlert(QStringLiteral("Uninstall Completed"));
+    QMessageBox *done = awaitAlert(QStringLiteral("Uninstall Completed"));
     QVERIFY(done);
     QVERIFY2(done->informativeText().startsWith(QStringLiteral("1 effect was uninstalled successfully.")),
              qPrintable(done->informativeText()));
@@ -685,10 +690,10 @@ void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelectio
     // Cancel removes nothing.
     selectTitles(collection, {QStringLiteral("Word 1")});
     collection->window()->findChild<QAction *>(QStringLiteral("uninstallSelectedAction"))->trigger();
-    question = visibleAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
+    question = awaitAlert(QStringLiteral("Uninstall 1 template from Final Cut Pro's library?"));
     QVERIFY(question);
     QVERIFY(press(question, QStringLiteral("Cancel")));
-    QTest::qWait(0);
+    settle();
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(1), _names.at(1).at(0))).isDir());
     QVERIFY(visibleAlerts().isEmpty());
 }
@@ -739,12 +744,12 @@ void tst_TemplateArchiveCollectionFlows::uninstallQuestionNamesTheCount()
     for (int i = 0; i < installed; ++i)
         QVERIFY(installByHand(Titles, _categories.at(0), _names.at(0).at(i)));
     collection->uninstallEffects();
-    QMessageBox *box = visibleAlert(question);
+    QMessageBox *box = awaitAlert(question);
     QVERIFY2(box, qPrintable(visibleAlerts().isEmpty() ? QStringLiteral("no alert") : visibleAlerts().first()->text()));
     MTI_VERIFY_SHEET(box, collection);
     QCOMPARE(buttonTexts(box), QStringList({QStringLiteral("Cancel"), QStringLiteral("Uninstall")}));
     QVERIFY(press(box, QStringLiteral("Cancel")));
-    QTest::qWait(0);
+    settle();
     QCOMPARE(int(collection->effectsWithSearchOption(EffectSearchInstalled).size()), installed);
 }
 
@@ -767,13 +772,15 @@ void tst_TemplateArchiveCollectionFlows::progressNamesTheTemplateAndTheMegabytes
     QElapsedTimer elapsed;
     elapsed.start();
     // The work goes on until the dialog has shown what it was told (or 10 s).
-    work.run([&](ProgressListener &listener) {
+    QSignalSpy finished(&work, &BackgroundWork::finished);
+    work.start([&](ProgressListener &listener) {
         work.setLabel(QStringLiteral("Installing “LT_Pack”…"));
         listener.setCurrentItem(QStringLiteral("LT_Simple_Third"));
         listener.progress(3 * 1024 * 1024 + 512 * 1024, 48 * 1024 * 1024);
         while (!seen && elapsed.elapsed() < 10000)
             QThread::yieldCurrentThread();
     });
+    QVERIFY(finished.wait(20000));
     QVERIFY2(seen, "the progress dialog never showed");
     QCOMPARE(label, QStringLiteral("Installing “LT_Pack”…\nLT_Simple_Third\n%1 MB of %2 MB")
                         .arg(QLocale().toString(3.5, 'f', 1), QLocale().toString(48.0, 'f', 1)));

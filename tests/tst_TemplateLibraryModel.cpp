@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 
-#include "Library/PreviewLoader.h"
+#include "Interface/PreviewLoader.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
 

@@ -162,14 +162,9 @@ std::unique_ptr<TemplateLibraryWindow> tst_TemplateLibraryWindow::makeWindow()
 
 bool tst_TemplateLibraryWindow::waitForScan(TemplateLibraryWindow &window, int rows)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (window.model()->hasScanned() && !window.model()->isScanning() && window.model()->rowCount() == rows)
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [&] { return window.model()->hasScanned() && !window.model()->isScanning() && window.model()->rowCount() == rows; },
+        10000);
 }
 
 void tst_TemplateLibraryWindow::putTemplates(const QStringList &names)
@@ -261,7 +256,8 @@ void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
     QVERIFY2(question->informativeText().contains(QLatin1String("Trash")), qPrintable(question->informativeText()));
     QCOMPARE(question->windowModality(), Qt::WindowModal);
     QVERIFY(press(question, QStringLiteral("Cancel")));
-    QTest::qWait(300);
+    settle();
+    QVERIFY(!window->isBusy());
     QCOMPARE(window->model()->rowCount(), 3);
     QVERIFY(QFileInfo::exists(_root + QLatin1Char('/') + Category + QStringLiteral("LT_Remove_One")));
 
@@ -422,14 +418,9 @@ bool tst_TemplateLibraryWindow::showRemoved(TemplateLibraryWindow &window, int r
 {
     auto *tabs = Controls::find<QTabWidget>(&window, "viewTabs");
     tabs->setCurrentWidget(Controls::find<QWidget>(&window, "removedTab"));
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (window.hasLoadedRemoved() && !window.isBusy() && window.removedModel()->rowCount() == rows)
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [&] { return window.hasLoadedRemoved() && !window.isBusy() && window.removedModel()->rowCount() == rows; },
+        10000);
 }
 
 void tst_TemplateLibraryWindow::selectRemoved(TemplateLibraryWindow &window, const QStringList &titles)

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "App/AppDelegate.h"
-#include "Collections/CollectionOpeningRules.h"
+#include "Documents/CollectionOpeningRules.h"
 #include "Installer/TemplateInstaller.h"
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,7 +76,11 @@ QString tst_Translations::liveText(const QString &which)
     if (which == QLatin1String("menu") || which == QLatin1String("button")) {
         AppDelegate delegate;
         if (which == QLatin1String("button")) {
-            auto *button = delegate.startWindow()->findChild<QPushButton *>(QStringLiteral("supportButton"));
+            QPushButton *button = nullptr;
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (window->objectName() == QLatin1String("StartWindow"))
+                    button = window->findChild<QPushButton *>(QStringLiteral("supportButton"));
+            }
             return button ? button->text() : QStringLiteral("<no button>");
         }
         QMainWindow window;

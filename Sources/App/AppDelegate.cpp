@@ -2,16 +2,20 @@
 // SPDX-License-Identifier: MIT
 #include "App/AppDelegate.h"
 
-#include "Collections/Alert.h"
+#include "App/AppMenus.h"
+#include "App/OpenRequestQueue.h"
+#include "App/TemplateArchiveDropzoneView.h"
 #include "Appearance/AppIcon.h"
 #include "Appearance/DarkAppearance.h"
-#include "Collections/BackgroundWork.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Common/LogCategories.h"
 #include "Common/Resources.h"
 #include "Common/Version.h"
-#include "Collections/TemplateArchiveCollection.h"
-#include "Collections/TemplateArchiveCollectionController.h"
-#include "App/TemplateArchiveDropzoneView.h"
+#include "Documents/DeferredCleanup.h"
+#include "Interface/Alert.h"
+#include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "ui_AboutWindow.h"
 #include "ui_StartWindow.h"
@@ -19,18 +23,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDialog>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileOpenEvent>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -38,29 +36,6 @@ namespace {
 const QString VersionFormat = QStringLiteral("Version: %1 (%2)");
 const QString VersionString = QStringLiteral(MTI_VERSION_STRING);
 constexpr int BuildNumber = MTI_BUILD_NUMBER;
-
-const QString MenuBarName = QStringLiteral("appMenuBar");
-const QString LastOpenFolderKey = QStringLiteral("OpenDialog/lastFolder");
-const char *const PreparedProperty = "mtiOpenDialogPrepared";
-// How many entries of the Window menu stay; the list of windows follows them.
-const char *const FixedEntriesProperty = "mtiFixedEntries";
-
-struct SupportEntry
-{
-    const char *title;
-    int tag;
-};
-
-// In display order; a null title is the separator.
-constexpr SupportEntry SupportEntries[] = {
-    {"Using Templates Tutorial...", 1},
-    {"Templates Performance...", 2},
-    {nullptr, 0},
-    {"Contact Quillfen Support...", 3},
-    {"Knowledge Base...", 4},
-    {"Quillfen on Facebook...", 5},
-    {"Join Mailing List...", 6},
-};
 
 void setSecondaryText(QLabel *label)
 {
@@ -77,59 +52,33 @@ void scaleFont(QLabel *label, qreal factor, bool bold)
     label->setFont(font);
 }
 
+QList<TemplateArchiveCollection *> openCollections()
+{
+    return TemplateArchiveCollectionController::sharedController().collections();
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , _startWindowOwner(std::make_unique<QMainWindow>())
-    , _aboutWindowOwner(std::make_unique<QDialog>())
+    , _startWindow(std::make_unique<QMainWindow>())
+    , _aboutWindow(std::make_unique<QDialog>())
     , _startUi(std::make_unique<Ui::StartWindow>())
     , _aboutUi(std::make_unique<Ui::AboutWindow>())
 {
-    // Loading the interface: both windows start hidden.
-    _startUi->setupUi(_startWindowOwner.get());
-    _aboutUi->setupUi(_aboutWindowOwner.get());
-    _startWindow = _startWindowOwner.get();
-    _aboutWindow = _aboutWindowOwner.get();
-    _aboutVersionField = _aboutUi->aboutVersionField;
-    _supportButton = _startUi->supportButton;
-
-    _startUi->dropzoneView->setDelegate(this);
-    const QString illustration = Resources::path(QStringLiteral("DropArchive.png"));
-    QPixmap dropImage(illustration);
-    if (!dropImage.isNull()) {
-        dropImage.setDevicePixelRatio(2.0); // drawn at twice its size for sharp screens
-        _startUi->dropzoneView->setImage(dropImage);
-    } else {
-        qCWarning(lcGui) << "The drop zone's picture is missing from the resources";
-        _startUi->dropzoneView->setText(tr("Drop template archives here"));
-    }
-
-    const QIcon icon = appIcon();
-    if (!icon.isNull()) {
-        _startUi->iconLabel->setPixmap(icon.pixmap(56, 56));
-        _aboutUi->iconLabel->setPixmap(icon.pixmap(128, 128));
-    }
-    scaleFont(_startUi->titleLabel, 1.5, true);
-    scaleFont(_startUi->dropHintLabel, 1.15, true);
-    scaleFont(_aboutUi->nameLabel, 1.35, true);
-    setSecondaryText(_startUi->subtitleLabel);
-    setSecondaryText(_startUi->shopHintLabel);
-    setSecondaryText(_aboutUi->descriptionLabel);
-    setSecondaryText(_aboutUi->copyrightLabel);
-
+    loadWindows();
+    _menus = new AppMenus(*this, [this] { return windows(); });
+    _openRequests = new OpenRequestQueue([this](const QStringList &paths) { applicationOpenFiles(paths); }, this);
     connect(_startUi->openButton, &QPushButton::clicked, this, &AppDelegate::openTemplates);
     connect(_startUi->browseButton, &QPushButton::clicked, this, &AppDelegate::browseNewTemplates);
     connect(_startUi->libraryButton, &QPushButton::clicked, this, &AppDelegate::showTemplateLibrary);
     connect(_aboutUi->okButton, &QPushButton::clicked, this, &AppDelegate::aboutPanelOk);
-
-    createActions();
 #ifdef Q_OS_MACOS
     // A menu bar without a parent is the application's own on macOS.
-    _menuBar = createMenuBar(nullptr);
+    _menuBar = _menus->createMenuBar(nullptr);
     _ownsMenuBar = true;
 #else
-    decorateWindow(_startWindow);
+    decorateWindow(_startWindow.get());
     _menuBar = _startWindow->menuBar();
 #endif
     // The platform's open and quit requests arrive at the application
@@ -141,6 +90,33 @@ AppDelegate::~AppDelegate()
 {
     if (_ownsMenuBar)
         delete _menuBar;
+}
+
+// Loading the interface: both windows start hidden.
+void AppDelegate::loadWindows()
+{
+    _startUi->setupUi(_startWindow.get());
+    _aboutUi->setupUi(_aboutWindow.get());
+    _startUi->dropzoneView->setDelegate(this);
+    QPixmap dropImage(Resources::path(QStringLiteral("DropArchive.png")));
+    if (!dropImage.isNull()) {
+        dropImage.setDevicePixelRatio(2.0); // drawn at twice its size for sharp screens
+        _startUi->dropzoneView->setImage(dropImage);
+    } else {
+        qCWarning(lcGui) << "The drop zone's picture is missing from the resources";
+        _startUi->dropzoneView->setText(tr("Drop template archives here"));
+    }
+    const QIcon icon = appIcon();
+    if (!icon.isNull()) {
+        _startUi->iconLabel->setPixmap(icon.pixmap(56, 56));
+        _aboutUi->iconLabel->setPixmap(icon.pixmap(128, 128));
+    }
+    scaleFont(_startUi->titleLabel, 1.5, true);
+    scaleFont(_startUi->dropHintLabel, 1.15, true);
+    scaleFont(_aboutUi->nameLabel, 1.35, true);
+    for (QLabel *label : {_startUi->subtitleLabel, _startUi->shopHintLabel, _aboutUi->descriptionLabel,
+                          _aboutUi->copyrightLabel})
+        setSecondaryText(label);
 }
 
 QIcon AppDelegate::appIcon()
@@ -171,210 +147,56 @@ QString AppDelegate::versionText()
     return VersionFormat.arg(VersionString).arg(BuildNumber);
 }
 
-TemplateArchiveDropzoneView *AppDelegate::dropzoneView() const
-{
-    return _startUi->dropzoneView;
-}
-
-void AppDelegate::createActions()
-{
-    // One set of actions for every menu bar: a shortcut belongs to its
-    // action, and answers in whichever window shows a menu holding it.
-    _openAction = new QAction(tr("&Open..."), this);
-    _openAction->setObjectName(QStringLiteral("openAction"));
-    _openAction->setShortcut(QKeySequence::Open);
-    connect(_openAction, &QAction::triggered, this, &AppDelegate::openTemplates);
-
-    _browseAction = new QAction(tr("&Browse New Templates..."), this);
-    _browseAction->setObjectName(QStringLiteral("browseAction"));
-    connect(_browseAction, &QAction::triggered, this, &AppDelegate::browseNewTemplates);
-
-    _closeWindowAction = new QAction(tr("&Close Window"), this);
-    _closeWindowAction->setObjectName(QStringLiteral("closeWindowAction"));
-    _closeWindowAction->setShortcut(QKeySequence::Close);
-    connect(_closeWindowAction, &QAction::triggered, this, [] {
-        if (QWidget *window = QApplication::activeWindow())
-            window->close();
-    });
-
-    _quitAction = new QAction(tr("&Quit"), this);
-    _quitAction->setObjectName(QStringLiteral("quitAction"));
-    _quitAction->setShortcut(QKeySequence::Quit);
-    _quitAction->setMenuRole(QAction::QuitRole);
-    connect(_quitAction, &QAction::triggered, this, &AppDelegate::terminate);
-
-    _minimizeAction = new QAction(tr("&Minimize"), this);
-    _minimizeAction->setObjectName(QStringLiteral("minimizeAction"));
-    _minimizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    connect(_minimizeAction, &QAction::triggered, this, [] {
-        if (QWidget *window = QApplication::activeWindow())
-            window->showMinimized();
-    });
-
-    _zoomAction = new QAction(tr("&Zoom"), this);
-    _zoomAction->setObjectName(QStringLiteral("zoomAction"));
-    connect(_zoomAction, &QAction::triggered, this, [] {
-        if (QWidget *window = QApplication::activeWindow())
-            window->isMaximized() ? window->showNormal() : window->showMaximized();
-    });
-
-    _libraryAction = new QAction(tr("Template &Library"), this);
-    _libraryAction->setObjectName(QStringLiteral("libraryAction"));
-    _libraryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    connect(_libraryAction, &QAction::triggered, this, &AppDelegate::showTemplateLibrary);
-
-    // On macOS Qt moves About into the application menu by its role.
-    _aboutAction = new QAction(tr("&About Motion Template Installer"), this);
-    _aboutAction->setObjectName(QStringLiteral("aboutAction"));
-    _aboutAction->setMenuRole(QAction::AboutRole);
-    connect(_aboutAction, &QAction::triggered, this, &AppDelegate::orderFrontStandardAboutPanel);
-
-    for (const SupportEntry &entry : SupportEntries) {
-        if (!entry.title) {
-            _supportActions.append(nullptr);
-            continue;
-        }
-        auto *action = new QAction(tr(entry.title), this);
-        action->setData(entry.tag);
-        action->setMenuRole(QAction::NoRole);
-        connect(action, &QAction::triggered, this, [this, action] { supportButtonAction(action); });
-        _supportActions.append(action);
-    }
-}
-
-QMenuBar *AppDelegate::createMenuBar(QWidget *parent)
-{
-    auto *menuBar = new QMenuBar(parent);
-    menuBar->setObjectName(MenuBarName);
-
-    QMenu *fileMenu = menuBar->addMenu(tr("&File"));
-    fileMenu->addAction(_openAction);
-    fileMenu->addAction(_browseAction);
-    fileMenu->addSeparator();
-    fileMenu->addAction(_closeWindowAction);
-    fileMenu->addSeparator();
-    fileMenu->addAction(_quitAction);
-
-    QMenu *windowMenu = menuBar->addMenu(tr("&Window"));
-    windowMenu->setObjectName(QStringLiteral("windowMenu"));
-    windowMenu->addAction(_libraryAction);
-    windowMenu->addSeparator();
-    windowMenu->addAction(_minimizeAction);
-    windowMenu->addAction(_zoomAction);
-    windowMenu->addSeparator();
-    windowMenu->setProperty(FixedEntriesProperty, int(windowMenu->actions().size()));
-    connect(windowMenu, &QMenu::aboutToShow, this, [this, windowMenu] { fillWindowMenu(windowMenu); });
-
-    QMenu *supportMenu = menuBar->addMenu(tr("&Support"));
-    for (QAction *action : std::as_const(_supportActions)) {
-        if (action)
-            supportMenu->addAction(action);
-        else
-            supportMenu->addSeparator();
-    }
-
-    QMenu *helpMenu = menuBar->addMenu(tr("&Help"));
-    helpMenu->addAction(_aboutAction);
-
-    // Popup menus are windows of their own and take no palette from the window.
-    for (QMenu *menu : {fileMenu, windowMenu, supportMenu, helpMenu})
-        DarkAppearance::apply(menu);
-    return menuBar;
-}
-
-void AppDelegate::fillWindowMenu(QMenu *menu)
-{
-    // The commands above the list stay; the list of windows is made afresh.
-    const QList<QAction *> entries = menu->actions();
-    for (qsizetype i = menu->property(FixedEntriesProperty).toInt(); i < entries.size(); ++i) {
-        menu->removeAction(entries.at(i));
-        delete entries.at(i);
-    }
-    QList<QWidget *> windows{_startWindow, _aboutWindow, _libraryWindow.data()};
-    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
-        windows.append(collection->window());
-    const QWidget *active = QApplication::activeWindow();
-    for (QWidget *window : std::as_const(windows)) {
-        if (!window || !window->isVisible())
-            continue;
-        QAction *entry = menu->addAction(window->windowTitle());
-        entry->setCheckable(true);
-        entry->setChecked(window == active);
-        connect(entry, &QAction::triggered, this, [target = QPointer<QWidget>(window)] {
-            if (target)
-                makeKeyAndOrderFront(target);
-        });
-    }
-}
-
 void AppDelegate::decorateWindow(QMainWindow *window)
 {
     if (!window)
         return;
     watchCollections();
-#ifdef Q_OS_MACOS
-    Q_UNUSED(window)
-#else
-    if (window->menuWidget() && window->menuWidget()->objectName() == MenuBarName)
-        return;
-    window->setMenuBar(createMenuBar(window));
-#endif
+    _menus->decorateWindow(window);
 }
 
-void AppDelegate::buildSupportMenu()
+QList<QWidget *> AppDelegate::windows() const
 {
-    auto *menu = new QMenu(tr("Support"), _supportButton);
-    menu->setObjectName(QStringLiteral("supportMenu"));
-    // The pull-down's title entry: it names the button and is not listed.
-    QAction *titleEntry = menu->addAction(tr("Support..."));
-    titleEntry->setVisible(false);
-    for (QAction *action : std::as_const(_supportActions)) {
-        if (action)
-            menu->addAction(action);
-        else
-            menu->addSeparator();
-    }
-    QMenu *previous = _supportButton->menu();
-    _supportButton->setMenu(menu);
-    _supportButton->setText(titleEntry->text());
-    if (previous && previous->parent() == _supportButton)
-        previous->deleteLater();
+    QList<QWidget *> windows{_startWindow.get(), _aboutWindow.get(), _libraryWindow.data()};
+    for (TemplateArchiveCollection *collection : openCollections())
+        windows.append(collection->window());
+    return windows;
 }
 
 void AppDelegate::applicationWillFinishLaunching()
 {
-    buildSupportMenu();
-    DarkAppearance::apply(_startWindow);
-    DarkAppearance::apply(_aboutWindow);
+    _menus->buildSupportMenu(_startUi->supportButton);
+    DarkAppearance::apply(_startWindow.get());
+    DarkAppearance::apply(_aboutWindow.get());
     // Popup menus are windows of their own and take no palette from the window.
     for (QMenu *menu : _startWindow->findChildren<QMenu *>())
         DarkAppearance::apply(menu);
-    _aboutVersionField->setText(versionText());
+    _aboutUi->aboutVersionField->setText(versionText());
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // A collection still unpacking shows its window once it has opened.
     bool collectionShown = false;
-    for (TemplateArchiveCollection *collection : TemplateArchiveCollectionController::sharedController().collections())
-        collectionShown = collectionShown || (collection->window() && collection->window()->isVisible());
+    for (TemplateArchiveCollection *collection : openCollections())
+        collectionShown = collectionShown || collection->isOpening() || collection->window()->isVisible();
     // Files of which none opened leave nothing else to show: without the
     // start window the process would run on invisibly, and later launches
     // would hand over to it.
-    if (!_launchedWithOpenFile || !collectionShown)
-        makeKeyAndOrderFront(_startWindow);
+    if (!launchedWithOpenFile() || !collectionShown)
+        makeKeyAndOrderFront(_startWindow.get());
 }
 
 void AppDelegate::applicationOpenFiles(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
-    _launchedWithOpenFile = true;
+    _openRequests->setLaunchedWithOpenFile();
     QList<QUrl> urls;
     urls.reserve(paths.size());
     for (const QString &path : paths) {
-        if (path.isEmpty())
-            continue;
-        urls.append(QUrl::fromLocalFile(path));
+        if (!path.isEmpty())
+            urls.append(QUrl::fromLocalFile(path));
     }
     openTemplateArchiveAtURLs(urls);
 }
@@ -382,8 +204,13 @@ void AppDelegate::applicationOpenFiles(const QStringList &paths)
 bool AppDelegate::applicationOpenFile(const QString &path)
 {
     Q_UNUSED(path)
-    _launchedWithOpenFile = true;
+    _openRequests->setLaunchedWithOpenFile();
     return false;
+}
+
+bool AppDelegate::launchedWithOpenFile() const
+{
+    return _openRequests->launchedWithOpenFile();
 }
 
 QStringList AppDelegate::launchArgumentPaths(const QStringList &arguments)
@@ -401,28 +228,12 @@ QStringList AppDelegate::launchArgumentPaths(const QStringList &arguments)
 
 void AppDelegate::openLaunchArguments(const QStringList &paths)
 {
-    for (const QString &path : paths) {
-        _launchArguments.append(path);
-        queueOpenFile(path);
-    }
-}
-
-void AppDelegate::queueOpenFile(const QString &path)
-{
-    if (path.isEmpty() || _pendingOpenFiles.contains(path))
-        return;
-    // Known at once, so a launch made to open files shows no start window;
-    // the files of one turn of the event loop open together.
-    _launchedWithOpenFile = true;
-    if (_pendingOpenFiles.isEmpty())
-        QTimer::singleShot(0, this, &AppDelegate::openPendingFiles);
-    _pendingOpenFiles.append(path);
+    _openRequests->queueLaunchArguments(paths);
 }
 
 void AppDelegate::openPendingFiles()
 {
-    const QStringList paths = std::exchange(_pendingOpenFiles, {});
-    applicationOpenFiles(paths);
+    _openRequests->openPending();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -487,32 +298,6 @@ void AppDelegate::tellNotArchives(const QList<QUrl> &urls)
                     tr("OK"));
 }
 
-QString AppDelegate::openDialogFolder()
-{
-    const QString last = QSettings().value(LastOpenFolderKey).toString();
-    if (!last.isEmpty() && QFileInfo(last).isDir())
-        return last;
-    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (!downloads.isEmpty() && QFileInfo(downloads).isDir())
-        return downloads;
-    return QDir::homePath();
-}
-
-void AppDelegate::prepareOpenDialog(QFileDialog *dialog)
-{
-    if (!dialog || dialog->property(PreparedProperty).toBool())
-        return;
-    dialog->setProperty(PreparedProperty, true);
-    dialog->setDirectory(openDialogFolder());
-    DarkAppearance::apply(dialog);
-    connect(dialog, &QDialog::accepted, dialog, [dialog] {
-        const QStringList chosen = dialog->selectedFiles();
-        const QString folder = chosen.isEmpty() ? dialog->directory().absolutePath()
-                                                : QFileInfo(chosen.first()).absolutePath();
-        QSettings().setValue(LastOpenFolderKey, folder);
-    });
-}
-
 void AppDelegate::openTemplates()
 {
     bringToFront(TemplateArchiveCollection::openNewTemplateArchives());
@@ -569,37 +354,34 @@ void AppDelegate::quitIfNothingLeft()
     // and the window that follows (the open dialog after "Yes") not yet up.
     QTimer::singleShot(0, this, [this] {
         _quitScheduled = false;
-        if (!TemplateArchiveCollectionController::sharedController().collections().isEmpty())
+        if (!nothingLeft())
             return;
-        // Templates being moved to the Trash are not left half way; the
-        // window's end asks again.
-        if (_libraryWindow && _libraryWindow->isBusy())
-            return;
-        bool windowShown = false;
-        const QList<QWidget *> windows = QApplication::topLevelWidgets();
-        for (const QWidget *window : windows) {
-            const Qt::WindowType type = window->windowType();
-            windowShown = windowShown || (window->isVisible() && (type == Qt::Window || type == Qt::Dialog));
-        }
-        // A collection that closed itself after its work was undone hides
-        // its window, which Qt does not count as closing the last one.
-        if (_terminating || !windowShown) {
-            // Nothing is on screen any more: the unpack folders of closed
-            // windows may be removed while the process still waits.
-            DeferredCleanup::waitForAll();
-            QCoreApplication::quit();
-        }
+        // Nothing is on screen any more: the unpack folders of closed
+        // windows may be removed while the process still waits.
+        DeferredCleanup::waitForAll();
+        QCoreApplication::quit();
     });
+}
+
+bool AppDelegate::nothingLeft() const
+{
+    // Templates being moved to the Trash are not left half way; the
+    // window's end asks again.
+    if (!openCollections().isEmpty() || (_libraryWindow && _libraryWindow->isBusy()))
+        return false;
+    bool windowShown = false;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        windowShown = windowShown || (window->isVisible() && (type == Qt::Window || type == Qt::Dialog));
+    }
+    // A collection that closed itself after its work was undone hides
+    // its window, which Qt does not count as closing the last one.
+    return _terminating || !windowShown;
 }
 
 void AppDelegate::orderFrontStandardAboutPanel()
 {
-    makeKeyAndOrderFront(_aboutWindow);
-}
-
-TemplateLibraryWindow *AppDelegate::templateLibraryWindow() const
-{
-    return _libraryWindow;
+    makeKeyAndOrderFront(_aboutWindow.get());
 }
 
 void AppDelegate::showTemplateLibrary()
@@ -634,30 +416,25 @@ void AppDelegate::activateFrontWindow()
             return;
         }
     }
-    for (QWidget *window : {static_cast<QWidget *>(_libraryWindow.data()), static_cast<QWidget *>(_startWindow),
-                            static_cast<QWidget *>(_aboutWindow)}) {
+    for (QWidget *window : {static_cast<QWidget *>(_libraryWindow.data()), static_cast<QWidget *>(_startWindow.get()),
+                            static_cast<QWidget *>(_aboutWindow.get())}) {
         if (window && window->isVisible()) {
             makeKeyAndOrderFront(window);
             return;
         }
     }
     // Nothing is on screen: a later launch without files gets the start window.
-    makeKeyAndOrderFront(_startWindow);
+    makeKeyAndOrderFront(_startWindow.get());
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == qApp && event->type() == QEvent::FileOpen) {
-        const QString path = static_cast<QFileOpenEvent *>(event)->file();
-        // A path from the command line that the platform passes on as well
-        // is opened once.
-        if (!_launchArguments.removeOne(path))
-            queueOpenFile(path);
+        _openRequests->queueOpenEvent(static_cast<QFileOpenEvent *>(event)->file());
         return true;
     }
     if (watched == qApp && event->type() == QEvent::Quit
-        && (!TemplateArchiveCollectionController::sharedController().collections().isEmpty()
-            || (_libraryWindow && _libraryWindow->isBusy()))) {
+        && (!openCollections().isEmpty() || (_libraryWindow && _libraryWindow->isBusy()))) {
         // Refused for now, so Qt neither exits at once nor closes windows
         // that defer their close; terminate() asks again once all are gone.
         event->ignore();
@@ -666,7 +443,7 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::Show) {
         if (auto *dialog = qobject_cast<QFileDialog *>(watched))
-            prepareOpenDialog(dialog);
+            OpenDialog::prepare(dialog);
     }
     return QObject::eventFilter(watched, event);
 }
@@ -686,20 +463,11 @@ void AppDelegate::makeKeyAndOrderFront(QWidget *window)
 void AppDelegate::bringToFront(const QList<TemplateArchiveCollection *> &collections)
 {
     watchCollections();
-    // In list order, so the last one ends up in front.
+    // In list order, so the last one ends up in front; one still unpacking
+    // comes up once it has opened.
     for (TemplateArchiveCollection *collection : collections) {
-        QWidget *window = collection->window();
-        if (!window)
-            continue;
-        if (auto *mainWindow = qobject_cast<QMainWindow *>(window)) {
-            decorateWindow(mainWindow);
-        } else {
-#ifndef Q_OS_MACOS
-            // A window without a menu bar of its own still answers the
-            // menus' shortcuts.
-            window->addActions({_openAction, _closeWindowAction, _quitAction, _minimizeAction, _libraryAction});
-#endif
-        }
-        makeKeyAndOrderFront(window);
+        TemplateArchiveCollectionWindow *window = collection->window();
+        decorateWindow(window);
+        collection->showWhenOpened();
     }
 }

@@ -6,6 +6,8 @@
 
 #include <QIcon>
 #include <QList>
+#include <QMainWindow>
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -13,24 +15,22 @@
 
 #include <memory>
 
+class AppMenus;
+class OpenRequestQueue;
 class QAction;
 class QDialog;
-class QFileDialog;
-class QLabel;
 class QMainWindow;
-class QMenu;
 class QMenuBar;
-class QPushButton;
 class TemplateArchiveCollection;
-class TemplateArchiveDropzoneView;
 class TemplateLibraryWindow;
 namespace Ui {
 class AboutWindow;
 class StartWindow;
 }
 
-// The application delegate: launch, opening archives, the menus, the support
-// menu, the about window and quitting. Exactly one exists; main() creates
+// The application delegate: launch, opening archives, the start and about
+// windows and quitting; the menus are AppMenus', the platform's open
+// requests OpenRequestQueue's. Exactly one exists; main() creates
 // it, which loads the start and about windows (both hidden) and the menu
 // bar, then drives the launch: applicationWillFinishLaunching(), the
 // open-files request that started the application if any,
@@ -93,27 +93,10 @@ public:
     // the window gets a menu bar of its own, built like the start window's.
     // Doing it twice changes nothing.
     void decorateWindow(QMainWindow *window);
+    // Shows (restoring it if minimized), raises and activates the window.
+    static void makeKeyAndOrderFront(QWidget *window);
 
-    // Where the open dialog starts: the folder it was last accepted in, else
-    // the Downloads folder, else the home folder.
-    static QString openDialogFolder();
-    // Gives an open dialog its starting folder and the dark look, and
-    // remembers its folder when accepted.
-    static void prepareOpenDialog(QFileDialog *dialog);
-
-    bool launchedWithOpenFile() const { return _launchedWithOpenFile; }
-    QMainWindow *startWindow() const { return _startWindow; }
-    QDialog *aboutWindow() const { return _aboutWindow; }
-    QLabel *aboutVersionField() const { return _aboutVersionField; }
-    QPushButton *supportButton() const { return _supportButton; }
-    TemplateArchiveDropzoneView *dropzoneView() const;
-    QMenuBar *menuBar() const { return _menuBar; }
-    QAction *openAction() const { return _openAction; }
-    QAction *aboutAction() const { return _aboutAction; }
-    QAction *quitAction() const { return _quitAction; }
-    QAction *libraryAction() const { return _libraryAction; }
-    // The library window while it is open; one per process.
-    TemplateLibraryWindow *templateLibraryWindow() const;
+    bool launchedWithOpenFile() const;
 
     // Brings the front-most window of the application forward; a later
     // launch without files asks for this.
@@ -136,44 +119,23 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void createActions();
-    QMenuBar *createMenuBar(QWidget *parent);
-    void fillWindowMenu(QMenu *menu);
-    void buildSupportMenu();
-    void queueOpenFile(const QString &path);
+    void loadWindows();
     void watchCollections();
     void quitIfNothingLeft();
-    static void makeKeyAndOrderFront(QWidget *window);
+    bool nothingLeft() const;
     void bringToFront(const QList<TemplateArchiveCollection *> &collections);
     void tellNotArchives(const QList<QUrl> &urls);
+    QList<QWidget *> windows() const;
 
-    // Connected when the interface is loaded; owned through the unique
-    // pointers below, never reassigned.
-    QDialog *_aboutWindow = nullptr;
-    QLabel *_aboutVersionField = nullptr;
-    QMainWindow *_startWindow = nullptr;
-    QPushButton *_supportButton = nullptr;
-    bool _launchedWithOpenFile = false;
-
-    std::unique_ptr<QMainWindow> _startWindowOwner;
-    std::unique_ptr<QDialog> _aboutWindowOwner;
+    std::unique_ptr<QMainWindow> _startWindow;
+    std::unique_ptr<QDialog> _aboutWindow;
     std::unique_ptr<Ui::StartWindow> _startUi;
     std::unique_ptr<Ui::AboutWindow> _aboutUi;
+    AppMenus *_menus = nullptr;
+    OpenRequestQueue *_openRequests = nullptr;
     QMenuBar *_menuBar = nullptr;
     bool _ownsMenuBar = false;
-    QAction *_openAction = nullptr;
-    QAction *_browseAction = nullptr;
-    QAction *_closeWindowAction = nullptr;
-    QAction *_quitAction = nullptr;
-    QAction *_minimizeAction = nullptr;
-    QAction *_zoomAction = nullptr;
-    QAction *_aboutAction = nullptr;
-    QAction *_libraryAction = nullptr;
     QPointer<TemplateLibraryWindow> _libraryWindow;
-    // The support pages, shared by the support button and the menu bars.
-    QList<QAction *> _supportActions;
-    QStringList _pendingOpenFiles;
-    QStringList _launchArguments;
     bool _terminating = false;
     bool _quitScheduled = false;
 };

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "App/QuitSignals.h"
 
-#include "Collections/Alert.h"
-#include "Collections/ProgressDialogListener.h"
+#include "Interface/Alert.h"
+#include "Interface/BackgroundWork.h"
 #include "Common/LogCategories.h"
 
 #include <QCoreApplication>
@@ -52,7 +52,7 @@ void install(QObject *context)
         sReceived = true;
         // Work under way (unpacking at launch, an install) stops and undoes
         // itself first; the event loop may not even be running yet.
-        ProgressDialogListener::cancelAll();
+        BackgroundWork::cancelAll();
         // A modal alert's own loop would otherwise wait for its answer, and
         // before the main loop runs, quit() does not end it.
         Alert::dismissAll();

@@ -3,7 +3,7 @@
 #include "App/AppDelegate.h"
 #include "App/OpenFilesChannel.h"
 #include "App/QuitSignals.h"
-#include "Collections/BackgroundWork.h"
+#include "Documents/DeferredCleanup.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
@@ -40,6 +40,18 @@ void installTranslators(QCoreApplication *app)
     }
 }
 
+// Names the application (settings, the desktop file) and loads its texts.
+void describeApplication(QApplication *app)
+{
+    installTranslators(app);
+    QApplication::setOrganizationName(QStringLiteral("Quillfen"));
+    QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
+    QApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));
+    // Wayland matches windows to the desktop file, and so to its icon, by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MTI_APPLICATION_ID));
+    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,13 +61,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 #endif
     QApplication app(argc, argv);
-    installTranslators(&app);
-    QApplication::setOrganizationName(QStringLiteral("Quillfen"));
-    QApplication::setApplicationName(QStringLiteral("Motion Template Installer"));
-    QApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));
-    // Wayland matches windows to the desktop file, and so to its icon, by this.
-    QGuiApplication::setDesktopFileName(QStringLiteral(MTI_APPLICATION_ID));
-    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+    describeApplication(&app);
 
     // Paths from a file manager, or typed in a terminal on any platform.
     const QStringList paths = AppDelegate::launchArgumentPaths(QApplication::arguments());

@@ -3,94 +3,15 @@
 #include "Collections/EffectsTableModel.h"
 
 #include "Collections/TemplateArchiveCollection.h"
-#include "Collections/TemplateArchiveDocument.h"
+#include "Documents/TemplateArchiveDocument.h"
+#include "Interface/PreviewLoader.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QImageReader>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <algorithm>
-
-// Hands previews read on the pool's threads back to their model on the GUI
-// thread. It outlives every model, so a load that finishes after its model
-// has gone is simply dropped.
-class PreviewDispatcher : public QObject
-{
-public:
-    static PreviewDispatcher &instance()
-    {
-        static PreviewDispatcher *dispatcher = [] {
-            sInstance = new PreviewDispatcher;
-            // Before the application object goes: no load may post to it later.
-            qAddPostRoutine(drain);
-            return sInstance;
-        }();
-        return *dispatcher;
-    }
-
-    quint64 add(EffectsTableModel *model)
-    {
-        _models.insert(++_lastId, model);
-        return _lastId;
-    }
-    void remove(quint64 id) { _models.remove(id); }
-
-    void load(quint64 id, quint64 generation, int row, const QString &folder)
-    {
-        // Newest first: the rows on screen now, not those scrolled past.
-        _pool.start([this, id, generation, row, folder] {
-            QImage preview = readPreview(folder);
-            QImage thumbnail;
-            if (!preview.isNull()) {
-                preview = preview.scaled(EffectsTableModel::PreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-                thumbnail = preview.scaled(EffectsTableModel::ThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            }
-            QMetaObject::invokeMethod(
-                this,
-                [this, id, generation, row, preview, thumbnail] {
-                    if (EffectsTableModel *model = _models.value(id))
-                        model->previewLoaded(generation, row, preview, thumbnail);
-                },
-                Qt::QueuedConnection);
-        }, ++_requests);
-    }
-
-private:
-    static void drain()
-    {
-        sInstance->_pool.clear();
-        sInstance->_pool.waitForDone();
-    }
-
-    static inline PreviewDispatcher *sInstance = nullptr;
-
-    PreviewDispatcher()
-    {
-        // Two readers keep the disk busy without taking the cores from the window.
-        _pool.setMaxThreadCount(2);
-    }
-
-    // The same files, in the same order, as EffectTemplateItem::preview();
-    // read here rather than through the item, whose cache belongs to the GUI thread.
-    static QImage readPreview(const QString &folder)
-    {
-        for (const char *name : {"preview.png", "preview.jpg", "small.png", "large.png"}) {
-            QImageReader reader(folder + QLatin1Char('/') + QLatin1String(name));
-            reader.setAutoTransform(true);
-            QImage image = reader.read();
-            if (!image.isNull())
-                return image;
-        }
-        return {};
-    }
-
-    QThreadPool _pool;
-    int _requests = 0;
-    QHash<quint64, EffectsTableModel *> _models;
-    quint64 _lastId = 0;
-};
 
 namespace {
 
@@ -104,15 +25,14 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     , _document(document)
     , _thumbnails(ThumbnailsKept)
     , _previews(PreviewsKept)
+    , _previewLoader(std::make_unique<PreviewLoader>(PreviewLoader::Sizes{ThumbnailSize, PreviewSize},
+                                                     PreviewLoader::Limits{2, 0}))
 {
-    _id = PreviewDispatcher::instance().add(this);
+    connect(_previewLoader.get(), &PreviewLoader::loaded, this, &EffectsTableModel::previewLoaded);
     reload();
 }
 
-EffectsTableModel::~EffectsTableModel()
-{
-    PreviewDispatcher::instance().remove(_id);
-}
+EffectsTableModel::~EffectsTableModel() = default;
 
 const QStringList &EffectsTableModel::columnIdentifiers()
 {
@@ -159,11 +79,12 @@ void EffectsTableModel::reload()
     // The states belong to the rows they were taken for.
     _installed.assign(_items.size(), false);
     _installedCount = 0;
-    ++_generation;
+    _previewLoader->clearPending();
     _thumbnails.clear();
     _previews.clear();
     _withoutPreview.clear();
     _loading.clear();
+    _loadingFolders.clear();
     endResetModel();
 }
 
@@ -274,14 +195,20 @@ void EffectsTableModel::requestPreview(int row) const
 {
     if (_loading.contains(row))
         return;
+    const QString folder = _items[size_t(row)]->sourceFolderPath();
     _loading.insert(row);
-    PreviewDispatcher::instance().load(_id, _generation, row, _items[size_t(row)]->sourceFolderPath());
+    _loadingFolders.insert(folder, row);
+    _previewLoader->request(folder);
 }
 
-void EffectsTableModel::previewLoaded(quint64 generation, int row, const QImage &preview, const QImage &thumbnail)
+void EffectsTableModel::previewLoaded(const QString &folder, const QImage &thumbnail, const QImage &preview)
 {
-    if (generation != _generation || row < 0 || row >= int(_items.size()))
+    // A folder no longer asked for belongs to the rows before a reload.
+    const auto it = _loadingFolders.constFind(folder);
+    if (it == _loadingFolders.constEnd())
         return;
+    const int row = it.value();
+    _loadingFolders.erase(it);
     _loading.remove(row);
     if (preview.isNull()) {
         _withoutPreview.insert(row);

@@ -7,15 +7,18 @@
 
 #include <QAbstractTableModel>
 #include <QCache>
+#include <QHash>
 #include <QImage>
 #include <QPixmap>
 #include <QSet>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class PreviewLoader;
 class TemplateArchiveDocument;
 
 // The collection window's table: one row per template of the collection,
@@ -103,10 +106,9 @@ signals:
     void previewReady(int row);
 
 private:
-    friend class PreviewDispatcher;
     bool isInstalled(const EffectTemplateItem *item) const;
     void requestPreview(int row) const;
-    void previewLoaded(quint64 generation, int row, const QImage &preview, const QImage &thumbnail);
+    void previewLoaded(const QString &folder, const QImage &thumbnail, const QImage &preview);
 
     const TemplateArchiveDocument *_document;
     EffectTemplateItemList _items;
@@ -115,12 +117,12 @@ private:
     int _installedCount = 0;
     std::function<QString(const EffectTemplateItem &, bool)> _installedToolTip;
     std::vector<TemplateLibrary::Provenance> _provenances;
-    // A reload makes earlier loads stale.
-    quint64 _generation = 0;
     mutable QCache<int, QPixmap> _thumbnails;
     mutable QCache<int, QImage> _previews;
     mutable QSet<int> _withoutPreview;
     mutable QSet<int> _loading;
-    // Names the model to the loaders, which may finish after it is gone.
-    quint64 _id = 0;
+    // The row each folder being read is for; a reload forgets them, which
+    // makes their answers stale.
+    mutable QHash<QString, int> _loadingFolders;
+    std::unique_ptr<PreviewLoader> _previewLoader;
 };

@@ -3,16 +3,15 @@
 #pragma once
 
 #include "Common/Error.h"
-#include "Collections/TemplateArchiveDocument.h"
-#include "Installer/TemplateInstaller.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
+#include "Documents/TemplateArchiveDocument.h"
+#include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateInstallerDelegate.h"
 
 #include <QList>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
-#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -22,26 +21,32 @@
 #include <vector>
 
 class BackgroundWork;
+class CollectionFlows;
+class CollectionOpener;
+class CollectionWindowController;
 class EffectsFilterModel;
 class EffectsTableModel;
 class ProgressListener;
-class QPoint;
 class TemplateInstallerV2;
 
 // One window over one or more opened template archives: lists their
 // templates and installs or removes them (all, or those selected) in the
 // user's Motion Templates folder. The archives, installers and the work of
-// the flows are the document's (TemplateArchiveDocument); this class runs
-// that work on worker threads under a progress dialog, and asks and tells
-// the user in sheets. A collection owns itself from construction until
-// close(), which destroys it: it leaves the registry, its window goes away at
-// once and its installers remove their unpack folders (and archives flagged
-// for deletion) on a worker thread afterwards (DeferredCleanup).
+// the flows are the document's (TemplateArchiveDocument); the opening is
+// CollectionOpener's, the window's contents CollectionWindowController's and
+// the install and uninstall CollectionFlows'. This class holds them together
+// and runs their work on a worker under a progress dialog, one piece at a
+// time. A collection owns itself from construction until close(), which
+// destroys it: it leaves the registry, its window goes away at once and its
+// installers remove their unpack folders (and archives flagged for deletion)
+// on a worker thread afterwards (DeferredCleanup).
 //
-// Closing while an install or uninstall runs: the window's close is ignored
-// and the user asked "Stop installing?"; Stop cancels, rolls back and then
-// closes the window; Continue keeps it open. isBusy() says whether such work
-// runs. The registry signals lastCollectionClosed() once none is left.
+// Opening unpacks on a worker: the collection exists at once and emits
+// opened() when its table is filled. Closing while work runs: the window's
+// close is ignored and the user asked "Stop installing?"; Stop cancels,
+// rolls back and then closes the window; Continue keeps it open. A close()
+// while work runs cancels it and closes once the work has stopped. The
+// registry signals lastCollectionClosed() once none is left.
 class TemplateArchiveCollection : public QObject, public TemplateInstallerDelegate
 {
     Q_OBJECT
@@ -67,22 +72,26 @@ public:
     void adjustInstallButtonState();
 
     TemplateArchiveCollectionWindow *window() const;
+    // Whether the archives are still being unpacked (opened() follows).
+    bool isOpening() const { return _opening; }
     // Whether an install or uninstall runs now.
-    bool isBusy() const { return _activeWork != nullptr; }
+    bool isBusy() const;
+    // Shows, raises and activates the window once the collection has opened.
+    void showWhenOpened();
     const QList<QUrl> &archiveURLs() const { return _document->archiveURLs(); }
     const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const
     {
         return _document->templateInstallers();
     }
     TemplateArchiveDocument &document() const { return *_document; }
-    EffectsTableModel *tableModel() const { return _tableModel; }
+    EffectsTableModel *tableModel() const;
     // What the table shows: the model sorted and searched.
-    EffectsFilterModel *filterModel() const { return _filterModel; }
+    EffectsFilterModel *filterModel() const;
     // The templates selected in the table, in the archives' order.
     EffectTemplateItemList selectedEffects() const;
 
-    // Destroys the collection at once; while busy, cancels the work and
-    // destroys it once the work has rolled back.
+    // Destroys the collection at once; while work runs, cancels it and
+    // destroys the collection once the work has rolled back.
     void close();
 
     // The status images of the "installed" column, 20 x 20.
@@ -95,6 +104,10 @@ public:
     // replaced (tests replace it).
     static void setTerminateHandler(std::function<void()> handler);
 
+signals:
+    // The archives are unpacked and the table filled (the window not shown).
+    void opened();
+
 public slots:
     void installForCurrentUser();
     void installSelected();
@@ -105,50 +118,36 @@ public slots:
     void revealSelected();
 
 private:
-    TemplateArchiveCollection();
-    static TemplateArchiveCollection *_initWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs);
-    // Unpacks each archive on a worker; answers what installedStates() saw
-    // there afterwards.
-    std::vector<bool> _createTemplateInstallersWithSourceArchiveURLs(const QList<QUrl> &sourceArchiveURLs);
-    void finishInit(std::vector<bool> installedStates);
-    void setUpTable();
+    friend class CollectionFlows;
+    friend class CollectionOpener;
+
+    enum class Work { Opening, Install, Uninstall };
+    using Job = std::function<void(ProgressListener &, BackgroundWork &)>;
+
+    explicit TemplateArchiveCollection(const QList<QUrl> &sourceArchiveURLs);
+    CollectionWindowController &view() const { return *_view; }
+    // The table and the title once the archives are unpacked.
+    void finishOpening(std::vector<bool> installedStates);
+    // Runs `job` on a worker under the progress dialog (its label may be
+    // set from the worker); `then` follows on this thread unless a close
+    // came meanwhile, which is carried out instead.
+    void runInBackground(Work kind, Job job, std::function<void()> then);
+    void workEnded();
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
-    void install(const TemplateArchiveDocument::Selection &selection);
-    void installNow(const TemplateArchiveDocument::Selection &selection);
-    void askToReplace(const TemplateArchiveDocument::Selection &selection, const QStringList &edited,
-                      const QStringList &foreign);
-    static QString someOf(const QStringList &titles);
-    void reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds);
-    void askToUninstall(const TemplateArchiveDocument::Selection &selection);
-    void uninstallNow(const TemplateArchiveDocument::Selection &selection);
-    // The marks, the status line and the buttons from what a worker saw.
-    void applyInstalledStates(std::vector<bool> states);
-    void showCounts();
-    void updateSelectionControls();
-    void showPreview();
-    void showContextMenu(const QPoint &position);
-    void revealInFileManager(const EffectTemplateItem *item);
     // The window's close: false while busy (the user is asked instead).
     bool windowMayClose();
-    // Runs `work` on a worker thread under one progress dialog (its label
-    // may be set from the worker). Answers whether the collection is still
-    // open (a close asked for meanwhile is carried out here).
-    bool runWithProgress(bool installing, const QString &label,
-                         const std::function<void(ProgressListener &, BackgroundWork &)> &work);
 
     std::unique_ptr<TemplateArchiveCollectionWindow> _window;
     std::unique_ptr<TemplateArchiveDocument> _document;
-    EffectsTableModel *_tableModel = nullptr;
-    EffectsFilterModel *_filterModel = nullptr;
+    std::unique_ptr<CollectionWindowController> _view;
+    std::unique_ptr<CollectionFlows> _flows;
     QStringList _problems;
-    // Set while an install or uninstall runs on its worker thread.
-    BackgroundWork *_activeWork = nullptr;
-    // The unpacking while the collection is made: a close meanwhile (a quit,
-    // a signal) cancels it, and the collection goes once it has stopped.
-    BackgroundWork *_openingWork = nullptr;
+    // The work running now: the unpacking while opening, an install or an uninstall.
+    std::unique_ptr<BackgroundWork> _work;
+    Work _workKind = Work::Opening;
     QPointer<QObject> _stopQuestion;
-    bool _activeWorkIsInstall = false;
-    int _lastKept = 0;  // copies the last install left as they were
+    bool _opening = true;
+    bool _showWhenOpened = false;
     bool _closeRequested = false;
 };

@@ -4,7 +4,7 @@
 
 #include "Common/DiagnosticLog.h"
 #include "Common/LogCategories.h"
-#include "Collections/BackgroundWork.h"
+#include "Documents/DeferredCleanup.h"
 #include "Collections/TemplateArchiveCollection.h"
 
 TemplateArchiveCollectionController &TemplateArchiveCollectionController::sharedController()

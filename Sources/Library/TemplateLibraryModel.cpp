@@ -5,7 +5,7 @@
 #include "Common/ByteSize.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateType.h"
-#include "Library/PreviewLoader.h"
+#include "Interface/PreviewLoader.h"
 
 #include <QCollator>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -103,10 +103,9 @@ TemplateLibraryModel::TemplateLibraryModel(QObject *parent)
 
 TemplateLibraryModel::~TemplateLibraryModel()
 {
-    if (_scanThread) {
-        _scanThread->disconnect(this);
-        _scanThread->wait();
-        delete _scanThread;
+    if (_scan) {
+        _scan->disconnect(this);
+        _scan->waitForFinished();
     }
 }
 
@@ -158,11 +157,38 @@ void TemplateLibraryModel::setRoots(const QStringList &roots)
 
 void TemplateLibraryModel::rescan()
 {
-    if (_scanThread) {
+    if (_scan) {
         _rescanPending = true;
         return;
     }
     startScan();
+}
+
+// On a worker: it touches nothing but its own result.
+void TemplateLibraryModel::scanRoots(ScanResult &result)
+{
+    const QCollator collation = collator();
+    for (int index = 0; index < result.roots.size(); ++index) {
+        const QString &root = result.roots.at(index);
+        if (root.isEmpty())
+            continue;
+        for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
+            Row row{std::move(item), index, {}, {}, {}, {}, {}};
+            row.title = row.item.title.isEmpty() ? row.item.destination.section(QLatin1Char('/'), -1)
+                                                 : row.item.title;
+            row.category = row.item.category;
+            if (row.category.isEmpty()) {
+                row.category = row.item.categoryFolder;
+                if (row.category.startsWith(QLatin1String("ZT ")))
+                    row.category = row.category.mid(3);
+            }
+            row.titleKey = collation.sortKey(row.title);
+            row.categoryKey = collation.sortKey(row.category);
+            row.originKey = collation.sortKey(row.item.originArchiveTitle);
+            result.rows.push_back(std::move(row));
+        }
+        result.watchList += foldersToWatch(root);
+    }
 }
 
 void TemplateLibraryModel::startScan()
@@ -170,42 +196,17 @@ void TemplateLibraryModel::startScan()
     _rescanPending = false;
     auto result = std::make_shared<ScanResult>();
     result->roots = _roots;
-    // The worker touches nothing but its own result.
-    _scanThread = QThread::create([result] {
-        const QCollator collation = collator();
-        for (int index = 0; index < result->roots.size(); ++index) {
-            const QString &root = result->roots.at(index);
-            if (root.isEmpty())
-                continue;
-            for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
-                Row row{std::move(item), index, {}, {}, {}, {}, {}};
-                row.title = row.item.title.isEmpty() ? row.item.destination.section(QLatin1Char('/'), -1)
-                                                     : row.item.title;
-                row.category = row.item.category;
-                if (row.category.isEmpty()) {
-                    row.category = row.item.categoryFolder;
-                    if (row.category.startsWith(QLatin1String("ZT ")))
-                        row.category = row.category.mid(3);
-                }
-                row.titleKey = collation.sortKey(row.title);
-                row.categoryKey = collation.sortKey(row.category);
-                row.originKey = collation.sortKey(row.item.originArchiveTitle);
-                result->rows.push_back(std::move(row));
-            }
-            result->watchList += foldersToWatch(root);
-        }
-    });
-    _scanThread->setObjectName(QStringLiteral("library scan"));
-    connect(_scanThread, &QThread::finished, this, [this, result] {
-        _scanThread->wait();
-        delete std::exchange(_scanThread, nullptr);
+    _scan = std::make_unique<QFutureWatcher<void>>();
+    connect(_scan.get(), &QFutureWatcherBase::finished, this, [this, result] {
+        // Not deleted from inside its own signal.
+        _scan.release()->deleteLater();
         if (result->roots == _roots)
             takeResult(*result);
         if (_rescanPending)
             startScan();
     });
     emit scanStarted();
-    _scanThread->start(QThread::LowPriority);
+    _scan->setFuture(QtConcurrent::run([result] { scanRoots(*result); }));
 }
 
 void TemplateLibraryModel::takeResult(ScanResult &result)
@@ -435,7 +436,9 @@ QVariant TemplateLibraryModel::preview(int row) const
         const qreal ratio = thumbnailPixelRatio();
         const QSize pixels(int(std::ceil(ThumbnailSize.width() * ratio)), int(std::ceil(ThumbnailSize.height() * ratio)));
         auto *self = const_cast<TemplateLibraryModel *>(this);
-        self->_previewLoader = std::make_unique<PreviewLoader>(pixels);
+        // One reader; a backlog of several screens of rows, older requests are out of view.
+        self->_previewLoader = std::make_unique<PreviewLoader>(PreviewLoader::Sizes{pixels, QSize()},
+                                                               PreviewLoader::Limits{1, 256});
         connect(_previewLoader.get(), &PreviewLoader::loaded, self, &TemplateLibraryModel::previewLoaded,
                 Qt::QueuedConnection);
     }

@@ -5,6 +5,7 @@
 #include "Installer/TemplateLibrary.h"
 
 #include <QAbstractTableModel>
+#include <QFutureWatcher>
 #include <QCache>
 #include <QCollatorSortKey>
 #include <QHash>
@@ -19,7 +20,6 @@
 
 class PreviewLoader;
 class QFileSystemWatcher;
-class QThread;
 
 // Every template installed below one or more destination roots (the user's
 // and the all-users root), one row each. The roots are scanned on a worker
@@ -74,7 +74,7 @@ public:
 
     // Scans on a worker; asked while a scan runs, one more scan follows it.
     void rescan();
-    bool isScanning() const { return _scanThread != nullptr; }
+    bool isScanning() const { return _scan != nullptr; }
     // Whether the results of a scan of the current roots are in.
     bool hasScanned() const { return _hasScanned; }
 
@@ -137,6 +137,7 @@ private:
     };
     struct ScanResult;
 
+    static void scanRoots(ScanResult &result);
     void startScan();
     void takeResult(ScanResult &result);
     void scheduleRescan();
@@ -155,7 +156,7 @@ private:
     qint64 _totalSize = 0;
     bool _hasScanned = false;
 
-    QThread *_scanThread = nullptr;
+    std::unique_ptr<QFutureWatcher<void>> _scan;
     bool _rescanPending = false;
 
     QFileSystemWatcher *_watcher = nullptr;

@@ -4,31 +4,28 @@
 #include "ui_TemplateLibraryWindow.h"
 
 #include "Appearance/DarkAppearance.h"
-#include "Collections/Alert.h"
-#include "Collections/BackgroundWork.h"
+#include "Interface/Alert.h"
+#include "Interface/BackgroundWork.h"
+#include "Interface/FileManager.h"
 #include "Common/ByteSize.h"
 #include "Installer/RecentlyRemoved.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
-#include "Library/RecentlyRemovedModel.h"
+#include "Library/RecentlyRemovedPane.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
 #include "Library/TemplateVerificationDialog.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QItemSelection>
 #include <QLocale>
 #include <QMenu>
+#include <QItemSelection>
 #include <QPointer>
-#include <QProcess>
 #include <QScrollBar>
-#include <QSet>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -38,9 +35,6 @@
 namespace {
 
 constexpr int RowHeight = 42;
-// Refusals named one by one in the alert after a Restore; the rest are counted.
-constexpr int RefusalsNamed = 8;
-constexpr int ColumnGap = 24;
 
 // "1 template", "10,000 templates".
 QString templateCount(int count)
@@ -117,14 +111,7 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
     updateState();
 }
 
-TemplateLibraryWindow::~TemplateLibraryWindow()
-{
-    if (_removedLoader) {
-        _removedLoader->disconnect(this);
-        _removedLoader->wait();
-        delete _removedLoader;
-    }
-}
+TemplateLibraryWindow::~TemplateLibraryWindow() = default;
 
 void TemplateLibraryWindow::createActions()
 {
@@ -211,14 +198,16 @@ void TemplateLibraryWindow::setUpTable()
 
 void TemplateLibraryWindow::setUpRemovedTable()
 {
-    _removedModel = new RecentlyRemovedModel(this);
-    QTableView *table = _ui->removedTable;
-    table->setModel(_removedModel);
-    table->horizontalHeader()->setSortIndicatorShown(true);
-    table->sortByColumn(RecentlyRemovedModel::RemovedColumn, Qt::DescendingOrder);
-    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TemplateLibraryWindow::updateRemovedState);
-    connect(table, &QAbstractItemView::doubleClicked, this, [this] { restoreSelectedRemoved(); });
+    RecentlyRemovedPane::Hooks hooks;
+    hooks.setBusy = [this](bool busy) { setBusy(busy); };
+    hooks.isBusy = [this] { return _busy; };
+    hooks.restored = [this] { _model->rescan(); };
+    hooks.loaded = [this] { emit recentlyRemovedLoaded(); };
+    _removed = new RecentlyRemovedPane(*_ui, _restoreAction, this, std::move(hooks));
+    QStringList roots;
+    for (const Location &location : std::as_const(_locations))
+        roots.append(location.root);
+    _removed->setRoots(roots);
     // The list is read when it is looked at, not with every rescan.
     connect(_ui->viewTabs, &QTabWidget::currentChanged, this, [this] {
         if (showsRemoved())
@@ -231,143 +220,24 @@ bool TemplateLibraryWindow::showsRemoved() const
     return _ui->viewTabs->currentWidget() == _ui->removedTab;
 }
 
-void TemplateLibraryWindow::refreshRecentlyRemoved()
+RecentlyRemovedModel *TemplateLibraryWindow::removedModel() const
 {
-    if (_removedLoader) {
-        _removedReloadPending = true;
-        return;
-    }
-    _removedReloadPending = false;
-    QStringList roots;
-    for (const Location &location : std::as_const(_locations))
-        roots.append(location.root);
-    auto found = std::make_shared<std::vector<RecentlyRemoved::Item>>();
-    // items() looks at every Trash copy and may rewrite the list's file.
-    _removedLoader = QThread::create([found, roots] {
-        for (const QString &root : roots) {
-            if (root.isEmpty())
-                continue;
-            std::vector<RecentlyRemoved::Item> items = RecentlyRemoved::items(root);
-            std::move(items.begin(), items.end(), std::back_inserter(*found));
-        }
-    });
-    _removedLoader->setObjectName(QStringLiteral("recently removed"));
-    connect(_removedLoader, &QThread::finished, this, [this, found] {
-        _removedLoader->wait();
-        delete std::exchange(_removedLoader, nullptr);
-        QTableView *table = _ui->removedTable;
-        QSet<QString> selected;
-        for (const QModelIndex &index : table->selectionModel()->selectedRows())
-            selected.insert(index.data(RecentlyRemovedModel::InTrashRole).toString());
-        const bool firstItems = _removedModel->rowCount() == 0 && !found->empty();
-        _removedModel->setItems(std::move(*found));
-        QItemSelection selection;
-        for (int row = 0; row < _removedModel->rowCount(); ++row) {
-            if (selected.contains(_removedModel->item(row).inTrash))
-                selection.select(_removedModel->index(row, 0),
-                                 _removedModel->index(row, RecentlyRemovedModel::ColumnCount - 1));
-        }
-        table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-        if (firstItems) {
-            // From the texts, with room between the columns; the last one stretches.
-            table->resizeColumnsToContents();
-            for (int column = 0; column + 1 < RecentlyRemovedModel::ColumnCount; ++column)
-                table->setColumnWidth(column, table->columnWidth(column) + ColumnGap);
-        }
-        _removedLoaded = true;
-        updateRemovedState();
-        if (_removedReloadPending)
-            refreshRecentlyRemoved();
-        else
-            emit recentlyRemovedLoaded();
-    });
-    _removedLoader->start(QThread::LowPriority);
-    updateRemovedState();
+    return _removed->model();
 }
 
-void TemplateLibraryWindow::updateRemovedState()
+bool TemplateLibraryWindow::hasLoadedRemoved() const
 {
-    const int count = _removedModel->rowCount();
-    const int selected = int(_ui->removedTable->selectionModel()->selectedRows().size());
-    QString status;
-    if (!_removedLoaded) {
-        status = tr("Looking for removed templates…");
-    } else if (count > 0) {
-        status = tr("%1 in the Trash").arg(templateCount(count));
-        if (selected > 0)
-            status += QStringLiteral(" · ") + tr("%1 selected").arg(QLocale().toString(selected));
-    }
-    _ui->removedStatusLabel->setText(status);
-    const bool empty = _removedLoaded && count == 0;
-    if (empty) {
-        _ui->removedEmptyLabel->setText(tr("Nothing was removed recently.\n\nTemplates you remove go to the Trash "
-                                           "and are listed here until it is emptied."));
-    }
-    _ui->removedStack->setCurrentWidget(empty ? _ui->removedEmptyPage : _ui->removedTablePage);
-    _restoreAction->setEnabled(!_busy && selected > 0);
-    _ui->restoreButton->setEnabled(_restoreAction->isEnabled());
-    _ui->removedTable->setEnabled(!_busy);
+    return _removed->hasLoaded();
+}
+
+void TemplateLibraryWindow::refreshRecentlyRemoved()
+{
+    _removed->refresh();
 }
 
 void TemplateLibraryWindow::restoreSelectedRemoved()
 {
-    if (_busy)
-        return;
-    // Items, not rows: the list may be read again while the work runs.
-    std::vector<RecentlyRemoved::Item> chosen;
-    QModelIndexList selected = _ui->removedTable->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
-    for (const QModelIndex &index : std::as_const(selected))
-        chosen.push_back(_removedModel->item(index.row()));
-    if (chosen.empty())
-        return;
-    QPointer<TemplateLibraryWindow> alive(this);
-    setBusy(true);
-    int restored = 0;
-    std::vector<std::pair<QString, QString>> refusals;  // title, reason
-    {
-        const int count = int(chosen.size());
-        BackgroundWork work(this, count == 1 ? tr("Restoring “%1”…").arg(RecentlyRemovedModel::title(chosen.front()))
-                                             : tr("Restoring %1 templates…").arg(QLocale().toString(count)));
-        work.run([&](ProgressListener &listener) {
-            for (size_t i = 0; i < chosen.size(); ++i) {
-                if (!listener.progress(qint64(i), qint64(chosen.size())))
-                    break;
-                const QString title = RecentlyRemovedModel::title(chosen[i]);
-                listener.setCurrentItem(title);
-                const std::optional<Error> error = RecentlyRemoved::restore(chosen[i], &listener);
-                // Giving up the wait for another run's lock stops the rest too.
-                if (error && error->isCancellation())
-                    break;
-                if (error)
-                    refusals.emplace_back(title, error->localizedDescription());
-                else
-                    ++restored;
-            }
-        });
-    }
-    if (!alive)
-        return;
-    setBusy(false);
-    if (restored > 0)
-        _model->rescan();
-    refreshRecentlyRemoved();
-    if (refusals.empty())
-        return;
-    if (refusals.size() == 1 && restored == 0) {
-        Alert::beginSheet(this, tr("“%1” Could Not Be Restored").arg(refusals.front().first), refusals.front().second,
-                          tr("OK"), QString(), QString());
-        return;
-    }
-    QStringList lines;
-    if (restored > 0)
-        lines << tr("%1 restored.").arg(templateCount(restored)) << QString();
-    for (size_t i = 0; i < refusals.size() && i < size_t(RefusalsNamed); ++i)
-        lines << tr("“%1”: %2").arg(refusals[i].first, refusals[i].second);
-    if (refusals.size() > size_t(RefusalsNamed))
-        lines << tr("…and %1 more.").arg(QLocale().toString(qsizetype(refusals.size()) - RefusalsNamed));
-    Alert::beginSheet(this, tr("Some Templates Could Not Be Restored"), lines.join(QLatin1Char('\n')), tr("OK"),
-                      QString(), QString());
+    _removed->restoreSelected();
 }
 
 void TemplateLibraryWindow::fillFilters()
@@ -495,7 +365,7 @@ void TemplateLibraryWindow::updateState()
     for (QWidget *control : {static_cast<QWidget *>(_ui->searchField), static_cast<QWidget *>(_ui->locationFilter),
                              static_cast<QWidget *>(_ui->kindFilter), static_cast<QWidget *>(_ui->categoryFilter)})
         control->setEnabled(idle);
-    updateRemovedState();
+    _removed->updateState();
 }
 
 void TemplateLibraryWindow::rememberView()
@@ -590,17 +460,13 @@ void TemplateLibraryWindow::removeSelected()
                    : tr("The %1 templates are moved to the Trash, where you can get them back; Final Cut Pro no "
                         "longer shows them.").arg(QLocale().toString(count));
     QPointer<TemplateLibraryWindow> alive(this);
-    Alert::beginSheet(this, question, information, tr("Remove"), QString(), tr("Cancel"), [alive, targets](int answer) {
+    Alert::beginSheet(this, question, information, {tr("Remove"), QString(), tr("Cancel")}, [alive, targets](int answer) {
         if (!alive || answer != 1)
             return;
         std::map<int, QStringList> byRoot;
         for (const Target &target : targets)
             byRoot[target.rootIndex].append(target.destination);
-        // Not inside the sheet's own handler: the work runs an event loop.
-        QTimer::singleShot(0, alive, [alive, byRoot] {
-            if (alive)
-                alive->removeNow(byRoot);
-        });
+        alive->removeNow(byRoot);
     });
 }
 
@@ -608,44 +474,42 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
 {
     if (_busy)
         return;
-    QPointer<TemplateLibraryWindow> alive(this);
     setBusy(true);
-    int removed = 0;
-    int failed = 0;
-    bool deleted = false;
-    std::optional<Error> firstError;
-    {
-        BackgroundWork work(this, tr("Moving templates to the Trash…"));
-        const QStringList roots = _model->roots();
-        work.run([&](ProgressListener &listener) {
-            for (const auto &[rootIndex, destinations] : byRoot) {
-                TemplateTransaction::RemovalReport report;
-                // Rows whose template went since the last scan (in the file
-                // manager, say) are left out rather than refusing the rest.
-                const QString root = roots.value(rootIndex);
-                const QStringList present = TemplateLibrary::resolve(root, destinations);
-                const std::optional<Error> error = TemplateLibrary::remove(
-                    root, present, TemplateTransaction::Disposal::Trash, &listener, &report);
-                removed += report.removed;
-                failed += report.failed;
-                deleted = deleted || (report.removed > 0 && !report.trashed);
-                if (!firstError)
-                    firstError = error ? error : report.firstError;
-            }
-        });
-    }
-    if (!alive)
-        return;
-    setBusy(false);
-    _model->rescan();
-    if (failed > 0 || (firstError && removed == 0)) {
-        QString text = tr("%1 removed.").arg(templateCount(removed));
-        if (firstError)
-            text += QLatin1Char('\n') + firstError->localizedDescription();
-        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, tr("Ok"), QString(), QString());
-    } else if (deleted) {
-        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."),
-                          tr("Ok"), QString(), QString());
+    auto outcome = std::make_shared<Removal>();
+    auto *work = new BackgroundWork(this, tr("Moving templates to the Trash…"), this);
+    connect(work, &BackgroundWork::finished, this, [this, work, outcome] {
+        work->deleteLater();
+        setBusy(false);
+        _model->rescan();
+        reportRemoval(*outcome);
+    });
+    work->start([outcome, byRoot, roots = _model->roots()](ProgressListener &listener) {
+        for (const auto &[rootIndex, destinations] : byRoot) {
+            TemplateTransaction::RemovalReport report;
+            // Rows whose template went since the last scan (in the file
+            // manager, say) are left out rather than refusing the rest.
+            const QString root = roots.value(rootIndex);
+            const QStringList present = TemplateLibrary::resolve(root, destinations);
+            const std::optional<Error> error =
+                TemplateLibrary::remove(root, present, TemplateTransaction::Disposal::Trash, &listener, &report);
+            outcome->removed += report.removed;
+            outcome->failed += report.failed;
+            outcome->deleted = outcome->deleted || (report.removed > 0 && !report.trashed);
+            if (!outcome->firstError)
+                outcome->firstError = error ? error : report.firstError;
+        }
+    });
+}
+
+void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
+{
+    if (outcome.failed > 0 || (outcome.firstError && outcome.removed == 0)) {
+        QString text = tr("%1 removed.").arg(templateCount(outcome.removed));
+        if (outcome.firstError)
+            text += QLatin1Char('\n') + outcome.firstError->localizedDescription();
+        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("Ok"), QString(), QString()});
+    } else if (outcome.deleted) {
+        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("Ok"), QString(), QString()});
     }
 }
 
@@ -665,17 +529,7 @@ void TemplateLibraryWindow::revealSelected()
         rows = {_filter->mapToSource(current).row()};
     if (rows.isEmpty())
         return;
-    revealInFileManager(_model->folderPath(rows.first()));
-}
-
-void TemplateLibraryWindow::revealInFileManager(const QString &path)
-{
-#ifdef Q_OS_MACOS
-    // The Finder opens the enclosing folder with the item selected.
-    if (QProcess::startDetached(QStringLiteral("/usr/bin/open"), {QStringLiteral("-R"), path}))
-        return;
-#endif
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    FileManager::reveal(_model->folderPath(rows.first()));
 }
 
 void TemplateLibraryWindow::verifySelected()
@@ -691,26 +545,28 @@ void TemplateLibraryWindow::verifySelected()
         for (int row : rows)
             byRoot[_model->rootIndex(row)].append(_model->installedTemplate(row).destination);
     }
-    const QStringList roots = _model->roots();
-    std::vector<TemplateLibrary::Verification> results;
     setBusy(true);
-    bool cancelled = false;
-    {
-        BackgroundWork work(this, tr("Verifying templates…"));
-        work.run([&](ProgressListener &listener) {
-            for (const auto &[rootIndex, destinations] : byRoot) {
-                const QString &root = roots.at(rootIndex);
-                if (root.isEmpty() || !QFileInfo(root).isDir())
-                    continue;
-                std::vector<TemplateLibrary::Verification> found = TemplateLibrary::verify(root, destinations, &listener);
-                std::move(found.begin(), found.end(), std::back_inserter(results));
-            }
-        });
-        cancelled = work.isCancelled();
-    }
-    setBusy(false);
-    if (cancelled)
-        return;
+    auto results = std::make_shared<std::vector<TemplateLibrary::Verification>>();
+    auto *work = new BackgroundWork(this, tr("Verifying templates…"), this);
+    connect(work, &BackgroundWork::finished, this, [this, work, results] {
+        work->deleteLater();
+        setBusy(false);
+        if (!work->isCancelled())
+            showVerification(*results);
+    });
+    work->start([results, byRoot, roots = _model->roots()](ProgressListener &listener) {
+        for (const auto &[rootIndex, destinations] : byRoot) {
+            const QString &root = roots.at(rootIndex);
+            if (root.isEmpty() || !QFileInfo(root).isDir())
+                continue;
+            std::vector<TemplateLibrary::Verification> found = TemplateLibrary::verify(root, destinations, &listener);
+            std::move(found.begin(), found.end(), std::back_inserter(*results));
+        }
+    });
+}
+
+void TemplateLibraryWindow::showVerification(const std::vector<TemplateLibrary::Verification> &results)
+{
     auto *dialog = new TemplateVerificationDialog(results, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     DarkAppearance::apply(dialog);

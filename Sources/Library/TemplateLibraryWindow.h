@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Common/Error.h"
+#include "Installer/TemplateLibrary.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QStringList>
@@ -9,11 +12,13 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QMenu;
-class QThread;
 class RecentlyRemovedModel;
+class RecentlyRemovedPane;
 class TemplateLibraryFilterModel;
 class TemplateLibraryModel;
 namespace Ui { class TemplateLibraryWindow; }
@@ -49,9 +54,9 @@ public:
     QAction *verifyAction() const { return _verifyAction; }
     QAction *reinstallAction() const { return _reinstallAction; }
     QAction *restoreAction() const { return _restoreAction; }
-    RecentlyRemovedModel *removedModel() const { return _removedModel; }
+    RecentlyRemovedModel *removedModel() const;
     // The list has been read at least once and no reading is under way.
-    bool hasLoadedRemoved() const { return _removedLoaded && !_removedLoader; }
+    bool hasLoadedRemoved() const;
     // The context menu of the table, as it is shown.
     QMenu *contextMenu() const { return _contextMenu; }
 
@@ -62,10 +67,6 @@ public:
     bool selectTemplate(const QString &key);
     bool isBusy() const { return _busy; }
     QString statusText() const;
-
-    // Opens the folder holding `path` in the file manager, with `path`
-    // selected where the platform can do that.
-    static void revealInFileManager(const QString &path);
 
 public slots:
     // Asks, naming the count, then moves the selected templates to the Trash.
@@ -102,10 +103,19 @@ private:
     void rememberView();
     void restoreView();
     QList<QUrl> reinstallableArchives() const;
+    // What a Remove did, gathered on its worker.
+    struct Removal
+    {
+        int removed = 0;
+        int failed = 0;
+        bool deleted = false;  // no Trash on the volume
+        std::optional<Error> firstError;
+    };
     void removeNow(const std::map<int, QStringList> &byRoot);
+    void reportRemoval(const Removal &outcome);
+    void showVerification(const std::vector<TemplateLibrary::Verification> &results);
     void setBusy(bool busy);
     void setUpRemovedTable();
-    void updateRemovedState();
     bool showsRemoved() const;
 
     std::unique_ptr<Ui::TemplateLibraryWindow> _ui;
@@ -118,10 +128,7 @@ private:
     QAction *_reinstallAction = nullptr;
     QAction *_restoreAction = nullptr;
     QMenu *_contextMenu = nullptr;
-    RecentlyRemovedModel *_removedModel = nullptr;
-    QThread *_removedLoader = nullptr;
-    bool _removedLoaded = false;
-    bool _removedReloadPending = false;
+    RecentlyRemovedPane *_removed = nullptr;
     bool _busy = false;
     bool _closeWhenDone = false;
 

@@ -70,49 +70,56 @@ TemplateVerificationDialog::TemplateVerificationDialog(const std::vector<Templat
         return int(standingOf(*a)) < int(standingOf(*b));
     });
 
-    for (const TemplateLibrary::Verification *result : ordered) {
-        const Standing standing = standingOf(*result);
-        QString finding;
-        switch (standing) {
-        case Standing::Damaged: {
-            QStringList parts;
-            if (!result->missing.isEmpty())
-                parts.append(tr("%n missing", "", int(result->missing.size())));
-            if (!result->changed.isEmpty())
-                parts.append(tr("%n changed", "", int(result->changed.size())));
-            if (!result->added.isEmpty())
-                parts.append(tr("%n added", "", int(result->added.size())));
-            finding = parts.join(QStringLiteral(", "));
-            break;
-        }
-        case Standing::Added: finding = tr("intact, %n added", "", int(result->added.size())); break;
-        case Standing::Intact: finding = tr("intact"); break;
-        case Standing::NoReceipt: finding = tr("no receipt to compare with"); break;
-        }
-        // Folders not named "XX_Title" have no title of their own: their name is it.
-        const QString title = result->title.isEmpty() ? result->destination.section(QLatin1Char('/'), -1) : result->title;
-        // Templates of one name in several categories are told apart by their folder.
-        auto *item = new QTreeWidgetItem(_tree, {title, finding, result->destination.section(QLatin1Char('/'), 0, -2)});
-        item->setToolTip(0, result->destination);
-        item->setForeground(1, colourOf(standing));
-        item->setData(0, Qt::UserRole, result->destination);
-        const auto addFiles = [item](const QStringList &files, const QString &what, Standing kind) {
-            for (const QString &file : files) {
-                auto *child = new QTreeWidgetItem(item, {file, what});
-                child->setForeground(1, colourOf(kind));
-            }
-        };
-        addFiles(result->missing, tr("missing"), Standing::Damaged);
-        addFiles(result->changed, tr("changed"), Standing::Damaged);
-        addFiles(result->added, tr("added"), Standing::Added);
-        // The damage is what the user came to see.
-        item->setExpanded(standing == Standing::Damaged);
-    }
+    for (const TemplateLibrary::Verification *result : ordered)
+        addResult(*result);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+QString TemplateVerificationDialog::finding(const TemplateLibrary::Verification &result)
+{
+    switch (standingOf(result)) {
+    case Standing::Damaged: {
+        QStringList parts;
+        if (!result.missing.isEmpty())
+            parts.append(tr("%n missing", "", int(result.missing.size())));
+        if (!result.changed.isEmpty())
+            parts.append(tr("%n changed", "", int(result.changed.size())));
+        if (!result.added.isEmpty())
+            parts.append(tr("%n added", "", int(result.added.size())));
+        return parts.join(QStringLiteral(", "));
+    }
+    case Standing::Added: return tr("intact, %n added", "", int(result.added.size()));
+    case Standing::Intact: return tr("intact");
+    case Standing::NoReceipt: return tr("no receipt to compare with");
+    }
+    return {};
+}
+
+void TemplateVerificationDialog::addResult(const TemplateLibrary::Verification &result)
+{
+    const Standing standing = standingOf(result);
+    // Folders not named "XX_Title" have no title of their own: their name is it.
+    const QString title = result.title.isEmpty() ? result.destination.section(QLatin1Char('/'), -1) : result.title;
+    // Templates of one name in several categories are told apart by their folder.
+    auto *item = new QTreeWidgetItem(_tree, {title, finding(result), result.destination.section(QLatin1Char('/'), 0, -2)});
+    item->setToolTip(0, result.destination);
+    item->setForeground(1, colourOf(standing));
+    item->setData(0, Qt::UserRole, result.destination);
+    const auto addFiles = [item](const QStringList &files, const QString &what, Standing kind) {
+        for (const QString &file : files) {
+            auto *child = new QTreeWidgetItem(item, {file, what});
+            child->setForeground(1, colourOf(kind));
+        }
+    };
+    addFiles(result.missing, tr("missing"), Standing::Damaged);
+    addFiles(result.changed, tr("changed"), Standing::Damaged);
+    addFiles(result.added, tr("added"), Standing::Added);
+    // The damage is what the user came to see.
+    item->setExpanded(standing == Standing::Damaged);
 }
 
 QString TemplateVerificationDialog::summary(const std::vector<TemplateLibrary::Verification> &results)

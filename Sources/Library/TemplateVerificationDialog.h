@@ -29,6 +29,10 @@ public:
     QTreeWidget *resultsTree() const { return _tree; }
 
 private:
+    // "2 missing, 1 changed", "intact", ...
+    static QString finding(const TemplateLibrary::Verification &result);
+    void addResult(const TemplateLibrary::Verification &result);
+
     QLabel *_summary = nullptr;
     QTreeWidget *_tree = nullptr;
 };

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-#include "Collections/Alert.h"
+#include "Interface/Alert.h"
 
 #include "Appearance/AppIcon.h"
 #include "Appearance/DarkAppearance.h"
@@ -32,9 +32,12 @@ int answerOf(QMessageBox *box)
 
 namespace Alert {
 
-QMessageBox *create(const QString &messageText, const QString &informativeText, const QString &defaultButton,
-                    const QString &alternateButton, const QString &otherButton, QWidget *parent)
+QMessageBox *create(const QString &messageText, const QString &informativeText, const Buttons &buttons,
+                    QWidget *parent)
 {
+    const QString &defaultButton = buttons.defaultButton;
+    const QString &alternateButton = buttons.alternateButton;
+    const QString &otherButton = buttons.otherButton;
     auto *box = new QMessageBox(parent);
     box->setWindowTitle(messageText);
     box->setText(messageText);
@@ -82,10 +85,9 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
 }
 
 QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
-                const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
-                std::function<void(int)> completion)
+                        const Buttons &buttons, std::function<void(int)> completion)
 {
-    QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton, window);
+    QMessageBox *box = create(messageText, informativeText, buttons, window);
     DarkAppearance::apply(box);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -100,7 +102,7 @@ QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QStri
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,
              const QString &alternateButton, const QString &otherButton)
 {
-    QMessageBox *box = create(messageText, informativeText, defaultButton, alternateButton, otherButton);
+    QMessageBox *box = create(messageText, informativeText, {defaultButton, alternateButton, otherButton});
     DarkAppearance::apply(box);
     if (!sDismissing) {
         qCDebug(lcGui).noquote() << "alert:" << messageText;

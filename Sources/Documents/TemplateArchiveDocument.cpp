@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
-#include "Collections/TemplateArchiveDocument.h"
+#include "Documents/TemplateArchiveDocument.h"
 
 #include <QCoreApplication>
 
 #include <utility>
 
-#include "Collections/BackgroundWork.h"
-#include "Collections/CollectionOpeningRules.h"
+#include "Documents/DeferredCleanup.h"
+#include "Documents/CollectionOpeningRules.h"
 #include "Common/ProgressListener.h"
 #include "Installer/TemplateInstallerV2.h"
 

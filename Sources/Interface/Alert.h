@@ -14,15 +14,21 @@ class QWidget;
 // button out. Alerts carry the application icon.
 namespace Alert {
 
-QMessageBox *create(const QString &messageText, const QString &informativeText, const QString &defaultButton,
-                    const QString &alternateButton, const QString &otherButton, QWidget *parent = nullptr);
+struct Buttons
+{
+    QString defaultButton;    // answer 1
+    QString alternateButton;  // answer 0
+    QString otherButton;      // answer -1, and Escape's
+};
+
+QMessageBox *create(const QString &messageText, const QString &informativeText, const Buttons &buttons,
+                    QWidget *parent = nullptr);
 
 // Shown window-modal on `window` with the dark look; `completion` gets the
 // answer later, from the event loop. The box deletes itself; the box is
 // answered for whoever wants to dismiss it early.
 QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
-                const QString &defaultButton, const QString &alternateButton, const QString &otherButton,
-                std::function<void(int answer)> completion = {});
+                        const Buttons &buttons, std::function<void(int answer)> completion = {});
 
 // Application-modal; waits for the answer. After dismissAll() it shows
 // nothing and answers as Escape would (the cancel answer).

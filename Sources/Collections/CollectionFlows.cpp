@@ -1,0 +1,298 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Collections/CollectionFlows.h"
+
+#include "Collections/CollectionWindowController.h"
+#include "Collections/EffectsTableModel.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionWindow.h"
+#include "Documents/CollectionOpeningRules.h"
+#include "Installer/TemplateInstallerV2.h"
+#include "Interface/Alert.h"
+#include "Interface/BackgroundWork.h"
+
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+std::function<void()> &terminateHandler()
+{
+    static std::function<void()> handler = [] { QCoreApplication::quit(); };
+    return handler;
+}
+
+} // namespace
+
+CollectionFlows::CollectionFlows(TemplateArchiveCollection &collection)
+    : _collection(collection)
+{
+}
+
+void CollectionFlows::setTerminateHandler(std::function<void()> handler)
+{
+    terminateHandler() = handler ? std::move(handler) : [] { QCoreApplication::quit(); };
+}
+
+QString CollectionFlows::someOf(const QStringList &titles)
+{
+    constexpr qsizetype Shown = 5;
+    QString text = titles.mid(0, Shown).join(QLatin1Char('\n'));
+    if (titles.size() > Shown)
+        text += QLatin1Char('\n') + tr("and %1 more").arg(titles.size() - Shown);
+    return text;
+}
+
+void CollectionFlows::sheet(const QString &title, const QString &text)
+{
+    Alert::beginSheet(_collection.window(), title, text, {tr("Ok"), QString(), QString()});
+}
+
+void CollectionFlows::install(const Selection &selection)
+{
+    if (_collection.isBusy())
+        return;
+    auto outcome = std::make_shared<TemplateArchiveDocument::InstallOutcome>();
+    TemplateArchiveDocument *document = &_collection.document();
+    _collection.runInBackground(
+        TemplateArchiveCollection::Work::Install,
+        [document, selection, outcome](ProgressListener &listener, BackgroundWork &work) {
+            *outcome = document->install(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
+                work.setLabel(tr("Installing “%1”…").arg(installer.title()));
+            });
+        },
+        [this, selection, outcome] { installed(selection, *outcome); });
+}
+
+void CollectionFlows::installed(const Selection &selection, const TemplateArchiveDocument::InstallOutcome &outcome)
+{
+    _collection.view().applyInstalledStates(outcome.installed);
+    if (!outcome.editedCopies.isEmpty() || !outcome.foreignCopies.isEmpty()) {
+        askToReplace(selection, outcome.editedCopies, outcome.foreignCopies);
+        return;
+    }
+    if (outcome.error) {
+        if (outcome.error->isCancellation()) {
+            sheet(tr("Installation Cancelled"),
+                  tr("The templates of the cancelled archive were not installed; the templates folder is "
+                     "as it was before."));
+        } else {
+            sheet(tr("Installation Failed"), outcome.error->localizedDescription());
+        }
+        return;
+    }
+    _lastKept = outcome.kept;
+    if (outcome.deletableArchives.isEmpty()) {
+        // No archive was installed whole: nothing to offer to delete.
+        reportInstallationCompleted(outcome.newlyInstalled, outcome.kinds);
+        return;
+    }
+    offerToDeleteArchives(outcome);
+}
+
+void CollectionFlows::offerToDeleteArchives(const TemplateArchiveDocument::InstallOutcome &outcome)
+{
+    QPointer<CollectionFlows> alive(this);
+    const int newlyInstalled = outcome.newlyInstalled;
+    const QList<quint64> kinds = outcome.kinds;
+    const QString question = tr("The template archive file is no longer needed, do you want to delete or keep it?");
+    Alert::beginSheet(_collection.window(), tr("Delete Template Archive?"),
+                      question + QStringLiteral("\n\n") + outcome.deletableArchives.join(QLatin1Char('\n')), {tr("Keep"), tr("Delete"), QString()}, [alive, newlyInstalled, kinds](int answer) {
+                          if (!alive)
+                              return;
+                          alive->_collection.document().setDeleteArchives(answer == 0);
+                          alive->reportInstallationCompleted(newlyInstalled, kinds);
+                      });
+}
+
+// Copies the user changed, or that are not these archives', stand where the
+// selection goes: nothing was written; the user decides.
+void CollectionFlows::askToReplace(const Selection &selection, const QStringList &edited, const QStringList &foreign)
+{
+    QStringList parts;
+    if (!edited.isEmpty()) {
+        parts.append((edited.size() == 1 ? tr("1 template you changed will be replaced:")
+                                        : tr("%1 templates you changed will be replaced:").arg(edited.size()))
+                     + QLatin1Char('\n') + someOf(edited));
+    }
+    if (!foreign.isEmpty()) {
+        parts.append((foreign.size() == 1
+                         ? tr("1 template installed by another archive or copied in by hand will be replaced:")
+                         : tr("%1 templates installed by another archive or copied in by hand will be replaced:")
+                               .arg(foreign.size()))
+                     + QLatin1Char('\n') + someOf(foreign));
+    }
+    parts.append(tr("Replaced copies go to the Trash. Keep My Versions installs the rest and leaves these as they are."));
+    QPointer<CollectionFlows> alive(this);
+    Alert::beginSheet(_collection.window(), tr("Replace Templates?"), parts.join(QStringLiteral("\n\n")), {tr("Keep My Versions"), tr("Replace"), tr("Cancel")}, [alive, selection](int answer) {
+                          if (!alive || answer < 0)
+                              return;
+                          const bool replace = answer == 0;
+                          alive->_collection.document().setOwnershipPolicy({replace, replace, false});
+                          alive->install(selection);
+                      });
+}
+
+void CollectionFlows::reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds)
+{
+    QPointer<TemplateArchiveCollection> collection(&_collection);
+    const QString installed = newlyInstalled == 1 ? tr("1 template was installed") : tr("%1 templates were installed").arg(newlyInstalled);
+    QString text = tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
+                      "Do you want to install more templates?")
+                       .arg(installed, CollectionOpeningRules::kindNames(kinds));
+    if (_lastKept > 0)
+        text.prepend((_lastKept == 1 ? tr("1 template you changed or that others installed was kept as it was.")
+                                     : tr("%1 templates you changed or that others installed were kept as they were.")
+                                           .arg(_lastKept))
+                     + QLatin1Char('\n'));
+    Alert::beginSheet(_collection.window(), tr("Installation Completed"), text, {tr("Yes"), tr("Quit"), tr("Cancel")},
+                      [collection](int answer) {
+                          if (answer == 1) {
+                              // Never from inside the sheet's handler: close first, then
+                              // ask for more archives, each on its own turn of the loop.
+                              QTimer::singleShot(0, qApp, [collection] {
+                                  if (collection)
+                                      collection->close();
+                              });
+                              QTimer::singleShot(0, qApp, [] {
+                                  // Nothing else brings these windows up.
+                                  const QList<TemplateArchiveCollection *> opened =
+                                      TemplateArchiveCollection::openNewTemplateArchives();
+                                  for (TemplateArchiveCollection *next : opened)
+                                      next->showWhenOpened();
+                              });
+                          } else if (answer == 0) {
+                              QTimer::singleShot(0, qApp, [] { terminateHandler()(); });
+                          }
+                      });
+}
+
+void CollectionFlows::askToUninstall(const Selection &selection)
+{
+    if (_collection.isBusy())
+        return;
+    // The count in the question is the folder's now, looked at off this thread.
+    struct Looked
+    {
+        std::vector<bool> states;
+        TemplateArchiveDocument::Conflicts conflicts;
+    };
+    auto looked = std::make_shared<Looked>();
+    const TemplateArchiveDocument *document = &_collection.document();
+    _collection.runInBackground(
+        TemplateArchiveCollection::Work::Uninstall,
+        [looked, document, selection](ProgressListener &, BackgroundWork &) {
+            looked->states = document->installedStates();
+            looked->conflicts = document->conflicts(selection, true);
+        },
+        [this, looked, selection] {
+            _collection.view().applyInstalledStates(std::move(looked->states));
+            confirmUninstall(selection, looked->conflicts);
+        });
+}
+
+int CollectionFlows::installedCount(const Selection &selection) const
+{
+    const EffectsTableModel *model = _collection.tableModel();
+    int installed = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->installedState(row) && (!selection || selection->contains(model->item(row))))
+            ++installed;
+    }
+    return installed;
+}
+
+void CollectionFlows::confirmUninstall(const Selection &selection, const TemplateArchiveDocument::Conflicts &conflicts)
+{
+    const int installed = installedCount(selection);
+    if (installed == 0) {
+        // Nothing of ours to remove: nothing to confirm either.
+        uninstallNow(selection);
+        return;
+    }
+    QPointer<CollectionFlows> alive(this);
+    const QString question =
+        tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed));
+    if (!conflicts.edited.isEmpty()) {
+        Alert::beginSheet(_collection.window(), question,
+                          (conflicts.edited.size() == 1 ? tr("1 of them you changed:")
+                                                        : tr("%1 of them you changed:").arg(conflicts.edited.size()))
+                              + QLatin1Char('\n') + someOf(conflicts.edited) + QStringLiteral("\n\n")
+                              + tr("Uninstall All sends those to the Trash too; Keep Changed Ones leaves them installed."), {tr("Keep Changed Ones"), tr("Uninstall All"), tr("Cancel")}, [alive, selection](int answer) {
+                              if (!alive || answer < 0)
+                                  return;
+                              alive->_collection.document().setOwnershipPolicy({false, false, answer == 0});
+                              alive->uninstallNow(selection);
+                          });
+        return;
+    }
+    _collection.document().setOwnershipPolicy({});
+    Alert::beginSheet(_collection.window(), question,
+                      selection ? tr("The selected templates are removed from the Motion Templates folder; other "
+                                     "templates stay.")
+                                : tr("The installed templates of this window's archives are removed from the Motion "
+                                     "Templates folder; other templates stay."), {tr("Uninstall"), QString(), tr("Cancel")}, [alive, selection](int answer) {
+                          if (alive && answer == 1)
+                              alive->uninstallNow(selection);
+                      });
+}
+
+void CollectionFlows::uninstallNow(const Selection &selection)
+{
+    if (_collection.isBusy())
+        return;
+    auto outcome = std::make_shared<TemplateArchiveDocument::UninstallOutcome>();
+    TemplateArchiveDocument *document = &_collection.document();
+    _collection.runInBackground(
+        TemplateArchiveCollection::Work::Uninstall,
+        [document, selection, outcome](ProgressListener &listener, BackgroundWork &work) {
+            *outcome = document->uninstall(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
+                work.setLabel(tr("Uninstalling “%1”…").arg(installer.title()));
+            });
+        },
+        [this, outcome] {
+            _collection.view().applyInstalledStates(std::move(outcome->installed));
+            reportUninstalled(*outcome);
+        });
+}
+
+QString CollectionFlows::uninstalledText(const TemplateArchiveDocument::UninstallOutcome &outcome) const
+{
+    QString text = outcome.removed == 1 ? tr("1 effect was uninstalled successfully.")
+                                        : tr("%1 effects were uninstalled successfully.").arg(outcome.removed);
+    if (outcome.trashed)
+        text += QLatin1Char('\n') + tr("They were moved to the Trash.");
+    if (outcome.keptEdited > 0)
+        text += QLatin1Char('\n') + (outcome.keptEdited == 1 ? tr("1 template you changed was kept.")
+                                                             : tr("%1 templates you changed were kept.").arg(outcome.keptEdited));
+    if (outcome.keptForeign > 0) {
+        text += QLatin1Char('\n')
+            + (outcome.keptForeign == 1 ? tr("1 template installed by another archive or copied in by hand was kept.")
+                                        : tr("%1 templates installed by another archive or copied in by hand were kept.")
+                                              .arg(outcome.keptForeign));
+    }
+    return text;
+}
+
+void CollectionFlows::reportUninstalled(const TemplateArchiveDocument::UninstallOutcome &outcome)
+{
+    const std::optional<Error> &error = outcome.error;
+    const int failed = outcome.failed;
+    const QString removedText = outcome.removed == 1 ? tr("1 effect was uninstalled successfully.")
+                                                     : tr("%1 effects were uninstalled successfully.").arg(outcome.removed);
+    if (error && error->isCancellation()) {
+        sheet(tr("Uninstall Cancelled"), tr("The templates of the cancelled archive were left installed."));
+    } else if (failed > 0) {
+        const QString reason = error ? error->localizedDescription() : QString();
+        sheet(tr("Uninstall Failed"),
+              removedText + QLatin1Char('\n')
+                  + (failed == 1 ? tr("1 template could not be removed: %1").arg(reason)
+                                 : tr("%1 templates could not be removed: %2").arg(failed).arg(reason)));
+    } else if (error) {
+        sheet(tr("Uninstall Failed"), error->localizedDescription());
+    } else {
+        sheet(tr("Uninstall Completed"), uninstalledText(outcome));
+    }
+}

@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Documents/TemplateArchiveDocument.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class TemplateArchiveCollection;
+
+// A collection's install and uninstall: what is asked before (replace the
+// user's copies? uninstall N templates?), the work on a worker under the
+// progress dialog, and what is told after (completed, cancelled, failed,
+// delete the archive?). Answers come from sheets, so every step goes on
+// from the event loop.
+class CollectionFlows : public QObject
+{
+    Q_DECLARE_TR_FUNCTIONS(TemplateArchiveCollection)
+
+public:
+    using Selection = TemplateArchiveDocument::Selection;
+
+    explicit CollectionFlows(TemplateArchiveCollection &collection);
+
+    void install(const Selection &selection);
+    // Asks "Uninstall N templates from Final Cut Pro's library?" first.
+    void askToUninstall(const Selection &selection);
+
+    // What "Quit" after an installation does; QCoreApplication::quit unless
+    // replaced (tests replace it).
+    static void setTerminateHandler(std::function<void()> handler);
+
+private:
+    void askToReplace(const Selection &selection, const QStringList &edited, const QStringList &foreign);
+    void installed(const Selection &selection, const TemplateArchiveDocument::InstallOutcome &outcome);
+    void offerToDeleteArchives(const TemplateArchiveDocument::InstallOutcome &outcome);
+    void reportInstallationCompleted(int newlyInstalled, const QList<quint64> &kinds);
+    void confirmUninstall(const Selection &selection, const TemplateArchiveDocument::Conflicts &conflicts);
+    void uninstallNow(const Selection &selection);
+    void reportUninstalled(const TemplateArchiveDocument::UninstallOutcome &outcome);
+    QString uninstalledText(const TemplateArchiveDocument::UninstallOutcome &outcome) const;
+    int installedCount(const Selection &selection) const;
+    void sheet(const QString &title, const QString &text);
+    // Names a few of the templates, and how many more there are.
+    static QString someOf(const QStringList &titles);
+
+    TemplateArchiveCollection &_collection;
+    int _lastKept = 0;  // copies the last install left as they were
+};

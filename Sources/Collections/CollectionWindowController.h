@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "Installer/TemplateInstaller.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPixmap>
+
+#include <vector>
+
+class EffectsFilterModel;
+class EffectsTableModel;
+class QPoint;
+class TemplateArchiveCollection;
+
+// What a collection's window shows and lets the user pick: the table with
+// its models, the status line, the buttons' states, the preview pane, the
+// context menu and revealing an installed template.
+class CollectionWindowController : public QObject
+{
+    Q_DECLARE_TR_FUNCTIONS(TemplateArchiveCollection)
+
+public:
+    explicit CollectionWindowController(TemplateArchiveCollection &collection);
+    // Lets go of the models before the installers' items go.
+    ~CollectionWindowController() override;
+
+    // Once the archives are unpacked: the models over the document's templates.
+    void setUpTable();
+    bool hasTable() const { return _tableModel != nullptr; }
+    EffectsTableModel *tableModel() const { return _tableModel; }
+    EffectsFilterModel *filterModel() const { return _filterModel; }
+
+    // The marks, the status line and the buttons from what a worker saw.
+    void applyInstalledStates(std::vector<bool> states);
+    // Work that changes the folder runs: no button may start more.
+    void disableCommands();
+    void showCounts();
+    // The templates selected in the table, in the archives' order.
+    EffectTemplateItemList selectedEffects() const;
+    void revealSelected();
+
+    // 20 x 20 marks of the "installed" column.
+    static const QPixmap &effectInstalledImage();
+    static const QPixmap &effectNotInstalledImage();
+    static const QPixmap &effectInstalledElsewhereImage();
+
+private:
+    void connectTable();
+    void nameActions();
+    void updateSelectionControls();
+    void showPreview();
+    void showPreviewDetails(const EffectTemplateItem &item);
+    void showContextMenu(const QPoint &position);
+    void reveal(const EffectTemplateItem *item);
+
+    TemplateArchiveCollection &_collection;
+    EffectsTableModel *_tableModel = nullptr;
+    EffectsFilterModel *_filterModel = nullptr;
+};

@@ -1,0 +1,142 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+#include "Interface/BackgroundWork.h"
+
+#include "Appearance/DarkAppearance.h"
+
+#include <QLocale>
+#include <QProgressDialog>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+constexpr int RefreshMs = 40;
+// The dialog appears only for work that takes longer than this.
+constexpr int ShowAfterTicks = 400 / RefreshMs;
+
+QString megabytes(qint64 bytes)
+{
+    return QLocale().toString(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+} // namespace
+
+BackgroundWork::BackgroundWork(QWidget *window, QString label, QObject *parent)
+    : QObject(parent)
+    , _window(window)
+{
+    _progress.setLabel(label);
+    _timer.setInterval(RefreshMs);
+    connect(&_timer, &QTimer::timeout, this, &BackgroundWork::refresh);
+    connect(&_watcher, &QFutureWatcherBase::finished, this, &BackgroundWork::done);
+}
+
+BackgroundWork::~BackgroundWork()
+{
+    if (_watcher.isRunning()) {
+        _progress.cancel();
+        _watcher.disconnect(this);
+        _watcher.waitForFinished();
+    }
+    delete _dialog.data();
+}
+
+QProgressDialog *BackgroundWork::dialog() const
+{
+    return _dialog.data();
+}
+
+void BackgroundWork::setLabel(const QString &label)
+{
+    _progress.setLabel(label);
+}
+
+void BackgroundWork::cancel()
+{
+    _progress.cancel();
+}
+
+void BackgroundWork::start(std::function<void(ProgressListener &)> work)
+{
+    Q_ASSERT(!_watcher.isRunning());
+    _ticks = 0;
+    _progress.reset();
+    _timer.start();
+    WorkerProgress *progress = &_progress;
+    _watcher.setFuture(QtConcurrent::run([progress, work = std::move(work)] { work(*progress); }));
+}
+
+void BackgroundWork::done()
+{
+    _timer.stop();
+    if (_onRefresh)
+        _onRefresh();
+    if (_dialog)
+        _dialog->hide();
+    emit finished();
+}
+
+void BackgroundWork::refresh()
+{
+    if (WorkerProgress::isCancellingAll())
+        _progress.cancel();
+    if (!_dialog && ++_ticks >= ShowAfterTicks)
+        showDialog();
+    if (_dialog)
+        updateDialog();
+    if (_onRefresh)
+        _onRefresh();
+}
+
+void BackgroundWork::showDialog()
+{
+    // Modal: the dialog (or the window's own guards while it is not up yet)
+    // keeps the user from starting more work meanwhile.
+    QWidget *parent = _window && _window->isVisible() ? _window.data() : nullptr;
+    _dialog = new QProgressDialog(_progress.label(), QObject::tr("Cancel"), 0, 1000, parent);
+    _dialog->setObjectName(QStringLiteral("progressDialog"));
+    _dialog->setWindowTitle(QObject::tr("Motion Template Installer"));
+    _dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    _dialog->setMinimumDuration(0);
+    _dialog->setMinimumWidth(460);
+    _dialog->setAutoClose(false);
+    _dialog->setAutoReset(false);
+    DarkAppearance::apply(_dialog);
+    connect(_dialog, &QProgressDialog::canceled, this, [this] { _progress.cancel(); });
+    _dialog->show();
+}
+
+void BackgroundWork::updateDialog()
+{
+    const qint64 done = _progress.done();
+    const qint64 total = _progress.total();
+    const QString status = _progress.status();
+    QString text = status.isEmpty() ? _progress.label() : status;
+    if (status.isEmpty()) {
+        const QString item = _progress.currentItem();
+        if (!item.isEmpty())
+            text += QLatin1Char('\n') + item;
+        if (total > 0)
+            text += QLatin1Char('\n') + QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
+    }
+    if (_dialog->labelText() != text)
+        _dialog->setLabelText(text);
+    const int maximum = total > 0 ? 1000 : 0;
+    if (_dialog->maximum() != maximum)
+        _dialog->setMaximum(maximum);
+    if (total > 0)
+        _dialog->setValue(int(qBound(qint64(0), done * 1000 / total, qint64(1000))));
+    // After a cancel the roll-back runs to its end: it cannot be stopped.
+    if (_progress.isCancelled())
+        _dialog->setCancelButtonText(QString());
+}
+
+void BackgroundWork::cancelAll()
+{
+    WorkerProgress::cancelAll();
+}
+
+bool BackgroundWork::isCancellingAll()
+{
+    return WorkerProgress::isCancellingAll();
+}
