@@ -53,7 +53,7 @@ struct Include
 // Every quoted include of a source file that names a room ("Room/Header.h").
 QList<Include> includesOf(const QString &sources, const QString &file)
 {
-    static const QRegularExpression quoted(QStringLiteral(R"(^\s*#\s*include\s+"([A-Za-z]+)/[^"]+")"));
+    static const QRegularExpression quoted(QStringLiteral("^\\s*#\\s*include\\s+\"([A-Za-z]+)/[^\"]+\""));
     QList<Include> found;
     QFile source(sources + QLatin1Char('/') + file);
     if (!source.open(QIODevice::ReadOnly))
@@ -130,7 +130,8 @@ void tst_Layering::coreIncludesNoWidgets()
 {
     // The core links no widget module; this names the file where it would fail.
     static const QRegularExpression widgets(
-        QStringLiteral(R"(^\s*#\s*include\s+<(QtWidgets/|Q(Widget|Dialog|MessageBox|MainWindow|Application|AbstractButton|PushButton|Label|LineEdit|FileDialog|ProgressDialog|Menu|MenuBar)>))"));
+        QStringLiteral("^\\s*#\\s*include\\s+<(QtWidgets/|Q(Widget|Dialog|MessageBox|MainWindow|Application|"
+                       "AbstractButton|PushButton|Label|LineEdit|FileDialog|ProgressDialog|Menu|MenuBar)>)"));
     const QString sources = QStringLiteral(MTI_SOURCE_DIR "/Sources");
     QStringList found;
     for (const QString &file : sourceFiles(sources)) {

@@ -814,8 +814,8 @@ void tst_TemplateLibrary::nestedTemplatesGoWithTheirParent()
 
     // Named with its parent, in either order, the inner one goes with it.
     TemplateTransaction::RemovalReport report;
-    QVERIFY(!TemplateTransaction::remove(_root, QStringLiteral("LT_Nested"), {inside, parent},
-                                         TemplateTransaction::Disposal::Delete, nullptr, &report));
+    QVERIFY(!TemplateTransaction::remove({_root, QStringLiteral("LT_Nested"), {inside, parent},
+                                          TemplateTransaction::Disposal::Delete, nullptr, &report}));
     QCOMPARE(report.failed, 0);
     QCOMPARE(report.removed, 2);
     QVERIFY(!QFileInfo::exists(_root + QLatin1Char('/') + parent));

@@ -54,16 +54,26 @@ struct FileId
 // What stands at `name` in the open folder `folder` (a link as itself).
 std::optional<FileId> fileIdAt(int folder, const char *name);
 
-// copyTree into the open folder `folder`, as `name` (which must not exist),
-// and only through descriptors: each folder the copy creates is opened
-// without following links and written into through its descriptor, so a
-// name someone swaps for a link meanwhile fails rather than leads
-// elsewhere. The source (this process's own unpack folder) is read by
-// path. Errors name `shownAs` (where the user looks for it) and the paths
-// below it; `created`, if given, learns what the copy made at `name`.
-[[nodiscard]] std::optional<Error> copyTreeInto(const QString &source, int folder, const QByteArray &name, const QString &shownAs,
-                                  ProgressListener *listener = nullptr, qint64 doneBefore = 0, qint64 total = 0,
-                                  std::optional<FileId> *created = nullptr);
+// Where copyTreeInto copies to, and whom it tells how far it got.
+struct CopyTarget
+{
+    int folder = -1;   // the open folder the copy is made in
+    QByteArray name;   // as which (must not exist)
+    QString shownAs;   // where the user looks for it: errors name it
+    ProgressListener *listener = nullptr;
+    qint64 doneBefore = 0;
+    qint64 total = 0;
+};
+
+// copyTree into the open folder `target.folder`, as `target.name`, and only
+// through descriptors: each folder the copy creates is opened without
+// following links and written into through its descriptor, so a name
+// someone swaps for a link meanwhile fails rather than leads elsewhere. The
+// source (this process's own unpack folder) is read by path. Errors name
+// `target.shownAs` and the paths below it; `created`, if given, learns what
+// the copy made.
+[[nodiscard]] std::optional<Error> copyTreeInto(const QString &source, const CopyTarget &target,
+                                                std::optional<FileId> *created = nullptr);
 
 // Opens the folder at path, following links: the caller chose it.
 FileDescriptor openFolder(const QString &path, std::error_code &ec);

@@ -267,15 +267,13 @@ std::optional<FileId> fileIdAt(int folder, const char *name)
     return idOf(info);
 }
 
-std::optional<Error> copyTreeInto(const QString &source, int folder, const QByteArray &name, const QString &shownAs,
-                                  ProgressListener *listener, qint64 doneBefore, qint64 total,
-                                  std::optional<FileId> *created)
+std::optional<Error> copyTreeInto(const QString &source, const CopyTarget &target, std::optional<FileId> *created)
 {
     if (created)
         created->reset();
-    CopyContext context{listener, doneBefore, total};
+    CopyContext context{target.listener, target.doneBefore, target.total};
     const fs::path from = toFsPath(source);
-    return copyEntry(CopyStep{from, folder, name.constData(), shownAs}, context, created);
+    return copyEntry(CopyStep{from, target.folder, target.name.constData(), target.shownAs}, context, created);
 }
 
 std::optional<Error> copyTree(const QString &source, const QString &destination,
@@ -287,8 +285,7 @@ std::optional<Error> copyTree(const QString &source, const QString &destination,
     const FileDescriptor parent = openFolder(QFile::decodeName(parentPath.c_str()), ec);
     if (ec)
         return Error::fromErrorCode(ec, destination);
-    return copyTreeInto(source, parent.get(), QByteArray(to.filename().c_str()), destination, listener, doneBefore,
-                        total);
+    return copyTreeInto(source, {parent.get(), QByteArray(to.filename().c_str()), destination, listener, doneBefore, total});
 }
 
 } // namespace FileOperations

@@ -358,6 +358,11 @@ QString InstallJournal::misplacement() const
                 return QStringLiteral("%1 beside %2 is not a folder or file of its own").arg(name, entry.destination);
         }
     }
+    return removalFolderProblem();
+}
+
+QString InstallJournal::removalFolderProblem() const
+{
     if (_removalFolder.isEmpty())
         return QString();
     const QString removal = _root + QLatin1Char('/') + _removalFolder;

@@ -100,6 +100,8 @@ private:
     void apply(const QJsonObject &record);
     // Why a journal read from the root cannot be acted on; empty when it can.
     QString misplacement() const;
+    // What stands in its removal folder that no run of ours put there.
+    QString removalFolderProblem() const;
 
     QString _root;
     Operation _operation;

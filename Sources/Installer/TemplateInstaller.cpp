@@ -326,8 +326,8 @@ std::optional<Error> TemplateInstaller::deleteEffects(const RemovalRequest &requ
         if (!item->destinationPath(folder).isEmpty())
             destinations.append(item->relativeDestinationPath());
     }
-    return TemplateTransaction::remove(folder, request.archiveTitle, destinations, request.disposal,
-                                       request.listener, request.report);
+    return TemplateTransaction::remove(
+        {folder, request.archiveTitle, destinations, request.disposal, request.listener, request.report});
 }
 
 std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)

@@ -466,7 +466,7 @@ std::optional<Error> remove(const RemovalRequest &request)
         else if (title != archiveTitle)
             archiveTitle.clear();
     }
-    return TemplateTransaction::remove(root, archiveTitle, wanted, request.disposal, listener, request.report);
+    return TemplateTransaction::remove({root, archiveTitle, wanted, request.disposal, listener, request.report});
 }
 
 std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,

@@ -196,62 +196,73 @@ void cancelRemoval(Removal &removal, ProgressListener *listener)
 
 } // namespace
 
-std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
-                            Disposal disposal, ProgressListener *listener, RemovalReport *report)
+namespace {
+
+// Takes each present template away, one journal line ahead of it; answers
+// whether the listener cancelled.
+bool takeAll(Removal &removal, const QStringList &present, ProgressListener *listener)
 {
+    const qint64 count = qint64(present.size());
+    for (qint64 i = 0; i < count; ++i) {
+        std::optional<Error> error = removal.journal.addRemoval(present.at(i));
+        if (!error)
+            error = takeAway(removal, present.at(i));
+        if (error) {
+            ++removal.counts.failed;
+            if (!removal.counts.firstError)
+                removal.counts.firstError = error;
+        }
+        if (listener && !listener->progress(i + 1, count))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<Error> remove(const UninstallRequest &request)
+{
+    const QString &root = request.root;
     RemovalReport local;
-    RemovalReport &counts = report ? *report : local;
+    RemovalReport &counts = request.report ? *request.report : local;
     counts = RemovalReport();
 
     QStringList nested;
-    const QStringList present = presentTemplates(root, destinations, nested);
+    const QStringList present = presentTemplates(root, request.destinations, nested);
     // Receipts forget, besides what this removes, what was already gone.
     QStringList relatives;
-    for (const QString &destination : destinations)
+    for (const QString &destination : request.destinations)
         relatives.append(relativeDestination(destination));
     if (present.isEmpty()) {
-        removeEmptiedFolders(root, destinations);
+        removeEmptiedFolders(root, request.destinations);
         Receipt::forgetRemoved(root, relatives);
         return std::nullopt;
     }
 
     const QString removalFolder = unusedName(root, ownName("removed"));
-    InstallJournal journal(root, InstallJournal::Operation::Uninstall, archiveTitle);
-    if (std::optional<Error> error = journal.begin(removalFolder, disposal == Disposal::Trash))
+    InstallJournal journal(root, InstallJournal::Operation::Uninstall, request.archiveTitle);
+    const bool toTrash = request.disposal == Disposal::Trash;
+    if (std::optional<Error> error = journal.begin(removalFolder, toTrash))
         return error;
     // All of it is named before the first goes: a killed run is completed.
     if (std::optional<Error> error = journal.addPlan(present)) {
         journal.close();
         return error;
     }
-    const QString holderRelative = removalFolder + QLatin1Char('/') + holderName(archiveTitle);
-    Removal removal{journal, root, join(root, holderRelative), holderRelative,
-                    disposal, disposal == Disposal::Trash ? receiptsOf(root, present) : QHash<QString, Receipt>(),
-                    counts, {}, {}};
+    const QString holderRelative = removalFolder + QLatin1Char('/') + holderName(request.archiveTitle);
+    Removal removal{journal, root, join(root, holderRelative), holderRelative, request.disposal,
+                    toTrash ? receiptsOf(root, present) : QHash<QString, Receipt>(), counts, {}, {}};
 
-    bool cancelled = false;
-    const qint64 count = qint64(present.size());
-    for (qint64 i = 0; i < count && !cancelled; ++i) {
-        std::optional<Error> error = journal.addRemoval(present.at(i));
-        if (!error)
-            error = takeAway(removal, present.at(i));
-        if (error) {
-            ++counts.failed;
-            if (!counts.firstError)
-                counts.firstError = error;
-        }
-        cancelled = listener && !listener->progress(i + 1, count);
-    }
-
+    const bool cancelled = takeAll(removal, present, request.listener);
     if (cancelled) {
-        cancelRemoval(removal, listener);
+        cancelRemoval(removal, request.listener);
     } else {
-        dispose(removal, listener);
+        dispose(removal, request.listener);
         for (const QString &relative : std::as_const(nested)) {
             if (!FileOperations::exists(join(root, relative)))
                 ++counts.removed;
         }
-        removeEmptiedFolders(root, destinations);
+        removeEmptiedFolders(root, request.destinations);
         Receipt::forgetRemoved(root, relatives);
     }
     warnIfFailed(FileOperations::removeAllBeneath(root, removalFolder), "cannot remove the removal folder");

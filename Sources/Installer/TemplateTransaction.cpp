@@ -153,7 +153,7 @@ struct Installing
         if (job.move && moveInto(job.source, folder, staging, made))
             return std::nullopt;
         // Errors name the template's place, which users know, not the hidden folder it is prepared in.
-        return FileOperations::copyTreeInto(job.source, folder, staging, target, listener, done, total, &made);
+        return FileOperations::copyTreeInto(job.source, {folder, staging, target, listener, done, total}, &made);
     };
     const bool trashReplaced = job.replacedDisposal.value_or(Disposal::Delete) == Disposal::Trash;
     if (std::optional<Error> error = swapIn(journal, run.root, {destination, index, prepare, trashReplaced}, &replacing))

@@ -99,8 +99,16 @@ struct RemovalReport
 // answers a cancellation; failures to remove one template are counted in the
 // report, never stop the others. A run killed on the way is completed by the
 // next one (recover).
-[[nodiscard]] std::optional<Error> remove(const QString &root, const QString &archiveTitle, const QStringList &destinations,
-                            Disposal disposal, ProgressListener *listener = nullptr, RemovalReport *report = nullptr);
+struct UninstallRequest
+{
+    QString root;
+    QString archiveTitle;       // whose templates they are; names the journal
+    QStringList destinations;   // relative to the root
+    Disposal disposal = Disposal::Delete;
+    ProgressListener *listener = nullptr;
+    RemovalReport *report = nullptr;
+};
+[[nodiscard]] std::optional<Error> remove(const UninstallRequest &request);
 
 // Folders above these destinations, up to but not including the root, that
 // hold nothing but hidden files (no hidden folders) are removed: each looked

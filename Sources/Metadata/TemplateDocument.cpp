@@ -165,51 +165,72 @@ struct Parser
             doc.formatVersion = attributes.value(QLatin1String("version")).toString();
             return;
         }
+        if (readHeader(name, attributes, depth) || readScene(name, attributes, depth))
+            return;
+        if (parts == TemplateDocument::Parts::Summary)
+            return;
+        readBody(name, attributes, depth);
+    }
+
+    // The template's own facts, the Motion version and the factories.
+    bool readHeader(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    {
         if (name == u"template" && !doc.hasTemplateElement) {
             doc.hasTemplateElement = true;
             templateDepth = depth;
-            return;
+            return true;
         }
         if (name == u"factory" && factoryDepth < 0) {
             factoryDepth = depth;
             factoryId = attributes.value(QLatin1String("id")).toString();
             factoryUuid.insert(factoryId, attributes.value(QLatin1String("uuid")).toString());
-            return;
+            return true;
         }
         if (factoryDepth >= 0 && depth == factoryDepth + 1) {
             if (name == u"manufacturer")
                 factoryManufacturer.insert(factoryId, text().trimmed());
             else if (name == u"description")
                 factoryName.insert(factoryId, text().trimmed());
-            return;
+            return true;
         }
         if (name == u"displayversion" && !seenVersion) {
             doc.motionVersionText = text().trimmed();
             seenVersion = true;
-            return;
+            return true;
         }
         if (templateDepth >= 0 && depth == templateDepth + 1) {
-            if (name == u"theme") {
-                doc.theme = text().trimmed();
-            } else if (name == u"flags" && !seenFlags) {
-                // The first one counts, as for hiding.
-                seenFlags = true;
-                bool ok = false;
-                const uint value = text().trimmed().toUInt(&ok);
-                if (ok)
-                    doc.flags = value;
-            } else if (name == u"description") {
-                doc.description = text().trimmed();
-            }
-            return;
+            readTemplateChild(name);
+            return true;
         }
         if (name == u"description" && depth == 2) {
             doc.description = text().trimmed();
-            return;
+            return true;
         }
+        return false;
+    }
+
+    void readTemplateChild(QStringView name)
+    {
+        if (name == u"theme") {
+            doc.theme = text().trimmed();
+        } else if (name == u"flags" && !seenFlags) {
+            // The first one counts, as for hiding.
+            seenFlags = true;
+            bool ok = false;
+            const uint value = text().trimmed().toUInt(&ok);
+            if (ok)
+                doc.flags = value;
+        } else if (name == u"description") {
+            doc.description = text().trimmed();
+        }
+    }
+
+    // The scene's size, rate and length, and the published parameters.
+    bool readScene(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    {
         if (name == u"sceneSettings" && sceneSettingsDepth < 0 && !seenScene) {
             sceneSettingsDepth = depth;
-            return;
+            return true;
         }
         if (sceneSettingsDepth >= 0 && depth == sceneSettingsDepth + 1) {
             const QString value = text().trimmed();
@@ -221,20 +242,24 @@ struct Parser
                 doc.frameRate = value.toDouble();
             else if (name == u"duration")
                 doc.durationFrames = value.toDouble();
-            return;
+            return true;
         }
         if (name == u"publishSettings" && publishDepth < 0 && !seenPublish) {
             publishDepth = depth;
-            return;
+            return true;
         }
         if (publishDepth >= 0 && name == u"target") {
             const QString parameter = attributes.value(QLatin1String("name")).toString();
             if (!parameter.isEmpty())
                 doc.parameters.append(parameter);
-            return;
+            return true;
         }
-        if (parts == TemplateDocument::Parts::Summary)
-            return;
+        return false;
+    }
+
+    // Media references and plug-ins, anywhere in the scene.
+    void readBody(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    {
         if (name == u"pathURL" || name == u"relativeURL") {
             addMediaReference(depth, name == u"relativeURL", text().trimmed());
             return;
