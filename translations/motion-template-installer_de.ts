@@ -108,6 +108,30 @@ für Final Cut Pro X und Motion.</translation>
         <source>Template &amp;Library</source>
         <translation>Vorlagen&amp;bibliothek</translation>
     </message>
+    <message>
+        <source>Using Templates Tutorial...</source>
+        <translation>Anleitung: Vorlagen verwenden …</translation>
+    </message>
+    <message>
+        <source>Templates Performance...</source>
+        <translation>Leistung von Vorlagen …</translation>
+    </message>
+    <message>
+        <source>Contact Quillfen Support...</source>
+        <translation>Quillfen-Support kontaktieren …</translation>
+    </message>
+    <message>
+        <source>Knowledge Base...</source>
+        <translation>Wissensdatenbank …</translation>
+    </message>
+    <message>
+        <source>Quillfen on Facebook...</source>
+        <translation>Quillfen auf Facebook …</translation>
+    </message>
+    <message>
+        <source>Join Mailing List...</source>
+        <translation>Newsletter abonnieren …</translation>
+    </message>
 </context>
 <context>
     <name>CollectionOpeningRules</name>
@@ -177,6 +201,41 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>The lock file %1 names no installation but stood in the way; gave up waiting after %2 s.</source>
         <translation>Die Sperrdatei %1 nennt keine Installation, stand aber im Weg; das Warten wurde nach %2 s aufgegeben.</translation>
+    </message>
+</context>
+<context>
+    <name>DocumentError</name>
+    <message>
+        <source>The document cannot be read.</source>
+        <translation>Das Dokument kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The document is too large to read.</source>
+        <translation>Das Dokument ist zu groß zum Lesen.</translation>
+    </message>
+    <message>
+        <source>The document is not well-formed XML.</source>
+        <translation>Das Dokument ist kein wohlgeformtes XML.</translation>
+    </message>
+    <message>
+        <source>The document ends too early.</source>
+        <translation>Das Dokument endet zu früh.</translation>
+    </message>
+    <message>
+        <source>The document nests its elements too deeply.</source>
+        <translation>Das Dokument verschachtelt seine Elemente zu tief.</translation>
+    </message>
+    <message>
+        <source>The document declares entities or an external DTD, which are not read.</source>
+        <translation>Das Dokument deklariert Entitäten oder eine externe DTD; diese werden nicht gelesen.</translation>
+    </message>
+    <message>
+        <source>The document is not of the expected kind.</source>
+        <translation>Das Dokument hat nicht die erwartete Art.</translation>
+    </message>
+    <message>
+        <source>The document cannot be changed in place.</source>
+        <translation>Das Dokument kann nicht an Ort und Stelle geändert werden.</translation>
     </message>
 </context>
 <context>
@@ -337,6 +396,25 @@ für Final Cut Pro X und Motion.</translation>
     </message>
 </context>
 <context>
+    <name>ProjectDocument</name>
+    <message>
+        <source>The template path is not a plain path below the templates folder.</source>
+        <translation>Der Vorlagenpfad ist kein einfacher Pfad unterhalb des Vorlagenordners.</translation>
+    </message>
+    <message>
+        <source>The template path does not name a template in a kind folder.</source>
+        <translation>Der Vorlagenpfad nennt keine Vorlage in einem Artordner.</translation>
+    </message>
+    <message>
+        <source>The effect is no Motion template.</source>
+        <translation>Der Effekt ist keine Motion-Vorlage.</translation>
+    </message>
+    <message>
+        <source>The template lies outside the templates folders.</source>
+        <translation>Die Vorlage liegt außerhalb der Vorlagenordner.</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>Cancel</source>
@@ -473,14 +551,6 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Open</source>
         <translation>Öffnen</translation>
-    </message>
-    <message>
-        <source>The archives could not be opened.</source>
-        <translation>Die Archive konnten nicht geöffnet werden.</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
     </message>
     <message>
         <source>Archive Already Open</source>
@@ -1177,6 +1247,10 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     <message>
         <source>Putting the templates back…</source>
         <translation>Die Vorlagen werden zurückgelegt …</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; could not be moved to the Trash.</source>
+        <translation>„%1“ konnte nicht in den Papierkorb gelegt werden.</translation>
     </message>
 </context>
 <context>
