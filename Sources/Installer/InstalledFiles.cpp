@@ -80,16 +80,20 @@ std::optional<quint32> rememberedCrc(const QString &path)
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
+    // Seconds and nanoseconds apart: an entry may carry a date centuries
+    // ahead, whose nanoseconds since 1970 overflow 64 bits.
 #if defined(Q_OS_MACOS)
-    const qint64 changed = qint64(info.st_ctimespec.tv_sec) * 1000000000 + info.st_ctimespec.tv_nsec;
-    const qint64 modified = qint64(info.st_mtimespec.tv_sec) * 1000000000 + info.st_mtimespec.tv_nsec;
+    const struct timespec &changed = info.st_ctimespec;
+    const struct timespec &modified = info.st_mtimespec;
 #else
-    const qint64 changed = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    const struct timespec &changed = info.st_ctim;
+    const struct timespec &modified = info.st_mtim;
 #endif
+    const auto stamp = [](const struct timespec &time) -> QByteArray {
+        return QByteArray::number(qint64(time.tv_sec)) + '.' + QByteArray::number(qint64(time.tv_nsec));
+    };
     const QByteArray key = QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino))
-        + ':' + QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(changed) + ':'
-        + QByteArray::number(modified);
+        + ':' + QByteArray::number(qint64(info.st_size)) + ':' + stamp(changed) + ':' + stamp(modified);
     static QMutex lock;
     static QHash<QByteArray, quint32> known;
     {
