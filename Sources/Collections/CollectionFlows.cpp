@@ -38,6 +38,7 @@ void CollectionFlows::setTerminateHandler(std::function<void()> handler)
 
 QString CollectionFlows::someOf(const QStringList &titles)
 {
+    // A sheet with hundreds of titles would run off the screen.
     constexpr qsizetype Shown = 5;
     QString text = titles.mid(0, Shown).join(QLatin1Char('\n'));
     if (titles.size() > Shown)
@@ -54,6 +55,8 @@ void CollectionFlows::install(const Selection &selection)
 {
     if (_collection.isBusy())
         return;
+    // Shared with the worker: the collection may be closed before it ends, and
+    // the job must still have somewhere to write.
     auto outcome = std::make_shared<TemplateArchiveDocument::InstallOutcome>();
     TemplateArchiveDocument *document = &_collection.document();
     _collection.runInBackground(
@@ -83,6 +86,7 @@ void CollectionFlows::installed(const Selection &selection, const TemplateArchiv
         }
         return;
     }
+    // Kept for the report, which comes only after the delete question's answer.
     _lastKept = outcome.kept;
     if (outcome.deletableArchives.isEmpty()) {
         // No archive was installed whole: nothing to offer to delete.
@@ -102,6 +106,8 @@ void CollectionFlows::offerToDeleteArchives(const TemplateArchiveDocument::Insta
                       question + QStringLiteral("\n\n") + outcome.deletableArchives.join(QLatin1Char('\n')), {tr("Keep"), tr("Delete"), QString()}, [alive, newlyInstalled, kinds](int answer) {
                           if (!alive)
                               return;
+                          // Only flagged: the archive goes when the collection closes, as its
+                          // unpacked folder does, not while the window still lists its templates.
                           alive->_collection.document().setDeleteArchives(answer == 0);
                           alive->reportInstallationCompleted(newlyInstalled, kinds);
                       });
@@ -130,6 +136,8 @@ void CollectionFlows::askToReplace(const Selection &selection, const QStringList
                           if (!alive || answer < 0)
                               return;
                           const bool replace = answer == 0;
+                          // The policy stays on the document for the second run, which now replaces
+                          // or keeps without asking.
                           alive->_collection.document().setOwnershipPolicy({replace, replace, false});
                           alive->install(selection);
                       });
@@ -164,6 +172,7 @@ void CollectionFlows::reportInstallationCompleted(int newlyInstalled, const QLis
                                       next->showWhenOpened();
                               });
                           } else if (answer == 0) {
+                              // Quit from the event loop too: the sheet is still being answered.
                               QTimer::singleShot(0, qApp, [] { terminateHandler()(); });
                           }
                       });
@@ -184,6 +193,7 @@ void CollectionFlows::askToUninstall(const Selection &selection)
     _collection.runInBackground(
         TemplateArchiveCollection::Work::Uninstall,
         [looked, document, selection](ProgressListener &, BackgroundWork &) {
+            // The states too, so the marks match the count the question names.
             looked->states = document->installedStates();
             looked->conflicts = document->conflicts(selection, true);
         },
@@ -228,6 +238,7 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
                           });
         return;
     }
+    // No changed copies: the default policy, whatever an earlier question set.
     _collection.document().setOwnershipPolicy({});
     Alert::beginSheet(_collection.window(), question,
                       selection ? tr("The selected templates are removed from the Motion Templates folder; other "

@@ -36,6 +36,8 @@ public:
     static void setTerminateHandler(std::function<void()> handler);
 
 private:
+    // Each step below ends by opening a sheet or starting work; the next
+    // runs from the answer or the work's end, never nested inside it.
     void askToReplace(const Selection &selection, const QStringList &edited, const QStringList &foreign);
     void installed(const Selection &selection, const TemplateArchiveDocument::InstallOutcome &outcome);
     void offerToDeleteArchives(const TemplateArchiveDocument::InstallOutcome &outcome);

@@ -66,6 +66,8 @@ void setUpColumns(QHeaderView *header)
     header->setSectionResizeMode(EffectsTableModel::PreviewColumn, QHeaderView::Fixed);
 }
 
+// Reveal and the double-click look in the user's folder only: that is where
+// this window installs, whatever other roots hold.
 QString installedFolder()
 {
     return TemplateInstaller::userDestMotionTemplatesFolder();
@@ -80,6 +82,7 @@ CollectionWindowController::CollectionWindowController(TemplateArchiveCollection
 
 CollectionWindowController::~CollectionWindowController()
 {
+    // The view first: it must not paint from a model being deleted.
     if (TemplateArchiveCollectionWindow *window = _collection.window())
         window->ui().effectsTable->setModel(nullptr);
     delete std::exchange(_filterModel, nullptr);
@@ -124,14 +127,19 @@ void CollectionWindowController::connectTable()
         showPreview();
     });
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showPreview(); });
+    // A reset clears the selection without selectionChanged().
     connect(_filterModel, &QAbstractItemModel::modelReset, this, [this] { updateSelectionControls(); });
     connect(_tableModel, &EffectsTableModel::previewReady, this, [this](int row) {
         const QModelIndex current = _collection.window()->ui().effectsTable->currentIndex();
+        // Previews of other rows arrive too (thumbnails as the table scrolls); only
+        // the current row's changes the pane.
         if (current.isValid() && _filterModel->mapToSource(current).row() == row)
             showPreview();
     });
     connect(table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         const EffectTemplateItem *item = _tableModel->item(_filterModel->mapToSource(index).row());
+        // Nothing to reveal for a template not installed: the double-click does
+        // nothing rather than open an unrelated folder.
         if (item && item->isInstalledInDestRootFolder(installedFolder()))
             reveal(item);
     });
@@ -196,6 +204,8 @@ EffectTemplateItemList CollectionWindowController::selectedEffects() const
     for (const QModelIndex &row : rows)
         sourceRows.push_back(_filterModel->mapToSource(row).row());
     std::sort(sourceRows.begin(), sourceRows.end());
+    // By source row, not the view's: the table's sort and the order of the
+    // clicks must not change what callers get.
     for (int row : sourceRows) {
         if (const EffectTemplateItem *item = _tableModel->item(row))
             items.push_back(item);
@@ -218,6 +228,8 @@ void CollectionWindowController::updateSelectionControls()
     ui.uninstallSelectedButton->setEnabled(idle && anyInstalled);
     window->installSelectedAction()->setEnabled(idle && !rows.isEmpty());
     window->uninstallSelectedAction()->setEnabled(idle && anyInstalled);
+    // One template at a time: a file manager window each would flood the screen.
+    // Reveal only reads, so it stays on while work runs.
     window->revealAction()->setEnabled(rows.size() == 1 && anyInstalled);
 }
 

@@ -15,6 +15,7 @@
 
 namespace {
 
+// Counted in items: thumbnails are small, previews at 384 x 216 are not.
 constexpr int ThumbnailsKept = 3000;
 constexpr int PreviewsKept = 48;
 
@@ -28,6 +29,8 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     , _previewLoader(std::make_unique<PreviewLoader>(PreviewLoader::Sizes{ThumbnailSize, PreviewSize},
                                                      PreviewLoader::Limits{2, 0}))
 {
+    // No backlog limit (Limits{2, 0} above): the preview pane waits on its
+    // request, which must not be dropped behind a scroll of thumbnails.
     connect(_previewLoader.get(), &PreviewLoader::loaded, this, &EffectsTableModel::previewLoaded);
     reload();
 }
@@ -79,6 +82,8 @@ void EffectsTableModel::reload()
     // The states belong to the rows they were taken for.
     _installed.assign(_items.size(), false);
     _installedCount = 0;
+    // Rows are renumbered: cached images and requests under the old numbers
+    // would land on other templates.
     _previewLoader->clearPending();
     _thumbnails.clear();
     _previews.clear();
@@ -90,6 +95,7 @@ void EffectsTableModel::reload()
 
 void EffectsTableModel::setInstalledStates(std::vector<bool> states)
 {
+    // States taken before a reload are for other rows: ignored, not misapplied.
     if (states.size() != _items.size())
         return;
     _installed = std::move(states);
@@ -258,6 +264,7 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
 
     if (role == SortRole) {
         switch (column) {
+        // Rows never move here, so the row number is the archives' order.
         case IndexColumn:
         case PreviewColumn:
             return row;

@@ -37,12 +37,15 @@ TemplateArchiveCollection::TemplateArchiveCollection(const QList<QUrl> &sourceAr
     , _view(std::make_unique<CollectionWindowController>(*this))
     , _flows(std::make_unique<CollectionFlows>(*this))
 {
+    // Registered first: opening URLs checks the registry for archives open
+    // already, even while this one is still unpacking.
     TemplateArchiveCollectionController::sharedController().addCollection(this);
     TemplateArchiveCollectionWindow *window = _window.get();
     window->setCloseHandler([this] { return windowMayClose(); });
     window->setBusyQuery([this] { return isBusy(); });
     connect(window, &TemplateArchiveCollectionWindow::closing, this, &TemplateArchiveCollection::close);
     connect(window, &TemplateArchiveCollectionWindow::shown, this, [this] {
+        // After the show has finished: a sheet needs its window on screen.
         if (!_problems.isEmpty())
             QTimer::singleShot(0, this, &TemplateArchiveCollection::showProblems);
     });
@@ -109,6 +112,8 @@ bool TemplateArchiveCollection::isBusy() const
 
 void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::function<void()> then)
 {
+    // One piece of work at a time: the flows check isBusy() first, and the
+    // opening runs its steps one after another.
     Q_ASSERT(!_work);
     // Not a child: a close carried out when it ends destroys the collection
     // while the work is still delivering its finished().
@@ -120,6 +125,7 @@ void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::functio
         _view->disableCommands();
         // The installed marks follow the templates as they land.
         work->setOnRefresh([this, refreshes = 0]() mutable {
+            // About every 400 ms: each redraw asks the folder of every visible row.
             if (++refreshes % 10 == 0)
                 _view->tableModel()->refreshInstalledMarks();
         });

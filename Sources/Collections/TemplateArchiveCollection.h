@@ -146,8 +146,12 @@ private:
     // The work running now: the unpacking while opening, an install or an uninstall.
     std::unique_ptr<BackgroundWork> _work;
     Work _workKind = Work::Opening;
+    // The "Stop installing?" sheet while it is up: a second close asks nothing
+    // more, and the work's end takes the sheet away.
     QPointer<QObject> _stopQuestion;
     bool _opening = true;
     bool _showWhenOpened = false;
+    // A close waits for the work; runInBackground() carries it out instead of
+    // `then` once the work has stopped.
     bool _closeRequested = false;
 };

@@ -18,6 +18,7 @@
 namespace {
 
 constexpr const char *AnswerProperty = "alertAnswer";
+// Never reset: once the application is quitting, no alert may wait again.
 bool sDismissing = false;
 
 int answerOf(QMessageBox *box)
@@ -42,6 +43,8 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
     box->setWindowTitle(messageText);
     box->setText(messageText);
     box->setInformativeText(informativeText);
+    // Plain: the texts carry archive and template names, never to be read as
+    // markup.
     box->setTextFormat(Qt::PlainText);
     const QIcon icon = AppIcon::icon();
     if (!icon.isNull())
@@ -105,6 +108,7 @@ int runModal(const QString &messageText, const QString &informativeText, const Q
     QMessageBox *box = create(messageText, informativeText, {defaultButton, alternateButton, otherButton});
     DarkAppearance::apply(box);
     if (!sDismissing) {
+        // Logged: a run that seems to hang then shows which question it waits on.
         qCDebug(lcGui).noquote() << "alert:" << messageText;
         box->exec();
     }

@@ -21,6 +21,8 @@ struct Buttons
     QString otherButton;      // answer -1, and Escape's
 };
 
+// Made, not shown: the caller picks the modality. The parent owns it, or
+// without one the caller does.
 QMessageBox *create(const QString &messageText, const QString &informativeText, const Buttons &buttons,
                     QWidget *parent = nullptr);
 

@@ -38,6 +38,7 @@ BackgroundWork::~BackgroundWork()
         _watcher.disconnect(this);
         _watcher.waitForFinished();
     }
+    // Its parent is the window, which outlives us: it goes with the work.
     delete _dialog.data();
 }
 
@@ -62,6 +63,8 @@ void BackgroundWork::start(std::function<void(ProgressListener &)> work)
     _ticks = 0;
     _progress.reset();
     _timer.start();
+    // The listener, not `this`: the destructor waits for the worker, so it
+    // outlives the run, and the worker never touches the QObject.
     WorkerProgress *progress = &_progress;
     _watcher.setFuture(QtConcurrent::run([progress, work = std::move(work)] { work(*progress); }));
 }
@@ -69,6 +72,7 @@ void BackgroundWork::start(std::function<void(ProgressListener &)> work)
 void BackgroundWork::done()
 {
     _timer.stop();
+    // A last refresh: what the work did since the previous tick shows too.
     if (_onRefresh)
         _onRefresh();
     if (_dialog)
@@ -92,11 +96,15 @@ void BackgroundWork::showDialog()
 {
     // Modal: the dialog (or the window's own guards while it is not up yet)
     // keeps the user from starting more work meanwhile.
+    // A hidden window (a collection still opening) cannot carry a window-modal
+    // dialog: application-modal then.
     QWidget *parent = _window && _window->isVisible() ? _window.data() : nullptr;
     _dialog = new QProgressDialog(_progress.label(), QObject::tr("Cancel"), 0, 1000, parent);
     _dialog->setObjectName(QStringLiteral("progressDialog"));
     _dialog->setWindowTitle(QObject::tr("Motion Template Installer"));
     _dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    // Shown at once: the delay is ours (ShowAfterTicks). Nor does it close or
+    // reset at its maximum, as a roll-back may still follow.
     _dialog->setMinimumDuration(0);
     _dialog->setMinimumWidth(460);
     _dialog->setAutoClose(false);

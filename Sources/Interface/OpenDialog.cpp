@@ -14,6 +14,7 @@
 namespace {
 
 const QString LastFolderKey = QStringLiteral("OpenDialog/lastFolder");
+// On the dialog itself, so the mark goes when the dialog does.
 const char *const PreparedProperty = "mtiOpenDialogPrepared";
 
 } // namespace
@@ -53,6 +54,8 @@ QList<QUrl> chooseTemplateArchives(QWidget *parent)
     dialog.setWindowTitle(QCoreApplication::translate("TemplateArchiveCollection", "Open Template Archives"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(QCoreApplication::translate("TemplateArchiveCollection", "Motion Template Archives (*.mtzip)"));
+    // The archive's own path, not a link's target: that path is what receipts
+    // record and what is later offered for deletion.
     dialog.setOption(QFileDialog::DontResolveSymlinks);
     dialog.setOption(QFileDialog::ReadOnly); // no "New Folder"
     dialog.setLabelText(QFileDialog::Accept, QCoreApplication::translate("TemplateArchiveCollection", "Open"));

@@ -24,6 +24,7 @@ PreviewLoader::PreviewLoader(Sizes sizes, Limits limits, QObject *parent)
 
 PreviewLoader::~PreviewLoader()
 {
+    // Cleared first: nothing more starts while the running reads are waited for.
     _pending.clear();
     for (const std::unique_ptr<Running> &running : _running) {
         running->watcher.disconnect(this);
@@ -83,6 +84,7 @@ QImage PreviewLoader::load(const QString &folder, QSize size)
 {
     for (const char *name : {"preview.png", "preview.jpg", "small.png", "large.png"}) {
         QImageReader reader(folder + QLatin1Char('/') + QLatin1String(name));
+        // EXIF orientation applied, as the file manager shows the image.
         reader.setAutoTransform(true);
         if (!reader.canRead())
             continue;

@@ -14,6 +14,7 @@ bool WorkerProgress::progress(qint64 done, qint64 total)
 {
     _done = done;
     _total = total;
+    // Sticky: a worker asking again later must get the same answer.
     if (sCancelAll)
         _cancelled = true;
     return !_cancelled;
@@ -55,6 +56,7 @@ QString WorkerProgress::currentItem() const
 void WorkerProgress::setLabel(const QString &label)
 {
     QMutexLocker lock(&_mutex);
+    // A new label starts a new step: the item last named was the old step's.
     _label = label;
     _currentItem.clear();
 }

@@ -34,6 +34,7 @@ public:
     static bool isCancellingAll();
 
 private:
+    // The numbers are atomics, read at every refresh; the texts sit under the mutex.
     std::atomic<qint64> _done{0};
     std::atomic<qint64> _total{0};
     std::atomic<bool> _cancelled{false};

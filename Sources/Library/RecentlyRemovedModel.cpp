@@ -17,6 +17,7 @@ void RecentlyRemovedModel::setItems(std::vector<RecentlyRemoved::Item> items)
     beginResetModel();
     _items = std::move(items);
     endResetModel();
+    // In the order the user chose last; the pane puts the selection back after.
     sort(_sortColumn, _sortOrder);
 }
 
@@ -52,6 +53,7 @@ QString RecentlyRemovedModel::text(const RecentlyRemoved::Item &item, int column
     case RemovedColumn:
         return QLocale().toString(item.removedAt.toLocalTime(), QLocale::ShortFormat);
     case ArchiveColumn:
+        // No receipt: the template was not installed from an archive by us.
         return item.receipt ? item.receipt->archiveTitle : tr("hand copy");
     case PlaceColumn:
         return item.destination;
@@ -117,6 +119,7 @@ void RecentlyRemovedModel::sort(int column, Qt::SortOrder order)
     std::vector<int> rows(_items.size());
     for (size_t i = 0; i < rows.size(); ++i)
         rows[i] = int(i);
+    // Stable: equal texts keep the log's order, newest first.
     std::stable_sort(rows.begin(), rows.end(),
                      [&](int a, int b) { return order == Qt::AscendingOrder ? less(a, b) : less(b, a); });
     std::vector<RecentlyRemoved::Item> sorted;

@@ -92,6 +92,7 @@ void RecentlyRemovedPane::refresh()
 void RecentlyRemovedPane::show(Found found)
 {
     QTableView *table = _ui.removedTable;
+    // The selection by place in the Trash: the reload renumbers the rows.
     QSet<QString> selected;
     for (const QModelIndex &index : table->selectionModel()->selectedRows())
         selected.insert(index.data(RecentlyRemovedModel::InTrashRole).toString());
@@ -111,6 +112,8 @@ void RecentlyRemovedPane::show(Found found)
     }
     _loaded = true;
     updateState();
+    // loaded() only for the last of a series of reads: whoever waits on it
+    // wants the list as it is now.
     if (_reloadPending)
         refresh();
     else if (_hooks.loaded)
@@ -139,6 +142,8 @@ void RecentlyRemovedPane::updateState()
     const bool busy = _hooks.isBusy && _hooks.isBusy();
     _restoreAction->setEnabled(!busy && selected > 0);
     _ui.restoreButton->setEnabled(_restoreAction->isEnabled());
+    // Greyed while busy: a double-click or a new choice would only be refused
+    // until the work ends.
     _ui.removedTable->setEnabled(!busy);
 }
 
@@ -163,6 +168,8 @@ void RecentlyRemovedPane::restoreSelected()
         _hooks.setBusy(false);
         if (outcome->restored > 0 && _hooks.restored)
             _hooks.restored();
+        // Restored items left the log, refused ones may have left the Trash: read
+        // the list again either way.
         refresh();
         reportRestored(*outcome);
     });

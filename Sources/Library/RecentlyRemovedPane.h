@@ -23,6 +23,7 @@ namespace Ui { class TemplateLibraryWindow; }
 // (Restore) on a worker under a progress dialog.
 class RecentlyRemovedPane : public QObject
 {
+    // Translated in the window's context: to translators the tab is part of it.
     Q_DECLARE_TR_FUNCTIONS(TemplateLibraryWindow)
 
 public:

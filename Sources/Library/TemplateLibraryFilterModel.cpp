@@ -9,6 +9,7 @@ TemplateLibraryFilterModel::TemplateLibraryFilterModel(QObject *parent)
     : QSortFilterProxyModel(parent)
 {
     setSortRole(TemplateLibraryModel::SortRole);
+    // Rows a rescan brings or changes are filtered and sorted as they arrive.
     setDynamicSortFilter(true);
 }
 
@@ -16,6 +17,8 @@ void TemplateLibraryFilterModel::setSearchText(const QString &text)
 {
     const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     _searchText = text;
+    // Only a change of words filters again: a trailing space is typed often and
+    // must not refilter ten thousand rows.
     if (words == _words)
         return;
     _words = words;
@@ -32,6 +35,7 @@ void TemplateLibraryFilterModel::setTemplateType(quint64 templateType)
 
 void TemplateLibraryFilterModel::setCategory(const QString &category)
 {
+    // Null (every category) and an empty category name are different filters.
     if (category == _category && category.isNull() == _category.isNull())
         return;
     _category = category;

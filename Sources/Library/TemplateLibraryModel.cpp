@@ -21,13 +21,19 @@
 
 namespace {
 
+// 16:9 as the templates' previews are, and short enough for the window's
+// 42-pixel rows.
 constexpr QSize ThumbnailSize(64, 36);
 constexpr int DefaultRescanDelayMs = 300;
 // Thumbnails kept, in kilobytes: some thousands of rows' worth.
 constexpr int ThumbnailCacheKB = 48 * 1024;
 
+// Effect, Generator, Title, Transition as TemplateType numbers them; each
+// has its own kind folder below the root.
 constexpr quint64 TemplateTypes[] = {1, 2, 3, 4};
 
+// Every field a column or a role shows: a change in any of them must reach
+// the view, and a thumbnail cached for the old copy must go.
 bool sameItem(const TemplateLibrary::InstalledTemplate &a, const TemplateLibrary::InstalledTemplate &b)
 {
     return a.destination == b.destination && a.templateType == b.templateType && a.categoryFolder == b.categoryFolder
@@ -38,11 +44,14 @@ bool sameItem(const TemplateLibrary::InstalledTemplate &a, const TemplateLibrary
 
 qreal thumbnailPixelRatio()
 {
+    // No QGuiApplication under a QCoreApplication test: plain 1x then.
     return qGuiApp ? std::max<qreal>(1.0, qGuiApp->devicePixelRatio()) : 1.0;
 }
 
 QString joinPath(const QString &root, const QString &relative)
 {
+    // No trailing slash for an empty relative path: these strings are cache and
+    // index keys, and must compare equal to folderPath()'s.
     return relative.isEmpty() ? root : root + QLatin1Char('/') + relative;
 }
 
@@ -53,6 +62,8 @@ QStringList foldersToWatch(const QString &root)
 {
     QStringList folders;
     const QFileInfo rootInfo(root);
+    // A missing root is watched through its parent, so that the first install,
+    // which makes it, is heard.
     if (!rootInfo.isDir()) {
         const QString parent = rootInfo.absolutePath();
         if (QFileInfo(parent).isDir())
@@ -63,6 +74,10 @@ QStringList foldersToWatch(const QString &root)
     const QString receipts = joinPath(root, Receipt::folderName());
     if (QFileInfo(receipts).isDir())
         folders.append(receipts);
+    // The watcher is not recursive, hence every level that can gain or lose a
+    // template. The template folders themselves are left out: ten thousand of
+    // them would run into the system's limit on watches, and edits inside one
+    // do not change the rows.
     for (quint64 type : TemplateTypes) {
         const QString kind = joinPath(root, TemplateType::kindFolder(type));
         if (!QFileInfo(kind).isDir())
@@ -77,6 +92,8 @@ QStringList foldersToWatch(const QString &root)
 
 } // namespace
 
+// Written only by the worker, read only after its future has finished: the
+// finish is the hand-over, so no lock.
 struct TemplateLibraryModel::ScanResult
 {
     QStringList roots;
@@ -92,6 +109,8 @@ TemplateLibraryModel::TemplateLibraryModel(QObject *parent)
     _rescanTimer.setInterval(DefaultRescanDelayMs);
     _burstLimitTimer.setSingleShot(true);
     _burstLimitTimer.setInterval(DefaultRescanDelayMs * 4);
+    // Either timer ends the burst; each stops the other, so a burst brings one
+    // scan, not two.
     for (QTimer *timer : {&_rescanTimer, &_burstLimitTimer}) {
         connect(timer, &QTimer::timeout, this, [this] {
             _rescanTimer.stop();
@@ -104,6 +123,8 @@ TemplateLibraryModel::TemplateLibraryModel(QObject *parent)
 TemplateLibraryModel::~TemplateLibraryModel()
 {
     if (_scan) {
+        // Disconnected first: the finished handler must not run on a model being
+        // destroyed. The worker touches only its own result, so waiting is enough.
         _scan->disconnect(this);
         _scan->waitForFinished();
     }
@@ -143,6 +164,8 @@ QString TemplateLibraryModel::folderPath(int row) const
 
 void TemplateLibraryModel::setRoots(const QStringList &roots)
 {
+    // Reset now, not when the scan is in: rows of the old roots must never be
+    // shown under the new roots' indexes.
     beginResetModel();
     _roots = roots;
     _rows.clear();
@@ -170,6 +193,8 @@ void TemplateLibraryModel::scanRoots(ScanResult &result)
     const QCollator collation = collator();
     for (int index = 0; index < result.roots.size(); ++index) {
         const QString &root = result.roots.at(index);
+        // An empty root keeps its place in the list, so root indexes still match
+        // the caller's locations.
         if (root.isEmpty())
             continue;
         for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
@@ -179,9 +204,13 @@ void TemplateLibraryModel::scanRoots(ScanResult &result)
             row.category = row.item.category;
             if (row.category.isEmpty()) {
                 row.category = row.item.categoryFolder;
+                // Installs make "ZT <category>" folders; the prefix is the installer's,
+                // not part of the name the user knows.
                 if (row.category.startsWith(QLatin1String("ZT ")))
                     row.category = row.category.mid(3);
             }
+            // Keys here, on the worker: making them for ten thousand rows at the first
+            // sort would stall the window.
             row.titleKey = collation.sortKey(row.title);
             row.categoryKey = collation.sortKey(row.category);
             row.originKey = collation.sortKey(row.item.originArchiveTitle);
@@ -194,12 +223,16 @@ void TemplateLibraryModel::scanRoots(ScanResult &result)
 void TemplateLibraryModel::startScan()
 {
     _rescanPending = false;
+    // Shared by the worker's lambda and the finished handler: whichever lets go
+    // last frees it, even when the model is gone by then.
     auto result = std::make_shared<ScanResult>();
     result->roots = _roots;
     _scan = std::make_unique<QFutureWatcher<void>>();
     connect(_scan.get(), &QFutureWatcherBase::finished, this, [this, result] {
         // Not deleted from inside its own signal.
         _scan.release()->deleteLater();
+        // Roots changed while it ran: its rows index the old list. setRoots()
+        // left a pending rescan for the new one.
         if (result->roots == _roots)
             takeResult(*result);
         if (_rescanPending)
@@ -212,6 +245,9 @@ void TemplateLibraryModel::startScan()
 void TemplateLibraryModel::takeResult(ScanResult &result)
 {
     std::vector<Row> &rows = result.rows;
+    // The same templates in the same places (a rescan after a change elsewhere,
+    // or none at all): the view keeps its selection, scroll and sort. Row by
+    // row is enough, as scan() lists in the same order on every run.
     const bool sameRows = rows.size() == _rows.size()
         && std::equal(rows.cbegin(), rows.cend(), _rows.cbegin(), [](const Row &a, const Row &b) {
                return a.rootIndex == b.rootIndex && a.item.destination == b.item.destination;
@@ -234,12 +270,18 @@ void TemplateLibraryModel::takeResult(ScanResult &result)
             last = int(i);
         }
         if (first >= 0) {
+            // rebuildIndexes() is not run on this path (rows and keys stand), so the
+            // total is summed here.
             _totalSize = 0;
             for (const Row &row : _rows)
                 _totalSize += row.item.size;
             emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
         }
     } else {
+        // Otherwise a reset: inserts and removes worked out against a sorted proxy
+        // over ten thousand rows cost more than the window's own restore of its
+        // selection and scroll (rememberView, restoreView). The thumbnails of
+        // templates that stayed as they were survive it.
         QHash<QString, const TemplateLibrary::InstalledTemplate *> incoming;
         incoming.reserve(qsizetype(rows.size()));
         for (const Row &row : rows)
@@ -256,6 +298,8 @@ void TemplateLibraryModel::takeResult(ScanResult &result)
         endResetModel();
     }
     _hasScanned = true;
+    // The scan's list, not rootFolders(): only the scan knows the category
+    // folders below the roots.
     if (_watcher)
         updateWatchedFolders(result.watchList);
     emit scanFinished();
@@ -278,6 +322,8 @@ void TemplateLibraryModel::rebuildIndexes()
 
 QStringList TemplateLibraryModel::categories() const
 {
+    // From the rows, not the shipped list: a category folder made by hand
+    // shows up in the filter too.
     QSet<QString> seen;
     for (const Row &row : _rows)
         seen.insert(row.category);
@@ -317,6 +363,8 @@ int TemplateLibraryModel::compare(int a, int b, int column) const
     case InstalledColumn: order = numbers(left.item.installedAt, right.item.installedAt); break;
     default: break;
     }
+    // Ties by title, then down to the place: with a total order, rows of
+    // equal value do not swap about at every rescan.
     if (order == 0)
         order = keys(left.titleKey, right.titleKey);
     if (order == 0)
@@ -360,6 +408,7 @@ QStringList TemplateLibraryModel::rootFolders() const
 void TemplateLibraryModel::setRescanDelay(int milliseconds)
 {
     _rescanTimer.setInterval(milliseconds);
+    // The ratio stays: tests shorten the delay and still rely on the limit.
     _burstLimitTimer.setInterval(milliseconds * 4);
 }
 
@@ -381,6 +430,8 @@ void TemplateLibraryModel::updateWatchedFolders(const QStringList &folders)
 {
     if (!_watcher || folders == _lastWatchList)
         return;
+    // Only the difference is applied: removing and adding every path again
+    // would lose the changes that land in between.
     const QSet<QString> wanted(folders.cbegin(), folders.cend());
     const QStringList current = _watcher->directories();
     const QSet<QString> watched(current.cbegin(), current.cend());
@@ -414,7 +465,10 @@ void TemplateLibraryModel::previewLoaded(const QString &folder, const QImage &th
         _noPreview.insert(folder);
     } else {
         auto *pixmap = new QPixmap(QPixmap::fromImage(thumbnail));
+        // Read at device pixels; the ratio has the view draw it at the logical
+        // icon size, sharp on high-density screens.
         pixmap->setDevicePixelRatio(thumbnailPixelRatio());
+        // Never a cost of 0: the cache's limit must count every pixmap.
         const qint64 kilobytes = qint64(thumbnail.sizeInBytes() / 1024) + 1;
         _thumbnails.insert(folder, pixmap, kilobytes);
     }
@@ -435,6 +489,8 @@ QVariant TemplateLibraryModel::preview(int row) const
     if (!_previewLoader) {
         const qreal ratio = thumbnailPixelRatio();
         const QSize pixels(int(std::ceil(ThumbnailSize.width() * ratio)), int(std::ceil(ThumbnailSize.height() * ratio)));
+        // Made on first need, from const data(): a window whose previews are never
+        // painted starts no reader.
         auto *self = const_cast<TemplateLibraryModel *>(this);
         // One reader; a backlog of several screens of rows, older requests are out of view.
         self->_previewLoader = std::make_unique<PreviewLoader>(PreviewLoader::Sizes{pixels, QSize()},
@@ -473,6 +529,8 @@ QVariant TemplateLibraryModel::displayValue(const Row &row, int column) const
     }
 }
 
+// For a proxy other than ours, sorting by SortRole; TemplateLibraryFilterModel
+// uses compare() and its collation keys instead.
 QVariant TemplateLibraryModel::sortValue(const Row &row, int column) const
 {
     const TemplateLibrary::InstalledTemplate &item = row.item;
@@ -504,6 +562,7 @@ QVariant TemplateLibraryModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (column == OriginColumn && !item.originArchivePath.isEmpty())
             return item.originArchivePath;
+        // Native separators: the path as the user would type it in the file manager.
         if (column == PreviewColumn || column == TitleColumn)
             return QDir::toNativeSeparators(folderPath(index.row()));
         return displayValue(row, column);

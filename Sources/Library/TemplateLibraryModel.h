@@ -33,6 +33,9 @@ class QFileSystemWatcher;
 // category folders and their receipts folders rescans after each burst of
 // changes, whoever made them (a collection window, mtzip in another process,
 // the file manager).
+//
+// GUI thread only: the worker sees nothing but a ScanResult of its own, so
+// no member needs a lock.
 class TemplateLibraryModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -69,6 +72,8 @@ public:
 
     // Scans these roots (missing ones give no rows) from now on; the rows of
     // the old ones go at once.
+    // Root indexes (RootIndexRole, keys) are positions in this list: a caller
+    // that reorders it invalidates every key it kept.
     void setRoots(const QStringList &roots);
     const QStringList &roots() const { return _roots; }
 
@@ -78,6 +83,8 @@ public:
     // Whether the results of a scan of the current roots are in.
     bool hasScanned() const { return _hasScanned; }
 
+    // Off until asked: the tests scan once and look; the library window turns it
+    // on. Off again drops any rescan a change had scheduled.
     void setWatching(bool watching);
     bool isWatching() const { return _watcher != nullptr; }
     // The quiet time that ends a burst of changes (300 ms); a burst that
@@ -85,6 +92,8 @@ public:
     void setRescanDelay(int milliseconds);
     QStringList watchedFolders() const;
 
+    // Source rows, unchecked: a row number holds only until the next reset, so
+    // keep a key() across scans, never a row.
     const TemplateLibrary::InstalledTemplate &installedTemplate(int row) const { return _rows.at(size_t(row)).item; }
     int rootIndex(int row) const { return _rows.at(size_t(row)).rootIndex; }
     const QString &title(int row) const { return _rows.at(size_t(row)).title; }
@@ -104,8 +113,12 @@ public:
     // unknown origin after the named archives; ties by title, then by place.
     int compare(int a, int b, int column) const;
     // The collation of titles, categories and archive names.
+    // A new one per call: QCollator is reentrant, not thread-safe, and the scan
+    // needs its own on the worker.
     static QCollator collator();
 
+    // In logical pixels, for the view's icon size; thumbnails are read at it
+    // times the screen's pixel ratio.
     static QSize thumbnailSize();
     static QString kindText(quint64 templateType);
     static QString originUnknownText();
@@ -116,6 +129,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 signals:
+    // Also for the follow-up scan a pending rescan() starts: the window shows
+    // "Looking..." only until hasScanned(), not on every rescan.
     void scanStarted();
     // The results are in (whether or not anything changed).
     void scanFinished();
@@ -131,10 +146,12 @@ private:
         QString title;
         QString category;
         // Made with the scan, on its worker: comparing two is a memcmp.
+        // Optional only because QCollatorSortKey has no default constructor.
         std::optional<QCollatorSortKey> titleKey;
         std::optional<QCollatorSortKey> categoryKey;
         std::optional<QCollatorSortKey> originKey;
     };
+    // Defined in the .cpp: only the scan and takeResult() look inside.
     struct ScanResult;
 
     static void scanRoots(ScanResult &result);
@@ -152,20 +169,28 @@ private:
     QStringList _roots;
     std::vector<Row> _rows;
     QHash<QString, int> _rowByKey;
+    // By absolute folder: previews come back from the loader named that way.
     QHash<QString, int> _rowByFolder;
     qint64 _totalSize = 0;
     bool _hasScanned = false;
 
+    // Null when no scan runs; isScanning() and rescan() rely on it.
     std::unique_ptr<QFutureWatcher<void>> _scan;
     bool _rescanPending = false;
 
     QFileSystemWatcher *_watcher = nullptr;
     QTimer _rescanTimer;
     QTimer _burstLimitTimer;
+    // What the watcher was last given: an unchanged list skips the diff.
     QStringList _lastWatchList;
 
     std::unique_ptr<PreviewLoader> _previewLoader;
+    // Mutable: data() is const, yet it is what asks for previews and caches
+    // them. All three are keyed by absolute folder.
     mutable QCache<QString, QPixmap> _thumbnails;
+    // Folders without a readable preview: not read again at every repaint.
     mutable QSet<QString> _noPreview;
+    // In flight: one request per folder however often the cell is painted, and
+    // answers for folders a rescan dropped meanwhile are recognised and ignored.
     mutable QSet<QString> _previewRequested;
 };

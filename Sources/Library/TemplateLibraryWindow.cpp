@@ -34,6 +34,7 @@
 
 namespace {
 
+// Room for the 36-pixel thumbnail and its margins.
 constexpr int RowHeight = 42;
 
 // "1 template", "10,000 templates".
@@ -43,6 +44,7 @@ QString templateCount(int count)
                       : TemplateLibraryWindow::tr("%1 templates").arg(QLocale().toString(count));
 }
 
+// A selected template by place, kept while the confirmation is up.
 struct Target
 {
     int rootIndex = 0;
@@ -103,6 +105,8 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
     QStringList roots;
     for (const Location &location : std::as_const(_locations))
         roots.append(location.root);
+    // Watching before the first scan: a change made while it runs is heard and
+    // scanned again.
     _model->setWatching(true);
     _model->setRoots(roots);
 
@@ -118,6 +122,8 @@ void TemplateLibraryWindow::createActions()
     _removeAction = new QAction(tr("Remove..."), this);
     _removeAction->setObjectName(QStringLiteral("removeAction"));
     _removeAction->setShortcuts({QKeySequence::Delete, QKeySequence(Qt::CTRL | Qt::Key_Backspace)});
+    // This window only: Delete pressed in a collection window must not remove
+    // templates here.
     _removeAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(_removeAction, &QAction::triggered, this, &TemplateLibraryWindow::removeSelected);
 
@@ -139,6 +145,7 @@ void TemplateLibraryWindow::createActions()
     _restoreAction->setObjectName(QStringLiteral("restoreAction"));
     connect(_restoreAction, &QAction::triggered, this, &TemplateLibraryWindow::restoreSelectedRemoved);
 
+    // On the window too, so their shortcuts work without the menu open.
     addActions({_removeAction, _revealAction});
 
     connect(_ui->removeButton, &QPushButton::clicked, _removeAction, &QAction::trigger);
@@ -187,6 +194,8 @@ void TemplateLibraryWindow::setUpTable()
     connect(_filter, &QAbstractItemModel::modelAboutToBeReset, this, &TemplateLibraryWindow::rememberView);
     connect(_filter, &QAbstractItemModel::modelReset, this, &TemplateLibraryWindow::restoreView);
     connect(table, &QWidget::customContextMenuRequested, this, [this, table](const QPoint &position) {
+        // A right click outside the selection selects that row: the menu acts on
+        // what was clicked, not on rows out of view.
         const QModelIndex clicked = table->indexAt(position);
         if (clicked.isValid() && !table->selectionModel()->isRowSelected(clicked.row(), QModelIndex()))
             table->selectionModel()->select(clicked, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -267,6 +276,8 @@ void TemplateLibraryWindow::refreshCategories()
     if (shown == categories)
         return;
     const QString chosen = combo->currentIndex() > 0 ? combo->currentText() : QString();
+    // No filtering while the list is rebuilt: applyFilters() would see it half
+    // made and show every category for a moment.
     const QSignalBlocker blocker(combo);
     while (combo->count() > 1)
         combo->removeItem(1);
@@ -292,6 +303,8 @@ void TemplateLibraryWindow::applyFilters()
 QList<int> TemplateLibraryWindow::selectedRows() const
 {
     QModelIndexList selected = _ui->templatesTable->selectionModel()->selectedRows();
+    // The view hands them in selection order; the confirmation names the first
+    // row the user sees.
     std::sort(selected.begin(), selected.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     QList<int> rows;
     rows.reserve(selected.size());
@@ -371,11 +384,14 @@ void TemplateLibraryWindow::updateState()
 void TemplateLibraryWindow::rememberView()
 {
     QTableView *table = _ui->templatesTable;
+    // By key, not row: the reset renumbers every row.
     _keptSelection.clear();
     const QModelIndexList selected = table->selectionModel()->selectedRows();
     for (const QModelIndex &index : selected)
         _keptSelection.append(index.data(TemplateLibraryModel::KeyRole).toString());
     _keptCurrent = table->currentIndex().data(TemplateLibraryModel::KeyRole).toString();
+    // The top row and how far it stands out of view, so the table does not
+    // jump when the rows under it change.
     const QModelIndex top = table->indexAt(QPoint(0, 0));
     _keptTopRow = top.data(TemplateLibraryModel::KeyRole).toString();
     _keptTopOffset = top.isValid() ? table->visualRect(top).top() : 0;
@@ -433,6 +449,7 @@ QList<QUrl> TemplateLibraryWindow::reinstallableArchives() const
     }
     QList<QUrl> archives;
     for (const QString &path : std::as_const(paths)) {
+        // Only archives still there: opening a moved one would only fail later.
         if (QFileInfo(path).isFile())
             archives.append(QUrl::fromLocalFile(path));
     }
@@ -459,6 +476,7 @@ void TemplateLibraryWindow::removeSelected()
         count == 1 ? tr("The template is moved to the Trash, where you can get it back; Final Cut Pro no longer shows it.")
                    : tr("The %1 templates are moved to the Trash, where you can get them back; Final Cut Pro no "
                         "longer shows them.").arg(QLocale().toString(count));
+    // The sheet answers later, from the event loop; the window may be gone.
     QPointer<TemplateLibraryWindow> alive(this);
     Alert::beginSheet(this, question, information, {tr("Remove"), QString(), tr("Cancel")}, [alive, targets](int answer) {
         if (!alive || answer != 1)
@@ -480,6 +498,8 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
     connect(work, &BackgroundWork::finished, this, [this, work, outcome] {
         work->deleteLater();
         setBusy(false);
+        // The watcher would notice too, but only after its delay: the rows that
+        // went should go with the progress dialog.
         _model->rescan();
         reportRemoval(*outcome);
     });
@@ -494,6 +514,7 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
                 TemplateLibrary::remove(root, present, TemplateTransaction::Disposal::Trash, &listener, &report);
             outcome->removed += report.removed;
             outcome->failed += report.failed;
+            // One root without a Trash is enough for the warning: those are gone.
             outcome->deleted = outcome->deleted || (report.removed > 0 && !report.trashed);
             if (!outcome->firstError)
                 outcome->firstError = error ? error : report.firstError;
@@ -517,6 +538,8 @@ void TemplateLibraryWindow::setBusy(bool busy)
 {
     _busy = busy;
     updateState();
+    // From the event loop: this runs inside the work's finished handler, and
+    // the close deletes the window.
     if (!busy && _closeWhenDone)
         QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -525,6 +548,8 @@ void TemplateLibraryWindow::revealSelected()
 {
     const QModelIndex current = _ui->templatesTable->currentIndex();
     QList<int> rows = selectedRows();
+    // One template is revealed, the current one when selected: a file manager
+    // window per selected row would flood the screen.
     if (current.isValid() && _ui->templatesTable->selectionModel()->isRowSelected(current.row(), QModelIndex()))
         rows = {_filter->mapToSource(current).row()};
     if (rows.isEmpty())
@@ -539,6 +564,7 @@ void TemplateLibraryWindow::verifySelected()
     std::map<int, QStringList> byRoot;
     const QList<int> rows = selectedRows();
     if (rows.isEmpty()) {
+        // An empty list verifies the whole root.
         for (int i = 0; i < _locations.size(); ++i)
             byRoot[i] = QStringList();
     } else {
@@ -551,6 +577,8 @@ void TemplateLibraryWindow::verifySelected()
     connect(work, &BackgroundWork::finished, this, [this, work, results] {
         work->deleteLater();
         setBusy(false);
+        // A cancelled Verify compared only part: no report rather than a partial
+        // one that reads as complete.
         if (!work->isCancelled())
             showVerification(*results);
     });

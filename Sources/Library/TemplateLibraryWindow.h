@@ -46,6 +46,8 @@ public:
     explicit TemplateLibraryWindow(const QList<Location> &locations = defaultLocations(), QWidget *parent = nullptr);
     ~TemplateLibraryWindow() override;
 
+    // The widgets, actions and models as they are: the tests drive the window
+    // through them, as a user would.
     Ui::TemplateLibraryWindow &ui() const { return *_ui; }
     TemplateLibraryModel *model() const { return _model; }
     TemplateLibraryFilterModel *filterModel() const { return _filter; }
@@ -111,6 +113,7 @@ private:
         bool deleted = false;  // no Trash on the volume
         std::optional<Error> firstError;
     };
+    // By root: each root has its own lock and receipts, so one remove() each.
     void removeNow(const std::map<int, QStringList> &byRoot);
     void reportRemoval(const Removal &outcome);
     void showVerification(const std::vector<TemplateLibrary::Verification> &results);
@@ -130,6 +133,7 @@ private:
     QMenu *_contextMenu = nullptr;
     RecentlyRemovedPane *_removed = nullptr;
     bool _busy = false;
+    // A close came while busy: it is carried out when the work ends.
     bool _closeWhenDone = false;
 
     // What a rescan that resets the model must give back.

@@ -13,6 +13,7 @@
 
 namespace {
 
+// In the order the dialog lists them: the damage first.
 enum class Standing { Damaged, Added, Intact, NoReceipt };
 
 Standing standingOf(const TemplateLibrary::Verification &result)
@@ -24,6 +25,8 @@ Standing standingOf(const TemplateLibrary::Verification &result)
     return result.added.isEmpty() ? Standing::Intact : Standing::Added;
 }
 
+// Picked to read on the dark look; the finding's words say the same, for
+// those who cannot tell the colours apart.
 QColor colourOf(Standing standing)
 {
     switch (standing) {
@@ -60,6 +63,7 @@ TemplateVerificationDialog::TemplateVerificationDialog(const std::vector<Templat
     _tree->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     _tree->header()->setStretchLastSection(false);
     _tree->setRootIsDecorated(true);
+    // Uniform rows: a Verify All of thousands of templates lays out at once.
     _tree->setUniformRowHeights(true);
     layout->addWidget(_tree, 1);
 

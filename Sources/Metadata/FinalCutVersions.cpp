@@ -25,6 +25,8 @@ struct Shipped
 
 const Shipped &shipped()
 {
+    // Read once, on first use, from any thread (a function static). A resource
+    // that does not read gives an empty table: nothing is too new, no crash.
     static const Shipped data = [] {
         Shipped result;
         QFile file(QStringLiteral(":/Metadata/FinalCutVersions.json"));
@@ -40,6 +42,7 @@ const Shipped &shipped()
     return data;
 }
 
+// The table is by Motion major.minor: patch releases save the same format.
 QVersionNumber majorMinor(const QVersionNumber &version)
 {
     return QVersionNumber(version.majorVersion(), version.minorVersion());
@@ -54,6 +57,7 @@ QString plistString(plist_t dict, const char *key)
     char *value = nullptr;
     plist_get_string_val(node, &value);
     const QString text = QString::fromUtf8(value);
+    // libplist hands out a malloc'd copy: ours to free, with free().
     free(value);
     return text;
 }
@@ -96,6 +100,9 @@ std::optional<std::vector<Row>> parseTable(const QByteArray &json)
 
 std::optional<QVersionNumber> parse(const QString &text)
 {
+    // Bounded digits: a version from a plist or a setting must fit
+    // QVersionNumber's ints. A suffix ("11.0b1") would compare as its numbers
+    // alone, so it is refused rather than passed as 11.0.
     static const QRegularExpression shape(QStringLiteral("^\\d{1,6}(\\.\\d{1,6}){0,3}$"));
     if (!shape.match(text).hasMatch())
         return std::nullopt;
@@ -123,6 +130,7 @@ bool isTooNew(const Requirement &requirement, const QVersionNumber &installed)
 {
     if (requirement.finalCut.isNull() || installed.isNull())
         return false;
+    // Newer than the table: even the last row's Final Cut Pro cannot open it.
     if (requirement.newerThanTable)
         return installed <= requirement.finalCut;
     return installed < requirement.finalCut;
@@ -137,6 +145,7 @@ std::optional<Installation> readBundle(const QString &appPath, const QStringList
         return std::nullopt;
     const QByteArray bytes = file.readAll();
     plist_t root = nullptr;
+    // libplist 2.3 added a format argument; the build finds out which we have.
 #if MTI_PLIST_FROM_MEMORY_TAKES_FORMAT
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root, nullptr);
 #else
@@ -157,6 +166,7 @@ std::optional<Installation> readBundle(const QString &appPath, const QStringList
 
 std::optional<QVersionNumber> effectiveVersion(const QString &overrideText)
 {
+    // Trimmed: a version typed into the settings by hand often ends in a space.
     if (const std::optional<QVersionNumber> version = parse(overrideText.trimmed()))
         return version;
     const std::vector<Installation> apps = installed();

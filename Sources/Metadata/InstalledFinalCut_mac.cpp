@@ -35,6 +35,8 @@ QStringList launchServicesPaths(const QString &identifier)
 std::vector<FinalCutVersions::Installation> FinalCutVersions::installed()
 {
     QStringList candidates;
+    // /Applications as well: Launch Services may not know a copy that was
+    // never launched.
     const QDir applications(QStringLiteral("/Applications"));
     for (const QString &name : applications.entryList({QStringLiteral("*.app")}, QDir::Dirs))
         candidates.append(applications.filePath(name));
@@ -42,6 +44,7 @@ std::vector<FinalCutVersions::Installation> FinalCutVersions::installed()
         candidates.append(launchServicesPaths(identifier));
 
     std::vector<Installation> found;
+    // Both sources name the same bundles; cleaned paths let their spellings meet.
     QSet<QString> seen;
     for (const QString &path : std::as_const(candidates)) {
         const QString clean = QDir::cleanPath(path);

@@ -16,6 +16,8 @@ namespace ProjectCheck {
 
 namespace {
 
+// Items give destinations as "/Titles.localized/..."; project locations and
+// the comparable keys have no leading slash.
 QString withoutLeadingSlash(const QString &path)
 {
     return path.startsWith(QLatin1Char('/')) ? path.mid(1) : path;
@@ -36,6 +38,8 @@ void resolveInstalled(Finding &finding, const QString &root, const ReceiptIndex 
     if (owner.receipt)
         finding.archiveTitle = owner.receipt->archiveTitle;
 
+    // Installed all the same when the document cannot be read: only the
+    // details are lost, and the finding says why.
     Expected<TemplateDocument> details = TemplateDocument::read(document);
     if (!details) {
         finding.detailsUnavailable = details.error();
@@ -66,6 +70,8 @@ QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const
         if (!installer || !installer->listArchive())
             continue;
         for (const EffectTemplateItem *item : installer->effects()) {
+            // Composed form on both sides: a project and an archive may spell
+            // the same accented name in different Unicode forms.
             QStringList &providers = folders[FileNames::comparable(withoutLeadingSlash(item->relativeDestinationPath()))];
             if (!providers.contains(archive))
                 providers.append(archive);

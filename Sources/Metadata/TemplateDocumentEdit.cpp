@@ -58,6 +58,8 @@ struct Located
 
 Expected<Located> locate(const QByteArray &bytes)
 {
+    // UTF-16 (by its byte order mark or its declaration below): the offsets
+    // and the inserted bytes assume UTF-8.
     if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
         return DocumentError::make(DocumentError::NotEditable);
     GuardedXmlReader reader;
@@ -81,6 +83,8 @@ Expected<Located> locate(const QByteArray &bytes)
                 at.rootInner = inner();
             } else if (xml.name() == u"template" && at.templateInner < 0) {
                 at.templateInner = inner();
+                // "<template/>" has no inside to insert into: rewriting the tag
+                // would not be an edit in place.
                 if (bytes.mid(at.templateInner - 2, 2) == "/>")
                     return DocumentError::make(DocumentError::NotEditable);
                 templateDepth = reader.depth();
@@ -91,9 +95,12 @@ Expected<Located> locate(const QByteArray &bytes)
                 if (bytes.mid(at.flagsInner - 2, 2) == "/>")
                     return DocumentError::make(DocumentError::NotEditable);
                 at.flagsTextEnd = at.flagsInner;
+                // The reader gives no offset for the start of a tag: it is the
+                // last "<" before its end, as attribute values cannot hold a raw "<".
                 at.flagsStart = bytes.lastIndexOf('<', at.flagsInner);
                 inFlags = true;
             } else if (inFlags) {
+                // An element inside <flags>: not the plain number this edit rewrites.
                 return DocumentError::make(DocumentError::NotEditable);
             }
         } else if (token == QXmlStreamReader::Characters && inFlags) {
@@ -129,6 +136,7 @@ Expected<QByteArray> TemplateDocumentEdit::setObsolete(const QByteArray &documen
     QByteArray bytes = document;
 
     if (at.flagsInner < 0) {
+        // No flags: not hidden, so nothing to clear.
         if (!obsolete)
             return bytes;
         if (at.templateInner >= 0)
@@ -174,6 +182,8 @@ std::optional<Error> TemplateDocumentEdit::setObsoleteInFile(const QString &docu
     QFile file(documentPath);
     if (!file.open(QIODevice::ReadOnly))
         return DocumentError::make(DocumentError::Unreadable, file.errorString());
+    // One byte over the bound: a file that grew since the size was read is
+    // still caught.
     const QByteArray original = file.read(MaxBytes + 1);
     file.close();
     if (original.size() > MaxBytes)
@@ -181,8 +191,10 @@ std::optional<Error> TemplateDocumentEdit::setObsoleteInFile(const QString &docu
     Expected<QByteArray> edited = setObsolete(original, obsolete);
     if (!edited)
         return edited.error();
+    // Not rewritten when nothing changes: its modification time stays.
     if (*edited == original)
         return std::nullopt;
+    // Written aside and renamed over: Final Cut Pro never reads half a document.
     QSaveFile save(documentPath);
     if (!save.open(QIODevice::WriteOnly) || save.write(*edited) != edited->size() || !save.commit())
         return Error(Error::PosixDomain, EIO, save.errorString());

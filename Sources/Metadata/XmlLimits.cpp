@@ -41,6 +41,8 @@ Error DocumentError::make(Code code, const QString &detail)
 
 GuardedXmlReader::GuardedXmlReader(int maxDepth) : _maxDepth(maxDepth)
 {
+    // Names are compared as written ("ozml", "template"); resolving namespaces
+    // would only add ways to refuse a document.
     _xml.setNamespaceProcessing(false);
     // Entities are refused at their declaration already; this is the second wall.
     _xml.setEntityExpansionLimit(1024);
@@ -60,6 +62,8 @@ bool GuardedXmlReader::next()
 {
     if (_error)
         return false;
+    // Lowered on the token after an end tag: standing on an end element,
+    // depth() still counts it, as it does on a start element.
     if (_xml.tokenType() == QXmlStreamReader::EndElement)
         --_depth;
     const QXmlStreamReader::TokenType token = _xml.readNext();
@@ -72,6 +76,7 @@ bool GuardedXmlReader::next()
                                          QStringLiteral("(%1, line %2)").arg(_xml.errorString()).arg(_xml.lineNumber()));
         return false;
     case QXmlStreamReader::DTD:
+        // A bare DOCTYPE passes: only what could expand or fetch is refused.
         if (!_xml.entityDeclarations().isEmpty() || !_xml.notationDeclarations().isEmpty()
             || !_xml.dtdSystemId().isEmpty() || !_xml.dtdPublicId().isEmpty()) {
             _error = DocumentError::make(DocumentError::EntitiesRefused);
@@ -87,6 +92,7 @@ bool GuardedXmlReader::next()
             return false;
         }
         return true;
+    // The end is no fault: atCleanEnd() tells the two apart.
     case QXmlStreamReader::EndDocument:
         return false;
     default:

@@ -38,6 +38,8 @@ Error make(Code code, const QString &detail = QString());
 class GuardedXmlReader
 {
 public:
+    // 256 is far deeper than Motion documents go; a hostile file's nesting
+    // is stopped long before it costs anything.
     explicit GuardedXmlReader(int maxDepth = 256);
     void addData(const QByteArray &bytes);
     void setDevice(QIODevice *device);
