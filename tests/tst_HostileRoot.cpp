@@ -98,6 +98,7 @@ private slots:
     void plantedLockNeitherHangsNorBlocksForEver_data();
     void plantedLockNeitherHangsNorBlocksForEver();
     void lockFileNamingALiveProcessIsNoHolder();
+    void lockHardLinkedToAFileOutsideIsNeverWritten();
     void lockSwappedForAFifoMeanwhileNeverHangs();
     void lockOfALiveRunFailsAfterTheWaitNamingItsProcess_data();
     void lockOfALiveRunFailsAfterTheWaitNamingItsProcess();
@@ -347,6 +348,19 @@ void tst_HostileRoot::lockFileNamingALiveProcessIsNoHolder()
     QVERIFY(run.finished);
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QVERIFY2(run.elapsed < 5000, qPrintable(QString::number(run.elapsed)));
+}
+
+void tst_HostileRoot::lockHardLinkedToAFileOutsideIsNeverWritten()
+{
+    const QString archive = makeArchive(QStringLiteral("Pack"), QStringLiteral("One"));
+    const QString precious = _outside + QStringLiteral("/precious.txt");
+    const QString lock = _root + QLatin1Char('/') + DestinationLock::fileName();
+    QVERIFY(::link(QFile::encodeName(precious).constData(), QFile::encodeName(lock).constData()) == 0);
+    const Run run = mtzip({QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    QVERIFY(run.finished);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    // The lock was taken on it, but the holder's lines went nowhere.
+    QCOMPARE(readFile(precious), QByteArray("keep me"));
 }
 
 void tst_HostileRoot::lockSwappedForAFifoMeanwhileNeverHangs()

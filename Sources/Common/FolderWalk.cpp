@@ -269,8 +269,9 @@ std::optional<Error> replaceFileBeneath(const QString &root, const QString &rela
         if (!file.isValid() && errno != EEXIST)
             return Error::fromErrorCode(lastErrno(), path);
     }
-    const bool written = file.isValid() && writeAll(file.get(), contents->constData(), contents->size())
-        && ::fsync(file.get()) == 0;
+    if (!file.isValid())
+        return Error::fromErrorCode(std::make_error_code(std::errc::file_exists), path);
+    const bool written = writeAll(file.get(), contents->constData(), contents->size()) && ::fsync(file.get()) == 0;
     const std::error_code writeError = written ? std::error_code() : lastErrno();
     file.reset();
     if (!written || ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {

@@ -21,7 +21,8 @@ namespace Trash {
 [[nodiscard]] QString moveToTrash(const QString &path, const QString &originalPath = {});
 // As moveToTrash for root/relative, taken from its folder opened beneath the
 // root: a folder on the way that someone else swapped for a link is refused
-// (nothing moves), never followed out of the root.
+// (nothing moves), never followed out of the root. On macOS the system's
+// Trash takes only a path, which it resolves itself.
 [[nodiscard]] QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath = {});
 
 // Whether the volume `path` lies on has a Trash this user can use: where it

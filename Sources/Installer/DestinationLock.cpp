@@ -71,14 +71,27 @@ QByteArray lockName()
 // Opens the lock file without following a link and without blocking on a
 // FIFO; read-only where another user's file may not be written (a kernel
 // lock needs no more).
-FileDescriptor openLockFile(int root, std::error_code &ec)
+FileDescriptor openLockFile(int root, std::error_code &ec, bool create = true)
 {
-    const int flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    FileDescriptor file(::openat(root, lockName().constData(), O_RDWR | flags, 0644));
-    if (!file.isValid() && errno == EACCES)
-        file.reset(::openat(root, lockName().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    FileDescriptor file(::openat(root, lockName().constData(), O_RDWR | flags | (create ? O_CREAT : 0), 0644));
+    if (!file.isValid() && errno == EACCES) {
+        file.reset(::openat(root, lockName().constData(), O_RDONLY | flags));
+        // Missing and not to be made here: the folder is not ours to write.
+        if (!file.isValid() && errno == ENOENT)
+            errno = EACCES;
+    }
     ec = file.isValid() ? std::error_code() : lastErrno();
     return file;
+}
+
+// Only a lock file of this user's own, with no other name, is written into:
+// a hard link someone else planted at the lock's path may be any file of
+// the user's, which writing the holder's lines would destroy.
+bool mayWriteInto(int file)
+{
+    struct stat info;
+    return ::fstat(file, &info) == 0 && info.st_uid == ::geteuid() && info.st_nlink == 1;
 }
 
 // Why the open file is no lock file; empty when it may be one.
@@ -130,6 +143,8 @@ void writeHolder(int file)
 {
     const QByteArray lines = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
         + QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n';
+    if (!mayWriteInto(file))
+        return;
     if (::ftruncate(file, 0) == 0 && ::pwrite(file, lines.constData(), size_t(lines.size()), 0) < 0)
         qCDebug(lcInstall) << "cannot write the lock's holder:" << lastErrno().message().c_str();
 }
@@ -197,8 +212,13 @@ DestinationLock::Attempt DestinationLock::attempt(std::error_code &ec)
         if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK || errno == EINTR)
                 return Attempt::HeldElsewhere;
-            ec = lastErrno();
-            return Attempt::Failed;
+            // A volume without kernel locks (some network shares): the file
+            // alone says someone is at work, as it always did there.
+            if (errno != ENOLCK && errno != EOPNOTSUPP) {
+                ec = lastErrno();
+                return Attempt::Failed;
+            }
+            qCWarning(lcInstall).noquote() << "no kernel lock on" << _root << "; going on without one";
         }
         // Taken from a holder that removed the file as we opened it: next round.
         if (!stillInPlace(root.get(), file.get()))
@@ -215,7 +235,7 @@ Error DestinationLock::heldElsewhere(std::chrono::milliseconds waited) const
     const QString seconds = QString::number(double(waited.count()) / 1000);
     std::error_code ec;
     const FileDescriptor root(::open(QFile::encodeName(_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const FileDescriptor file = root.isValid() ? openLockFile(root.get(), ec) : FileDescriptor();
+    const FileDescriptor file = root.isValid() ? openLockFile(root.get(), ec, false) : FileDescriptor();
     const Holder holder = file.isValid() && noLockProblem(file.get()).isEmpty() ? holderOf(file.get()) : Holder();
     if (holder.pid > 0) {
         return Error(Error::PosixDomain, EBUSY,

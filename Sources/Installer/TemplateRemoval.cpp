@@ -175,7 +175,10 @@ QStringList presentTemplates(const QString &root, const QStringList &destination
     return present;
 }
 
-void cancelRemoval(Removal &removal, ProgressListener *listener)
+// Puts back what was taken; answers what stays in the holder (neither back
+// nor in the Trash): the journal and the removal folder must then stay, so
+// that the next run tries again rather than delete it.
+QStringList cancelRemoval(Removal &removal, ProgressListener *listener)
 {
     if (listener)
         listener->setStatus(QCoreApplication::translate("TemplateTransaction", "Putting the templates back…"));
@@ -184,14 +187,18 @@ void cancelRemoval(Removal &removal, ProgressListener *listener)
     const QStringList stranded = putBack(removal.root, removal.holderRelative, removal.moved, removal.trashed);
     // What could not go back is kept, in the Trash: the user chose to keep it.
     RemovalReport strandedReport;
+    QStringList held;
     for (const QString &relative : stranded) {
-        if (removal.moved.contains(relative)
-            && !trashTemplate(removal.root, removal.holder + QLatin1Char('/') + relative, relative, std::nullopt)
-                    .isEmpty())
+        if (!removal.moved.contains(relative))
+            continue;
+        if (!trashTemplate(removal.root, removal.holder + QLatin1Char('/') + relative, relative, std::nullopt).isEmpty())
             ++strandedReport.removed;
+        else
+            held.append(relative);
     }
     Receipt::forgetRemoved(removal.root, stranded);
     removal.counts = strandedReport;
+    return held;
 }
 
 } // namespace
@@ -255,7 +262,12 @@ std::optional<Error> remove(const UninstallRequest &request)
 
     const bool cancelled = takeAll(removal, present, request.listener);
     if (cancelled) {
-        cancelRemoval(removal, request.listener);
+        if (const QStringList held = cancelRemoval(removal, request.listener); !held.isEmpty()) {
+            return Error(Error::PosixDomain, EEXIST,
+                         QCoreApplication::translate("TemplateTransaction",
+                                                     "'%1' could not be put back; it is kept in %2.")
+                             .arg(join(root, held.constFirst()), removal.holder));
+        }
     } else {
         dispose(removal, request.listener);
         for (const QString &relative : std::as_const(nested)) {
@@ -367,8 +379,11 @@ struct Leftovers
 Leftovers leftoversIn(int folder)
 {
     Leftovers left;
-    DIR *listing = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    DIR *listing = copy < 0 ? nullptr : ::fdopendir(copy);
     if (!listing) {
+        if (copy >= 0)
+            ::close(copy);
         left.keepsFolder = true;
         return left;
     }
@@ -406,7 +421,9 @@ void removeIfEmptied(const QString &root, int top, const QString &folder)
     const Leftovers left = leftoversIn(opened.get());
     if (left.keepsFolder)
         return;
-    if (!left.onlyFinderMetadata && !Trash::moveToTrashBeneath(root, folder).isEmpty())
+    // Deleted only where the volume has no Trash: a Trash that failed keeps the folder.
+    if (!left.onlyFinderMetadata
+        && (!Trash::moveToTrashBeneath(root, folder).isEmpty() || Trash::hasTrash(root + QLatin1Char('/') + folder)))
         return;
     for (const QByteArray &hidden : left.hidden)
         ::unlinkat(opened.get(), hidden.constData(), 0);

@@ -56,73 +56,123 @@ struct Located
     qsizetype flagsEnd = -1;       // just after "</flags>"
 };
 
-Expected<Located> locate(const QByteArray &bytes)
+// Walks the document once, noting the offsets an edit needs.
+class Locator
 {
-    // UTF-16 (by its byte order mark or its declaration below): the offsets
-    // and the inserted bytes assume UTF-8.
-    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
-        return DocumentError::make(DocumentError::NotEditable);
-    GuardedXmlReader reader;
-    reader.addData(bytes);
-    QXmlStreamReader &xml = reader.xml();
-    Utf8Cursor cursor(bytes);
-    Located at;
-    int templateDepth = -1;
-    bool inFlags = false;
-    while (reader.next()) {
-        const QXmlStreamReader::TokenType token = xml.tokenType();
-        if (token == QXmlStreamReader::StartDocument) {
-            const QStringView encoding = xml.documentEncoding();
-            if (!encoding.isEmpty() && encoding.compare(u"UTF-8", Qt::CaseInsensitive) != 0)
-                return DocumentError::make(DocumentError::NotEditable);
-        } else if (token == QXmlStreamReader::StartElement) {
-            const auto inner = [&] { return cursor.at(xml.characterOffset()); };
-            if (reader.depth() == 1) {
-                if (xml.name() != u"ozml")
-                    return DocumentError::make(DocumentError::WrongRoot);
-                at.rootInner = inner();
-            } else if (xml.name() == u"template" && at.templateInner < 0) {
-                at.templateInner = inner();
-                // "<template/>" has no inside to insert into: rewriting the tag
-                // would not be an edit in place.
-                if (bytes.mid(at.templateInner - 2, 2) == "/>")
-                    return DocumentError::make(DocumentError::NotEditable);
-                templateDepth = reader.depth();
-                if (bytes.mid(at.templateInner - AddedTemplateOpen.size(), AddedTemplateOpen.size()) == AddedTemplateOpen)
-                    at.templateStart = at.templateInner - AddedTemplateOpen.size();
-            } else if (xml.name() == u"flags" && reader.depth() == templateDepth + 1 && at.flagsInner < 0) {
-                at.flagsInner = inner();
-                if (bytes.mid(at.flagsInner - 2, 2) == "/>")
-                    return DocumentError::make(DocumentError::NotEditable);
-                at.flagsTextEnd = at.flagsInner;
-                // The reader gives no offset for the start of a tag: it is the
-                // last "<" before its end, as attribute values cannot hold a raw "<".
-                at.flagsStart = bytes.lastIndexOf('<', at.flagsInner);
-                inFlags = true;
-            } else if (inFlags) {
-                // An element inside <flags>: not the plain number this edit rewrites.
-                return DocumentError::make(DocumentError::NotEditable);
+public:
+    explicit Locator(const QByteArray &bytes)
+        : _bytes(bytes)
+        , _cursor(bytes)
+    {
+        _reader.addData(bytes);
+    }
+
+    Expected<Located> run()
+    {
+        QXmlStreamReader &xml = _reader.xml();
+        while (_reader.next()) {
+            std::optional<Error> refused;
+            switch (xml.tokenType()) {
+            case QXmlStreamReader::StartDocument: {
+                const QStringView encoding = xml.documentEncoding();
+                if (!encoding.isEmpty() && encoding.compare(u"UTF-8", Qt::CaseInsensitive) != 0)
+                    refused = DocumentError::make(DocumentError::NotEditable);
+                break;
             }
-        } else if (token == QXmlStreamReader::Characters && inFlags) {
-            // The reader stands one past the "<" that ended the text.
-            at.flagsTextEnd = cursor.at(xml.characterOffset() - 1);
-            if (bytes.mid(at.flagsTextEnd, 1) != "<")
-                return DocumentError::make(DocumentError::NotEditable);
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (inFlags && reader.depth() == templateDepth + 1) {
-                inFlags = false;
-                at.flagsEnd = cursor.at(xml.characterOffset());
-            } else if (reader.depth() == templateDepth) {
-                templateDepth = -2; // only the first <template> counts
-                at.templateEnd = cursor.at(xml.characterOffset());
+            case QXmlStreamReader::StartElement:
+                refused = startElement();
+                break;
+            case QXmlStreamReader::Characters:
+                refused = characters();
+                break;
+            case QXmlStreamReader::EndElement:
+                endElement();
+                break;
+            default:
+                break;
             }
+            if (refused)
+                return *refused;
+        }
+        if (_reader.error())
+            return *_reader.error();
+        if (_at.rootInner < 0)
+            return DocumentError::make(DocumentError::Truncated);
+        return _at;
+    }
+
+private:
+    qsizetype inner() { return _cursor.at(_reader.xml().characterOffset()); }
+
+    std::optional<Error> startElement()
+    {
+        const QStringView name = _reader.xml().name();
+        if (_reader.depth() == 1) {
+            if (name != u"ozml")
+                return DocumentError::make(DocumentError::WrongRoot);
+            _at.rootInner = inner();
+        } else if (name == u"template" && _at.templateInner < 0) {
+            _at.templateInner = inner();
+            // "<template/>" has no inside to insert into: rewriting the tag
+            // would not be an edit in place.
+            if (_bytes.mid(_at.templateInner - 2, 2) == "/>")
+                return DocumentError::make(DocumentError::NotEditable);
+            _templateDepth = _reader.depth();
+            if (_bytes.mid(_at.templateInner - AddedTemplateOpen.size(), AddedTemplateOpen.size()) == AddedTemplateOpen)
+                _at.templateStart = _at.templateInner - AddedTemplateOpen.size();
+        } else if (name == u"flags" && _reader.depth() == _templateDepth + 1 && _at.flagsInner < 0) {
+            _at.flagsInner = inner();
+            if (_bytes.mid(_at.flagsInner - 2, 2) == "/>")
+                return DocumentError::make(DocumentError::NotEditable);
+            _at.flagsTextEnd = _at.flagsInner;
+            // The reader gives no offset for the start of a tag: it is the
+            // last "<" before its end, as attribute values cannot hold a raw "<".
+            _at.flagsStart = _bytes.lastIndexOf('<', _at.flagsInner);
+            _inFlags = true;
+        } else if (_inFlags) {
+            // An element inside <flags>: not the plain number this edit rewrites.
+            return DocumentError::make(DocumentError::NotEditable);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Error> characters()
+    {
+        if (!_inFlags)
+            return std::nullopt;
+        // The reader stands one past the "<" that ended the text.
+        _at.flagsTextEnd = _cursor.at(_reader.xml().characterOffset() - 1);
+        if (_bytes.mid(_at.flagsTextEnd, 1) != "<")
+            return DocumentError::make(DocumentError::NotEditable);
+        return std::nullopt;
+    }
+
+    void endElement()
+    {
+        if (_inFlags && _reader.depth() == _templateDepth + 1) {
+            _inFlags = false;
+            _at.flagsEnd = inner();
+        } else if (_reader.depth() == _templateDepth) {
+            _templateDepth = -2; // only the first <template> counts
+            _at.templateEnd = inner();
         }
     }
-    if (reader.error())
-        return *reader.error();
-    if (at.rootInner < 0)
-        return DocumentError::make(DocumentError::Truncated);
-    return at;
+
+    const QByteArray &_bytes;
+    GuardedXmlReader _reader;
+    Utf8Cursor _cursor;
+    Located _at;
+    int _templateDepth = -1;
+    bool _inFlags = false;
+};
+
+Expected<Located> locate(const QByteArray &bytes)
+{
+    // UTF-16 (by its byte order mark or its declaration): the offsets and
+    // the inserted bytes assume UTF-8.
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
+        return DocumentError::make(DocumentError::NotEditable);
+    return Locator(bytes).run();
 }
 
 } // namespace
