@@ -212,8 +212,9 @@ DestinationLock::Attempt DestinationLock::attempt(std::error_code &ec)
         if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK || errno == EINTR)
                 return Attempt::HeldElsewhere;
-            // A volume without kernel locks (some network shares): the file
-            // alone says someone is at work, as it always did there.
+            // A volume without kernel locks (some network shares): refusing
+            // would make every install there fail, so it goes on, unguarded
+            // against a second run at the same moment.
             if (errno != ENOLCK && errno != EOPNOTSUPP) {
                 ec = lastErrno();
                 return Attempt::Failed;
