@@ -191,13 +191,11 @@ QString moveToTrash(const QString &path, const QString &originalPath)
 QString moveToTrashBeneath(const QString &root, const QString &relative, const QString &originalPath)
 {
     const QString path = root + QLatin1Char('/') + relative;
-    const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
 #if defined(Q_OS_MACOS)
     // The system's Trash takes paths only.
-    Q_UNUSED(original);
-    QString inTrash;
-    return QFile::moveToTrash(path, &inTrash) ? inTrash : QString();
+    return moveToTrash(path, originalPath);
 #else
+    const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
     const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
     const QString name = relative.mid(slash + 1);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
