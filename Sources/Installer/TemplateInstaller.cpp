@@ -50,6 +50,13 @@ QStringList destinationsOf(const EffectTemplateItemList &items)
     return destinations;
 }
 
+// Names that differ only in Unicode form are one folder on a Mac, and one
+// in receipts: one destination everywhere.
+QString destinationKey(const EffectTemplateItem &item, const QString &root)
+{
+    return item.destinationPath(root).normalized(QString::NormalizationForm_C);
+}
+
 // Of templates with one destination the last one listed is what stays:
 // `items` without the earlier ones, in their order.
 EffectTemplateItemList lastPerDestination(const EffectTemplateItemList &items, const QString &root)
@@ -57,7 +64,7 @@ EffectTemplateItemList lastPerDestination(const EffectTemplateItemList &items, c
     EffectTemplateItemList kept;
     QSet<QString> later;
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        const QString destination = (*it)->destinationPath(root);
+        const QString destination = destinationKey(**it, root);
         if (destination.isEmpty() || later.contains(destination))
             continue;
         later.insert(destination);
@@ -335,6 +342,29 @@ std::optional<Error> TemplateInstaller::installEffects(InstallTransfer transfer)
     return installEffects(effects(), transfer);
 }
 
+EffectTemplateItemList TemplateInstaller::winningEffects(const EffectTemplateItemList &items) const
+{
+    // Asked for an earlier one of templates sharing a destination, the last
+    // listed is what goes there, as when all are installed: otherwise a
+    // second install of a part would put the earlier one beside or over it.
+    QHash<QString, const EffectTemplateItem *> last;
+    for (const EffectTemplateItem *item : effects()) {
+        const QString key = destinationKey(*item, _templatesRootFolder);
+        if (!key.isEmpty())
+            last.insert(key, item);
+    }
+    EffectTemplateItemList list;
+    QSet<const EffectTemplateItem *> taken;
+    for (const EffectTemplateItem *item : ownEffects(items)) {
+        const EffectTemplateItem *winner = last.value(destinationKey(*item, _templatesRootFolder), item);
+        if (!taken.contains(winner)) {
+            taken.insert(winner);
+            list.push_back(winner);
+        }
+    }
+    return list;
+}
+
 EffectTemplateItemList TemplateInstaller::ownEffects(const EffectTemplateItemList &items) const
 {
     const EffectTemplateItemList all = effects();
@@ -384,7 +414,7 @@ std::optional<Error> TemplateInstaller::installEffects(const EffectTemplateItemL
             return rootError(*created, root);
         createdRoot = true;
     }
-    const EffectTemplateItemList list = ownEffects(items);
+    const EffectTemplateItemList list = winningEffects(items);
     std::optional<Error> error = underLock(list, true, [&]() -> std::optional<Error> {
         if (std::optional<Error> failed = installOwned(list, transfer))
             return failed;

@@ -212,6 +212,8 @@ protected:
     virtual QString relativeDestinationPathFor(const EffectTemplateItem &item) const;
     // The entries of `items` that are this installer's, in their order.
     EffectTemplateItemList ownEffects(const EffectTemplateItemList &items) const;
+    // ownEffects, each replaced by the last listed template of its destination.
+    EffectTemplateItemList winningEffects(const EffectTemplateItemList &items) const;
 
     // The domain of the installer's own errors.
     virtual QString className() const;
