@@ -3,6 +3,7 @@
 #include "Metadata/FinalCutVersions.h"
 #include "Metadata/TemplateDocument.h"
 #include "Metadata/TemplateDocumentEdit.h"
+#include "Metadata/TemplateMarks.h"
 #include "Metadata/XmlLimits.h"
 #include "TestSupport.h"
 
@@ -81,6 +82,9 @@ private slots:
     void notEditable_data();
     void notEditable();
     void hideInFile();
+    void marks_data();
+    void marks();
+    void markDetails();
 };
 
 void TemplateDocumentTest::documentShapes_data()
@@ -527,6 +531,93 @@ void TemplateDocumentTest::hideInFile()
     QVERIFY(TemplateDocumentEdit::setObsoleteInFile(broken, true));
     QCOMPARE(readFile(broken), original.left(100));
     QCOMPARE(TestSupport::entryNames(dir.filePath(QStringLiteral("Broken")), QDir::Name), QStringList{QStringLiteral("Broken.moti")});
+}
+
+void TemplateDocumentTest::marks_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("scene");
+    QTest::addColumn<QString>("finalCut");
+    QTest::addColumn<QString>("marks");
+    QTest::addColumn<QStringList>("explanations");
+
+    const QByteArray glow = QByteArrayLiteral(
+        "<factory id=\"2\" uuid=\"b2\"><description>Glow Pro</description><manufacturer>Example FX</manufacturer></factory>");
+    const QByteArray glowFilter = QByteArrayLiteral("<filter factoryID=\"2\" pluginName=\"Glow Pro\" pluginUUID=\"U-1\" pluginVersion=\"3\"/>");
+    QTest::newRow("plain") << FullHeader << QByteArray() << QStringLiteral("11.1") << QString() << QStringList();
+    QTest::newRow("too new") << FullHeader << QByteArray() << QStringLiteral("10.8") << QStringLiteral("N")
+                             << QStringList{QStringLiteral("Needs Final Cut Pro 11.1 or later; this Mac has 10.8")};
+    QTest::newRow("no Final Cut Pro known") << FullHeader << QByteArray() << QString() << QString() << QStringList();
+    QTest::newRow("newer than the table")
+        << QByteArray("<displayversion>7.0</displayversion>") << QByteArray() << QStringLiteral("12.2") << QStringLiteral("N")
+        << QStringList{QStringLiteral("Needs a Final Cut Pro newer than 12.2; this Mac has 12.2")};
+    QTest::newRow("older than the table") << QByteArray("<displayversion>5.2</displayversion>") << QByteArray()
+                                          << QStringLiteral("10.0") << QString() << QStringList();
+    QTest::newRow("flags alone, hidden")
+        << QByteArray("<displayversion>5.4</displayversion><template><flags>3</flags></template>") << QByteArray()
+        << QStringLiteral("10.4") << QStringLiteral("H") << QStringList{QStringLiteral("Hidden from Final Cut Pro's browser")};
+    QTest::newRow("flags without the obsolete bit")
+        << QByteArray("<template><flags>5</flags></template>") << QByteArray() << QStringLiteral("10.4") << QString() << QStringList();
+    QTest::newRow("plug-in") << glow + "<displayversion>5.11</displayversion>" << QByteArray("<layer>" + glowFilter + "</layer>")
+                             << QStringLiteral("11.2") << QStringLiteral("P") << QStringList{QStringLiteral("Needs the plug-in Glow Pro")};
+    QTest::newRow("everything at once")
+        << glow + "<displayversion>5.11</displayversion><template><flags>2</flags></template>"
+        << QByteArray("<layer>" + glowFilter + "<filter pluginName=\"Film Grain\" pluginUUID=\"U-2\"/></layer>"
+                      "<clip><relativeURL>Media/a.png</relativeURL></clip><clip><relativeURL>Media/b.mov</relativeURL></clip>")
+        << QStringLiteral("11.1") << QStringLiteral("NPMH")
+        << QStringList{QStringLiteral("Needs Final Cut Pro 11.2 or later; this Mac has 11.1"),
+                       QStringLiteral("Needs the plug-ins Glow Pro, Film Grain"), QStringLiteral("Media missing: Media/a.png, Media/b.mov"),
+                       QStringLiteral("Hidden from Final Cut Pro's browser")};
+    QByteArray many;
+    for (int i = 0; i < 7; ++i)
+        many += "<clip><relativeURL>m" + QByteArray::number(i) + ".png</relativeURL></clip>";
+    QTest::newRow("many missing, one line") << QByteArray() << many << QString() << QStringLiteral("M")
+                                            << QStringList{QStringLiteral("Media missing: m0.png, m1.png, m2.png, m3.png, m4.png (and 2 more)")};
+}
+
+void TemplateDocumentTest::marks()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, scene);
+    QFETCH(QString, finalCut);
+    QFETCH(QString, marks);
+    QFETCH(QStringList, explanations);
+    QTemporaryDir dir;
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument(header, scene), dir.path());
+    QVERIFY(doc);
+    const TemplateMarks::Judgement judgement = TemplateMarks::judge(doc, FinalCutVersions::parse(finalCut));
+    QCOMPARE(judgement.marksString(), marks);
+    QCOMPARE(judgement.explanations, explanations);
+    QCOMPARE(judgement.tooltip(), explanations.join(QLatin1Char('\n')));
+    for (QChar letter : marks)
+        QVERIFY(std::any_of(judgement.marks.begin(), judgement.marks.end(),
+                            [&](TemplateMarks::Mark m) { return judgement.has(m) && TemplateMarks::letter(m) == letter; }));
+}
+
+void TemplateDocumentTest::markDetails()
+{
+    // An unreadable document is one mark with its reason, whatever the version.
+    const Expected<TemplateDocument> truncated = TemplateDocument::parse(motionDocument(FullHeader).left(200));
+    QVERIFY(!truncated);
+    const TemplateMarks::Judgement unavailable = TemplateMarks::judge(truncated, QVersionNumber(10, 0));
+    QCOMPARE(unavailable.marksString(), QStringLiteral("?"));
+    QCOMPARE(TemplateMarks::name(unavailable.marks.front()), QStringLiteral("detailsUnavailable"));
+    QCOMPARE(unavailable.tooltip(), QStringLiteral("Details unavailable: ") + truncated.error().localizedDescription());
+    QCOMPARE(TemplateMarks::details(truncated, std::nullopt).size(), size_t(1));
+
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument(FullHeader));
+    QVERIFY(doc);
+    QStringList rows;
+    for (const TemplateMarks::Detail &detail : TemplateMarks::details(doc, QVersionNumber(10, 8)))
+        rows << detail.label + QStringLiteral(": ") + detail.value;
+    QCOMPARE(rows, (QStringList{QStringLiteral("Resolution: 1920 x 1080"), QStringLiteral("Frame rate: 29.97 fps"),
+                                QStringLiteral("Length: 10.01 s"),
+                                QStringLiteral("Requirement: Needs Final Cut Pro 11.1 or later; this Mac has 10.8"),
+                                QStringLiteral("Saved by: Motion 5.10"), QStringLiteral("Theme: Corporate"),
+                                QStringLiteral("Description: A name and a role, sliding in."), QStringLiteral("Parameters: Name, Role")}));
+    // Judged against a Final Cut Pro new enough, the requirement is stated plainly.
+    const std::vector<TemplateMarks::Detail> fine = TemplateMarks::details(doc, QVersionNumber(11, 1));
+    QCOMPARE(fine[3].value, QStringLiteral("Needs Final Cut Pro 11.1 or later"));
 }
 
 QTEST_GUILESS_MAIN(TemplateDocumentTest)
