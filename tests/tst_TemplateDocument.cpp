@@ -1,11 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "Metadata/FinalCutVersions.h"
+#include "Metadata/ArchiveDocuments.h"
 #include "Metadata/TemplateDocument.h"
 #include "Metadata/TemplateDocumentEdit.h"
 #include "Metadata/TemplateMarks.h"
 #include "Metadata/XmlLimits.h"
 #include "TestSupport.h"
+#include "ZipArchive/ZipArchive.h"
+#include "ZipArchive/ZipEntryContents.h"
+#include "ZipTestTools.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -85,6 +89,8 @@ private slots:
     void marks_data();
     void marks();
     void markDetails();
+    void archiveDocuments();
+    void boundedEntryReads();
 };
 
 void TemplateDocumentTest::documentShapes_data()
@@ -618,6 +624,86 @@ void TemplateDocumentTest::markDetails()
     // Judged against a Final Cut Pro new enough, the requirement is stated plainly.
     const std::vector<TemplateMarks::Detail> fine = TemplateMarks::details(doc, QVersionNumber(11, 1));
     QCOMPARE(fine[3].value, QStringLiteral("Needs Final Cut Pro 11.1 or later"));
+}
+
+void TemplateDocumentTest::archiveDocuments()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("LT_Pack.mtzip"));
+    const QByteArray scene = QByteArrayLiteral("<clip><relativeURL>Media/a.png</relativeURL></clip>"
+                                               "<clip><relativeURL>Media/gone.png</relativeURL></clip>");
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(
+        archive, {{QStringLiteral("Pack/LT_Name/Other.moti"), "<ozml version=\"1\"/>"},
+                  {QStringLiteral("Pack/LT_Name/LT_Name.moti"), motionDocument(FullHeader, scene)},
+                  {QStringLiteral("Pack/LT_Name/Media/a.png"), "png"},
+                  {QStringLiteral("Pack/LT_Bad/LT_Bad.moti"), motionDocument(FullHeader).left(300)},
+                  {QStringLiteral("Pack/LT_None/readme.txt"), "no document"}}));
+    Expected<std::unique_ptr<ArchiveDocuments>> documents = ArchiveDocuments::open(archive);
+    QVERIFY(documents);
+    // The one named after its folder, as on disk; media judged by the archive's entries.
+    const Expected<TemplateDocument> named = (*documents)->read(QStringLiteral("/Pack/LT_Name"));
+    QVERIFY(named);
+    QCOMPARE(named->theme, QStringLiteral("Corporate"));
+    QCOMPARE(named->missingMedia(), QStringList{QStringLiteral("Media/gone.png")});
+    QCOMPARE(named->media.front().state, TemplateDocument::MediaState::Present);
+    const Expected<TemplateDocument> bad = (*documents)->read(QStringLiteral("Pack/LT_Bad"));
+    QVERIFY(!bad);
+    QCOMPARE(bad.error().code(), int(DocumentError::Truncated));
+    QCOMPARE((*documents)->read(QStringLiteral("Pack/LT_None")).error().code(), int(DocumentError::Unreadable));
+    // A document longer than the bound: what came before the cut still counts.
+    const Expected<TemplateDocument> cut = (*documents)->read(QStringLiteral("Pack/LT_Name"), TemplateDocument::Parts::Everything,
+                                                             motionDocument(FullHeader, scene).indexOf("<clip>") + 10);
+    QVERIFY(cut);
+    QVERIFY(cut->incomplete);
+    QCOMPARE(cut->parameters.size(), 2);
+    const Expected<TemplateDocument> tooShort = (*documents)->read(QStringLiteral("Pack/LT_Name"), TemplateDocument::Parts::Everything, 100);
+    QCOMPARE(tooShort.error().code(), int(DocumentError::TooLarge));
+
+    QCOMPARE(ArchiveDocuments::documentName({QStringLiteral("b.motn"), QStringLiteral("a.moti"), QStringLiteral(".x.moti")},
+                                            QStringLiteral("LT")),
+             QStringLiteral("a.moti"));
+    QCOMPARE(ArchiveDocuments::documentName({QStringLiteral("notes.txt")}, QStringLiteral("LT")), QString());
+}
+
+void TemplateDocumentTest::boundedEntryReads()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("stored.zip"));
+    QByteArray contents;
+    for (int i = 0; i < 2000; ++i)
+        contents += "line " + QByteArray::number(i) + '\n';
+    ZipTestTools::PythonZipOptions stored;
+    stored.method = ZipTestTools::Stored;
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, {{QStringLiteral("dir/"), QByteArray()},
+                                                               {QStringLiteral("dir/file.txt"), contents}}, stored));
+    {
+        Expected<std::unique_ptr<ZipEntryContents>> zip = ZipEntryContents::open(archive);
+        QVERIFY(zip);
+        QCOMPARE((*zip)->filesIn(QStringLiteral("dir")), QStringList{QStringLiteral("file.txt")});
+        QVERIFY(!(*zip)->contains(QStringLiteral("dir")));
+        const Expected<ZipEntryContents::Contents> whole = (*zip)->read(QStringLiteral("dir/file.txt"), contents.size());
+        QVERIFY(whole);
+        QCOMPARE(whole->bytes, contents);
+        QVERIFY(!whole->truncated);
+        const Expected<ZipEntryContents::Contents> part = (*zip)->read(QStringLiteral("dir/file.txt"), 100);
+        QVERIFY(part);
+        QCOMPARE(part->bytes, contents.left(100));
+        QVERIFY(part->truncated);
+        QCOMPARE(ZipError::codeOf((*zip)->read(QStringLiteral("dir/none"), 100).error()), ZipError::NotFound);
+    }
+    // One byte changed near the end: a whole read fails its CRC, the first
+    // part still reads (no CRC can be known for it).
+    QByteArray bytes = readFile(archive);
+    const qsizetype at = bytes.indexOf("line 1999");
+    QVERIFY(at > 0);
+    bytes[at] = 'L';
+    writeFileOrFail(archive, bytes);
+    Expected<std::unique_ptr<ZipEntryContents>> zip = ZipEntryContents::open(archive);
+    QVERIFY(zip);
+    const Expected<ZipEntryContents::Contents> whole = (*zip)->read(QStringLiteral("dir/file.txt"), 1 << 20);
+    QVERIFY(!whole);
+    QCOMPARE(ZipError::codeOf(whole.error()), ZipError::Damaged);
+    QVERIFY((*zip)->read(QStringLiteral("dir/file.txt"), 100));
 }
 
 QTEST_GUILESS_MAIN(TemplateDocumentTest)
