@@ -66,6 +66,8 @@ void ArchiveCommand::addOptions(QCommandLineParser &parser)
     _destination.addOptions(parser);
     parser.addOption(_categories);
     parser.addOption(_json);
+    if (judgesTemplates())
+        _finalCut.addOption(parser);
     addOwnOptions(parser);
 }
 
@@ -88,6 +90,8 @@ std::optional<int> ArchiveCommand::readOptions(Run &run)
     if (parser.optionNames().contains(_trash.names().constFirst()) && parser.isSet(_trash))
         run.disposal = TemplateTransaction::Disposal::Trash;
     if (!_lockWait.read(run.context, parser, &run.lockWait))
+        return Cli::UsageError;
+    if (judgesTemplates() && !_finalCut.read(run.context, parser, &run.finalCut))
         return Cli::UsageError;
     return std::nullopt;
 }
