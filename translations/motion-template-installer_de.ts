@@ -1235,6 +1235,133 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
 </context>
 <context>
+    <name>TemplateMarks</name>
+    <message>
+        <source>%1 (and %2 more)</source>
+        <translation>%1 (und %2 weitere)</translation>
+    </message>
+    <message>
+        <source>a Final Cut Pro newer than %1</source>
+        <translation>ein Final Cut Pro neuer als %1</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro %1 or later</source>
+        <translation>Final Cut Pro %1 oder neuer</translation>
+    </message>
+    <message>
+        <source>Needs a Final Cut Pro newer than %1; this Mac has %2</source>
+        <translation>Benötigt ein Final Cut Pro neuer als %1; dieser Mac hat %2</translation>
+    </message>
+    <message>
+        <source>Needs Final Cut Pro %1 or later; this Mac has %2</source>
+        <translation>Benötigt Final Cut Pro %1 oder neuer; dieser Mac hat %2</translation>
+    </message>
+    <message>
+        <source>Details unavailable: %1</source>
+        <translation>Details nicht verfügbar: %1</translation>
+    </message>
+    <message>
+        <source>Needs the plug-in %1</source>
+        <translation>Benötigt das Plug-in %1</translation>
+    </message>
+    <message>
+        <source>Needs the plug-ins %1</source>
+        <translation>Benötigt die Plug-ins %1</translation>
+    </message>
+    <message>
+        <source>Media missing: %1</source>
+        <translation>Fehlende Medien: %1</translation>
+    </message>
+    <message>
+        <source>Hidden from Final Cut Pro&apos;s browser</source>
+        <translation>Im Browser von Final Cut Pro ausgeblendet</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Unavailable: %1</source>
+        <translation>Nicht verfügbar: %1</translation>
+    </message>
+    <message>
+        <source>Resolution</source>
+        <translation>Auflösung</translation>
+    </message>
+    <message>
+        <source>%1 x %2</source>
+        <translation>%1 × %2</translation>
+    </message>
+    <message>
+        <source>Frame rate</source>
+        <translation>Bildrate</translation>
+    </message>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 B/s</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>Needs %1</source>
+        <translation>Benötigt %1</translation>
+    </message>
+    <message>
+        <source>Requirement</source>
+        <translation>Voraussetzung</translation>
+    </message>
+    <message>
+        <source>Saved by</source>
+        <translation>Gesichert mit</translation>
+    </message>
+    <message>
+        <source>Motion %1</source>
+        <translation>Motion %1</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>Thema</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Hidden</source>
+        <translation>Ausgeblendet</translation>
+    </message>
+    <message>
+        <source>Parameters</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>Plug-ins</source>
+        <translation>Plug-ins</translation>
+    </message>
+    <message>
+        <source>Missing media</source>
+        <translation>Fehlende Medien</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Hinweis</translation>
+    </message>
+    <message>
+        <source>The document is longer than what was read: plug-ins and media may be incomplete.</source>
+        <translation>Das Dokument ist länger als der gelesene Teil: Plug-ins und Medien sind womöglich unvollständig.</translation>
+    </message>
+</context>
+<context>
     <name>TemplateTransaction</name>
     <message>
         <source>Restoring the templates folder as it was…</source>
@@ -1251,6 +1378,10 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     <message>
         <source>&apos;%1&apos; could not be moved to the Trash.</source>
         <translation>„%1“ konnte nicht in den Papierkorb gelegt werden.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; could not be put back; it is kept in %2.</source>
+        <translation>„%1“ konnte nicht zurückgelegt werden; es liegt weiter in %2.</translation>
     </message>
 </context>
 <context>
