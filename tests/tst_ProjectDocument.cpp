@@ -285,7 +285,7 @@ void ProjectDocumentTest::checkAgainstRootsAndArchives()
     receipt.archiveFileName = QStringLiteral("LT_Names.mtzip");
     receipt.archiveTitle = QStringLiteral("LT_Names");
     receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("Name"),
-                                 QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name"), {}});
+                                 QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name"), {}, std::nullopt});
     writeFileOrFail(Receipt::pathFor(user, receipt.archiveTitle), receipt.toJson());
     // TR_Swipe: a hand copy, hidden, needing a plug-in.
     writeFileOrFail(user + QStringLiteral("/Transitions.localized/ZT Swipes/TR_Swipe/TR_Swipe.motr"),
