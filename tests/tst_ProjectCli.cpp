@@ -141,6 +141,8 @@ private slots:
     void eachState();
     void everyReferenceFormInEveryVersion_data();
     void everyReferenceFormInEveryVersion();
+    void realExports_data();
+    void realExports();
     void installMissingEndToEnd();
     void installMissingTakesInstallOptions();
     void collectThenInstallIntoEmptyRoot();
@@ -339,6 +341,42 @@ void tst_ProjectCli::everyReferenceFormInEveryVersion()
     const QJsonArray refused = first.value(QStringLiteral("refused")).toArray();
     QCOMPARE(refused.size(), 1);
     QCOMPARE(refused.at(0).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("Sneaky"));
+}
+
+void tst_ProjectCli::realExports_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("own");  // Final Cut Pro's templates, listed apart
+    QTest::newRow("1.11, generators and titles")
+        << "RolesList.fcpxml" << QStringList{QStringLiteral("Metal"), QStringLiteral("Basic Title"), QStringLiteral("Gradient"),
+                                             QStringLiteral("Grey Scale"), QStringLiteral("Vivid"), QStringLiteral("Pastel")};
+    QTest::newRow("1.11, effects beside built-in ones")
+        << "29.97.fcpxml" << QStringList{QStringLiteral("50s TV"), QStringLiteral("Aged Paper"), QStringLiteral("Background Squares")};
+}
+
+// Exports of Final Cut Pro itself, using only its own templates: nothing is
+// missing, and collect writes a zip with nothing in it.
+void tst_ProjectCli::realExports()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, own);
+    const QString project = QStringLiteral(MTI_SHARED_FIXTURES_DIR "/fcpxml/") + file;
+    if (!QFile::exists(project))
+        QSKIP("the shared fixtures are not there");
+    const CliRun run = runMtzip({QStringLiteral("check"), QStringLiteral("--dest"), _dest, project});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QStringList listed;
+    for (const QString &line : run.out.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("final-cut ")))
+            listed.append(line.mid(23));
+    QCOMPARE(listed, own);
+    QVERIFY2(run.out.contains(QLatin1String("0 templates: 0 installed, 0 missing")), qPrintable(run.out));
+
+    const QString zip = path(QStringLiteral("own.zip"));
+    const CliRun collect = runMtzip({QStringLiteral("collect"), QStringLiteral("--dest"), _dest, project, QStringLiteral("-o"), zip});
+    QCOMPARE(collect.exitCode, 0);
+    QVERIFY(QFileInfo::exists(zip));
+    QVERIFY(zipNames(zip).isEmpty());
 }
 
 void tst_ProjectCli::installMissingEndToEnd()
