@@ -111,6 +111,8 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeInfoCommand());
     commands.push_back(makeHideCommand());
     commands.push_back(makeShowCommand());
+    commands.push_back(makeCheckCommand());
+    commands.push_back(makeCollectCommand());
     return commands;
 }
 

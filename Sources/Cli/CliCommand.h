@@ -73,3 +73,5 @@ std::unique_ptr<CliCommand> makeFilesCommand();
 std::unique_ptr<CliCommand> makeInfoCommand();
 std::unique_ptr<CliCommand> makeHideCommand();
 std::unique_ptr<CliCommand> makeShowCommand();
+std::unique_ptr<CliCommand> makeCheckCommand();
+std::unique_ptr<CliCommand> makeCollectCommand();
