@@ -66,6 +66,9 @@ void AppMenus::createFileActions()
     _browseAction = newAction(this, AppDelegate::tr("&Browse New Templates..."), "browseAction");
     connect(_browseAction, &QAction::triggered, &_delegate, &AppDelegate::browseNewTemplates);
 
+    _checkProjectAction = newAction(this, AppDelegate::tr("Check &Project..."), "checkProjectAction");
+    connect(_checkProjectAction, &QAction::triggered, &_delegate, &AppDelegate::chooseProjectToCheck);
+
     _closeWindowAction = newAction(this, AppDelegate::tr("&Close Window"), "closeWindowAction");
     _closeWindowAction->setShortcut(QKeySequence::Close);
     connect(_closeWindowAction, &QAction::triggered, this, [] {
@@ -126,6 +129,8 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
 
     QMenu *fileMenu = menuBar->addMenu(AppDelegate::tr("&File"));
     fileMenu->addActions({_openAction, _browseAction});
+    fileMenu->addSeparator();
+    fileMenu->addAction(_checkProjectAction);
     fileMenu->addSeparator();
     fileMenu->addAction(_closeWindowAction);
     fileMenu->addSeparator();
