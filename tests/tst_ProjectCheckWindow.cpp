@@ -6,10 +6,12 @@
 // application routing projects to it rather than to the archive opener.
 #include "App/AppDelegate.h"
 #include "CollectionTestTools.h"
+#include "Installer/InstalledArchives.h"
 #include "Installer/Receipt.h"
 #include "Projects/ProjectArchives.h"
 #include "Projects/ProjectCheckModel.h"
 #include "Projects/ProjectCheckWindow.h"
+#include "Projects/TemplateCollector.h"
 #include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
@@ -93,6 +95,7 @@ private slots:
     void hostileProject_data();
     void hostileProject();
     void openRequestRoutesProjects();
+    void collectTemplates();
 
 private:
     ProjectCheckWindow *openWindow(const QString &project);
@@ -229,39 +232,41 @@ void tst_ProjectCheckWindow::rowStates()
 void tst_ProjectCheckWindow::archivesSearched()
 {
     // Open ones first, then what receipts remember (only while it is the
-    // same file), then the folders; each file once.
+    // same file, and only for a template wanted), then the folders; each
+    // file once, also through a link.
     const QString open = makeArchive(_dir->path(), QStringLiteral("LT_Open.mtzip"), {QStringLiteral("LT_A")});
     const QString remembered = makeArchive(_dir->path(), QStringLiteral("LT_Kept.mtzip"), {QStringLiteral("LT_B")});
     const QString changed = makeArchive(_dir->path(), QStringLiteral("LT_Changed.mtzip"), {QStringLiteral("LT_C")});
     const QString downloaded = makeArchive(_archives, QStringLiteral("LT_Downloaded.mtzip"), {QStringLiteral("LT_D")});
     QVERIFY(!open.isEmpty() && !remembered.isEmpty() && !changed.isEmpty() && !downloaded.isEmpty());
     writeFileOrFail(_archives + QStringLiteral("/notes.txt"), "no archive");
-    QVERIFY(QFile::link(downloaded, _dir->filePath(QStringLiteral("link.mtzip"))));
+    const QString link = _dir->filePath(QStringLiteral("link.mtzip"));
+    QVERIFY(QFile::link(downloaded, link));
     const QString root = destinationRoot();
     QVERIFY(QDir().mkpath(root));
+    const QString wanted = QStringLiteral("Titles.localized/ZT Lower Thirds/LT_B");
     for (const QString &archive : {remembered, changed}) {
         Receipt receipt;
         receipt.archiveTitle = QFileInfo(archive).completeBaseName();
         receipt.archiveFileName = QFileInfo(archive).fileName();
         receipt.archivePath = archive;
-        receipt.archiveSha256 = QStringLiteral("00");  // not the file's: only size and time vouch
+        receipt.archiveSha256 = InstalledArchives::sha256OfFile(archive);
         receipt.archiveSize = QFileInfo(archive).size();
-        receipt.archiveModified = QFileInfo(archive).lastModified().toUTC();
-        receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("X"),
-                                     QStringLiteral("Titles.localized/ZT Lower Thirds/X"), {}});
+        receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("B"), wanted, {}});
         writeFileOrFail(Receipt::pathFor(root, receipt.archiveTitle), receipt.toJson());
     }
     // Another file now stands where the receipt's archive was.
     writeFileOrFail(changed, "something else, of another size");
 
     ProjectArchives::Places places;
-    places.openArchives = {open, _dir->filePath(QStringLiteral("link.mtzip"))};
+    places.openArchives = {open, link};
     places.roots = {root};
     places.folders = {_archives, _dir->filePath(QStringLiteral("not-there"))};
-    QCOMPARE(ProjectArchives::gather(places),
-             QStringList({open, _dir->filePath(QStringLiteral("link.mtzip")), remembered}));
+    QCOMPARE(ProjectArchives::gather(places, {wanted}), QStringList({open, link, remembered}));
     places.openArchives.clear();
-    QCOMPARE(ProjectArchives::gather(places), QStringList({remembered, downloaded}));
+    QCOMPARE(ProjectArchives::gather(places, {wanted}), QStringList({remembered, downloaded}));
+    QCOMPARE(ProjectArchives::gather(places, {QStringLiteral("Titles.localized/ZT Lower Thirds/LT_X")}),
+             QStringList{downloaded});
 }
 
 void tst_ProjectCheckWindow::installMissing()
@@ -422,6 +427,52 @@ void tst_ProjectCheckWindow::openRequestRoutesProjects()
     }
     QVERIFY(ProjectCheckWindow::isProjectPath(QStringLiteral("/x/Show.fcpxml")));
     QVERIFY(!ProjectCheckWindow::isProjectPath(QStringLiteral("/x/LT_Pack.mtzip")));
+}
+
+void tst_ProjectCheckWindow::collectTemplates()
+{
+    const QString root = destinationRoot();
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"), motionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/Media/a.png"), "png");
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Other/LT_Other.moti"), motionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Generators.localized/ZT Backgrounds/BG_Waves/BG_Waves.motn"), motionDocument("5.4"));
+    const QString project = _dir->filePath(QStringLiteral("Show.fcpxml"));
+    writeFileOrFail(project, fcpxml({
+        {"LT_Name", "~/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti", "title"},
+        {"BG_Waves", "~/Generators.localized/ZT Backgrounds/BG_Waves/BG_Waves.motn", "video"},
+        {"LT_Gone", "~/Titles.localized/ZT Lower Thirds/LT_Gone/LT_Gone.moti", "title"},
+        {"Basic Title", ".../Titles.localized/Bumper:Opener.localized/Basic Title.localized/Basic Title.moti", "title"},
+    }));
+    const QString zip = _dir->filePath(QStringLiteral("Show Templates.zip"));
+
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Templates Collected"), QStringLiteral("OK"));
+    QSignalSpy finished(TemplateCollector::start(project, zip, {root, QString()}), &TemplateCollector::finished);
+    QVERIFY(finished.wait(20000));
+    QTRY_VERIFY(alerts.answered(QStringLiteral("Templates Collected")));
+    const QString text = alerts.seen.last().informativeText;
+    QVERIFY2(text.contains(QStringLiteral("2 templates were written to “Show Templates.zip”.")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("1 template is not installed here and is not in the zip:\nLT_Gone (Title in “ZT Lower Thirds”)")),
+             qPrintable(text));
+
+    const TestSupport::ToolResult listed = TestSupport::runPython(
+        QStringLiteral("import sys, zipfile\nprint('\\n'.join(sorted(n for n in zipfile.ZipFile(sys.argv[1]).namelist() if not n.endswith('/'))))"),
+        {zip});
+    MTI_VERIFY_TOOL(listed);
+    QCOMPARE(QString::fromUtf8(listed.out).trimmed().split(QLatin1Char('\n')),
+             QStringList({QStringLiteral("Generators.localized/ZT Backgrounds/BG_Waves/BG_Waves.motn"),
+                          QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"),
+                          QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name/Media/a.png")}));
+
+    // A project that cannot be read: said so, and no zip.
+    const QString bad = _dir->filePath(QStringLiteral("Cut.fcpxml"));
+    writeFileOrFail(bad, "<fcpxml version=\"1.11\"><resources><effect id=\"r1\"");
+    const QString badZip = _dir->filePath(QStringLiteral("Cut Templates.zip"));
+    alerts.answer(QStringLiteral("“Cut.fcpxml” cannot be read."), QStringLiteral("OK"));
+    QSignalSpy failed(TemplateCollector::start(bad, badZip, {root, QString()}), &TemplateCollector::finished);
+    QVERIFY(failed.wait(20000));
+    QTRY_VERIFY(alerts.answered(QStringLiteral("“Cut.fcpxml” cannot be read.")));
+    QVERIFY(!QFileInfo::exists(badZip));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_ProjectCheckWindow)

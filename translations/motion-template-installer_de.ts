@@ -136,6 +136,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>Check &amp;Project...</source>
         <translation>&amp;Projekt prüfen …</translation>
     </message>
+    <message>
+        <source>Collect &amp;Templates...</source>
+        <translation>&amp;Vorlagen sammeln …</translation>
+    </message>
 </context>
 <context>
     <name>CollectionOpeningRules</name>
@@ -652,6 +656,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>Missing Templates Installed</source>
         <translation>Fehlende Vorlagen installiert</translation>
     </message>
+    <message>
+        <source>Collect Templates…</source>
+        <translation>Vorlagen sammeln …</translation>
+    </message>
 </context>
 <context>
     <name>ProjectDocument</name>
@@ -1130,6 +1138,81 @@ aus %3</translation>
     <message>
         <source>%1 (installed by %2)</source>
         <translation>%1 (installiert von %2)</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateCollector</name>
+    <message>
+        <source>%1 Templates.zip</source>
+        <translation>%1 Vorlagen.zip</translation>
+    </message>
+    <message>
+        <source>Collect Templates</source>
+        <translation>Vorlagen sammeln</translation>
+    </message>
+    <message>
+        <source>Zip archives (*.zip)</source>
+        <translation>Zip-Archive (*.zip)</translation>
+    </message>
+    <message>
+        <source>Collecting the templates of “%1”…</source>
+        <translation>Die Vorlagen von „%1“ werden gesammelt …</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be read.</source>
+        <translation>„%1“ kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Collecting Cancelled</source>
+        <translation>Sammeln abgebrochen</translation>
+    </message>
+    <message>
+        <source>Templates Not Collected</source>
+        <translation>Vorlagen nicht gesammelt</translation>
+    </message>
+    <message>
+        <source>Templates Collected</source>
+        <translation>Vorlagen gesammelt</translation>
+    </message>
+    <message>
+        <source>No zip was written.</source>
+        <translation>Es wurde kein Zip geschrieben.</translation>
+    </message>
+    <message>
+        <source>No zip was written: %1</source>
+        <translation>Es wurde kein Zip geschrieben: %1</translation>
+    </message>
+    <message>
+        <source>1 template was written to “%1”.</source>
+        <translation>1 Vorlage wurde in „%1“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 templates were written to “%2”.</source>
+        <translation>%1 Vorlagen wurden in „%2“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>1 template is not installed here and is not in the zip:</source>
+        <translation>1 Vorlage ist hier nicht installiert und nicht im Zip:</translation>
+    </message>
+    <message>
+        <source>%1 templates are not installed here and are not in the zip:</source>
+        <translation>%1 Vorlagen sind hier nicht installiert und nicht im Zip:</translation>
+    </message>
+    <message>
+        <source>Links inside templates were left out: %1</source>
+        <translation>Verknüpfungen in Vorlagen wurden ausgelassen: %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>

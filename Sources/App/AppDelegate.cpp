@@ -18,6 +18,7 @@
 #include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Projects/ProjectCheckWindow.h"
+#include "Projects/TemplateCollector.h"
 #include "ui_AboutWindow.h"
 #include "ui_StartWindow.h"
 
@@ -244,6 +245,16 @@ QList<ProjectCheckWindow *> AppDelegate::projectWindows() const
         if (window)
             windows.append(window);
     return windows;
+}
+
+void AppDelegate::collectTemplates()
+{
+    const QString project = ProjectCheckWindow::chooseProject();
+    if (project.isEmpty())
+        return;
+    const QString zip = TemplateCollector::chooseZip(project);
+    if (!zip.isEmpty())
+        TemplateCollector::start(project, zip, TemplateCollector::Roots::standard());
 }
 
 void AppDelegate::chooseProjectToCheck()

@@ -121,6 +121,8 @@ public slots:
     void showTemplateLibrary();
     // File > Check Project...: asks for a project, then checks it.
     void chooseProjectToCheck();
+    // File > Collect Templates...: asks for a project, then for the zip to write.
+    void collectTemplates();
     void aboutPanelOk();
     // Quit: closes every collection window; a busy one finishes or undoes
     // its work first. The application quits once none is left.

@@ -68,6 +68,8 @@ void AppMenus::createFileActions()
 
     _checkProjectAction = newAction(this, AppDelegate::tr("Check &Project..."), "checkProjectAction");
     connect(_checkProjectAction, &QAction::triggered, &_delegate, &AppDelegate::chooseProjectToCheck);
+    _collectTemplatesAction = newAction(this, AppDelegate::tr("Collect &Templates..."), "collectTemplatesAction");
+    connect(_collectTemplatesAction, &QAction::triggered, &_delegate, &AppDelegate::collectTemplates);
 
     _closeWindowAction = newAction(this, AppDelegate::tr("&Close Window"), "closeWindowAction");
     _closeWindowAction->setShortcut(QKeySequence::Close);
@@ -130,7 +132,7 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
     QMenu *fileMenu = menuBar->addMenu(AppDelegate::tr("&File"));
     fileMenu->addActions({_openAction, _browseAction});
     fileMenu->addSeparator();
-    fileMenu->addAction(_checkProjectAction);
+    fileMenu->addActions({_checkProjectAction, _collectTemplatesAction});
     fileMenu->addSeparator();
     fileMenu->addAction(_closeWindowAction);
     fileMenu->addSeparator();

@@ -46,6 +46,7 @@ private:
     QAction *_openAction = nullptr;
     QAction *_browseAction = nullptr;
     QAction *_checkProjectAction = nullptr;
+    QAction *_collectTemplatesAction = nullptr;
     QAction *_closeWindowAction = nullptr;
     QAction *_quitAction = nullptr;
     QAction *_minimizeAction = nullptr;

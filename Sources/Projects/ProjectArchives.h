@@ -2,14 +2,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 // The archives a project check looks in for missing templates: those open in
-// the application, those the roots' receipts remember (still there, the
-// same file), the .mtzip files of the Downloads folder and of the folders
-// the user added in the settings. Listed from folders, never opened here;
-// each path once, in that order. Any thread.
+// the application first, then those the roots' receipts remember and the
+// .mtzip files of the searched folders (ArchiveSearch). Each file once,
+// also when reached through a link. Nothing is unpacked. Any thread.
 namespace ProjectArchives {
 
 struct Places
@@ -19,13 +19,8 @@ struct Places
     QStringList folders;       // searched for *.mtzip, not below
 };
 
-// The Downloads folder and UserSettings::archiveSearchFolders().
-QStringList defaultFolders();
-
-QStringList gather(const Places &places);
-
-// The archives the receipts of `root` name that are still at their path and
-// still the file that was installed (size and time, else its checksum).
-QStringList rememberedArchives(const QString &root);
+// `wantedFolders`: the missing templates' folders, comparable form; only
+// receipts that installed one of them are worth a checksum.
+QStringList gather(const Places &places, const QSet<QString> &wantedFolders);
 
 } // namespace ProjectArchives

@@ -3,6 +3,7 @@
 #include "Projects/ProjectCheckWindow.h"
 
 #include "Appearance/DarkAppearance.h"
+#include "Common/FileNames.h"
 #include "Common/UserSettings.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateFolders.h"
@@ -10,11 +11,13 @@
 #include "Interface/BackgroundWork.h"
 #include "Interface/FileManager.h"
 #include "Interface/OpenDialog.h"
+#include "Metadata/ArchiveSearch.h"
 #include "Metadata/FinalCutVersions.h"
 #include "Metadata/ProjectCheck.h"
 #include "Projects/MissingTemplates.h"
 #include "Projects/ProjectArchives.h"
 #include "Projects/ProjectCheckModel.h"
+#include "Projects/TemplateCollector.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -81,7 +84,7 @@ ProjectCheckWindow::Environment ProjectCheckWindow::Environment::standard()
     Environment environment;
     environment.userRoot = TemplateFolders::forThisUser();
     environment.allUsersRoot = TemplateFolders::forAllUsers();
-    environment.searchFolders = ProjectArchives::defaultFolders();
+    environment.searchFolders = ArchiveSearch::defaultFolders();
     environment.finalCut = FinalCutVersions::effectiveVersion(UserSettings::finalCutVersionOverride());
     return environment;
 }
@@ -182,11 +185,13 @@ void ProjectCheckWindow::buildInterface()
 
     auto *buttons = new QHBoxLayout;
     _checkButton = new QPushButton(tr("Check Again"), central);
+    _collectButton = new QPushButton(tr("Collect Templates…"), central);
     _revealButton = new QPushButton(tr("Reveal"), central);
     _openArchiveButton = new QPushButton(tr("Open Archive"), central);
     _installButton = new QPushButton(tr("Install Missing"), central);
     _installButton->setDefault(true);
     buttons->addWidget(_checkButton);
+    buttons->addWidget(_collectButton);
     buttons->addStretch(1);
     buttons->addWidget(_revealButton);
     buttons->addWidget(_openArchiveButton);
@@ -195,6 +200,7 @@ void ProjectCheckWindow::buildInterface()
     setCentralWidget(central);
 
     connect(_checkButton, &QPushButton::clicked, this, &ProjectCheckWindow::checkAgain);
+    connect(_collectButton, &QPushButton::clicked, this, &ProjectCheckWindow::collectTemplates);
     connect(_revealButton, &QPushButton::clicked, this, &ProjectCheckWindow::revealSelected);
     connect(_openArchiveButton, &QPushButton::clicked, this, &ProjectCheckWindow::openSelectedArchive);
     connect(_installButton, &QPushButton::clicked, this, &ProjectCheckWindow::installMissing);
@@ -243,8 +249,21 @@ void ProjectCheckWindow::startCheck()
             return;
         }
         run->project = std::make_shared<const ProjectDocument>(std::move(*read));
-        run->request.archives = ProjectArchives::gather(run->places);
         run->result = ProjectCheck::check(*run->project, run->request);
+        if (!run->result.anythingMissing())
+            return;
+        // Archives are looked for only now, and receipts' archives checksummed
+        // only when they installed a template that is missing.
+        QSet<QString> wanted;
+        for (const ProjectCheck::Finding &finding : run->result.templates)
+            if (finding.state == ProjectCheck::State::Missing)
+                wanted.insert(FileNames::comparable(finding.project.location.folder()));
+        const QStringList archives = ProjectArchives::gather(run->places, wanted);
+        // Listing writes nothing: any existing folder serves as the root.
+        const QHash<QString, QStringList> provided = ProjectCheck::templateFoldersOf(archives, QDir::tempPath());
+        for (ProjectCheck::Finding &finding : run->result.templates)
+            if (finding.state == ProjectCheck::State::Missing)
+                finding.providers = provided.value(FileNames::comparable(finding.project.location.folder()));
     });
     updateButtons();
 }
@@ -324,6 +343,7 @@ void ProjectCheckWindow::updateButtons()
     const bool hasFolder = index.isValid() && !index.data(ProjectCheckModel::FolderRole).toString().isEmpty();
     const bool hasArchive = index.isValid() && !index.data(ProjectCheckModel::ProvidersRole).toStringList().isEmpty();
     _checkButton->setEnabled(!busy);
+    _collectButton->setEnabled(!busy && _project != nullptr);
     _revealButton->setEnabled(hasFolder || hasArchive);
     _openArchiveButton->setEnabled(!busy && (row >= 0 ? hasArchive : _model->count(ProjectCheckModel::RowState::Missing) > 0));
     _installButton->setEnabled(!busy && _model->count(ProjectCheckModel::RowState::Missing) > 0);
@@ -415,6 +435,15 @@ void ProjectCheckWindow::openSelectedArchive()
     for (const QString &archive : std::as_const(archives))
         urls.append(QUrl::fromLocalFile(archive));
     emit openArchivesRequested(urls);
+}
+
+void ProjectCheckWindow::collectTemplates()
+{
+    if (isBusy())
+        return;
+    const QString zip = TemplateCollector::chooseZip(_path, this);
+    if (!zip.isEmpty())
+        TemplateCollector::start(_path, zip, {_environment.userRoot, _environment.allUsersRoot}, this);
 }
 
 void ProjectCheckWindow::installMissing()

@@ -69,6 +69,7 @@ public:
     QPushButton *installButton() const { return _installButton; }
     QPushButton *revealButton() const { return _revealButton; }
     QPushButton *openArchiveButton() const { return _openArchiveButton; }
+    QPushButton *collectButton() const { return _collectButton; }
     QString summaryText() const;
     bool isBusy() const;
     // The folders watched for changes (tests see what is heard).
@@ -80,6 +81,8 @@ public slots:
     void installMissing();
     void revealSelected();
     void openSelectedArchive();
+    // Asks where, then writes one zip of the project's templates for a colleague.
+    void collectTemplates();
 
 signals:
     // Open Archive: the application opens it as File > Open does.
@@ -123,6 +126,7 @@ private:
     QPushButton *_revealButton = nullptr;
     QPushButton *_openArchiveButton = nullptr;
     QPushButton *_installButton = nullptr;
+    QPushButton *_collectButton = nullptr;
     std::unique_ptr<BackgroundWork> _work;
     QFileSystemWatcher *_watcher = nullptr;
     QTimer _recheckTimer;
