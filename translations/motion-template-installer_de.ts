@@ -514,10 +514,6 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Das Dokument der Vorlage konnte nicht gelesen werden.</translation>
     </message>
     <message>
-        <source>and %1 more</source>
-        <translation>und %1 weitere</translation>
-    </message>
-    <message>
         <source>Template</source>
         <translation>Vorlage</translation>
     </message>

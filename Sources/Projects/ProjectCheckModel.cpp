@@ -14,21 +14,42 @@ namespace {
 constexpr qsizetype ClipsShown = 3;
 constexpr qsizetype ClipsInToolTip = 25;
 
-QString useText(const ProjectDocument::Use &use)
+// The clips by their project or compound clip, in document order:
+// [("Episode 1", ["Ann, Host", "Ben, Guest"]), ...]; each clip once.
+std::vector<std::pair<QString, QStringList>> usesByOwner(const std::vector<ProjectDocument::Use> &uses)
 {
-    const QString owner = use.container.isEmpty() ? use.project : use.container;
-    return owner.isEmpty() ? use.clip : ProjectCheckModel::tr("%1: %2").arg(owner, use.clip);
+    std::vector<std::pair<QString, QStringList>> owners;
+    for (const ProjectDocument::Use &use : uses) {
+        const QString owner = use.container.isEmpty() ? use.project : use.container;
+        auto it = std::find_if(owners.begin(), owners.end(), [&owner](const auto &entry) { return entry.first == owner; });
+        if (it == owners.end())
+            it = owners.insert(owners.end(), {owner, {}});
+        if (!it->second.contains(use.clip))
+            it->second.append(use.clip);
+    }
+    return owners;
 }
 
-QStringList useTexts(const std::vector<ProjectDocument::Use> &uses)
+// "Episode 1: Ann, Host; Ben, Guest; Trailer: Opening and 3 more", naming at
+// most `limit` clips.
+QString usesText(const std::vector<ProjectDocument::Use> &uses, qsizetype limit, const QString &ownerSeparator)
 {
-    QStringList texts;
-    for (const ProjectDocument::Use &use : uses) {
-        const QString text = useText(use);
-        if (!texts.contains(text))
-            texts.append(text);
+    QStringList parts;
+    qsizetype named = 0;
+    qsizetype total = 0;
+    for (const auto &[owner, clips] : usesByOwner(uses)) {
+        total += clips.size();
+        if (named >= limit)
+            continue;
+        const QStringList shown = clips.mid(0, limit - named);
+        named += shown.size();
+        const QString list = shown.join(QStringLiteral("; "));
+        parts.append(owner.isEmpty() ? list : ProjectCheckModel::tr("%1: %2").arg(owner, list));
     }
-    return texts;
+    QString text = parts.join(ownerSeparator);
+    if (total > named)
+        text += ProjectCheckModel::tr(" and %1 more").arg(total - named);
+    return text;
 }
 
 QString fileName(const QString &path)
@@ -155,14 +176,9 @@ QString ProjectCheckModel::where(const Row &row) const
 
 QString ProjectCheckModel::clips(const Row &row) const
 {
-    QStringList texts;
     if (row.refusal)
         return row.refusal->uses == 1 ? tr("1 clip") : tr("%1 clips").arg(row.refusal->uses);
-    texts = useTexts(row.finding ? row.finding->project.uses : row.own->uses);
-    QString text = texts.mid(0, ClipsShown).join(QStringLiteral(", "));
-    if (texts.size() > ClipsShown)
-        text += tr(" and %1 more").arg(texts.size() - ClipsShown);
-    return text;
+    return usesText(row.finding ? row.finding->project.uses : row.own->uses, ClipsShown, QStringLiteral(" · "));
 }
 
 QString ProjectCheckModel::toolTip(const Row &row) const
@@ -184,10 +200,7 @@ QString ProjectCheckModel::toolTip(const Row &row) const
         for (const QString &archive : f.providers)
             lines.append(archive);
     }
-    const QStringList uses = useTexts(t.uses);
-    lines += uses.mid(0, ClipsInToolTip);
-    if (uses.size() > ClipsInToolTip)
-        lines.append(tr("and %1 more").arg(uses.size() - ClipsInToolTip));
+    lines.append(usesText(t.uses, ClipsInToolTip, QStringLiteral("\n")));
     return lines.join(QLatin1Char('\n'));
 }
 

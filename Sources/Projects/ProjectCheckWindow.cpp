@@ -28,6 +28,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QSet>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -289,7 +291,7 @@ void ProjectCheckWindow::showCheck(const std::shared_ptr<CheckRun> &run)
     }
     if (!_shown) {
         _shown = true;
-        resize(sizeHint());
+        fitToContent();
         show();
         raise();
         activateWindow();
@@ -302,6 +304,24 @@ void ProjectCheckWindow::showCheck(const std::shared_ptr<CheckRun> &run)
     }
     if (_checkPending)
         startCheck();
+}
+
+void ProjectCheckWindow::fitToContent()
+{
+    // As wide as the columns' contents want, as tall as the rows, within
+    // the screen: no fixed sizes, so longer German texts get their room.
+    int width = _view->frameWidth() * 2 + _view->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < ProjectCheckModel::ColumnCount; ++column)
+        width += std::max(static_cast<const QAbstractItemView *>(_view)->sizeHintForColumn(column), _view->header()->sectionSizeHint(column));
+    const QMargins margins = centralWidget()->layout()->contentsMargins();
+    width = std::max(width + margins.left() + margins.right(), centralWidget()->minimumSizeHint().width());
+    int height = sizeHint().height() + std::max(0, _model->rowCount() - 8) * _view->sizeHintForRow(0);
+    if (const QScreen *where = screen()) {
+        const QSize room = where->availableGeometry().size() * 9 / 10;
+        width = std::min(width, room.width());
+        height = std::min(height, room.height());
+    }
+    resize(width, height);
 }
 
 QString ProjectCheckWindow::summaryText() const

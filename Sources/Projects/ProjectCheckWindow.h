@@ -103,6 +103,7 @@ private:
     void startCheck();
     void showCheck(const std::shared_ptr<CheckRun> &run);
     void updateButtons();
+    void fitToContent();
     void updateWatch();
     void continueInstall(const std::shared_ptr<MissingTemplates> &missing, bool unpackFirst);
     void installEnded(const std::shared_ptr<MissingTemplates> &missing, const std::shared_ptr<InstallRun> &run);
