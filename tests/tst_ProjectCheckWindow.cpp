@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -96,6 +97,7 @@ private slots:
     void hostileProject();
     void openRequestRoutesProjects();
     void collectTemplates();
+    void chooseProject();
 
 private:
     ProjectCheckWindow *openWindow(const QString &project);
@@ -473,6 +475,38 @@ void tst_ProjectCheckWindow::collectTemplates()
     QVERIFY(failed.wait(20000));
     QTRY_VERIFY(alerts.answered(QStringLiteral("“Cut.fcpxml” cannot be read.")));
     QVERIFY(!QFileInfo::exists(badZip));
+}
+
+void tst_ProjectCheckWindow::chooseProject()
+{
+    const QString project = _dir->filePath(QStringLiteral("Show.fcpxml"));
+    writeFileOrFail(project, fcpxml({}));
+    {
+        FileDialogAnswerer answerer({project});
+        QCOMPARE(ProjectCheckWindow::chooseProject(), project);
+        QVERIFY(answerer.done);
+        QVERIFY2(answerer.nameFilters.join(QLatin1Char(' ')).contains(QStringLiteral("*.fcpxml *.fcpxmld")),
+                 qPrintable(answerer.nameFilters.join(QLatin1Char(' '))));
+    }
+    // A bundle is a folder here: entering it chooses it.
+    const QString bundle = _dir->filePath(QStringLiteral("Other.fcpxmld"));
+    writeFileOrFail(bundle + QStringLiteral("/Info.fcpxml"), fcpxml({}));
+    QTimer enter;
+    enter.setInterval(20);
+    connect(&enter, &QTimer::timeout, this, [&enter, bundle] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<QFileDialog *>(window); dialog && dialog->isVisible()) {
+                enter.stop();
+                // What a double click on it in the dialog's list does.
+                dialog->setDirectory(bundle);
+                emit dialog->directoryEntered(bundle);
+                // Had entering not chosen it, nothing else would end the dialog.
+                QTimer::singleShot(2000, dialog, &QFileDialog::reject);
+            }
+        }
+    });
+    enter.start();
+    QCOMPARE(ProjectCheckWindow::chooseProject(), bundle);
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_ProjectCheckWindow)

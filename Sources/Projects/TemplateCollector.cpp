@@ -5,6 +5,7 @@
 #include "Installer/TemplateFolders.h"
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
+#include "Interface/OpenDialog.h"
 #include "Projects/ProjectCheckModel.h"
 
 #include <QDir>
@@ -27,7 +28,11 @@ QString TemplateCollector::chooseZip(const QString &project, QWidget *parent)
 {
     const QFileInfo info(project);
     const QString suggested = QDir(info.absolutePath()).filePath(tr("%1 Templates.zip").arg(info.completeBaseName()));
-    QFileDialog dialog(parent, tr("Collect Templates"), suggested, tr("Zip archives (*.zip)"));
+    QFileDialog dialog(parent, tr("Collect Templates"), QString(), tr("Zip archives (*.zip)"));
+    // Dark like every dialog; prepared here, so that its folder stays the
+    // project's and is not replaced by the open dialog's.
+    OpenDialog::prepare(&dialog);
+    dialog.setDirectory(info.absolutePath());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("zip"));
     dialog.selectFile(suggested);
