@@ -28,20 +28,23 @@ _mtzip()
         case $word in
             --dest|-dest) dest=${COMP_WORDS[i+1]}; ((i++)) ;;
             --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file) ((i++)) ;;
+            --search|-search|--fcp-version|-fcp-version|-o|--output|-output) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
         esac
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove owner files info help --quiet --verbose --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove owner files info check collect help --quiet --verbose --help --version" -- "$cur"))
         return 0
     fi
 
     case $prev in
         --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
         --categories|-categories) _mtzip_files plist; return 0 ;;
-        --password|-password|--wait|-wait) return 0 ;;
+        --password|-password|--wait|-wait|--fcp-version|-fcp-version) return 0 ;;
+        --search|-search) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.@(mtzip|zip)' -- "$cur")); return 0 ;;
+        -o|--output|-output) _mtzip_files zip; return 0 ;;
         --password-file|-password-file) local IFS=$'\n'; COMPREPLY=($(compgen -f -- "$cur")); return 0 ;;
     esac
 
@@ -54,6 +57,8 @@ _mtzip()
         installed) options="--dest --all-users --json --archives" ;;
         verify|owner|files|info) options="--dest --all-users --json" ;;
         remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait" ;;
+        check) options="--dest --all-users --categories --json --search --fcp-version --install --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
+        collect) options="--dest --output -o" ;;
         *) return 0 ;;
     esac
     options="$options --quiet --verbose --help"
@@ -64,7 +69,15 @@ _mtzip()
 
     local IFS=$'\n'
     case $command in
-        list|install|uninstall) _mtzip_files mtzip ;;
+        list|install|uninstall)
+            local found
+            _mtzip_files mtzip
+            found=("${COMPREPLY[@]}")
+            _mtzip_files zip
+            COMPREPLY=("${found[@]}" "${COMPREPLY[@]}") ;;
+        check|collect)
+            # A project is a .fcpxml file or a .fcpxmld bundle (a folder).
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.fcpxml' -- "$cur")) ;;
         verify|remove|files|info)
             # The archive titles the receipts of the folder given by --dest
             # name; info also takes an archive file.

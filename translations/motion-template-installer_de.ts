@@ -191,6 +191,10 @@ für Final Cut Pro X und Motion.</translation>
         <source> and </source>
         <translation> und </translation>
     </message>
+    <message>
+        <source>it holds a template outside the Effects, Generators, Titles or Transitions folder of its kind</source>
+        <translation>es enthält eine Vorlage außerhalb des Ordners ihrer Art (Effekte, Generatoren, Titel oder Übergänge)</translation>
+    </message>
 </context>
 <context>
     <name>DestinationLock</name>
@@ -807,10 +811,6 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Vorlagenarchive öffnen</translation>
     </message>
     <message>
-        <source>Motion Template Archives (*.mtzip)</source>
-        <translation>Motion-Vorlagenarchive (*.mtzip)</translation>
-    </message>
-    <message>
         <source>Open</source>
         <translation>Öffnen</translation>
     </message>
@@ -1123,6 +1123,10 @@ aus %3</translation>
     <message>
         <source>%1 templates installed by another archive or copied in by hand were kept.</source>
         <translation>%1 Vorlagen, die ein anderes Archiv installiert hat oder die von Hand kopiert wurden, wurden behalten.</translation>
+    </message>
+    <message>
+        <source>Motion Template Archives (*.mtzip *.zip)</source>
+        <translation>Motion-Vorlagenarchive (*.mtzip *.zip)</translation>
     </message>
 </context>
 <context>
@@ -1591,7 +1595,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>&apos;%1&apos; could not be put back; it is kept in %2.</source>
-        <translation>„%1“ konnte nicht zurückgelegt werden; es liegt in %2.</translation>
+        <translation>„%1“ konnte nicht zurückgelegt werden; es liegt jetzt in %2.</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@
 #include "Common/LogCategories.h"
 #include "Common/Resources.h"
 #include "Common/Version.h"
+#include "Documents/CollectionOpeningRules.h"
 #include "Documents/DeferredCleanup.h"
 #include "Interface/Alert.h"
 #include "Interface/OpenDialog.h"
@@ -349,7 +350,7 @@ void AppDelegate::tellNotArchives(const QList<QUrl> &urls)
     // The same test as the collection's, which passes these over silently.
     QStringList names;
     for (const QUrl &url : urls) {
-        if (QFileInfo(url.path()).suffix() != QLatin1String("mtzip"))
+        if (!CollectionOpeningRules::isTemplateArchive(url))
             names.append(QFileInfo(url.toLocalFile()).fileName());
     }
     if (names.isEmpty())

@@ -109,6 +109,8 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeOwnerCommand());
     commands.push_back(makeFilesCommand());
     commands.push_back(makeInfoCommand());
+    commands.push_back(makeCheckCommand());
+    commands.push_back(makeCollectCommand());
     return commands;
 }
 

@@ -3,6 +3,7 @@
 #include "Documents/CollectionOpeningRules.h"
 
 #include "Installer/TemplateInstaller.h"
+#include "Installer/TemplateLayout.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -20,12 +21,19 @@ QString tr(const char *text)
 
 } // namespace
 
+bool isTemplateArchive(const QUrl &url)
+{
+    const QString suffix = QFileInfo(url.path()).suffix();
+    return suffix == QLatin1String("mtzip")
+        || (suffix == QLatin1String("zip") && url.isLocalFile() && TemplateLayout::isLayoutZip(url.toLocalFile()));
+}
+
 QList<QUrl> acceptedURLs(const QList<QUrl> &urls, const QList<QUrl> &openURLs, bool *alreadyOpen)
 {
     QList<QUrl> accepted;
     bool open = false;
     for (const QUrl &url : urls) {
-        if (QFileInfo(url.path()).suffix() != QLatin1String("mtzip"))
+        if (!isTemplateArchive(url))
             continue;
         if (accepted.contains(url))
             continue;
@@ -76,6 +84,8 @@ QString refusalText(const QUrl &url, const Error &refusal)
         return tr("the Motion Templates folder in your Movies folder cannot be found or made");
     case Refusal::NotAnArchive:
         return tr("it is not a template archive (a file ending in “.mtzip”)");
+    case Refusal::OutsideKindFolder:
+        return tr("it holds a template outside the Effects, Generators, Titles or Transitions folder of its kind");
     case Refusal::NoArchive:
     case Refusal::NoRoot:
         break;

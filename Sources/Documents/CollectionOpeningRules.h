@@ -14,7 +14,11 @@
 // be checked on their own.
 namespace CollectionOpeningRules {
 
-// The *.mtzip URLs of `urls` (extension case-sensitive), each once, in order,
+// A template archive by its name (*.mtzip, extension case-sensitive), or a
+// *.zip laid out as a templates folder (its directory is read).
+bool isTemplateArchive(const QUrl &url);
+
+// The template archives of `urls` (isTemplateArchive), each once, in order,
 // leaving out those in `openURLs`; `alreadyOpen` says whether any was left
 // out for that reason.
 QList<QUrl> acceptedURLs(const QList<QUrl> &urls, const QList<QUrl> &openURLs, bool *alreadyOpen);

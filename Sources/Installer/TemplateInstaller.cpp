@@ -15,7 +15,9 @@
 #include "Installer/InstallJournal.h"
 #include "Installer/Receipt.h"
 #include "Installer/RootPermissions.h"
+#include "Installer/TemplateLayout.h"
 #include "Installer/TemplateInstallerDelegate.h"
+#include "ZipArchive/ZipDirectory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +25,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 
 #include <unistd.h>
@@ -121,7 +124,9 @@ Error TemplateInstaller::refusal(Refusal why, const char *function, int line)
     // The words are keys the callers choose their texts by: never translated.
     static const char *const words[] = {"", "archiveURL = nil", "templatesRootFolder = nil",
                                         "templatesRootFolder does not exist", "Not a Motion Template Archive",
-                                        "Unexpected category prefix", "Unrecognized category title"};
+                                        "Unexpected category prefix", "Unrecognized category title",
+                                        "A template lies outside its kind folder"};
+    static_assert(std::size(words) == size_t(Refusal::OutsideKindFolder) + 1, "a word for every refusal");
     const QString reason = QLatin1String(words[int(why)]);
     writeDiagnosticLog(lcInstall(), reason, function, line);
     return Error(RefusalDomain, int(why), reason);
@@ -165,13 +170,38 @@ std::optional<Error> TemplateInstaller::init(const QUrl &archiveURL, const QStri
         return refusal(Refusal::RootMissing, Q_FUNC_INFO, __LINE__);
     const QString path = archiveURL.isLocalFile() ? archiveURL.toLocalFile() : archiveURL.path();
     const QString fileName = QFileInfo(path).fileName();
-    if (FileNames::lastExtension(fileName) != QLatin1String("mtzip"))
+    const QString extension = FileNames::lastExtension(fileName);
+    if (extension == QLatin1String("zip")) {
+        // A plain zip is taken only when laid out as a templates folder.
+        if (std::optional<Error> refused = readLayout(path))
+            return refused;
+    } else if (extension != QLatin1String("mtzip")) {
         return refusal(Refusal::NotAnArchive, Q_FUNC_INFO, __LINE__);
+    }
 
     _archiveURL = archiveURL;
     _archiveTitle = FileNames::withoutLastExtension(fileName);
     _templatesRootFolder = templatesRootFolder;
     _categories = categories;
+    return std::nullopt;
+}
+
+std::optional<Error> TemplateInstaller::readLayout(const QString &archive)
+{
+    std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, nullptr);
+    QString problem;
+    std::optional<ArchiveFolderTree> tree =
+        entries ? ArchiveFolderTree::fromEntries(std::move(*entries), &problem) : std::optional<ArchiveFolderTree>();
+    if (!tree)
+        return refusal(Refusal::NotAnArchive, Q_FUNC_INFO, __LINE__);
+    Expected<QString> root = TemplateLayout::check(*tree);
+    if (!root) {
+        MTI_DIAGNOSTIC(lcInstall, root.error().localizedDescription());
+        return refusal(root.error().code() == TemplateLayout::OutsideKindFolder ? Refusal::OutsideKindFolder
+                                                                                 : Refusal::NotAnArchive,
+                       Q_FUNC_INFO, __LINE__);
+    }
+    _layoutRoot = *root;
     return std::nullopt;
 }
 
@@ -275,6 +305,8 @@ EffectTemplateItems TemplateInstaller::effectTemplateItemsInTree(const FolderTre
 
 QString TemplateInstaller::relativeDestinationPathFor(const EffectTemplateItem &item) const
 {
+    if (_layoutRoot)
+        return TemplateLayout::destinationOf(item.relativeSourcePath(), item.templateType(), *_layoutRoot);
     return item.relativeSourcePath().isEmpty() ? QLatin1Char('/') + item.folderName() : item.relativeSourcePath();
 }
 

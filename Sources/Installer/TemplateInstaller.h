@@ -40,11 +40,21 @@ class TemplateInstaller : public ZipArchiveDelegate
 public:
     // Why create() refused: the codes of errors in RefusalDomain, whose
     // texts are the core's English words ("Not a Motion Template Archive").
-    enum class Refusal { NoArchive = 1, NoRoot, RootMissing, NotAnArchive, UnexpectedPrefix, UnrecognizedCategory };
+    enum class Refusal {
+        NoArchive = 1,
+        NoRoot,
+        RootMissing,
+        NotAnArchive,
+        UnexpectedPrefix,
+        UnrecognizedCategory,
+        OutsideKindFolder,  // a templates folder layout zip with a template outside its kind folder
+    };
     static inline const QString RefusalDomain = QStringLiteral("TemplateInstallerRefusal");
 
     // The installer, or the refusal of a missing URL or root, a root whose
-    // folder and parent are both missing, or a path not ending in ".mtzip".
+    // folder and parent are both missing, or a path not ending in ".mtzip"
+    // (or in ".zip" for a zip whose top level is a templates folder layout:
+    // see TemplateLayout).
     // The items take their categories from `categories`.
     [[nodiscard]] static Expected<std::unique_ptr<TemplateInstaller>> open(
         const QUrl &archiveURL, const QString &templatesRootFolder, const Categories &categories = Categories::shipped());
@@ -75,6 +85,9 @@ public:
     EffectTemplateItems effectTemplateItemsInTree(const FolderTree &tree, const QString &rootFolder);
 
     const QString &title() const { return _archiveTitle; }
+    // A zip laid out as a templates folder: its templates go to exactly
+    // their paths, no category derived from the title.
+    bool isLayout() const { return _layoutRoot.has_value(); }
     const QUrl &archiveURL() const { return _archiveURL; }
     // The templates found; empty before a successful unarchive() or
     // listArchive().
@@ -205,6 +218,8 @@ protected:
     // The common checks of open(); an error refuses.
     [[nodiscard]] std::optional<Error> init(const QUrl &archiveURL, const QString &templatesRootFolder,
                                             const Categories &categories);
+    // A .zip: its layout, or the refusal of one that is none.
+    [[nodiscard]] std::optional<Error> readLayout(const QString &archive);
     // The refusal's error, logged where it was decided.
     static Error refusal(Refusal why, const char *function, int line);
 
@@ -229,6 +244,8 @@ private:
 
     QUrl _archiveURL;
     QString _archiveTitle;
+    // Where a layout zip's templates folder begins: "" or "/Motion Templates.localized".
+    std::optional<QString> _layoutRoot;
     std::optional<UnpackFolder> _unpackFolder;
     std::optional<EffectTemplateItems> _effects;
     bool _listedOnly = false;

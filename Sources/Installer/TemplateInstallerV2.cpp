@@ -12,6 +12,9 @@ Expected<std::unique_ptr<TemplateInstallerV2>> TemplateInstallerV2::open(const Q
     std::unique_ptr<TemplateInstallerV2> installer(new TemplateInstallerV2);
     if (std::optional<Error> refused = installer->init(archiveURL, templatesRootFolder, categories))
         return *refused;
+    // A templates folder layout says where each template goes itself.
+    if (installer->isLayout())
+        return installer;
     // The prefix is the title's text before its first underscore.
     const QString prefix = installer->title().section(QLatin1Char('_'), 0, 0);
     if (prefix.size() != 2)
@@ -43,6 +46,8 @@ QString TemplateInstallerV2::categoryTitleForPrefix(const QString &key)
 
 QString TemplateInstallerV2::relativeDestinationPathFor(const EffectTemplateItem &item) const
 {
+    if (isLayout())
+        return TemplateInstaller::relativeDestinationPathFor(item);
     return TemplateType::kindFolder(item.templateType()) + QStringLiteral("/ZT ") + _categoryTitle
         + QLatin1Char('/') + item.folderName();
 }

@@ -6,7 +6,9 @@
 
 // The installer for category-prefixed archives ("AB_Pack_Name.mtzip"): every
 // template goes to "<kind folder>/ZT <category title>/<template folder name>",
-// the category title coming from the archive's two-character prefix.
+// the category title coming from the archive's two-character prefix. A zip
+// laid out as a templates folder (TemplateLayout) needs no prefix: its
+// templates keep their own paths.
 class TemplateInstallerV2 : public TemplateInstaller
 {
 public:

@@ -53,7 +53,7 @@ QList<QUrl> chooseTemplateArchives(QWidget *parent)
     prepare(&dialog);
     dialog.setWindowTitle(QCoreApplication::translate("TemplateArchiveCollection", "Open Template Archives"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilter(QCoreApplication::translate("TemplateArchiveCollection", "Motion Template Archives (*.mtzip)"));
+    dialog.setNameFilter(QCoreApplication::translate("TemplateArchiveCollection", "Motion Template Archives (*.mtzip *.zip)"));
     // The archive's own path, not a link's target: that path is what receipts
     // record and what is later offered for deletion.
     dialog.setOption(QFileDialog::DontResolveSymlinks);

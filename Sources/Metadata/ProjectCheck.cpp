@@ -62,11 +62,12 @@ bool Result::anythingMissing() const
     return false;
 }
 
-QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const QString &root)
+QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const QString &root,
+                                              const Categories &categories)
 {
     QHash<QString, QStringList> folders;
     for (const QString &archive : archives) {
-        std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root);
+        std::unique_ptr<TemplateInstallerV2> installer = TemplateInstallerV2::create(QUrl::fromLocalFile(archive), root, categories);
         if (!installer || !installer->listArchive())
             continue;
         for (const EffectTemplateItem *item : installer->effects()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Error.h"
+#include "Installer/Categories.h"
 #include "Metadata/FinalCutVersions.h"
 #include "Metadata/ProjectDocument.h"
 #include "Metadata/TemplateDocument.h"
@@ -63,8 +64,10 @@ struct Result
 // The archives that would install each relative template folder, by the
 // folder's comparable (composed) form; archives are listed from their
 // directory, nothing is written, and those that cannot be listed are left
-// out. `root` is any existing folder the listing may name as destination.
-QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const QString &root);
+// out. `root` is any existing folder the listing may name as destination;
+// `categories` are the prefixes archives are read by, as an install would.
+QHash<QString, QStringList> templateFoldersOf(const QStringList &archives, const QString &root,
+                                              const Categories &categories = Categories::shipped());
 
 Result check(const ProjectDocument &project, const Request &request);
 
