@@ -21,7 +21,9 @@ class RecordingDelegate : public TemplateArchiveDropzoneViewDelegate
 {
 public:
     void openTemplateArchiveAtURLs(const QList<QUrl> &urls) override { requests.append(urls); }
+    void checkProjectsAtURLs(const QList<QUrl> &urls) override { projects.append(urls); }
     QList<QList<QUrl>> requests;
+    QList<QList<QUrl>> projects;
 };
 
 QMimeData *fileDrag(const QList<QUrl> &urls)
@@ -42,6 +44,8 @@ private slots:
     void cleanup();
     void acceptance_data();
     void acceptance();
+    void projectsGoToTheChecker_data();
+    void projectsGoToTheChecker();
     void plainTextIsRefused();
     void outlineFollowsTheDrag();
     void withoutDelegateADropDoesNothing();
@@ -72,6 +76,7 @@ void tst_Dropzone::init()
     _view->show();
     QVERIFY(QTest::qWaitForWindowExposed(_view.get()));
     _delegate.requests.clear();
+    _delegate.projects.clear();
     _browser.urls.clear();
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &_browser, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &_browser, "open");
@@ -171,6 +176,44 @@ void tst_Dropzone::acceptance()
         QCOMPARE(_delegate.requests, QList<QList<QUrl>>{delivered});
     else
         QVERIFY2(_delegate.requests.isEmpty(), "a drop without an archive calls nothing");
+}
+
+void tst_Dropzone::projectsGoToTheChecker_data()
+{
+    QTest::addColumn<QList<QUrl>>("dragged");
+    QTest::addColumn<QList<QUrl>>("archives");
+    QTest::addColumn<QList<QUrl>>("projects");
+
+    const QUrl pack = urlOf(QStringLiteral("/tmp/drops/pack.mtzip"));
+    const QUrl project = urlOf(QStringLiteral("/tmp/drops/Show.fcpxml"));
+    const QUrl bundle(QStringLiteral("file:///tmp/drops/Show.fcpxmld/"));
+    const QUrl upper = urlOf(QStringLiteral("/tmp/drops/OLD.FCPXML"));
+    const QUrl notes = urlOf(QStringLiteral("/tmp/drops/notes.txt"));
+    QTest::newRow("a project alone is checked, not opened as an archive")
+        << QList<QUrl>{project} << QList<QUrl>{} << QList<QUrl>{project};
+    QTest::newRow("a bundle, a folder, is checked") << QList<QUrl>{bundle} << QList<QUrl>{} << QList<QUrl>{bundle};
+    QTest::newRow("any case of the project extension") << QList<QUrl>{upper} << QList<QUrl>{} << QList<QUrl>{upper};
+    QTest::newRow("archives and projects each go their way")
+        << QList<QUrl>{project, notes, pack, bundle} << QList<QUrl>{pack} << QList<QUrl>{project, bundle};
+    QTest::newRow("a web address of a project is refused")
+        << QList<QUrl>{QUrl(QStringLiteral("https://www.example.com/Show.fcpxml"))} << QList<QUrl>{} << QList<QUrl>{};
+}
+
+void tst_Dropzone::projectsGoToTheChecker()
+{
+    QFETCH(QList<QUrl>, dragged);
+    QFETCH(QList<QUrl>, archives);
+    QFETCH(QList<QUrl>, projects);
+    const bool accepted = !archives.isEmpty() || !projects.isEmpty();
+
+    std::unique_ptr<QMimeData> mime(fileDrag(dragged));
+    QCOMPARE(TemplateArchiveDropzoneView::projectURLs(mime.get()), projects);
+    QCOMPARE(TemplateArchiveDropzoneView::archiveURLs(mime.get()), archives);
+    QCOMPARE(enter(mime.get()), accepted ? Qt::CopyAction : Qt::IgnoreAction);
+    QCOMPARE(drop(mime.get()), accepted);
+    settle();
+    QCOMPARE(_delegate.requests, archives.isEmpty() ? QList<QList<QUrl>>{} : QList<QList<QUrl>>{archives});
+    QCOMPARE(_delegate.projects, projects.isEmpty() ? QList<QList<QUrl>>{} : QList<QList<QUrl>>{projects});
 }
 
 void tst_Dropzone::plainTextIsRefused()

@@ -38,8 +38,10 @@ QHash<QString, QSet<QString>> allowedRooms()
         {QStringLiteral("Collections"), rooms(gui)},
         {QStringLiteral("Library"), rooms(gui)},
         {QStringLiteral("Downloads"), rooms(gui)},
+        {QStringLiteral("Projects"), rooms(gui)},
         {QStringLiteral("App"),
-         rooms(gui + QStringList{QStringLiteral("Collections"), QStringLiteral("Library"), QStringLiteral("Downloads")})},
+         rooms(gui + QStringList{QStringLiteral("Collections"), QStringLiteral("Library"), QStringLiteral("Downloads"),
+                                 QStringLiteral("Projects")})},
     };
 }
 

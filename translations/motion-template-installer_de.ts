@@ -132,6 +132,14 @@ für Final Cut Pro X und Motion.</translation>
         <source>Join Mailing List...</source>
         <translation>Newsletter abonnieren …</translation>
     </message>
+    <message>
+        <source>Check &amp;Project...</source>
+        <translation>&amp;Projekt prüfen …</translation>
+    </message>
+    <message>
+        <source>Collect &amp;Templates...</source>
+        <translation>&amp;Vorlagen sammeln …</translation>
+    </message>
 </context>
 <context>
     <name>CollectionOpeningRules</name>
@@ -397,6 +405,260 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Cannot create &quot;%1&quot;: File name too long</source>
         <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectCheckModel</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>Fehlt</translation>
+    </message>
+    <message>
+        <source>Missing, found nowhere</source>
+        <translation>Fehlt, nirgends gefunden</translation>
+    </message>
+    <message>
+        <source>Too new for this Final Cut Pro</source>
+        <translation>Zu neu für dieses Final Cut Pro</translation>
+    </message>
+    <message>
+        <source>Needs a plug-in</source>
+        <translation>Braucht ein Plug-in</translation>
+    </message>
+    <message>
+        <source>Hidden (obsolete)</source>
+        <translation>Ausgeblendet (veraltet)</translation>
+    </message>
+    <message>
+        <source>Installed</source>
+        <translation>Installiert</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro&apos;s own</source>
+        <translation>Von Final Cut Pro</translation>
+    </message>
+    <message>
+        <source>Refused</source>
+        <translation>Abgelehnt</translation>
+    </message>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Generator</source>
+        <translation>Generator</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Transition</source>
+        <translation>Übergang</translation>
+    </message>
+    <message>
+        <source>in “%1”</source>
+        <translation>in „%1“</translation>
+    </message>
+    <message>
+        <source>%1 in “%2”</source>
+        <translation>%1 in „%2“</translation>
+    </message>
+    <message>
+        <source>Comes with Final Cut Pro</source>
+        <translation>Gehört zu Final Cut Pro</translation>
+    </message>
+    <message>
+        <source>Look for: %1, %2</source>
+        <translation>Suchen nach: %1, %2</translation>
+    </message>
+    <message>
+        <source>In %1</source>
+        <translation>In %1</translation>
+    </message>
+    <message>
+        <source>copied in by hand</source>
+        <translation>von Hand kopiert</translation>
+    </message>
+    <message>
+        <source>from “%1”</source>
+        <translation>aus „%1“</translation>
+    </message>
+    <message>
+        <source>%1, for all users</source>
+        <translation>%1, für alle Benutzer</translation>
+    </message>
+    <message>
+        <source>1 clip</source>
+        <translation>1 Clip</translation>
+    </message>
+    <message>
+        <source>%1 clips</source>
+        <translation>%1 Clips</translation>
+    </message>
+    <message>
+        <source> and %1 more</source>
+        <translation> und %1 weitere</translation>
+    </message>
+    <message>
+        <source>Plug-in: %1</source>
+        <translation>Plug-in: %1</translation>
+    </message>
+    <message>
+        <source>Needs Final Cut Pro %1 or later</source>
+        <translation>Braucht Final Cut Pro %1 oder neuer</translation>
+    </message>
+    <message>
+        <source>The template&apos;s document could not be read.</source>
+        <translation>Das Dokument der Vorlage konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Template</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Zustand</translation>
+    </message>
+    <message>
+        <source>Where</source>
+        <translation>Wo</translation>
+    </message>
+    <message>
+        <source>Used by</source>
+        <translation>Verwendet von</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectCheckWindow</name>
+    <message>
+        <source>“%1” was not opened: %2.</source>
+        <translation>„%1“ wurde nicht geöffnet: %2.</translation>
+    </message>
+    <message>
+        <source>Unpacking “%1”…</source>
+        <translation>„%1“ wird entpackt …</translation>
+    </message>
+    <message>
+        <source>“%1” could not be unpacked: %2</source>
+        <translation>„%1“ konnte nicht entpackt werden: %2</translation>
+    </message>
+    <message>
+        <source>Installing “%1”…</source>
+        <translation>„%1“ wird installiert …</translation>
+    </message>
+    <message>
+        <source>Check Project</source>
+        <translation>Projekt prüfen</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro projects (*.fcpxml *.fcpxmld)</source>
+        <translation>Final Cut Pro-Projekte (*.fcpxml *.fcpxmld)</translation>
+    </message>
+    <message>
+        <source>Check Project: %1</source>
+        <translation>Projekt prüfen: %1</translation>
+    </message>
+    <message>
+        <source>Reading the project…</source>
+        <translation>Das Projekt wird gelesen …</translation>
+    </message>
+    <message>
+        <source>Check Again</source>
+        <translation>Erneut prüfen</translation>
+    </message>
+    <message>
+        <source>Reveal</source>
+        <translation>Zeigen</translation>
+    </message>
+    <message>
+        <source>Open Archive</source>
+        <translation>Archiv öffnen</translation>
+    </message>
+    <message>
+        <source>Install Missing</source>
+        <translation>Fehlende installieren</translation>
+    </message>
+    <message>
+        <source>Checking “%1”…</source>
+        <translation>„%1“ wird geprüft …</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be checked.</source>
+        <translation>„%1“ kann nicht geprüft werden.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>The project could not be read again: %1</source>
+        <translation>Das Projekt konnte nicht erneut gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>The project uses no Motion templates besides Final Cut Pro&apos;s own.</source>
+        <translation>Das Projekt verwendet keine Motion-Vorlagen außer denen von Final Cut Pro.</translation>
+    </message>
+    <message>
+        <source>The project uses 1 template.</source>
+        <translation>Das Projekt verwendet 1 Vorlage.</translation>
+    </message>
+    <message>
+        <source>The project uses %1 templates.</source>
+        <translation>Das Projekt verwendet %1 Vorlagen.</translation>
+    </message>
+    <message>
+        <source>All are installed.</source>
+        <translation>Alle sind installiert.</translation>
+    </message>
+    <message>
+        <source>1 is missing and can be installed from an archive found.</source>
+        <translation>1 fehlt und kann aus einem gefundenen Archiv installiert werden.</translation>
+    </message>
+    <message>
+        <source>%1 are missing and can be installed from archives found.</source>
+        <translation>%1 fehlen und können aus gefundenen Archiven installiert werden.</translation>
+    </message>
+    <message>
+        <source>1 is missing and in no archive searched.</source>
+        <translation>1 fehlt und ist in keinem durchsuchten Archiv.</translation>
+    </message>
+    <message>
+        <source>%1 are missing and in no archive searched.</source>
+        <translation>%1 fehlen und sind in keinem durchsuchten Archiv.</translation>
+    </message>
+    <message>
+        <source>1 needs a newer Final Cut Pro or a plug-in.</source>
+        <translation>1 braucht ein neueres Final Cut Pro oder ein Plug-in.</translation>
+    </message>
+    <message>
+        <source>%1 need a newer Final Cut Pro or a plug-in.</source>
+        <translation>%1 brauchen ein neueres Final Cut Pro oder ein Plug-in.</translation>
+    </message>
+    <message>
+        <source>Installing the missing templates…</source>
+        <translation>Die fehlenden Vorlagen werden installiert …</translation>
+    </message>
+    <message>
+        <source>1 template was installed.</source>
+        <translation>1 Vorlage wurde installiert.</translation>
+    </message>
+    <message>
+        <source>%1 templates were installed.</source>
+        <translation>%1 Vorlagen wurden installiert.</translation>
+    </message>
+    <message>
+        <source>Missing Templates Installed</source>
+        <translation>Fehlende Vorlagen installiert</translation>
+    </message>
+    <message>
+        <source>Collect Templates…</source>
+        <translation>Vorlagen sammeln …</translation>
     </message>
 </context>
 <context>
@@ -876,6 +1138,81 @@ aus %3</translation>
     <message>
         <source>%1 (installed by %2)</source>
         <translation>%1 (installiert von %2)</translation>
+    </message>
+</context>
+<context>
+    <name>TemplateCollector</name>
+    <message>
+        <source>%1 Templates.zip</source>
+        <translation>%1 Vorlagen.zip</translation>
+    </message>
+    <message>
+        <source>Collect Templates</source>
+        <translation>Vorlagen sammeln</translation>
+    </message>
+    <message>
+        <source>Zip archives (*.zip)</source>
+        <translation>Zip-Archive (*.zip)</translation>
+    </message>
+    <message>
+        <source>Collecting the templates of “%1”…</source>
+        <translation>Die Vorlagen von „%1“ werden gesammelt …</translation>
+    </message>
+    <message>
+        <source>“%1” cannot be read.</source>
+        <translation>„%1“ kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Collecting Cancelled</source>
+        <translation>Sammeln abgebrochen</translation>
+    </message>
+    <message>
+        <source>Templates Not Collected</source>
+        <translation>Vorlagen nicht gesammelt</translation>
+    </message>
+    <message>
+        <source>Templates Collected</source>
+        <translation>Vorlagen gesammelt</translation>
+    </message>
+    <message>
+        <source>No zip was written.</source>
+        <translation>Es wurde kein Zip geschrieben.</translation>
+    </message>
+    <message>
+        <source>No zip was written: %1</source>
+        <translation>Es wurde kein Zip geschrieben: %1</translation>
+    </message>
+    <message>
+        <source>1 template was written to “%1”.</source>
+        <translation>1 Vorlage wurde in „%1“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 templates were written to “%2”.</source>
+        <translation>%1 Vorlagen wurden in „%2“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>1 template is not installed here and is not in the zip:</source>
+        <translation>1 Vorlage ist hier nicht installiert und nicht im Zip:</translation>
+    </message>
+    <message>
+        <source>%1 templates are not installed here and are not in the zip:</source>
+        <translation>%1 Vorlagen sind hier nicht installiert und nicht im Zip:</translation>
+    </message>
+    <message>
+        <source>Links inside templates were left out: %1</source>
+        <translation>Verknüpfungen in Vorlagen wurden ausgelassen: %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>

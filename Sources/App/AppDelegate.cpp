@@ -18,6 +18,8 @@
 #include "Interface/Alert.h"
 #include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
+#include "Projects/ProjectCheckWindow.h"
+#include "Projects/TemplateCollector.h"
 #include "ui_AboutWindow.h"
 #include "ui_StartWindow.h"
 
@@ -159,6 +161,8 @@ void AppDelegate::decorateWindow(QMainWindow *window)
 QList<QWidget *> AppDelegate::windows() const
 {
     QList<QWidget *> windows{_startWindow.get(), _aboutWindow.get(), _libraryWindow.data()};
+    for (ProjectCheckWindow *window : projectWindows())
+        windows.append(window);
     for (TemplateArchiveCollection *collection : openCollections())
         windows.append(collection->window());
     return windows;
@@ -181,6 +185,8 @@ void AppDelegate::applicationDidFinishLaunching()
     bool collectionShown = false;
     for (TemplateArchiveCollection *collection : openCollections())
         collectionShown = collectionShown || collection->isOpening() || collection->window()->isVisible();
+    // A project being read shows its window, or its alert, when it is read.
+    collectionShown = collectionShown || !projectWindows().isEmpty();
     // Files of which none opened leave nothing else to show: without the
     // start window the process would run on invisibly, and later launches
     // would hand over to it.
@@ -194,12 +200,69 @@ void AppDelegate::applicationOpenFiles(const QStringList &paths)
         return;
     _openRequests->setLaunchedWithOpenFile();
     QList<QUrl> urls;
+    QList<QUrl> projects;
     urls.reserve(paths.size());
     for (const QString &path : paths) {
-        if (!path.isEmpty())
-            urls.append(QUrl::fromLocalFile(path));
+        if (path.isEmpty())
+            continue;
+        (ProjectCheckWindow::isProjectPath(path) ? projects : urls).append(QUrl::fromLocalFile(path));
     }
     openTemplateArchiveAtURLs(urls);
+    checkProjectsAtURLs(projects);
+}
+
+void AppDelegate::checkProjectsAtURLs(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            checkProject(url.toLocalFile());
+    }
+}
+
+ProjectCheckWindow *AppDelegate::checkProject(const QString &path)
+{
+    ProjectCheckWindow::Environment environment = ProjectCheckWindow::Environment::standard();
+    // The archives open in collection windows are searched first.
+    environment.openArchives = [] {
+        QStringList archives;
+        for (TemplateArchiveCollection *collection : openCollections())
+            for (const QUrl &url : collection->archiveURLs())
+                archives.append(url.toLocalFile());
+        return archives;
+    };
+    ProjectCheckWindow *window = ProjectCheckWindow::open(path, environment);
+    decorateWindow(window);
+    // Open Archive opens it as File > Open does.
+    connect(window, &ProjectCheckWindow::openArchivesRequested, this, &AppDelegate::openTemplateArchiveAtURLs);
+    connect(window, &QObject::destroyed, this, &AppDelegate::quitIfNothingLeft);
+    _projectWindows.append(window);
+    return window;
+}
+
+QList<ProjectCheckWindow *> AppDelegate::projectWindows() const
+{
+    QList<ProjectCheckWindow *> windows;
+    for (const QPointer<ProjectCheckWindow> &window : _projectWindows)
+        if (window)
+            windows.append(window);
+    return windows;
+}
+
+void AppDelegate::collectTemplates()
+{
+    const QString project = ProjectCheckWindow::chooseProject();
+    if (project.isEmpty())
+        return;
+    const QString zip = TemplateCollector::chooseZip(project);
+    if (!zip.isEmpty())
+        TemplateCollector::start(project, zip, TemplateCollector::Roots::standard());
+}
+
+void AppDelegate::chooseProjectToCheck()
+{
+    const QString path = ProjectCheckWindow::chooseProject();
+    if (!path.isEmpty())
+        checkProject(path);
 }
 
 bool AppDelegate::applicationOpenFile(const QString &path)
@@ -337,6 +400,8 @@ void AppDelegate::terminate()
     // A library window that is removing templates closes when that is done.
     if (_libraryWindow)
         _libraryWindow->close();
+    for (ProjectCheckWindow *window : projectWindows())
+        window->close();
     quitIfNothingLeft();
 }
 
@@ -370,6 +435,9 @@ bool AppDelegate::nothingLeft() const
     // window's end asks again.
     if (!openCollections().isEmpty() || (_libraryWindow && _libraryWindow->isBusy()))
         return false;
+    for (const ProjectCheckWindow *window : projectWindows())
+        if (window->isBusy())
+            return false;
     bool windowShown = false;
     for (const QWidget *window : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = window->windowType();

@@ -17,6 +17,7 @@
 
 class AppMenus;
 class OpenRequestQueue;
+class ProjectCheckWindow;
 class QAction;
 class QDialog;
 class QMainWindow;
@@ -64,7 +65,8 @@ public:
     // process never runs on without a window.
     void applicationDidFinishLaunching();
     // The platform's request to open files: an empty list changes nothing;
-    // otherwise the paths become file URLs for openTemplateArchiveAtURLs().
+    // projects (.fcpxml, .fcpxmld) are checked, the other paths become file
+    // URLs for openTemplateArchiveAtURLs().
     void applicationOpenFiles(const QStringList &paths);
     // A single-file request: marks the launch as made to open files and
     // opens nothing; always false.
@@ -87,6 +89,13 @@ public:
     // those archives that are open already. Files that are not template
     // archives are named in an alert; so is an error.
     void openTemplateArchiveAtURLs(const QList<QUrl> &urls) override;
+    // Opens a Check Project window for each local project among urls.
+    void checkProjectsAtURLs(const QList<QUrl> &urls) override;
+    // A Check Project window for the project at path, with the application's
+    // menus; it shows once the project is read, or an alert says why not.
+    ProjectCheckWindow *checkProject(const QString &path);
+    // The Check Project windows open now (some may still be reading).
+    QList<ProjectCheckWindow *> projectWindows() const;
 
     // Gives window the application's menus, with their shortcuts: on macOS
     // the application's one menu bar serves every window already, elsewhere
@@ -110,6 +119,10 @@ public slots:
     void orderFrontStandardAboutPanel();
     // Opens the library window, or brings the open one to the front.
     void showTemplateLibrary();
+    // File > Check Project...: asks for a project, then checks it.
+    void chooseProjectToCheck();
+    // File > Collect Templates...: asks for a project, then for the zip to write.
+    void collectTemplates();
     void aboutPanelOk();
     // Quit: closes every collection window; a busy one finishes or undoes
     // its work first. The application quits once none is left.
@@ -136,6 +149,7 @@ private:
     QMenuBar *_menuBar = nullptr;
     bool _ownsMenuBar = false;
     QPointer<TemplateLibraryWindow> _libraryWindow;
+    QList<QPointer<ProjectCheckWindow>> _projectWindows;
     bool _terminating = false;
     bool _quitScheduled = false;
 };

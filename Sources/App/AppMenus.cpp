@@ -66,6 +66,11 @@ void AppMenus::createFileActions()
     _browseAction = newAction(this, AppDelegate::tr("&Browse New Templates..."), "browseAction");
     connect(_browseAction, &QAction::triggered, &_delegate, &AppDelegate::browseNewTemplates);
 
+    _checkProjectAction = newAction(this, AppDelegate::tr("Check &Project..."), "checkProjectAction");
+    connect(_checkProjectAction, &QAction::triggered, &_delegate, &AppDelegate::chooseProjectToCheck);
+    _collectTemplatesAction = newAction(this, AppDelegate::tr("Collect &Templates..."), "collectTemplatesAction");
+    connect(_collectTemplatesAction, &QAction::triggered, &_delegate, &AppDelegate::collectTemplates);
+
     _closeWindowAction = newAction(this, AppDelegate::tr("&Close Window"), "closeWindowAction");
     _closeWindowAction->setShortcut(QKeySequence::Close);
     connect(_closeWindowAction, &QAction::triggered, this, [] {
@@ -126,6 +131,8 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
 
     QMenu *fileMenu = menuBar->addMenu(AppDelegate::tr("&File"));
     fileMenu->addActions({_openAction, _browseAction});
+    fileMenu->addSeparator();
+    fileMenu->addActions({_checkProjectAction, _collectTemplatesAction});
     fileMenu->addSeparator();
     fileMenu->addAction(_closeWindowAction);
     fileMenu->addSeparator();

@@ -45,6 +45,8 @@ private:
     std::function<QList<QWidget *>()> _windows;
     QAction *_openAction = nullptr;
     QAction *_browseAction = nullptr;
+    QAction *_checkProjectAction = nullptr;
+    QAction *_collectTemplatesAction = nullptr;
     QAction *_closeWindowAction = nullptr;
     QAction *_quitAction = nullptr;
     QAction *_minimizeAction = nullptr;

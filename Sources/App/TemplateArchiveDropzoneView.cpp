@@ -23,6 +23,28 @@ constexpr qreal OutlineRadius = 8.0;
 constexpr qreal OutlineWidth = 2.0;
 constexpr qreal OutlineDash = 8.0; // painted and gap length, in device-independent pixels
 
+// The local paths a drag carries, each with its URL; a folder named like a
+// file arrives with a trailing slash, which is dropped.
+template<typename Accept>
+QList<QUrl> localURLs(const QMimeData *mimeData, Accept accept)
+{
+    QList<QUrl> found;
+    if (!mimeData || !mimeData->hasUrls())
+        return found;
+    const QList<QUrl> urls = mimeData->urls();
+    for (const QUrl &url : urls) {
+        // Only local files count; a web address in the list is not a file.
+        if (!url.isValid() || !url.isLocalFile())
+            continue;
+        QString path = url.path();
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        if (accept(QFileInfo(path).suffix()))
+            found.append(url);
+    }
+    return found;
+}
+
 } // namespace
 
 TemplateArchiveDropzoneView::TemplateArchiveDropzoneView(QWidget *parent)
@@ -72,27 +94,20 @@ QUrl TemplateArchiveDropzoneView::shopURL()
 
 QList<QUrl> TemplateArchiveDropzoneView::archiveURLs(const QMimeData *mimeData)
 {
-    QList<QUrl> archives;
-    if (!mimeData || !mimeData->hasUrls())
-        return archives;
-    const QList<QUrl> urls = mimeData->urls();
-    for (const QUrl &url : urls) {
-        // Only local files count; a web address in the list is not a file.
-        if (!url.isValid() || !url.isLocalFile())
-            continue;
-        QString path = url.path();
-        // A folder named like an archive arrives with a trailing slash.
-        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        if (QFileInfo(path).suffix() == QLatin1String(ArchiveExtension))
-            archives.append(url);
-    }
-    return archives;
+    return localURLs(mimeData, [](const QString &suffix) { return suffix == QLatin1String(ArchiveExtension); });
+}
+
+QList<QUrl> TemplateArchiveDropzoneView::projectURLs(const QMimeData *mimeData)
+{
+    return localURLs(mimeData, [](const QString &suffix) {
+        return suffix.compare(QLatin1String("fcpxml"), Qt::CaseInsensitive) == 0
+            || suffix.compare(QLatin1String("fcpxmld"), Qt::CaseInsensitive) == 0;
+    });
 }
 
 Qt::DropAction TemplateArchiveDropzoneView::dragOperation(const QMimeData *mimeData)
 {
-    return archiveURLs(mimeData).isEmpty() ? Qt::IgnoreAction : Qt::CopyAction;
+    return archiveURLs(mimeData).isEmpty() && projectURLs(mimeData).isEmpty() ? Qt::IgnoreAction : Qt::CopyAction;
 }
 
 void TemplateArchiveDropzoneView::dragEnterEvent(QDragEnterEvent *event)
@@ -138,7 +153,8 @@ void TemplateArchiveDropzoneView::dropEvent(QDropEvent *event)
 {
     // The outline stays after a drop: only a later exit or refusal clears it.
     const QList<QUrl> archives = archiveURLs(event->mimeData());
-    if (archives.isEmpty()) {
+    const QList<QUrl> projects = projectURLs(event->mimeData());
+    if (archives.isEmpty() && projects.isEmpty()) {
         event->ignore();
         return;
     }
@@ -146,9 +162,11 @@ void TemplateArchiveDropzoneView::dropEvent(QDropEvent *event)
     event->accept();
     // Opening unpacks and may ask questions; doing that on a later turn lets
     // the drag source (the file manager) finish its drag first.
-    QTimer::singleShot(0, this, [view = QPointer<TemplateArchiveDropzoneView>(this), archives] {
-        if (view && view->_delegate)
+    QTimer::singleShot(0, this, [view = QPointer<TemplateArchiveDropzoneView>(this), archives, projects] {
+        if (view && view->_delegate && !archives.isEmpty())
             view->_delegate->openTemplateArchiveAtURLs(archives);
+        if (view && view->_delegate && !projects.isEmpty())
+            view->_delegate->checkProjectsAtURLs(projects);
     });
 }
 

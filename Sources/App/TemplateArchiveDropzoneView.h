@@ -10,8 +10,10 @@ class QMimeData;
 class TemplateArchiveDropzoneViewDelegate;
 
 // The start window's drop target. It accepts a drag when at least one of its
-// items is a file URL whose path ends in ".mtzip" (case matters) and hands
-// those URLs, and only those, to its delegate after the drop. A dashed
+// items is a file URL whose path ends in ".mtzip" (case matters) or names a
+// Final Cut Pro project (".fcpxml", ".fcpxmld", any case) and hands those
+// URLs, and only those, to its delegate after the drop: archives to be
+// opened, projects to be checked. A dashed
 // outline shows while an accepted drag is over it; it also works as a link
 // to the shop page, darkened while the mouse button is held inside.
 class TemplateArchiveDropzoneView : public QLabel
@@ -35,7 +37,9 @@ public:
 
     // The archive URLs a drag carries, in the order of its items.
     static QList<QUrl> archiveURLs(const QMimeData *mimeData);
-    // Qt::CopyAction when the drag carries at least one archive, else Qt::IgnoreAction.
+    // The project URLs a drag carries, in the order of its items.
+    static QList<QUrl> projectURLs(const QMimeData *mimeData);
+    // Qt::CopyAction when the drag carries at least one archive or project, else Qt::IgnoreAction.
     static Qt::DropAction dragOperation(const QMimeData *mimeData);
 
     static QUrl shopURL();

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QUrl>
 
-// Receives the archives dropped on a TemplateArchiveDropzoneView.
+// Receives the archives and projects dropped on a TemplateArchiveDropzoneView.
 class TemplateArchiveDropzoneViewDelegate
 {
 public:
@@ -14,4 +14,7 @@ public:
     // The file URLs of the dropped *.mtzip items, in the order they were
     // dragged; never empty.
     virtual void openTemplateArchiveAtURLs(const QList<QUrl> &urls) = 0;
+    // The file URLs of the dropped Final Cut Pro projects (*.fcpxml files,
+    // *.fcpxmld bundles), each to be checked; never empty.
+    virtual void checkProjectsAtURLs(const QList<QUrl> &urls) { Q_UNUSED(urls) }
 };
