@@ -200,6 +200,7 @@ private slots:
     void staleSocketIsReplaced();
     void liveSocketIsNotTakenOver();
     void simultaneousLaunchesMeetInOneInstance();
+    void aSlowCleanUpHoldsNeitherTheQuitNorTheChannel();
     void closingTheLastWindowQuits();
     void quittingDuringAnInstallUndoesItAndQuits_data();
     void quittingDuringAnInstallUndoesItAndQuits();
@@ -1005,6 +1006,63 @@ void tst_App::simultaneousLaunchesMeetInOneInstance()
     QCOMPARE(received, files);
 }
 
+void tst_App::aSlowCleanUpHoldsNeitherTheQuitNorTheChannel()
+{
+    // Two launches of the application itself: the first quits while its
+    // unpack folder is still being removed (a slow disk, played by a delay),
+    // the second starts meanwhile and must become the instance.
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("Videos"))));
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Slow.mtzip"), QStringLiteral("LT_Slow_Title"), 3);
+    QVERIFY(!archive.isEmpty());
+    QProcessEnvironment environment = childEnvironment(home.path(), temp.path());
+    environment.insert(QStringLiteral("MTI_CLEANUP_DELAY_MS"), QStringLiteral("60000"));
+    const QString socket = temp.filePath(OpenFilesChannel::defaultServerName());
+    OpenFilesChannel probe(socket);
+    const auto unpackFolders = [&temp](qint64 pid) {
+        return QDir(temp.path()).entryList({QStringLiteral("*-mti%1-*").arg(pid)}, QDir::Dirs | QDir::Hidden);
+    };
+
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(QStringLiteral(MTI_APP_BINARY), {archive});
+    QVERIFY(first.waitForStarted());
+    const qint64 firstPid = first.processId();
+    QTRY_VERIFY_WITH_TIMEOUT(!unpackFolders(firstPid).isEmpty() && probe.handOver({}, 1000), 20000);
+
+    QElapsedTimer sinceQuit;
+    sinceQuit.start();
+    QCOMPARE(::kill(pid_t(firstPid), SIGTERM), 0);
+    // It stops answering first of all, so that a launch now need not wait.
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 10000);
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(MTI_APP_BINARY), QStringList());
+    QVERIFY(second.waitForStarted());
+
+    QVERIFY2(first.waitForFinished(10000), "the clean-up held the quit");
+    QVERIFY2(sinceQuit.elapsed() < 5000, QByteArray::number(sinceQuit.elapsed()).constData());
+    const QByteArray firstLog = first.readAll();
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(firstLog.contains("clean-ups to the next start"), firstLog.constData());
+    // Left to the next start's sweep, which only takes a dead process's.
+    QVERIFY(!unpackFolders(firstPid).isEmpty());
+
+    // The first is gone, so whoever answers now is the second, and later
+    // launches keep reaching it.
+    QTRY_VERIFY_WITH_TIMEOUT(probe.handOver({}, 1000), 20000);
+    QVERIFY(probe.handOver({}, 1000));
+    QCOMPARE(second.state(), QProcess::Running);
+    QCOMPARE(::kill(pid_t(second.processId()), SIGTERM), 0);
+    QVERIFY(second.waitForFinished(10000));
+    const QByteArray secondLog = second.readAll();
+    QVERIFY2(!secondLog.contains("did not answer"), secondLog.constData());
+}
+
 void tst_App::closingTheLastWindowQuits()
 {
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
@@ -1078,6 +1136,8 @@ void tst_App::quittingDuringAnInstallUndoesItAndQuits()
     QVERIFY(quitDuringInstall);
     QVERIFY(collection.isNull());
     QVERIFY(collections().isEmpty());
+    // Removed on a worker, which quitting waits for only a moment.
+    DeferredCleanup::waitForAll();
     QVERIFY(!QFileInfo::exists(unpackFolder));
     QCOMPARE(TestSupport::treeDigest(destination), before);
     QVERIFY2(QFileInfo::exists(archive), "the archive stays");
