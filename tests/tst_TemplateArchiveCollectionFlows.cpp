@@ -361,7 +361,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QMessageBox *failed = alerts.first();
     QCOMPARE(failed->text(), Failed);
     MTI_VERIFY_SHEET(failed, collection);
-    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("Ok")});
+    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("OK")});
 
     // The second archive's own message, as its installer gives it.
     {
@@ -385,7 +385,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QVERIFY(button(collection, "installButton")->isEnabled());
     QVERIFY(button(collection, "deleteButton")->isEnabled());
 
-    QVERIFY(press(failed, QStringLiteral("Ok")));
+    QVERIFY(press(failed, QStringLiteral("OK")));
     settle();
     QVERIFY(visibleAlerts().isEmpty()); // no question about the archives
     QVERIFY(collection);
@@ -415,7 +415,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     MTI_VERIFY_SHEET(done, collection);
     QCOMPARE(done->informativeText(),
              QStringLiteral("3 effects were uninstalled successfully.\nThey were moved to the Trash."));
-    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
+    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("OK")});
     // Each template in the Trash under its own name, recorded at its own place.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/Trash/");
@@ -436,7 +436,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
             QVERIFY2(!QFileInfo::exists(installedPath(Titles, _categories.at(archive), name)), qPrintable(name));
     }
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses"))).isDir());
-    QVERIFY(press(done, QStringLiteral("Ok")));
+    QVERIFY(press(done, QStringLiteral("OK")));
     settle();
     QVERIFY(collection);
     QVERIFY(visibleAlerts().isEmpty());
@@ -492,7 +492,7 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("OK")));
     settle();
 
     button(collection, "installButton")->click();
@@ -522,7 +522,7 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QVERIFY(alone);
     alone->window()->show();
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("OK")));
     QTRY_VERIFY(alone.isNull());
     QVERIFY(registry().collections().isEmpty());
 }
@@ -685,7 +685,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelectio
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  2 installed"));
     // Nothing installed is selected any more.
     QVERIFY(!uninstallSelected->isEnabled());
-    QVERIFY(press(done, QStringLiteral("Ok")));
+    QVERIFY(press(done, QStringLiteral("OK")));
 
     // Cancel removes nothing.
     selectTitles(collection, {QStringLiteral("Word 1")});

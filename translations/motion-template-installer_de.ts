@@ -561,8 +561,20 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Einige der Archive sind bereits in einem anderen Fenster geöffnet und können nicht in einem neuen Fenster geöffnet werden. Schließen Sie bitte das andere Fenster und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <source>Ok</source>
+        <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>“%1” holds no templates: no folder in it has a template file (.moef, .motn, .moti or .motr). Nothing was changed.</source>
+        <translation>„%1“ enthält keine Vorlagen: Kein Ordner darin hat eine Vorlagendatei (.moef, .motn, .moti oder .motr). Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>%1 shown</source>
+        <translation>%1 angezeigt</translation>
+    </message>
+    <message>
+        <source>%1 selected</source>
+        <translation>%1 ausgewählt</translation>
     </message>
     <message>
         <source>“%1” was not opened: %2.</source>
@@ -1150,10 +1162,6 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
         <translation>Einige Vorlagen wurden nicht entfernt</translation>
     </message>
     <message>
-        <source>Ok</source>
-        <translation>OK</translation>
-    </message>
-    <message>
         <source>Templates Deleted</source>
         <translation>Vorlagen gelöscht</translation>
     </message>
@@ -1251,6 +1259,10 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     <message>
         <source>&apos;%1&apos; could not be moved to the Trash.</source>
         <translation>„%1“ konnte nicht in den Papierkorb gelegt werden.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; could not be put back; it is kept in %2.</source>
+        <translation>„%1“ konnte nicht zurückgelegt werden; es liegt weiter in %2.</translation>
     </message>
 </context>
 <context>

@@ -48,7 +48,7 @@ QString CollectionFlows::someOf(const QStringList &titles)
 
 void CollectionFlows::sheet(const QString &title, const QString &text)
 {
-    Alert::beginSheet(_collection.window(), title, text, {tr("Ok"), QString(), QString()});
+    Alert::beginSheet(_collection.window(), title, text, {tr("OK"), QString(), QString()});
 }
 
 void CollectionFlows::install(const Selection &selection)

@@ -528,9 +528,9 @@ void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
         QString text = tr("%1 removed.").arg(templateCount(outcome.removed));
         if (outcome.firstError)
             text += QLatin1Char('\n') + outcome.firstError->localizedDescription();
-        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("Ok"), QString(), QString()});
+        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("OK"), QString(), QString()});
     } else if (outcome.deleted) {
-        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("Ok"), QString(), QString()});
+        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("OK"), QString(), QString()});
     }
 }
 
