@@ -11,10 +11,13 @@
 #include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "FaultHooks.h"
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDropEvent>
@@ -208,6 +211,7 @@ private slots:
     void signalEndsTheLaunchAlert();
     void signalEndsTheDeleteArchiveQuestion_data();
     void signalEndsTheDeleteArchiveQuestion();
+    void signalDuringAnInstallStopsItWithoutAsking();
 
 public:
     // A launch's first step, played by a child process of this test: claims
@@ -220,6 +224,10 @@ public:
     // quit signals as it does, installs it, and prints "question" once
     // "Delete Template Archive?" is up and "quit" when the event loop ends.
     static int installAndWaitAtTheDeleteQuestion(const QString &archive);
+    // Another: starts installing `archive` and sends itself SIGTERM while
+    // the install runs; prints "asked" if "Stop installing?" came up, and
+    // "quit" when the event loop ends.
+    static int signalItselfDuringAnInstall(const QString &archive);
 
 private:
     // The environment of a child that must meet no other instance: its own
@@ -1292,6 +1300,79 @@ void tst_App::signalEndsTheDeleteArchiveQuestion()
              "an unpack folder was left");
 }
 
+int tst_App::signalItselfDuringAnInstall(const QString &archive)
+{
+    // Slow steps keep the install running when the signal comes.
+    FaultHooks::delayEachStep(20);
+    AppDelegate delegate;
+    QuitSignals::install(&delegate);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationOpenFiles({archive});
+    if (!collectionsOpened())
+        return 2;
+    delegate.applicationDidFinishLaunching();
+    if (collections().size() != 1)
+        return 2;
+    auto *install = collections().first()->window()->findChild<QPushButton *>(QStringLiteral("installButton"));
+    if (!install)
+        return 2;
+    struct QuestionSpy : QObject
+    {
+        bool asked = false;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            auto *box = qobject_cast<QMessageBox *>(watched);
+            if (event->type() == QEvent::Show && box && box->text() == QLatin1String("Stop installing?"))
+                asked = true;
+            return false;
+        }
+    } spy;
+    qApp->installEventFilter(&spy);
+    QPointer<TemplateArchiveCollection> collection = collections().first();
+    QTimer::singleShot(0, install, &QPushButton::click);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&poll, collection] {
+        if (collection && collection->isBusy()) {
+            poll.stop();
+            ::raise(SIGTERM);
+        }
+    });
+    poll.start(5);
+    const int status = QCoreApplication::exec();
+    qApp->removeEventFilter(&spy);
+    DeferredCleanup::waitForAll();
+    std::printf("%s", spy.asked ? "asked\n" : "");
+    std::printf("quit\n");
+    return status;
+}
+
+void tst_App::signalDuringAnInstallStopsItWithoutAsking()
+{
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    const QString templates = home.filePath(QStringLiteral("Videos/Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(QFileInfo(templates).path()));
+    const QStringList before = TestSupport::treeDigest(templates);
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Signalled.mtzip"), QStringLiteral("LT_Signalled_Title"), 40);
+    QVERIFY(!archive.isEmpty());
+
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment(home.path(), temp.path()));
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--signal-during-install"), archive});
+    QVERIFY(child.waitForStarted());
+    QVERIFY2(child.waitForFinished(60000), "the signal did not end the install and the application");
+    const QByteArray out = child.readAllStandardOutput();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(out, QByteArray("quit\n"));
+    // Rolled back: not one template of the archive is left.
+    QCOMPARE(TestSupport::treeDigest(templates), before);
+    QVERIFY(QFileInfo::exists(archive));
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -1301,6 +1382,8 @@ int main(int argc, char *argv[])
                                      arguments.at(5).toLongLong());
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--wait-at-delete-question"))
         return tst_App::installAndWaitAtTheDeleteQuestion(arguments.at(2));
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--signal-during-install"))
+        return tst_App::signalItselfDuringAnInstall(arguments.at(2));
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_App test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -140,8 +140,10 @@ void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::functio
     _workKind = kind;
     BackgroundWork *work = _work.get();
     if (kind != Work::Opening) {
-        // Nothing may start another install or uninstall meanwhile.
+        // Nothing may start another install or uninstall meanwhile; the
+        // window stays unblocked so that its close button asks to stop.
         _view->disableCommands();
+        work->setBlocksWindow(false);
         // The installed marks follow the templates as they land.
         work->setOnRefresh([this, refreshes = 0]() mutable {
             // About every 400 ms: each redraw asks the folder of every visible row.
@@ -193,6 +195,12 @@ bool TemplateArchiveCollection::windowMayClose()
         return true;
     if (_closeRequested || _stopQuestion)
         return false;
+    if (BackgroundWork::isCancellingAll()) {
+        // A quit signal: nobody is there to answer. Stop, roll back, close.
+        _closeRequested = true;
+        _work->cancel();
+        return false;
+    }
     QPointer<TemplateArchiveCollection> alive(this);
     const bool installing = _workKind == Work::Install;
     _stopQuestion = Alert::beginSheet(_window.get(), installing ? tr("Stop installing?") : tr("Stop uninstalling?"),
