@@ -31,6 +31,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
+#include <QHeaderView>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -179,6 +181,8 @@ private slots:
     void entriesWithoutAPageOpenNothing();
     void aboutWindowShowsTheFixedVersion();
     void launchingShowsTheDarkStartWindow();
+    void tabOnTheStartWindowGoesLeftToRight();
+    void comboBoxListsOfDarkWindowsAreDark();
     void emptyOpenFilesRequestKeepsTheStartWindow();
     void launchToOpenTwoArchivesGivesOneCollection();
     void launchWithoutArchivesTellsAndShowsTheStartWindow_data();
@@ -191,6 +195,7 @@ private slots:
     void commandLinePathAlsoSentByThePlatformOpensOnce();
     void everyWindowGetsTheMenus();
     void oneLibraryWindowFromTheMenuAndTheStartWindow();
+    void headersAlignAlikeInBothWindows();
     void menuShortcutsAnswerInADecoratedWindow_data();
     void menuShortcutsAnswerInADecoratedWindow();
     void openDialogStartsInTheLastFolderElseDownloads_data();
@@ -457,6 +462,48 @@ void tst_App::launchingShowsTheDarkStartWindow()
     _delegate->applicationDidFinishLaunching();
     QVERIFY(QTest::qWaitForWindowActive(startWindow()));
     QCOMPARE(action(_delegate.get(), "openAction")->shortcut(), QKeySequence(QKeySequence::Open));
+}
+
+void tst_App::tabOnTheStartWindowGoesLeftToRight()
+{
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationDidFinishLaunching();
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
+    QList<QPushButton *> buttons = startWindow()->findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 4);
+    std::sort(buttons.begin(), buttons.end(), [](const QPushButton *a, const QPushButton *b) {
+        return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+    });
+    buttons.first()->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), buttons.first());
+    QStringList order{buttons.first()->objectName()};
+    for (int press = 1; press < buttons.size(); ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    QStringList leftToRight;
+    for (const QPushButton *button : std::as_const(buttons))
+        leftToRight.append(button->objectName());
+    QCOMPARE(order, leftToRight);
+}
+
+void tst_App::comboBoxListsOfDarkWindowsAreDark()
+{
+    QWidget window;
+    auto *combo = new QComboBox(&window);
+    combo->addItems({QStringLiteral("All Categories"), QStringLiteral("Lower Thirds")});
+    DarkAppearance::apply(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    combo->showPopup();
+    QWidget *list = combo->view()->window();
+    QTRY_VERIFY(list->isVisible());
+    QVERIFY(list != &window);
+    const QPalette dark = DarkAppearance::palette();
+    QCOMPARE(list->palette().color(QPalette::Window), dark.color(QPalette::Window));
+    QCOMPARE(combo->view()->palette().color(QPalette::Base), dark.color(QPalette::Base));
+    QCOMPARE(combo->view()->palette().color(QPalette::Text), dark.color(QPalette::Text));
+    combo->hidePopup();
 }
 
 void tst_App::emptyOpenFilesRequestKeepsTheStartWindow()
@@ -739,6 +786,22 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
     QVERIFY(startWindow()->isVisible());
     button->click();
     QVERIFY(libraryWindow());
+    libraryWindow()->close();
+}
+
+void tst_App::headersAlignAlikeInBothWindows()
+{
+    _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
+    QCOMPARE(collections().size(), 1);
+    _delegate->showTemplateLibrary();
+    QTRY_VERIFY(libraryWindow());
+    const auto *collectionTable = collections().first()->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    const auto *libraryTable = libraryWindow()->findChild<QTableView *>(QStringLiteral("templatesTable"));
+    QVERIFY(collectionTable && libraryTable);
+    const Qt::Alignment alignment = collectionTable->horizontalHeader()->defaultAlignment();
+    QCOMPARE(alignment, Qt::AlignLeft | Qt::AlignVCenter);
+    QCOMPARE(libraryTable->horizontalHeader()->defaultAlignment(), alignment);
     libraryWindow()->close();
 }
 

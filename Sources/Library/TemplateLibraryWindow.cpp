@@ -176,6 +176,8 @@ void TemplateLibraryWindow::setUpTable()
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setSectionResizeMode(TemplateLibraryModel::PreviewColumn, QHeaderView::Fixed);
     columns->setSortIndicatorShown(true);
+    // As in the collection window.
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const std::pair<int, int> widths[] = {
         {TemplateLibraryModel::PreviewColumn, TemplateLibraryModel::thumbnailSize().width() + 16},
         {TemplateLibraryModel::TitleColumn, 220},
