@@ -36,6 +36,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <algorithm>
@@ -182,6 +183,7 @@ private slots:
     void aboutWindowShowsTheFixedVersion();
     void launchingShowsTheDarkStartWindow();
     void tabOnTheStartWindowGoesLeftToRight();
+    void startWindowFitsItsGermanTexts();
     void comboBoxListsOfDarkWindowsAreDark();
     void emptyOpenFilesRequestKeepsTheStartWindow();
     void launchToOpenTwoArchivesGivesOneCollection();
@@ -485,6 +487,28 @@ void tst_App::tabOnTheStartWindowGoesLeftToRight()
     for (const QPushButton *button : std::as_const(buttons))
         leftToRight.append(button->objectName());
     QCOMPARE(order, leftToRight);
+}
+
+void tst_App::startWindowFitsItsGermanTexts()
+{
+    QTranslator german;
+    QVERIFY(german.load(QStringLiteral(MTI_GERMAN_QM)));
+    QCoreApplication::installTranslator(&german);
+    // The windows take their texts as the delegate loads them.
+    _delegate.reset();
+    _delegate = std::make_unique<AppDelegate>();
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationDidFinishLaunching();
+    QVERIFY(QTest::qWaitForWindowExposed(startWindow()));
+    const QList<QPushButton *> buttons = startWindow()->findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 4);
+    for (const QPushButton *button : buttons) {
+        QVERIFY2(button->width() >= button->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(button->text()).arg(button->width()).arg(button->sizeHint().width())));
+    }
+    QCOMPARE(startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"))->text(),
+             QStringLiteral("Vorlagenbibliothek …"));
+    QCoreApplication::removeTranslator(&german);
 }
 
 void tst_App::comboBoxListsOfDarkWindowsAreDark()
