@@ -15,9 +15,7 @@
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
 
-#include <QAbstractItemView>
 #include <QAction>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDropEvent>
@@ -184,7 +182,6 @@ private slots:
     void launchingShowsTheDarkStartWindow();
     void tabOnTheStartWindowGoesLeftToRight();
     void startWindowFitsItsGermanTexts();
-    void comboBoxListsOfDarkWindowsAreDark();
     void emptyOpenFilesRequestKeepsTheStartWindow();
     void launchToOpenTwoArchivesGivesOneCollection();
     void launchWithoutArchivesTellsAndShowsTheStartWindow_data();
@@ -509,25 +506,6 @@ void tst_App::startWindowFitsItsGermanTexts()
     QCOMPARE(startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"))->text(),
              QStringLiteral("Vorlagenbibliothek …"));
     QCoreApplication::removeTranslator(&german);
-}
-
-void tst_App::comboBoxListsOfDarkWindowsAreDark()
-{
-    QWidget window;
-    auto *combo = new QComboBox(&window);
-    combo->addItems({QStringLiteral("All Categories"), QStringLiteral("Lower Thirds")});
-    DarkAppearance::apply(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    combo->showPopup();
-    QWidget *list = combo->view()->window();
-    QTRY_VERIFY(list->isVisible());
-    QVERIFY(list != &window);
-    const QPalette dark = DarkAppearance::palette();
-    QCOMPARE(list->palette().color(QPalette::Window), dark.color(QPalette::Window));
-    QCOMPARE(combo->view()->palette().color(QPalette::Base), dark.color(QPalette::Base));
-    QCOMPARE(combo->view()->palette().color(QPalette::Text), dark.color(QPalette::Text));
-    combo->hidePopup();
 }
 
 void tst_App::emptyOpenFilesRequestKeepsTheStartWindow()

@@ -2,10 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Appearance/DarkAppearance.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QList>
-#include <QVariant>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QToolTip>
@@ -48,52 +45,10 @@ QPalette palette()
     return p;
 }
 
-namespace {
-
-constexpr char DarkProperty[] = "mtiDarkAppearance";
-
-void applyOnce(QWidget *widget);
-
-// Pop-ups (a combo box's list, a menu, a completer) are windows of their
-// own, made when first shown: no style reaches them from the window they
-// belong to, and a combo box gives its list a plain menu's palette, the
-// application's light one. They take the look each time they show.
-class PopupFollower : public QObject
-{
-public:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if ((event->type() == QEvent::Polish || event->type() == QEvent::Show) && watched->isWidgetType()) {
-            auto *widget = static_cast<QWidget *>(watched);
-            QWidget *owner = widget->parentWidget();
-            if (widget->isWindow() && owner && owner->window()->property(DarkProperty).toBool()
-                && widget->palette().color(QPalette::Window) != palette().color(QPalette::Window))
-                applyOnce(widget);
-        }
-        return false;
-    }
-};
-
-} // namespace
-
 void apply(QWidget *widget)
 {
     if (!widget)
         return;
-    static const bool following = [] {
-        if (QCoreApplication::instance())
-            QCoreApplication::instance()->installEventFilter(new PopupFollower());
-        return true;
-    }();
-    Q_UNUSED(following);
-    applyOnce(widget);
-}
-
-namespace {
-
-void applyOnce(QWidget *widget)
-{
-    widget->setProperty(DarkProperty, true);
     // Fusion draws every control from the palette, so the dark colours hold
     // whatever the platform's own style is. A style set on a widget does not
     // reach its children, hence the walk.
@@ -114,7 +69,5 @@ void applyOnce(QWidget *widget)
     }();
     Q_UNUSED(darkToolTips);
 }
-
-} // namespace
 
 } // namespace DarkAppearance
