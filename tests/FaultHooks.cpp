@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "FaultHooks.h"
 
+#include <QThread>
+
+#include <atomic>
+
 #include <unistd.h>
 
 namespace {
@@ -23,9 +27,23 @@ bool killAtChosenCall(FaultHooks::Step, qsizetype)
     return false;
 }
 
+std::atomic<int> sDelayMs{0};
+
+bool delayEveryStep(FaultHooks::Step, qsizetype)
+{
+    QThread::msleep(unsigned(sDelayMs.load()));
+    return false;
+}
+
 } // namespace
 
 namespace FaultHooks {
+
+void delayEachStep(int ms)
+{
+    sDelayMs = ms;
+    TemplateTransaction::setFaultHook(delayEveryStep);
+}
 
 void failAt(Step step, qsizetype index)
 {
@@ -47,6 +65,7 @@ void clear()
     sFailIndex = -1;
     sKillAtCall = -1;
     sHookCalls = 0;
+    sDelayMs = 0;
 }
 
 } // namespace FaultHooks

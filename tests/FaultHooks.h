@@ -18,6 +18,9 @@ void failAt(Step step, qsizetype index);
 // The process exits with 137, as a kill would end it, at the hook's
 // `call`-th call (counting from 1): for a forked child.
 void killAtCall(int call);
+// Every step takes `ms` longer, as on a slow disk, and none fails: keeps
+// an install running while a test looks at it.
+void delayEachStep(int ms);
 // No hook, nothing chosen.
 void clear();
 

@@ -5,5 +5,6 @@
 mti_add_test(tst_App SOURCES tst_App.cpp LIBRARIES mtigui)
 mti_add_test(tst_Dropzone SOURCES tst_Dropzone.cpp LIBRARIES mtigui)
 # tst_App starts the application itself, to signal it while an alert is up.
-target_compile_definitions(tst_App PRIVATE MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>")
+target_compile_definitions(tst_App PRIVATE MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>"
+    MTI_GERMAN_QM="${PROJECT_BINARY_DIR}/Sources/App/motion-template-installer_de.qm")
 add_dependencies(tst_App mti_resources MotionTemplateInstaller)

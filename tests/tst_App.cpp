@@ -11,6 +11,7 @@
 #include "Interface/OpenDialog.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "FaultHooks.h"
 #include "TestSupport.h"
 #include "ZipArchive/ZipArchive.h"
 
@@ -28,9 +29,12 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
+#include <QHeaderView>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <algorithm>
@@ -176,6 +180,8 @@ private slots:
     void entriesWithoutAPageOpenNothing();
     void aboutWindowShowsTheFixedVersion();
     void launchingShowsTheDarkStartWindow();
+    void tabOnTheStartWindowGoesLeftToRight();
+    void startWindowFitsItsGermanTexts();
     void emptyOpenFilesRequestKeepsTheStartWindow();
     void launchToOpenTwoArchivesGivesOneCollection();
     void launchWithoutArchivesTellsAndShowsTheStartWindow_data();
@@ -188,6 +194,7 @@ private slots:
     void commandLinePathAlsoSentByThePlatformOpensOnce();
     void everyWindowGetsTheMenus();
     void oneLibraryWindowFromTheMenuAndTheStartWindow();
+    void headersAlignAlikeInBothWindows();
     void menuShortcutsAnswerInADecoratedWindow_data();
     void menuShortcutsAnswerInADecoratedWindow();
     void openDialogStartsInTheLastFolderElseDownloads_data();
@@ -200,6 +207,7 @@ private slots:
     void staleSocketIsReplaced();
     void liveSocketIsNotTakenOver();
     void simultaneousLaunchesMeetInOneInstance();
+    void aSlowCleanUpHoldsNeitherTheQuitNorTheChannel();
     void closingTheLastWindowQuits();
     void quittingDuringAnInstallUndoesItAndQuits_data();
     void quittingDuringAnInstallUndoesItAndQuits();
@@ -207,6 +215,7 @@ private slots:
     void signalEndsTheLaunchAlert();
     void signalEndsTheDeleteArchiveQuestion_data();
     void signalEndsTheDeleteArchiveQuestion();
+    void signalDuringAnInstallStopsItWithoutAsking();
 
 public:
     // A launch's first step, played by a child process of this test: claims
@@ -219,6 +228,10 @@ public:
     // quit signals as it does, installs it, and prints "question" once
     // "Delete Template Archive?" is up and "quit" when the event loop ends.
     static int installAndWaitAtTheDeleteQuestion(const QString &archive);
+    // Another: starts installing `archive` and sends itself SIGTERM while
+    // the install runs; prints "asked" if "Stop installing?" came up, and
+    // "quit" when the event loop ends.
+    static int signalItselfDuringAnInstall(const QString &archive);
 
 private:
     // The environment of a child that must meet no other instance: its own
@@ -448,6 +461,51 @@ void tst_App::launchingShowsTheDarkStartWindow()
     _delegate->applicationDidFinishLaunching();
     QVERIFY(QTest::qWaitForWindowActive(startWindow()));
     QCOMPARE(action(_delegate.get(), "openAction")->shortcut(), QKeySequence(QKeySequence::Open));
+}
+
+void tst_App::tabOnTheStartWindowGoesLeftToRight()
+{
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationDidFinishLaunching();
+    QVERIFY(QTest::qWaitForWindowActive(startWindow()));
+    QList<QPushButton *> buttons = startWindow()->findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 4);
+    std::sort(buttons.begin(), buttons.end(), [](const QPushButton *a, const QPushButton *b) {
+        return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+    });
+    buttons.first()->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), buttons.first());
+    QStringList order{buttons.first()->objectName()};
+    for (int press = 1; press < buttons.size(); ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    QStringList leftToRight;
+    for (const QPushButton *button : std::as_const(buttons))
+        leftToRight.append(button->objectName());
+    QCOMPARE(order, leftToRight);
+}
+
+void tst_App::startWindowFitsItsGermanTexts()
+{
+    QTranslator german;
+    QVERIFY(german.load(QStringLiteral(MTI_GERMAN_QM)));
+    QCoreApplication::installTranslator(&german);
+    // The windows take their texts as the delegate loads them.
+    _delegate.reset();
+    _delegate = std::make_unique<AppDelegate>();
+    _delegate->applicationWillFinishLaunching();
+    _delegate->applicationDidFinishLaunching();
+    QVERIFY(QTest::qWaitForWindowExposed(startWindow()));
+    const QList<QPushButton *> buttons = startWindow()->findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 4);
+    for (const QPushButton *button : buttons) {
+        QVERIFY2(button->width() >= button->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(button->text()).arg(button->width()).arg(button->sizeHint().width())));
+    }
+    QCOMPARE(startWindow()->findChild<QPushButton *>(QStringLiteral("libraryButton"))->text(),
+             QStringLiteral("Vorlagenbibliothek …"));
+    QCoreApplication::removeTranslator(&german);
 }
 
 void tst_App::emptyOpenFilesRequestKeepsTheStartWindow()
@@ -733,6 +791,22 @@ void tst_App::oneLibraryWindowFromTheMenuAndTheStartWindow()
     libraryWindow()->close();
 }
 
+void tst_App::headersAlignAlikeInBothWindows()
+{
+    _delegate->applicationOpenFiles({_archiveA});
+    QVERIFY(collectionsOpened());
+    QCOMPARE(collections().size(), 1);
+    _delegate->showTemplateLibrary();
+    QTRY_VERIFY(libraryWindow());
+    const auto *collectionTable = collections().first()->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    const auto *libraryTable = libraryWindow()->findChild<QTableView *>(QStringLiteral("templatesTable"));
+    QVERIFY(collectionTable && libraryTable);
+    const Qt::Alignment alignment = collectionTable->horizontalHeader()->defaultAlignment();
+    QCOMPARE(alignment, Qt::AlignLeft | Qt::AlignVCenter);
+    QCOMPARE(libraryTable->horizontalHeader()->defaultAlignment(), alignment);
+    libraryWindow()->close();
+}
+
 void tst_App::menuShortcutsAnswerInADecoratedWindow_data()
 {
     QTest::addColumn<QKeySequence>("keys");
@@ -1005,6 +1079,63 @@ void tst_App::simultaneousLaunchesMeetInOneInstance()
     QCOMPARE(received, files);
 }
 
+void tst_App::aSlowCleanUpHoldsNeitherTheQuitNorTheChannel()
+{
+    // Two launches of the application itself: the first quits while its
+    // unpack folder is still being removed (a slow disk, played by a delay),
+    // the second starts meanwhile and must become the instance.
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("Videos"))));
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Slow.mtzip"), QStringLiteral("LT_Slow_Title"), 3);
+    QVERIFY(!archive.isEmpty());
+    QProcessEnvironment environment = childEnvironment(home.path(), temp.path());
+    environment.insert(QStringLiteral("MTI_CLEANUP_DELAY_MS"), QStringLiteral("60000"));
+    const QString socket = temp.filePath(OpenFilesChannel::defaultServerName());
+    OpenFilesChannel probe(socket);
+    const auto unpackFolders = [&temp](qint64 pid) {
+        return QDir(temp.path()).entryList({QStringLiteral("*-mti%1-*").arg(pid)}, QDir::Dirs | QDir::Hidden);
+    };
+
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(QStringLiteral(MTI_APP_BINARY), {archive});
+    QVERIFY(first.waitForStarted());
+    const qint64 firstPid = first.processId();
+    QTRY_VERIFY_WITH_TIMEOUT(!unpackFolders(firstPid).isEmpty() && probe.handOver({}, 1000), 20000);
+
+    QElapsedTimer sinceQuit;
+    sinceQuit.start();
+    QCOMPARE(::kill(pid_t(firstPid), SIGTERM), 0);
+    // It stops answering first of all, so that a launch now need not wait.
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 10000);
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(MTI_APP_BINARY), QStringList());
+    QVERIFY(second.waitForStarted());
+
+    QVERIFY2(first.waitForFinished(10000), "the clean-up held the quit");
+    QVERIFY2(sinceQuit.elapsed() < 5000, QByteArray::number(sinceQuit.elapsed()).constData());
+    const QByteArray firstLog = first.readAll();
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(firstLog.contains("clean-ups to the next start"), firstLog.constData());
+    // Left to the next start's sweep, which only takes a dead process's.
+    QVERIFY(!unpackFolders(firstPid).isEmpty());
+
+    // The first is gone, so whoever answers now is the second, and later
+    // launches keep reaching it.
+    QTRY_VERIFY_WITH_TIMEOUT(probe.handOver({}, 1000), 20000);
+    QVERIFY(probe.handOver({}, 1000));
+    QCOMPARE(second.state(), QProcess::Running);
+    QCOMPARE(::kill(pid_t(second.processId()), SIGTERM), 0);
+    QVERIFY(second.waitForFinished(10000));
+    const QByteArray secondLog = second.readAll();
+    QVERIFY2(!secondLog.contains("did not answer"), secondLog.constData());
+}
+
 void tst_App::closingTheLastWindowQuits()
 {
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
@@ -1078,6 +1209,8 @@ void tst_App::quittingDuringAnInstallUndoesItAndQuits()
     QVERIFY(quitDuringInstall);
     QVERIFY(collection.isNull());
     QVERIFY(collections().isEmpty());
+    // Removed on a worker, which quitting waits for only a moment.
+    DeferredCleanup::waitForAll();
     QVERIFY(!QFileInfo::exists(unpackFolder));
     QCOMPARE(TestSupport::treeDigest(destination), before);
     QVERIFY2(QFileInfo::exists(archive), "the archive stays");
@@ -1232,6 +1365,79 @@ void tst_App::signalEndsTheDeleteArchiveQuestion()
              "an unpack folder was left");
 }
 
+int tst_App::signalItselfDuringAnInstall(const QString &archive)
+{
+    // Slow steps keep the install running when the signal comes.
+    FaultHooks::delayEachStep(20);
+    AppDelegate delegate;
+    QuitSignals::install(&delegate);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationOpenFiles({archive});
+    if (!collectionsOpened())
+        return 2;
+    delegate.applicationDidFinishLaunching();
+    if (collections().size() != 1)
+        return 2;
+    auto *install = collections().first()->window()->findChild<QPushButton *>(QStringLiteral("installButton"));
+    if (!install)
+        return 2;
+    struct QuestionSpy : QObject
+    {
+        bool asked = false;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            auto *box = qobject_cast<QMessageBox *>(watched);
+            if (event->type() == QEvent::Show && box && box->text() == QLatin1String("Stop installing?"))
+                asked = true;
+            return false;
+        }
+    } spy;
+    qApp->installEventFilter(&spy);
+    QPointer<TemplateArchiveCollection> collection = collections().first();
+    QTimer::singleShot(0, install, &QPushButton::click);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&poll, collection] {
+        if (collection && collection->isBusy()) {
+            poll.stop();
+            ::raise(SIGTERM);
+        }
+    });
+    poll.start(5);
+    const int status = QCoreApplication::exec();
+    qApp->removeEventFilter(&spy);
+    DeferredCleanup::waitForAll();
+    std::printf("%s", spy.asked ? "asked\n" : "");
+    std::printf("quit\n");
+    return status;
+}
+
+void tst_App::signalDuringAnInstallStopsItWithoutAsking()
+{
+    QTemporaryDir home;
+    QTemporaryDir temp;
+    QVERIFY(home.isValid() && temp.isValid());
+    const QString templates = home.filePath(QStringLiteral("Videos/Motion Templates.localized"));
+    QVERIFY(QDir().mkpath(QFileInfo(templates).path()));
+    const QStringList before = TestSupport::treeDigest(templates);
+    const QString archive = makeArchive(QStringLiteral("LT_Pack_Signalled.mtzip"), QStringLiteral("LT_Signalled_Title"), 40);
+    QVERIFY(!archive.isEmpty());
+
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment(home.path(), temp.path()));
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--signal-during-install"), archive});
+    QVERIFY(child.waitForStarted());
+    QVERIFY2(child.waitForFinished(60000), "the signal did not end the install and the application");
+    const QByteArray out = child.readAllStandardOutput();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(out, QByteArray("quit\n"));
+    // Rolled back: not one template of the archive is left.
+    QCOMPARE(TestSupport::treeDigest(templates), before);
+    QVERIFY(QFileInfo::exists(archive));
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -1241,6 +1447,8 @@ int main(int argc, char *argv[])
                                      arguments.at(5).toLongLong());
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--wait-at-delete-question"))
         return tst_App::installAndWaitAtTheDeleteQuestion(arguments.at(2));
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--signal-during-install"))
+        return tst_App::signalItselfDuringAnInstall(arguments.at(2));
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_App test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -8,11 +8,13 @@
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/TemplateInstallerV2.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
@@ -87,6 +89,10 @@ private slots:
     void unknownSearchOptionSelectsNothing();
     void closingTheWindowDestroysTheCollection();
     void damagedArchiveIsToldWhenTheWindowShows();
+    void nothingToListIsToldWithoutAnEmptyWindow_data();
+    void nothingToListIsToldWithoutAnEmptyWindow();
+    void tabLeavesTheTable();
+    void secondLineCountsTheSearchAndTheSelection();
     void openDialogOpensTheChosenArchives();
     void cancelledOpenDialogOpensNothing();
     void openDialogStartsInTheFolderLastUsed();
@@ -240,7 +246,7 @@ void tst_TemplateArchiveCollection::alreadyOpenArchiveIsRefused()
     QCOMPARE(first.size(), 1);
 
     AlertWatcher alerts;
-    alerts.answer(AlreadyOpen, QStringLiteral("Ok"));
+    alerts.answer(AlreadyOpen, QStringLiteral("OK"));
     const QStringList request = withNewArchive ? QStringList{open, fresh} : QStringList{open};
     const QList<TemplateArchiveCollection *> second =
         TemplateArchiveCollection::templateArchivesFromURLs(urlsOf(request), true);
@@ -266,7 +272,7 @@ void tst_TemplateArchiveCollection::alreadyOpenArchiveIsRefused()
     QCOMPARE(alert.informativeText,
              QStringLiteral("Some of the archives are already open in another window, you cannot open them in a new "
                             "window. Please close the other window, and try again."));
-    QCOMPARE(alert.buttons, QStringList{QStringLiteral("Ok")});
+    QCOMPARE(alert.buttons, QStringList{QStringLiteral("OK")});
     QCOMPARE(alert.modality, Qt::ApplicationModal);
     QVERIFY2(alert.dark, "the alert has the light look");
     settle();
@@ -282,7 +288,7 @@ void tst_TemplateArchiveCollection::closingFreesTheArchiveForReopening()
     QPointer<TemplateArchiveCollection> first = opened.first();
 
     AlertWatcher alerts;
-    alerts.answer(AlreadyOpen, QStringLiteral("Ok"));
+    alerts.answer(AlreadyOpen, QStringLiteral("OK"));
     QCOMPARE(openArchives(urlsOf({broken}), true).size(), 0);
     QTRY_VERIFY(alerts.answered(AlreadyOpen));
 
@@ -482,8 +488,8 @@ void tst_TemplateArchiveCollection::damagedArchiveIsToldWhenTheWindowShows()
     QVERIFY2(sheet->informativeText().contains(QLatin1String("OP_Broken.mtzip")), qPrintable(sheet->informativeText()));
     QVERIFY(!sheet->informativeText().contains(QLatin1String("LT_Good")));
     QVERIFY(!sheet->informativeText().contains(QLatin1String("KT_Other")));
-    QCOMPARE(buttonTexts(sheet), QStringList{QStringLiteral("Ok")});
-    QVERIFY(press(sheet, QStringLiteral("Ok")));
+    QCOMPARE(buttonTexts(sheet), QStringList{QStringLiteral("OK")});
+    QVERIFY(press(sheet, QStringLiteral("OK")));
     QTRY_VERIFY(visibleAlerts().isEmpty());
 
     // Told once, not at every showing.
@@ -491,6 +497,84 @@ void tst_TemplateArchiveCollection::damagedArchiveIsToldWhenTheWindowShows()
     collection->window()->show();
     settle();
     QVERIFY(visibleAlerts().isEmpty());
+}
+
+void tst_TemplateArchiveCollection::nothingToListIsToldWithoutAnEmptyWindow_data()
+{
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("a zip without template files") << false << QStringLiteral("holds no templates");
+    QTest::newRow("a damaged archive") << true << QStringLiteral("could not be unpacked");
+}
+
+void tst_TemplateArchiveCollection::nothingToListIsToldWithoutAnEmptyWindow()
+{
+    QFETCH(bool, damaged);
+    QFETCH(QString, told);
+    // Folders with text files only: a zip, but no template in it.
+    const QString path = damaged ? makeDamagedArchive(_archives->path(), QStringLiteral("LT_Nothing.mtzip"))
+                                 : makeArchive(_archives->path(), QStringLiteral("LT_Nothing.mtzip"),
+                                               templateNames(QStringLiteral("LT"), QStringLiteral("Notes"), 2),
+                                               QStringLiteral("txt"));
+    QVERIFY(!path.isEmpty());
+    QPointer<TemplateArchiveCollection> collection = openArchives(urlsOf({path}), true).value(0);
+    QVERIFY(collection);
+    collection->showWhenOpened();
+    QTRY_COMPARE(visibleAlerts().size(), 1);
+    QMessageBox *alert = visibleAlerts().first();
+    QVERIFY2(alert->informativeText().contains(QLatin1String("LT_Nothing.mtzip"))
+                 && alert->informativeText().contains(told),
+             qPrintable(alert->informativeText()));
+    QVERIFY2(!collection->window()->isVisible(), "an empty window behind the message");
+    QCOMPARE(buttonTexts(alert), QStringList{QStringLiteral("OK")});
+    QVERIFY(press(alert, QStringLiteral("OK")));
+    QTRY_VERIFY(collection.isNull());
+    QVERIFY(registry().collections().isEmpty());
+    QVERIFY(QFileInfo::exists(path));
+}
+
+void tst_TemplateArchiveCollection::tabLeavesTheTable()
+{
+    const QString path = archive(QStringLiteral("LT_Pack.mtzip"), templateNames(QStringLiteral("LT"), QStringLiteral("A"), 3));
+    TemplateArchiveCollection *collection = openArchives(urlsOf({path}), true).value(0);
+    QVERIFY(collection);
+    collection->showWhenOpened();
+    QVERIFY(QTest::qWaitForWindowActive(collection->window()));
+    auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    QVERIFY(table);
+    table->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY2(QApplication::focusWidget() != table, "Tab moved within the table");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), table);
+}
+
+void tst_TemplateArchiveCollection::secondLineCountsTheSearchAndTheSelection()
+{
+    const QString one = archive(QStringLiteral("LT_Pack_One.mtzip"), templateNames(QStringLiteral("LT"), QStringLiteral("Third"), 2));
+    const QString two = archive(QStringLiteral("KT_Pack_Two.mtzip"), templateNames(QStringLiteral("KT"), QStringLiteral("Word"), 3));
+    TemplateArchiveCollection *collection = openArchives(urlsOf({one, two}), true).value(0);
+    QVERIFY(collection);
+    const auto *line = collection->window()->findChild<QLabel *>(QStringLiteral("filterStr"));
+    auto *search = collection->window()->findChild<QLineEdit *>(QStringLiteral("searchField"));
+    auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    QVERIFY(line && search && table);
+    QCOMPARE(line->text(), QString());
+
+    search->setText(QStringLiteral("Word"));
+    QCOMPARE(line->text(), QStringLiteral("3 shown"));
+    table->selectRow(0);
+    QCOMPARE(line->text(), QStringLiteral("3 shown, 1 selected"));
+    table->selectAll();
+    QCOMPARE(line->text(), QStringLiteral("3 shown, 3 selected"));
+    search->setText(QStringLiteral("nothing like it"));
+    QCOMPARE(line->text(), QStringLiteral("0 shown"));
+    search->clear();
+    table->selectRow(4);
+    QCOMPARE(line->text(), QStringLiteral("1 selected"));
+    // The specification's line stays as it is.
+    QCOMPARE(statusLine(collection), QStringLiteral("5 effects,  0 installed"));
 }
 
 void tst_TemplateArchiveCollection::openDialogOpensTheChosenArchives()
@@ -544,7 +628,7 @@ void tst_TemplateArchiveCollection::openDialogRaisesArchivesAlreadyOpen()
     QTRY_COMPARE(QApplication::activeWindow(), second->window());
 
     AlertWatcher alerts;
-    alerts.answer(AlreadyOpen, QStringLiteral("Ok"));
+    alerts.answer(AlreadyOpen, QStringLiteral("OK"));
     FileDialogAnswerer dialog({one});
     QVERIFY(TemplateArchiveCollection::openNewTemplateArchives().isEmpty());
     QVERIFY(dialog.done);

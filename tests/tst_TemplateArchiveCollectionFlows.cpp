@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
+#include "FaultHooks.h"
 #include "Collections/EffectsTableModel.h"
 #include "Documents/DeferredCleanup.h"
 #include "Interface/BackgroundWork.h"
@@ -9,6 +10,7 @@
 #include "Installer/TemplateInstallerV2.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include <QLocale>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -112,6 +115,8 @@ private slots:
     void closingDuringAnInstallAsksFirst_data();
     void closingDuringAnInstallAsksFirst();
     void closingWhileItStillUnpacksCancelsTheOpening();
+    void closeButtonDuringAnInstallAsksToStop();
+    void yesKeepsAWindowWithTemplatesLeftToInstall();
     void installSelectedInstallsOnlyTheSelection();
     void uninstallSelectedRemovesOnlyTheSelection();
     void selectionControlsFollowTheSelection();
@@ -361,7 +366,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QMessageBox *failed = alerts.first();
     QCOMPARE(failed->text(), Failed);
     MTI_VERIFY_SHEET(failed, collection);
-    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("Ok")});
+    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("OK")});
 
     // The second archive's own message, as its installer gives it.
     {
@@ -385,7 +390,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QVERIFY(button(collection, "installButton")->isEnabled());
     QVERIFY(button(collection, "deleteButton")->isEnabled());
 
-    QVERIFY(press(failed, QStringLiteral("Ok")));
+    QVERIFY(press(failed, QStringLiteral("OK")));
     settle();
     QVERIFY(visibleAlerts().isEmpty()); // no question about the archives
     QVERIFY(collection);
@@ -415,7 +420,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     MTI_VERIFY_SHEET(done, collection);
     QCOMPARE(done->informativeText(),
              QStringLiteral("3 effects were uninstalled successfully.\nThey were moved to the Trash."));
-    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
+    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("OK")});
     // Each template in the Trash under its own name, recorded at its own place.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/Trash/");
@@ -436,7 +441,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
             QVERIFY2(!QFileInfo::exists(installedPath(Titles, _categories.at(archive), name)), qPrintable(name));
     }
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses"))).isDir());
-    QVERIFY(press(done, QStringLiteral("Ok")));
+    QVERIFY(press(done, QStringLiteral("OK")));
     settle();
     QVERIFY(collection);
     QVERIFY(visibleAlerts().isEmpty());
@@ -492,7 +497,7 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QPointer<TemplateArchiveCollection> collection = openThree();
     QVERIFY(collection);
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("OK")));
     settle();
 
     button(collection, "installButton")->click();
@@ -522,7 +527,7 @@ void tst_TemplateArchiveCollectionFlows::deleteSparesArchivesThatInstalledNothin
     QVERIFY(alone);
     alone->window()->show();
     QTRY_VERIFY(visibleAlert(QStringLiteral("An Archive Could Not Be Opened")));
-    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("Ok")));
+    QVERIFY(press(awaitAlert(QStringLiteral("An Archive Could Not Be Opened")), QStringLiteral("OK")));
     QTRY_VERIFY(alone.isNull());
     QVERIFY(registry().collections().isEmpty());
 }
@@ -607,6 +612,62 @@ void tst_TemplateArchiveCollectionFlows::closingWhileItStillUnpacksCancelsTheOpe
     QVERIFY(QFileInfo::exists(archive));
 }
 
+void tst_TemplateArchiveCollectionFlows::closeButtonDuringAnInstallAsksToStop()
+{
+    // Slow steps keep the install running until its progress dialog is up.
+    FaultHooks::delayEachStep(30);
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Forty_Pack.mtzip"),
+                                        templateNames(QStringLiteral("LT"), QStringLiteral("Slow"), 40));
+    QVERIFY(!archive.isEmpty());
+    QPointer<TemplateArchiveCollection> collection = openArchives(urlsOf({archive}), true).value(0);
+    QVERIFY(collection);
+    collection->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(collection->window()));
+    const QString root = TemplateInstaller::userDestMotionTemplatesFolder();
+    const QStringList before = TestSupport::treeDigest(root);
+
+    button(collection, "installButton")->click();
+    QPointer<QProgressDialog> dialog;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (dialog = collection->window()->findChild<QProgressDialog *>(QStringLiteral("progressDialog"))) && dialog->isVisible(),
+        15000);
+    // The platform drops the close button's request on a window that a
+    // modal dialog blocks; the install's own guards are the buttons.
+    QCOMPARE(dialog->windowModality(), Qt::NonModal);
+    // It names the templates by the titles the table shows, not by folder.
+    static const QRegularExpression titleLine(QStringLiteral("\nSlow \\d+\n"));
+    QTRY_VERIFY2(titleLine.match(dialog->labelText()).hasMatch(), qPrintable(dialog->labelText()));
+    QVERIFY2(!dialog->labelText().contains(QLatin1String("LT_Slow_")), qPrintable(dialog->labelText()));
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QVERIFY(!button(collection, "installButton")->isEnabled());
+    // The window goes on answering: the selection's count follows.
+    collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"))->selectRow(2);
+    QCOMPARE(collection->window()->findChild<QLabel *>(QStringLiteral("filterStr"))->text(),
+             QStringLiteral("1 selected"));
+    QVERIFY(!collection->window()->close());
+    QVERIFY(press(awaitAlert(QStringLiteral("Stop installing?")), QStringLiteral("Stop")));
+    QTRY_VERIFY_WITH_TIMEOUT(collection.isNull(), 30000);
+    FaultHooks::clear();
+    QCOMPARE(TestSupport::treeDigest(root), before);
+}
+
+void tst_TemplateArchiveCollectionFlows::yesKeepsAWindowWithTemplatesLeftToInstall()
+{
+    QPointer<TemplateArchiveCollection> collection = openThree();
+    QVERIFY(collection);
+    selectTitles(collection, {QStringLiteral("Third 2")});
+    button(collection, "installSelectedButton")->click();
+    QMessageBox *done = awaitAlert(Completed);
+    QVERIFY(done);
+    FileDialogAnswerer dialog; // rejects the open dialog
+    QVERIFY(press(done, QStringLiteral("Yes")));
+    QTRY_VERIFY(dialog.done);
+    settle();
+    QVERIFY2(collection, "closed with 9 templates still to install");
+    QVERIFY(collection->window()->isVisible());
+    QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  1 installed"));
+}
+
 void tst_TemplateArchiveCollectionFlows::selectTitles(TemplateArchiveCollection *collection, const QStringList &titles)
 {
     auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
@@ -685,7 +746,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelectio
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  2 installed"));
     // Nothing installed is selected any more.
     QVERIFY(!uninstallSelected->isEnabled());
-    QVERIFY(press(done, QStringLiteral("Ok")));
+    QVERIFY(press(done, QStringLiteral("OK")));
 
     // Cancel removes nothing.
     selectTitles(collection, {QStringLiteral("Word 1")});

@@ -823,8 +823,20 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Einige der Archive sind bereits in einem anderen Fenster geöffnet und können nicht in einem neuen Fenster geöffnet werden. Schließen Sie bitte das andere Fenster und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <source>Ok</source>
+        <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>“%1” holds no templates: no folder in it has a template file (.moef, .motn, .moti or .motr). Nothing was changed.</source>
+        <translation>„%1“ enthält keine Vorlagen: Kein Ordner darin hat eine Vorlagendatei (.moef, .motn, .moti oder .motr). Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>%1 shown</source>
+        <translation>%1 angezeigt</translation>
+    </message>
+    <message>
+        <source>%1 selected</source>
+        <translation>%1 ausgewählt</translation>
     </message>
     <message>
         <source>“%1” was not opened: %2.</source>
@@ -1489,10 +1501,6 @@ Open a template archive (File &gt; Open…) to install its templates; they appea
     <message>
         <source>Some Templates Were Not Removed</source>
         <translation>Einige Vorlagen wurden nicht entfernt</translation>
-    </message>
-    <message>
-        <source>Ok</source>
-        <translation>OK</translation>
     </message>
     <message>
         <source>Templates Deleted</source>

@@ -423,8 +423,10 @@ void AppDelegate::quitIfNothingLeft()
         if (!nothingLeft())
             return;
         // Nothing is on screen any more: the unpack folders of closed
-        // windows may be removed while the process still waits.
-        DeferredCleanup::waitForAll();
+        // windows may be removed while the process still waits, briefly;
+        // the rest is the next start's.
+        emit quitting();
+        DeferredCleanup::waitForAll(DeferredCleanup::QuitGraceMs);
         QCoreApplication::quit();
     });
 }

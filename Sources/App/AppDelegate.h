@@ -128,6 +128,10 @@ public slots:
     // its work first. The application quits once none is left.
     void terminate();
 
+signals:
+    // The application is about to quit: nothing is on screen any more.
+    void quitting();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

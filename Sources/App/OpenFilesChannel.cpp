@@ -144,6 +144,14 @@ bool OpenFilesChannel::isListening() const
     return _server && _server->isListening();
 }
 
+void OpenFilesChannel::close()
+{
+    if (!isListening())
+        return;
+    qCDebug(lcGui) << "No longer answering open requests";
+    _server->close();
+}
+
 void OpenFilesChannel::acceptConnections()
 {
     while (QLocalSocket *socket = _server->nextPendingConnection()) {

@@ -42,6 +42,10 @@ public:
     // that crashed is removed first.
     bool listen();
     bool isListening() const;
+    // Stops answering and removes the socket, so that a launch while this
+    // process is still going away becomes the instance instead of waiting
+    // for an answer that never comes.
+    void close();
     const QString &serverName() const { return _serverName; }
     QString lockFilePath() const;
 

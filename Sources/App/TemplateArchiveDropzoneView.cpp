@@ -151,7 +151,11 @@ void TemplateArchiveDropzoneView::dragLeaveEvent(QDragLeaveEvent *event)
 
 void TemplateArchiveDropzoneView::dropEvent(QDropEvent *event)
 {
-    // The outline stays after a drop: only a later exit or refusal clears it.
+    // Qt sends no leave after a drop: the drop itself clears the outline.
+    if (_acceptingDrag) {
+        _acceptingDrag = false;
+        update();
+    }
     const QList<QUrl> archives = archiveURLs(event->mimeData());
     const QList<QUrl> projects = projectURLs(event->mimeData());
     if (archives.isEmpty() && projects.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "App/QuitSignals.h"
 #include "Documents/DeferredCleanup.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
+#include "Common/LogCategories.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
 
@@ -13,6 +14,9 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -52,6 +56,19 @@ void describeApplication(QApplication *app)
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 }
 
+// Quitting waited for the clean-up as long as it should. What is still
+// being removed is left as it is, named after this process, for the next
+// start's sweep; the threads removing it end with the process.
+int leave(int status)
+{
+    if (!DeferredCleanup::waitForAll(0)) {
+        qCInfo(lcGui) << "Leaving" << DeferredCleanup::pendingCount() << "clean-ups to the next start";
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -77,12 +94,19 @@ int main(int argc, char *argv[])
     // Every collection window gets the application's menus and shortcuts.
     TemplateArchiveCollectionWindow::setDecorator([&delegate](QMainWindow *window) { delegate.decorateWindow(window); });
     QApplication::setWindowIcon(AppDelegate::appIcon());
+#ifndef Q_OS_MACOS
+    // First of all when quitting: a launch while the clean-up runs becomes
+    // the instance rather than waiting for this one to answer.
+    QObject::connect(&delegate, &AppDelegate::quitting, &channel, &OpenFilesChannel::close);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &channel, &OpenFilesChannel::close);
+#endif
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QuitSignals::install(&delegate);
 
-    // Leftovers of a run that was killed: unpack folders, and an install or
-    // uninstall to finish or undo.
-    TemplateInstaller::removeAbandonedUnpackFolders();
+    // Leftovers of a run that was killed: unpack folders (off the GUI
+    // thread: a big one takes seconds), and an install or uninstall to
+    // finish or undo.
+    DeferredCleanup::run([] { TemplateInstaller::removeAbandonedUnpackFolders(); });
     TemplateInstaller::recoverInterruptedRun(TemplateInstaller::userDestMotionTemplatesFolder());
 
     delegate.applicationWillFinishLaunching();
@@ -106,13 +130,9 @@ int main(int argc, char *argv[])
     delegate.applicationOpenFiles(paths);
     if (QuitSignals::received()) {
         delegate.applicationWillTerminate();
-        return 0;
+        return leave(0);
     }
     delegate.applicationDidFinishLaunching();
 #endif
-    const int status = QApplication::exec();
-    // Unpack folders of closed windows are removed off the GUI thread; the
-    // process waits for them so none is left behind.
-    DeferredCleanup::waitForAll();
-    return status;
+    return leave(QApplication::exec());
 }

@@ -7,10 +7,12 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
 #include "Documents/CollectionOpeningRules.h"
+#include "Installer/EffectTemplateItem.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 
@@ -23,6 +25,21 @@ std::function<void()> &terminateHandler()
     static std::function<void()> handler = [] { QCoreApplication::quit(); };
     return handler;
 }
+
+// The transaction names the template folders it installs; the dialog names
+// them by the titles the table shows.
+class TitledProgress : public ProgressListener
+{
+public:
+    TitledProgress(ProgressListener &inner, const QHash<QString, QString> &titles) : _inner(inner), _titles(titles) {}
+    bool progress(qint64 done, qint64 total) override { return _inner.progress(done, total); }
+    void setStatus(const QString &status) override { _inner.setStatus(status); }
+    void setCurrentItem(const QString &name) override { _inner.setCurrentItem(_titles.value(name, name)); }
+
+private:
+    ProgressListener &_inner;
+    const QHash<QString, QString> &_titles;
+};
 
 } // namespace
 
@@ -48,7 +65,7 @@ QString CollectionFlows::someOf(const QStringList &titles)
 
 void CollectionFlows::sheet(const QString &title, const QString &text)
 {
-    Alert::beginSheet(_collection.window(), title, text, {tr("Ok"), QString(), QString()});
+    Alert::beginSheet(_collection.window(), title, text, {tr("OK"), QString(), QString()});
 }
 
 void CollectionFlows::install(const Selection &selection)
@@ -59,10 +76,15 @@ void CollectionFlows::install(const Selection &selection)
     // the job must still have somewhere to write.
     auto outcome = std::make_shared<TemplateArchiveDocument::InstallOutcome>();
     TemplateArchiveDocument *document = &_collection.document();
+    QHash<QString, QString> titles;
+    for (const EffectTemplateItem *item : document->effectsWithSearchOption(EffectSearchAll))
+        titles.insert(item->relativeDestinationPath().section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty),
+                      EffectsTableModel::shownTitle(*item));
     _collection.runInBackground(
         TemplateArchiveCollection::Work::Install,
-        [document, selection, outcome](ProgressListener &listener, BackgroundWork &work) {
-            *outcome = document->install(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
+        [document, selection, outcome, titles](ProgressListener &listener, BackgroundWork &work) {
+            TitledProgress titled(listener, titles);
+            *outcome = document->install(selection, &titled, [&work](const TemplateInstallerV2 &installer) {
                 work.setLabel(tr("Installing “%1”…").arg(installer.title()));
             });
         },
@@ -160,8 +182,10 @@ void CollectionFlows::reportInstallationCompleted(int newlyInstalled, const QLis
                           if (answer == 1) {
                               // Never from inside the sheet's handler: close first, then
                               // ask for more archives, each on its own turn of the loop.
+                              // A window with templates still to install stays.
                               QTimer::singleShot(0, qApp, [collection] {
-                                  if (collection)
+                                  const EffectsTableModel *table = collection ? collection->tableModel() : nullptr;
+                                  if (table && table->installedCount() >= table->rowCount())
                                       collection->close();
                               });
                               QTimer::singleShot(0, qApp, [] {

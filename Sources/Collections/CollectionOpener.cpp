@@ -65,7 +65,7 @@ void CollectionOpener::tellAlreadyOpen(const QList<QUrl> &urls, const QList<Temp
         Alert::runModal(tr("Archive Already Open"),
                         tr("Some of the archives are already open in another window, you cannot open them in a "
                            "new window. Please close the other window, and try again."),
-                        tr("Ok"));
+                        tr("OK"));
         for (const QPointer<QWidget> &window : windows) {
             if (window && window->isVisible()) {
                 window->raise();

@@ -17,11 +17,14 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -98,6 +101,18 @@ void CollectionWindowController::setUpTable()
     _filterModel = new EffectsFilterModel(_tableModel);
     EffectsTableView *table = ui.effectsTable;
     table->setModel(_filterModel);
+    if (!_filterLine) {
+        // Below the counts, which keep their words.
+        _filterLine = new QLabel(ui.infoStr->parentWidget());
+        _filterLine->setObjectName(QStringLiteral("filterStr"));
+        const int at = ui.bottomLayout->indexOf(ui.infoStr);
+        ui.bottomLayout->removeWidget(ui.infoStr);
+        auto *counts = new QVBoxLayout;
+        counts->setSpacing(0);
+        counts->addWidget(ui.infoStr);
+        counts->addWidget(_filterLine);
+        ui.bottomLayout->insertLayout(at, counts);
+    }
     table->setIconSize(EffectsTableModel::ThumbnailSize);
     QHeaderView *rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -129,6 +144,9 @@ void CollectionWindowController::connectTable()
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showPreview(); });
     // A reset clears the selection without selectionChanged().
     connect(_filterModel, &QAbstractItemModel::modelReset, this, [this] { updateSelectionControls(); });
+    for (const auto rowsChanged : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(_filterModel, rowsChanged, this, &CollectionWindowController::showFilterLine);
+    connect(_filterModel, &QAbstractItemModel::layoutChanged, this, &CollectionWindowController::showFilterLine);
     connect(_tableModel, &EffectsTableModel::previewReady, this, [this](int row) {
         const QModelIndex current = _collection.window()->ui().effectsTable->currentIndex();
         // Previews of other rows arrive too (thumbnails as the table scrolls); only
@@ -231,6 +249,21 @@ void CollectionWindowController::updateSelectionControls()
     // One template at a time: a file manager window each would flood the screen.
     // Reveal only reads, so it stays on while work runs.
     window->revealAction()->setEnabled(rows.size() == 1 && anyInstalled);
+    showFilterLine();
+}
+
+void CollectionWindowController::showFilterLine()
+{
+    if (!_filterLine || !_filterModel)
+        return;
+    const Ui::TemplateArchiveCollection &ui = _collection.window()->ui();
+    const qsizetype selected = ui.effectsTable->selectionModel()->selectedRows().size();
+    QStringList parts;
+    if (!ui.searchField->text().isEmpty())
+        parts.append(tr("%1 shown").arg(QLocale().toString(_filterModel->rowCount())));
+    if (selected > 0)
+        parts.append(tr("%1 selected").arg(QLocale().toString(selected)));
+    _filterLine->setText(parts.join(QStringLiteral(", ")));
 }
 
 void CollectionWindowController::showPreview()

@@ -12,6 +12,7 @@
 
 class EffectsFilterModel;
 class EffectsTableModel;
+class QLabel;
 class QPoint;
 class TemplateArchiveCollection;
 
@@ -51,6 +52,8 @@ private:
     void connectTable();
     void nameActions();
     void updateSelectionControls();
+    // The line under the counts: what the search shows and what is selected.
+    void showFilterLine();
     void showPreview();
     void showPreviewDetails(const EffectTemplateItem &item);
     void showContextMenu(const QPoint &position);
@@ -59,4 +62,5 @@ private:
     TemplateArchiveCollection &_collection;
     EffectsTableModel *_tableModel = nullptr;
     EffectsFilterModel *_filterModel = nullptr;
+    QLabel *_filterLine = nullptr;
 };

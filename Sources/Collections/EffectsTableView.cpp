@@ -5,6 +5,9 @@
 EffectsTableView::EffectsTableView(QWidget *parent)
     : QTableView(parent)
 {
+    // Tab leaves the table for the next control, as in any list; the arrows
+    // move within it.
+    setTabKeyNavigation(false);
 }
 
 QModelIndex EffectsTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

@@ -45,6 +45,15 @@ TemplateArchiveCollection::TemplateArchiveCollection(const QList<QUrl> &sourceAr
     window->setBusyQuery([this] { return isBusy(); });
     connect(window, &TemplateArchiveCollectionWindow::closing, this, &TemplateArchiveCollection::close);
     connect(window, &TemplateArchiveCollectionWindow::shown, this, [this] {
+        // An empty window is no place for the reasons: they come alone.
+        if (!_opening && !hasTemplates()) {
+            // Not from inside the show.
+            QTimer::singleShot(0, this, [this] {
+                _window->hide();
+                showProblemsAlone();
+            });
+            return;
+        }
         // After the show has finished: a sheet needs its window on screen.
         if (!_problems.isEmpty())
             QTimer::singleShot(0, this, &TemplateArchiveCollection::showProblems);
@@ -80,8 +89,14 @@ void TemplateArchiveCollection::finishOpening(std::vector<bool> installedStates)
     _view->setUpTable();
     DarkAppearance::apply(_window.get());
     QStringList titles;
-    for (const auto &installer : _document->templateInstallers())
+    for (const auto &installer : _document->templateInstallers()) {
         titles.append(installer->title());
+        // One that failed to unpack has its problem told already.
+        if (installer->effects().empty() && installer->unarchiveError().isEmpty())
+            _problems.append(tr("“%1” holds no templates: no folder in it has a template file (.moef, .motn, .moti "
+                                "or .motr). Nothing was changed.")
+                                 .arg(CollectionOpeningRules::archiveFileName(installer->archiveURL())));
+    }
     _window->setWindowTitle(CollectionOpeningRules::windowTitle(_document->archiveURLs(), titles));
     _view->applyInstalledStates(std::move(installedStates));
     TemplateArchiveCollectionWindow::decorate(_window.get());
@@ -97,6 +112,10 @@ void TemplateArchiveCollection::showWhenOpened()
         return;
     }
     _showWhenOpened = false;
+    if (!hasTemplates()) {
+        showProblemsAlone();
+        return;
+    }
     if (_window->isMinimized())
         _window->showNormal();
     else
@@ -121,8 +140,10 @@ void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::functio
     _workKind = kind;
     BackgroundWork *work = _work.get();
     if (kind != Work::Opening) {
-        // Nothing may start another install or uninstall meanwhile.
+        // Nothing may start another install or uninstall meanwhile; the
+        // window stays unblocked so that its close button asks to stop.
         _view->disableCommands();
+        work->setBlocksWindow(false);
         // The installed marks follow the templates as they land.
         work->setOnRefresh([this, refreshes = 0]() mutable {
             // About every 400 ms: each redraw asks the folder of every visible row.
@@ -174,6 +195,12 @@ bool TemplateArchiveCollection::windowMayClose()
         return true;
     if (_closeRequested || _stopQuestion)
         return false;
+    if (BackgroundWork::isCancellingAll()) {
+        // A quit signal: nobody is there to answer. Stop, roll back, close.
+        _closeRequested = true;
+        _work->cancel();
+        return false;
+    }
     QPointer<TemplateArchiveCollection> alive(this);
     const bool installing = _workKind == Work::Install;
     _stopQuestion = Alert::beginSheet(_window.get(), installing ? tr("Stop installing?") : tr("Stop uninstalling?"),
@@ -204,13 +231,35 @@ void TemplateArchiveCollection::showProblems()
     QPointer<TemplateArchiveCollection> alive(this);
     Alert::beginSheet(_window.get(),
                       problems.size() == 1 ? tr("An Archive Could Not Be Opened") : tr("Some Archives Could Not Be Opened"),
-                      problems.join(QLatin1Char('\n')), {tr("Ok"), QString(), QString()}, [alive, nothingOpened](int) {
+                      problems.join(QLatin1Char('\n')), {tr("OK"), QString(), QString()}, [alive, nothingOpened](int) {
                           if (alive && nothingOpened)
                               QTimer::singleShot(0, alive.data(), [alive] {
                                   if (alive)
                                       alive->close();
                               });
                       });
+}
+
+bool TemplateArchiveCollection::hasTemplates() const
+{
+    return !_document->effectsWithSearchOption(EffectSearchAll).empty();
+}
+
+void TemplateArchiveCollection::showProblemsAlone()
+{
+    if (_problemsAlone)
+        return;
+    const QStringList problems = std::exchange(_problems, {});
+    QMessageBox *box = Alert::create(problems.size() == 1 ? tr("An Archive Could Not Be Opened")
+                                                          : tr("Some Archives Could Not Be Opened"),
+                                     problems.join(QLatin1Char('\n')), {tr("OK"), QString(), QString()});
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    DarkAppearance::apply(box);
+    _problemsAlone = box;
+    // Nothing left to show or install: the collection goes once the user has read why.
+    connect(box, &QMessageBox::finished, this, [this] { QTimer::singleShot(0, this, &TemplateArchiveCollection::close); });
+    box->show();
 }
 
 EffectTemplateItemList TemplateArchiveCollection::effectsWithSearchOption(quint64 option) const

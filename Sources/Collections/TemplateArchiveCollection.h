@@ -135,6 +135,11 @@ private:
     void workEnded();
     // Archives refused or not unpacked, told in a sheet once the window shows.
     void showProblems();
+    // Whether any archive gave templates; without, the window never shows.
+    bool hasTemplates() const;
+    // The problems in an alert of their own, instead of an empty window;
+    // the collection closes once it is answered.
+    void showProblemsAlone();
     // The window's close: false while busy (the user is asked instead).
     bool windowMayClose();
 
@@ -143,6 +148,7 @@ private:
     std::unique_ptr<CollectionWindowController> _view;
     std::unique_ptr<CollectionFlows> _flows;
     QStringList _problems;
+    QPointer<QObject> _problemsAlone;
     // The work running now: the unpacking while opening, an install or an uninstall.
     std::unique_ptr<BackgroundWork> _work;
     Work _workKind = Work::Opening;

@@ -48,7 +48,7 @@ bool TemplateArchiveCollectionController::closeAllCollections()
     for (TemplateArchiveCollection *collection : snapshot)
         collection->close();
     // Quitting: every window is off the screen now, so the unpack folders
-    // may be waited for here rather than in the application's destructor.
-    DeferredCleanup::waitForAll();
+    // may be waited for here, briefly: what is left is the next start's.
+    DeferredCleanup::waitForAll(DeferredCleanup::QuitGraceMs);
     return true;
 }

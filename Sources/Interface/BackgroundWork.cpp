@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <QProgressDialog>
+#include <QStringList>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -102,7 +103,7 @@ void BackgroundWork::showDialog()
     _dialog = new QProgressDialog(_progress.label(), QObject::tr("Cancel"), 0, 1000, parent);
     _dialog->setObjectName(QStringLiteral("progressDialog"));
     _dialog->setWindowTitle(QObject::tr("Motion Template Installer"));
-    _dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    _dialog->setWindowModality(!parent ? Qt::ApplicationModal : _blocksWindow ? Qt::WindowModal : Qt::NonModal);
     // Shown at once: the delay is ours (ShowAfterTicks). Nor does it close or
     // reset at its maximum, as a roll-back may still follow.
     _dialog->setMinimumDuration(0);
@@ -119,14 +120,15 @@ void BackgroundWork::updateDialog()
     const qint64 done = _progress.done();
     const qint64 total = _progress.total();
     const QString status = _progress.status();
-    QString text = status.isEmpty() ? _progress.label() : status;
+    // Always three lines, empty ones too: a dialog that grew with its
+    // label would leave an unpainted band while it resizes.
+    QStringList lines{status.isEmpty() ? _progress.label() : status, QString(), QString()};
     if (status.isEmpty()) {
-        const QString item = _progress.currentItem();
-        if (!item.isEmpty())
-            text += QLatin1Char('\n') + item;
+        lines[1] = _progress.currentItem();
         if (total > 0)
-            text += QLatin1Char('\n') + QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
+            lines[2] = QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
     }
+    const QString text = lines.join(QLatin1Char('\n'));
     if (_dialog->labelText() != text)
         _dialog->setLabelText(text);
     const int maximum = total > 0 ? 1000 : 0;

@@ -38,6 +38,11 @@ public:
     QProgressDialog *dialog() const;
     void cancel();
     bool isCancelled() const { return _progress.isCancelled(); }
+    // Whether the dialog blocks its window (the default). A window whose
+    // own controls guard against more work may leave it unblocked, so that
+    // its close button still reaches it: the platform drops a close on a
+    // window that a modal dialog blocks.
+    void setBlocksWindow(bool blocks) { _blocksWindow = blocks; }
     // Called on the GUI thread at every refresh while the work runs.
     void setOnRefresh(std::function<void()> onRefresh) { _onRefresh = std::move(onRefresh); }
 
@@ -62,4 +67,5 @@ private:
     QTimer _timer;
     std::function<void()> _onRefresh;
     int _ticks = 0;
+    bool _blocksWindow = true;
 };

@@ -176,6 +176,8 @@ void TemplateLibraryWindow::setUpTable()
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setSectionResizeMode(TemplateLibraryModel::PreviewColumn, QHeaderView::Fixed);
     columns->setSortIndicatorShown(true);
+    // As in the collection window.
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const std::pair<int, int> widths[] = {
         {TemplateLibraryModel::PreviewColumn, TemplateLibraryModel::thumbnailSize().width() + 16},
         {TemplateLibraryModel::TitleColumn, 220},
@@ -528,9 +530,9 @@ void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
         QString text = tr("%1 removed.").arg(templateCount(outcome.removed));
         if (outcome.firstError)
             text += QLatin1Char('\n') + outcome.firstError->localizedDescription();
-        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("Ok"), QString(), QString()});
+        Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("OK"), QString(), QString()});
     } else if (outcome.deleted) {
-        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("Ok"), QString(), QString()});
+        Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("OK"), QString(), QString()});
     }
 }
 
