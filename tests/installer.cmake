@@ -13,3 +13,4 @@ mti_add_test(tst_Ownership SOURCES tst_Ownership.cpp LIBRARIES mticli)
 mti_add_test(tst_HostileRoot SOURCES tst_HostileRoot.cpp
     LIBRARIES mticore)
 add_dependencies(tst_HostileRoot mtzip)
+mti_add_test(tst_InstallSpace SOURCES tst_InstallSpace.cpp LIBRARIES mticli)
