@@ -7,3 +7,5 @@ mti_add_test(tst_Dropzone SOURCES tst_Dropzone.cpp LIBRARIES mtigui)
 # tst_App starts the application itself, to signal it while an alert is up.
 target_compile_definitions(tst_App PRIVATE MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>")
 add_dependencies(tst_App mti_resources MotionTemplateInstaller)
+mti_add_test(tst_AppHabits SOURCES tst_AppHabits.cpp LIBRARIES mti_collection_test_support mtigui)
+add_dependencies(tst_AppHabits mti_resources)

@@ -16,6 +16,7 @@
 #include <memory>
 
 class AppMenus;
+class PreferencesWindow;
 class OpenRequestQueue;
 class QAction;
 class QDialog;
@@ -97,6 +98,8 @@ public:
     static void makeKeyAndOrderFront(QWidget *window);
 
     bool launchedWithOpenFile() const;
+    QMainWindow *startWindow() const { return _startWindow.get(); }
+    PreferencesWindow *preferencesWindow() const;
 
     // Brings the front-most window of the application forward; a later
     // launch without files asks for this.
@@ -111,6 +114,11 @@ public slots:
     // Opens the library window, or brings the open one to the front.
     void showTemplateLibrary();
     void aboutPanelOk();
+    // Opens the Preferences window, or brings the open one to the front.
+    void showPreferences();
+    // The start window, from the Window menu once the application runs
+    // without it (opened with an archive).
+    void showStartWindow();
     // Quit: closes every collection window; a busy one finishes or undoes
     // its work first. The application quits once none is left.
     void terminate();
@@ -136,6 +144,7 @@ private:
     QMenuBar *_menuBar = nullptr;
     bool _ownsMenuBar = false;
     QPointer<TemplateLibraryWindow> _libraryWindow;
+    QPointer<PreferencesWindow> _preferencesWindow;
     bool _terminating = false;
     bool _quitScheduled = false;
 };

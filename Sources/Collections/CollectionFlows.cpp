@@ -11,9 +11,11 @@
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -81,6 +83,9 @@ void CollectionFlows::installed(const Selection &selection, const TemplateArchiv
             sheet(tr("Installation Cancelled"),
                   tr("The templates of the cancelled archive were not installed; the templates folder is "
                      "as it was before."));
+        } else if (outcome.error->domain() == Error::PosixDomain && outcome.error->code() == ENOSPC) {
+            // The core's text names both sizes and that nothing was changed.
+            sheet(tr("Not Enough Free Space"), outcome.error->localizedDescription());
         } else {
             sheet(tr("Installation Failed"), outcome.error->localizedDescription());
         }
@@ -226,7 +231,7 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
     const QString question =
         tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed));
     if (!conflicts.edited.isEmpty()) {
-        Alert::beginSheet(_collection.window(), question,
+        QMessageBox *sheet = Alert::beginSheet(_collection.window(), question,
                           (conflicts.edited.size() == 1 ? tr("1 of them you changed:")
                                                         : tr("%1 of them you changed:").arg(conflicts.edited.size()))
                               + QLatin1Char('\n') + someOf(conflicts.edited) + QStringLiteral("\n\n")
@@ -236,11 +241,12 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
                               alive->_collection.document().setOwnershipPolicy({false, false, answer == 0});
                               alive->uninstallNow(selection);
                           });
+        Alert::preferCancel(sheet);
         return;
     }
     // No changed copies: the default policy, whatever an earlier question set.
     _collection.document().setOwnershipPolicy({});
-    Alert::beginSheet(_collection.window(), question,
+    QMessageBox *sheet = Alert::beginSheet(_collection.window(), question,
                       selection ? tr("The selected templates are removed from the Motion Templates folder; other "
                                      "templates stay.")
                                 : tr("The installed templates of this window's archives are removed from the Motion "
@@ -248,6 +254,7 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
                           if (alive && answer == 1)
                               alive->uninstallNow(selection);
                       });
+    Alert::preferCancel(sheet);
 }
 
 void CollectionFlows::uninstallNow(const Selection &selection)

@@ -7,11 +7,13 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 
 #include <vector>
 
 class EffectsFilterModel;
 class EffectsTableModel;
+class PreviewPanel;
 class QPoint;
 class TemplateArchiveCollection;
 
@@ -41,6 +43,8 @@ public:
     // The templates selected in the table, in the archives' order.
     EffectTemplateItemList selectedEffects() const;
     void revealSelected();
+    // Space: the selected template's preview, large, or away again.
+    void togglePreviewPanel();
 
     // 20 x 20 marks of the "installed" column.
     static const QPixmap &effectInstalledImage();
@@ -49,6 +53,12 @@ public:
 
 private:
     void connectTable();
+    // Find, Escape in the search, Return, Delete and Space in the table.
+    void connectKeys();
+    // The one selected template in the large preview: brought up with
+    // `open`, else only when it is up already (it goes when the selection is
+    // not one template).
+    void showInPreviewPanel(bool open);
     void nameActions();
     void updateSelectionControls();
     void showPreview();
@@ -59,4 +69,5 @@ private:
     TemplateArchiveCollection &_collection;
     EffectsTableModel *_tableModel = nullptr;
     EffectsFilterModel *_filterModel = nullptr;
+    QPointer<PreviewPanel> _previewPanel;
 };
