@@ -8,3 +8,5 @@ mti_add_test(tst_Dropzone SOURCES tst_Dropzone.cpp LIBRARIES mtigui)
 target_compile_definitions(tst_App PRIVATE MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>"
     MTI_GERMAN_QM="${PROJECT_BINARY_DIR}/Sources/App/motion-template-installer_de.qm")
 add_dependencies(tst_App mti_resources MotionTemplateInstaller)
+mti_add_test(tst_AppHabits SOURCES tst_AppHabits.cpp LIBRARIES mti_collection_test_support mtigui)
+add_dependencies(tst_AppHabits mti_resources)

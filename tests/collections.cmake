@@ -24,3 +24,5 @@ target_compile_definitions(collection_stall PRIVATE
     MTI_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     MTI_SHARED_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
     MTI_MTZIP_BINARY="$<TARGET_FILE:mtzip>")
+mti_add_test(tst_CollectionHabits
+    SOURCES tst_CollectionHabits.cpp LIBRARIES mti_collection_test_support mtigui)

@@ -15,3 +15,4 @@ mti_add_test(tst_HostileRoot SOURCES tst_HostileRoot.cpp
 add_dependencies(tst_HostileRoot mtzip)
 mti_add_test(tst_DocumentsCli SOURCES tst_DocumentsCli.cpp LIBRARIES mticli)
 mti_add_test(tst_TemplateHiding SOURCES tst_TemplateHiding.cpp LIBRARIES mticli)
+mti_add_test(tst_InstallSpace SOURCES tst_InstallSpace.cpp LIBRARIES mticli)

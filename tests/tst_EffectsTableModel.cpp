@@ -5,6 +5,7 @@
 #include "Collections/EffectsTableModel.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
+#include "Common/UserSettings.h"
 #include "Installer/TemplateInstallerV2.h"
 
 #include <QAbstractItemModelTester>
@@ -110,6 +111,8 @@ void tst_EffectsTableModel::initTestCase()
 
 void tst_EffectsTableModel::init()
 {
+    // A fresh profile each case: the windows remember the sort a case clicked.
+    UserSettings::store().clear();
     QVERIFY(resetDestination());
     _archives = std::make_unique<QTemporaryDir>();
     QVERIFY(_archives->isValid());

@@ -244,15 +244,13 @@ void tst_TemplateArchiveCollection::alreadyOpenArchiveIsRefused()
     const QString fresh = archive(QStringLiteral("OP_Fresh.mtzip"), templateNames(QStringLiteral("OP"), QStringLiteral("B"), 1));
     const QList<TemplateArchiveCollection *> first = openArchives(urlsOf({open}), true);
     QCOMPARE(first.size(), 1);
+    QVERIFY(!first.first()->window()->isVisible());
 
     AlertWatcher alerts;
     alerts.answer(AlreadyOpen, QStringLiteral("OK"));
     const QStringList request = withNewArchive ? QStringList{open, fresh} : QStringList{open};
     const QList<TemplateArchiveCollection *> second =
         TemplateArchiveCollection::templateArchivesFromURLs(urlsOf(request), true);
-    // The alert comes on a later turn of the event loop, after the request returned.
-    QVERIFY(alerts.seen.isEmpty());
-    QVERIFY(visibleAlerts().isEmpty());
     for (TemplateArchiveCollection *collection : second)
         QTRY_VERIFY(!collection->isOpening());
 
@@ -275,8 +273,10 @@ void tst_TemplateArchiveCollection::alreadyOpenArchiveIsRefused()
     QCOMPARE(alert.buttons, QStringList{QStringLiteral("OK")});
     QCOMPARE(alert.modality, Qt::ApplicationModal);
     QVERIFY2(alert.dark, "the alert has the light look");
+    // The window that shows it comes forward instead of a question.
+    QVERIFY(first.first()->window()->isVisible());
     settle();
-    QCOMPARE(alerts.seen.size(), 1);
+    QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.titlesSeen().join(QLatin1Char('|'))));
 }
 
 void tst_TemplateArchiveCollection::closingFreesTheArchiveForReopening()
@@ -287,17 +287,19 @@ void tst_TemplateArchiveCollection::closingFreesTheArchiveForReopening()
     QCOMPARE(opened.size(), 1);
     QPointer<TemplateArchiveCollection> first = opened.first();
 
+    // Its window comes forward, with the sheet saying why nothing opened
+    // (left up: answered, it would close the collection).
     AlertWatcher alerts;
     alerts.answer(AlreadyOpen, QStringLiteral("OK"));
     QCOMPARE(openArchives(urlsOf({broken}), true).size(), 0);
-    QTRY_VERIFY(alerts.answered(AlreadyOpen));
+    QVERIFY(first->window()->isVisible());
 
     first->close();
     QVERIFY(first.isNull());
     opened = openArchives(urlsOf({broken}), true);
     QCOMPARE(opened.size(), 1);
     settle();
-    QCOMPARE(alerts.seen.size(), 1);
+    QVERIFY(!alerts.titlesSeen().contains(AlreadyOpen));
 }
 
 void tst_TemplateArchiveCollection::duplicateURLsOpenOnce()
@@ -632,8 +634,9 @@ void tst_TemplateArchiveCollection::openDialogRaisesArchivesAlreadyOpen()
     FileDialogAnswerer dialog({one});
     QVERIFY(TemplateArchiveCollection::openNewTemplateArchives().isEmpty());
     QVERIFY(dialog.done);
-    QTRY_VERIFY(alerts.answered(AlreadyOpen));
     QTRY_COMPARE(QApplication::activeWindow(), first->window());
+    settle();
+    QVERIFY(alerts.seen.isEmpty());
 }
 
 void tst_TemplateArchiveCollection::cancelledOpenDialogOpensNothing()

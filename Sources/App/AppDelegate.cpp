@@ -4,6 +4,7 @@
 
 #include "App/AppMenus.h"
 #include "App/OpenRequestQueue.h"
+#include "App/PreferencesWindow.h"
 #include "App/TemplateArchiveDropzoneView.h"
 #include "Appearance/AppIcon.h"
 #include "Appearance/DarkAppearance.h"
@@ -17,6 +18,8 @@
 #include "Documents/DeferredCleanup.h"
 #include "Interface/Alert.h"
 #include "Interface/OpenDialog.h"
+#include "Interface/RecentArchives.h"
+#include "Interface/WindowMemory.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Projects/ProjectCheckWindow.h"
 #include "Projects/TemplateCollector.h"
@@ -26,11 +29,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 
@@ -58,6 +64,23 @@ void scaleFont(QLabel *label, qreal factor, bool bold)
 QList<TemplateArchiveCollection *> openCollections()
 {
     return TemplateArchiveCollectionController::sharedController().collections();
+}
+
+// Marks the windows that open archives dropped anywhere on them.
+const char *const DropsArchivesProperty = "mtiDropsArchives";
+
+// The template archives among a drag's files; empty when it carries none.
+QList<QUrl> draggedArchives(const QMimeData *data)
+{
+    QList<QUrl> archives;
+    if (!data || !data->hasUrls())
+        return archives;
+    for (const QUrl &url : data->urls()) {
+        // The opener's own test, so a drag is refused exactly when nothing would open.
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix() == QLatin1String("mtzip"))
+            archives.append(url);
+    }
+    return archives;
 }
 
 } // namespace
@@ -101,6 +124,7 @@ void AppDelegate::loadWindows()
     _startUi->setupUi(_startWindow.get());
     _aboutUi->setupUi(_aboutWindow.get());
     _startUi->dropzoneView->setDelegate(this);
+    WindowMemory::remember(_startWindow.get(), QStringLiteral("start"));
     QPixmap dropImage(Resources::path(QStringLiteral("DropArchive.png")));
     if (!dropImage.isNull()) {
         dropImage.setDevicePixelRatio(2.0); // drawn at twice its size for sharp screens
@@ -156,11 +180,14 @@ void AppDelegate::decorateWindow(QMainWindow *window)
         return;
     watchCollections();
     _menus->decorateWindow(window);
+    // Archives dropped anywhere on it open as from the start window.
+    window->setAcceptDrops(true);
+    window->setProperty(DropsArchivesProperty, true);
 }
 
 QList<QWidget *> AppDelegate::windows() const
 {
-    QList<QWidget *> windows{_startWindow.get(), _aboutWindow.get(), _libraryWindow.data()};
+    QList<QWidget *> windows{_startWindow.get(), _aboutWindow.get(), _libraryWindow.data(), _preferencesWindow.data()};
     for (ProjectCheckWindow *window : projectWindows())
         windows.append(window);
     for (TemplateArchiveCollection *collection : openCollections())
@@ -460,6 +487,7 @@ void AppDelegate::showTemplateLibrary()
     if (!_libraryWindow) {
         auto *window = new TemplateLibraryWindow();
         window->setAttribute(Qt::WA_DeleteOnClose);
+        WindowMemory::remember(window, QStringLiteral("library"));
         decorateWindow(window);
         // Re-install opens the archive in a collection window, whose install
         // replaces the copies and writes the receipt afresh.
@@ -468,6 +496,27 @@ void AppDelegate::showTemplateLibrary()
         _libraryWindow = window;
     }
     makeKeyAndOrderFront(_libraryWindow);
+}
+
+void AppDelegate::showPreferences()
+{
+    if (!_preferencesWindow) {
+        // Kept while the application runs: its controls are read afresh on each show.
+        _preferencesWindow = new PreferencesWindow();
+        _preferencesWindow->setAttribute(Qt::WA_QuitOnClose, false);
+        WindowMemory::remember(_preferencesWindow, QStringLiteral("preferences"));
+    }
+    makeKeyAndOrderFront(_preferencesWindow);
+}
+
+PreferencesWindow *AppDelegate::preferencesWindow() const
+{
+    return _preferencesWindow;
+}
+
+void AppDelegate::showStartWindow()
+{
+    makeKeyAndOrderFront(_startWindow.get());
 }
 
 void AppDelegate::aboutPanelOk()
@@ -512,6 +561,20 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         terminate();
         return true;
     }
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->property(DropsArchivesProperty).toBool()) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QList<QUrl> archives = draggedArchives(drop->mimeData());
+        if (archives.isEmpty())
+            return QObject::eventFilter(watched, event);
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) {
+            // After the drop has returned to the file manager: opening may ask questions.
+            QTimer::singleShot(0, this, [this, archives] { openTemplateArchiveAtURLs(archives); });
+        }
+        return true;
+    }
     if (event->type() == QEvent::Show) {
         if (auto *dialog = qobject_cast<QFileDialog *>(watched))
             OpenDialog::prepare(dialog);
@@ -537,6 +600,7 @@ void AppDelegate::bringToFront(const QList<TemplateArchiveCollection *> &collect
     // In list order, so the last one ends up in front; one still unpacking
     // comes up once it has opened.
     for (TemplateArchiveCollection *collection : collections) {
+        RecentArchives::add(collection->archiveURLs());
         TemplateArchiveCollectionWindow *window = collection->window();
         decorateWindow(window);
         collection->showWhenOpened();

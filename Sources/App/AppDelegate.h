@@ -16,6 +16,7 @@
 #include <memory>
 
 class AppMenus;
+class PreferencesWindow;
 class OpenRequestQueue;
 class ProjectCheckWindow;
 class QAction;
@@ -106,6 +107,8 @@ public:
     static void makeKeyAndOrderFront(QWidget *window);
 
     bool launchedWithOpenFile() const;
+    QMainWindow *startWindow() const { return _startWindow.get(); }
+    PreferencesWindow *preferencesWindow() const;
 
     // Brings the front-most window of the application forward; a later
     // launch without files asks for this.
@@ -124,6 +127,11 @@ public slots:
     // File > Collect Templates...: asks for a project, then for the zip to write.
     void collectTemplates();
     void aboutPanelOk();
+    // Opens the Preferences window, or brings the open one to the front.
+    void showPreferences();
+    // The start window, from the Window menu once the application runs
+    // without it (opened with an archive).
+    void showStartWindow();
     // Quit: closes every collection window; a busy one finishes or undoes
     // its work first. The application quits once none is left.
     void terminate();
@@ -154,6 +162,7 @@ private:
     bool _ownsMenuBar = false;
     QPointer<TemplateLibraryWindow> _libraryWindow;
     QList<QPointer<ProjectCheckWindow>> _projectWindows;
+    QPointer<PreferencesWindow> _preferencesWindow;
     bool _terminating = false;
     bool _quitScheduled = false;
 };

@@ -4,9 +4,11 @@
 
 #include "App/AppDelegate.h"
 #include "Appearance/DarkAppearance.h"
+#include "Interface/RecentArchives.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -78,6 +80,14 @@ void AppMenus::createFileActions()
             window->close();
     });
 
+    // On macOS Qt moves it into the application menu by its role.
+    _preferencesAction = newAction(this, AppDelegate::tr("&Preferences..."), "preferencesAction");
+    _preferencesAction->setMenuRole(QAction::PreferencesRole);
+    _preferencesAction->setShortcut(QKeySequence::Preferences);
+    if (_preferencesAction->shortcut().isEmpty())
+        _preferencesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(_preferencesAction, &QAction::triggered, &_delegate, &AppDelegate::showPreferences);
+
     _quitAction = newAction(this, AppDelegate::tr("&Quit"), "quitAction");
     _quitAction->setShortcut(QKeySequence::Quit);
     _quitAction->setMenuRole(QAction::QuitRole);
@@ -102,6 +112,10 @@ void AppMenus::createWindowActions()
     _libraryAction = newAction(this, AppDelegate::tr("Template &Library"), "libraryAction");
     _libraryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     connect(_libraryAction, &QAction::triggered, &_delegate, &AppDelegate::showTemplateLibrary);
+
+    // Opened with an archive, the application shows no start window; here it is.
+    _startWindowAction = newAction(this, AppDelegate::tr("&Start Window"), "startWindowAction");
+    connect(_startWindowAction, &QAction::triggered, &_delegate, &AppDelegate::showStartWindow);
 
     // On macOS Qt moves About into the application menu by its role.
     _aboutAction = newAction(this, AppDelegate::tr("&About Motion Template Installer"), "aboutAction");
@@ -130,7 +144,14 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
     menuBar->setObjectName(MenuBarName);
 
     QMenu *fileMenu = menuBar->addMenu(AppDelegate::tr("&File"));
-    fileMenu->addActions({_openAction, _browseAction});
+    fileMenu->addAction(_openAction);
+    QMenu *recentMenu = fileMenu->addMenu(AppDelegate::tr("Open &Recent"));
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    connect(recentMenu, &QMenu::aboutToShow, this, [this, recentMenu] { fillRecentMenu(recentMenu); });
+    fillRecentMenu(recentMenu);
+    fileMenu->addAction(_browseAction);
+    fileMenu->addSeparator();
+    fileMenu->addAction(_preferencesAction);
     fileMenu->addSeparator();
     fileMenu->addActions({_checkProjectAction, _collectTemplatesAction});
     fileMenu->addSeparator();
@@ -141,6 +162,7 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
     QMenu *windowMenu = menuBar->addMenu(AppDelegate::tr("&Window"));
     windowMenu->setObjectName(QStringLiteral("windowMenu"));
     windowMenu->addAction(_libraryAction);
+    windowMenu->addAction(_startWindowAction);
     windowMenu->addSeparator();
     windowMenu->addActions({_minimizeAction, _zoomAction});
     windowMenu->addSeparator();
@@ -159,7 +181,7 @@ QMenuBar *AppMenus::createMenuBar(QWidget *parent)
     helpMenu->addAction(_aboutAction);
 
     // Popup menus are windows of their own and take no palette from the window.
-    for (QMenu *menu : {fileMenu, windowMenu, supportMenu, helpMenu})
+    for (QMenu *menu : {fileMenu, recentMenu, windowMenu, supportMenu, helpMenu})
         DarkAppearance::apply(menu);
     return menuBar;
 }
@@ -184,6 +206,25 @@ void AppMenus::fillWindowMenu(QMenu *menu)
                 AppDelegate::makeKeyAndOrderFront(target);
         });
     }
+}
+
+void AppMenus::fillRecentMenu(QMenu *menu)
+{
+    menu->clear();
+    const QStringList recent = RecentArchives::paths();
+    for (const QString &path : recent) {
+        QAction *entry = menu->addAction(QFileInfo(path).fileName());
+        entry->setToolTip(path);
+        entry->setData(path);
+        connect(entry, &QAction::triggered, &_delegate,
+                [this, path] { _delegate.openTemplateArchiveAtURLs({QUrl::fromLocalFile(path)}); });
+    }
+    menu->addSeparator();
+    QAction *clear = menu->addAction(AppDelegate::tr("Clear Menu"));
+    clear->setObjectName(QStringLiteral("clearRecentAction"));
+    clear->setEnabled(!recent.isEmpty());
+    connect(clear, &QAction::triggered, this, [] { RecentArchives::clear(); });
+    menu->setEnabled(true);
 }
 
 void AppMenus::decorateWindow(QMainWindow *window)

@@ -40,6 +40,8 @@ private:
     void createWindowActions();
     void createSupportActions();
     void fillWindowMenu(QMenu *menu);
+    // The archives opened lately, and Clear Menu.
+    void fillRecentMenu(QMenu *menu);
 
     AppDelegate &_delegate;
     std::function<QList<QWidget *>()> _windows;
@@ -53,6 +55,8 @@ private:
     QAction *_zoomAction = nullptr;
     QAction *_aboutAction = nullptr;
     QAction *_libraryAction = nullptr;
+    QAction *_preferencesAction = nullptr;
+    QAction *_startWindowAction = nullptr;
     // The support pages, shared by the support button and the menu bars;
     // null is a separator.
     QList<QAction *> _supportActions;

@@ -13,9 +13,11 @@
 #include "Interface/BackgroundWork.h"
 
 #include <QHash>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -65,7 +67,7 @@ QString CollectionFlows::someOf(const QStringList &titles)
 
 void CollectionFlows::sheet(const QString &title, const QString &text)
 {
-    Alert::beginSheet(_collection.window(), title, text, {tr("OK"), QString(), QString()});
+    Alert::beginSheet(_collection.window(), title, text, {tr("Ok"), QString(), QString()});
 }
 
 void CollectionFlows::install(const Selection &selection)
@@ -103,6 +105,9 @@ void CollectionFlows::installed(const Selection &selection, const TemplateArchiv
             sheet(tr("Installation Cancelled"),
                   tr("The templates of the cancelled archive were not installed; the templates folder is "
                      "as it was before."));
+        } else if (outcome.error->domain() == Error::PosixDomain && outcome.error->code() == ENOSPC) {
+            // The core's text names both sizes and that nothing was changed.
+            sheet(tr("Not Enough Free Space"), outcome.error->localizedDescription());
         } else {
             sheet(tr("Installation Failed"), outcome.error->localizedDescription());
         }
@@ -250,7 +255,7 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
     const QString question =
         tr("Uninstall %1 from Final Cut Pro's library?").arg(CollectionOpeningRules::templateCount(installed));
     if (!conflicts.edited.isEmpty()) {
-        Alert::beginSheet(_collection.window(), question,
+        QMessageBox *sheet = Alert::beginSheet(_collection.window(), question,
                           (conflicts.edited.size() == 1 ? tr("1 of them you changed:")
                                                         : tr("%1 of them you changed:").arg(conflicts.edited.size()))
                               + QLatin1Char('\n') + someOf(conflicts.edited) + QStringLiteral("\n\n")
@@ -260,11 +265,12 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
                               alive->_collection.document().setOwnershipPolicy({false, false, answer == 0});
                               alive->uninstallNow(selection);
                           });
+        Alert::preferCancel(sheet);
         return;
     }
     // No changed copies: the default policy, whatever an earlier question set.
     _collection.document().setOwnershipPolicy({});
-    Alert::beginSheet(_collection.window(), question,
+    QMessageBox *sheet = Alert::beginSheet(_collection.window(), question,
                       selection ? tr("The selected templates are removed from the Motion Templates folder; other "
                                      "templates stay.")
                                 : tr("The installed templates of this window's archives are removed from the Motion "
@@ -272,6 +278,7 @@ void CollectionFlows::confirmUninstall(const Selection &selection, const Templat
                           if (alive && answer == 1)
                               alive->uninstallNow(selection);
                       });
+    Alert::preferCancel(sheet);
 }
 
 void CollectionFlows::uninstallNow(const Selection &selection)

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Collections/CollectionOpener.h"
 
+#include "Appearance/DarkAppearance.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
@@ -12,6 +13,7 @@
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
 #include "Interface/OpenDialog.h"
+#include "Interface/PasswordSheet.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -47,31 +49,27 @@ QList<TemplateArchiveCollection *> CollectionOpener::open(const QList<QUrl> &url
             result.append(create({url}));
     }
     if (alreadyOpen)
-        tellAlreadyOpen(urls, open);
+        bringForwardAlreadyOpen(urls, open);
     return result;
 }
 
-void CollectionOpener::tellAlreadyOpen(const QList<QUrl> &urls, const QList<TemplateArchiveCollection *> &open)
+void CollectionOpener::bringForwardAlreadyOpen(const QList<QUrl> &urls,
+                                               const QList<TemplateArchiveCollection *> &open)
 {
-    // The windows that show them come forward once the alert is answered.
-    QList<QPointer<QWidget>> windows;
+    // Now, before any new window of the same request shows: those come up in
+    // front once unpacked. One still unpacking shows when it has opened.
     for (TemplateArchiveCollection *collection : open) {
         if (std::any_of(urls.begin(), urls.end(),
                         [collection](const QUrl &url) { return collection->archiveURLs().contains(url); }))
-            windows.append(collection->window());
+            collection->showWhenOpened();
     }
-    // After the request has returned and its window is on screen.
-    QTimer::singleShot(0, qApp, [windows] {
+    // The alert still says why no new window came, after the request has
+    // returned and its window is on screen.
+    QTimer::singleShot(0, qApp, [] {
         Alert::runModal(tr("Archive Already Open"),
                         tr("Some of the archives are already open in another window, you cannot open them in a "
                            "new window. Please close the other window, and try again."),
-                        tr("OK"));
-        for (const QPointer<QWidget> &window : windows) {
-            if (window && window->isVisible()) {
-                window->raise();
-                window->activateWindow();
-            }
-        }
+                        tr("Ok"));
     });
 }
 
@@ -109,6 +107,13 @@ void CollectionOpener::unpack(TemplateArchiveCollection *collection, QList<QUrl>
         unpack(collection, std::move(urls), index + 1);
         return;
     }
+    unpackInstaller(collection, added, std::move(urls), index, false);
+}
+
+void CollectionOpener::unpackInstaller(TemplateArchiveCollection *collection, TemplateInstallerV2 *added,
+                                       QList<QUrl> urls, qsizetype index, bool passwordGiven)
+{
+    const QUrl url = urls.at(index);
     // Unpacking and scanning thousands of templates takes seconds: on a
     // worker, with the window's event loop turning meanwhile.
     auto unpacked = std::make_shared<bool>(false);
@@ -121,12 +126,47 @@ void CollectionOpener::unpack(TemplateArchiveCollection *collection, QList<QUrl>
             *unpacked = added->unarchive();
             added->setProgressListener(nullptr);
         },
-        [collection, added, unpacked, urls = std::move(urls), index]() mutable {
+        [collection, added, unpacked, urls = std::move(urls), index, passwordGiven]() mutable {
+            if (!*unpacked && added->unarchiveNeedsPassword()) {
+                askPassword(collection, added, std::move(urls), index, passwordGiven);
+                return;
+            }
             if (!*unpacked) {
                 collection->_problems.append(tr("“%1” could not be unpacked: %2")
                                                  .arg(archiveFileName(urls.at(index)), added->unarchiveError()));
             }
             unpack(collection, std::move(urls), index + 1);
+        });
+}
+
+void CollectionOpener::askPassword(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, QList<QUrl> urls,
+                                   qsizetype index, bool retry)
+{
+    // The sheet belongs on the window the user asked for, empty as it still is.
+    if (collection->_showWhenOpened) {
+        DarkAppearance::apply(collection->window());
+        collection->window()->show();
+    }
+    QPointer<TemplateArchiveCollection> alive(collection);
+    // Named before the list moves into the answer's handler.
+    const QString archiveName = archiveFileName(urls.at(index));
+    PasswordSheet::begin(
+        collection->window(), archiveName, added->encryptedEntry(), retry,
+        [alive, added, urls = std::move(urls), index](std::optional<QString> password) mutable {
+            if (!alive)
+                return;
+            if (password) {
+                added->setPassword(*password);
+                unpackInstaller(alive, added, std::move(urls), index, true);
+                return;
+            }
+            // Cancelled: the failed unpack left nothing behind, and the
+            // user knows why this archive is not listed.
+            if (index + 1 >= urls.size() && !alive->document().hasUnpackedArchive() && alive->_problems.isEmpty()) {
+                alive->close();
+                return;
+            }
+            unpack(alive, std::move(urls), index + 1);
         });
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TemplateArchiveCollection;
+class TemplateInstallerV2;
 
 // Opens template archives into collections: from the open dialog or from
 // URLs, refusing those open already (their windows come forward), one
@@ -26,8 +27,14 @@ private:
     static TemplateArchiveCollection *create(const QList<QUrl> &urls);
     // Unpacks urls[index] and then the rest, one run at a time.
     static void unpack(TemplateArchiveCollection *collection, QList<QUrl> urls, qsizetype index);
+    // Unpacks one archive's installer on a worker; asks for a password when
+    // its entries need one (again after a wrong one), then goes on.
+    static void unpackInstaller(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, QList<QUrl> urls,
+                                qsizetype index, bool passwordGiven);
+    static void askPassword(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, QList<QUrl> urls,
+                            qsizetype index, bool retry);
     static void lookForInstalled(TemplateArchiveCollection *collection);
-    // Tells, on a later turn of the event loop, that some of `urls` are
-    // open already; then brings their windows forward.
-    static void tellAlreadyOpen(const QList<QUrl> &urls, const QList<TemplateArchiveCollection *> &open);
+    // Brings forward the windows that show some of `urls` already, as a
+    // document opened twice does: no question, no second window.
+    static void bringForwardAlreadyOpen(const QList<QUrl> &urls, const QList<TemplateArchiveCollection *> &open);
 };

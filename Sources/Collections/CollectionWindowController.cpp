@@ -13,6 +13,8 @@
 #include "Documents/TemplateArchiveDocument.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Interface/FileManager.h"
+#include "Interface/PreviewPanel.h"
+#include "Interface/WindowMemory.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -23,6 +25,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -124,7 +127,14 @@ void CollectionWindowController::setUpTable()
     ui.contentSplitter->setStretchFactor(0, 1);
     ui.contentSplitter->setStretchFactor(1, 0);
     ui.contentSplitter->setSizes({600, 398});
+    // As the user left the last collection window: size, columns, sort, division.
+    WindowMemory::remember(_collection.window(), QStringLiteral("collection"));
+    WindowMemory::remember(table->horizontalHeader(), QStringLiteral("collection"));
+    WindowMemory::remember(ui.contentSplitter, QStringLiteral("collection"));
+    table->sortByColumn(table->horizontalHeader()->sortIndicatorSection(),
+                        table->horizontalHeader()->sortIndicatorOrder());
     connectTable();
+    connectKeys();
     nameActions();
     // The first button, not a cell of the table, starts with the focus.
     ui.installButton->setFocus();
@@ -140,6 +150,8 @@ void CollectionWindowController::connectTable()
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         updateSelectionControls();
         showPreview();
+        // The large preview, when up, follows the selection.
+        showInPreviewPanel(false);
     });
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showPreview(); });
     // A reset clears the selection without selectionChanged().
@@ -162,6 +174,76 @@ void CollectionWindowController::connectTable()
             reveal(item);
     });
     connect(table, &QWidget::customContextMenuRequested, this, &CollectionWindowController::showContextMenu);
+}
+
+void CollectionWindowController::connectKeys()
+{
+    TemplateArchiveCollectionWindow *window = _collection.window();
+    const Ui::TemplateArchiveCollection &ui = window->ui();
+    QLineEdit *search = ui.searchField;
+    EffectsTableView *table = ui.effectsTable;
+    // The window's, so it answers from any control in it.
+    auto *find = new QAction(window);
+    find->setObjectName(QStringLiteral("findAction"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(find);
+    connect(find, &QAction::triggered, search, [search] {
+        search->setFocus(Qt::ShortcutFocusReason);
+        search->selectAll();
+    });
+    // Escape empties the search; in an empty one it goes back to the table.
+    auto *clear = new QShortcut(QKeySequence(Qt::Key_Escape), search);
+    clear->setContext(Qt::WidgetShortcut);
+    connect(clear, &QShortcut::activated, search, [search, table] {
+        if (search->text().isEmpty())
+            table->setFocus(Qt::ShortcutFocusReason);
+        else
+            search->clear();
+    });
+    // The table's own: in the search field Return and Delete keep their usual meaning.
+    const auto onTable = [table](QKeySequence key, auto slot, auto *receiver) {
+        auto *shortcut = new QShortcut(key, table);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, receiver, slot);
+    };
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        onTable(QKeySequence(key), &TemplateArchiveCollection::installSelected, &_collection);
+    // Both flows ask first: an uninstall never starts from a key alone.
+    for (Qt::Key key : {Qt::Key_Delete, Qt::Key_Backspace})
+        onTable(QKeySequence(key), &TemplateArchiveCollection::uninstallSelected, &_collection);
+    onTable(QKeySequence(Qt::Key_Space), &CollectionWindowController::togglePreviewPanel, this);
+    auto *hide = new QShortcut(QKeySequence(Qt::Key_Escape), table);
+    hide->setContext(Qt::WidgetShortcut);
+    connect(hide, &QShortcut::activated, this, [this] {
+        if (_previewPanel)
+            _previewPanel->close();
+    });
+}
+
+void CollectionWindowController::togglePreviewPanel()
+{
+    if (_previewPanel && _previewPanel->isVisible()) {
+        _previewPanel->close();
+        return;
+    }
+    showInPreviewPanel(true);
+}
+
+void CollectionWindowController::showInPreviewPanel(bool open)
+{
+    if (!open && !(_previewPanel && _previewPanel->isVisible()))
+        return;
+    const EffectTemplateItemList items = selectedEffects();
+    if (items.size() != 1) {
+        if (_previewPanel)
+            _previewPanel->close();
+        return;
+    }
+    // One per window, hidden when put away, going with the window.
+    if (!_previewPanel)
+        _previewPanel = new PreviewPanel(_collection.window());
+    _previewPanel->showTemplate(EffectsTableModel::shownTitle(*items.front()), items.front()->sourceFolderPath());
 }
 
 void CollectionWindowController::nameActions()

@@ -7,12 +7,14 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 
 #include <vector>
 
 class EffectsFilterModel;
 class EffectsTableModel;
 class QLabel;
+class PreviewPanel;
 class QPoint;
 class TemplateArchiveCollection;
 
@@ -42,6 +44,8 @@ public:
     // The templates selected in the table, in the archives' order.
     EffectTemplateItemList selectedEffects() const;
     void revealSelected();
+    // Space: the selected template's preview, large, or away again.
+    void togglePreviewPanel();
 
     // 20 x 20 marks of the "installed" column.
     static const QPixmap &effectInstalledImage();
@@ -50,6 +54,12 @@ public:
 
 private:
     void connectTable();
+    // Find, Escape in the search, Return, Delete and Space in the table.
+    void connectKeys();
+    // The one selected template in the large preview: brought up with
+    // `open`, else only when it is up already (it goes when the selection is
+    // not one template).
+    void showInPreviewPanel(bool open);
     void nameActions();
     void updateSelectionControls();
     // The line under the counts: what the search shows and what is selected.
@@ -63,4 +73,5 @@ private:
     EffectsTableModel *_tableModel = nullptr;
     EffectsFilterModel *_filterModel = nullptr;
     QLabel *_filterLine = nullptr;
+    QPointer<PreviewPanel> _previewPanel;
 };

@@ -218,6 +218,7 @@ bool TemplateArchiveCollection::windowMayClose()
                                       alive->_window->close();
                               });
                       });
+    Alert::preferCancel(qobject_cast<QMessageBox *>(_stopQuestion.data()));
     return false;
 }
 

@@ -56,8 +56,8 @@ public:
     // empty list when the user cancels or nothing could be opened.
     static QList<TemplateArchiveCollection *> openNewTemplateArchives();
     // Opens the *.mtzip URLs not open yet (one collection for all with
-    // merge, else one each); archives open already are told to the user in
-    // an "Archive Already Open" alert on a later turn of the event loop.
+    // merge, else one each); the windows of archives open already come
+    // forward instead.
     // `error` is never written; it is there for callers that show one.
     static QList<TemplateArchiveCollection *> templateArchivesFromURLs(const QList<QUrl> &urls,
                                                                       bool mergeIntoOneCollection,

@@ -13,6 +13,7 @@
 #include "Installer/DestinationLock.h"
 #include "Installer/FolderTree.h"
 #include "Installer/InstallJournal.h"
+#include "Installer/InstallSpace.h"
 #include "Installer/Receipt.h"
 #include "Installer/RootPermissions.h"
 #include "Installer/TemplateLayout.h"
@@ -21,6 +22,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -28,9 +30,18 @@
 #include <iterator>
 #include <cerrno>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+bool sameVolume(const QString &one, const QString &other)
+{
+    struct stat a;
+    struct stat b;
+    return !one.isEmpty() && ::stat(QFile::encodeName(one).constData(), &a) == 0
+        && ::stat(QFile::encodeName(other).constData(), &b) == 0 && a.st_dev == b.st_dev;
+}
 
 // The install texts for a root that cannot be created or written.
 Error rootError(const Error &cause, const QString &root)
@@ -253,7 +264,8 @@ bool TemplateInstaller::unarchive()
     const QString archive = _archiveURL.toLocalFile();
     // For the receipt an install leaves, read beside the unpack.
     const auto startFacts = [&] { _archiveFacts = ArchiveFacts::start(archive, _templatesRootFolder, _archiveTitle); };
-    if (const std::optional<Error> error = folder->unpack(archive, this, _progressListener, startFacts)) {
+    if (const std::optional<Error> error =
+            folder->unpack(archive, this, _progressListener, startFacts, _password, &_needsPassword)) {
         _unarchiveError = error->localizedDescription();
         _archiveFacts.reset();
         // The folder goes with what was written into it.
@@ -264,6 +276,11 @@ bool TemplateInstaller::unarchive()
     _unpackFolder = std::move(*folder);
     _archiveFacts->readEntries(archive);
     return true;
+}
+
+QString TemplateInstaller::encryptedEntry() const
+{
+    return ZipDirectory::firstEncryptedEntry(_archiveURL.toLocalFile());
 }
 
 bool TemplateInstaller::listArchive(bool forInstall)
@@ -550,6 +567,11 @@ std::optional<Error> TemplateInstaller::installOwned(const EffectTemplateItemLis
     const InstallPlan plan = InstallPlan::make(list, ownership(list), _policy, _unchangedDisposal);
     if (_listedOnly && !plan.toCopy.empty())
         return listedOnlyError();
+    // Before the first write: a move within one volume takes no room.
+    if (!plan.toCopy.empty() && !(transfer == InstallTransfer::MoveSource && sameVolume(effectsSourceFolder(), _templatesRootFolder))) {
+        if (std::optional<Error> full = InstallSpace::refusal(InstallSpace::bytesNeeded(plan.toCopy), _templatesRootFolder))
+            return full;
+    }
     const TemplateTransaction::InstallRecord record = installRecord(plan.recorded);
     std::optional<Error> error = copyEffects({.effects = plan.toCopy,
                                               .folder = _templatesRootFolder,

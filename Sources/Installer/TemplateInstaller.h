@@ -79,6 +79,13 @@ public:
     // all in place already (or kept), which then needs no unpacking.
     bool listArchive(bool forInstall = false);
     QString unarchiveError() const { return _unarchiveError; }
+    // The password unarchive() reads encrypted entries with; empty for none.
+    void setPassword(const QString &password) { _password = password; }
+    // Whether the last unarchive() failed for want of the right password:
+    // an entry is encrypted and none, or a wrong one, was given.
+    bool unarchiveNeedsPassword() const { return _needsPassword; }
+    // The first encrypted entry of the archive, to name when asking.
+    QString encryptedEntry() const;
 
     EffectTemplateItems effectTemplateItemsInFolder(const QString &folder);
     // The scan over any tree; the items' source root is rootFolder.
@@ -258,6 +265,8 @@ private:
     ProgressListener *_progressListener = nullptr;
     std::optional<std::chrono::milliseconds> _lockWait;
     QString _unarchiveError;
+    QString _password;
+    bool _needsPassword = false;
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;
     TemplateTransaction::InstallReport _lastInstall;
     TemplateTransaction::RemovalReport _lastRemoval;

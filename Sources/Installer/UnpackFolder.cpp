@@ -88,14 +88,17 @@ void UnpackFolder::removeNow()
 }
 
 std::optional<Error> UnpackFolder::unpack(const QString &archive, ZipArchiveDelegate *delegate,
-                                          ProgressListener *listener, const std::function<void()> &opened)
+                                          ProgressListener *listener, const std::function<void()> &opened,
+                                          const QString &password, bool *needsPassword)
 {
     std::optional<Error> error;
     ZipArchive zip;
     zip.setDelegate(delegate);
     zip.setProgressListener(listener);
+    if (needsPassword)
+        *needsPassword = false;
     try {
-        if (!zip.UnzipOpenFile(archive)) {
+        if (!zip.UnzipOpenFile(archive, password)) {
             error = openError(zip.lastError());
         } else {
             if (opened)
@@ -106,6 +109,13 @@ std::optional<Error> UnpackFolder::unpack(const QString &archive, ZipArchiveDele
     } catch (const std::exception &e) {
         MTI_DIAGNOSTIC(lcInstall, QString::fromLocal8Bit(e.what()));
         error = Error(domain, EIO, QString::fromLocal8Bit(e.what()));
+    }
+    if (error && needsPassword) {
+        const ZipError::Code code = zip.lastError().code;
+        // The traditional scheme lets about one wrong password in 256 past its
+        // check; the data then fails to inflate or to match its CRC.
+        *needsPassword = code == ZipError::PasswordNeeded || code == ZipError::WrongPassword
+            || (code == ZipError::Damaged && !password.isEmpty());
     }
     zip.UnzipCloseFile();
     zip.setDelegate(nullptr);

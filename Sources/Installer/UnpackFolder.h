@@ -34,8 +34,11 @@ public:
     // Unpacks the archive file into the folder, the zip layer's messages
     // going to `delegate`. `opened` runs once the archive opened, before its
     // entries are written. The error's text is the one shown to users.
+    // Encrypted entries are read with `password`; `needsPassword`, when
+    // given, tells whether the failure was for want of the right one.
     [[nodiscard]] std::optional<Error> unpack(const QString &archive, ZipArchiveDelegate *delegate,
-                                              ProgressListener *listener, const std::function<void()> &opened);
+                                              ProgressListener *listener, const std::function<void()> &opened,
+                                              const QString &password = {}, bool *needsPassword = nullptr);
 
     // Removes the unpack folders whose owning process no longer runs;
     // answers how many.

@@ -102,6 +102,16 @@ QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QStri
     return box;
 }
 
+void preferCancel(QMessageBox *box)
+{
+    auto *cancel = box ? qobject_cast<QPushButton *>(box->escapeButton()) : nullptr;
+    // Without a cancel button the default one is the only way out.
+    if (!cancel || cancel->property(AnswerProperty).toInt() != -1)
+        return;
+    box->setDefaultButton(cancel);
+    cancel->setFocus();
+}
+
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,
              const QString &alternateButton, const QString &otherButton)
 {

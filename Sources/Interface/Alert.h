@@ -32,6 +32,12 @@ QMessageBox *create(const QString &messageText, const QString &informativeText, 
 QMessageBox *beginSheet(QWidget *window, const QString &messageText, const QString &informativeText,
                         const Buttons &buttons, std::function<void(int answer)> completion = {});
 
+// For a question whose default answer removes or undoes something
+// (Uninstall, Remove, Stop): Return and the first focus go to the cancel
+// button (the other button) instead, so a key pressed in passing changes
+// nothing. The answers stay as they were.
+void preferCancel(QMessageBox *box);
+
 // Application-modal; waits for the answer. After dismissAll() it shows
 // nothing and answers as Escape would (the cancel answer).
 int runModal(const QString &messageText, const QString &informativeText, const QString &defaultButton,

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMessageBox>
 #include <QMenu>
 #include <QItemSelection>
 #include <QPointer>
@@ -480,7 +481,7 @@ void TemplateLibraryWindow::removeSelected()
                         "longer shows them.").arg(QLocale().toString(count));
     // The sheet answers later, from the event loop; the window may be gone.
     QPointer<TemplateLibraryWindow> alive(this);
-    Alert::beginSheet(this, question, information, {tr("Remove"), QString(), tr("Cancel")}, [alive, targets](int answer) {
+    QMessageBox *sheet = Alert::beginSheet(this, question, information, {tr("Remove"), QString(), tr("Cancel")}, [alive, targets](int answer) {
         if (!alive || answer != 1)
             return;
         std::map<int, QStringList> byRoot;
@@ -488,6 +489,7 @@ void TemplateLibraryWindow::removeSelected()
             byRoot[target.rootIndex].append(target.destination);
         alive->removeNow(byRoot);
     });
+    Alert::preferCancel(sheet);
 }
 
 void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)

@@ -101,4 +101,26 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
     return std::move(listing.entries);
 }
 
+QString firstEncryptedEntry(const QString &zipFile)
+{
+    ZipFault fault;
+    const std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
+    if (!reader)
+        return {};
+    QString found;
+    const bool read = reader->visit(
+        [&found](zip_uint64_t index, const ZipReader::Entry *stat, const char *name) {
+            if (index == 0)
+                found.clear(); // a window gave way to the whole directory
+            if (!found.isEmpty() || !stat || !(stat->valid & ZIP_STAT_ENCRYPTION_METHOD)
+                || stat->encryptionMethod == ZIP_EM_NONE)
+                return;
+            const QString entry = QString::fromUtf8(name);
+            if (!ZipReader::isFolder(entry, *stat))
+                found = entry;
+        },
+        &fault);
+    return read ? found : QString();
+}
+
 } // namespace ZipDirectory

@@ -32,4 +32,8 @@ struct Entry
 // The entries in directory order, or none when the archive is refused.
 [[nodiscard]] std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate);
 
+// The name of the first encrypted file entry, as stored: the one a
+// password is asked for. Empty when none is, or the archive cannot be read.
+QString firstEncryptedEntry(const QString &zipFile);
+
 } // namespace ZipDirectory
