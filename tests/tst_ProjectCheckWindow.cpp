@@ -173,7 +173,7 @@ void tst_ProjectCheckWindow::rowStates()
     receipt.archiveFileName = QStringLiteral("LT_Names.mtzip");
     receipt.archiveTitle = QStringLiteral("LT_Names");
     receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("Name"),
-                                 QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name"), {}});
+                                 QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name"), {}, std::nullopt});
     writeFileOrFail(Receipt::pathFor(root, receipt.archiveTitle), receipt.toJson());
     writeFileOrFail(root + QStringLiteral("/Transitions.localized/ZT Swipes/TR_Old/TR_Old.motr"),
                     motionDocument("5.4", "<template><flags>2</flags></template>"));
@@ -254,7 +254,7 @@ void tst_ProjectCheckWindow::archivesSearched()
         receipt.archivePath = archive;
         receipt.archiveSha256 = InstalledArchives::sha256OfFile(archive);
         receipt.archiveSize = QFileInfo(archive).size();
-        receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("B"), wanted, {}});
+        receipt.templates.push_back({3, QStringLiteral("Lower Thirds"), QStringLiteral("B"), wanted, {}, std::nullopt});
         writeFileOrFail(Receipt::pathFor(root, receipt.archiveTitle), receipt.toJson());
     }
     // Another file now stands where the receipt's archive was.

@@ -140,6 +140,22 @@ für Final Cut Pro X und Motion.</translation>
         <source>Collect &amp;Templates...</source>
         <translation>&amp;Vorlagen sammeln …</translation>
     </message>
+    <message>
+        <source>&amp;Preferences...</source>
+        <translation>&amp;Einstellungen …</translation>
+    </message>
+    <message>
+        <source>&amp;Start Window</source>
+        <translation>&amp;Startfenster</translation>
+    </message>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation>&amp;Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Clear Menu</source>
+        <translation>Menü leeren</translation>
+    </message>
 </context>
 <context>
     <name>CollectionOpeningRules</name>
@@ -405,6 +421,115 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Cannot create &quot;%1&quot;: File name too long</source>
         <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordSheet</name>
+    <message>
+        <source>Password Needed</source>
+        <translation>Passwort erforderlich</translation>
+    </message>
+    <message>
+        <source>“%1” is protected by a password.</source>
+        <translation>„%1“ ist durch ein Passwort geschützt.</translation>
+    </message>
+    <message>
+        <source>Enter the password to unpack its templates.</source>
+        <translation>Geben Sie das Passwort ein, um die Vorlagen zu entpacken.</translation>
+    </message>
+    <message>
+        <source>Enter the password to unpack its templates; “%1” is the first entry that needs it.</source>
+        <translation>Geben Sie das Passwort ein, um die Vorlagen zu entpacken; „%1“ ist der erste Eintrag, der es braucht.</translation>
+    </message>
+    <message>
+        <source>The password you entered is not correct. Try again.</source>
+        <translation>Das eingegebene Passwort ist nicht richtig. Versuchen Sie es noch einmal.</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesWindow</name>
+    <message>
+        <source>Move them to the Trash</source>
+        <translation>In den Papierkorb legen</translation>
+    </message>
+    <message>
+        <source>Delete them at once</source>
+        <translation>Sofort löschen</translation>
+    </message>
+    <message>
+        <source>Add…</source>
+        <translation>Hinzufügen …</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Show in Finder</source>
+        <translation>Im Finder zeigen</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>Im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>Besides Downloads, these folders are searched for the archives of templates a project is missing.</source>
+        <translation>Neben „Downloads“ werden diese Ordner nach den Archiven von Vorlagen durchsucht, die einem Projekt fehlen.</translation>
+    </message>
+    <message>
+        <source>Newest installed</source>
+        <translation>Neueste installierte</translation>
+    </message>
+    <message>
+        <source>Templates are judged against this version; leave it empty for the newest one installed.</source>
+        <translation>Vorlagen werden an dieser Version gemessen; leer lassen für die neueste installierte.</translation>
+    </message>
+    <message>
+        <source>Templates folder:</source>
+        <translation>Vorlagenordner:</translation>
+    </message>
+    <message>
+        <source>Removed templates:</source>
+        <translation>Entfernte Vorlagen:</translation>
+    </message>
+    <message>
+        <source>Search for archives in:</source>
+        <translation>Archive suchen in:</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro version:</source>
+        <translation>Final Cut Pro-Version:</translation>
+    </message>
+    <message>
+        <source>Search for Archives In</source>
+        <translation>Archive suchen in</translation>
+    </message>
+    <message>
+        <source>“%1” is not a version number such as 11.1.</source>
+        <translation>„%1“ ist keine Versionsnummer wie 11.1.</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewPanel</name>
+    <message>
+        <source>No Preview</source>
+        <translation>Keine Vorschau</translation>
     </message>
 </context>
 <context>
@@ -1140,6 +1265,14 @@ aus %3</translation>
         <source>Motion Template Archives (*.mtzip *.zip)</source>
         <translation>Motion-Vorlagenarchive (*.mtzip *.zip)</translation>
     </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Not Enough Free Space</source>
+        <translation>Nicht genug freier Speicherplatz</translation>
+    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>
@@ -1272,6 +1405,10 @@ aus %3</translation>
     <message>
         <source>The archive &quot;%1&quot; was only listed; unpack it to install its templates.</source>
         <translation>Das Archiv „%1“ wurde nur aufgelistet; entpacken Sie es, um seine Vorlagen zu installieren.</translation>
+    </message>
+    <message>
+        <source>Not enough free space: installing needs %1, only %2 are free on the volume of “%3”. Nothing was changed.</source>
+        <translation>Nicht genug freier Speicherplatz: Die Installation braucht %1, auf dem Volume von „%3“ sind nur %2 frei. Es wurde nichts verändert.</translation>
     </message>
 </context>
 <context>
