@@ -62,3 +62,11 @@ void LibraryCommand::print(CliContext &context, const QJsonObject &document)
     context.out << QJsonDocument(document).toJson(QJsonDocument::Indented);
     context.out.flush();
 }
+
+void LibraryCommand::tellUnknown(CliContext &context, const QString &root, const QStringList &unknown,
+                                 const QString &nothingDone)
+{
+    for (const QString &name : unknown)
+        context.error(QStringLiteral("\"%1\": no installed template and no receipt of that name in %2").arg(name, root));
+    context.error(nothingDone);
+}

@@ -35,6 +35,10 @@ protected:
     virtual int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) = 0;
 
     static void print(CliContext &context, const QJsonObject &document);
+    // Names given that match no installed template and no receipt, then
+    // `nothingDone` ("nothing was removed"): a typo must not act on the rest.
+    static void tellUnknown(CliContext &context, const QString &root, const QStringList &unknown,
+                            const QString &nothingDone);
 
 private:
     CliDestination _destination;

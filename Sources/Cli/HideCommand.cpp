@@ -80,10 +80,7 @@ protected:
         QStringList unknown;
         const QStringList destinations = TemplateLibrary::resolve(root, parser.positionalArguments(), &unknown);
         if (!unknown.isEmpty()) {
-            for (const QString &name : std::as_const(unknown))
-                context.error(QStringLiteral("\"%1\": no installed template and no receipt of that name in %2")
-                                  .arg(name, root));
-            context.error(QStringLiteral("nothing was changed"));
+            tellUnknown(context, root, unknown, QStringLiteral("nothing was changed"));
             if (json) {
                 QJsonObject document = CliJson::document(name(), root);
                 document.insert(QStringLiteral("unknown"), QJsonArray::fromStringList(unknown));

@@ -133,10 +133,7 @@ private:
     // A name that matches nothing stops the whole removal before it begins.
     int refuseUnknown(CliContext &context, const QString &root, const QStringList &unknown, bool json) const
     {
-        for (const QString &name : unknown)
-            context.error(QStringLiteral("\"%1\": no installed template and no receipt of that name in %2")
-                              .arg(name, root));
-        context.error(QStringLiteral("nothing was removed"));
+        tellUnknown(context, root, unknown, QStringLiteral("nothing was removed"));
         if (json) {
             QJsonObject document = CliJson::document(name(), root);
             document.insert(QStringLiteral("unknown"), jsonArray(unknown));
