@@ -625,10 +625,12 @@ void tst_App::openingAnOpenArchiveBringsItsWindowForward()
     _delegate->applicationOpenFiles({_archiveA});
     QVERIFY(collectionsOpened());
     QCOMPARE(collections().size(), 1);
-    // The window comes forward, and that is all: no second window, no question.
+    // The window comes forward, no second window opens, and the alert says why.
+    QTRY_COMPARE(alerts.seen.size(), 1);
+    QVERIFY2(alerts.seen.first().startsWith(QLatin1String("Archive Already Open\n")), qPrintable(alerts.seen.first()));
     QVERIFY(QTest::qWaitForWindowActive(window));
     QCoreApplication::processEvents();
-    QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.seen.join(QLatin1Char('|'))));
+    QCOMPARE(alerts.seen.size(), 1);
 }
 
 void tst_App::launchArgumentPaths_data()
@@ -681,13 +683,15 @@ void tst_App::commandLinePathAlsoSentByThePlatformOpensOnce()
     // An "already open" alert would come on a zero-time timer.
     QCoreApplication::processEvents();
     QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.seen.join(QLatin1Char('|'))));
-    // Sent again later, it brings its window forward and opens nothing.
+    // Sent again later, it brings its window forward, opens nothing, and
+    // the alert says why.
     QCoreApplication::sendEvent(qApp, &sameFile);
     QCoreApplication::processEvents();
     QCOMPARE(collections().size(), 2);
     QVERIFY(collections().first()->window()->isVisible());
+    QTRY_COMPARE(alerts.seen.size(), 1);
+    QVERIFY2(alerts.seen.first().startsWith(QLatin1String("Archive Already Open\n")), qPrintable(alerts.seen.first()));
     QTRY_COMPARE(QApplication::activeWindow(), collections().first()->window());
-    QVERIFY2(alerts.seen.isEmpty(), qPrintable(alerts.seen.join(QLatin1Char('|'))));
 }
 
 void tst_App::everyWindowGetsTheMenus()

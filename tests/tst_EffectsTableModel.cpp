@@ -589,7 +589,7 @@ void tst_EffectsTableModel::modelTesterThroughInstallAndUninstall()
     alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
     alerts.answer(QStringLiteral("Installation Completed"), QStringLiteral("Cancel"));
     alerts.answer(QStringLiteral("Uninstall 3 templates from Final Cut Pro's library?"), QStringLiteral("Uninstall"));
-    alerts.answer(QStringLiteral("Uninstall Completed"), QStringLiteral("OK"));
+    alerts.answer(QStringLiteral("Uninstall Completed"), QStringLiteral("Ok"));
     collection->installForCurrentUser();
     QTRY_VERIFY(alerts.answered(QStringLiteral("Installation Completed")));
     QCOMPARE(collection->tableModel()->rowCount(), 3);

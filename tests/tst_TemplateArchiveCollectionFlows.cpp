@@ -366,7 +366,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QMessageBox *failed = alerts.first();
     QCOMPARE(failed->text(), Failed);
     MTI_VERIFY_SHEET(failed, collection);
-    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("OK")});
+    QCOMPARE(buttonTexts(failed), QStringList{QStringLiteral("Ok")});
 
     // The second archive's own message, as its installer gives it.
     {
@@ -390,7 +390,7 @@ void tst_TemplateArchiveCollectionFlows::errorFromSecondOfThreeInstallers()
     QVERIFY(button(collection, "installButton")->isEnabled());
     QVERIFY(button(collection, "deleteButton")->isEnabled());
 
-    QVERIFY(press(failed, QStringLiteral("OK")));
+    QVERIFY(press(failed, QStringLiteral("Ok")));
     settle();
     QVERIFY(visibleAlerts().isEmpty()); // no question about the archives
     QVERIFY(collection);
@@ -420,7 +420,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
     MTI_VERIFY_SHEET(done, collection);
     QCOMPARE(done->informativeText(),
              QStringLiteral("3 effects were uninstalled successfully.\nThey were moved to the Trash."));
-    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("OK")});
+    QCOMPARE(buttonTexts(done), QStringList{QStringLiteral("Ok")});
     // Each template in the Trash under its own name, recorded at its own place.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/Trash/");
@@ -441,7 +441,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallCountsRemovedTemplates()
             QVERIFY2(!QFileInfo::exists(installedPath(Titles, _categories.at(archive), name)), qPrintable(name));
     }
     QVERIFY(QFileInfo(installedPath(Titles, _categories.at(0), QStringLiteral("LT_Someone_Elses"))).isDir());
-    QVERIFY(press(done, QStringLiteral("OK")));
+    QVERIFY(press(done, QStringLiteral("Ok")));
     settle();
     QVERIFY(collection);
     QVERIFY(visibleAlerts().isEmpty());
@@ -746,7 +746,7 @@ void tst_TemplateArchiveCollectionFlows::uninstallSelectedRemovesOnlyTheSelectio
     QCOMPARE(statusLine(collection), QStringLiteral("10 effects,  2 installed"));
     // Nothing installed is selected any more.
     QVERIFY(!uninstallSelected->isEnabled());
-    QVERIFY(press(done, QStringLiteral("OK")));
+    QVERIFY(press(done, QStringLiteral("Ok")));
 
     // Cancel removes nothing.
     selectTitles(collection, {QStringLiteral("Word 1")});

@@ -58,18 +58,28 @@ void CollectionOpener::bringForwardAlreadyOpen(const QList<QUrl> &urls,
 {
     // Now, before any new window of the same request shows: those come up in
     // front once unpacked. One still unpacking shows when it has opened.
+    QList<QPointer<TemplateArchiveCollection>> forward;
     for (TemplateArchiveCollection *collection : open) {
         if (std::any_of(urls.begin(), urls.end(),
-                        [collection](const QUrl &url) { return collection->archiveURLs().contains(url); }))
+                        [collection](const QUrl &url) { return collection->archiveURLs().contains(url); })) {
             collection->showWhenOpened();
+            forward.append(collection);
+        }
     }
     // The alert still says why no new window came, after the request has
-    // returned and its window is on screen.
-    QTimer::singleShot(0, qApp, [] {
+    // returned and its window is on screen; once answered, the window that
+    // holds the archive is the one in front again.
+    QTimer::singleShot(0, qApp, [forward] {
         Alert::runModal(tr("Archive Already Open"),
                         tr("Some of the archives are already open in another window, you cannot open them in a "
                            "new window. Please close the other window, and try again."),
                         tr("Ok"));
+        for (const QPointer<TemplateArchiveCollection> &collection : forward) {
+            if (collection && collection->window()->isVisible()) {
+                collection->window()->raise();
+                collection->window()->activateWindow();
+            }
+        }
     });
 }
 
