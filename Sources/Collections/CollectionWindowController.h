@@ -3,11 +3,14 @@
 #pragma once
 
 #include "Installer/TemplateInstaller.h"
+#include "Interface/DocumentLoader.h"
 
 #include <QCoreApplication>
 #include <QObject>
 #include <QPixmap>
+#include <QVersionNumber>
 
+#include <optional>
 #include <vector>
 
 class EffectsFilterModel;
@@ -47,12 +50,16 @@ public:
     static const QPixmap &effectNotInstalledImage();
     static const QPixmap &effectInstalledElsewhereImage();
 
+    // The preview pane's details of a template, one "Label: value" a line;
+    // a note while its document is still being read.
+    static QString factsText(const DocumentLoader::Document &document, const std::optional<QVersionNumber> &finalCut);
+
 private:
     void connectTable();
     void nameActions();
     void updateSelectionControls();
     void showPreview();
-    void showPreviewDetails(const EffectTemplateItem &item);
+    void showPreviewDetails(const EffectTemplateItem &item, int row);
     void showContextMenu(const QPoint &position);
     void reveal(const EffectTemplateItem *item);
 

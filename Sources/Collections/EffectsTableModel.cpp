@@ -28,10 +28,16 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     , _previews(PreviewsKept)
     , _previewLoader(std::make_unique<PreviewLoader>(PreviewLoader::Sizes{ThumbnailSize, PreviewSize},
                                                      PreviewLoader::Limits{2, 0}))
+    , _documentLoader(std::make_unique<DocumentLoader>())
 {
     // No backlog limit (Limits{2, 0} above): the preview pane waits on its
     // request, which must not be dropped behind a scroll of thumbnails.
     connect(_previewLoader.get(), &PreviewLoader::loaded, this, &EffectsTableModel::previewLoaded);
+    connect(_documentLoader.get(), &DocumentLoader::loaded, this, &EffectsTableModel::documentLoaded);
+    connect(_documentLoader.get(), &DocumentLoader::finished, this, &EffectsTableModel::documentsRead);
+    connect(_documentLoader.get(), &DocumentLoader::finalCutFound, this, &EffectsTableModel::setFinalCutVersion);
+    // Before the documents: the loader's one worker takes them in turn.
+    _documentLoader->findFinalCut();
     reload();
 }
 
@@ -40,8 +46,9 @@ EffectsTableModel::~EffectsTableModel() = default;
 const QStringList &EffectsTableModel::columnIdentifiers()
 {
     static const QStringList identifiers = {QStringLiteral("index"),    QStringLiteral("installed"),
-                                            QStringLiteral("kind"),     QStringLiteral("category"),
-                                            QStringLiteral("title"),    QStringLiteral("preview")};
+                                            QStringLiteral("marks"),    QStringLiteral("kind"),
+                                            QStringLiteral("category"), QStringLiteral("title"),
+                                            QStringLiteral("preview")};
     return identifiers;
 }
 
@@ -90,7 +97,45 @@ void EffectsTableModel::reload()
     _withoutPreview.clear();
     _loading.clear();
     _loadingFolders.clear();
+    _documents.assign(_items.size(), nullptr);
+    _documentsRead = 0;
     endResetModel();
+    // After the reset: a loader answering at once finds the rows in place.
+    QStringList folders;
+    folders.reserve(qsizetype(_items.size()));
+    for (const EffectTemplateItem *entry : _items)
+        folders.append(entry->sourceFolderPath());
+    _documentLoader->load(folders);
+}
+
+void EffectsTableModel::documentLoaded(int row, const DocumentLoader::Document &document)
+{
+    if (row < 0 || size_t(row) >= _documents.size() || !document)
+        return;
+    if (!_documents[size_t(row)])
+        ++_documentsRead;
+    _documents[size_t(row)] = document;
+    const QModelIndex cell = index(row, MarksColumn);
+    emit dataChanged(cell, cell);
+    emit documentReady(row);
+}
+
+DocumentLoader::Document EffectsTableModel::document(int row) const
+{
+    return row >= 0 && size_t(row) < _documents.size() ? _documents[size_t(row)] : nullptr;
+}
+
+TemplateMarks::Judgement EffectsTableModel::judgement(int row) const
+{
+    const DocumentLoader::Document read = document(row);
+    return read ? TemplateMarks::judge(*read, _finalCut) : TemplateMarks::Judgement();
+}
+
+void EffectsTableModel::setFinalCutVersion(std::optional<QVersionNumber> version)
+{
+    _finalCut = std::move(version);
+    if (!_items.empty())
+        emit dataChanged(index(0, MarksColumn), index(int(_items.size()) - 1, MarksColumn));
 }
 
 void EffectsTableModel::setInstalledStates(std::vector<bool> states)
@@ -178,6 +223,8 @@ QVariant EffectsTableModel::objectValue(Column column, int row) const
             ? TemplateArchiveCollection::effectInstalledElsewhereImage()
             : TemplateArchiveCollection::effectInstalledImage();
     }
+    case MarksColumn:
+        return judgement(row).marksString();
     case KindColumn:
         return kindName(entry->templateType());
     case CategoryColumn:
@@ -285,6 +332,16 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
             return _installedToolTip ? _installedToolTip(*entry, isInstalled(entry))
                                      : installedNote(row, isInstalled(entry));
         return {};
+    case MarksColumn:
+        if (role == Qt::DisplayRole)
+            return objectValue(column, row);
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
+            const QString tip = judgement(row).tooltip();
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignCenter);
+        return {};
     case PreviewColumn:
         // objectValue() gives the column nothing; the
         // window shows a thumbnail, read when the row is first drawn.
@@ -327,6 +384,8 @@ QVariant EffectsTableModel::headerData(int section, Qt::Orientation orientation,
         case InstalledColumn:
             // A mark, not a word: the column is as narrow as its images.
             return QStringLiteral("\u2713");
+        case MarksColumn:
+            return QStringLiteral("!");
         case KindColumn:
             return tr("Kind");
         case CategoryColumn:
@@ -344,6 +403,8 @@ QVariant EffectsTableModel::headerData(int section, Qt::Orientation orientation,
             return tr("Order in the archives");
         case InstalledColumn:
             return tr("Installed");
+        case MarksColumn:
+            return tr("What the template needs or lacks; each row's tool tip says which");
         default:
             break;
         }
