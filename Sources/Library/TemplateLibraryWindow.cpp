@@ -7,10 +7,12 @@
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
 #include "Interface/FileManager.h"
+#include "Interface/FinalCutNotice.h"
 #include "Common/ByteSize.h"
 #include "Installer/RecentlyRemoved.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
+#include "Library/LibraryPreviewPane.h"
 #include "Library/RecentlyRemovedPane.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
@@ -26,7 +28,9 @@
 #include <QItemSelection>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <map>
@@ -83,6 +87,7 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
 
     createActions();
     setUpTable();
+    setUpPreviewPane();
     setUpRemovedTable();
     fillFilters();
 
@@ -203,6 +208,48 @@ void TemplateLibraryWindow::setUpTable()
         _contextMenu->popup(table->viewport()->mapToGlobal(position));
     });
     connect(table, &QAbstractItemView::doubleClicked, this, [this] { revealSelected(); });
+}
+
+void TemplateLibraryWindow::setUpPreviewPane()
+{
+    // Made here rather than in the form: the table and the pane share a
+    // splitter, the table taking what the window gains.
+    QTableView *table = _ui->templatesTable;
+    QLayout *layout = _ui->tablePageLayout;
+    auto *splitter = new QSplitter(Qt::Horizontal, _ui->tablePage);
+    splitter->setObjectName(QStringLiteral("libraryContentSplitter"));
+    splitter->setChildrenCollapsible(false);
+    const int at = layout->indexOf(table);
+    layout->removeWidget(table);
+    static_cast<QVBoxLayout *>(layout)->insertWidget(at, splitter, 1);
+    _previewPane = new LibraryPreviewPane(_model, splitter);
+    splitter->addWidget(table);
+    splitter->addWidget(_previewPane);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    // Beside the title: what the template needs is read with its name.
+    table->horizontalHeader()->moveSection(TemplateLibraryModel::MarksColumn, TemplateLibraryModel::TitleColumn + 1);
+    table->setColumnWidth(TemplateLibraryModel::MarksColumn, 44);
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TemplateLibraryWindow::showCurrentInPane);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TemplateLibraryWindow::showCurrentInPane);
+    // Rows are renumbered by a rescan; the pane follows its template.
+    connect(_filter, &QAbstractItemModel::modelReset, this, &TemplateLibraryWindow::showCurrentInPane);
+    connect(_filter, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        const QModelIndex current = _ui->templatesTable->currentIndex();
+        if (current.isValid() && current.row() >= first.row() && current.row() <= last.row())
+            showCurrentInPane();
+    });
+}
+
+void TemplateLibraryWindow::showCurrentInPane()
+{
+    // The current row while it is selected: after a search hid the selection,
+    // it is nothing the buttons would act on.
+    const QModelIndex current = _ui->templatesTable->currentIndex();
+    const bool selected = current.isValid() && _ui->templatesTable->selectionModel()->isRowSelected(current.row(), QModelIndex());
+    _previewPane->showRow(selected ? _filter->mapToSource(current).row() : -1);
 }
 
 void TemplateLibraryWindow::setUpRemovedTable()
@@ -519,6 +566,8 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
             if (!outcome->firstError)
                 outcome->firstError = error ? error : report.firstError;
         }
+        if (outcome->removed > 0)
+            outcome->runningFinalCut = FinalCutNotice::runningFinalCut();
     });
 }
 
@@ -531,7 +580,20 @@ void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
         Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("Ok"), QString(), QString()});
     } else if (outcome.deleted) {
         Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("Ok"), QString(), QString()});
+    } else if (!outcome.runningFinalCut.isEmpty()) {
+        offerToReopenFinalCut(tr("Templates Removed"), tr("%1 removed.").arg(templateCount(outcome.removed)),
+                              outcome.runningFinalCut);
     }
+}
+
+void TemplateLibraryWindow::offerToReopenFinalCut(const QString &title, const QString &text, const QString &finalCut)
+{
+    QPointer<TemplateLibraryWindow> alive(this);
+    Alert::beginSheet(this, title, text + QLatin1Char('\n') + FinalCutNotice::note(),
+                      {tr("Ok"), FinalCutNotice::reopenButton(), QString()}, [alive, finalCut](int answer) {
+                          if (alive && answer == 0)
+                              FinalCutNotice::reopen(alive, finalCut);
+                      });
 }
 
 void TemplateLibraryWindow::setBusy(bool busy)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class LibraryPreviewPane;
 class QAction;
 class QMenu;
 class RecentlyRemovedModel;
@@ -61,6 +62,7 @@ public:
     bool hasLoadedRemoved() const;
     // The context menu of the table, as it is shown.
     QMenu *contextMenu() const { return _contextMenu; }
+    LibraryPreviewPane *previewPane() const { return _previewPane; }
 
     // Rows of model() that are selected, in the table's order.
     QList<int> selectedRows() const;
@@ -98,6 +100,8 @@ protected:
 private:
     void createActions();
     void setUpTable();
+    void setUpPreviewPane();
+    void showCurrentInPane();
     void fillFilters();
     void refreshCategories();
     void applyFilters();
@@ -112,10 +116,15 @@ private:
         int failed = 0;
         bool deleted = false;  // no Trash on the volume
         std::optional<Error> firstError;
+        // The Final Cut Pro found running afterwards (its bundle identifier).
+        QString runningFinalCut;
     };
     // By root: each root has its own lock and receipts, so one remove() each.
     void removeNow(const std::map<int, QStringList> &byRoot);
     void reportRemoval(const Removal &outcome);
+    // Final Cut Pro ran while the library changed: it shows the change once
+    // reopened, which the sheet's second button does.
+    void offerToReopenFinalCut(const QString &title, const QString &text, const QString &finalCut);
     void showVerification(const std::vector<TemplateLibrary::Verification> &results);
     void setBusy(bool busy);
     void setUpRemovedTable();
@@ -132,6 +141,7 @@ private:
     QAction *_restoreAction = nullptr;
     QMenu *_contextMenu = nullptr;
     RecentlyRemovedPane *_removed = nullptr;
+    LibraryPreviewPane *_previewPane = nullptr;
     bool _busy = false;
     // A close came while busy: it is carried out when the work ends.
     bool _closeWhenDone = false;
