@@ -11,6 +11,7 @@
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Common/UserSettings.h"
 #include "Interface/FinalCutNotice.h"
+#include "Metadata/TemplateDocumentEdit.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -95,6 +96,7 @@ private slots:
     void noFinalCutKnownAsksNothing();
     void tooNewQuestionText();
     void runningFinalCutIsToldAfterInstallAndUninstall();
+    void hiddenInstalledCopyIsMarked();
 
 private:
     TemplateArchiveCollection *openShapes(const QString &finalCut);
@@ -376,6 +378,35 @@ void tst_CollectionTemplateDetails::runningFinalCutIsToldAfterInstallAndUninstal
     QVERIFY(buttonTexts(done).contains(QStringLiteral("Yes")));
     QVERIFY(press(done, QStringLiteral("Cancel")));
     QCOMPARE(reopened.size(), 2);
+}
+
+void tst_CollectionTemplateDetails::hiddenInstalledCopyIsMarked()
+{
+    TemplateArchiveCollection *collection = openThree(QString());
+    QVERIFY(collection);
+    EffectsTableModel *model = collection->tableModel();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    AlertWatcher watcher;
+    watcher.answer(DeleteQuestion, QStringLiteral("Keep"));
+    watcher.answer(Completed, QStringLiteral("Cancel"));
+    collection->installForCurrentUser();
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.answered(Completed), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(model->hasReadDocuments(), 20000);
+    const int row = rowOf(model, QStringLiteral("LT_Fits"));
+    QCOMPARE(marksOf(model, row), QString());
+
+    // Hidden in the library (or by mtzip): the archive's copy is not, the installed one is.
+    const QString installed = installedPath(Titles, Category, QStringLiteral("LT_Fits")) + QStringLiteral("/LT_Fits.moti");
+    QVERIFY(!TemplateDocumentEdit::setObsoleteInFile(installed, true));
+    collection->adjustInstallButtonState();
+    QTRY_COMPARE(marksOf(model, row), QStringLiteral("H"));
+    QVERIFY(model->installedCopyHidden(row));
+    QVERIFY2(tipOf(model, row).contains(QStringLiteral("installed copy is hidden")), qPrintable(tipOf(model, row)));
+    QCOMPARE(marksOf(model, rowOf(model, QStringLiteral("LT_Newer"))), QString());
+
+    QVERIFY(!TemplateDocumentEdit::setObsoleteInFile(installed, false));
+    collection->adjustInstallButtonState();
+    QTRY_COMPARE(marksOf(model, row), QString());
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_CollectionTemplateDetails)

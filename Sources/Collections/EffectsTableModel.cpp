@@ -28,6 +28,7 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     , _previews(PreviewsKept)
     , _previewLoader(std::make_unique<PreviewLoader>(PreviewLoader::Sizes{ThumbnailSize, PreviewSize},
                                                      PreviewLoader::Limits{2, 0}))
+    , _installedLoader(std::make_unique<DocumentLoader>())
     , _documentLoader(std::make_unique<DocumentLoader>())
 {
     // No backlog limit (Limits{2, 0} above): the preview pane waits on its
@@ -36,6 +37,15 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     connect(_documentLoader.get(), &DocumentLoader::loaded, this, &EffectsTableModel::documentLoaded);
     connect(_documentLoader.get(), &DocumentLoader::finished, this, &EffectsTableModel::documentsRead);
     connect(_documentLoader.get(), &DocumentLoader::finalCutFound, this, &EffectsTableModel::setFinalCutVersion);
+    connect(_installedLoader.get(), &DocumentLoader::loaded, this, [this](int index, const DocumentLoader::Document &copy) {
+        const int row = index >= 0 && size_t(index) < _installedRows.size() ? _installedRows[size_t(index)] : -1;
+        if (row < 0 || size_t(row) >= _installedHidden.size() || !copy || !*copy || !(*copy)->isObsolete())
+            return;
+        _installedHidden[size_t(row)] = true;
+        const QModelIndex cell = this->index(row, MarksColumn);
+        emit dataChanged(cell, cell);
+        emit documentReady(row);
+    });
     // Before the documents: the loader's one worker takes them in turn.
     _documentLoader->findFinalCut();
     reload();
@@ -99,6 +109,9 @@ void EffectsTableModel::reload()
     _loadingFolders.clear();
     _documents.assign(_items.size(), nullptr);
     _documentsRead = 0;
+    _installedLoader->cancel();
+    _installedRows.clear();
+    _installedHidden.assign(_items.size(), false);
     endResetModel();
     // After the reset: a loader answering at once finds the rows in place.
     QStringList folders;
@@ -128,7 +141,16 @@ DocumentLoader::Document EffectsTableModel::document(int row) const
 TemplateMarks::Judgement EffectsTableModel::judgement(int row) const
 {
     const DocumentLoader::Document read = document(row);
-    return read ? TemplateMarks::judge(*read, _finalCut) : TemplateMarks::Judgement();
+    TemplateMarks::Judgement judged = read ? TemplateMarks::judge(*read, _finalCut) : TemplateMarks::Judgement();
+    if (installedCopyHidden(row) && !judged.has(TemplateMarks::Mark::Hidden)) {
+        // In its place among the marks, which come in Mark order.
+        const auto at = std::find_if(judged.marks.begin(), judged.marks.end(),
+                                     [](TemplateMarks::Mark mark) { return mark > TemplateMarks::Mark::Hidden; });
+        const qsizetype position = at - judged.marks.begin();
+        judged.marks.insert(at, TemplateMarks::Mark::Hidden);
+        judged.explanations.insert(position, tr("The installed copy is hidden from Final Cut Pro's browser"));
+    }
+    return judged;
 }
 
 void EffectsTableModel::setFinalCutVersion(std::optional<QVersionNumber> version)
@@ -146,6 +168,34 @@ void EffectsTableModel::setInstalledStates(std::vector<bool> states)
     _installed = std::move(states);
     _installedCount = int(std::count(_installed.begin(), _installed.end(), true));
     refreshInstalledMarks();
+    readInstalledCopies();
+}
+
+void EffectsTableModel::readInstalledCopies()
+{
+    // Hidden in the library, or by mtzip hide: the copy Final Cut Pro sees is
+    // what the mark must say. Read again after each install or uninstall.
+    QStringList folders;
+    _installedRows.clear();
+    for (size_t row = 0; row < _items.size(); ++row) {
+        if (_installed[row]) {
+            _installedRows.push_back(int(row));
+            folders.append(_items[row]->destinationPath(_destinationRoot));
+        }
+    }
+    const std::vector<bool> wasHidden = std::exchange(_installedHidden, std::vector<bool>(_items.size(), false));
+    for (size_t row = 0; row < wasHidden.size(); ++row) {
+        if (wasHidden[row]) {
+            const QModelIndex cell = index(int(row), MarksColumn);
+            emit dataChanged(cell, cell);
+        }
+    }
+    _installedLoader->load(folders);
+}
+
+bool EffectsTableModel::installedCopyHidden(int row) const
+{
+    return row >= 0 && size_t(row) < _installedHidden.size() && _installedHidden[size_t(row)];
 }
 
 bool EffectsTableModel::installedState(int row) const

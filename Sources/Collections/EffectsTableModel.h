@@ -119,7 +119,12 @@ public:
     // null before.
     DocumentLoader::Document document(int row) const;
     // What the marks column says of a row; empty until its document is read.
+    // An installed copy hidden in the library (its own document's obsolete
+    // bit) is marked hidden here too.
     TemplateMarks::Judgement judgement(int row) const;
+    // Whether the row's installed copy is hidden, as last read after
+    // setInstalledStates(); false while not read or not installed.
+    bool installedCopyHidden(int row) const;
     // The version documents are judged against; null: none known, nothing
     // is too new. Redraws the marks.
     void setFinalCutVersion(std::optional<QVersionNumber> version);
@@ -142,6 +147,7 @@ private:
     void requestPreview(int row) const;
     void previewLoaded(const QString &folder, const QImage &thumbnail, const QImage &preview);
     void documentLoaded(int row, const DocumentLoader::Document &document);
+    void readInstalledCopies();
 
     const TemplateArchiveDocument *_document;
     EffectTemplateItemList _items;
@@ -161,6 +167,10 @@ private:
     std::vector<DocumentLoader::Document> _documents;
     size_t _documentsRead = 0;
     std::optional<QVersionNumber> _finalCut;
-    // Last: destroyed first, it waits for the document being read.
+    // Rows of the installed copies being read, in the installed loader's order.
+    std::vector<int> _installedRows;
+    std::vector<bool> _installedHidden;
+    // Last: destroyed first, they wait for the document being read.
+    std::unique_ptr<DocumentLoader> _installedLoader;
     std::unique_ptr<DocumentLoader> _documentLoader;
 };

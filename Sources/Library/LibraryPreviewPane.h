@@ -20,7 +20,7 @@ class LibraryPreviewPane : public QFrame
     Q_OBJECT
 
 public:
-    static constexpr QSize ImageSize{320, 180};
+    static constexpr QSize ImageSize{288, 162};
 
     explicit LibraryPreviewPane(const TemplateLibraryModel *model, QWidget *parent = nullptr);
     ~LibraryPreviewPane() override;

@@ -183,11 +183,14 @@ void TemplateLibraryWindow::setUpTable()
     columns->setSortIndicatorShown(true);
     const std::pair<int, int> widths[] = {
         {TemplateLibraryModel::PreviewColumn, TemplateLibraryModel::thumbnailSize().width() + 16},
-        {TemplateLibraryModel::TitleColumn, 220},
+        // Narrower than the title once was: the marks column and the preview
+        // pane share the width, and the installed time must still fit.
+        {TemplateLibraryModel::TitleColumn, 190},
         {TemplateLibraryModel::KindColumn, 80},
         {TemplateLibraryModel::CategoryColumn, 140},
         {TemplateLibraryModel::SizeColumn, 72},
         {TemplateLibraryModel::OriginColumn, 170},
+        {TemplateLibraryModel::InstalledColumn, 130},
     };
     for (const auto &[column, width] : widths)
         table->setColumnWidth(column, width);
