@@ -27,32 +27,34 @@ _mtzip()
         fi
         case $word in
             --dest|-dest) dest=${COMP_WORDS[i+1]}; ((i++)) ;;
-            --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file) ((i++)) ;;
+            --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file|--fcp-version|-fcp-version) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
         esac
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove owner files info help --quiet --verbose --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "extract pack list install uninstall installed verify remove owner files info hide show help --quiet --verbose --help --version" -- "$cur"))
         return 0
     fi
 
     case $prev in
         --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
         --categories|-categories) _mtzip_files plist; return 0 ;;
-        --password|-password|--wait|-wait) return 0 ;;
+        --password|-password|--wait|-wait|--fcp-version|-fcp-version) return 0 ;;
         --password-file|-password-file) local IFS=$'\n'; COMPREPLY=($(compgen -f -- "$cur")); return 0 ;;
     esac
 
     local options
     case $command in
         extract|pack) options="--password --password-file" ;;
-        list) options="--dest --all-users --categories --json" ;;
-        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
+        list) options="--dest --all-users --categories --json --fcp-version" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --fcp-version --skip-too-new --wait" ;;
         uninstall) options="--dest --all-users --categories --json --trash --remove-edited --dry-run -n --wait" ;;
-        installed) options="--dest --all-users --json --archives" ;;
-        verify|owner|files|info) options="--dest --all-users --json" ;;
+        installed) options="--dest --all-users --json --archives --fcp-version" ;;
+        info) options="--dest --all-users --json --fcp-version" ;;
+        verify|owner|files) options="--dest --all-users --json" ;;
+        hide|show) options="--dest --all-users --json --wait" ;;
         remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait" ;;
         *) return 0 ;;
     esac
@@ -65,7 +67,7 @@ _mtzip()
     local IFS=$'\n'
     case $command in
         list|install|uninstall) _mtzip_files mtzip ;;
-        verify|remove|files|info)
+        verify|remove|files|info|hide|show)
             # The archive titles the receipts of the folder given by --dest
             # name; info also takes an archive file.
             if [[ -n $dest && -d $dest/.receipts ]]; then

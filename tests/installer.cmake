@@ -13,3 +13,5 @@ mti_add_test(tst_Ownership SOURCES tst_Ownership.cpp LIBRARIES mticli)
 mti_add_test(tst_HostileRoot SOURCES tst_HostileRoot.cpp
     LIBRARIES mticore)
 add_dependencies(tst_HostileRoot mtzip)
+mti_add_test(tst_DocumentsCli SOURCES tst_DocumentsCli.cpp LIBRARIES mticli)
+mti_add_test(tst_TemplateHiding SOURCES tst_TemplateHiding.cpp LIBRARIES mticli)

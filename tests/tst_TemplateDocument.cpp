@@ -1,10 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "Metadata/FinalCutVersions.h"
+#include "Metadata/ArchiveDocuments.h"
 #include "Metadata/TemplateDocument.h"
 #include "Metadata/TemplateDocumentEdit.h"
+#include "Metadata/TemplateMarks.h"
 #include "Metadata/XmlLimits.h"
 #include "TestSupport.h"
+#include "ZipArchive/ZipArchive.h"
+#include "ZipArchive/ZipEntryContents.h"
+#include "ZipTestTools.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -81,6 +86,11 @@ private slots:
     void notEditable_data();
     void notEditable();
     void hideInFile();
+    void marks_data();
+    void marks();
+    void markDetails();
+    void archiveDocuments();
+    void boundedEntryReads();
 };
 
 void TemplateDocumentTest::documentShapes_data()
@@ -527,6 +537,173 @@ void TemplateDocumentTest::hideInFile()
     QVERIFY(TemplateDocumentEdit::setObsoleteInFile(broken, true));
     QCOMPARE(readFile(broken), original.left(100));
     QCOMPARE(TestSupport::entryNames(dir.filePath(QStringLiteral("Broken")), QDir::Name), QStringList{QStringLiteral("Broken.moti")});
+}
+
+void TemplateDocumentTest::marks_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("scene");
+    QTest::addColumn<QString>("finalCut");
+    QTest::addColumn<QString>("marks");
+    QTest::addColumn<QStringList>("explanations");
+
+    const QByteArray glow = QByteArrayLiteral(
+        "<factory id=\"2\" uuid=\"b2\"><description>Glow Pro</description><manufacturer>Example FX</manufacturer></factory>");
+    const QByteArray glowFilter = QByteArrayLiteral("<filter factoryID=\"2\" pluginName=\"Glow Pro\" pluginUUID=\"U-1\" pluginVersion=\"3\"/>");
+    QTest::newRow("plain") << FullHeader << QByteArray() << QStringLiteral("11.1") << QString() << QStringList();
+    QTest::newRow("too new") << FullHeader << QByteArray() << QStringLiteral("10.8") << QStringLiteral("N")
+                             << QStringList{QStringLiteral("Needs Final Cut Pro 11.1 or later; this Mac has 10.8")};
+    QTest::newRow("no Final Cut Pro known") << FullHeader << QByteArray() << QString() << QString() << QStringList();
+    QTest::newRow("newer than the table")
+        << QByteArray("<displayversion>7.0</displayversion>") << QByteArray() << QStringLiteral("12.2") << QStringLiteral("N")
+        << QStringList{QStringLiteral("Needs a Final Cut Pro newer than 12.2; this Mac has 12.2")};
+    QTest::newRow("older than the table") << QByteArray("<displayversion>5.2</displayversion>") << QByteArray()
+                                          << QStringLiteral("10.0") << QString() << QStringList();
+    QTest::newRow("flags alone, hidden")
+        << QByteArray("<displayversion>5.4</displayversion><template><flags>3</flags></template>") << QByteArray()
+        << QStringLiteral("10.4") << QStringLiteral("H") << QStringList{QStringLiteral("Hidden from Final Cut Pro's browser")};
+    QTest::newRow("flags without the obsolete bit")
+        << QByteArray("<template><flags>5</flags></template>") << QByteArray() << QStringLiteral("10.4") << QString() << QStringList();
+    QTest::newRow("plug-in") << glow + "<displayversion>5.11</displayversion>" << QByteArray("<layer>" + glowFilter + "</layer>")
+                             << QStringLiteral("11.2") << QStringLiteral("P") << QStringList{QStringLiteral("Needs the plug-in Glow Pro")};
+    QTest::newRow("everything at once")
+        << glow + "<displayversion>5.11</displayversion><template><flags>2</flags></template>"
+        << QByteArray("<layer>" + glowFilter + "<filter pluginName=\"Film Grain\" pluginUUID=\"U-2\"/></layer>"
+                      "<clip><relativeURL>Media/a.png</relativeURL></clip><clip><relativeURL>Media/b.mov</relativeURL></clip>")
+        << QStringLiteral("11.1") << QStringLiteral("NPMH")
+        << QStringList{QStringLiteral("Needs Final Cut Pro 11.2 or later; this Mac has 11.1"),
+                       QStringLiteral("Needs the plug-ins Glow Pro, Film Grain"), QStringLiteral("Media missing: Media/a.png, Media/b.mov"),
+                       QStringLiteral("Hidden from Final Cut Pro's browser")};
+    QByteArray many;
+    for (int i = 0; i < 7; ++i)
+        many += "<clip><relativeURL>m" + QByteArray::number(i) + ".png</relativeURL></clip>";
+    QTest::newRow("many missing, one line") << QByteArray() << many << QString() << QStringLiteral("M")
+                                            << QStringList{QStringLiteral("Media missing: m0.png, m1.png, m2.png, m3.png, m4.png (and 2 more)")};
+}
+
+void TemplateDocumentTest::marks()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, scene);
+    QFETCH(QString, finalCut);
+    QFETCH(QString, marks);
+    QFETCH(QStringList, explanations);
+    QTemporaryDir dir;
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument(header, scene), dir.path());
+    QVERIFY(doc);
+    const TemplateMarks::Judgement judgement = TemplateMarks::judge(doc, FinalCutVersions::parse(finalCut));
+    QCOMPARE(judgement.marksString(), marks);
+    QCOMPARE(judgement.explanations, explanations);
+    QCOMPARE(judgement.tooltip(), explanations.join(QLatin1Char('\n')));
+    for (QChar letter : marks)
+        QVERIFY(std::any_of(judgement.marks.begin(), judgement.marks.end(),
+                            [&](TemplateMarks::Mark m) { return judgement.has(m) && TemplateMarks::letter(m) == letter; }));
+}
+
+void TemplateDocumentTest::markDetails()
+{
+    // An unreadable document is one mark with its reason, whatever the version.
+    const Expected<TemplateDocument> truncated = TemplateDocument::parse(motionDocument(FullHeader).left(200));
+    QVERIFY(!truncated);
+    const TemplateMarks::Judgement unavailable = TemplateMarks::judge(truncated, QVersionNumber(10, 0));
+    QCOMPARE(unavailable.marksString(), QStringLiteral("?"));
+    QCOMPARE(TemplateMarks::name(unavailable.marks.front()), QStringLiteral("detailsUnavailable"));
+    QCOMPARE(unavailable.tooltip(), QStringLiteral("Details unavailable: ") + truncated.error().localizedDescription());
+    QCOMPARE(TemplateMarks::details(truncated, std::nullopt).size(), size_t(1));
+
+    const Expected<TemplateDocument> doc = TemplateDocument::parse(motionDocument(FullHeader));
+    QVERIFY(doc);
+    QStringList rows;
+    for (const TemplateMarks::Detail &detail : TemplateMarks::details(doc, QVersionNumber(10, 8)))
+        rows << detail.label + QStringLiteral(": ") + detail.value;
+    QCOMPARE(rows, (QStringList{QStringLiteral("Resolution: 1920 x 1080"), QStringLiteral("Frame rate: 29.97 fps"),
+                                QStringLiteral("Length: 10.01 s"),
+                                QStringLiteral("Requirement: Needs Final Cut Pro 11.1 or later; this Mac has 10.8"),
+                                QStringLiteral("Saved by: Motion 5.10"), QStringLiteral("Theme: Corporate"),
+                                QStringLiteral("Description: A name and a role, sliding in."), QStringLiteral("Parameters: Name, Role")}));
+    // Judged against a Final Cut Pro new enough, the requirement is stated plainly.
+    const std::vector<TemplateMarks::Detail> fine = TemplateMarks::details(doc, QVersionNumber(11, 1));
+    QCOMPARE(fine[3].value, QStringLiteral("Needs Final Cut Pro 11.1 or later"));
+}
+
+void TemplateDocumentTest::archiveDocuments()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("LT_Pack.mtzip"));
+    const QByteArray scene = QByteArrayLiteral("<clip><relativeURL>Media/a.png</relativeURL></clip>"
+                                               "<clip><relativeURL>Media/gone.png</relativeURL></clip>");
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(
+        archive, {{QStringLiteral("Pack/LT_Name/Other.moti"), "<ozml version=\"1\"/>"},
+                  {QStringLiteral("Pack/LT_Name/LT_Name.moti"), motionDocument(FullHeader, scene)},
+                  {QStringLiteral("Pack/LT_Name/Media/a.png"), "png"},
+                  {QStringLiteral("Pack/LT_Bad/LT_Bad.moti"), motionDocument(FullHeader).left(300)},
+                  {QStringLiteral("Pack/LT_None/readme.txt"), "no document"}}));
+    Expected<std::unique_ptr<ArchiveDocuments>> documents = ArchiveDocuments::open(archive);
+    QVERIFY(documents);
+    // The one named after its folder, as on disk; media judged by the archive's entries.
+    const Expected<TemplateDocument> named = (*documents)->read(QStringLiteral("/Pack/LT_Name"));
+    QVERIFY(named);
+    QCOMPARE(named->theme, QStringLiteral("Corporate"));
+    QCOMPARE(named->missingMedia(), QStringList{QStringLiteral("Media/gone.png")});
+    QCOMPARE(named->media.front().state, TemplateDocument::MediaState::Present);
+    const Expected<TemplateDocument> bad = (*documents)->read(QStringLiteral("Pack/LT_Bad"));
+    QVERIFY(!bad);
+    QCOMPARE(bad.error().code(), int(DocumentError::Truncated));
+    QCOMPARE((*documents)->read(QStringLiteral("Pack/LT_None")).error().code(), int(DocumentError::Unreadable));
+    // A document longer than the bound: what came before the cut still counts.
+    const Expected<TemplateDocument> cut = (*documents)->read(QStringLiteral("Pack/LT_Name"), TemplateDocument::Parts::Everything,
+                                                             motionDocument(FullHeader, scene).indexOf("<clip>") + 10);
+    QVERIFY(cut);
+    QVERIFY(cut->incomplete);
+    QCOMPARE(cut->parameters.size(), 2);
+    const Expected<TemplateDocument> tooShort = (*documents)->read(QStringLiteral("Pack/LT_Name"), TemplateDocument::Parts::Everything, 100);
+    QCOMPARE(tooShort.error().code(), int(DocumentError::TooLarge));
+
+    QCOMPARE(ArchiveDocuments::documentName({QStringLiteral("b.motn"), QStringLiteral("a.moti"), QStringLiteral(".x.moti")},
+                                            QStringLiteral("LT")),
+             QStringLiteral("a.moti"));
+    QCOMPARE(ArchiveDocuments::documentName({QStringLiteral("notes.txt")}, QStringLiteral("LT")), QString());
+}
+
+void TemplateDocumentTest::boundedEntryReads()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("stored.zip"));
+    QByteArray contents;
+    for (int i = 0; i < 2000; ++i)
+        contents += "line " + QByteArray::number(i) + '\n';
+    ZipTestTools::PythonZipOptions stored;
+    stored.method = ZipTestTools::Stored;
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, {{QStringLiteral("dir/"), QByteArray()},
+                                                               {QStringLiteral("dir/file.txt"), contents}}, stored));
+    {
+        Expected<std::unique_ptr<ZipEntryContents>> zip = ZipEntryContents::open(archive);
+        QVERIFY(zip);
+        QCOMPARE((*zip)->filesIn(QStringLiteral("dir")), QStringList{QStringLiteral("file.txt")});
+        QVERIFY(!(*zip)->contains(QStringLiteral("dir")));
+        const Expected<ZipEntryContents::Contents> whole = (*zip)->read(QStringLiteral("dir/file.txt"), contents.size());
+        QVERIFY(whole);
+        QCOMPARE(whole->bytes, contents);
+        QVERIFY(!whole->truncated);
+        const Expected<ZipEntryContents::Contents> part = (*zip)->read(QStringLiteral("dir/file.txt"), 100);
+        QVERIFY(part);
+        QCOMPARE(part->bytes, contents.left(100));
+        QVERIFY(part->truncated);
+        QCOMPARE(ZipError::codeOf((*zip)->read(QStringLiteral("dir/none"), 100).error()), ZipError::NotFound);
+    }
+    // One byte changed near the end: a whole read fails its CRC, the first
+    // part still reads (no CRC can be known for it).
+    QByteArray bytes = readFile(archive);
+    const qsizetype at = bytes.indexOf("line 1999");
+    QVERIFY(at > 0);
+    bytes[at] = 'L';
+    writeFileOrFail(archive, bytes);
+    Expected<std::unique_ptr<ZipEntryContents>> zip = ZipEntryContents::open(archive);
+    QVERIFY(zip);
+    const Expected<ZipEntryContents::Contents> whole = (*zip)->read(QStringLiteral("dir/file.txt"), 1 << 20);
+    QVERIFY(!whole);
+    QCOMPARE(ZipError::codeOf(whole.error()), ZipError::Damaged);
+    QVERIFY((*zip)->read(QStringLiteral("dir/file.txt"), 100));
 }
 
 QTEST_GUILESS_MAIN(TemplateDocumentTest)

@@ -372,39 +372,12 @@ für Final Cut Pro X und Motion.</translation>
         <source>Order in the archives</source>
         <translation>Reihenfolge in den Archiven</translation>
     </message>
-    <message>
-        <source>What the template needs or lacks; each row&apos;s tool tip says which</source>
-        <translation>Was die Vorlage braucht oder was ihr fehlt; der Tooltip jeder Zeile sagt, was</translation>
-    </message>
 </context>
 <context>
     <name>Error</name>
     <message>
         <source>&quot;%1&quot;: %2</source>
         <translation>„%1“: %2</translation>
-    </message>
-</context>
-<context>
-    <name>FinalCutNotice</name>
-    <message>
-        <source>Final Cut Pro is running: it shows the change after it is reopened.</source>
-        <translation>Final Cut Pro läuft: Es zeigt die Änderung, sobald es neu geöffnet wurde.</translation>
-    </message>
-    <message>
-        <source>Reopen Final Cut Pro</source>
-        <translation>Final Cut Pro neu öffnen</translation>
-    </message>
-    <message>
-        <source>Final Cut Pro Was Not Reopened</source>
-        <translation>Final Cut Pro wurde nicht neu geöffnet</translation>
-    </message>
-    <message>
-        <source>Final Cut Pro did not quit or did not open again. Quit and open it yourself to see the change.</source>
-        <translation>Final Cut Pro wurde nicht beendet oder nicht wieder geöffnet. Beenden und öffnen Sie es selbst, um die Änderung zu sehen.</translation>
-    </message>
-    <message>
-        <source>Ok</source>
-        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -420,25 +393,6 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Cannot create &quot;%1&quot;: File name too long</source>
         <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
-    </message>
-</context>
-<context>
-    <name>LibraryPreviewPane</name>
-    <message>
-        <source>Select a template to see its preview.</source>
-        <translation>Wählen Sie eine Vorlage, um ihre Vorschau zu sehen.</translation>
-    </message>
-    <message>
-        <source>Reading the template’s details…</source>
-        <translation>Die Angaben der Vorlage werden gelesen …</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
-        <source>No Preview</source>
-        <translation>Keine Vorschau</translation>
     </message>
 </context>
 <context>
@@ -908,38 +862,6 @@ aus %3</translation>
         <source>%1 templates installed by another archive or copied in by hand were kept.</source>
         <translation>%1 Vorlagen, die ein anderes Archiv installiert hat oder die von Hand kopiert wurden, wurden behalten.</translation>
     </message>
-    <message>
-        <source>1 template needs %1; this Mac has %2</source>
-        <translation>1 Vorlage braucht %1; dieser Mac hat %2</translation>
-    </message>
-    <message>
-        <source>%1 templates need %2; this Mac has %3</source>
-        <translation>%1 Vorlagen brauchen %2; dieser Mac hat %3</translation>
-    </message>
-    <message>
-        <source>Final Cut Pro cannot open them until it is updated. Skip Those installs the others.</source>
-        <translation>Final Cut Pro kann sie erst nach einer Aktualisierung öffnen. „Diese auslassen“ installiert die übrigen.</translation>
-    </message>
-    <message>
-        <source>Skip Those</source>
-        <translation>Diese auslassen</translation>
-    </message>
-    <message>
-        <source>Install Anyway</source>
-        <translation>Trotzdem installieren</translation>
-    </message>
-    <message>
-        <source>%1 and will be visible under categories starting with &apos;ZT&apos; in %2 in your FCP X browser.</source>
-        <translation>%1. Sie finden sie in Ihrem FCP X-Browser unter „%2“ in den Kategorien, die mit „ZT“ beginnen.</translation>
-    </message>
-    <message>
-        <source>Reading the template’s details…</source>
-        <translation>Die Angaben der Vorlage werden gelesen …</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>
@@ -1051,10 +973,6 @@ aus %3</translation>
     <message>
         <source>Installed</source>
         <translation>Installiert</translation>
-    </message>
-    <message>
-        <source>Installed in both folders; which one Final Cut Pro uses is not known</source>
-        <translation>In beiden Ordnern installiert; welche Kopie Final Cut Pro verwendet, ist nicht bekannt</translation>
     </message>
 </context>
 <context>
@@ -1315,10 +1233,6 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <source>Some Templates Could Not Be Restored</source>
         <translation>Einige Vorlagen konnten nicht zurückgelegt werden</translation>
     </message>
-    <message>
-        <source>Templates Removed</source>
-        <translation>Vorlagen entfernt</translation>
-    </message>
 </context>
 <context>
     <name>TemplateMarks</name>
@@ -1336,27 +1250,27 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>Needs a Final Cut Pro newer than %1; this Mac has %2</source>
-        <translation>Braucht ein Final Cut Pro neuer als %1; dieser Mac hat %2</translation>
+        <translation>Benötigt ein Final Cut Pro neuer als %1; dieser Mac hat %2</translation>
     </message>
     <message>
         <source>Needs Final Cut Pro %1 or later; this Mac has %2</source>
-        <translation>Braucht Final Cut Pro %1 oder neuer; dieser Mac hat %2</translation>
+        <translation>Benötigt Final Cut Pro %1 oder neuer; dieser Mac hat %2</translation>
     </message>
     <message>
         <source>Details unavailable: %1</source>
-        <translation>Angaben nicht verfügbar: %1</translation>
+        <translation>Details nicht verfügbar: %1</translation>
     </message>
     <message>
         <source>Needs the plug-in %1</source>
-        <translation>Braucht das Plug-in %1</translation>
+        <translation>Benötigt das Plug-in %1</translation>
     </message>
     <message>
         <source>Needs the plug-ins %1</source>
-        <translation>Braucht die Plug-ins %1</translation>
+        <translation>Benötigt die Plug-ins %1</translation>
     </message>
     <message>
         <source>Media missing: %1</source>
-        <translation>Medien fehlen: %1</translation>
+        <translation>Fehlende Medien: %1</translation>
     </message>
     <message>
         <source>Hidden from Final Cut Pro&apos;s browser</source>
@@ -1364,7 +1278,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>Details</source>
-        <translation>Angaben</translation>
+        <translation>Details</translation>
     </message>
     <message>
         <source>Unavailable: %1</source>
@@ -1384,11 +1298,11 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>%1 fps</source>
-        <translation>%1 fps</translation>
+        <translation>%1 B/s</translation>
     </message>
     <message>
         <source>Length</source>
-        <translation>Länge</translation>
+        <translation>Dauer</translation>
     </message>
     <message>
         <source>%1 s</source>
@@ -1396,7 +1310,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>Needs %1</source>
-        <translation>Braucht %1</translation>
+        <translation>Benötigt %1</translation>
     </message>
     <message>
         <source>Requirement</source>
@@ -1467,7 +1381,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     </message>
     <message>
         <source>&apos;%1&apos; could not be put back; it is kept in %2.</source>
-        <translation>„%1“ konnte nicht zurückgelegt werden; es wird in %2 aufbewahrt.</translation>
+        <translation>„%1“ konnte nicht zurückgelegt werden; es liegt weiter in %2.</translation>
     </message>
 </context>
 <context>

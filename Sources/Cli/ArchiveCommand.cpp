@@ -9,6 +9,7 @@
 #include "Common/LogCategories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
+#include "Metadata/TemplateHiding.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -66,6 +67,8 @@ void ArchiveCommand::addOptions(QCommandLineParser &parser)
     _destination.addOptions(parser);
     parser.addOption(_categories);
     parser.addOption(_json);
+    if (judgesTemplates())
+        _finalCut.addOption(parser);
     addOwnOptions(parser);
 }
 
@@ -89,6 +92,8 @@ std::optional<int> ArchiveCommand::readOptions(Run &run)
         run.disposal = TemplateTransaction::Disposal::Trash;
     if (!_lockWait.read(run.context, parser, &run.lockWait))
         return Cli::UsageError;
+    if (judgesTemplates() && !_finalCut.read(run.context, parser, &run.finalCut))
+        return Cli::UsageError;
     return std::nullopt;
 }
 
@@ -104,8 +109,10 @@ int ArchiveCommand::run(CliContext &context, const QCommandLineParser &parser)
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
     TemplateInstaller::removeAbandonedUnpackFolders();
-    if (!changesNothing(parser))
+    if (!changesNothing(parser)) {
         TemplateInstaller::recoverInterruptedRun(run.root);
+        TemplateHiding::recover(run.root);
+    }
     qCInfo(lcCli).noquote() << name() << "into" << run.root;
 
     // One archive failing does not stop the rest: each is its own install,

@@ -4,6 +4,7 @@
 
 #include "Cli/CliCommand.h"
 #include "Cli/CliDestination.h"
+#include "Cli/CliDocuments.h"
 #include "Cli/CliLockWait.h"
 #include "Installer/Categories.h"
 #include "Installer/TemplateTransaction.h"
@@ -48,9 +49,15 @@ protected:
         TemplateTransaction::Disposal disposal = TemplateTransaction::Disposal::Delete;
         std::optional<std::chrono::milliseconds> lockWait = std::nullopt;
         int number = 0;  // running template number over every archive
+        // The Final Cut Pro templates are judged against, for the commands
+        // that judge them; nullopt when none is known.
+        std::optional<QVersionNumber> finalCut = std::nullopt;
     };
 
     virtual void addOwnOptions(QCommandLineParser &) {}
+    // Whether the command reads templates' documents and judges them
+    // against a Final Cut Pro (--fcp-version).
+    virtual bool judgesTemplates() const { return false; }
     // A dry run: not even a killed run's leftovers are dealt with.
     virtual bool changesNothing(const QCommandLineParser &) const { return false; }
     // Unpacks the archive, or only reads its directory where no file
@@ -93,6 +100,7 @@ private:
     Outcome process(Run &run, const QString &archive, QJsonObject &entry);
 
     CliDestination _destination;
+    CliFinalCut _finalCut;
     // For archives with prefixes the shipped list does not know yet.
     QCommandLineOption _categories{QStringLiteral("categories"),
                                    QStringLiteral("Read category prefixes from PLIST (XML or binary)."),

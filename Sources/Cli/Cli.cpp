@@ -109,6 +109,8 @@ std::vector<std::unique_ptr<CliCommand>> makeCliCommands()
     commands.push_back(makeOwnerCommand());
     commands.push_back(makeFilesCommand());
     commands.push_back(makeInfoCommand());
+    commands.push_back(makeHideCommand());
+    commands.push_back(makeShowCommand());
     return commands;
 }
 

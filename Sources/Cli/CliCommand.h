@@ -71,3 +71,5 @@ std::unique_ptr<CliCommand> makeRemoveCommand();
 std::unique_ptr<CliCommand> makeOwnerCommand();
 std::unique_ptr<CliCommand> makeFilesCommand();
 std::unique_ptr<CliCommand> makeInfoCommand();
+std::unique_ptr<CliCommand> makeHideCommand();
+std::unique_ptr<CliCommand> makeShowCommand();

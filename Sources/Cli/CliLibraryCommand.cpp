@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Common/LogCategories.h"
 #include "Installer/TemplateInstaller.h"
+#include "Metadata/TemplateHiding.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
@@ -49,6 +50,8 @@ int LibraryCommand::run(CliContext &context, const QCommandLineParser &parser)
         return exitCode;
     // A killed install's half-swapped copies would otherwise show as edits.
     TemplateInstaller::recoverInterruptedRun(root);
+    // And a hide or show's half-made edit, which verify would call a change.
+    TemplateHiding::recover(root);
     qCInfo(lcCli).noquote() << name() << "in" << root;
     return runIn(context, parser, root, parser.isSet(_json));
 }

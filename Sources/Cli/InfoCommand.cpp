@@ -3,6 +3,7 @@
 // mtzip info: one installed archive, from its receipt, and the state of
 // each of its templates.
 #include "Cli/Cli.h"
+#include "Cli/CliDocuments.h"
 #include "Cli/CliJson.h"
 #include "Cli/CliLibraryCommand.h"
 #include "Cli/CliProgress.h"
@@ -78,10 +79,24 @@ QString templateCounts(const ArchiveInfo &info)
     return QStringLiteral("%1 (%2)").arg(info.templates.size()).arg(counts.join(QStringLiteral(", ")));
 }
 
-QJsonObject templateJson(const TemplateState &state)
+// What the template's document says, read where it is installed.
+struct Judged
+{
+    Expected<TemplateDocument> document;
+    TemplateMarks::Judgement judgement;
+};
+
+Judged judge(const QString &root, const TemplateState &state, const std::optional<QVersionNumber> &finalCut)
+{
+    Expected<TemplateDocument> document = TemplateDocument::readFolder(root + QLatin1Char('/') + state.entry.destination);
+    TemplateMarks::Judgement judgement = TemplateMarks::judge(document, finalCut);
+    return {std::move(document), std::move(judgement)};
+}
+
+QJsonObject templateJson(const TemplateState &state, const Judged &judged)
 {
     const Receipt::Template &entry = state.entry;
-    return QJsonObject{{QStringLiteral("title"), entry.title},
+    QJsonObject object{{QStringLiteral("title"), entry.title},
                        {QStringLiteral("type"), qint64(entry.templateType)},
                        {QStringLiteral("kind"), TemplateType::kindName(entry.templateType)},
                        {QStringLiteral("category"), CliJson::nullable(entry.category)},
@@ -91,6 +106,8 @@ QJsonObject templateJson(const TemplateState &state)
                        {QStringLiteral("missing"), QJsonArray::fromStringList(state.missing)},
                        {QStringLiteral("changed"), QJsonArray::fromStringList(state.changed)},
                        {QStringLiteral("added"), QJsonArray::fromStringList(state.added)}};
+    CliDocuments::addFields(object, judged.document, judged.judgement);
+    return object;
 }
 
 QJsonValue givenJson(const GivenArchive &given, const Receipt &receipt)
@@ -115,8 +132,9 @@ public:
         return QStringLiteral("Shows what the receipt of one installed archive says (file name, path, SHA-256, when "
                               "and by what it was installed) and the state of each of its templates: unchanged, "
                               "edited (files changed, added or missing), missing, or replaced by another archive. "
-                              "Given an archive file, also tells whether its SHA-256 is the receipt's. Exits with 1 "
-                              "when no receipt has that archive.");
+                              "Given an archive file, also tells whether its SHA-256 is the receipt's. Each template's "
+                              "document is read where it is installed: its marks (N, P, M, H, ?: as list shows "
+                              "them), and with --json every field. Exits with 1 when no receipt has that archive.");
     }
     std::optional<int> positionalCount() const override { return 1; }
 
@@ -126,10 +144,13 @@ protected:
         // The short name keeps the help's columns; the usage line has the long one.
         parser.addPositionalArgument(QStringLiteral("NAME"),
                                      QStringLiteral("An archive title or file name, or an archive file (.mtzip)."));
+        _finalCut.addOption(parser);
     }
 
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
+        if (!_finalCut.read(context, parser, &_version))
+            return Cli::UsageError;
         const QString argument = parser.positionalArguments().constFirst();
         GivenArchive given;
         std::optional<ArchiveInfo> info = lookUp(context, root, argument, given);
@@ -145,7 +166,7 @@ protected:
         if (json)
             printJson(context, root, argument, info, given);
         else if (info)
-            printText(context, *info, given);
+            printText(context, root, *info, given);
         // A given file that could not be read leaves the question asked unanswered.
         const bool readable = given.path.isNull() || !given.sha256.isNull();
         return info && readable ? Cli::Success : Cli::Failure;
@@ -184,7 +205,7 @@ private:
             QJsonObject object = CliJson::archive(info->receipt);
             QJsonArray templates;
             for (const TemplateState &state : info->templates)
-                templates.append(templateJson(state));
+                templates.append(templateJson(state, judge(root, state, _version)));
             object.insert(QStringLiteral("templates"), templates);
             archive = object;
         }
@@ -193,7 +214,7 @@ private:
         print(context, document);
     }
 
-    static void printText(CliContext &context, const ArchiveInfo &info, const GivenArchive &given)
+    void printText(CliContext &context, const QString &root, const ArchiveInfo &info, const GivenArchive &given) const
     {
         const Receipt &receipt = info.receipt;
         const auto orDash = [](const QString &text) { return text.isEmpty() ? QStringLiteral("-") : text; };
@@ -214,12 +235,21 @@ private:
                                  : QStringLiteral("%1 has another SHA-256, %2").arg(given.path, given.sha256)});
         }
         cliPrintTable(context.out, facts);
-        QList<QStringList> rows{{QStringLiteral("State"), QStringLiteral("Title"), QStringLiteral("Destination")}};
+        QList<QStringList> rows{{QStringLiteral("State"), QStringLiteral("Marks"), QStringLiteral("Title"),
+                                 QStringLiteral("Destination")}};
         for (const TemplateState &state : info.templates)
-            rows.append({stateText(state), orDash(state.entry.title), state.entry.destination});
+            // A template gone or replaced has no document of its own to judge.
+            rows.append({stateText(state),
+                         state.state == TemplateState::Missing || state.state == TemplateState::Replaced
+                             ? QStringLiteral("-")
+                             : CliDocuments::marksColumn(judge(root, state, _version).judgement),
+                         orDash(state.entry.title), state.entry.destination});
         context.out << '\n';
         cliPrintTable(context.out, rows);
     }
+
+    CliFinalCut _finalCut;
+    std::optional<QVersionNumber> _version;
 };
 
 } // namespace

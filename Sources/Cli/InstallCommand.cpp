@@ -9,11 +9,14 @@
 #include "Cli/CliSignals.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "Metadata/ArchiveDocuments.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,10 +35,14 @@ public:
     QString summary() const override { return QStringLiteral("install the templates of template archives"); }
     QString description() const override
     {
-        return QStringLiteral("Installs every template of each archive, replacing older copies.");
+        return QStringLiteral("Installs every template of each archive, replacing older copies. A template too new "
+                              "for the Final Cut Pro judged against (--fcp-version, else the setting, else the newest "
+                              "installed) is installed with a warning, or left out with --skip-too-new.");
     }
 
 protected:
+    bool judgesTemplates() const override { return true; }
+
     void addOwnOptions(QCommandLineParser &parser) override
     {
         parser.addOption(_deleteArchive);
@@ -43,6 +50,7 @@ protected:
         parser.addOption(_replaceEdited);
         parser.addOption(_replaceForeign);
         parser.addOption(_dryRun);
+        parser.addOption(_skipTooNew);
         _lockWait.addOption(parser);
     }
     bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
@@ -98,13 +106,25 @@ protected:
     {
         installer.setOwnershipPolicy(policy(run));
         installer.setUnchangedCopiesDisposal(run.disposal);
-        entry[QStringLiteral("templates")] = planJson(run, installer);
+        const QSet<const EffectTemplateItem *> tooNew = judgeTooNew(run, installer, archive);
+        EffectTemplateItemList selected;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            if (!_skipping || !tooNew.contains(item))
+                selected.push_back(item);
+        }
+        entry[QStringLiteral("templates")] = planJson(run, installer, tooNew);
         if (run.parser.isSet(_dryRun))
             return Outcome::Done;
+        if (selected.empty()) {
+            // Every template was left out: nothing to install, nothing failed.
+            entry[QStringLiteral("newlyInstalled")] = 0;
+            run.context.info(QStringLiteral("%1: nothing installed, every template is too new").arg(installer.title()));
+            return Outcome::Done;
+        }
 
         // A signal cancels through the progress listener; the core then
         // undoes the install, so the folder is as it was.
-        const std::optional<Error> error = install(run, installer);
+        const std::optional<Error> error = install(run, installer, selected);
         if (error && error->isCancellation() && CliSignals::received()) {
             entry[QStringLiteral("error")] = QStringLiteral("cancelled");
             reportSignal(run.context,
@@ -125,9 +145,39 @@ protected:
     }
 
 private:
+    // The templates too new for the Final Cut Pro judged against, each told
+    // on stderr (with whether it is left out). Their documents are read
+    // from the archive; one that cannot be read is not held against its
+    // template.
+    QSet<const EffectTemplateItem *> judgeTooNew(Run &run, TemplateInstallerV2 &installer, const QString &archive)
+    {
+        _skipping = run.parser.isSet(_skipTooNew);
+        QSet<const EffectTemplateItem *> tooNew;
+        if (!run.finalCut)
+            return tooNew;
+        const Expected<std::unique_ptr<ArchiveDocuments>> documents =
+            ArchiveDocuments::open(installer.archiveURL().toLocalFile());
+        if (!documents)
+            return tooNew;
+        for (const EffectTemplateItem *item : installer.effects()) {
+            const Expected<TemplateDocument> document =
+                (*documents)->read(item->relativeSourcePath(), TemplateDocument::Parts::Summary);
+            if (!document || !FinalCutVersions::isTooNew(document->finalCut, *run.finalCut))
+                continue;
+            tooNew.insert(item);
+            // The folder's name ("LT_Name"): what the user finds in the templates folder.
+            const QString name = item->relativeDestinationPath().section(QLatin1Char('/'), -1);
+            run.context.error(QStringLiteral("%1: %2 needs %3; this Mac has %4%5")
+                                  .arg(archive, name, TemplateMarks::requirementText(document->finalCut),
+                                       run.finalCut->toString(),
+                                       _skipping ? QStringLiteral("; left out (--skip-too-new)") : QString()));
+        }
+        return tooNew;
+    }
+
     // What the install will do to each template, as JSON; printed too for
     // a dry run.
-    QJsonArray planJson(Run &run, TemplateInstallerV2 &installer) const
+    QJsonArray planJson(Run &run, TemplateInstallerV2 &installer, const QSet<const EffectTemplateItem *> &tooNew) const
     {
         const std::vector<TemplateOwnership::Copy> plan = installer.ownership(installer.effects());
         QJsonArray templates;
@@ -135,9 +185,12 @@ private:
             const EffectTemplateItem *item = installer.effects()[i];
             QJsonObject object = templateJson(++run.number, *item);
             // An identical copy of another archive's is left to it.
-            const QString what = plan[i].identical && plan[i].state == TemplateOwnership::State::Foreign
+            const bool leftOut = _skipping && tooNew.contains(item);
+            const QString what = leftOut ? QStringLiteral("skip-too-new")
+                : plan[i].identical && plan[i].state == TemplateOwnership::State::Foreign
                 ? QStringLiteral("skip")
                 : action(plan[i].state, installer.ownershipPolicy());
+            object[QStringLiteral("tooNew")] = tooNew.contains(item);
             object[QStringLiteral("replaced")] = what == QLatin1String("replace");
             object[QStringLiteral("state")] = TemplateOwnership::stateName(plan[i].state);
             object[QStringLiteral("action")] = what;
@@ -152,7 +205,7 @@ private:
 
     // The receipt names this tool and version, so a later look tells which
     // installs came from scripts.
-    [[nodiscard]] std::optional<Error> install(Run &run, TemplateInstallerV2 &installer)
+    [[nodiscard]] std::optional<Error> install(Run &run, TemplateInstallerV2 &installer, const EffectTemplateItemList &selected)
     {
         CliProgress progress(run.context.err, QStringLiteral("Installing %1").arg(installer.title()),
                              run.context.drawsProgress());
@@ -160,12 +213,12 @@ private:
         installer.setInstalledBy(QStringLiteral("mtzip " MTI_VERSION_STRING));
         // The unpack folder goes with the installer right after: move,
         // rather than copy, what it holds.
-        std::optional<Error> error = installer.installEffects(InstallTransfer::MoveSource);
+        std::optional<Error> error = installer.installEffects(selected, InstallTransfer::MoveSource);
         // Listed only, as nothing needed copying, and something changed before
         // the folder's lock was had: unpack after all.
         if (error && installer.isListed() && error->code() == EINVAL && ArchiveCommand::readArchive(run, installer)) {
             installer.setProgressListener(&progress);
-            error = installer.installEffects(InstallTransfer::MoveSource);
+            error = installer.installEffects(selected, InstallTransfer::MoveSource);
         }
         progress.finish();
         installer.setProgressListener(nullptr);
@@ -222,6 +275,10 @@ private:
     // itself alter the state it describes.
     QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
                                QStringLiteral("Print what would be done to each template; change nothing.")};
+    QCommandLineOption _skipTooNew{QStringLiteral("skip-too-new"),
+                                   QStringLiteral("Leave out the templates too new for the Final Cut Pro judged "
+                                                  "against; install the rest.")};
+    bool _skipping = false;
 };
 
 } // namespace

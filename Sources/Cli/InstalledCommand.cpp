@@ -3,6 +3,7 @@
 // mtzip installed: every template in the templates folder, whoever put it
 // there, or with --archives one line per archive its receipts name.
 #include "Cli/Cli.h"
+#include "Cli/CliDocuments.h"
 #include "Cli/CliJson.h"
 #include "Cli/CliLibraryCommand.h"
 #include "Common/ByteSize.h"
@@ -25,14 +26,28 @@ QString localTime(const QDateTime &time)
     return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
 }
 
-QJsonObject templateJson(const InstalledTemplate &item)
+// The document of an installed template, with what it means here.
+struct Judged
+{
+    Expected<TemplateDocument> document;
+    TemplateMarks::Judgement judgement;
+};
+
+Judged judge(const QString &root, const InstalledTemplate &item, const std::optional<QVersionNumber> &finalCut)
+{
+    Expected<TemplateDocument> document = TemplateDocument::readFolder(root + QLatin1Char('/') + item.destination);
+    TemplateMarks::Judgement judgement = TemplateMarks::judge(document, finalCut);
+    return {std::move(document), std::move(judgement)};
+}
+
+QJsonObject templateJson(const InstalledTemplate &item, const Judged &judged)
 {
     // null, not an empty object: "no receipt names it" is a fact scripts test for.
     const QJsonValue origin = item.originArchiveTitle.isNull()
         ? QJsonValue(QJsonValue::Null)
         : QJsonValue(QJsonObject{{QStringLiteral("archiveTitle"), item.originArchiveTitle},
                                  {QStringLiteral("archivePath"), item.originArchivePath}});
-    return QJsonObject{{QStringLiteral("destination"), item.destination},
+    QJsonObject object{{QStringLiteral("destination"), item.destination},
                        {QStringLiteral("type"), qint64(item.templateType)},
                        {QStringLiteral("kind"), TemplateType::kindName(item.templateType)},
                        {QStringLiteral("categoryFolder"), item.categoryFolder},
@@ -43,6 +58,8 @@ QJsonObject templateJson(const InstalledTemplate &item)
                        // UTC for programs; the table shows local time for people.
                        {QStringLiteral("installedAt"), item.installedAt.toUTC().toString(Qt::ISODate)},
                        {QStringLiteral("origin"), origin}};
+    CliDocuments::addFields(object, judged.document, judged.judgement);
+    return object;
 }
 
 // Lists what is on disk, receipts or not: hand copies are the ones people
@@ -60,46 +77,56 @@ public:
     QString description() const override
     {
         return QStringLiteral("Lists every template installed in the templates folder, by kind and category, "
-                              "with the archive it came from where a receipt says so; with --archives, one line "
+                              "with the archive it came from where a receipt says so and the marks of what its "
+                              "document says (N, P, M, H, ?: as list shows them); with --archives, one line "
                               "per archive the receipts name.");
     }
     std::optional<int> positionalCount() const override { return 0; }
 
 protected:
-    void addOwnOptions(QCommandLineParser &parser) override { parser.addOption(_archives); }
+    void addOwnOptions(QCommandLineParser &parser) override
+    {
+        parser.addOption(_archives);
+        _finalCut.addOption(parser);
+    }
 
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
+        std::optional<QVersionNumber> finalCut;
+        if (!_finalCut.read(context, parser, &finalCut))
+            return Cli::UsageError;
         if (parser.isSet(_archives))
             return listArchives(context, root, json);
         const std::vector<InstalledTemplate> installed = TemplateLibrary::scan(root);
         if (json) {
             QJsonArray templates;
             for (const InstalledTemplate &item : installed)
-                templates.append(templateJson(item));
+                templates.append(templateJson(item, judge(root, item, finalCut)));
             QJsonObject document = CliJson::document(name(), root);
             document.insert(QStringLiteral("templates"), templates);
             print(context, document);
         } else {
-            printTemplates(context, root, installed);
+            printTemplates(context, root, installed, finalCut);
         }
         return Cli::Success;
     }
 
 private:
     static void printTemplates(CliContext &context, const QString &root,
-                               const std::vector<InstalledTemplate> &installed)
+                               const std::vector<InstalledTemplate> &installed,
+                               const std::optional<QVersionNumber> &finalCut)
     {
         if (installed.empty()) {
             context.info(QStringLiteral("No templates installed in %1").arg(root));
             return;
         }
-        QList<QStringList> rows{{QStringLiteral("Kind"), QStringLiteral("Title"), QStringLiteral("Size"),
+        QList<QStringList> rows{{QStringLiteral("Kind"), QStringLiteral("Marks"), QStringLiteral("Title"), QStringLiteral("Size"),
                                  QStringLiteral("Installed"), QStringLiteral("Origin"), QStringLiteral("Destination")}};
         qsizetype unknown = 0;
         for (const InstalledTemplate &item : installed) {
             unknown += item.originArchiveTitle.isNull() ? 1 : 0;
             rows.append({TemplateType::kindName(item.templateType),
+                         CliDocuments::marksColumn(judge(root, item, finalCut).judgement),
                          item.title.isEmpty() ? QStringLiteral("-") : item.title, ByteSize::forDisplay(item.size),
                          localTime(item.installedAt),
                          item.originArchiveTitle.isNull() ? QStringLiteral("(unknown)") : item.originArchiveTitle,
@@ -148,6 +175,7 @@ private:
         return unreadable.isEmpty() ? Cli::Success : Cli::Failure;
     }
 
+    CliFinalCut _finalCut;
     // From the receipts only: quick, and what uninstall would take by name.
     QCommandLineOption _archives{QStringLiteral("archives"),
                                  QStringLiteral("List one line per installed archive instead of every template.")};

@@ -4,6 +4,7 @@
 #include "Cli/ArchiveCommand.h"
 #include "Cli/Cli.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "Metadata/ArchiveDocuments.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -20,10 +21,14 @@ public:
     QString summary() const override { return QStringLiteral("list the templates of template archives"); }
     QString description() const override
     {
-        return QStringLiteral("Lists the templates of each archive and whether they are installed.");
+        return QStringLiteral("Lists the templates of each archive, whether they are installed, and what their "
+                              "documents say, read straight from the archive: marks N (needs a newer Final Cut Pro), "
+                              "P (needs a plug-in), M (media missing), H (hidden), ? (details unavailable).");
     }
 
 protected:
+    bool judgesTemplates() const override { return true; }
+
     // Listing needs no file contents: the archive's directory says it all,
     // and nothing is written for a question.
     bool readArchive(Run &, TemplateInstallerV2 &installer) override { return installer.listArchive(); }
@@ -31,13 +36,22 @@ protected:
     Outcome handle(Run &run, TemplateInstallerV2 &installer, const QString &archive, QJsonObject &entry) override
     {
         QJsonArray templates;
+        // The documents come from the archive itself: nothing is unpacked. An
+        // archive whose entries cannot be read leaves every template's
+        // details unavailable, and the listing goes on.
+        Expected<std::unique_ptr<ArchiveDocuments>> documents = ArchiveDocuments::open(installer.archiveURL().toLocalFile());
         for (const EffectTemplateItem *item : installer.effects()) {
             ++run.number;
             const bool installed = item->isInstalledInDestRootFolder(run.root);
+            const Expected<TemplateDocument> document = documents ? (*documents)->read(item->relativeSourcePath())
+                                                                  : Expected<TemplateDocument>(documents.error());
+            const TemplateMarks::Judgement judgement = TemplateMarks::judge(document, run.finalCut);
             QJsonObject object = templateJson(run.number, *item);
             object[QStringLiteral("installed")] = installed;
+            CliDocuments::addFields(object, document, judgement);
             templates.append(object);
             _rows.append({QString::number(run.number), installed ? QStringLiteral("yes") : QStringLiteral("-"),
+                          CliDocuments::marksColumn(judgement),
                           item->category().isNull() ? QStringLiteral("-") : item->category(), item->title(),
                           item->relativeDestinationPath()});
         }
@@ -53,23 +67,24 @@ protected:
     {
         if (_rows.isEmpty())
             return;
-        const Row header{QStringLiteral("#"), QStringLiteral("Installed"), QStringLiteral("Category"),
-                         QStringLiteral("Title"), QStringLiteral("Destination")};
-        qsizetype widths[4] = {header.number.size(), header.installed.size(), header.category.size(),
-                               header.title.size()};
+        const Row header{QStringLiteral("#"), QStringLiteral("Installed"), QStringLiteral("Marks"),
+                         QStringLiteral("Category"), QStringLiteral("Title"), QStringLiteral("Destination")};
+        qsizetype widths[5] = {header.number.size(), header.installed.size(), header.marks.size(),
+                               header.category.size(), header.title.size()};
         for (const Row &row : std::as_const(_rows)) {
             widths[0] = qMax(widths[0], row.number.size());
             widths[1] = qMax(widths[1], row.installed.size());
-            widths[2] = qMax(widths[2], row.category.size());
-            widths[3] = qMax(widths[3], row.title.size());
+            widths[2] = qMax(widths[2], row.marks.size());
+            widths[3] = qMax(widths[3], row.category.size());
+            widths[4] = qMax(widths[4], row.title.size());
         }
         QTextStream &out = run.context.out;
         // Numbers right-aligned so that they line up by their last digit;
         // the destination last and unpadded, as it may hold blanks.
         const auto print = [&](const Row &row) {
             out << row.number.rightJustified(widths[0]) << "  " << row.installed.leftJustified(widths[1]) << "  "
-                << row.category.leftJustified(widths[2]) << "  " << row.title.leftJustified(widths[3]) << "  "
-                << row.destination << '\n';
+                << row.marks.leftJustified(widths[2]) << "  " << row.category.leftJustified(widths[3]) << "  "
+                << row.title.leftJustified(widths[4]) << "  " << row.destination << '\n';
         };
         print(header);
         for (const Row &row : std::as_const(_rows))
@@ -81,7 +96,7 @@ protected:
 private:
     struct Row
     {
-        QString number, installed, category, title, destination;
+        QString number, installed, marks, category, title, destination;
     };
     QList<Row> _rows;
 };

@@ -36,7 +36,8 @@ public:
     {
         return QStringLiteral("Compares the installed files with the receipts their installs left: files missing, "
                               "changed (size or CRC-32) and added, per template. Only the templates named, by "
-                              "title, folder name, destination or archive title, when any are. Exits with 1 when a "
+                              "title, folder name, destination or archive title, when any are. A template hidden "
+                              "with 'hide' is reported as hidden, not changed. Exits with 1 when a "
                               "file is missing or changed.");
     }
     std::optional<int> positionalCount() const override { return std::nullopt; }
@@ -106,6 +107,7 @@ private:
                                          {QStringLiteral("title"), result.title},
                                          {QStringLiteral("hasReceipt"), result.hasReceipt},
                                          {QStringLiteral("intact"), result.isIntact()},
+                                         {QStringLiteral("hidden"), result.hidden},
                                          {QStringLiteral("missing"), jsonArray(result.missing)},
                                          {QStringLiteral("changed"), jsonArray(result.changed)},
                                          {QStringLiteral("added"), jsonArray(result.added)}});
@@ -123,8 +125,13 @@ private:
     // would be lost among them.
     static void printText(CliContext &context, const std::vector<TemplateLibrary::Verification> &results)
     {
-        qsizetype damaged = 0, withoutReceipt = 0, missing = 0, changed = 0, added = 0;
+        qsizetype damaged = 0, withoutReceipt = 0, missing = 0, changed = 0, added = 0, hidden = 0;
         for (const TemplateLibrary::Verification &result : results) {
+            // Hidden on purpose ('hide'): told, never counted as a change.
+            if (result.hidden) {
+                ++hidden;
+                context.out << result.destination << ": hidden\n";
+            }
             damaged += result.isIntact() ? 0 : 1;
             withoutReceipt += result.hasReceipt ? 0 : 1;
             missing += result.missing.size();
@@ -144,13 +151,14 @@ private:
         context.out.flush();
         // Templates and files are counted apart: "2 missing" of what was unclear.
         context.info(QStringLiteral("%1 checked: %2 intact, %3 with missing or changed files, %4 without a receipt; "
-                                    "%5 missing, %6 changed, %7 added")
+                                    "%5 missing, %6 changed, %7 added%8")
                          .arg(cliPlural(qsizetype(results.size()), "template", "templates"))
                          .arg(qsizetype(results.size()) - damaged - withoutReceipt)
                          .arg(damaged)
                          .arg(withoutReceipt)
                          .arg(cliPlural(missing, "file", "files"), cliPlural(changed, "file", "files"),
-                              cliPlural(added, "file", "files")));
+                              cliPlural(added, "file", "files"),
+                              hidden > 0 ? QStringLiteral("; %1 hidden").arg(hidden) : QString()));
     }
 };
 

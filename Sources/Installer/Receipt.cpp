@@ -163,12 +163,19 @@ QByteArray Receipt::toJson() const
                                      {QStringLiteral("size"), file->size},
                                      {QStringLiteral("crc32"), crcText(file->crc32)}});
         }
-        templateArray.append(QJsonObject{{QStringLiteral("type"), qint64(entry.templateType)},
-                                         {QStringLiteral("kind"), TemplateType::kindName(entry.templateType)},
-                                         {QStringLiteral("category"), nullable(entry.category)},
-                                         {QStringLiteral("title"), entry.title},
-                                         {QStringLiteral("destination"), entry.destination},
-                                         {QStringLiteral("files"), files}});
+        QJsonObject object{{QStringLiteral("type"), qint64(entry.templateType)},
+                           {QStringLiteral("kind"), TemplateType::kindName(entry.templateType)},
+                           {QStringLiteral("category"), nullable(entry.category)},
+                           {QStringLiteral("title"), entry.title},
+                           {QStringLiteral("destination"), entry.destination},
+                           {QStringLiteral("files"), files}};
+        // Only where there is one: older readers ignore it, and receipts of
+        // nothing hidden stay as they were.
+        if (entry.hidden)
+            object.insert(QStringLiteral("hidden"), QJsonObject{{QStringLiteral("path"), entry.hidden->path},
+                                                                {QStringLiteral("size"), entry.hidden->size},
+                                                                {QStringLiteral("crc32"), crcText(entry.hidden->crc32)}});
+        templateArray.append(object);
     }
     const QJsonObject document{
         {QStringLiteral("version"), FormatVersion},
@@ -245,6 +252,17 @@ std::optional<Receipt> Receipt::fromJson(const QByteArray &bytes)
         }
         std::sort(item.files.begin(), item.files.end(),
                   [](const File &a, const File &b) { return byUtf8(a.path, b.path); });
+        if (const QJsonObject hidden = entry.value(QLatin1String("hidden")).toObject(); !hidden.isEmpty()) {
+            File record;
+            record.path = hidden.value(QLatin1String("path")).toString();
+            record.size = hidden.value(QLatin1String("size")).toInteger();
+            bool ok = false;
+            record.crc32 = hidden.value(QLatin1String("crc32")).toString().toUInt(&ok, 16);
+            // A hidden record that does not parse is dropped, not the receipt:
+            // the template then merely shows as changed.
+            if (ok && record.size >= 0 && isSafeRelativePath(record.path))
+                item.hidden = std::move(record);
+        }
         receipt.templates.push_back(std::move(item));
     }
     return receipt;

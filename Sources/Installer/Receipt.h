@@ -29,6 +29,10 @@ struct Receipt
         QString title;
         QString destination;       // relative to the root, no leading "/"
         std::vector<File> files;   // sorted by path
+        // The template's document as the user hid it from Final Cut Pro's
+        // browser (its `files` entry stays the archive's): verification
+        // calls a document of these bytes hidden, not changed.
+        std::optional<File> hidden;
     };
 
     QString archiveFileName;       // "LT_My_Pack.mtzip"

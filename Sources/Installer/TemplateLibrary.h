@@ -50,6 +50,8 @@ struct Verification
     QStringList missing;  // in the receipt, not on disk; paths relative to the template folder
     QStringList changed;  // size or CRC-32 differ
     QStringList added;    // on disk, not in the receipt
+    // The document is the one the user hid (TemplateHiding): not a change.
+    bool hidden = false;
     bool isIntact() const { return missing.isEmpty() && changed.isEmpty(); }
 };
 

@@ -140,6 +140,16 @@ std::vector<Copy> assess(const QString &root, const QString &archiveTitle, const
             continue;
         }
         copy.state = disk.matches(owner.entry->files) ? State::Unchanged : State::Edited;
+        // Hidden with 'hide' is no edit of the user's: the receipt knows those bytes.
+        if (copy.state == State::Edited && owner.entry->hidden) {
+            std::vector<Receipt::File> asHidden = owner.entry->files;
+            for (Receipt::File &file : asHidden) {
+                if (comparable(file.path) == comparable(owner.entry->hidden->path))
+                    file = *owner.entry->hidden;
+            }
+            if (disk.matches(asHidden))
+                copy.state = State::Unchanged;
+        }
         if (copy.state == State::Edited)
             copy.onlyRemovals = disk.isSubsetOf(owner.entry->files);
     }

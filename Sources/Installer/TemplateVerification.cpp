@@ -114,8 +114,11 @@ qint64 listFiles(const QString &root, std::vector<Job> &jobs)
         InstalledFiles::filesBelow(root + QLatin1Char('/') + job.destination, QString(), job.files);
         for (const Receipt::File &file : job.entry->files) {
             const auto it = job.files.find(comparable(file.path));
-            if (it != job.files.end() && it->second.size == file.size)
-                total += file.size;
+            const std::optional<Receipt::File> &hidden = job.entry->hidden;
+            if (it != job.files.end()
+                && (it->second.size == file.size
+                    || (hidden && comparable(hidden->path) == comparable(file.path) && it->second.size == hidden->size)))
+                total += it->second.size;
         }
     }
     return total;
@@ -134,7 +137,9 @@ bool compare(const QString &root, Job &job, Verification &result, ReadProgress &
         }
         const DiskFile found = it->second;
         job.files.erase(it);
-        if (found.size != file.size) {
+        const std::optional<Receipt::File> &hidden = job.entry->hidden;
+        const bool mayBeHidden = hidden && comparable(hidden->path) == comparable(file.path) && found.size == hidden->size;
+        if (found.size != file.size && !mayBeHidden) {
             result.changed.append(file.path);
             continue;
         }
@@ -142,8 +147,12 @@ bool compare(const QString &root, Job &job, Verification &result, ReadProgress &
             InstalledFiles::fileCrc(root + QLatin1Char('/') + job.destination + QLatin1Char('/') + found.path, progress);
         if (progress.stopped)
             return false;
+        if (crc && mayBeHidden && *crc == hidden->crc32) {
+            result.hidden = true;
+            continue;
+        }
         // Unreadable: not what was installed, as far as anyone can tell.
-        if (!crc || *crc != file.crc32)
+        if (!crc || found.size != file.size || *crc != file.crc32)
             result.changed.append(file.path);
     }
     for (const auto &[key, file] : job.files)

@@ -361,6 +361,11 @@ Expected<TemplateDocument> TemplateDocument::parse(const QByteArray &bytes, cons
     return parseBytes(bytes, templateFolder, parts, table, false);
 }
 
+Expected<TemplateDocument> TemplateDocument::parseCut(const QByteArray &bytes, bool cutShort, Parts parts)
+{
+    return parseBytes(bytes, QString(), parts, FinalCutVersions::table(), cutShort);
+}
+
 Expected<TemplateDocument> TemplateDocument::read(const QString &documentPath, Parts parts, qint64 maxBytes)
 {
     const QFileInfo info(documentPath);

@@ -85,6 +85,11 @@ struct TemplateDocument
     // looked for; relative URLs resolve against it.
     static Expected<TemplateDocument> parse(const QByteArray &bytes, const QString &templateFolder = QString(),
                                             Parts parts = Parts::Everything, const std::vector<FinalCutVersions::Row> &table = FinalCutVersions::table());
+    // parse() of the first bytes of a longer document, read up to a bound
+    // (`cutShort`: there was more): a cut after the header keeps what came
+    // before it, marked incomplete; a cut before it is TooLarge, as read()
+    // answers.
+    static Expected<TemplateDocument> parseCut(const QByteArray &bytes, bool cutShort, Parts parts = Parts::Everything);
     // Reads a document file: a regular file, not a link, its first
     // `maxBytes` only.
     static Expected<TemplateDocument> read(const QString &documentPath, Parts parts = Parts::Everything,
