@@ -5,6 +5,7 @@
 #include "CollectionTestTools.h"
 
 #include "Common/UserSettings.h"
+#include "Interface/FinalCutNotice.h"
 #include "Library/LibraryPreviewPane.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
@@ -14,7 +15,11 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QImage>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 #include <memory>
@@ -44,6 +49,8 @@ private slots:
     void marksAndDuplicates_data();
     void marksAndDuplicates();
     void previewPaneShowsImageAndDetails();
+    void hideThenShowGivesBackTheBytes();
+    void runningFinalCutIsToldAfterARemoval();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
@@ -189,6 +196,74 @@ void tst_LibraryTemplateDetails::previewPaneShowsImageAndDetails()
     window->findChild<QTableView *>(QStringLiteral("templatesTable"))->clearSelection();
     QCOMPARE(pane->shownRow(), -1);
     QVERIFY(pane->factsLabel()->text().isEmpty());
+}
+
+void tst_LibraryTemplateDetails::hideThenShowGivesBackTheBytes()
+{
+    const QString document = _root + QLatin1Char('/') + destinationOf(QStringLiteral("LT_New")) + QStringLiteral("/LT_New.moti");
+    const QByteArray original = TestSupport::readFile(document);
+    auto window = makeWindow();
+    TemplateLibraryModel *model = window->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() == 5 && model->hasReadDocuments(), 10000);
+    const QString key = TemplateLibraryModel::key(0, destinationOf(QStringLiteral("LT_New")));
+    auto marks = [&] { return model->index(model->rowForKey(key), TemplateLibraryModel::MarksColumn).data().toString(); };
+    QCOMPARE(marks(), QStringLiteral("N"));
+    QVERIFY(window->selectTemplate(key));
+    QVERIFY(window->hideAction()->isEnabled());
+    QVERIFY(!window->showAction()->isEnabled());
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("hideButton"));
+    QVERIFY(button && button->isEnabled());
+    QCOMPARE(button->text(), window->hideAction()->text());
+    // Both commands are in the context menu and the window's own menu.
+    for (QMenu *menu : {window->contextMenu(), window->templatesMenu()}) {
+        QVERIFY(menu->actions().contains(window->hideAction()));
+        QVERIFY(menu->actions().contains(window->showAction()));
+    }
+
+    button->click();
+    QTRY_COMPARE_WITH_TIMEOUT(marks(), QStringLiteral("NH"), 10000);
+    QVERIFY(!window->isBusy());
+    QVERIFY(TestSupport::readFile(document) != original);
+    QVERIFY(window->selectTemplate(key));
+    QTRY_VERIFY(window->showAction()->isEnabled());
+    QVERIFY(!window->hideAction()->isEnabled());
+    QCOMPARE(button->text(), window->showAction()->text());
+    QTRY_VERIFY(window->previewPane()->factsLabel()->text().contains(QStringLiteral("Hidden")));
+
+    window->showAction()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(marks(), QStringLiteral("N"), 10000);
+    QCOMPARE(TestSupport::readFile(document), original);
+    // The other templates were left alone.
+    QCOMPARE(model->index(model->rowForKey(TemplateLibraryModel::key(0, destinationOf(QStringLiteral("LT_Hidden")))),
+                          TemplateLibraryModel::MarksColumn).data().toString(), QStringLiteral("H"));
+}
+
+void tst_LibraryTemplateDetails::runningFinalCutIsToldAfterARemoval()
+{
+    const QString bundle = QStringLiteral("com.apple.FinalCutTrial");
+    FinalCutNotice::setRunningQuery([bundle] { return bundle; });
+    QStringList reopened;
+    FinalCutNotice::setReopenAction([&reopened](const QString &identifier) {
+        reopened.append(identifier);
+        return true;
+    });
+    auto restore = qScopeGuard([] {
+        FinalCutNotice::setRunningQuery({});
+        FinalCutNotice::setReopenAction({});
+    });
+    auto window = makeWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->model()->rowCount() == 5, 10000);
+    const QString key = TemplateLibraryModel::key(0, destinationOf(QStringLiteral("LT_New")));
+    QVERIFY(window->selectTemplate(key));
+    const QString title = window->model()->title(window->model()->rowForKey(key));
+    window->removeAction()->trigger();
+    QVERIFY(press(awaitAlert(QStringLiteral("Remove “%1”?").arg(title)), QStringLiteral("Remove")));
+    QMessageBox *done = awaitAlert(QStringLiteral("Templates Removed"));
+    QVERIFY(done);
+    QVERIFY(done->informativeText().contains(FinalCutNotice::note()));
+    QVERIFY(press(done, FinalCutNotice::reopenButton()));
+    QTRY_COMPARE(reopened, QStringList({bundle}));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_LibraryTemplateDetails)

@@ -372,12 +372,43 @@ für Final Cut Pro X und Motion.</translation>
         <source>Order in the archives</source>
         <translation>Reihenfolge in den Archiven</translation>
     </message>
+    <message>
+        <source>The installed copy is hidden from Final Cut Pro&apos;s browser</source>
+        <translation>Die installierte Kopie ist im Browser von Final Cut Pro ausgeblendet</translation>
+    </message>
+    <message>
+        <source>What the template needs or lacks; each row&apos;s tool tip says which</source>
+        <translation>Was die Vorlage braucht oder was ihr fehlt; der Tooltip jeder Zeile sagt, was</translation>
+    </message>
 </context>
 <context>
     <name>Error</name>
     <message>
         <source>&quot;%1&quot;: %2</source>
         <translation>„%1“: %2</translation>
+    </message>
+</context>
+<context>
+    <name>FinalCutNotice</name>
+    <message>
+        <source>Final Cut Pro is running: it shows the change after it is reopened.</source>
+        <translation>Final Cut Pro läuft: Es zeigt die Änderung, sobald es neu geöffnet wurde.</translation>
+    </message>
+    <message>
+        <source>Reopen Final Cut Pro</source>
+        <translation>Final Cut Pro neu öffnen</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro Was Not Reopened</source>
+        <translation>Final Cut Pro wurde nicht neu geöffnet</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro did not quit or did not open again. Quit and open it yourself to see the change.</source>
+        <translation>Final Cut Pro wurde nicht beendet oder nicht wieder geöffnet. Beenden und öffnen Sie es selbst, um die Änderung zu sehen.</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -393,6 +424,25 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Cannot create &quot;%1&quot;: File name too long</source>
         <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryPreviewPane</name>
+    <message>
+        <source>Select a template to see its preview.</source>
+        <translation>Wählen Sie eine Vorlage, um ihre Vorschau zu sehen.</translation>
+    </message>
+    <message>
+        <source>Reading the template’s details…</source>
+        <translation>Die Angaben der Vorlage werden gelesen …</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>No Preview</source>
+        <translation>Keine Vorschau</translation>
     </message>
 </context>
 <context>
@@ -862,6 +912,38 @@ aus %3</translation>
         <source>%1 templates installed by another archive or copied in by hand were kept.</source>
         <translation>%1 Vorlagen, die ein anderes Archiv installiert hat oder die von Hand kopiert wurden, wurden behalten.</translation>
     </message>
+    <message>
+        <source>1 template needs %1; this Mac has %2</source>
+        <translation>1 Vorlage braucht %1; dieser Mac hat %2</translation>
+    </message>
+    <message>
+        <source>%1 templates need %2; this Mac has %3</source>
+        <translation>%1 Vorlagen brauchen %2; dieser Mac hat %3</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro cannot open them until it is updated. Skip Those installs the others.</source>
+        <translation>Final Cut Pro kann sie erst nach einer Aktualisierung öffnen. „Diese auslassen“ installiert die übrigen.</translation>
+    </message>
+    <message>
+        <source>Skip Those</source>
+        <translation>Diese auslassen</translation>
+    </message>
+    <message>
+        <source>Install Anyway</source>
+        <translation>Trotzdem installieren</translation>
+    </message>
+    <message>
+        <source>%1 and will be visible under categories starting with &apos;ZT&apos; in %2 in your FCP X browser.</source>
+        <translation>%1. Sie finden sie in Ihrem FCP X-Browser unter „%2“ in den Kategorien, die mit „ZT“ beginnen.</translation>
+    </message>
+    <message>
+        <source>Reading the template’s details…</source>
+        <translation>Die Angaben der Vorlage werden gelesen …</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>
@@ -973,6 +1055,10 @@ aus %3</translation>
     <message>
         <source>Installed</source>
         <translation>Installiert</translation>
+    </message>
+    <message>
+        <source>Installed in both folders; which one Final Cut Pro uses is not known</source>
+        <translation>In beiden Ordnern installiert; welche Kopie Final Cut Pro verwendet, ist nicht bekannt</translation>
     </message>
 </context>
 <context>
@@ -1232,6 +1318,62 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
     <message>
         <source>Some Templates Could Not Be Restored</source>
         <translation>Einige Vorlagen konnten nicht zurückgelegt werden</translation>
+    </message>
+    <message>
+        <source>Hide from Final Cut Pro</source>
+        <translation>In Final Cut Pro ausblenden</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro&apos;s browser no longer lists the template; projects that use it still play it</source>
+        <translation>Der Browser von Final Cut Pro listet die Vorlage nicht mehr; Projekte, die sie verwenden, spielen sie weiterhin ab</translation>
+    </message>
+    <message>
+        <source>Show in Final Cut Pro</source>
+        <translation>In Final Cut Pro einblenden</translation>
+    </message>
+    <message>
+        <source>Final Cut Pro&apos;s browser lists the template again</source>
+        <translation>Der Browser von Final Cut Pro listet die Vorlage wieder</translation>
+    </message>
+    <message>
+        <source>&amp;Templates</source>
+        <translation>&amp;Vorlagen</translation>
+    </message>
+    <message>
+        <source>Templates Removed</source>
+        <translation>Vorlagen entfernt</translation>
+    </message>
+    <message>
+        <source>Hiding templates…</source>
+        <translation>Vorlagen werden ausgeblendet …</translation>
+    </message>
+    <message>
+        <source>Showing templates…</source>
+        <translation>Vorlagen werden eingeblendet …</translation>
+    </message>
+    <message>
+        <source>%1 hidden.</source>
+        <translation>%1 ausgeblendet.</translation>
+    </message>
+    <message>
+        <source>%1 shown again.</source>
+        <translation>%1 wieder eingeblendet.</translation>
+    </message>
+    <message>
+        <source>Some Templates Were Not Hidden</source>
+        <translation>Einige Vorlagen wurden nicht ausgeblendet</translation>
+    </message>
+    <message>
+        <source>Some Templates Were Not Shown</source>
+        <translation>Einige Vorlagen wurden nicht eingeblendet</translation>
+    </message>
+    <message>
+        <source>Templates Hidden</source>
+        <translation>Vorlagen ausgeblendet</translation>
+    </message>
+    <message>
+        <source>Templates Shown</source>
+        <translation>Vorlagen eingeblendet</translation>
     </message>
 </context>
 <context>

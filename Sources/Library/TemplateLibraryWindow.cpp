@@ -13,6 +13,7 @@
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
 #include "Library/LibraryPreviewPane.h"
+#include "Metadata/TemplateHiding.h"
 #include "Library/RecentlyRemovedPane.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
@@ -20,11 +21,14 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QItemSelection>
 #include <QPointer>
 #include <QScrollBar>
@@ -150,6 +154,16 @@ void TemplateLibraryWindow::createActions()
     _restoreAction->setObjectName(QStringLiteral("restoreAction"));
     connect(_restoreAction, &QAction::triggered, this, &TemplateLibraryWindow::restoreSelectedRemoved);
 
+    _hideAction = new QAction(tr("Hide from Final Cut Pro"), this);
+    _hideAction->setObjectName(QStringLiteral("hideAction"));
+    _hideAction->setToolTip(tr("Final Cut Pro's browser no longer lists the template; projects that use it still play it"));
+    connect(_hideAction, &QAction::triggered, this, &TemplateLibraryWindow::hideSelected);
+
+    _showAction = new QAction(tr("Show in Final Cut Pro"), this);
+    _showAction->setObjectName(QStringLiteral("showAction"));
+    _showAction->setToolTip(tr("Final Cut Pro's browser lists the template again"));
+    connect(_showAction, &QAction::triggered, this, &TemplateLibraryWindow::showSelected);
+
     // On the window too, so their shortcuts work without the menu open.
     addActions({_removeAction, _revealAction});
 
@@ -165,7 +179,36 @@ void TemplateLibraryWindow::createActions()
     _contextMenu->addAction(_verifyAction);
     _contextMenu->addAction(_reinstallAction);
     _contextMenu->addSeparator();
+    _contextMenu->addActions({_hideAction, _showAction});
+    _contextMenu->addSeparator();
     _contextMenu->addAction(_removeAction);
+
+    _templatesMenu = new QMenu(tr("&Templates"), this);
+    _templatesMenu->setObjectName(QStringLiteral("templatesMenu"));
+    _templatesMenu->addActions(_contextMenu->actions());
+
+    // One button for both: it hides while any selected template is shown.
+    _hideButton = new QPushButton(_hideAction->text(), _ui->installedTab);
+    _hideButton->setObjectName(QStringLiteral("hideButton"));
+    _ui->bottomLayout->insertWidget(_ui->bottomLayout->indexOf(_ui->removeButton), _hideButton);
+    connect(_hideButton, &QPushButton::clicked, this, [this] {
+        if (_hideAction->isEnabled())
+            _hideAction->trigger();
+        else
+            _showAction->trigger();
+    });
+}
+
+void TemplateLibraryWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The application's menu bar is set on the window (not on macOS, where
+    // it is the system's); the window's own menu joins it once.
+    if (auto *bar = qobject_cast<QMenuBar *>(menuWidget()); bar && !bar->actions().contains(_templatesMenu->menuAction())) {
+        const QList<QAction *> menus = bar->actions();
+        bar->insertMenu(menus.size() > 1 ? menus.at(1) : nullptr, _templatesMenu);
+        DarkAppearance::apply(_templatesMenu);
+    }
 }
 
 void TemplateLibraryWindow::setUpTable()
@@ -237,6 +280,13 @@ void TemplateLibraryWindow::setUpPreviewPane()
             &TemplateLibraryWindow::showCurrentInPane);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TemplateLibraryWindow::showCurrentInPane);
+    // Hide and Show follow what the selected templates' documents say, which
+    // may arrive after the selection.
+    connect(_model, &TemplateLibraryModel::documentReady, this, [this](int row) {
+        const QModelIndex shown = _filter->mapFromSource(_model->index(row, 0));
+        if (shown.isValid() && _ui->templatesTable->selectionModel()->isRowSelected(shown.row(), QModelIndex()))
+            updateState();
+    });
     // Rows are renumbered by a rescan; the pane follows its template.
     connect(_filter, &QAbstractItemModel::modelReset, this, &TemplateLibraryWindow::showCurrentInPane);
     connect(_filter, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
@@ -420,6 +470,13 @@ void TemplateLibraryWindow::updateState()
             ? tr("The archive the selected templates came from is no longer where it was installed from, or no "
                  "receipt names it.")
             : tr("Open the archive the selected templates came from, to install it again"));
+    const bool anyShown = !selectedRowsHidden(false).isEmpty();
+    const bool anyHidden = !selectedRowsHidden(true).isEmpty();
+    _hideAction->setEnabled(idle && anyShown);
+    _showAction->setEnabled(idle && anyHidden);
+    _hideButton->setEnabled(idle && (anyShown || anyHidden));
+    _hideButton->setText(anyHidden && !anyShown ? _showAction->text() : _hideAction->text());
+    _hideButton->setToolTip(anyHidden && !anyShown ? _showAction->toolTip() : _hideAction->toolTip());
     for (auto [button, action] : {std::pair{_ui->removeButton, _removeAction}, std::pair{_ui->revealButton, _revealAction},
                                   std::pair{_ui->verifyButton, _verifyAction},
                                   std::pair{_ui->reinstallButton, _reinstallAction}})
@@ -597,6 +654,92 @@ void TemplateLibraryWindow::offerToReopenFinalCut(const QString &title, const QS
                           if (alive && answer == 0)
                               FinalCutNotice::reopen(alive, finalCut);
                       });
+}
+
+QList<int> TemplateLibraryWindow::selectedRowsHidden(bool hidden) const
+{
+    QList<int> rows;
+    for (int row : selectedRows()) {
+        // Only what a read document says: a template whose document did not
+        // read (or not yet) is neither hidden nor shown.
+        const DocumentLoader::Document document = _model->document(row);
+        if (document && *document && (*document)->isObsolete() == hidden)
+            rows.append(row);
+    }
+    return rows;
+}
+
+void TemplateLibraryWindow::hideSelected()
+{
+    setHiddenNow(true);
+}
+
+void TemplateLibraryWindow::showSelected()
+{
+    setHiddenNow(false);
+}
+
+void TemplateLibraryWindow::setHiddenNow(bool hidden)
+{
+    if (_busy)
+        return;
+    const QList<int> rows = selectedRowsHidden(!hidden);
+    if (rows.isEmpty())
+        return;
+    std::map<int, QStringList> byRoot;
+    QStringList keys;
+    for (int row : rows) {
+        byRoot[_model->rootIndex(row)].append(_model->installedTemplate(row).destination);
+        keys.append(TemplateLibraryModel::key(_model->rootIndex(row), _model->installedTemplate(row).destination));
+    }
+    setBusy(true);
+    struct Edited
+    {
+        int done = 0;
+        int failed = 0;
+        std::optional<Error> firstError;
+        QString runningFinalCut;
+    };
+    auto outcome = std::make_shared<Edited>();
+    auto *work = new BackgroundWork(this, hidden ? tr("Hiding templates…") : tr("Showing templates…"), this);
+    connect(work, &BackgroundWork::finished, this, [this, work, outcome, keys, hidden] {
+        work->deleteLater();
+        setBusy(false);
+        // Edited in place: the rows stand, their documents are read again.
+        QList<int> edited;
+        for (const QString &key : keys)
+            edited.append(_model->rowForKey(key));
+        _model->rereadDocuments(edited);
+        _model->rescan();
+        if (outcome->failed > 0) {
+            QString text = hidden ? tr("%1 hidden.").arg(templateCount(outcome->done))
+                                  : tr("%1 shown again.").arg(templateCount(outcome->done));
+            if (outcome->firstError)
+                text += QLatin1Char('\n') + outcome->firstError->localizedDescription();
+            Alert::beginSheet(this, hidden ? tr("Some Templates Were Not Hidden") : tr("Some Templates Were Not Shown"),
+                              text, {tr("Ok"), QString(), QString()});
+        } else if (!outcome->runningFinalCut.isEmpty()) {
+            offerToReopenFinalCut(hidden ? tr("Templates Hidden") : tr("Templates Shown"),
+                                  hidden ? tr("%1 hidden.").arg(templateCount(outcome->done))
+                                         : tr("%1 shown again.").arg(templateCount(outcome->done)),
+                                  outcome->runningFinalCut);
+        }
+    });
+    work->start([outcome, byRoot, hidden, roots = _model->roots()](ProgressListener &listener) {
+        for (const auto &[rootIndex, destinations] : byRoot) {
+            for (const TemplateHiding::Outcome &one : TemplateHiding::setHidden(roots.value(rootIndex), destinations, hidden, &listener)) {
+                if (one.result == TemplateHiding::Result::Done || one.result == TemplateHiding::Result::AlreadySo) {
+                    ++outcome->done;
+                } else if (one.result != TemplateHiding::Result::Cancelled) {
+                    ++outcome->failed;
+                    if (!outcome->firstError)
+                        outcome->firstError = one.error;
+                }
+            }
+        }
+        if (outcome->done > 0)
+            outcome->runningFinalCut = FinalCutNotice::runningFinalCut();
+    });
 }
 
 void TemplateLibraryWindow::setBusy(bool busy)
