@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QImageReader>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -42,8 +43,7 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
         if (row < 0 || size_t(row) >= _installedHidden.size() || !copy || !*copy || !(*copy)->isObsolete())
             return;
         _installedHidden[size_t(row)] = true;
-        const QModelIndex cell = this->index(row, MarksColumn);
-        emit dataChanged(cell, cell);
+        markChanged(row);
         emit documentReady(row);
     });
     // Before the documents: the loader's one worker takes them in turn.
@@ -109,6 +109,7 @@ void EffectsTableModel::reload()
     _loadingFolders.clear();
     _documents.assign(_items.size(), nullptr);
     _documentsRead = 0;
+    _changedFirst = _changedLast = -1;
     _installedLoader->cancel();
     _installedRows.clear();
     _installedHidden.assign(_items.size(), false);
@@ -128,9 +129,25 @@ void EffectsTableModel::documentLoaded(int row, const DocumentLoader::Document &
     if (!_documents[size_t(row)])
         ++_documentsRead;
     _documents[size_t(row)] = document;
-    const QModelIndex cell = index(row, MarksColumn);
-    emit dataChanged(cell, cell);
+    markChanged(row);
     emit documentReady(row);
+}
+
+void EffectsTableModel::markChanged(int row)
+{
+    const bool scheduled = _changedFirst >= 0;
+    _changedFirst = scheduled ? std::min(_changedFirst, row) : row;
+    _changedLast = scheduled ? std::max(_changedLast, row) : row;
+    if (scheduled)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        const int first = std::exchange(_changedFirst, -1);
+        const int last = std::exchange(_changedLast, -1);
+        // A reset in between renumbered the rows and redrew them all.
+        if (first < 0 || last >= int(_items.size()))
+            return;
+        emit dataChanged(index(first, MarksColumn), index(last, MarksColumn));
+    });
 }
 
 DocumentLoader::Document EffectsTableModel::document(int row) const

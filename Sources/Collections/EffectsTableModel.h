@@ -167,6 +167,12 @@ private:
     std::vector<DocumentLoader::Document> _documents;
     size_t _documentsRead = 0;
     std::optional<QVersionNumber> _finalCut;
+    // Rows whose marks changed since the last redraw: documents arrive in
+    // bursts of hundreds, and one dataChanged for the burst keeps the proxy's
+    // work (and the window's stall) to one pass.
+    int _changedFirst = -1;
+    int _changedLast = -1;
+    void markChanged(int row);
     // Rows of the installed copies being read, in the installed loader's order.
     std::vector<int> _installedRows;
     std::vector<bool> _installedHidden;

@@ -356,7 +356,8 @@ void TemplateLibraryModel::documentLoaded(int index, const DocumentLoader::Docum
     if (row < 0 || !document)
         return;
     _documents.insert(folder, document);
-    emit dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
+    // The marks only: the other columns come from the scan.
+    emit dataChanged(this->index(row, MarksColumn), this->index(row, MarksColumn));
     emit documentReady(row);
 }
 

@@ -273,6 +273,9 @@ void TemplateLibraryWindow::setUpPreviewPane()
     splitter->addWidget(_previewPane);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
+    // The form's size was chosen for the table alone: the pane widens the
+    // window rather than squeezing the columns.
+    resize(width() + _previewPane->minimumWidth() + splitter->handleWidth(), height());
     // Beside the title: what the template needs is read with its name.
     table->horizontalHeader()->moveSection(TemplateLibraryModel::MarksColumn, TemplateLibraryModel::TitleColumn + 1);
     table->setColumnWidth(TemplateLibraryModel::MarksColumn, 44);
