@@ -122,6 +122,38 @@ QString makeArchive(const QString &folder, const QString &archiveName, const QSt
     return archive;
 }
 
+QString makeArchiveWithDocuments(const QString &folder, const QString &archiveName,
+                                 const QList<QPair<QString, QByteArray>> &documents)
+{
+    QTemporaryDir staging;
+    if (!staging.isValid())
+        return {};
+    const QString archive = folder + QLatin1Char('/') + archiveName;
+    ZipArchive zip;
+    if (!zip.CreateZipFile2(archive))
+        return {};
+    for (const auto &[name, bytes] : documents) {
+        const QString templateFile = name + QLatin1Char('/') + name + QStringLiteral(".moti");
+        if (!writeFile(staging.filePath(templateFile), bytes) || !zip.addFileToZip(staging.filePath(templateFile), templateFile)) {
+            zip.discardZipFile();
+            return {};
+        }
+    }
+    return zip.CloseZipFile2() ? archive : QString();
+}
+
+QByteArray motionDocument(const QByteArray &motionVersion, const QByteArray &scene)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE ozxmlscene>\n<ozml version=\"5.11\">\n"
+           "<displayversion>" + motionVersion + "</displayversion>\n"
+           "<description>Slides in.</description>\n"
+           "<template><theme>Corporate</theme><flags>0</flags></template>\n"
+           "<scene><sceneSettings><width>1920</width><height>1080</height><duration>250</duration>"
+           "<frameRate>25</frameRate></sceneSettings>\n"
+           "<publishSettings><target object=\"1\" name=\"Name\"/><target object=\"2\" name=\"Role\"/></publishSettings>\n"
+           + scene + "</scene>\n</ozml>\n";
+}
+
 QString makeDamagedArchive(const QString &folder, const QString &archiveName)
 {
     const QString archive = folder + QLatin1Char('/') + archiveName;

@@ -50,6 +50,15 @@ bool resetDestination();
 // The folders named in `withPreview` also get a red 160 x 90 "preview.png".
 QString makeArchive(const QString &folder, const QString &archiveName, const QStringList &templateFolders,
                     const QString &extension = QStringLiteral("moti"), const QStringList &withPreview = {});
+// An archive of template folders each holding "<name>.moti" with the given
+// document bytes (and nothing else), for the marks and details the windows
+// read from documents.
+QString makeArchiveWithDocuments(const QString &folder, const QString &archiveName,
+                                 const QList<QPair<QString, QByteArray>> &documents);
+// A template document as Motion writes one: saved by Motion `motionVersion`,
+// 1920 x 1080 at 25 fps for 250 frames, two published parameters, and
+// `scene` inside its <scene>.
+QByteArray motionDocument(const QByteArray &motionVersion, const QByteArray &scene = QByteArray());
 // A file with the archive extension that is no zip archive.
 QString makeDamagedArchive(const QString &folder, const QString &archiveName);
 // `count` template folder names "<prefix>_<word>_<n>" for n = 1 .. count.

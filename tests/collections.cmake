@@ -13,6 +13,8 @@ mti_add_test(tst_TemplateArchiveCollectionDocument
     SOURCES tst_TemplateArchiveCollectionDocument.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_EffectsTableModel
     SOURCES tst_EffectsTableModel.cpp LIBRARIES mti_collection_test_support mtigui)
+mti_add_test(tst_CollectionTemplateDetails
+    SOURCES tst_CollectionTemplateDetails.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_CollectionOpeningRules SOURCES tst_CollectionOpeningRules.cpp LIBRARIES mtigui)
 
 # The stall benchmark drives a collection window with the same helpers; it is

@@ -6,6 +6,8 @@ mti_add_test(tst_TemplateLibraryModel
     SOURCES tst_TemplateLibraryModel.cpp LIBRARIES mti_collection_test_support mtigui)
 mti_add_test(tst_TemplateLibraryWindow
     SOURCES tst_TemplateLibraryWindow.cpp LIBRARIES mti_collection_test_support mtigui)
+mti_add_test(tst_LibraryTemplateDetails
+    SOURCES tst_LibraryTemplateDetails.cpp LIBRARIES mti_collection_test_support mtigui)
 add_dependencies(tst_TemplateLibraryModel mtzip)
 add_dependencies(tst_TemplateLibraryWindow mtzip)
 

@@ -144,12 +144,13 @@ void tst_EffectsTableModel::columnIdentifiers()
     TemplateArchiveCollection *collection = openTwo();
     QVERIFY(collection);
     const EffectsTableModel *model = collection->tableModel();
-    QCOMPARE(model->columnCount(), 6);
+    QCOMPARE(model->columnCount(), 7);
     QStringList identifiers;
     for (int section = 0; section < model->columnCount(); ++section)
         identifiers.append(model->headerData(section, Qt::Horizontal, EffectsTableModel::ColumnIdentifierRole).toString());
-    QCOMPARE(identifiers, QStringList({QStringLiteral("index"), QStringLiteral("installed"), QStringLiteral("kind"),
-                                       QStringLiteral("category"), QStringLiteral("title"), QStringLiteral("preview")}));
+    QCOMPARE(identifiers, QStringList({QStringLiteral("index"), QStringLiteral("installed"), QStringLiteral("marks"),
+                                       QStringLiteral("kind"), QStringLiteral("category"), QStringLiteral("title"),
+                                       QStringLiteral("preview")}));
     QCOMPARE(EffectsTableModel::columnIdentifiers(), identifiers);
     // The window's table shows this model, through the sorting and searching proxy.
     const QTableView *table = tableOf(collection);

@@ -57,7 +57,7 @@ QByteArray fcpxml(const QList<Effect> &effects)
         + "        </spine></sequence>\n      </project>\n    </event>\n  </library>\n</fcpxml>\n";
 }
 
-QByteArray motionDocument(const QByteArray &displayVersion, const QByteArray &extra = QByteArray())
+QByteArray plainMotionDocument(const QByteArray &displayVersion, const QByteArray &extra = QByteArray())
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE ozxmlscene>\n<ozml version=\"5.11\">\n<displayversion>"
         + displayVersion + "</displayversion>\n" + extra
@@ -168,7 +168,7 @@ void tst_ProjectCheckWindow::rowStates()
     QFETCH(QString, clips);
 
     const QString root = destinationRoot();
-    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"), motionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"), plainMotionDocument("5.4"));
     Receipt receipt;
     receipt.archiveFileName = QStringLiteral("LT_Names.mtzip");
     receipt.archiveTitle = QStringLiteral("LT_Names");
@@ -176,10 +176,10 @@ void tst_ProjectCheckWindow::rowStates()
                                  QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Name"), {}, std::nullopt});
     writeFileOrFail(Receipt::pathFor(root, receipt.archiveTitle), receipt.toJson());
     writeFileOrFail(root + QStringLiteral("/Transitions.localized/ZT Swipes/TR_Old/TR_Old.motr"),
-                    motionDocument("5.4", "<template><flags>2</flags></template>"));
-    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_New/LT_New.moti"), motionDocument("5.11"));
+                    plainMotionDocument("5.4", "<template><flags>2</flags></template>"));
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_New/LT_New.moti"), plainMotionDocument("5.11"));
     writeFileOrFail(root + QStringLiteral("/Effects.localized/ZT Glows/FX_Glow/FX_Glow.moef"),
-                    motionDocument("5.4", "<filter pluginName=\"Glower\" pluginUUID=\"G-1\"/>"));
+                    plainMotionDocument("5.4", "<filter pluginName=\"Glower\" pluginUUID=\"G-1\"/>"));
     QVERIFY(!makeArchive(_archives, QStringLiteral("BG_Backgrounds.mtzip"), {QStringLiteral("BG_Waves")},
                          QStringLiteral("motn")).isEmpty());
     const QString project = _dir->filePath(QStringLiteral("Show.fcpxml"));
@@ -293,7 +293,7 @@ void tst_ProjectCheckWindow::installMissing()
     QVERIFY(window->installButton()->isEnabled());
 
     AlertWatcher alerts;
-    alerts.answer(QStringLiteral("Missing Templates Installed"), QStringLiteral("Ok"));
+    alerts.answer(QStringLiteral("Missing Templates Installed"), QStringLiteral("OK"));
     QSignalSpy installed(window.data(), &ProjectCheckWindow::installFinished);
     window->installButton()->click();
     QVERIFY(installed.wait(30000));
@@ -332,7 +332,7 @@ void tst_ProjectCheckWindow::installAsksBeforeReplacing()
 
     AlertWatcher alerts;
     alerts.answer(QStringLiteral("Replace Templates?"), QStringLiteral("Replace"));
-    alerts.answer(QStringLiteral("Missing Templates Installed"), QStringLiteral("Ok"));
+    alerts.answer(QStringLiteral("Missing Templates Installed"), QStringLiteral("OK"));
     QSignalSpy installed(window.data(), &ProjectCheckWindow::installFinished);
     window->installButton()->click();
     QVERIFY(installed.wait(30000));
@@ -354,7 +354,7 @@ void tst_ProjectCheckWindow::updatesWhenInstalledElsewhere()
 
     // Another window, mtzip or a file manager puts it in place.
     writeFileOrFail(installedPath(QStringLiteral("Titles.localized"), QStringLiteral("Lower Thirds"),
-                                  QStringLiteral("LT_Name")) + QStringLiteral("/LT_Name.moti"), motionDocument("5.4"));
+                                  QStringLiteral("LT_Name")) + QStringLiteral("/LT_Name.moti"), plainMotionDocument("5.4"));
     QTRY_COMPARE_WITH_TIMEOUT(window->model()->count(RowState::Installed), 1, 15000);
     QVERIFY(window->model()->index(0, ProjectCheckModel::WhereColumn).data().toString().contains(
         QStringLiteral("copied in by hand")));
@@ -434,10 +434,10 @@ void tst_ProjectCheckWindow::openRequestRoutesProjects()
 void tst_ProjectCheckWindow::collectTemplates()
 {
     const QString root = destinationRoot();
-    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"), motionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti"), plainMotionDocument("5.4"));
     writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Name/Media/a.png"), "png");
-    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Other/LT_Other.moti"), motionDocument("5.4"));
-    writeFileOrFail(root + QStringLiteral("/Generators.localized/ZT Backgrounds/BG_Waves/BG_Waves.motn"), motionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Other/LT_Other.moti"), plainMotionDocument("5.4"));
+    writeFileOrFail(root + QStringLiteral("/Generators.localized/ZT Backgrounds/BG_Waves/BG_Waves.motn"), plainMotionDocument("5.4"));
     const QString project = _dir->filePath(QStringLiteral("Show.fcpxml"));
     writeFileOrFail(project, fcpxml({
         {"LT_Name", "~/Titles.localized/ZT Lower Thirds/LT_Name/LT_Name.moti", "title"},

@@ -364,6 +364,23 @@ void tst_TemplateLibraryModel::sorting()
     QCOMPARE(column(filter, TemplateLibraryModel::TitleColumn), expected);
 }
 
+namespace {
+
+// The changes a scan or a preview brings, without the marks column's, which
+// follow on their own as the documents are read.
+QList<QList<QVariant>> withoutMarks(const QSignalSpy &changes)
+{
+    QList<QList<QVariant>> kept;
+    for (const QList<QVariant> &change : changes) {
+        if (change.at(0).toModelIndex().column() != TemplateLibraryModel::MarksColumn
+            || change.at(1).toModelIndex().column() != TemplateLibraryModel::MarksColumn)
+            kept.append(change);
+    }
+    return kept;
+}
+
+} // namespace
+
 void tst_TemplateLibraryModel::rescanWithoutChangesKeepsTheRows()
 {
     putTemplate(_root, {Titles, QStringLiteral("ZT Lower Thirds"), QStringLiteral("LT_One")});
@@ -377,15 +394,15 @@ void tst_TemplateLibraryModel::rescanWithoutChangesKeepsTheRows()
     QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
     QVERIFY(scanned(model));
     QCOMPARE(resets.count(), 0);
-    QCOMPARE(changes.count(), 0);
+    QCOMPARE(withoutMarks(changes).count(), 0);
 
     // A template grows: its row changes, nothing moves.
     writeFileOrFail(_root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Two/Media/clip.mov"), QByteArray(4000, 'x'));
     QVERIFY(scanned(model));
     QCOMPARE(resets.count(), 0);
-    QCOMPARE(changes.count(), 1);
-    const QModelIndex topLeft = changes.first().at(0).toModelIndex();
-    const QModelIndex bottomRight = changes.first().at(1).toModelIndex();
+    QCOMPARE(withoutMarks(changes).count(), 1);
+    const QModelIndex topLeft = withoutMarks(changes).first().at(0).toModelIndex();
+    const QModelIndex bottomRight = withoutMarks(changes).first().at(1).toModelIndex();
     const int row = model.rowForKey(TemplateLibraryModel::key(0, QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Two")));
     QCOMPARE(topLeft.row(), row);
     QCOMPARE(bottomRight.row(), row);
@@ -419,8 +436,8 @@ void tst_TemplateLibraryModel::previewsLoadLazilyScaledAndCached()
     // Nothing is read on the model's thread: the first answer is empty.
     QVERIFY(!picturedCell.data(Qt::DecorationRole).isValid());
     QTRY_VERIFY(picturedCell.data(Qt::DecorationRole).value<QPixmap>().isNull() == false);
-    QCOMPARE(changes.count(), 1);
-    QCOMPARE(changes.first().at(0).toModelIndex(), picturedCell);
+    QCOMPARE(withoutMarks(changes).count(), 1);
+    QCOMPARE(withoutMarks(changes).first().at(0).toModelIndex(), picturedCell);
     const QPixmap thumbnail = picturedCell.data(Qt::DecorationRole).value<QPixmap>();
     const QSizeF logical = thumbnail.deviceIndependentSize();
     QVERIFY2(logical.width() <= TemplateLibraryModel::thumbnailSize().width()
@@ -432,10 +449,10 @@ void tst_TemplateLibraryModel::previewsLoadLazilyScaledAndCached()
     QCOMPARE(picturedCell.data(Qt::DecorationRole).value<QPixmap>().cacheKey(), thumbnail.cacheKey());
     const QModelIndex plainCell = model.index(plain, TemplateLibraryModel::PreviewColumn);
     QVERIFY(!plainCell.data(Qt::DecorationRole).isValid());
-    QTRY_COMPARE(changes.count(), 2);
+    QTRY_COMPARE(withoutMarks(changes).count(), 2);
     QVERIFY(!plainCell.data(Qt::DecorationRole).isValid());
     QTest::qWait(100);
-    QCOMPARE(changes.count(), 2);
+    QCOMPARE(withoutMarks(changes).count(), 2);
 
     // A template replaced by another copy brings its own preview.
     writePreview(withPreview, "preview.png", QSize(64, 36), Qt::blue);

@@ -212,7 +212,7 @@ void tst_TemplateLibraryWindow::emptyLibraryFiltersAndStatusLine()
     QVERIFY(window->revealAction()->isEnabled());
     QVERIFY(!window->reinstallAction()->isEnabled());
     QVERIFY(window->statusText().endsWith(QLatin1String("1 selected")));
-    QCOMPARE(window->contextMenu()->actions().size(), 5); // four commands and a separator
+    QCOMPARE(window->contextMenu()->actions().size(), 8); // six commands and two separators
 
     QTest::keyClicks(ui.searchField, QStringLiteral("clean"));
     QCOMPARE(window->filterModel()->rowCount(), 1);

@@ -11,10 +11,15 @@
 #include "Installer/TemplateInstallerV2.h"
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
+#include "Interface/DocumentLoader.h"
+#include "Interface/FinalCutNotice.h"
+#include "Common/UserSettings.h"
+#include "Metadata/TemplateMarks.h"
 
 #include <QHash>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cerrno>
@@ -65,18 +70,116 @@ QString CollectionFlows::someOf(const QStringList &titles)
     return text;
 }
 
-void CollectionFlows::sheet(const QString &title, const QString &text)
+void CollectionFlows::sheet(const QString &title, const QString &text, const QString &button)
 {
-    Alert::beginSheet(_collection.window(), title, text, {tr("Ok"), QString(), QString()});
+    Alert::beginSheet(_collection.window(), title, text, {button.isEmpty() ? tr("OK") : button, QString(), QString()});
+}
+
+QString CollectionFlows::tooNewQuestion(int count, const FinalCutVersions::Requirement &newest,
+                                        const QVersionNumber &finalCut)
+{
+    const QString needed = TemplateMarks::requirementText(newest);
+    return count == 1 ? tr("1 template needs %1; this Mac has %2").arg(needed, finalCut.toString())
+                      : tr("%1 templates need %2; this Mac has %3").arg(count).arg(needed, finalCut.toString());
 }
 
 void CollectionFlows::install(const Selection &selection)
 {
     if (_collection.isBusy())
         return;
+    // The documents the table has read already are judged as they are; the
+    // others, and the Final Cut Pro version, are looked up on the worker.
+    struct Candidate
+    {
+        const EffectTemplateItem *item;
+        QString folder;
+        DocumentLoader::Document document;
+    };
+    auto candidates = std::make_shared<std::vector<Candidate>>();
+    const EffectsTableModel *model = _collection.tableModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const EffectTemplateItem *item = model->item(row);
+        if (!selection || selection->contains(item))
+            candidates->push_back({item, item->sourceFolderPath(), model->document(row)});
+    }
+    auto tooNew = std::make_shared<TooNew>();
+    _collection.runInBackground(
+        TemplateArchiveCollection::Work::Install,
+        [candidates, tooNew](ProgressListener &, BackgroundWork &work) {
+            tooNew->finalCut = FinalCutVersions::effectiveVersion(UserSettings::finalCutVersionOverride());
+            // No Final Cut Pro known: nothing is too new, nothing to ask.
+            if (!tooNew->finalCut)
+                return;
+            for (Candidate &candidate : *candidates) {
+                if (work.isCancelled()) {
+                    tooNew->cancelled = true;
+                    return;
+                }
+                if (!candidate.document)
+                    candidate.document = DocumentLoader::read(candidate.folder);
+                const Expected<TemplateDocument> &document = *candidate.document;
+                if (!document || !FinalCutVersions::isTooNew(document->finalCut, *tooNew->finalCut))
+                    continue;
+                tooNew->items.append(candidate.item);
+                tooNew->titles.append(EffectsTableModel::shownTitle(*candidate.item));
+                const FinalCutVersions::Requirement &needed = document->finalCut;
+                FinalCutVersions::Requirement &newest = tooNew->newest;
+                if (needed.newerThanTable > newest.newerThanTable
+                    || (needed.newerThanTable == newest.newerThanTable && needed.finalCut > newest.finalCut))
+                    newest = needed;
+            }
+        },
+        [this, selection, tooNew] {
+            // Cancelled while looking: nothing was installed, nothing is.
+            if (tooNew->cancelled)
+                return;
+            if (tooNew->items.isEmpty())
+                installNow(selection);
+            else
+                askAboutTooNew(selection, *tooNew);
+        });
+}
+
+void CollectionFlows::askAboutTooNew(const Selection &selection, const TooNew &tooNew)
+{
+    QPointer<CollectionFlows> alive(this);
+    // The rest of the selection: Skip Those installs only these.
+    QSet<const EffectTemplateItem *> rest;
+    const EffectsTableModel *model = _collection.tableModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const EffectTemplateItem *item = model->item(row);
+        if ((!selection || selection->contains(item)) && !tooNew.items.contains(item))
+            rest.insert(item);
+    }
+    const QString text = someOf(tooNew.titles) + QStringLiteral("\n\n")
+        + tr("Final Cut Pro cannot open them until it is updated. Skip Those installs the others.");
+    // Cancel is the default (Return) and Escape's: the safe answer. Install
+    // Anyway takes the destructive place.
+    QMessageBox *box = Alert::beginSheet(
+        _collection.window(), tooNewQuestion(int(tooNew.items.size()), tooNew.newest, *tooNew.finalCut), text,
+        {tr("Skip Those"), tr("Install Anyway"), tr("Cancel")}, [alive, selection, rest](int answer) {
+            if (!alive || answer < 0)
+                return;
+            if (answer == 0) {
+                alive->installNow(selection);
+                return;
+            }
+            // Nothing left once those are skipped: nothing to install.
+            if (!rest.isEmpty())
+                alive->installNow(rest);
+        });
+    if (auto *cancel = qobject_cast<QPushButton *>(box->escapeButton()))
+        box->setDefaultButton(cancel);
+}
+
+void CollectionFlows::installNow(const Selection &selection)
+{
+    if (_collection.isBusy())
+        return;
     // Shared with the worker: the collection may be closed before it ends, and
     // the job must still have somewhere to write.
     auto outcome = std::make_shared<TemplateArchiveDocument::InstallOutcome>();
+    auto finalCut = std::make_shared<QString>();
     TemplateArchiveDocument *document = &_collection.document();
     QHash<QString, QString> titles;
     for (const EffectTemplateItem *item : document->effectsWithSearchOption(EffectSearchAll))
@@ -84,13 +187,18 @@ void CollectionFlows::install(const Selection &selection)
                       EffectsTableModel::shownTitle(*item));
     _collection.runInBackground(
         TemplateArchiveCollection::Work::Install,
-        [document, selection, outcome, titles](ProgressListener &listener, BackgroundWork &work) {
+        [document, selection, outcome, titles, finalCut](ProgressListener &listener, BackgroundWork &work) {
             TitledProgress titled(listener, titles);
             *outcome = document->install(selection, &titled, [&work](const TemplateInstallerV2 &installer) {
                 work.setLabel(tr("Installing “%1”…").arg(installer.title()));
             });
+            if (outcome->newlyInstalled > 0)
+                *finalCut = FinalCutNotice::runningFinalCut();
         },
-        [this, selection, outcome] { installed(selection, *outcome); });
+        [this, selection, outcome, finalCut] {
+            _runningFinalCut = *finalCut;
+            installed(selection, *outcome);
+        });
 }
 
 void CollectionFlows::installed(const Selection &selection, const TemplateArchiveDocument::InstallOutcome &outcome)
@@ -109,7 +217,7 @@ void CollectionFlows::installed(const Selection &selection, const TemplateArchiv
             // The core's text names both sizes and that nothing was changed.
             sheet(tr("Not Enough Free Space"), outcome.error->localizedDescription());
         } else {
-            sheet(tr("Installation Failed"), outcome.error->localizedDescription());
+            sheet(tr("Installation Failed"), outcome.error->localizedDescription(), tr("Ok"));
         }
         return;
     }
@@ -166,7 +274,7 @@ void CollectionFlows::askToReplace(const Selection &selection, const QStringList
                           // The policy stays on the document for the second run, which now replaces
                           // or keeps without asking.
                           alive->_collection.document().setOwnershipPolicy({replace, replace, false});
-                          alive->install(selection);
+                          alive->installNow(selection);
                       });
 }
 
@@ -174,14 +282,32 @@ void CollectionFlows::reportInstallationCompleted(int newlyInstalled, const QLis
 {
     QPointer<TemplateArchiveCollection> collection(&_collection);
     const QString installed = newlyInstalled == 1 ? tr("1 template was installed") : tr("%1 templates were installed").arg(newlyInstalled);
-    QString text = tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
-                      "Do you want to install more templates?")
-                       .arg(installed, CollectionOpeningRules::kindNames(kinds));
+    // Final Cut Pro running: it shows the new templates only once reopened,
+    // which the first button offers in place of installing more.
+    const QString finalCut = std::exchange(_runningFinalCut, QString());
+    QString text = finalCut.isEmpty()
+        ? tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.\n"
+             "Do you want to install more templates?")
+              .arg(installed, CollectionOpeningRules::kindNames(kinds))
+        : tr("%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.")
+                  .arg(installed, CollectionOpeningRules::kindNames(kinds))
+            + QLatin1Char('\n') + FinalCutNotice::note();
     if (_lastKept > 0)
         text.prepend((_lastKept == 1 ? tr("1 template you changed or that others installed was kept as it was.")
                                      : tr("%1 templates you changed or that others installed were kept as they were.")
                                            .arg(_lastKept))
                      + QLatin1Char('\n'));
+    if (!finalCut.isEmpty()) {
+        QPointer<QWidget> window(_collection.window());
+        Alert::beginSheet(_collection.window(), tr("Installation Completed"), text,
+                          {FinalCutNotice::reopenButton(), tr("Quit"), tr("Cancel")}, [window, finalCut](int answer) {
+                              if (answer == 1)
+                                  FinalCutNotice::reopen(window, finalCut);
+                              else if (answer == 0)
+                                  QTimer::singleShot(0, qApp, [] { terminateHandler()(); });
+                          });
+        return;
+    }
     Alert::beginSheet(_collection.window(), tr("Installation Completed"), text, {tr("Yes"), tr("Quit"), tr("Cancel")},
                       [collection](int answer) {
                           if (answer == 1) {
@@ -286,15 +412,19 @@ void CollectionFlows::uninstallNow(const Selection &selection)
     if (_collection.isBusy())
         return;
     auto outcome = std::make_shared<TemplateArchiveDocument::UninstallOutcome>();
+    auto finalCut = std::make_shared<QString>();
     TemplateArchiveDocument *document = &_collection.document();
     _collection.runInBackground(
         TemplateArchiveCollection::Work::Uninstall,
-        [document, selection, outcome](ProgressListener &listener, BackgroundWork &work) {
+        [document, selection, outcome, finalCut](ProgressListener &listener, BackgroundWork &work) {
             *outcome = document->uninstall(selection, &listener, [&work](const TemplateInstallerV2 &installer) {
                 work.setLabel(tr("Uninstalling “%1”…").arg(installer.title()));
             });
+            if (outcome->removed > 0)
+                *finalCut = FinalCutNotice::runningFinalCut();
         },
-        [this, outcome] {
+        [this, outcome, finalCut] {
+            _runningFinalCut = *finalCut;
             _collection.view().applyInstalledStates(std::move(outcome->installed));
             reportUninstalled(*outcome);
         });
@@ -331,10 +461,19 @@ void CollectionFlows::reportUninstalled(const TemplateArchiveDocument::Uninstall
         sheet(tr("Uninstall Failed"),
               removedText + QLatin1Char('\n')
                   + (failed == 1 ? tr("1 template could not be removed: %1").arg(reason)
-                                 : tr("%1 templates could not be removed: %2").arg(failed).arg(reason)));
+                                 : tr("%1 templates could not be removed: %2").arg(failed).arg(reason)),
+              tr("Ok"));
     } else if (error) {
-        sheet(tr("Uninstall Failed"), error->localizedDescription());
+        sheet(tr("Uninstall Failed"), error->localizedDescription(), tr("Ok"));
+    } else if (const QString finalCut = std::exchange(_runningFinalCut, QString()); !finalCut.isEmpty()) {
+        QPointer<QWidget> window(_collection.window());
+        Alert::beginSheet(_collection.window(), tr("Uninstall Completed"),
+                          uninstalledText(outcome) + QLatin1Char('\n') + FinalCutNotice::note(),
+                          {tr("Ok"), FinalCutNotice::reopenButton(), QString()}, [window, finalCut](int answer) {
+                              if (answer == 0)
+                                  FinalCutNotice::reopen(window, finalCut);
+                          });
     } else {
-        sheet(tr("Uninstall Completed"), uninstalledText(outcome));
+        sheet(tr("Uninstall Completed"), uninstalledText(outcome), tr("Ok"));
     }
 }

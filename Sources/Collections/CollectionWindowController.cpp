@@ -65,6 +65,8 @@ void setUpColumns(QHeaderView *header)
     header->resizeSection(EffectsTableModel::IndexColumn, 56);
     header->resizeSection(EffectsTableModel::InstalledColumn, 34);
     header->setSectionResizeMode(EffectsTableModel::InstalledColumn, QHeaderView::Fixed);
+    // Room for a few letters; the tool tip says what they mean.
+    header->resizeSection(EffectsTableModel::MarksColumn, 48);
     header->resizeSection(EffectsTableModel::KindColumn, 90);
     header->resizeSection(EffectsTableModel::CategoryColumn, 150);
     header->setSectionResizeMode(EffectsTableModel::TitleColumn, QHeaderView::Stretch);
@@ -163,6 +165,11 @@ void CollectionWindowController::connectTable()
         const QModelIndex current = _collection.window()->ui().effectsTable->currentIndex();
         // Previews of other rows arrive too (thumbnails as the table scrolls); only
         // the current row's changes the pane.
+        if (current.isValid() && _filterModel->mapToSource(current).row() == row)
+            showPreview();
+    });
+    connect(_tableModel, &EffectsTableModel::documentReady, this, [this](int row) {
+        const QModelIndex current = _collection.window()->ui().effectsTable->currentIndex();
         if (current.isValid() && _filterModel->mapToSource(current).row() == row)
             showPreview();
     });
@@ -362,6 +369,7 @@ void CollectionWindowController::showPreview()
         ui.previewImage->setText(tr("Select a template to see its preview."));
         ui.previewTitle->clear();
         ui.previewDetails->clear();
+        ui.previewFacts->clear();
         return;
     }
     const QImage preview = _tableModel->preview(row);
@@ -373,10 +381,10 @@ void CollectionWindowController::showPreview()
                                      ? QString()
                                      : tr("No Preview"));
     }
-    showPreviewDetails(*item);
+    showPreviewDetails(*item, row);
 }
 
-void CollectionWindowController::showPreviewDetails(const EffectTemplateItem &item)
+void CollectionWindowController::showPreviewDetails(const EffectTemplateItem &item, int row)
 {
     const Ui::TemplateArchiveCollection &ui = _collection.window()->ui();
     ui.previewTitle->setText(EffectsTableModel::shownTitle(item));
@@ -394,6 +402,19 @@ void CollectionWindowController::showPreviewDetails(const EffectTemplateItem &it
     const QString kind = EffectsTableModel::kindName(item.templateType());
     ui.previewDetails->setText(item.category().isEmpty() ? tr("%1\nfrom %2").arg(kind, archive)
                                                          : tr("%1 in %2\nfrom %3").arg(kind, item.category(), archive));
+    ui.previewFacts->setText(factsText(_tableModel->document(row), _tableModel->finalCutVersion()));
+}
+
+QString CollectionWindowController::factsText(const DocumentLoader::Document &document,
+                                              const std::optional<QVersionNumber> &finalCut)
+{
+    // Read in row order on a worker: a row far down may not have come yet.
+    if (!document)
+        return tr("Reading the template’s details…");
+    QStringList lines;
+    for (const TemplateMarks::Detail &detail : TemplateMarks::details(*document, finalCut))
+        lines.append(tr("%1: %2").arg(detail.label, detail.value));
+    return lines.join(QLatin1Char('\n'));
 }
 
 void CollectionWindowController::showContextMenu(const QPoint &position)

@@ -3,12 +3,15 @@
 #pragma once
 
 #include "Installer/TemplateInstaller.h"
+#include "Interface/DocumentLoader.h"
 
 #include <QCoreApplication>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QVersionNumber>
 
+#include <optional>
 #include <vector>
 
 class EffectsFilterModel;
@@ -52,6 +55,10 @@ public:
     static const QPixmap &effectNotInstalledImage();
     static const QPixmap &effectInstalledElsewhereImage();
 
+    // The preview pane's details of a template, one "Label: value" a line;
+    // a note while its document is still being read.
+    static QString factsText(const DocumentLoader::Document &document, const std::optional<QVersionNumber> &finalCut);
+
 private:
     void connectTable();
     // Find, Escape in the search, Return, Delete and Space in the table.
@@ -65,7 +72,7 @@ private:
     // The line under the counts: what the search shows and what is selected.
     void showFilterLine();
     void showPreview();
-    void showPreviewDetails(const EffectTemplateItem &item);
+    void showPreviewDetails(const EffectTemplateItem &item, int row);
     void showContextMenu(const QPoint &position);
     void reveal(const EffectTemplateItem *item);
 

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QImageReader>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -28,10 +29,25 @@ EffectsTableModel::EffectsTableModel(const TemplateArchiveDocument *document, QO
     , _previews(PreviewsKept)
     , _previewLoader(std::make_unique<PreviewLoader>(PreviewLoader::Sizes{ThumbnailSize, PreviewSize},
                                                      PreviewLoader::Limits{2, 0}))
+    , _installedLoader(std::make_unique<DocumentLoader>())
+    , _documentLoader(std::make_unique<DocumentLoader>())
 {
     // No backlog limit (Limits{2, 0} above): the preview pane waits on its
     // request, which must not be dropped behind a scroll of thumbnails.
     connect(_previewLoader.get(), &PreviewLoader::loaded, this, &EffectsTableModel::previewLoaded);
+    connect(_documentLoader.get(), &DocumentLoader::loaded, this, &EffectsTableModel::documentLoaded);
+    connect(_documentLoader.get(), &DocumentLoader::finished, this, &EffectsTableModel::documentsRead);
+    connect(_documentLoader.get(), &DocumentLoader::finalCutFound, this, &EffectsTableModel::setFinalCutVersion);
+    connect(_installedLoader.get(), &DocumentLoader::loaded, this, [this](int index, const DocumentLoader::Document &copy) {
+        const int row = index >= 0 && size_t(index) < _installedRows.size() ? _installedRows[size_t(index)] : -1;
+        if (row < 0 || size_t(row) >= _installedHidden.size() || !copy || !*copy || !(*copy)->isObsolete())
+            return;
+        _installedHidden[size_t(row)] = true;
+        markChanged(row);
+        emit documentReady(row);
+    });
+    // Before the documents: the loader's one worker takes them in turn.
+    _documentLoader->findFinalCut();
     reload();
 }
 
@@ -40,8 +56,9 @@ EffectsTableModel::~EffectsTableModel() = default;
 const QStringList &EffectsTableModel::columnIdentifiers()
 {
     static const QStringList identifiers = {QStringLiteral("index"),    QStringLiteral("installed"),
-                                            QStringLiteral("kind"),     QStringLiteral("category"),
-                                            QStringLiteral("title"),    QStringLiteral("preview")};
+                                            QStringLiteral("marks"),    QStringLiteral("kind"),
+                                            QStringLiteral("category"), QStringLiteral("title"),
+                                            QStringLiteral("preview")};
     return identifiers;
 }
 
@@ -90,7 +107,74 @@ void EffectsTableModel::reload()
     _withoutPreview.clear();
     _loading.clear();
     _loadingFolders.clear();
+    _documents.assign(_items.size(), nullptr);
+    _documentsRead = 0;
+    _changedFirst = _changedLast = -1;
+    _installedLoader->cancel();
+    _installedRows.clear();
+    _installedHidden.assign(_items.size(), false);
     endResetModel();
+    // After the reset: a loader answering at once finds the rows in place.
+    QStringList folders;
+    folders.reserve(qsizetype(_items.size()));
+    for (const EffectTemplateItem *entry : _items)
+        folders.append(entry->sourceFolderPath());
+    _documentLoader->load(folders);
+}
+
+void EffectsTableModel::documentLoaded(int row, const DocumentLoader::Document &document)
+{
+    if (row < 0 || size_t(row) >= _documents.size() || !document)
+        return;
+    if (!_documents[size_t(row)])
+        ++_documentsRead;
+    _documents[size_t(row)] = document;
+    markChanged(row);
+    emit documentReady(row);
+}
+
+void EffectsTableModel::markChanged(int row)
+{
+    const bool scheduled = _changedFirst >= 0;
+    _changedFirst = scheduled ? std::min(_changedFirst, row) : row;
+    _changedLast = scheduled ? std::max(_changedLast, row) : row;
+    if (scheduled)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        const int first = std::exchange(_changedFirst, -1);
+        const int last = std::exchange(_changedLast, -1);
+        // A reset in between renumbered the rows and redrew them all.
+        if (first < 0 || last >= int(_items.size()))
+            return;
+        emit dataChanged(index(first, MarksColumn), index(last, MarksColumn));
+    });
+}
+
+DocumentLoader::Document EffectsTableModel::document(int row) const
+{
+    return row >= 0 && size_t(row) < _documents.size() ? _documents[size_t(row)] : nullptr;
+}
+
+TemplateMarks::Judgement EffectsTableModel::judgement(int row) const
+{
+    const DocumentLoader::Document read = document(row);
+    TemplateMarks::Judgement judged = read ? TemplateMarks::judge(*read, _finalCut) : TemplateMarks::Judgement();
+    if (installedCopyHidden(row) && !judged.has(TemplateMarks::Mark::Hidden)) {
+        // In its place among the marks, which come in Mark order.
+        const auto at = std::find_if(judged.marks.begin(), judged.marks.end(),
+                                     [](TemplateMarks::Mark mark) { return mark > TemplateMarks::Mark::Hidden; });
+        const qsizetype position = at - judged.marks.begin();
+        judged.marks.insert(at, TemplateMarks::Mark::Hidden);
+        judged.explanations.insert(position, tr("The installed copy is hidden from Final Cut Pro's browser"));
+    }
+    return judged;
+}
+
+void EffectsTableModel::setFinalCutVersion(std::optional<QVersionNumber> version)
+{
+    _finalCut = std::move(version);
+    if (!_items.empty())
+        emit dataChanged(index(0, MarksColumn), index(int(_items.size()) - 1, MarksColumn));
 }
 
 void EffectsTableModel::setInstalledStates(std::vector<bool> states)
@@ -101,6 +185,34 @@ void EffectsTableModel::setInstalledStates(std::vector<bool> states)
     _installed = std::move(states);
     _installedCount = int(std::count(_installed.begin(), _installed.end(), true));
     refreshInstalledMarks();
+    readInstalledCopies();
+}
+
+void EffectsTableModel::readInstalledCopies()
+{
+    // Hidden in the library, or by mtzip hide: the copy Final Cut Pro sees is
+    // what the mark must say. Read again after each install or uninstall.
+    QStringList folders;
+    _installedRows.clear();
+    for (size_t row = 0; row < _items.size(); ++row) {
+        if (_installed[row]) {
+            _installedRows.push_back(int(row));
+            folders.append(_items[row]->destinationPath(_destinationRoot));
+        }
+    }
+    const std::vector<bool> wasHidden = std::exchange(_installedHidden, std::vector<bool>(_items.size(), false));
+    for (size_t row = 0; row < wasHidden.size(); ++row) {
+        if (wasHidden[row]) {
+            const QModelIndex cell = index(int(row), MarksColumn);
+            emit dataChanged(cell, cell);
+        }
+    }
+    _installedLoader->load(folders);
+}
+
+bool EffectsTableModel::installedCopyHidden(int row) const
+{
+    return row >= 0 && size_t(row) < _installedHidden.size() && _installedHidden[size_t(row)];
 }
 
 bool EffectsTableModel::installedState(int row) const
@@ -178,6 +290,8 @@ QVariant EffectsTableModel::objectValue(Column column, int row) const
             ? TemplateArchiveCollection::effectInstalledElsewhereImage()
             : TemplateArchiveCollection::effectInstalledImage();
     }
+    case MarksColumn:
+        return judgement(row).marksString();
     case KindColumn:
         return kindName(entry->templateType());
     case CategoryColumn:
@@ -285,6 +399,16 @@ QVariant EffectsTableModel::data(const QModelIndex &index, int role) const
             return _installedToolTip ? _installedToolTip(*entry, isInstalled(entry))
                                      : installedNote(row, isInstalled(entry));
         return {};
+    case MarksColumn:
+        if (role == Qt::DisplayRole)
+            return objectValue(column, row);
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
+            const QString tip = judgement(row).tooltip();
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignCenter);
+        return {};
     case PreviewColumn:
         // objectValue() gives the column nothing; the
         // window shows a thumbnail, read when the row is first drawn.
@@ -327,6 +451,8 @@ QVariant EffectsTableModel::headerData(int section, Qt::Orientation orientation,
         case InstalledColumn:
             // A mark, not a word: the column is as narrow as its images.
             return QStringLiteral("\u2713");
+        case MarksColumn:
+            return QStringLiteral("!");
         case KindColumn:
             return tr("Kind");
         case CategoryColumn:
@@ -344,6 +470,8 @@ QVariant EffectsTableModel::headerData(int section, Qt::Orientation orientation,
             return tr("Order in the archives");
         case InstalledColumn:
             return tr("Installed");
+        case MarksColumn:
+            return tr("What the template needs or lacks; each row's tool tip says which");
         default:
             break;
         }

@@ -4,6 +4,8 @@
 
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
+#include "Interface/DocumentLoader.h"
+#include "Metadata/TemplateMarks.h"
 
 #include <QAbstractTableModel>
 #include <QCache>
@@ -12,6 +14,7 @@
 #include <QPixmap>
 #include <QSet>
 #include <QStringList>
+#include <QVersionNumber>
 
 #include <functional>
 #include <memory>
@@ -33,12 +36,25 @@ class TemplateArchiveDocument;
 //
 // Previews are read on worker threads when a row first asks for one and
 // kept in small caches; previewReady() tells when one has arrived.
+//
+// The template documents are read on a worker of their own once the rows
+// are in, in row order, and kept: the marks column fills in as they arrive
+// (documentReady()), judged against the Final Cut Pro version handed in.
 class EffectsTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum Column { IndexColumn, InstalledColumn, KindColumn, CategoryColumn, TitleColumn, PreviewColumn, ColumnCount };
+    enum Column {
+        IndexColumn,
+        InstalledColumn,
+        MarksColumn,
+        KindColumn,
+        CategoryColumn,
+        TitleColumn,
+        PreviewColumn,
+        ColumnCount
+    };
     enum Role {
         ColumnIdentifierRole = Qt::UserRole + 1,
         // What the proxy sorts by: numbers for the index and installed
@@ -53,7 +69,8 @@ public:
     explicit EffectsTableModel(const TemplateArchiveDocument *document, QObject *parent = nullptr);
     ~EffectsTableModel() override;
 
-    // "index", "installed", "kind", "category", "title", "preview", in column order.
+    // "index", "installed", "marks", "kind", "category", "title", "preview",
+    // in column order.
     static const QStringList &columnIdentifiers();
     static std::optional<Column> columnForIdentifier(const QString &identifier);
     // "Effect", "Generator", "Title", "Transition".
@@ -63,7 +80,8 @@ public:
     static QString shownTitle(const EffectTemplateItem &item);
 
     // The cell value: the running number ("1."), one of the two status
-    // images, the kind, category and title texts; nothing for the preview
+    // images, the marks' letters ("NP"; empty until the document is read),
+    // the kind, category and title texts; nothing for the preview
     // column, unknown identifiers (compared exactly) and rows outside the list.
     QVariant objectValue(Column column, int row) const;
     QVariant objectValue(const QString &identifier, int row) const;
@@ -97,6 +115,23 @@ public:
     QImage preview(int row);
     PreviewState previewState(int row) const;
 
+    // The row's document once read (documentReady follows its arrival);
+    // null before.
+    DocumentLoader::Document document(int row) const;
+    // What the marks column says of a row; empty until its document is read.
+    // An installed copy hidden in the library (its own document's obsolete
+    // bit) is marked hidden here too.
+    TemplateMarks::Judgement judgement(int row) const;
+    // Whether the row's installed copy is hidden, as last read after
+    // setInstalledStates(); false while not read or not installed.
+    bool installedCopyHidden(int row) const;
+    // The version documents are judged against; null: none known, nothing
+    // is too new. Redraws the marks.
+    void setFinalCutVersion(std::optional<QVersionNumber> version);
+    const std::optional<QVersionNumber> &finalCutVersion() const { return _finalCut; }
+    // Every row's document has been read.
+    bool hasReadDocuments() const { return _documentsRead == _items.size(); }
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -104,11 +139,15 @@ public:
 
 signals:
     void previewReady(int row);
+    void documentReady(int row);
+    void documentsRead();
 
 private:
     bool isInstalled(const EffectTemplateItem *item) const;
     void requestPreview(int row) const;
     void previewLoaded(const QString &folder, const QImage &thumbnail, const QImage &preview);
+    void documentLoaded(int row, const DocumentLoader::Document &document);
+    void readInstalledCopies();
 
     const TemplateArchiveDocument *_document;
     EffectTemplateItemList _items;
@@ -125,4 +164,19 @@ private:
     // makes their answers stale.
     mutable QHash<QString, int> _loadingFolders;
     std::unique_ptr<PreviewLoader> _previewLoader;
+    std::vector<DocumentLoader::Document> _documents;
+    size_t _documentsRead = 0;
+    std::optional<QVersionNumber> _finalCut;
+    // Rows whose marks changed since the last redraw: documents arrive in
+    // bursts of hundreds, and one dataChanged for the burst keeps the proxy's
+    // work (and the window's stall) to one pass.
+    int _changedFirst = -1;
+    int _changedLast = -1;
+    void markChanged(int row);
+    // Rows of the installed copies being read, in the installed loader's order.
+    std::vector<int> _installedRows;
+    std::vector<bool> _installedHidden;
+    // Last: destroyed first, they wait for the document being read.
+    std::unique_ptr<DocumentLoader> _installedLoader;
+    std::unique_ptr<DocumentLoader> _documentLoader;
 };

@@ -104,7 +104,11 @@ struct TemplateLibraryModel::ScanResult
 TemplateLibraryModel::TemplateLibraryModel(QObject *parent)
     : QAbstractTableModel(parent)
     , _thumbnails(ThumbnailCacheKB)
+    , _documentLoader(std::make_unique<DocumentLoader>())
 {
+    connect(_documentLoader.get(), &DocumentLoader::loaded, this, &TemplateLibraryModel::documentLoaded);
+    connect(_documentLoader.get(), &DocumentLoader::finalCutFound, this, &TemplateLibraryModel::setFinalCutVersion);
+    _documentLoader->findFinalCut();
     _rescanTimer.setSingleShot(true);
     _rescanTimer.setInterval(DefaultRescanDelayMs);
     _burstLimitTimer.setSingleShot(true);
@@ -218,6 +222,13 @@ void TemplateLibraryModel::scanRoots(ScanResult &result)
         }
         result.watchList += foldersToWatch(root);
     }
+    // A relative path below two roots: both copies are there, and which one
+    // Final Cut Pro takes is not known.
+    QHash<QString, int> roots;
+    for (const Row &row : result.rows)
+        ++roots[row.item.destination];
+    for (Row &row : result.rows)
+        row.duplicate = roots.value(row.item.destination) > 1;
 }
 
 void TemplateLibraryModel::startScan()
@@ -254,6 +265,7 @@ void TemplateLibraryModel::takeResult(ScanResult &result)
            });
     // A copy replaced by a re-install may bring another preview.
     auto dropThumbnail = [this](const QString &folder) {
+        _documents.remove(folder);
         _thumbnails.remove(folder);
         _noPreview.remove(folder);
         _previewRequested.remove(folder);
@@ -296,8 +308,12 @@ void TemplateLibraryModel::takeResult(ScanResult &result)
         _rows = std::move(rows);
         rebuildIndexes();
         endResetModel();
+        // Documents of templates no longer there are of no use.
+        for (auto it = _documents.begin(); it != _documents.end();)
+            it = _rowByFolder.contains(it.key()) ? std::next(it) : _documents.erase(it);
     }
     _hasScanned = true;
+    readMissingDocuments();
     // The scan's list, not rootFolders(): only the scan knows the category
     // folders below the roots.
     if (_watcher)
@@ -318,6 +334,82 @@ void TemplateLibraryModel::rebuildIndexes()
         _rowByFolder.insert(folderPath(int(i)), int(i));
         _totalSize += row.item.size;
     }
+}
+
+void TemplateLibraryModel::readMissingDocuments()
+{
+    QStringList folders;
+    for (int row = 0; row < int(_rows.size()); ++row) {
+        const QString folder = folderPath(row);
+        if (!_documents.contains(folder))
+            folders.append(folder);
+    }
+    // A load under way is dropped: its folders not read yet are in this list.
+    _documentFolders = folders;
+    _documentLoader->load(folders);
+}
+
+void TemplateLibraryModel::documentLoaded(int index, const DocumentLoader::Document &document)
+{
+    const QString folder = _documentFolders.value(index);
+    const int row = _rowByFolder.value(folder, -1);
+    if (row < 0 || !document)
+        return;
+    _documents.insert(folder, document);
+    // The marks only: the other columns come from the scan.
+    emit dataChanged(this->index(row, MarksColumn), this->index(row, MarksColumn));
+    emit documentReady(row);
+}
+
+void TemplateLibraryModel::rereadDocuments(const QList<int> &rows)
+{
+    for (int row : rows) {
+        if (row >= 0 && size_t(row) < _rows.size())
+            _documents.remove(folderPath(row));
+    }
+    readMissingDocuments();
+}
+
+bool TemplateLibraryModel::hasReadDocuments() const
+{
+    if (_documentLoader->isLoading())
+        return false;
+    for (int row = 0; row < int(_rows.size()); ++row) {
+        if (!_documents.contains(folderPath(row)))
+            return false;
+    }
+    return true;
+}
+
+DocumentLoader::Document TemplateLibraryModel::document(int row) const
+{
+    return row >= 0 && size_t(row) < _rows.size() ? _documents.value(folderPath(row)) : nullptr;
+}
+
+TemplateMarks::Judgement TemplateLibraryModel::judgement(int row) const
+{
+    const DocumentLoader::Document read = document(row);
+    return read ? TemplateMarks::judge(*read, _finalCut) : TemplateMarks::Judgement();
+}
+
+void TemplateLibraryModel::setFinalCutVersion(const std::optional<QVersionNumber> &version)
+{
+    _finalCut = version;
+    if (!_rows.empty())
+        emit dataChanged(index(0, MarksColumn), index(int(_rows.size()) - 1, MarksColumn));
+}
+
+QString TemplateLibraryModel::duplicateText()
+{
+    return tr("Installed in both folders; which one Final Cut Pro uses is not known");
+}
+
+QString TemplateLibraryModel::marksText(int row) const
+{
+    QString text = judgement(row).marksString();
+    if (isDuplicate(row))
+        text += duplicateLetter();
+    return text;
 }
 
 QStringList TemplateLibraryModel::categories() const
@@ -361,6 +453,7 @@ int TemplateLibraryModel::compare(int a, int b, int column) const
             order = keys(left.originKey, right.originKey);
         break;
     case InstalledColumn: order = numbers(left.item.installedAt, right.item.installedAt); break;
+    case MarksColumn: order = numbers(marksText(a), marksText(b)); break;
     default: break;
     }
     // Ties by title, then down to the place: with a total order, rows of
@@ -554,6 +647,25 @@ QVariant TemplateLibraryModel::data(const QModelIndex &index, int role) const
     const Row &row = _rows[size_t(index.row())];
     const TemplateLibrary::InstalledTemplate &item = row.item;
     const int column = index.column();
+    if (column == MarksColumn) {
+        // Judged when drawn: a new Final Cut Pro version needs no new pass.
+        switch (role) {
+        case Qt::DisplayRole:
+        case SortRole:
+            return marksText(index.row());
+        case Qt::ToolTipRole:
+        case Qt::AccessibleTextRole: {
+            QStringList lines = judgement(index.row()).explanations;
+            if (row.duplicate)
+                lines.append(duplicateText());
+            return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+        }
+        case Qt::TextAlignmentRole:
+            return int(Qt::AlignCenter);
+        default:
+            break;
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
         return displayValue(row, column);
@@ -602,6 +714,7 @@ QVariant TemplateLibraryModel::headerData(int section, Qt::Orientation orientati
     case SizeColumn: return tr("Size");
     case OriginColumn: return tr("Archive");
     case InstalledColumn: return tr("Installed");
+    case MarksColumn: return QStringLiteral("!");
     default: return {};
     }
 }

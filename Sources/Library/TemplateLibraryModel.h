@@ -3,6 +3,8 @@
 #pragma once
 
 #include "Installer/TemplateLibrary.h"
+#include "Interface/DocumentLoader.h"
+#include "Metadata/TemplateMarks.h"
 
 #include <QAbstractTableModel>
 #include <QFutureWatcher>
@@ -27,7 +29,9 @@ class QFileSystemWatcher;
 // finds what the model shows already changes nothing, one that finds the
 // same rows with other values only reports those rows changed, anything
 // else resets the model. Previews are read lazily, off the model's thread,
-// and cached; until one arrives its cell is empty.
+// and cached; until one arrives its cell is empty. The template documents
+// are read after each scan on a worker of their own, only those not read
+// yet or of copies that changed: the marks column fills in as they arrive.
 //
 // With watching on, a file-system watcher over the roots, their kind and
 // category folders and their receipts folders rescans after each burst of
@@ -49,6 +53,8 @@ public:
         SizeColumn,
         OriginColumn,
         InstalledColumn,
+        // Letters: TemplateMarks' and D for a template installed in both roots.
+        MarksColumn,
         ColumnCount
     };
 
@@ -123,6 +129,24 @@ public:
     static QString kindText(quint64 templateType);
     static QString originUnknownText();
 
+    // The row's document once read; null before.
+    DocumentLoader::Document document(int row) const;
+    // What the row's document means against finalCutVersion(); empty until read.
+    TemplateMarks::Judgement judgement(int row) const;
+    // The same relative path is installed below another root too: which
+    // copy Final Cut Pro uses is not known.
+    bool isDuplicate(int row) const { return _rows.at(size_t(row)).duplicate; }
+    static QString duplicateText();
+    static QChar duplicateLetter() { return QLatin1Char('D'); }
+    // Every row's document has been read.
+    bool hasReadDocuments() const;
+    // Reads these rows' documents again (their files were edited in place,
+    // which a rescan does not see).
+    void rereadDocuments(const QList<int> &rows);
+    // Null: no Final Cut Pro known, nothing is too new. Redraws the marks.
+    void setFinalCutVersion(const std::optional<QVersionNumber> &version);
+    const std::optional<QVersionNumber> &finalCutVersion() const { return _finalCut; }
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -134,6 +158,8 @@ signals:
     void scanStarted();
     // The results are in (whether or not anything changed).
     void scanFinished();
+    // A row's document has arrived; the row number is the model's now.
+    void documentReady(int row);
 
 private:
     struct Row
@@ -150,6 +176,7 @@ private:
         std::optional<QCollatorSortKey> titleKey;
         std::optional<QCollatorSortKey> categoryKey;
         std::optional<QCollatorSortKey> originKey;
+        bool duplicate = false;
     };
     // Defined in the .cpp: only the scan and takeResult() look inside.
     struct ScanResult;
@@ -165,6 +192,9 @@ private:
     QVariant displayValue(const Row &row, int column) const;
     QVariant sortValue(const Row &row, int column) const;
     void rebuildIndexes();
+    void readMissingDocuments();
+    void documentLoaded(int index, const DocumentLoader::Document &document);
+    QString marksText(int row) const;
 
     QStringList _roots;
     std::vector<Row> _rows;
@@ -193,4 +223,11 @@ private:
     // In flight: one request per folder however often the cell is painted, and
     // answers for folders a rescan dropped meanwhile are recognised and ignored.
     mutable QSet<QString> _previewRequested;
+
+    // By absolute folder, as the previews; dropped with a changed copy.
+    QHash<QString, DocumentLoader::Document> _documents;
+    QStringList _documentFolders;  // of the load under way
+    std::optional<QVersionNumber> _finalCut;
+    // Last: destroyed first, it waits for the document being read.
+    std::unique_ptr<DocumentLoader> _documentLoader;
 };

@@ -7,10 +7,13 @@
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
 #include "Interface/FileManager.h"
+#include "Interface/FinalCutNotice.h"
 #include "Common/ByteSize.h"
 #include "Installer/RecentlyRemoved.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateLibrary.h"
+#include "Library/LibraryPreviewPane.h"
+#include "Metadata/TemplateHiding.h"
 #include "Library/RecentlyRemovedPane.h"
 #include "Library/TemplateLibraryFilterModel.h"
 #include "Library/TemplateLibraryModel.h"
@@ -18,16 +21,21 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QItemSelection>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <map>
@@ -84,6 +92,7 @@ TemplateLibraryWindow::TemplateLibraryWindow(const QList<Location> &locations, Q
 
     createActions();
     setUpTable();
+    setUpPreviewPane();
     setUpRemovedTable();
     fillFilters();
 
@@ -146,6 +155,16 @@ void TemplateLibraryWindow::createActions()
     _restoreAction->setObjectName(QStringLiteral("restoreAction"));
     connect(_restoreAction, &QAction::triggered, this, &TemplateLibraryWindow::restoreSelectedRemoved);
 
+    _hideAction = new QAction(tr("Hide from Final Cut Pro"), this);
+    _hideAction->setObjectName(QStringLiteral("hideAction"));
+    _hideAction->setToolTip(tr("Final Cut Pro's browser no longer lists the template; projects that use it still play it"));
+    connect(_hideAction, &QAction::triggered, this, &TemplateLibraryWindow::hideSelected);
+
+    _showAction = new QAction(tr("Show in Final Cut Pro"), this);
+    _showAction->setObjectName(QStringLiteral("showAction"));
+    _showAction->setToolTip(tr("Final Cut Pro's browser lists the template again"));
+    connect(_showAction, &QAction::triggered, this, &TemplateLibraryWindow::showSelected);
+
     // On the window too, so their shortcuts work without the menu open.
     addActions({_removeAction, _revealAction});
 
@@ -161,7 +180,36 @@ void TemplateLibraryWindow::createActions()
     _contextMenu->addAction(_verifyAction);
     _contextMenu->addAction(_reinstallAction);
     _contextMenu->addSeparator();
+    _contextMenu->addActions({_hideAction, _showAction});
+    _contextMenu->addSeparator();
     _contextMenu->addAction(_removeAction);
+
+    _templatesMenu = new QMenu(tr("&Templates"), this);
+    _templatesMenu->setObjectName(QStringLiteral("templatesMenu"));
+    _templatesMenu->addActions(_contextMenu->actions());
+
+    // One button for both: it hides while any selected template is shown.
+    _hideButton = new QPushButton(_hideAction->text(), _ui->installedTab);
+    _hideButton->setObjectName(QStringLiteral("hideButton"));
+    _ui->bottomLayout->insertWidget(_ui->bottomLayout->indexOf(_ui->removeButton), _hideButton);
+    connect(_hideButton, &QPushButton::clicked, this, [this] {
+        if (_hideAction->isEnabled())
+            _hideAction->trigger();
+        else
+            _showAction->trigger();
+    });
+}
+
+void TemplateLibraryWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The application's menu bar is set on the window (not on macOS, where
+    // it is the system's); the window's own menu joins it once.
+    if (auto *bar = qobject_cast<QMenuBar *>(menuWidget()); bar && !bar->actions().contains(_templatesMenu->menuAction())) {
+        const QList<QAction *> menus = bar->actions();
+        bar->insertMenu(menus.size() > 1 ? menus.at(1) : nullptr, _templatesMenu);
+        DarkAppearance::apply(_templatesMenu);
+    }
 }
 
 void TemplateLibraryWindow::setUpTable()
@@ -181,11 +229,14 @@ void TemplateLibraryWindow::setUpTable()
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const std::pair<int, int> widths[] = {
         {TemplateLibraryModel::PreviewColumn, TemplateLibraryModel::thumbnailSize().width() + 16},
-        {TemplateLibraryModel::TitleColumn, 220},
+        // Narrower than the title once was: the marks column and the preview
+        // pane share the width, and the installed time must still fit.
+        {TemplateLibraryModel::TitleColumn, 190},
         {TemplateLibraryModel::KindColumn, 80},
         {TemplateLibraryModel::CategoryColumn, 140},
         {TemplateLibraryModel::SizeColumn, 72},
         {TemplateLibraryModel::OriginColumn, 170},
+        {TemplateLibraryModel::InstalledColumn, 130},
     };
     for (const auto &[column, width] : widths)
         table->setColumnWidth(column, width);
@@ -206,6 +257,58 @@ void TemplateLibraryWindow::setUpTable()
         _contextMenu->popup(table->viewport()->mapToGlobal(position));
     });
     connect(table, &QAbstractItemView::doubleClicked, this, [this] { revealSelected(); });
+}
+
+void TemplateLibraryWindow::setUpPreviewPane()
+{
+    // Made here rather than in the form: the table and the pane share a
+    // splitter, the table taking what the window gains.
+    QTableView *table = _ui->templatesTable;
+    QLayout *layout = _ui->tablePageLayout;
+    auto *splitter = new QSplitter(Qt::Horizontal, _ui->tablePage);
+    splitter->setObjectName(QStringLiteral("libraryContentSplitter"));
+    splitter->setChildrenCollapsible(false);
+    const int at = layout->indexOf(table);
+    layout->removeWidget(table);
+    static_cast<QVBoxLayout *>(layout)->insertWidget(at, splitter, 1);
+    _previewPane = new LibraryPreviewPane(_model, splitter);
+    splitter->addWidget(table);
+    splitter->addWidget(_previewPane);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    // The form's size was chosen for the table alone: the pane widens the
+    // window rather than squeezing the columns.
+    resize(width() + _previewPane->minimumWidth() + splitter->handleWidth(), height());
+    // Beside the title: what the template needs is read with its name.
+    table->horizontalHeader()->moveSection(TemplateLibraryModel::MarksColumn, TemplateLibraryModel::TitleColumn + 1);
+    table->setColumnWidth(TemplateLibraryModel::MarksColumn, 44);
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TemplateLibraryWindow::showCurrentInPane);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TemplateLibraryWindow::showCurrentInPane);
+    // Hide and Show follow what the selected templates' documents say, which
+    // may arrive after the selection.
+    connect(_model, &TemplateLibraryModel::documentReady, this, [this](int row) {
+        const QModelIndex shown = _filter->mapFromSource(_model->index(row, 0));
+        if (shown.isValid() && _ui->templatesTable->selectionModel()->isRowSelected(shown.row(), QModelIndex()))
+            updateState();
+    });
+    // Rows are renumbered by a rescan; the pane follows its template.
+    connect(_filter, &QAbstractItemModel::modelReset, this, &TemplateLibraryWindow::showCurrentInPane);
+    connect(_filter, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        const QModelIndex current = _ui->templatesTable->currentIndex();
+        if (current.isValid() && current.row() >= first.row() && current.row() <= last.row())
+            showCurrentInPane();
+    });
+}
+
+void TemplateLibraryWindow::showCurrentInPane()
+{
+    // The current row while it is selected: after a search hid the selection,
+    // it is nothing the buttons would act on.
+    const QModelIndex current = _ui->templatesTable->currentIndex();
+    const bool selected = current.isValid() && _ui->templatesTable->selectionModel()->isRowSelected(current.row(), QModelIndex());
+    _previewPane->showRow(selected ? _filter->mapToSource(current).row() : -1);
 }
 
 void TemplateLibraryWindow::setUpRemovedTable()
@@ -373,6 +476,13 @@ void TemplateLibraryWindow::updateState()
             ? tr("The archive the selected templates came from is no longer where it was installed from, or no "
                  "receipt names it.")
             : tr("Open the archive the selected templates came from, to install it again"));
+    const bool anyShown = !selectedRowsHidden(false).isEmpty();
+    const bool anyHidden = !selectedRowsHidden(true).isEmpty();
+    _hideAction->setEnabled(idle && anyShown);
+    _showAction->setEnabled(idle && anyHidden);
+    _hideButton->setEnabled(idle && (anyShown || anyHidden));
+    _hideButton->setText(anyHidden && !anyShown ? _showAction->text() : _hideAction->text());
+    _hideButton->setToolTip(anyHidden && !anyShown ? _showAction->toolTip() : _hideAction->toolTip());
     for (auto [button, action] : {std::pair{_ui->removeButton, _removeAction}, std::pair{_ui->revealButton, _revealAction},
                                   std::pair{_ui->verifyButton, _verifyAction},
                                   std::pair{_ui->reinstallButton, _reinstallAction}})
@@ -523,6 +633,8 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
             if (!outcome->firstError)
                 outcome->firstError = error ? error : report.firstError;
         }
+        if (outcome->removed > 0)
+            outcome->runningFinalCut = FinalCutNotice::runningFinalCut();
     });
 }
 
@@ -535,7 +647,106 @@ void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
         Alert::beginSheet(this, tr("Some Templates Were Not Removed"), text, {tr("OK"), QString(), QString()});
     } else if (outcome.deleted) {
         Alert::beginSheet(this, tr("Templates Deleted"), tr("Their volume has no Trash, so they were deleted."), {tr("OK"), QString(), QString()});
+    } else if (!outcome.runningFinalCut.isEmpty()) {
+        offerToReopenFinalCut(tr("Templates Removed"), tr("%1 removed.").arg(templateCount(outcome.removed)),
+                              outcome.runningFinalCut);
     }
+}
+
+void TemplateLibraryWindow::offerToReopenFinalCut(const QString &title, const QString &text, const QString &finalCut)
+{
+    QPointer<TemplateLibraryWindow> alive(this);
+    Alert::beginSheet(this, title, text + QLatin1Char('\n') + FinalCutNotice::note(),
+                      {tr("OK"), FinalCutNotice::reopenButton(), QString()}, [alive, finalCut](int answer) {
+                          if (alive && answer == 0)
+                              FinalCutNotice::reopen(alive, finalCut);
+                      });
+}
+
+QList<int> TemplateLibraryWindow::selectedRowsHidden(bool hidden) const
+{
+    QList<int> rows;
+    for (int row : selectedRows()) {
+        // Only what a read document says: a template whose document did not
+        // read (or not yet) is neither hidden nor shown.
+        const DocumentLoader::Document document = _model->document(row);
+        if (document && *document && (*document)->isObsolete() == hidden)
+            rows.append(row);
+    }
+    return rows;
+}
+
+void TemplateLibraryWindow::hideSelected()
+{
+    setHiddenNow(true);
+}
+
+void TemplateLibraryWindow::showSelected()
+{
+    setHiddenNow(false);
+}
+
+void TemplateLibraryWindow::setHiddenNow(bool hidden)
+{
+    if (_busy)
+        return;
+    const QList<int> rows = selectedRowsHidden(!hidden);
+    if (rows.isEmpty())
+        return;
+    std::map<int, QStringList> byRoot;
+    QStringList keys;
+    for (int row : rows) {
+        byRoot[_model->rootIndex(row)].append(_model->installedTemplate(row).destination);
+        keys.append(TemplateLibraryModel::key(_model->rootIndex(row), _model->installedTemplate(row).destination));
+    }
+    setBusy(true);
+    struct Edited
+    {
+        int done = 0;
+        int failed = 0;
+        std::optional<Error> firstError;
+        QString runningFinalCut;
+    };
+    auto outcome = std::make_shared<Edited>();
+    auto *work = new BackgroundWork(this, hidden ? tr("Hiding templates…") : tr("Showing templates…"), this);
+    connect(work, &BackgroundWork::finished, this, [this, work, outcome, keys, hidden] {
+        work->deleteLater();
+        setBusy(false);
+        // Edited in place: the rows stand, their documents are read again.
+        QList<int> edited;
+        for (const QString &key : keys)
+            edited.append(_model->rowForKey(key));
+        _model->rereadDocuments(edited);
+        _model->rescan();
+        if (outcome->failed > 0) {
+            QString text = hidden ? tr("%1 hidden.").arg(templateCount(outcome->done))
+                                  : tr("%1 shown again.").arg(templateCount(outcome->done));
+            if (outcome->firstError)
+                text += QLatin1Char('\n') + outcome->firstError->localizedDescription();
+            Alert::beginSheet(this, hidden ? tr("Some Templates Were Not Hidden") : tr("Some Templates Were Not Shown"),
+                              text, {tr("OK"), QString(), QString()});
+        } else if (!outcome->runningFinalCut.isEmpty()) {
+            offerToReopenFinalCut(hidden ? tr("Templates Hidden") : tr("Templates Shown"),
+                                  hidden ? tr("%1 hidden.").arg(templateCount(outcome->done))
+                                         : tr("%1 shown again.").arg(templateCount(outcome->done)),
+                                  outcome->runningFinalCut);
+        }
+    });
+    work->start([outcome, byRoot, hidden, roots = _model->roots()](ProgressListener &listener) {
+        for (const auto &[rootIndex, destinations] : byRoot) {
+            for (const TemplateHiding::Outcome &one : TemplateHiding::setHidden(roots.value(rootIndex), destinations, hidden, &listener)) {
+                if (one.result == TemplateHiding::Result::Done || one.result == TemplateHiding::Result::AlreadySo) {
+                    ++outcome->done;
+                } else if (one.result != TemplateHiding::Result::Cancelled) {
+                    ++outcome->failed;
+                    if (!outcome->firstError)
+                        outcome->firstError = one.error;
+                }
+            }
+        }
+        if (outcome->done > 0)
+            outcome->runningFinalCut = FinalCutNotice::runningFinalCut();
+    });
 }
 
 void TemplateLibraryWindow::setBusy(bool busy)

@@ -15,8 +15,10 @@
 #include <optional>
 #include <vector>
 
+class LibraryPreviewPane;
 class QAction;
 class QMenu;
+class QPushButton;
 class RecentlyRemovedModel;
 class RecentlyRemovedPane;
 class TemplateLibraryFilterModel;
@@ -56,11 +58,16 @@ public:
     QAction *verifyAction() const { return _verifyAction; }
     QAction *reinstallAction() const { return _reinstallAction; }
     QAction *restoreAction() const { return _restoreAction; }
+    QAction *hideAction() const { return _hideAction; }
+    QAction *showAction() const { return _showAction; }
+    // The window's own menu: its commands on the selection, for the menu bar.
+    QMenu *templatesMenu() const { return _templatesMenu; }
     RecentlyRemovedModel *removedModel() const;
     // The list has been read at least once and no reading is under way.
     bool hasLoadedRemoved() const;
     // The context menu of the table, as it is shown.
     QMenu *contextMenu() const { return _contextMenu; }
+    LibraryPreviewPane *previewPane() const { return _previewPane; }
 
     // Rows of model() that are selected, in the table's order.
     QList<int> selectedRows() const;
@@ -77,6 +84,10 @@ public slots:
     // The selected templates, or every one when nothing is selected.
     void verifySelected();
     void reinstallSelected();
+    // Hides the selected templates from Final Cut Pro's browser (old
+    // projects still render them), or shows them again.
+    void hideSelected();
+    void showSelected();
     // Puts the selected rows of Recently Removed back, each where it was.
     void restoreSelectedRemoved();
     // Reads the Recently Removed list again, on a worker.
@@ -94,10 +105,13 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void createActions();
     void setUpTable();
+    void setUpPreviewPane();
+    void showCurrentInPane();
     void fillFilters();
     void refreshCategories();
     void applyFilters();
@@ -112,10 +126,18 @@ private:
         int failed = 0;
         bool deleted = false;  // no Trash on the volume
         std::optional<Error> firstError;
+        // The Final Cut Pro found running afterwards (its bundle identifier).
+        QString runningFinalCut;
     };
     // By root: each root has its own lock and receipts, so one remove() each.
     void removeNow(const std::map<int, QStringList> &byRoot);
+    void setHiddenNow(bool hidden);
+    // Selected rows whose document says hidden (or not): what Show (or Hide) acts on.
+    QList<int> selectedRowsHidden(bool hidden) const;
     void reportRemoval(const Removal &outcome);
+    // Final Cut Pro ran while the library changed: it shows the change once
+    // reopened, which the sheet's second button does.
+    void offerToReopenFinalCut(const QString &title, const QString &text, const QString &finalCut);
     void showVerification(const std::vector<TemplateLibrary::Verification> &results);
     void setBusy(bool busy);
     void setUpRemovedTable();
@@ -130,8 +152,13 @@ private:
     QAction *_verifyAction = nullptr;
     QAction *_reinstallAction = nullptr;
     QAction *_restoreAction = nullptr;
+    QAction *_hideAction = nullptr;
+    QAction *_showAction = nullptr;
+    QMenu *_templatesMenu = nullptr;
+    QPushButton *_hideButton = nullptr;
     QMenu *_contextMenu = nullptr;
     RecentlyRemovedPane *_removed = nullptr;
+    LibraryPreviewPane *_previewPane = nullptr;
     bool _busy = false;
     // A close came while busy: it is carried out when the work ends.
     bool _closeWhenDone = false;

@@ -567,7 +567,7 @@ void ProjectCheckWindow::askToReplace(const std::shared_ptr<MissingTemplates> &m
 
 void ProjectCheckWindow::sheet(const QString &title, const QString &text)
 {
-    Alert::beginSheet(this, title, text, {collectionText("Ok"), QString(), QString()});
+    Alert::beginSheet(this, title, text, {collectionText("OK"), QString(), QString()});
 }
 
 void ProjectCheckWindow::closeEvent(QCloseEvent *event)
