@@ -108,7 +108,7 @@ void tst_InstallCli::listRefusesNamesNoFileSystemStores()
 
 void tst_InstallCli::allUsersFolderIsReadableByAllWhateverTheUmask()
 {
-    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third"), QStringLiteral("LT_Other_Third")});
     QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("usr/share"))));
     const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_DIRS", (_dir->filePath(QStringLiteral("usr/local/share")) + QLatin1Char(':')
@@ -130,6 +130,19 @@ void tst_InstallCli::allUsersFolderIsReadableByAllWhateverTheUmask()
                                            folder + QStringLiteral("/Media/clip.mov"),
                                            Receipt::pathFor(root, QStringLiteral("LT_Pack"))})
         QCOMPARE(mode(path), 0644);
+
+    // Removing one rewrites the receipt for the other: still readable by all.
+    qputenv("XDG_DATA_DIRS", (_dir->filePath(QStringLiteral("usr/local/share")) + QLatin1Char(':')
+                              + _dir->filePath(QStringLiteral("usr/share"))).toUtf8());
+    ::umask(077);
+    const CliRun removal = runMtzip({QStringLiteral("remove"), QStringLiteral("--all-users"),
+                                     QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Other_Third")});
+    ::umask(umask);
+    qputenv("XDG_DATA_DIRS", dirs);
+    QVERIFY2(removal.exitCode == Cli::Success, qPrintable(removal.err));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Other_Third")));
+    QCOMPARE(mode(Receipt::pathFor(root, QStringLiteral("LT_Pack"))), 0644);
+    QCOMPARE(mode(root + QLatin1Char('/') + Receipt::folderName()), 0755);
 }
 
 void tst_InstallCli::listJsonDescribesEveryArchive()

@@ -14,7 +14,9 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,76 @@ QByteArray encoded(const QString &path)
 }
 
 #if !defined(Q_OS_MACOS)
+
+// The user whose Trash takes what goes, when it is not this process's.
+struct Owner
+{
+    bool set = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    QString home;
+};
+Owner sOwner;
+
+// A Trash of the owner below the open folder `base` (its home or its
+// volume's top): each folder on the way entered without following a link,
+// those this process made given to the owner, and those that are someone
+// else's refused. Answers the opened "files" and "info" folders.
+bool openOwnerTrash(int base, const QString &relative, FileOperations::FileDescriptor *files,
+                    FileOperations::FileDescriptor *info)
+{
+    QStringList steps;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        steps.append(steps.isEmpty() ? part : steps.last() + QLatin1Char('/') + part);
+    steps += {relative + QStringLiteral("/files"), relative + QStringLiteral("/info")};
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        std::error_code ec;
+        FileOperations::FileDescriptor folder =
+            FileOperations::makeFolderBeneath(base, steps.at(i), ec, FileOperations::LinksOnTheWay::Refuse);
+        struct stat state;
+        if (ec || ::fstat(folder.get(), &state) != 0)
+            return false;
+        if (state.st_uid == ::geteuid() && state.st_uid != sOwner.uid
+            && (::fchown(folder.get(), sOwner.uid, sOwner.gid) != 0 || ::fstat(folder.get(), &state) != 0))
+            return false;
+        if (state.st_uid != sOwner.uid)
+            return false;
+        // The Trash itself is private to its owner, as prepare() makes it.
+        if (steps.at(i).startsWith(relative))
+            ::fchmod(folder.get(), 0700);
+        if (i == steps.size() - 2)
+            *files = std::move(folder);
+        else if (i == steps.size() - 1)
+            *info = std::move(folder);
+    }
+    return files->isValid() && info->isValid();
+}
+
+// Gives the entry `name` of `folder`, and all below it, to the owner; links
+// as links. What is inside a folder first: until the folder is theirs, the
+// owner cannot swap what lies in it.
+void giveToOwner(int folder, const char *name)
+{
+    struct stat state;
+    if (::fstatat(folder, name, &state, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (S_ISDIR(state.st_mode)) {
+        const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0)
+            return;
+        if (DIR *listing = ::fdopendir(::dup(inner))) {
+            while (const dirent *entry = ::readdir(listing)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    giveToOwner(inner, entry->d_name);
+            }
+            ::closedir(listing);
+        }
+        [[maybe_unused]] const int given = ::fchown(inner, sOwner.uid, sOwner.gid);
+        ::close(inner);
+        return;
+    }
+    [[maybe_unused]] const int given = ::fchownat(folder, name, sOwner.uid, sOwner.gid, AT_SYMLINK_NOFOLLOW);
+}
 
 // A Trash folder we may use: a real folder (not a link), ours, with the
 // "files" and "info" folders the freedesktop.org layout asks for.
@@ -59,11 +131,49 @@ QString topFolderOf(const QString &path, dev_t device)
     return top;
 }
 
+// The owner's Trash for items on `path`'s volume, as a folder to start from
+// and the way below it: the home Trash on the home's volume, else the
+// volume's .Trash-UID.
+bool ownerTrashPlace(const QString &path, QString *base, QString *relative)
+{
+    struct stat home;
+    if (::stat(encoded(sOwner.home).constData(), &home) != 0 || !S_ISDIR(home.st_mode))
+        return false;
+    const dev_t device = deviceOf(path);
+    if (device == home.st_dev) {
+        *base = sOwner.home;
+        *relative = QStringLiteral(".local/share/Trash");
+    } else {
+        *base = topFolderOf(QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() + QStringLiteral("/x"), device);
+        *relative = QStringLiteral(".Trash-") + QString::number(sOwner.uid);
+    }
+    return true;
+}
+
+// Opens the owner's Trash for `path`, making it where missing.
+QString openOwnerTrashFor(const QString &path, FileOperations::FileDescriptor *files, FileOperations::FileDescriptor *info)
+{
+    QString base;
+    QString relative;
+    std::error_code ec;
+    if (!ownerTrashPlace(path, &base, &relative))
+        return {};
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(base, ec);
+    if (ec || !openOwnerTrash(top.get(), relative, files, info))
+        return {};
+    return base + QLatin1Char('/') + relative;
+}
+
 // The Trash for items on `path`'s volume: the home Trash on the home's
 // volume, else the volume's own (.Trash/UID when an administrator made a
 // sticky .Trash, else .Trash-UID).
 QString trashFor(const QString &path)
 {
+    if (sOwner.set) {
+        FileOperations::FileDescriptor files;
+        FileOperations::FileDescriptor info;
+        return openOwnerTrashFor(path, &files, &info);
+    }
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QDir().mkpath(dataHome);
     const QString home = dataHome + QStringLiteral("/Trash");
@@ -146,10 +256,58 @@ QString recordedPlace(const QString &)
 namespace {
 
 #if !defined(Q_OS_MACOS)
+QByteArray trashRecord(const QString &original)
+{
+    return "[Trash Info]\nPath=" + QUrl::toPercentEncoding(original, "/") + "\nDeletionDate="
+        + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toLatin1() + '\n';
+}
+
+// As trashEntry, into the owner's Trash through its opened folders only:
+// nothing the owner swaps in the Trash meanwhile is followed.
+QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
+{
+    FileOperations::FileDescriptor files;
+    FileOperations::FileDescriptor info;
+    const QString trash = openOwnerTrashFor(QFileInfo(path).absoluteFilePath(), &files, &info);
+    if (trash.isEmpty())
+        return {};
+    QString base = QFileInfo(original).fileName();
+    if (base.isEmpty())
+        base = QFileInfo(path).fileName();
+    base = fitting(base);
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
+        const QByteArray entry = encoded(candidate);
+        struct stat state;
+        if (::fstatat(files.get(), entry.constData(), &state, AT_SYMLINK_NOFOLLOW) == 0)
+            continue;
+        const QByteArray infoName = entry + ".trashinfo";
+        const int fd = ::openat(info.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        const QByteArray record = trashRecord(original);
+        const bool written = FileOperations::writeAll(fd, record.constData(), record.size())
+            && ::fchown(fd, sOwner.uid, sOwner.gid) == 0;
+        ::close(fd);
+        if (!written || FileOperations::renameNoReplace(folder, name.constData(), files.get(), entry.constData())) {
+            ::unlinkat(info.get(), infoName.constData(), 0);
+            return {};
+        }
+        giveToOwner(files.get(), entry.constData());
+        return trash + QStringLiteral("/files/") + candidate;
+    }
+    return {};
+}
+
 // Takes the entry `name` of the open folder `folder` (known to the user as
 // `path`) into the Trash of its volume, recorded as coming from `original`.
 QString trashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
 {
+    if (sOwner.set)
+        return ownerTrashEntry(folder, name, path, original);
     const QString trash = trashFor(QFileInfo(path).absoluteFilePath());
     if (trash.isEmpty())
         return {};
@@ -175,6 +333,22 @@ QString trashEntry(int folder, const QByteArray &name, const QString &path, cons
 #endif
 
 } // namespace
+
+void setOwner(uid_t owner, const QString &home)
+{
+#if defined(Q_OS_MACOS)
+    Q_UNUSED(owner);
+    Q_UNUSED(home);
+#else
+    if (owner == ::geteuid()) {
+        sOwner = {};
+        return;
+    }
+    struct stat state;
+    const gid_t group = ::stat(encoded(home).constData(), &state) == 0 ? state.st_gid : gid_t(owner);
+    sOwner = {true, owner, group, home};
+#endif
+}
 
 QString moveToTrash(const QString &path, const QString &originalPath)
 {
