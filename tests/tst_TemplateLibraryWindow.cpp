@@ -9,6 +9,8 @@
 #include "Library/TemplateLibraryModel.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Library/TemplateVerificationDialog.h"
+#include "Metadata/TemplateDocument.h"
+#include "Metadata/TemplateHiding.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -29,6 +31,9 @@
 #include <QTreeWidget>
 
 #include <memory>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace CollectionTestTools;
 using TestSupport::writeFileOrFail;
@@ -116,6 +121,7 @@ private slots:
     void recentlyRemovedListsAndRestores();
     void restoreRefusalIsShownAndChangesNothing_data();
     void restoreRefusalIsShownAndChangesNothing();
+    void interruptedHidingIsSettledWhenTheWindowOpens();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
@@ -568,6 +574,56 @@ void tst_TemplateLibraryWindow::restoreRefusalIsShownAndChangesNothing()
         QVERIFY(!QFileInfo::exists(blocked));
     if (restored == 0)
         QCOMPARE(TestSupport::treeDigest(_root), before);
+}
+
+namespace {
+
+void endAtSwap(TemplateHiding::Step step)
+{
+    if (step == TemplateHiding::Step::Swapped)
+        ::_exit(137);
+}
+
+} // namespace
+
+void tst_TemplateLibraryWindow::interruptedHidingIsSettledWhenTheWindowOpens()
+{
+    const QString name = QStringLiteral("LT_Half_Hidden");
+    const QString archive = makeArchiveWithDocuments(_work->path(), QStringLiteral("LT_Halves.mtzip"), {{name, motionDocument("5.9")}});
+    QVERIFY(!archive.isEmpty());
+    QProcess mtzip;
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    QVERIFY(mtzip.waitForFinished(30000));
+    QCOMPARE(mtzip.exitCode(), 0);
+    const QString destination = Category + name;
+    const QString document = _root + QLatin1Char('/') + destination + QLatin1Char('/') + name + QStringLiteral(".moti");
+    const QString journal = _root + QLatin1Char('/') + TemplateHiding::journalName();
+
+    // A hide that ended after the new document was swapped in, before its
+    // receipt learnt it: the journal stays behind.
+    TemplateHiding::setFaultHook(endAtSwap);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        (void)TemplateHiding::setHidden(_root, {destination}, true);
+        ::_exit(0);
+    }
+    TemplateHiding::setFaultHook(nullptr);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 137);
+    QVERIFY(QFileInfo::exists(journal));
+
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    QVERIFY(!QFileInfo::exists(journal));
+    QVERIFY(TemplateDocument::read(document)->isObsolete());
+    // The receipt learnt the hidden bytes: the template verifies as hidden, not changed.
+    const std::vector<TemplateLibrary::Verification> verified = TemplateLibrary::verify(_root, {destination});
+    QCOMPARE(verified.size(), size_t(1));
+    QVERIFY2(verified.front().isIntact(), qPrintable(verified.front().changed.join(QLatin1Char(','))));
+    QVERIFY(verified.front().hidden);
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)
