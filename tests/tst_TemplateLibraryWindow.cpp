@@ -122,6 +122,7 @@ private slots:
     void restoreRefusalIsShownAndChangesNothing_data();
     void restoreRefusalIsShownAndChangesNothing();
     void interruptedHidingIsSettledWhenTheWindowOpens();
+    void longArchiveNamesKeepBothEnds();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
@@ -624,6 +625,23 @@ void tst_TemplateLibraryWindow::interruptedHidingIsSettledWhenTheWindowOpens()
     QCOMPARE(verified.size(), size_t(1));
     QVERIFY2(verified.front().isIntact(), qPrintable(verified.front().changed.join(QLatin1Char(','))));
     QVERIFY(verified.front().hidden);
+}
+
+void tst_TemplateLibraryWindow::longArchiveNamesKeepBothEnds()
+{
+    const QString title = QStringLiteral("LT_") + QString(QStringLiteral("Extremely_Long_Pack_Name_")).repeated(6) + QStringLiteral("v2");
+    QVERIFY(!installWithMtzip(title + QStringLiteral(".mtzip"), {QStringLiteral("LT_Long_Origin")}).isEmpty());
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    QTableView *table = Controls(window.get()).templatesTable;
+    const QModelIndex origin = window->filterModel()->index(0, TemplateLibraryModel::OriginColumn);
+    const QString shown = origin.data(Qt::DisplayRole).toString();
+    QVERIFY2(shown.contains(QLatin1String("Extremely_Long")), qPrintable(shown));
+    // Wider than its column: the view shortens it in the middle, so that
+    // its prefix and its version both stay, and the tool tip has it whole.
+    QVERIFY(table->fontMetrics().horizontalAdvance(shown) > table->columnWidth(TemplateLibraryModel::OriginColumn));
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    QVERIFY2(origin.data(Qt::ToolTipRole).toString().contains(title), qPrintable(origin.data(Qt::ToolTipRole).toString()));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)
