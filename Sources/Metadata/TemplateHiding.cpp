@@ -18,9 +18,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QSet>
 
 #include <zlib.h>
 
@@ -347,19 +344,6 @@ bool recover(const QString &root)
     if (!lock.tryAcquire())
         return false;
     return recoverLocked(root);
-}
-
-void recoverOnce(const QString &root)
-{
-    static QMutex mutex;
-    static QSet<QString> settled;
-    const QString key = QDir::cleanPath(root);
-    QMutexLocker locker(&mutex);
-    if (settled.contains(key))
-        return;
-    recover(key);
-    if (!FileOperations::exists(key + QLatin1Char('/') + journalName()))
-        settled.insert(key);
 }
 
 std::vector<Outcome> setHidden(const QString &root, const QStringList &destinations, bool hidden, ProgressListener *listener,

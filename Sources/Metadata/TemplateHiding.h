@@ -54,12 +54,6 @@ std::vector<Outcome> setHidden(const QString &root, const QStringList &destinati
 // was one. Run under no lock of this process's: it takes the root's.
 bool recover(const QString &root);
 
-// recover() for a window that scans a root again and again: once per root
-// in this process, until no journal is left (a root whose lock another run
-// held is tried again at the next call). Blocks on the files: not on the
-// GUI thread.
-void recoverOnce(const QString &root);
-
 // The journal's name in the root.
 QString journalName();
 
