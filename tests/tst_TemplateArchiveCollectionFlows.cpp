@@ -901,7 +901,9 @@ void tst_TemplateArchiveCollectionFlows::progressDialogKeepsItsSizeAndShortensLo
     QVERIFY2(fits(), qPrintable(dialog->labelText()));
     QCOMPARE(dialog->size(), size);
     ++stage;
+    // The template being undone is named under the status.
     QTRY_VERIFY(dialog->labelText().startsWith(QLatin1String("Restoring")));
+    QVERIFY2(dialog->labelText().section(QLatin1Char('\n'), 1, 1).endsWith(QLatin1String(" End")), qPrintable(dialog->labelText()));
     QCOMPARE(dialog->size(), size);
     stage = 5;
     QVERIFY(finished.wait(20000));

@@ -134,9 +134,8 @@ void BackgroundWork::updateDialog()
     const QString status = _progress.status();
     // Always three lines, empty ones too: a dialog that grew with its
     // label would leave an unpainted band while it resizes.
-    QStringList lines{status.isEmpty() ? _progress.label() : status, QString(), QString()};
+    QStringList lines{status.isEmpty() ? _progress.label() : status, _progress.currentItem(), QString()};
     if (status.isEmpty()) {
-        lines[1] = _progress.currentItem();
         if (total > 0)
             lines[2] = QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
     }
