@@ -67,5 +67,6 @@ private:
     QTimer _timer;
     std::function<void()> _onRefresh;
     int _ticks = 0;
+    int _lineWidth = 0;
     bool _blocksWindow = true;
 };
