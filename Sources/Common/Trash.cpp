@@ -30,8 +30,6 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
-#if !defined(Q_OS_MACOS)
-
 // The user whose Trash takes what goes, when it is not this process's.
 struct Owner
 {
@@ -42,38 +40,31 @@ struct Owner
 };
 Owner sOwner;
 
-// A Trash of the owner below the open folder `base` (its home or its
-// volume's top): each folder on the way entered without following a link,
-// those this process made given to the owner, and those that are someone
-// else's refused. Answers the opened "files" and "info" folders.
-bool openOwnerTrash(int base, const QString &relative, FileOperations::FileDescriptor *files,
-                    FileOperations::FileDescriptor *info)
+// The folder `relative` below the open folder `base` (a home or a
+// volume's top), made where missing: each folder on the way entered
+// without following a link, those this process made given to the owner,
+// and those that are someone else's refused. Those at or below `trash`
+// are private to the owner, as a Trash is.
+FileOperations::FileDescriptor openOwnerFolder(int base, const QString &relative, const QString &trash)
 {
-    QStringList steps;
-    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts))
-        steps.append(steps.isEmpty() ? part : steps.last() + QLatin1Char('/') + part);
-    steps += {relative + QStringLiteral("/files"), relative + QStringLiteral("/info")};
-    for (qsizetype i = 0; i < steps.size(); ++i) {
+    FileOperations::FileDescriptor folder;
+    QString step;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        step = step.isEmpty() ? part : step + QLatin1Char('/') + part;
         std::error_code ec;
-        FileOperations::FileDescriptor folder =
-            FileOperations::makeFolderBeneath(base, steps.at(i), ec, FileOperations::LinksOnTheWay::Refuse);
+        folder = FileOperations::makeFolderBeneath(base, step, ec, FileOperations::LinksOnTheWay::Refuse);
         struct stat state;
         if (ec || ::fstat(folder.get(), &state) != 0)
-            return false;
+            return {};
         if (state.st_uid == ::geteuid() && state.st_uid != sOwner.uid
             && (::fchown(folder.get(), sOwner.uid, sOwner.gid) != 0 || ::fstat(folder.get(), &state) != 0))
-            return false;
+            return {};
         if (state.st_uid != sOwner.uid)
-            return false;
-        // The Trash itself is private to its owner, as prepare() makes it.
-        if (steps.at(i).startsWith(relative))
+            return {};
+        if (step.startsWith(trash))
             ::fchmod(folder.get(), 0700);
-        if (i == steps.size() - 2)
-            *files = std::move(folder);
-        else if (i == steps.size() - 1)
-            *info = std::move(folder);
     }
-    return files->isValid() && info->isValid();
+    return folder;
 }
 
 // Gives the entry `name` of `folder`, and all below it, to the owner; links
@@ -100,6 +91,17 @@ void giveToOwner(int folder, const char *name)
         return;
     }
     [[maybe_unused]] const int given = ::fchownat(folder, name, sOwner.uid, sOwner.gid, AT_SYMLINK_NOFOLLOW);
+}
+
+#if !defined(Q_OS_MACOS)
+
+// The owner's Trash below `base`: its "files" and "info" folders.
+bool openOwnerTrash(int base, const QString &relative, FileOperations::FileDescriptor *files,
+                    FileOperations::FileDescriptor *info)
+{
+    *files = openOwnerFolder(base, relative + QStringLiteral("/files"), relative);
+    *info = openOwnerFolder(base, relative + QStringLiteral("/info"), relative);
+    return files->isValid() && info->isValid();
 }
 
 // A Trash folder we may use: a real folder (not a link), ours, with the
@@ -302,6 +304,43 @@ QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path,
     return {};
 }
 
+#else
+// Run as root for a user: their Trash on the home's volume is ~/.Trash,
+// which this process may enter only without following links. The
+// .Trashes of other volumes are the system's: items there are refused.
+// Finder keeps its own Put Back records, so none is written.
+QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat home;
+    struct stat item;
+    if (::stat(encoded(sOwner.home).constData(), &home) != 0 || !S_ISDIR(home.st_mode)
+        || ::fstatat(folder, name.constData(), &item, AT_SYMLINK_NOFOLLOW) != 0 || item.st_dev != home.st_dev)
+        return {};
+    std::error_code ec;
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(sOwner.home, ec);
+    if (ec)
+        return {};
+    const QString relative = QStringLiteral(".Trash");
+    const FileOperations::FileDescriptor trash = openOwnerFolder(top.get(), relative, relative);
+    if (!trash.isValid())
+        return {};
+    const QString base = QFileInfo(path).fileName();
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
+        const QByteArray entry = encoded(candidate);
+        const std::error_code moved = FileOperations::renameNoReplace(folder, name.constData(), trash.get(), entry.constData());
+        if (moved == std::errc::file_exists)
+            continue;
+        if (moved)
+            return {};
+        giveToOwner(trash.get(), entry.constData());
+        return sOwner.home + QLatin1Char('/') + relative + QLatin1Char('/') + candidate;
+    }
+    return {};
+}
+#endif
+
+#if !defined(Q_OS_MACOS)
 // Takes the entry `name` of the open folder `folder` (known to the user as
 // `path`) into the Trash of its volume, recorded as coming from `original`.
 QString trashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
@@ -336,10 +375,6 @@ QString trashEntry(int folder, const QByteArray &name, const QString &path, cons
 
 void setOwner(uid_t owner, const QString &home)
 {
-#if defined(Q_OS_MACOS)
-    Q_UNUSED(owner);
-    Q_UNUSED(home);
-#else
     if (owner == ::geteuid()) {
         sOwner = {};
         return;
@@ -347,7 +382,6 @@ void setOwner(uid_t owner, const QString &home)
     struct stat state;
     const gid_t group = ::stat(encoded(home).constData(), &state) == 0 ? state.st_gid : gid_t(owner);
     sOwner = {true, owner, group, home};
-#endif
 }
 
 QString moveToTrash(const QString &path, const QString &originalPath)
@@ -355,6 +389,8 @@ QString moveToTrash(const QString &path, const QString &originalPath)
     const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
 #if defined(Q_OS_MACOS)
     Q_UNUSED(original);
+    if (sOwner.set)
+        return ownerTrashEntry(AT_FDCWD, encoded(path), path);
     QString inTrash;
     return QFile::moveToTrash(path, &inTrash) ? inTrash : QString();
 #else

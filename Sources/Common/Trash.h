@@ -18,9 +18,9 @@ namespace Trash {
 // home Trash for the home's volume, else the volume's .Trash-UID, made as
 // theirs where missing, and each item moved there becomes theirs. Every
 // folder on the way below the home or the volume's top is entered without
-// following a link, so a link the owner planted there leads nowhere. Not
-// on macOS, whose Trash the system keeps. An owner equal to this process's
-// user changes nothing.
+// following a link, so a link the owner planted there leads nowhere. On
+// macOS their ~/.Trash, for items on the home's volume only. An owner equal
+// to this process's user changes nothing.
 void setOwner(uid_t owner, const QString &home);
 
 // Moves `path` to the Trash of its volume as if it had been trashed from
