@@ -52,7 +52,7 @@ _mtzip()
     case $command in
         extract|pack) options="--password --password-file" ;;
         list) options="--dest --all-users --categories --json --fcp-version" ;;
-        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --fcp-version --skip-too-new --wait" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --fcp-version --skip-too-new --only --wait" ;;
         uninstall) options="--dest --all-users --categories --json --trash --remove-edited --dry-run -n --wait" ;;
         installed) options="--dest --all-users --json --archives --fcp-version" ;;
         info) options="--dest --all-users --json --fcp-version" ;;

@@ -846,6 +846,14 @@ für Final Cut Pro X und Motion.</translation>
         <source>Collect Templates…</source>
         <translation>Vorlagen sammeln …</translation>
     </message>
+    <message>
+        <source>“%1” was not installed for all users: %2</source>
+        <translation>„%1“ wurde nicht für alle Benutzer installiert: %2</translation>
+    </message>
+    <message>
+        <source>The templates for all users were not installed: %1</source>
+        <translation>Die Vorlagen für alle Benutzer wurden nicht installiert: %1</translation>
+    </message>
 </context>
 <context>
     <name>ProjectDocument</name>
