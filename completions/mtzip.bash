@@ -59,7 +59,7 @@ _mtzip()
         verify|owner|files) options="--dest --all-users --json" ;;
         hide|show) options="--dest --all-users --json --wait" ;;
         remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait --trash-owner" ;;
-        check) options="--dest --all-users --categories --json --search --fcp-version --skip-too-new --install --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
+        check) options="--dest --all-users --categories --json --search --fcp-version --skip-too-new --only --install --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
         collect) options="--dest --output -o" ;;
         *) return 0 ;;
     esac
