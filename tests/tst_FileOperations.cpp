@@ -396,6 +396,12 @@ void tst_FileOperations::trashOwnerGetsWhatGoesInTheirHomeTrash()
     const QString victim = work.filePath(QStringLiteral("Templates/LT_Pack"));
     writeFileOrFail(victim + QStringLiteral("/Media/clip.mov"), "shared");
     QCOMPARE(::symlink("Media/clip.mov", QFile::encodeName(victim + QStringLiteral("/link")).constData()), 0);
+    // A file with a second name elsewhere: handing it over would hand over
+    // whatever that name is, so it stays root's.
+    writeFileOrFail(victim + QStringLiteral("/twice.txt"), "root's");
+    QCOMPARE(::link(QFile::encodeName(victim + QStringLiteral("/twice.txt")).constData(),
+                    QFile::encodeName(work.filePath(QStringLiteral("other-name"))).constData()),
+             0);
 
     Trash::setOwner(Owner, home.path());
     const QString inTrash = Trash::moveToTrashBeneath(work.filePath(QStringLiteral("Templates")), QStringLiteral("LT_Pack"));
@@ -417,9 +423,12 @@ void tst_FileOperations::trashOwnerGetsWhatGoesInTheirHomeTrash()
     };
     for (const QString &path : QStringList{home.path() + QStringLiteral("/.local"), trash, trash + QStringLiteral("/files"),
                                 trash + QStringLiteral("/info/LT_Pack.trashinfo"), inTrash,
-                                inTrash + QStringLiteral("/Media"), inTrash + QStringLiteral("/Media/clip.mov"),
-                                inTrash + QStringLiteral("/link")})
+                                inTrash + QStringLiteral("/Media"), inTrash + QStringLiteral("/Media/clip.mov")})
         QVERIFY2(owner(path) == Owner, qPrintable(path));
+    // Links and hard-linked files stay root's; the owner may still delete them.
+    QCOMPARE(owner(inTrash + QStringLiteral("/link")), qint64(::geteuid()));
+    QCOMPARE(owner(inTrash + QStringLiteral("/twice.txt")), qint64(::geteuid()));
+    QCOMPARE(owner(work.filePath(QStringLiteral("other-name"))), qint64(::geteuid()));
     QVERIFY(!(QFileInfo(trash).permissions() & (QFile::ReadOther | QFile::ReadGroup)));
     QCOMPARE(Trash::recordedPlace(inTrash), victim);
 #endif

@@ -52,11 +52,14 @@ FileOperations::FileDescriptor openOwnerFolder(int base, const QString &relative
     for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         step = step.isEmpty() ? part : step + QLatin1Char('/') + part;
         std::error_code ec;
-        folder = FileOperations::makeFolderBeneath(base, step, ec, FileOperations::LinksOnTheWay::Refuse);
         struct stat state;
+        const bool existed = ::fstatat(base, encoded(step).constData(), &state, AT_SYMLINK_NOFOLLOW) == 0;
+        folder = FileOperations::makeFolderBeneath(base, step, ec, FileOperations::LinksOnTheWay::Refuse);
         if (ec || ::fstat(folder.get(), &state) != 0)
             return {};
-        if (state.st_uid == ::geteuid() && state.st_uid != sOwner.uid
+        // Only what this run made becomes theirs; a folder of root's that was
+        // there already (left by some sudo) is refused below, not given away.
+        if (!existed && state.st_uid == ::geteuid() && state.st_uid != sOwner.uid
             && (::fchown(folder.get(), sOwner.uid, sOwner.gid) != 0 || ::fstat(folder.get(), &state) != 0))
             return {};
         if (state.st_uid != sOwner.uid)
@@ -67,30 +70,52 @@ FileOperations::FileDescriptor openOwnerFolder(int base, const QString &relative
     return folder;
 }
 
-// Gives the entry `name` of `folder`, and all below it, to the owner; links
-// as links. What is inside a folder first: until the folder is theirs, the
-// owner cannot swap what lies in it.
-void giveToOwner(int folder, const char *name)
+// What may be handed to the owner: folders and regular files with no other
+// name (a hard link's other name may be anything of root's). Links stay
+// root's, which the owner may still delete from their Trash.
+bool givable(const struct stat &state)
+{
+    return S_ISDIR(state.st_mode) || (S_ISREG(state.st_mode) && state.st_nlink == 1);
+}
+
+// Opens the entry `name` of `folder` to be given to the owner later; -1 for
+// what is not givable. Taken before the entry goes into the owner's Trash,
+// where they may swap the name at will.
+int openToGive(int folder, const char *name)
 {
     struct stat state;
-    if (::fstatat(folder, name, &state, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(folder, name, &state, AT_SYMLINK_NOFOLLOW) != 0 || !givable(state))
+        return -1;
+    const int item = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat opened;
+    if (item >= 0 && (::fstat(item, &opened) != 0 || opened.st_dev != state.st_dev || opened.st_ino != state.st_ino)) {
+        ::close(item);
+        return -1;
+    }
+    return item;
+}
+
+// Gives the open `item`, and all below it, to the owner, through
+// descriptors only. What is inside a folder first: until the folder is
+// theirs, the owner cannot change what lies in it.
+void giveToOwner(int item)
+{
+    struct stat state;
+    if (::fstat(item, &state) != 0 || !givable(state))
         return;
     if (S_ISDIR(state.st_mode)) {
-        const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (inner < 0)
-            return;
-        if (DIR *listing = ::fdopendir(::dup(inner))) {
+        if (DIR *listing = ::fdopendir(::dup(item))) {
             while (const dirent *entry = ::readdir(listing)) {
-                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                    giveToOwner(inner, entry->d_name);
+                if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+                    continue;
+                const FileOperations::FileDescriptor inner(openToGive(item, entry->d_name));
+                if (inner.isValid())
+                    giveToOwner(inner.get());
             }
             ::closedir(listing);
         }
-        [[maybe_unused]] const int given = ::fchown(inner, sOwner.uid, sOwner.gid);
-        ::close(inner);
-        return;
     }
-    [[maybe_unused]] const int given = ::fchownat(folder, name, sOwner.uid, sOwner.gid, AT_SYMLINK_NOFOLLOW);
+    [[maybe_unused]] const int given = ::fchown(item, sOwner.uid, sOwner.gid);
 }
 
 #if !defined(Q_OS_MACOS)
@@ -294,11 +319,13 @@ QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path,
         const bool written = FileOperations::writeAll(fd, record.constData(), record.size())
             && ::fchown(fd, sOwner.uid, sOwner.gid) == 0;
         ::close(fd);
+        const FileOperations::FileDescriptor item(openToGive(folder, name.constData()));
         if (!written || FileOperations::renameNoReplace(folder, name.constData(), files.get(), entry.constData())) {
             ::unlinkat(info.get(), infoName.constData(), 0);
             return {};
         }
-        giveToOwner(files.get(), entry.constData());
+        if (item.isValid())
+            giveToOwner(item.get());
         return trash + QStringLiteral("/files/") + candidate;
     }
     return {};
@@ -328,12 +355,14 @@ QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path)
     for (int n = 1; n < 10000; ++n) {
         const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
         const QByteArray entry = encoded(candidate);
+        const FileOperations::FileDescriptor item(openToGive(folder, name.constData()));
         const std::error_code moved = FileOperations::renameNoReplace(folder, name.constData(), trash.get(), entry.constData());
         if (moved == std::errc::file_exists)
             continue;
         if (moved)
             return {};
-        giveToOwner(trash.get(), entry.constData());
+        if (item.isValid())
+            giveToOwner(item.get());
         return sOwner.home + QLatin1Char('/') + relative + QLatin1Char('/') + candidate;
     }
     return {};
@@ -427,6 +456,10 @@ bool hasTrash(const QString &path)
     Q_UNUSED(path);
     return true;
 #else
+    // For another user, a Trash that cannot be opened is a failure to
+    // report, never a reason to delete what they asked to keep.
+    if (sOwner.set)
+        return true;
     return !trashFor(QFileInfo(path).absoluteFilePath()).isEmpty();
 #endif
 }
