@@ -21,6 +21,7 @@
 #include <QTextStream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 using ZipTestTools::packFolder;
@@ -49,6 +50,7 @@ private slots:
     void installDeletesArchiveOnlyWhenAsked();
     void installOnlyTheFoldersAskedFor_data();
     void installOnlyTheFoldersAskedFor();
+    void trashOwnerIsOnlyTheUserWhoAsked();
     void damagedPreviewCostsOnlyThePreview_data();
     void damagedPreviewCostsOnlyThePreview();
     void customCategoriesList();
@@ -398,6 +400,38 @@ void tst_InstallCli::installOnlyTheFoldersAskedFor()
     for (const QString &name : {QStringLiteral("LT_One"), QStringLiteral("LT_Two"), QStringLiteral("LT_Three")})
         QCOMPARE(QFileInfo::exists(_dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/") + name), installed.contains(name));
     QVERIFY2(QFileInfo::exists(pack), "an archive only partly installed is not done with");
+}
+
+// --trash-owner sends what goes into another user's Trash: only a run as
+// root may, and under pkexec only to the user who asked. Nothing is removed
+// when it is refused.
+void tst_InstallCli::trashOwnerIsOnlyTheUserWhoAsked()
+{
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One")});
+    QCOMPARE(runMtzip({QStringLiteral("install"), QStringLiteral("--dest"), _dest, pack}).exitCode, int(Cli::Success));
+    const QString installed = _dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_One");
+    QVERIFY(QFileInfo(installed).isDir());
+    const QByteArray saved = qgetenv("PKEXEC_UID");
+    const auto restore = qScopeGuard([saved] {
+        if (saved.isNull())
+            qunsetenv("PKEXEC_UID");
+        else
+            qputenv("PKEXEC_UID", saved);
+    });
+    QString expected;
+    if (::geteuid() == 0) {
+        qputenv("PKEXEC_UID", "65534");
+        expected = QStringLiteral("--trash-owner 0 is not the user who asked (65534)");
+    } else {
+        qunsetenv("PKEXEC_UID");
+        expected = QStringLiteral("--trash-owner is for a run as root");
+    }
+    const CliRun run = runMtzip({QStringLiteral("remove"), QStringLiteral("--trash"), QStringLiteral("--trash-owner"),
+                                 QStringLiteral("0"), QStringLiteral("--dest"), _dest,
+                                 QStringLiteral("Titles.localized/ZT Lower Thirds/LT_One")});
+    QCOMPARE(run.exitCode, int(Cli::UsageError));
+    QVERIFY2(run.err.contains(expected), qPrintable(run.err));
+    QVERIFY(QFileInfo(installed).isDir());
 }
 
 void tst_InstallCli::customCategoriesList()

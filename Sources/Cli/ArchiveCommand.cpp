@@ -6,6 +6,7 @@
 #include "Cli/CliJson.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
+#include "Cli/CliTrashOwner.h"
 #include "Common/LogCategories.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Installer/TemplateType.h"
@@ -109,6 +110,9 @@ int ArchiveCommand::run(CliContext &context, const QCommandLineParser &parser)
     // Leftovers of runs that were killed: their unpack folders, and an
     // install or uninstall of this root to finish or undo.
     TemplateInstaller::removeAbandonedUnpackFolders();
+    // Run by pkexec: replaced copies go to the Trash of the user who asked.
+    if (!changesNothing(parser) && !CliTrashOwner::choose(context, QString()))
+        return Cli::UsageError;
     if (!changesNothing(parser)) {
         TemplateInstaller::recoverInterruptedRun(run.root);
         TemplateHiding::recover(run.root);

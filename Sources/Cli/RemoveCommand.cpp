@@ -9,7 +9,7 @@
 #include "Cli/CliSignals.h"
 #include "Installer/TemplateLibrary.h"
 #include "Installer/TemplateOwnership.h"
-#include "Common/Trash.h"
+#include "Cli/CliTrashOwner.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -19,8 +19,6 @@
 
 #include <csignal>
 
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -56,26 +54,6 @@ protected:
         parser.addOption(_dryRun);
         parser.addOption(_trashOwner);
         _lockWait.addOption(parser);
-    }
-
-    // Run as root for someone (pkexec says who in PKEXEC_UID, the
-    // application with --trash-owner): what goes to the Trash goes to theirs.
-    bool chooseTrashOwner(CliContext &context, const QCommandLineParser &parser) const
-    {
-        QString owner = parser.value(_trashOwner);
-        if (owner.isEmpty() && ::geteuid() == 0)
-            owner = qEnvironmentVariable("PKEXEC_UID");
-        if (owner.isEmpty())
-            return true;
-        bool number = false;
-        const uint uid = owner.toUInt(&number);
-        const struct passwd *user = number ? ::getpwuid(uid_t(uid)) : nullptr;
-        if (!user || !user->pw_dir || !*user->pw_dir) {
-            context.error(QStringLiteral("--trash-owner: no user with the id '%1'").arg(owner));
-            return false;
-        }
-        Trash::setOwner(uid_t(uid), QFile::decodeName(user->pw_dir));
-        return true;
     }
 
     // Copies changed since their install are removed only when asked for,
@@ -114,7 +92,7 @@ protected:
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
         std::optional<std::chrono::milliseconds> lockWait;
-        if (!_lockWait.read(context, parser, &lockWait) || !chooseTrashOwner(context, parser))
+        if (!_lockWait.read(context, parser, &lockWait) || !CliTrashOwner::choose(context, parser.value(_trashOwner)))
             return Cli::UsageError;
         QStringList unknown;
         const QStringList destinations = TemplateLibrary::resolve(root, parser.positionalArguments(), &unknown);
