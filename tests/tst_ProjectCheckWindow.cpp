@@ -335,7 +335,9 @@ void tst_ProjectCheckWindow::installForAllUsersRunsMtzipElevated_data()
     QTest::addColumn<QString>("summary");  // the closing sheet's text; empty: none
     QTest::newRow("administrator says yes") << QStringLiteral("run") << true << QStringLiteral("2 templates were installed.");
     QTest::newRow("prompt dismissed, this user's part still installs")
-        << QStringLiteral("126") << true << QStringLiteral("1 template was installed.");
+        << QStringLiteral("126") << true
+        << QStringLiteral("1 template was installed.\n\nThe templates for all users were not installed: the "
+                          "administrator's password was not given.");
     QTest::newRow("prompt dismissed, nothing else to do") << QStringLiteral("126") << false << QString();
 }
 

@@ -368,6 +368,9 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated_data()
     QTest::newRow("administrator says yes") << QStringLiteral("run") << true << QString();
     QTest::newRow("prompt dismissed") << QStringLiteral("126") << false << QString();
     QTest::newRow("not authorized") << QStringLiteral("127") << false << QString();
+    // pkexec's 127 also when nobody could be asked: a failure to tell, not a "no".
+    QTest::newRow("no authentication agent") << QStringLiteral("noagent") << false
+                                             << QStringLiteral("Some Templates Were Not Removed");
     QTest::newRow("mtzip fails") << QStringLiteral("fail") << false << QStringLiteral("Some Templates Were Not Removed");
     QTest::newRow("mtzip refuses the folder") << QStringLiteral("refuse") << false
                                               << QStringLiteral("Some Templates Were Not Removed");
@@ -399,7 +402,10 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
     writeFileOrFail(fake, "#!/bin/sh\n"
                           "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
                           "case \"$FAKE_PKEXEC_MODE\" in\n"
-                          "126|127) exit \"$FAKE_PKEXEC_MODE\" ;;\n"
+                          "126) exit 126 ;;\n"
+                          "127) echo 'Error executing command as another user: Not authorized' >&2; exit 127 ;;\n"
+                          "noagent) echo 'Error executing command as another user: No authentication agent found.' >&2;"
+                          " exit 127 ;;\n"
                           "fail) echo 'mtzip: removal failed: the disk is on fire' >&2; exit 1 ;;\n"
                           "esac\n"
                           "exec \"$@\"\n");
@@ -446,8 +452,9 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
         QTRY_VERIFY(visibleAlert(alert));
         const QString text = visibleAlert(alert)->informativeText() + visibleAlert(alert)->text();
         // mtzip's own words, without its name: from stderr, or from its JSON answer.
-        const QString expected = mode == QLatin1String("fail") ? QStringLiteral("the disk is on fire")
-                                                                : QStringLiteral("chmod go-w");
+        const QString expected = mode == QLatin1String("fail")      ? QStringLiteral("the disk is on fire")
+                                 : mode == QLatin1String("noagent") ? QStringLiteral("No authentication agent found")
+                                                                    : QStringLiteral("chmod go-w");
         QVERIFY2(text.contains(expected) && !text.contains(QLatin1String("mtzip:")), qPrintable(text));
     }
     QTRY_COMPARE(window->model()->rowCount(), removed ? 0 : 1);

@@ -854,6 +854,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>The templates for all users were not installed: %1</source>
         <translation>Die Vorlagen für alle Benutzer wurden nicht installiert: %1</translation>
     </message>
+    <message>
+        <source>The templates for all users were not installed: the administrator&apos;s password was not given.</source>
+        <translation>Die Vorlagen für alle Benutzer wurden nicht installiert: Das Passwort des Administrators wurde nicht eingegeben.</translation>
+    </message>
 </context>
 <context>
     <name>ProjectDocument</name>

@@ -88,9 +88,13 @@ QStringList helperCommand(const QStringList &arguments)
     QStringList quoted;
     for (const QString &argument : std::as_const(command))
         quoted.append(shellQuoted(argument));
+    // `do shell script` drops the output of a command that fails: mtzip's
+    // status is printed after its JSON instead, so the script itself never
+    // fails once the password is given, and both come back.
+    const QString line = quoted.join(QLatin1Char(' ')) + QStringLiteral("; printf '\\n%d' $?");
     return {helper, QStringLiteral("-e"),
-            QStringLiteral("do shell script %1 with administrator privileges")
-                .arg(appleScriptString(quoted.join(QLatin1Char(' '))))};
+            QStringLiteral("do shell script %1 with administrator privileges without altering line endings")
+                .arg(appleScriptString(line))};
 #else
     if (helper.isEmpty())
         helper = QStringLiteral("pkexec");
@@ -99,31 +103,63 @@ QStringList helperCommand(const QStringList &arguments)
 #endif
 }
 
-Result run(const QStringList &arguments)
+Result run(const QStringList &arguments, const std::function<bool()> &cancelled)
 {
+    Result result;
+    if (cancelled && cancelled()) {
+        result.outcome = Result::Outcome::Declined;
+        return result;
+    }
     const QStringList command = helperCommand(arguments);
     QProcess process;
     process.start(command.first(), command.mid(1));
-    Result result;
     if (!process.waitForStarted(-1)) {
         result.message = QCoreApplication::translate("Elevation", "The administrator's permission could not be asked "
                                                      "for: %1 did not start.").arg(command.first());
         return result;
     }
-    // The prompt waits for the user, the operation for the disk: no limit.
-    process.waitForFinished(-1);
-    const QByteArray out = process.readAllStandardOutput();
+    // The prompt waits for the user, the operation for the disk: no limit,
+    // but a cancel is passed on.
+    bool stopAsked = false;
+    while (!process.waitForFinished(100)) {
+        if (process.state() == QProcess::NotRunning)
+            break;
+        if (!stopAsked && cancelled && cancelled()) {
+            process.terminate();
+            stopAsked = true;
+        }
+    }
+    QByteArray out = process.readAllStandardOutput();
     const QString err = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+#if defined(Q_OS_MACOS)
+    // osascript says "User canceled. (-128)" when the prompt is cancelled.
+    bool declined = result.exitCode != 0 && err.contains(QLatin1String("(-128)"));
+    // Once it ran, the script's last line is mtzip's status (osascript
+    // adds a line end of its own after the result).
+    while (out.endsWith('\n') || out.endsWith('\r'))
+        out.chop(1);
+    const qsizetype lastLine = out.lastIndexOf('\n');
+    if (result.exitCode == 0 && lastLine >= 0) {
+        bool number = false;
+        const int status = out.mid(lastLine + 1).trimmed().toInt(&number);
+        if (number) {
+            result.exitCode = status;
+            out.truncate(lastLine);
+        }
+    }
+#else
+    // 126: the prompt was dismissed. 127 is also pkexec's answer when no
+    // agent could ask or the program could not be run: those are failures
+    // to report, not a "no".
+    bool declined = result.exitCode == PkexecDismissed
+        || (result.exitCode == PkexecNotAuthorized && err.contains(QLatin1String("Not authorized")));
+#endif
+    // Stopped while asking: nothing was done.
+    declined = declined || (stopAsked && result.exitCode != 0 && out.trimmed().isEmpty());
     const QJsonDocument document = QJsonDocument::fromJson(out);
     if (document.isObject())
         result.document = document.object();
-#if defined(Q_OS_MACOS)
-    // osascript says "User canceled. (-128)" when the prompt is cancelled.
-    const bool declined = result.exitCode != 0 && err.contains(QLatin1String("(-128)"));
-#else
-    const bool declined = result.exitCode == PkexecDismissed || result.exitCode == PkexecNotAuthorized;
-#endif
     if (declined) {
         result.outcome = Result::Outcome::Declined;
     } else if (result.exitCode == 0) {

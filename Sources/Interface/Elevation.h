@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The folder of all users belongs to an administrator: a window that
 // changes it while this process may not write there runs the bundled mtzip
 // for that one operation with the platform's elevation (pkexec on Linux,
@@ -38,8 +40,11 @@ QString mtzipPath();
 
 // Runs mtzip with `arguments` elevated, and waits for it: call it on a
 // worker. The helper is pkexec, or osascript on macOS; MTI_ELEVATE_HELPER
-// names another.
-Result run(const QStringList &arguments);
+// names another. When `cancelled` answers true meanwhile (the window closes,
+// the session ends), the helper is asked to stop: while the password
+// prompt is up that ends it (Declined); once mtzip runs as root it is no
+// longer ours to stop, and finishes.
+Result run(const QStringList &arguments, const std::function<bool()> &cancelled = {});
 
 // The command line the helper gets, in the order it runs (for the tests).
 QStringList helperCommand(const QStringList &arguments);

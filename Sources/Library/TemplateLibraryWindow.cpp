@@ -625,7 +625,7 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
         _model->rescan();
         reportRemoval(*outcome);
     });
-    work->start([outcome, byRoot, roots = _model->roots()](ProgressListener &listener) {
+    work->start([outcome, byRoot, roots = _model->roots(), work](ProgressListener &listener) {
         for (const auto &[rootIndex, destinations] : byRoot) {
             TemplateTransaction::RemovalReport report;
             // Rows whose template went since the last scan (in the file
@@ -633,7 +633,7 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
             const QString root = roots.value(rootIndex);
             const QStringList present = TemplateLibrary::resolve(root, destinations);
             if (Elevation::isNeeded(root)) {
-                removeElevated(root, present, *outcome);
+                removeElevated(root, present, *outcome, [work] { return work->isCancelled(); });
                 continue;
             }
             const std::optional<Error> error =
@@ -653,7 +653,8 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
 // The folder of all users, which this process may not change: the bundled
 // mtzip removes them there, run with the administrator's permission, into
 // this user's Trash.
-void TemplateLibraryWindow::removeElevated(const QString &root, const QStringList &destinations, Removal &outcome)
+void TemplateLibraryWindow::removeElevated(const QString &root, const QStringList &destinations, Removal &outcome,
+                                           const std::function<bool()> &cancelled)
 {
     if (destinations.isEmpty())
         return;
@@ -661,7 +662,8 @@ void TemplateLibraryWindow::removeElevated(const QString &root, const QStringLis
         QStringList{QStringLiteral("remove"), QStringLiteral("--dest"), root, QStringLiteral("--trash"),
                     QStringLiteral("--remove-edited"), QStringLiteral("--json"), QStringLiteral("--trash-owner"),
                     QString::number(::getuid()), QStringLiteral("--")}
-        + destinations);
+            + destinations,
+        cancelled);
     if (result.outcome == Elevation::Result::Outcome::Declined) {
         outcome.declined = true;
         return;
@@ -774,11 +776,11 @@ void TemplateLibraryWindow::setHiddenNow(bool hidden)
                                   outcome->runningFinalCut);
         }
     });
-    work->start([outcome, byRoot, hidden, roots = _model->roots()](ProgressListener &listener) {
+    work->start([outcome, byRoot, hidden, roots = _model->roots(), work](ProgressListener &listener) {
         for (const auto &[rootIndex, destinations] : byRoot) {
             if (Elevation::isNeeded(roots.value(rootIndex))) {
                 setHiddenElevated(roots.value(rootIndex), destinations, hidden, outcome->done, outcome->failed,
-                                  outcome->firstError);
+                                  outcome->firstError, [work] { return work->isCancelled(); });
                 continue;
             }
             for (const TemplateHiding::Outcome &one : TemplateHiding::setHidden(roots.value(rootIndex), destinations, hidden, &listener)) {
@@ -797,12 +799,14 @@ void TemplateLibraryWindow::setHiddenNow(bool hidden)
 }
 
 void TemplateLibraryWindow::setHiddenElevated(const QString &root, const QStringList &destinations, bool hidden,
-                                              int &done, int &failed, std::optional<Error> &firstError)
+                                              int &done, int &failed, std::optional<Error> &firstError,
+                                              const std::function<bool()> &cancelled)
 {
     const Elevation::Result result = Elevation::run(
         QStringList{hidden ? QStringLiteral("hide") : QStringLiteral("show"), QStringLiteral("--dest"), root,
                     QStringLiteral("--json"), QStringLiteral("--")}
-        + destinations);
+            + destinations,
+        cancelled);
     if (result.outcome == Elevation::Result::Outcome::Declined)
         return;
     const QJsonArray templates = result.document.value(QStringLiteral("templates")).toArray();

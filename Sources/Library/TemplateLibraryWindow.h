@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -134,9 +135,10 @@ private:
     void removeNow(const std::map<int, QStringList> &byRoot);
     void setHiddenNow(bool hidden);
     // On a worker, through mtzip with the platform's elevation.
-    static void removeElevated(const QString &root, const QStringList &destinations, Removal &outcome);
+    static void removeElevated(const QString &root, const QStringList &destinations, Removal &outcome,
+                               const std::function<bool()> &cancelled);
     static void setHiddenElevated(const QString &root, const QStringList &destinations, bool hidden, int &done,
-                                  int &failed, std::optional<Error> &firstError);
+                                  int &failed, std::optional<Error> &firstError, const std::function<bool()> &cancelled);
     // Selected rows whose document says hidden (or not): what Show (or Hide) acts on.
     QList<int> selectedRowsHidden(bool hidden) const;
     void reportRemoval(const Removal &outcome);

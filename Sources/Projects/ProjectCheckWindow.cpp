@@ -488,7 +488,7 @@ void ProjectCheckWindow::installMissing()
 }
 
 void ProjectCheckWindow::installElevated(MissingTemplates &missing, const MissingTemplates::Taken &taken,
-                                         const QString &root, InstallRun &run)
+                                         const QString &root, InstallRun &run, const std::function<bool()> &cancelled)
 {
     QStringList arguments{QStringLiteral("install"), QStringLiteral("--dest"), root, QStringLiteral("--trash"),
                           QStringLiteral("--json")};
@@ -496,9 +496,13 @@ void ProjectCheckWindow::installElevated(MissingTemplates &missing, const Missin
         arguments << QStringLiteral("--only") << folder;
     arguments << QStringLiteral("--");
     arguments += taken.archives;
-    const Elevation::Result result = Elevation::run(arguments);
+    const Elevation::Result result = Elevation::run(arguments, cancelled);
     if (result.outcome == Elevation::Result::Outcome::Declined) {
         run.declined = true;
+        // Said with the rest when this user's part installs anyway.
+        if (!missing.parts().empty() || !missing.isEmpty())
+            missing.addProblem(tr("The templates for all users were not installed: the administrator's password "
+                                  "was not given."));
         return;
     }
     const QJsonArray archives = result.document.value(QStringLiteral("archives")).toArray();
@@ -529,7 +533,7 @@ void ProjectCheckWindow::continueInstall(const std::shared_ptr<MissingTemplates>
         const MissingTemplates::Progress progress{listener, [work](const QString &label) { work->setLabel(label); },
                                                   [work] { return work->isCancelled(); }};
         if (!elevated.archives.isEmpty())
-            installElevated(*missing, elevated, allUsers, *run);
+            installElevated(*missing, elevated, allUsers, *run, progress.cancelled);
         if (unpackFirst && !missing->prepare(progress)) {
             run->cancelled = true;
             return;

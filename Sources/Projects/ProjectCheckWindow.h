@@ -109,7 +109,7 @@ private:
                          const MissingTemplates::Taken &elevated = {});
     // On the worker: `taken` installed into `root` by mtzip, elevated.
     static void installElevated(MissingTemplates &missing, const MissingTemplates::Taken &taken, const QString &root,
-                                InstallRun &run);
+                                InstallRun &run, const std::function<bool()> &cancelled);
     void installEnded(const std::shared_ptr<MissingTemplates> &missing, const std::shared_ptr<InstallRun> &run);
     void askToReplace(const std::shared_ptr<MissingTemplates> &missing, const QStringList &edited,
                       const QStringList &foreign);
