@@ -39,6 +39,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QDeadlineTimer>
 #include <QTimer>
 
 namespace {
@@ -46,6 +47,9 @@ namespace {
 const QString VersionFormat = QStringLiteral("Version: %1 (%2)");
 const QString VersionString = QStringLiteral(MTI_VERSION_STRING);
 constexpr int BuildNumber = MTI_BUILD_NUMBER;
+// How long the session's end waits for a running install to undo itself:
+// the system's own patience with an application at logout is about this.
+constexpr int SessionEndBoundMs = 20000;
 
 void setSecondaryText(QLabel *label)
 {
@@ -554,10 +558,18 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         _openRequests->queueOpenEvent(static_cast<QFileOpenEvent *>(event)->file());
         return true;
     }
-    // Logout or restart on macOS: as for SIGTERM, work under way stops and
-    // undoes itself without a question; the windows then close below.
-    if (watched == qApp && event->type() == QEvent::Quit && QuitSignals::sessionEnding())
-        QuitSignals::quitForSystem("at the session's end");
+    // Logout or restart on macOS: the system takes a refused quit for a
+    // cancelled logout, so nothing may refuse this one. As for SIGTERM, work
+    // under way stops and undoes itself without a question, here and
+    // bounded, and the quit goes through.
+    if (watched == qApp && event->type() == QEvent::Quit && QuitSignals::sessionEnding()) {
+        QuitSignals::stopForSystem("at the session's end");
+        terminate();
+        const QDeadlineTimer bound(SessionEndBoundMs);
+        while (!nothingLeft() && !bound.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return QObject::eventFilter(watched, event);
+    }
     if (watched == qApp && event->type() == QEvent::Quit
         && (!openCollections().isEmpty() || (_libraryWindow && _libraryWindow->isBusy()))) {
         // Refused for now, so Qt neither exits at once nor closes windows

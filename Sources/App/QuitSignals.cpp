@@ -76,7 +76,7 @@ void install(QObject *context)
     Q_UNUSED(context);
 }
 
-void quitForSystem(const char *why)
+void stopForSystem(const char *why)
 {
     // A second request (the signal after the session's end) has nothing more to do.
     if (sReceived)
@@ -89,6 +89,13 @@ void quitForSystem(const char *why)
     // A modal alert's own loop would otherwise wait for its answer, and
     // before the main loop runs, quit() does not end it.
     Alert::dismissAll();
+}
+
+void quitForSystem(const char *why)
+{
+    if (sReceived)
+        return;
+    stopForSystem(why);
     QCoreApplication::quit();
 }
 

@@ -23,6 +23,8 @@ void install(QObject *context);
 // application quits. The session is never asked to wait; only a quit the
 // user asks for may be declined by the user.
 void quitForSystem(const char *why);
+// The same without quitting: for a quit request being handled already.
+void stopForSystem(const char *why);
 
 // Whether the platform's quit request being handled is the session's end
 // (macOS: the quit Apple event's reason is logout, restart or shut down),
