@@ -545,10 +545,8 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst_data()
 void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
 {
     QFETCH(QString, answer);
-    // Slow steps keep the install running when the close comes, however
-    // busy or idle the machine.
-    FaultHooks::delayEachStep(20);
-    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Long"), 60);
+    // Big enough that the install is still running when the close comes.
+    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Long"), 600);
     const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Long_Pack.mtzip"), names);
     QVERIFY(!archive.isEmpty());
     const QList<TemplateArchiveCollection *> opened =
@@ -583,8 +581,13 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
         QTRY_VERIFY_WITH_TIMEOUT(collection.isNull() || visibleAlert(QStringLiteral("Delete Template Archive?"))
                                      || visibleAlert(QStringLiteral("Installation Completed")),
                                  30000);
+        QStringList shown;
+        for (QMessageBox *box : visibleAlerts())
+            shown.append(box->text() + QStringLiteral(": ") + box->informativeText());
         for (const QString &name : names)
-            QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(0), name)).isDir(), qPrintable(name));
+            QVERIFY2(QFileInfo(installedPath(Titles, _categories.at(0), name)).isDir(),
+                     qPrintable(name + QStringLiteral(" missing; window ") + (collection ? QStringLiteral("open") : QStringLiteral("gone"))
+                                + QStringLiteral("; alerts: ") + shown.join(QStringLiteral(" | "))));
     }
 }
 
