@@ -431,6 +431,15 @@ void CollectionWindowController::showContextMenu(const QPoint &position)
     menu->popup(window->ui().effectsTable->viewport()->mapToGlobal(position));
 }
 
+void CollectionWindowController::filesArrived()
+{
+    if (!_tableModel)
+        return;
+    _tableModel->filesArrived();
+    showPreview();
+    showInPreviewPanel(false);
+}
+
 void CollectionWindowController::revealSelected()
 {
     const EffectTemplateItemList items = selectedEffects();

@@ -122,6 +122,28 @@ void EffectsTableModel::reload()
     _documentLoader->load(folders);
 }
 
+void EffectsTableModel::filesArrived()
+{
+    // Rows that found no preview looked before the files were there.
+    _previewLoader->clearPending();
+    _thumbnails.clear();
+    _previews.clear();
+    _withoutPreview.clear();
+    _loading.clear();
+    _loadingFolders.clear();
+    QStringList folders;
+    folders.reserve(qsizetype(_items.size()));
+    for (const EffectTemplateItem *entry : _items)
+        folders.append(entry->sourceFolderPath());
+    _documentLoader->load(folders);
+    // Only what the files tell is drawn again: the search and the order
+    // stay as they are.
+    if (!_items.empty()) {
+        emit dataChanged(index(0, PreviewColumn), index(rowCount() - 1, PreviewColumn), {Qt::DecorationRole});
+        emit dataChanged(index(0, MarksColumn), index(rowCount() - 1, MarksColumn));
+    }
+}
+
 void EffectsTableModel::documentLoaded(int row, const DocumentLoader::Document &document)
 {
     if (row < 0 || size_t(row) >= _documents.size() || !document)

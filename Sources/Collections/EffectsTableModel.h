@@ -90,6 +90,9 @@ public:
 
     // Takes the document's templates afresh: no per-row work.
     void reload();
+    // The same templates have files now (a listed archive was unpacked):
+    // previews and documents are read again, the rows keep their places.
+    void filesArrived();
     // For each row, whether its template was installed (from
     // TemplateArchiveDocument::installedStates()); redraws the marks.
     void setInstalledStates(std::vector<bool> states);

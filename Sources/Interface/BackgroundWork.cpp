@@ -53,6 +53,13 @@ void BackgroundWork::setLabel(const QString &label)
     _progress.setLabel(label);
 }
 
+void BackgroundWork::setQuiet(bool quiet)
+{
+    _quiet = quiet;
+    if (!quiet)
+        _ticks = ShowAfterTicks;
+}
+
 void BackgroundWork::cancel()
 {
     _progress.cancel();
@@ -85,7 +92,7 @@ void BackgroundWork::refresh()
 {
     if (WorkerProgress::isCancellingAll())
         _progress.cancel();
-    if (!_dialog && ++_ticks >= ShowAfterTicks)
+    if (!_dialog && !_quiet && ++_ticks >= ShowAfterTicks)
         showDialog();
     if (_dialog)
         updateDialog();

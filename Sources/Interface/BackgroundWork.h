@@ -43,6 +43,10 @@ public:
     // its close button still reaches it: the platform drops a close on a
     // window that a modal dialog blocks.
     void setBlocksWindow(bool blocks) { _blocksWindow = blocks; }
+    // A quiet run shows no dialog until it is made loud again (someone
+    // waits for it now): then the dialog comes at the next refresh.
+    void setQuiet(bool quiet);
+    bool isQuiet() const { return _quiet; }
     // Called on the GUI thread at every refresh while the work runs.
     void setOnRefresh(std::function<void()> onRefresh) { _onRefresh = std::move(onRefresh); }
 
@@ -68,4 +72,5 @@ private:
     std::function<void()> _onRefresh;
     int _ticks = 0;
     bool _blocksWindow = true;
+    bool _quiet = false;
 };

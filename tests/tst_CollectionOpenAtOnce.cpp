@@ -1,0 +1,309 @@
+// SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
+// SPDX-License-Identifier: MIT
+// The collection window opens on the archive's directory and unpacks behind
+// it: what needs the files waits, a failure afterwards still refuses, and a
+// cancelled wait leaves nothing behind.
+#include "CollectionTestTools.h"
+#include "Collections/EffectsTableModel.h"
+#include "Collections/TemplateArchiveCollection.h"
+#include "Collections/TemplateArchiveCollectionController.h"
+#include "Installer/EffectTemplateItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <memory>
+
+using namespace CollectionTestTools;
+using namespace TestSupport;
+
+namespace {
+
+const QString Titles = QStringLiteral("Titles.localized");
+const QString LowerThirds = QStringLiteral("Lower Thirds");
+
+TemplateArchiveCollectionController &registry()
+{
+    return TemplateArchiveCollectionController::sharedController();
+}
+
+QPushButton *button(const TemplateArchiveCollection *collection, const char *name)
+{
+    return collection->window()->findChild<QPushButton *>(QLatin1String(name));
+}
+
+// The visible progress dialog of `window`, or null.
+QProgressDialog *progressDialog(const QWidget *window)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QProgressDialog *>(widget);
+        if (dialog && dialog->isVisible() && (!dialog->parentWidget() || dialog->parentWidget() == window))
+            return dialog;
+    }
+    return nullptr;
+}
+
+// The unpack folders of this process in the temporary folder.
+QStringList unpackFolders()
+{
+    return QDir::temp().entryList({QStringLiteral("*-mti%1-*").arg(QCoreApplication::applicationPid())},
+                                  QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Flips a byte in the middle of the first stored data of `archive`: its
+// directory still reads well, its contents fail their check.
+bool damageData(const QString &archive)
+{
+    QFile file(archive);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    qsizetype at = 0;
+    while (at + 30 <= bytes.size() && qFromLittleEndian<quint32>(bytes.constData() + at) == 0x04034b50) {
+        const auto *header = reinterpret_cast<const uchar *>(bytes.constData() + at);
+        const quint32 size = qFromLittleEndian<quint32>(header + 18);
+        const qsizetype data = at + 30 + qFromLittleEndian<quint16>(header + 26) + qFromLittleEndian<quint16>(header + 28);
+        if (size > 0 && data + size <= bytes.size()) {
+            bytes[data + size / 2] = char(bytes[data + size / 2] ^ 0x5a);
+            return file.seek(0) && file.write(bytes) == bytes.size();
+        }
+        at = data + size;
+    }
+    return false;
+}
+
+// Holds the background unpacks until opened (or a minute has passed, so
+// that a failing case cannot leave a worker waiting for ever).
+class UnpackGate
+{
+public:
+    UnpackGate()
+    {
+        TemplateArchiveCollection::setUnpackHook([semaphore = _semaphore] {
+            semaphore->tryAcquire(1, 60000);
+            semaphore->release();
+        });
+    }
+    ~UnpackGate()
+    {
+        open();
+        TemplateArchiveCollection::setUnpackHook({});
+    }
+    void open() { _semaphore->release(); }
+
+private:
+    std::shared_ptr<QSemaphore> _semaphore = std::make_shared<QSemaphore>(0);
+};
+
+} // namespace
+
+class tst_CollectionOpenAtOnce : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void rowsShowBeforeTheUnpackEnds();
+    void installWaitsForTheUnpack();
+    void cancelledWaitLeavesNothingBehind();
+    void failingUnpackAfterTheListingRefuses_data();
+    void failingUnpackAfterTheListingRefuses();
+
+private:
+    // Opens the archives and waits for the listing only; the window shown.
+    TemplateArchiveCollection *openListed(const QStringList &archives);
+
+    std::unique_ptr<QTemporaryDir> _archives;
+    QStringList _names;
+};
+
+void tst_CollectionOpenAtOnce::initTestCase()
+{
+    QVERIFY(QStandardPaths::isTestModeEnabled());
+    TemplateArchiveCollection::setTerminateHandler([] {});
+}
+
+void tst_CollectionOpenAtOnce::init()
+{
+    QVERIFY(resetDestination());
+    _archives = std::make_unique<QTemporaryDir>();
+    QVERIFY(_archives->isValid());
+    _names = templateNames(QStringLiteral("LT"), QStringLiteral("Third"), 3);
+}
+
+void tst_CollectionOpenAtOnce::cleanup()
+{
+    TemplateArchiveCollection::setUnpackHook({});
+    registry().closeAllCollections();
+    for (QMessageBox *box : visibleAlerts())
+        box->done(0);
+    QTRY_VERIFY(registry().collections().isEmpty());
+    QTRY_VERIFY(unpackFolders().isEmpty());
+    QVERIFY(resetDestination());
+    _archives.reset();
+}
+
+TemplateArchiveCollection *tst_CollectionOpenAtOnce::openListed(const QStringList &archives)
+{
+    const QList<TemplateArchiveCollection *> opened =
+        TemplateArchiveCollection::templateArchivesFromURLs(urlsOf(archives), true);
+    if (opened.size() != 1)
+        return nullptr;
+    QPointer<TemplateArchiveCollection> collection = opened.first();
+    collection->showWhenOpened();
+    if (!QTest::qWaitFor([&] { return !collection || !collection->isOpening(); }, 20000) || !collection)
+        return nullptr;
+    return collection;
+}
+
+void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
+{
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names,
+                                        QStringLiteral("moti"), {_names.first()});
+    QVERIFY(installByHand(Titles, LowerThirds, _names.at(1)));
+    UnpackGate gate;
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+
+    // Listed, shown and judged while the unpack has not even begun.
+    QVERIFY(collection->isUnpacking());
+    QVERIFY(unpackFolders().isEmpty());
+    QVERIFY(collection->window()->isVisible());
+    EffectsTableModel *model = collection->tableModel();
+    QCOMPARE(model->rowCount(), 3);
+    QStringList titles;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        titles.append(model->item(row)->title());
+        QCOMPARE(model->item(row)->category(), LowerThirds);
+        QCOMPARE(model->installedState(row), row == 1);
+    }
+    QCOMPARE(titles, QStringList({QStringLiteral("Third 1"), QStringLiteral("Third 2"), QStringLiteral("Third 3")}));
+    const EffectTemplateItem *first = model->item(0);
+
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
+    // The same rows, now with files behind them: the preview fills in.
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->item(0), first);
+    QVERIFY(QFileInfo(first->sourceFolderPath() + QStringLiteral("/preview.png")).isFile());
+    model->preview(0);
+    QTRY_COMPARE(model->previewState(0), EffectsTableModel::PreviewState::Ready);
+    QVERIFY(visibleAlerts().isEmpty());
+}
+
+void tst_CollectionOpenAtOnce::installWaitsForTheUnpack()
+{
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
+    UnpackGate gate;
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
+
+    button(collection, "installButton")->click();
+    // The unpack's progress comes up for the waiting install; nothing is written yet.
+    QProgressDialog *dialog = nullptr;
+    QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
+    QVERIFY2(dialog->labelText().startsWith(QStringLiteral("Unpacking “LT_Pack.mtzip”…")),
+             qPrintable(dialog->labelText()));
+    QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
+    QVERIFY(!collection->isBusy());
+
+    gate.open();
+    QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
+    for (const QString &name : std::as_const(_names))
+        QVERIFY2(QFileInfo(installedPath(Titles, LowerThirds, name) + QLatin1Char('/') + name + QStringLiteral(".moti"))
+                     .isFile(),
+                 qPrintable(name));
+    QVERIFY(alerts.answered(QStringLiteral("Delete Template Archive?")));
+}
+
+void tst_CollectionOpenAtOnce::cancelledWaitLeavesNothingBehind()
+{
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
+    const QStringList archivesBefore = treeDigest(_archives->path());
+    auto gate = std::make_unique<UnpackGate>();
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+
+    button(collection, "installButton")->click();
+    QProgressDialog *dialog = nullptr;
+    QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
+    dialog->cancel();
+    gate.reset();
+    QTRY_VERIFY(!progressDialog(collection->window()));
+    settle();
+    // No install followed, no unpacked copy stayed; the window keeps its list.
+    QVERIFY(collection);
+    QVERIFY(visibleAlerts().isEmpty());
+    QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
+    QCOMPARE(collection->tableModel()->rowCount(), 3);
+    QCOMPARE(treeDigest(_archives->path()), archivesBefore);
+    if (collection->isUnpacking())
+        QVERIFY(unpackFolders().isEmpty());
+
+    // Asked again, the install goes through.
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
+    button(collection, "installButton")->click();
+    QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
+    QVERIFY(QFileInfo(installedPath(Titles, LowerThirds, _names.first())).isDir());
+}
+
+void tst_CollectionOpenAtOnce::failingUnpackAfterTheListingRefuses_data()
+{
+    QTest::addColumn<bool>("withGoodArchive");
+    QTest::newRow("alone") << false;
+    QTest::newRow("beside a good one") << true;
+}
+
+void tst_CollectionOpenAtOnce::failingUnpackAfterTheListingRefuses()
+{
+    QFETCH(bool, withGoodArchive);
+    const QString damaged = makeArchive(_archives->path(), QStringLiteral("LT_Broken.mtzip"), _names);
+    QVERIFY(damageData(damaged));
+    QStringList archives{damaged};
+    const QStringList good = templateNames(QStringLiteral("OP"), QStringLiteral("Good"), 2);
+    if (withGoodArchive)
+        archives.append(makeArchive(_archives->path(), QStringLiteral("OP_Good.mtzip"), good));
+    auto gate = std::make_unique<UnpackGate>();
+    QPointer<TemplateArchiveCollection> collection = openListed(archives);
+    QVERIFY(collection);
+    QCOMPARE(collection->tableModel()->rowCount(), withGoodArchive ? 5 : 3);
+    // Asked for while the unpack still runs: it must not go ahead on the damaged archive.
+    button(collection, "installButton")->click();
+    gate.reset();
+
+    QMessageBox *problem = awaitAlert(QStringLiteral("An Archive Could Not Be Opened"));
+    QVERIFY(problem);
+    QVERIFY2(problem->informativeText().startsWith(QStringLiteral("“LT_Broken.mtzip” could not be unpacked: ")),
+             qPrintable(problem->informativeText()));
+    // Its templates left the table: nothing of it can be installed.
+    QCOMPARE(collection->tableModel()->rowCount(), withGoodArchive ? 2 : 0);
+    settle();
+    QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
+    QVERIFY(press(problem, QStringLiteral("OK")));
+    if (!withGoodArchive) {
+        // Nothing left to show: the window goes.
+        QTRY_VERIFY(collection.isNull());
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
+    button(collection, "installButton")->click();
+    QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
+    QVERIFY(QFileInfo(installedPath(Titles, QStringLiteral("Openers"), good.first())).isDir());
+    QVERIFY(!QFileInfo::exists(installedPath(Titles, LowerThirds, _names.first())));
+}
+
+MTI_COLLECTION_TEST_MAIN(tst_CollectionOpenAtOnce)
+#include "tst_CollectionOpenAtOnce.moc"
