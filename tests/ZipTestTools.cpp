@@ -19,6 +19,29 @@ namespace ZipTestTools {
 
 using namespace TestSupport;
 
+bool damageEntryData(const QString &archive, const QString &name)
+{
+    QByteArray bytes = readFile(archive);
+    const QByteArray stored = name.toUtf8();
+    const qsizetype local = bytes.indexOf(stored);
+    const qsizetype central = bytes.lastIndexOf(stored);
+    if (local < 30 || central < 46 || central <= local || !bytes.mid(local - 30).startsWith("PK\x03\x04")
+        || !bytes.mid(central - 46).startsWith("PK\x01\x02"))
+        return false;
+    const auto at = [&bytes](qsizetype offset, int width) {
+        quint32 value = 0;
+        for (int i = width - 1; i >= 0; --i)
+            value = (value << 8) | uchar(bytes[offset + i]);
+        return value;
+    };
+    const quint32 size = at(central - 46 + 20, 4);
+    const qsizetype data = local + stored.size() + qsizetype(at(local - 30 + 28, 2));
+    if (size == 0 || data + qsizetype(size) > bytes.size())
+        return false;
+    bytes[data + size / 2] = char(bytes[data + size / 2] ^ 0x55);
+    return writeFile(archive, bytes);
+}
+
 TestSupport::ToolResult writeZipWithPython(const QString &archive, const EntryList &entries,
                                            const PythonZipOptions &options)
 {

@@ -58,6 +58,10 @@ enum class CraftedZip {
 // Writes the archive; a non-empty stub goes before it, offsets unadjusted.
 TestSupport::ToolResult writeCraftedZip(const QString &archive, CraftedZip kind, const QByteArray &stub = {});
 
+// Flips one byte in the middle of the named entry's data as stored (so
+// compressed), found through its local and central headers: damage only
+// reading that entry shows. False when the entry cannot be found.
+bool damageEntryData(const QString &archive, const QString &name);
 // Packs every file below folder into archive with our own writer; a failure
 // fails the running test.
 void packFolder(const QString &folder, const QString &archive);

@@ -12,7 +12,9 @@
 #include "Interface/RecentArchives.h"
 #include "Library/TemplateLibraryWindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
@@ -24,6 +26,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolTip>
 
 using namespace CollectionTestTools;
 using namespace TestSupport;
@@ -76,6 +79,8 @@ private slots:
     void cleanup();
     void preferencesStoreEveryChangeAtOnce();
     void preferencesRefuseAVersionThatDoesNotParse();
+    void popUpsAndToolTipsAreDark_data();
+    void popUpsAndToolTipsAreDark();
     void openRecentListsTheArchivesNewestFirst();
     void archivesDroppedOnAnyWindowOpen_data();
     void archivesDroppedOnAnyWindowOpen();
@@ -184,6 +189,75 @@ void tst_AppHabits::preferencesRefuseAVersionThatDoesNotParse()
     emit edit->editingFinished();
     QCOMPARE(UserSettings::finalCutVersionOverride(), QString());
     QVERIFY(window->finalCutProblemLabel()->isHidden());
+}
+
+namespace {
+
+bool isDark(const QColor &colour)
+{
+    return colour.lightness() < 100;
+}
+
+// A pixel well inside what the widget drew, away from its frame.
+QColor drawnColour(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage();
+    return image.isNull() ? QColor(Qt::white) : QColor(image.pixel(image.width() - 4, image.height() - 4));
+}
+
+} // namespace
+
+void tst_AppHabits::popUpsAndToolTipsAreDark_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("Preferences, editable combo box") << QStringLiteral("preferences");
+    QTest::newRow("library, filter combo box") << QStringLiteral("library");
+}
+
+void tst_AppHabits::popUpsAndToolTipsAreDark()
+{
+    QFETCH(QString, window);
+    std::unique_ptr<TemplateLibraryWindow> library;
+    QWidget *shown = nullptr;
+    QComboBox *combo = nullptr;
+    if (window == QLatin1String("preferences")) {
+        _delegate->showPreferences();
+        shown = _delegate->preferencesWindow();
+        combo = _delegate->preferencesWindow()->finalCutVersionBox();
+    } else {
+        library = std::make_unique<TemplateLibraryWindow>(TemplateLibraryWindow::defaultLocations());
+        library->show();
+        shown = library.get();
+        combo = library->findChild<QComboBox *>(QStringLiteral("kindFilter"));
+    }
+    QVERIFY(combo);
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+
+    // The pop-up is a window of its own; its palette changes the combo's would have lost.
+    combo->setPalette(combo->palette());
+    combo->showPopup();
+    QWidget *popup = combo->view()->window();
+    QVERIFY(popup != shown);
+    QTRY_VERIFY(popup->isVisible());
+    QVERIFY(isDark(combo->view()->palette().color(QPalette::Base)));
+    QVERIFY(isDark(popup->palette().color(QPalette::Window)));
+    QVERIFY2(isDark(drawnColour(combo->view()->viewport())), qPrintable(drawnColour(combo->view()->viewport()).name()));
+    combo->hidePopup();
+
+    // Tool tips: the label that shows them, and what it draws.
+    QToolTip::showText(shown->mapToGlobal(QPoint(20, 20)), QStringLiteral("A tip"), shown);
+    QWidget *tip = nullptr;
+    QTRY_VERIFY((tip = [] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        for (QWidget *widget : all)
+            if (widget->inherits("QTipLabel") && widget->isVisible())
+                return widget;
+        return static_cast<QWidget *>(nullptr);
+    }()));
+    QVERIFY(isDark(QToolTip::palette().color(QPalette::ToolTipBase)));
+    QVERIFY(isDark(tip->palette().color(QPalette::ToolTipBase)));
+    QVERIFY2(isDark(drawnColour(tip)), qPrintable(drawnColour(tip).name()));
+    QToolTip::hideText();
 }
 
 void tst_AppHabits::openRecentListsTheArchivesNewestFirst()

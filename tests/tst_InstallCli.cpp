@@ -47,6 +47,8 @@ private slots:
     void listNeedsNoUnpackFolder();
     void installThenUninstall();
     void installDeletesArchiveOnlyWhenAsked();
+    void damagedPreviewCostsOnlyThePreview_data();
+    void damagedPreviewCostsOnlyThePreview();
     void customCategoriesList();
     void usageErrors_data();
     void usageErrors();
@@ -256,6 +258,67 @@ void tst_InstallCli::installThenUninstall()
     // Emptied kind and category folders go; the root stays.
     QVERIFY(!QFileInfo::exists(_dest + QStringLiteral("/Titles.localized")));
     QVERIFY(QFileInfo(_dest).isDir());
+}
+
+void tst_InstallCli::damagedPreviewCostsOnlyThePreview_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<bool>("spared");
+
+    for (const char *command : {"extract", "install"}) {
+        const QString name = QLatin1String(command);
+        QTest::newRow(qPrintable(name + QStringLiteral(", preview.jpg")))
+            << name << QStringLiteral("LT_Simple_Third/preview.jpg") << true;
+        QTest::newRow(qPrintable(name + QStringLiteral(", small.png")))
+            << name << QStringLiteral("LT_Simple_Third/small.png") << true;
+        QTest::newRow(qPrintable(name + QStringLiteral(", the document")))
+            << name << QStringLiteral("LT_Simple_Third/LT_Simple_Third.moti") << false;
+        QTest::newRow(qPrintable(name + QStringLiteral(", a clip")))
+            << name << QStringLiteral("LT_Simple_Third/Media/clip.mov") << false;
+    }
+}
+
+void tst_InstallCli::damagedPreviewCostsOnlyThePreview()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, damaged);
+    QFETCH(bool, spared);
+
+    const QByteArray filler = QByteArray("Lorem ipsum dolor sit amet, consectetur ").repeated(2000);
+    const ZipTestTools::EntryList entries{
+        {QStringLiteral("LT_Simple_Third/LT_Simple_Third.moti"), "<template/>" + filler},
+        {QStringLiteral("LT_Simple_Third/preview.jpg"), filler},
+        {QStringLiteral("LT_Simple_Third/small.png"), filler},
+        {QStringLiteral("LT_Simple_Third/Media/clip.mov"), filler},
+        {QStringLiteral("LT_Bold_Third/LT_Bold_Third.moti"), "<template/>"}};
+    const QString archive = _dir->filePath(QStringLiteral("LT_Pack.mtzip"));
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, entries));
+    QVERIFY(ZipTestTools::damageEntryData(archive, damaged));
+
+    const bool extract = command == QLatin1String("extract");
+    const QString out = _dir->filePath(QStringLiteral("out"));
+    const CliRun run = extract ? runMtzip({command, archive, out}) : runMtzip({command, QStringLiteral("--dest"), _dest, archive});
+    QCOMPARE(run.exitCode, int(spared ? Cli::Success : Cli::Failure));
+    QVERIFY2(run.err.contains(QStringLiteral("\"%1\" is damaged").arg(damaged)) != spared, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("the preview image %1 is damaged; left out").arg(damaged)) == spared,
+             qPrintable(run.err));
+    const QString folder = extract ? out : _dest + QStringLiteral("/Titles.localized/ZT Lower Thirds");
+    if (!spared) {
+        if (!extract)
+            QVERIFY(!QFileInfo::exists(folder));
+        return;
+    }
+    QVERIFY(!QFileInfo::exists(folder + QLatin1Char('/') + damaged));
+    for (const auto &[name, data] : entries) {
+        if (name != damaged)
+            QCOMPARE(readFile(folder + QLatin1Char('/') + name), data);
+    }
+    if (!extract) {
+        // The receipt lists what was installed: nothing is missing.
+        const CliRun verify = runMtzip({QStringLiteral("verify"), QStringLiteral("--dest"), _dest});
+        QVERIFY2(verify.exitCode == Cli::Success, qPrintable(verify.out + verify.err));
+    }
 }
 
 void tst_InstallCli::installDeletesArchiveOnlyWhenAsked()

@@ -85,6 +85,8 @@ private slots:
     void failureAtAnyStepLeavesTheRootAsItWas();
     void failureToRemoveAReplacedCopyKeepsTheInstall();
     void cancelAtEveryProgressStepLeavesTheRootAsItWas();
+    void rollBackReportsItsProgress_data();
+    void rollBackReportsItsProgress();
     void killedAtEveryStepIsUndoneOrCompletedByTheNextRun();
     void journalLeftByAKilledRunIsActedOnByMtzip_data();
     void journalLeftByAKilledRunIsActedOnByMtzip();
@@ -793,6 +795,79 @@ void tst_SafeInstall::abandonedUnpackFoldersAreRemoved()
     QVERIFY(QFileInfo::exists(unrelated));
     QVERIFY(!FileOperations::removeAll(alive));
     QVERIFY(!FileOperations::removeAll(unrelated));
+}
+
+namespace {
+
+// What a progress dialog is told, from the moment the roll-back says so.
+class RollBackRecorder : public ProgressListener
+{
+public:
+    explicit RollBackRecorder(int cancelAt) : _cancelAt(cancelAt) {}
+    bool progress(qint64 done, qint64 total) override
+    {
+        ++_calls;
+        if (restoring) {
+            values.append(done);
+            totals.append(total);
+        }
+        return _cancelAt < 1 || _calls < _cancelAt;
+    }
+    void setStatus(const QString &status) override { restoring = restoring || !status.isEmpty(); }
+    void setCurrentItem(const QString &name) override
+    {
+        if (restoring)
+            items.append(name);
+    }
+    bool restoring = false;
+    QList<qint64> values;
+    QList<qint64> totals;
+    QStringList items;
+
+private:
+    int _cancelAt;
+    int _calls = 0;
+};
+
+} // namespace
+
+void tst_SafeInstall::rollBackReportsItsProgress_data()
+{
+    QTest::addColumn<int>("cancelAt"); // the report answered with a cancel; 0: the commit fails
+    QTest::newRow("failed commit") << 0;
+    QTest::newRow("cancel after the third template") << 3;
+}
+
+void tst_SafeInstall::rollBackReportsItsProgress()
+{
+    QFETCH(int, cancelAt);
+    const QString archive = makeArchive(QStringLiteral("Five"), 5);
+    installOlderCopies(5);
+    const QStringList before = treeDigest(_root);
+    auto installer = open(archive);
+    QVERIFY(installer);
+    if (cancelAt == 0)
+        FaultHooks::failAt(Step::Commit, 5);
+    RollBackRecorder recorder(cancelAt);
+    installer->setProgressListener(&recorder);
+    QVERIFY(installer->installEffects());
+    installer->setProgressListener(nullptr);
+    QCOMPARE(treeDigest(_root), before);
+
+    // The bar starts again from nothing and moves with every template undone, to its end.
+    QVERIFY(recorder.restoring);
+    QVERIFY2(recorder.values.size() >= 2, qPrintable(QString::number(recorder.values.size())));
+    const qint64 total = recorder.totals.first();
+    QVERIFY(total > 0);
+    QCOMPARE(recorder.values.first(), 0);
+    QCOMPARE(recorder.values.last(), total);
+    for (qsizetype i = 1; i < recorder.values.size(); ++i) {
+        QCOMPARE(recorder.totals.at(i), total);
+        QVERIFY(recorder.values.at(i) > recorder.values.at(i - 1));
+    }
+    QCOMPARE(recorder.values.size(), total + 1);
+    // Each template undone is named while it goes.
+    QCOMPARE(recorder.items.size(), total);
 }
 
 QTEST_GUILESS_MAIN(tst_SafeInstall)

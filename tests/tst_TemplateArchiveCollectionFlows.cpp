@@ -123,6 +123,7 @@ private slots:
     void uninstallQuestionNamesTheCount_data();
     void uninstallQuestionNamesTheCount();
     void progressNamesTheTemplateAndTheMegabytes();
+    void progressDialogKeepsItsSizeAndShortensLongNames();
 
 private:
     // Selects the rows of these titles in the window's table.
@@ -845,6 +846,67 @@ void tst_TemplateArchiveCollectionFlows::progressNamesTheTemplateAndTheMegabytes
     QVERIFY2(seen, "the progress dialog never showed");
     QCOMPARE(label, QStringLiteral("Installing “LT_Pack”…\nLT_Simple_Third\n%1 MB of %2 MB")
                         .arg(QLocale().toString(3.5, 'f', 1), QLocale().toString(48.0, 'f', 1)));
+}
+
+void tst_TemplateArchiveCollectionFlows::progressDialogKeepsItsSizeAndShortensLongNames()
+{
+    QWidget window;
+    window.show();
+    const QString archiveName = QStringLiteral("LT_") + QString(QStringLiteral("Very_Long_Archive_Name_")).repeated(12)
+        + QStringLiteral("Final_v2.mtzip");
+    BackgroundWork work(&window, QStringLiteral("Installing “%1”…").arg(archiveName));
+    std::atomic<int> stage{0};
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QSignalSpy finished(&work, &BackgroundWork::finished);
+    work.start([&](ProgressListener &listener) {
+        listener.setCurrentItem(QStringLiteral("Short"));
+        listener.progress(1, 10);
+        for (int seen = 0; seen < 2; ++seen) {
+            // Each step waits for the test to look (or 20 s).
+            while (stage == seen * 2 && elapsed.elapsed() < 20000)
+                QThread::yieldCurrentThread();
+            // Told to go on: a longer text than the dialog has room for.
+            if (seen == 0)
+                listener.setCurrentItem(QStringLiteral("Title ") + QString(QLatin1Char('x')).repeated(400) + QStringLiteral(" End"));
+            else
+                listener.setStatus(QStringLiteral("Restoring the templates folder as it was…"));
+            ++stage;
+        }
+        // Until the test has seen the last of it.
+        while (stage == 4 && elapsed.elapsed() < 20000)
+            QThread::yieldCurrentThread();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(work.dialog() && work.dialog()->isVisible(), 10000);
+    QProgressDialog *dialog = work.dialog();
+    QTRY_VERIFY(dialog->labelText().contains(QLatin1String("\nShort\n")));
+    const QSize size = dialog->size();
+    QLabel *label = dialog->findChild<QLabel *>();
+    QVERIFY(label);
+    const auto fits = [&] {
+        const QStringList lines = dialog->labelText().split(QLatin1Char('\n'));
+        return std::all_of(lines.begin(), lines.end(),
+                           [&](const QString &line) { return label->fontMetrics().horizontalAdvance(line) <= label->width(); });
+    };
+    // The archive's name keeps its start and its end, and is whole in the tool tip.
+    const QString first = dialog->labelText().section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(first.startsWith(QStringLiteral("Installing “LT_Very_Long")) && first.endsWith(QStringLiteral("Final_v2.mtzip”…"))
+                 && first.contains(QChar(0x2026)) && first.size() < archiveName.size(),
+             qPrintable(first));
+    QVERIFY2(fits(), qPrintable(dialog->labelText()));
+    QVERIFY(dialog->toolTip().contains(archiveName));
+
+    ++stage;
+    QTRY_VERIFY(dialog->labelText().contains(QLatin1String(" End\n")));
+    QVERIFY2(fits(), qPrintable(dialog->labelText()));
+    QCOMPARE(dialog->size(), size);
+    ++stage;
+    // The template being undone is named under the status.
+    QTRY_VERIFY(dialog->labelText().startsWith(QLatin1String("Restoring")));
+    QVERIFY2(dialog->labelText().section(QLatin1Char('\n'), 1, 1).endsWith(QLatin1String(" End")), qPrintable(dialog->labelText()));
+    QCOMPARE(dialog->size(), size);
+    stage = 5;
+    QVERIFY(finished.wait(20000));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateArchiveCollectionFlows)

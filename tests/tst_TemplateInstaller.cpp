@@ -6,6 +6,7 @@
 #include "Installer/FolderTree.h"
 #include "Installer/TemplateInstaller.h"
 #include "Installer/TemplateInstallerV2.h"
+#include "Installer/TemplateLibrary.h"
 #include "Installer/TemplateType.h"
 #include "TestSupport.h"
 #include "ZipTestTools.h"
@@ -18,6 +19,7 @@
 #include <QLoggingCategory>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -150,6 +152,8 @@ private slots:
     void unpackFoldersAreUniqueAndRemovedOnDestruction();
     void failedUnpacksLeaveNothing_data();
     void failedUnpacksLeaveNothing();
+    void damagedPreviewIsLeftOutOtherDamageRefuses_data();
+    void damagedPreviewIsLeftOutOtherDamageRefuses();
 
     void installTwiceKeepsEditsUnlessTold();
     void movingInstallMatchesCopying_data();
@@ -927,6 +931,98 @@ void tst_TemplateInstaller::failedUnpacksLeaveNothing()
     QVERIFY(!installer->deleteEffects());
     installer.reset();
     QCOMPARE(QFileInfo::exists(archive), kind != QLatin1String("missing"));
+}
+
+void tst_TemplateInstaller::damagedPreviewIsLeftOutOtherDamageRefuses_data()
+{
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<QString>("workers");
+    QTest::addColumn<bool>("spared");
+
+    for (const char *workers : {"1", "2"}) {
+        const QString suffix = QStringLiteral(", %1 thread(s)").arg(QLatin1String(workers));
+        QTest::newRow(qPrintable(QStringLiteral("preview.png") + suffix))
+            << QStringLiteral("AB_Two/preview.png") << QString::fromLatin1(workers) << true;
+        QTest::newRow(qPrintable(QStringLiteral("large.png") + suffix))
+            << QStringLiteral("AB_One/large.png") << QString::fromLatin1(workers) << true;
+        QTest::newRow(qPrintable(QStringLiteral("the template document") + suffix))
+            << QStringLiteral("AB_Two/AB_Two.moti") << QString::fromLatin1(workers) << false;
+        QTest::newRow(qPrintable(QStringLiteral("a media image named like no preview") + suffix))
+            << QStringLiteral("AB_Two/Media/preview-old.png") << QString::fromLatin1(workers) << false;
+    }
+}
+
+// A byte flipped inside an entry's deflated data: a CRC or inflate error
+// that only reading the data shows.
+void tst_TemplateInstaller::damagedPreviewIsLeftOutOtherDamageRefuses()
+{
+    QFETCH(QString, damaged);
+    QFETCH(QString, workers);
+    QFETCH(bool, spared);
+    // Compressible data of 600,000 bytes an entry: deflated, and big
+    // enough that a flipped byte lands inside the deflate stream.
+    QRandomGenerator random(7);
+    ZipTestTools::EntryList entries;
+    for (const char *name : {"AB_One/AB_One.moti", "AB_One/large.png", "AB_Two/AB_Two.moti", "AB_Two/preview.png",
+                             "AB_Two/Media/preview-old.png"}) {
+        QByteArray data(600000, Qt::Uninitialized);
+        for (char &c : data)
+            c = char('a' + random.bounded(8));
+        entries.append({QLatin1String(name), data});
+    }
+    const QString archive = _dir->filePath(QStringLiteral("AB_Pack.mtzip"));
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, entries));
+    QVERIFY(ZipTestTools::damageEntryData(archive, damaged));
+
+    const QByteArray saved = qgetenv("MTI_UNZIP_WORKERS");
+    qputenv("MTI_UNZIP_WORKERS", workers.toLatin1());
+    const auto restore = qScopeGuard([&saved] {
+        if (saved.isNull())
+            qunsetenv("MTI_UNZIP_WORKERS");
+        else
+            qputenv("MTI_UNZIP_WORKERS", saved);
+    });
+    if (!spared) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'Failed to reading zip file' in")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'Entry \"%1\" is damaged")
+                                                                  .arg(QRegularExpression::escape(damaged))));
+    } else {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^'Damaged preview left out: %1'")
+                                                                  .arg(QRegularExpression::escape(damaged))));
+    }
+    const QString root = _dir->filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    auto installer = openV2(archive, root);
+    QVERIFY(installer);
+    QCOMPARE(installer->unarchive(), spared);
+    if (!spared) {
+        QVERIFY2(installer->unarchiveError().contains(QStringLiteral("Entry \"%1\" is damaged").arg(damaged)),
+                 qPrintable(installer->unarchiveError()));
+        QVERIFY(installer->effects().empty());
+        QCOMPARE(listing(_tmp.path()), QStringList());
+        return;
+    }
+    QCOMPARE(installer->damagedPreviews(), QStringList{damaged});
+    const QString unpacked = installer->effectsSourceFolder();
+    QVERIFY(!QFileInfo::exists(unpacked + QLatin1Char('/') + damaged));
+    for (const QString &name : {QStringLiteral("AB_One/AB_One.moti"), QStringLiteral("AB_Two/AB_Two.moti"),
+                                QStringLiteral("AB_Two/Media/preview-old.png")})
+        QCOMPARE(QFileInfo(unpacked + QLatin1Char('/') + name).size(), qint64(600000));
+    QCOMPARE(installer->effects().size(), size_t(2));
+    for (const EffectTemplateItem *item : installer->effects()) {
+        if (damaged.startsWith(item->relativeSourcePath().mid(1) + QLatin1Char('/')))
+            QVERIFY(item->preview().isNull());
+    }
+
+    // Installed without it, and the receipt does not miss it.
+    QVERIFY(!installer->installEffects());
+    QCOMPARE(installer->installedEffects().size(), size_t(2));
+    const std::vector<TemplateLibrary::Verification> checks = TemplateLibrary::verify(root);
+    QCOMPARE(checks.size(), size_t(2));
+    for (const TemplateLibrary::Verification &check : checks) {
+        QVERIFY(check.hasReceipt);
+        QVERIFY2(check.isIntact() && check.added.isEmpty(), qPrintable(check.destination + check.missing.join(u',')));
+    }
 }
 
 void tst_TemplateInstaller::installTwiceKeepsEditsUnlessTold()

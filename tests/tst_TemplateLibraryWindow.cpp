@@ -9,6 +9,8 @@
 #include "Library/TemplateLibraryModel.h"
 #include "Library/TemplateLibraryWindow.h"
 #include "Library/TemplateVerificationDialog.h"
+#include "Metadata/TemplateDocument.h"
+#include "Metadata/TemplateHiding.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -29,6 +31,9 @@
 #include <QTreeWidget>
 
 #include <memory>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace CollectionTestTools;
 using TestSupport::writeFileOrFail;
@@ -116,6 +121,8 @@ private slots:
     void recentlyRemovedListsAndRestores();
     void restoreRefusalIsShownAndChangesNothing_data();
     void restoreRefusalIsShownAndChangesNothing();
+    void interruptedHidingIsSettledWhenTheWindowOpens();
+    void longArchiveNamesKeepBothEnds();
 
 private:
     std::unique_ptr<TemplateLibraryWindow> makeWindow();
@@ -568,6 +575,73 @@ void tst_TemplateLibraryWindow::restoreRefusalIsShownAndChangesNothing()
         QVERIFY(!QFileInfo::exists(blocked));
     if (restored == 0)
         QCOMPARE(TestSupport::treeDigest(_root), before);
+}
+
+namespace {
+
+void endAtSwap(TemplateHiding::Step step)
+{
+    if (step == TemplateHiding::Step::Swapped)
+        ::_exit(137);
+}
+
+} // namespace
+
+void tst_TemplateLibraryWindow::interruptedHidingIsSettledWhenTheWindowOpens()
+{
+    const QString name = QStringLiteral("LT_Half_Hidden");
+    const QString archive = makeArchiveWithDocuments(_work->path(), QStringLiteral("LT_Halves.mtzip"), {{name, motionDocument("5.9")}});
+    QVERIFY(!archive.isEmpty());
+    QProcess mtzip;
+    mtzip.start(QStringLiteral(MTI_MTZIP_BINARY), {QStringLiteral("install"), QStringLiteral("--dest"), _root, archive});
+    QVERIFY(mtzip.waitForFinished(30000));
+    QCOMPARE(mtzip.exitCode(), 0);
+    const QString destination = Category + name;
+    const QString document = _root + QLatin1Char('/') + destination + QLatin1Char('/') + name + QStringLiteral(".moti");
+    const QString journal = _root + QLatin1Char('/') + TemplateHiding::journalName();
+
+    // A hide that ended after the new document was swapped in, before its
+    // receipt learnt it: the journal stays behind.
+    TemplateHiding::setFaultHook(endAtSwap);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        (void)TemplateHiding::setHidden(_root, {destination}, true);
+        ::_exit(0);
+    }
+    TemplateHiding::setFaultHook(nullptr);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 137);
+    QVERIFY(QFileInfo::exists(journal));
+
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    QVERIFY(!QFileInfo::exists(journal));
+    QVERIFY(TemplateDocument::read(document)->isObsolete());
+    // The receipt learnt the hidden bytes: the template verifies as hidden, not changed.
+    const std::vector<TemplateLibrary::Verification> verified = TemplateLibrary::verify(_root, {destination});
+    QCOMPARE(verified.size(), size_t(1));
+    QVERIFY2(verified.front().isIntact(), qPrintable(verified.front().changed.join(QLatin1Char(','))));
+    QVERIFY(verified.front().hidden);
+}
+
+void tst_TemplateLibraryWindow::longArchiveNamesKeepBothEnds()
+{
+    const QString title = QStringLiteral("LT_") + QString(QStringLiteral("Extremely_Long_Pack_Name_")).repeated(6) + QStringLiteral("v2");
+    QVERIFY(!installWithMtzip(title + QStringLiteral(".mtzip"), {QStringLiteral("LT_Long_Origin")}).isEmpty());
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    QTableView *table = Controls(window.get()).templatesTable;
+    const QModelIndex origin = window->filterModel()->index(0, TemplateLibraryModel::OriginColumn);
+    const QString shown = origin.data(Qt::DisplayRole).toString();
+    QVERIFY2(shown.contains(QLatin1String("Extremely_Long")), qPrintable(shown));
+    // Wider than its column: the view shortens it in the middle, so that
+    // its prefix and its version both stay, and the tool tip has it whole.
+    QVERIFY(table->fontMetrics().horizontalAdvance(shown) > table->columnWidth(TemplateLibraryModel::OriginColumn));
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    QVERIFY2(origin.data(Qt::ToolTipRole).toString().contains(title), qPrintable(origin.data(Qt::ToolTipRole).toString()));
 }
 
 MTI_COLLECTION_TEST_MAIN(tst_TemplateLibraryWindow)

@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <future>
 #include <memory>
@@ -154,6 +157,9 @@ private slots:
     void encryptedArchiveIsReadByOtherTools();
     void addedEntriesStoreTheSourceTime();
     void sourceChangedAfterAddingKeepsWhatWasAdded();
+    void filesReadAtCloseRefuseAChangedSource_data();
+    void filesReadAtCloseRefuseAChangedSource();
+    void compressionLevelIsTheOneAsked();
     void createReplacesAnExistingFile();
     void unreadableSourceIsRefused_data();
     void unreadableSourceIsRefused();
@@ -1474,6 +1480,81 @@ void tst_ZipArchive::sourceChangedAfterAddingKeepsWhatWasAdded()
     QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
     QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))),
              (Tree{{QStringLiteral("shrunk.txt"), compressibleText(10000)}, {QStringLiteral("removed.txt"), "removed"}}));
+}
+
+void tst_ZipArchive::filesReadAtCloseRefuseAChangedSource_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("unchanged: read whole at close") << QStringLiteral("none");
+    QTest::newRow("rewritten in place, same size") << QStringLiteral("rewritten");
+    QTest::newRow("another file renamed over it") << QStringLiteral("replaced");
+    QTest::newRow("grown") << QStringLiteral("grown");
+    QTest::newRow("removed") << QStringLiteral("removed");
+}
+
+void tst_ZipArchive::filesReadAtCloseRefuseAChangedSource()
+{
+    QFETCH(QString, change);
+    const QString first = _tmp->filePath(QStringLiteral("first.txt"));
+    const QString second = _tmp->filePath(QStringLiteral("second.txt"));
+    QVERIFY(writeFile(first, compressibleText(300000, 1)));
+    QVERIFY(writeFile(second, compressibleText(10000, 2)));
+    const QString archive = _tmp->filePath(QStringLiteral("archive.zip"));
+    QVERIFY(writeFile(archive, "the previous archive"));
+
+    ZipArchive writer;
+    writer.setReadsFilesAtClose(true);
+    QVERIFY(writer.CreateZipFile2(archive));
+    QVERIFY(writer.addFileToZip(first, QStringLiteral("first.txt")));
+    QVERIFY(writer.addFileToZip(second, QStringLiteral("second.txt")));
+    const QString other = _tmp->filePath(QStringLiteral("other.txt"));
+    if (change == QLatin1String("rewritten")) {
+        QVERIFY(writeFile(second, compressibleText(10000, 3)));
+    } else if (change == QLatin1String("replaced")) {
+        QVERIFY(writeFile(other, compressibleText(10000, 2)));
+        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(second).constData()), 0);
+    } else if (change == QLatin1String("grown")) {
+        QVERIFY(writeFile(second, compressibleText(10001, 2)));
+    } else if (change == QLatin1String("removed")) {
+        QVERIFY(QFile::remove(second));
+    }
+    const bool written = writer.CloseZipFile2();
+    // Rewritten in place is the same file of the same size: read as it is
+    // now, which is what reading at close means.
+    const bool same = change == QLatin1String("none") || change == QLatin1String("rewritten");
+    QCOMPARE(written, same);
+    if (!same) {
+        // The old archive stays; nothing half-written takes its name.
+        QCOMPARE(readFile(archive), QByteArray("the previous archive"));
+        return;
+    }
+    RecordingDelegate delegate;
+    QVERIFY(unzip(archive, _tmp->filePath(QStringLiteral("out")), &delegate));
+    QCOMPARE(readTree(_tmp->filePath(QStringLiteral("out"))),
+             (Tree{{QStringLiteral("first.txt"), compressibleText(300000, 1)},
+                   {QStringLiteral("second.txt"), readFile(second)}}));
+}
+
+void tst_ZipArchive::compressionLevelIsTheOneAsked()
+{
+    const QString source = _tmp->filePath(QStringLiteral("text.txt"));
+    QVERIFY(writeFile(source, compressibleText(400000, 4)));
+    QMap<int, qint64> sizes;
+    for (const int level : {1, 6, 9}) {
+        const QString archive = _tmp->filePath(QStringLiteral("level%1.zip").arg(level));
+        ZipArchive writer;
+        writer.setCompressionLevel(level);
+        QVERIFY(writer.CreateZipFile2(archive));
+        QVERIFY(writer.addFileToZip(source, QStringLiteral("text.txt")));
+        QVERIFY(writer.CloseZipFile2());
+        sizes[level] = QFileInfo(archive).size();
+        RecordingDelegate delegate;
+        const QString out = _tmp->filePath(QStringLiteral("out%1").arg(level));
+        QVERIFY(unzip(archive, out, &delegate));
+        QCOMPARE(readFile(out + QStringLiteral("/text.txt")), compressibleText(400000, 4));
+    }
+    // Each level deflates differently; the fastest gives the largest.
+    QVERIFY2(sizes[1] > sizes[6] && sizes[6] >= sizes[9], qPrintable(QStringLiteral("%1 %2 %3").arg(sizes[1]).arg(sizes[6]).arg(sizes[9])));
 }
 
 void tst_ZipArchive::createReplacesAnExistingFile()

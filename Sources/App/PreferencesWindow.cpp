@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <set>
@@ -37,6 +38,28 @@ QStringList knownFinalCutVersions()
         texts.append(it->toString());
     return texts;
 }
+
+
+// The empty entry (the newest version installed) reads as the field's
+// placeholder in the list too, not as a blank row.
+class PlaceholderDelegate : public QStyledItemDelegate
+{
+public:
+    PlaceholderDelegate(QString placeholder, QObject *parent) : QStyledItemDelegate(parent), _placeholder(std::move(placeholder)) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.isEmpty()) {
+            option->text = _placeholder;
+            option->palette.setColor(QPalette::Text, option->palette.color(QPalette::PlaceholderText));
+        }
+    }
+
+private:
+    QString _placeholder;
+};
 
 } // namespace
 
@@ -115,6 +138,7 @@ PreferencesWindow::PreferencesWindow(QWidget *parent)
     _finalCut->setEditable(true);
     _finalCut->setInsertPolicy(QComboBox::NoInsert);
     _finalCut->lineEdit()->setPlaceholderText(tr("Newest installed"));
+    _finalCut->setItemDelegate(new PlaceholderDelegate(_finalCut->lineEdit()->placeholderText(), _finalCut));
     _finalCut->addItem(QString());
     _finalCut->addItems(knownFinalCutVersions());
     connect(_finalCut, &QComboBox::activated, this, [this] { storeFinalCutVersion(); });

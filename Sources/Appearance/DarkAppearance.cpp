@@ -2,6 +2,11 @@
 // SPDX-License-Identifier: MIT
 #include "Appearance/DarkAppearance.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
+#include <QEvent>
 #include <QList>
 #include <QPalette>
 #include <QStyleFactory>
@@ -9,6 +14,69 @@
 #include <QWidget>
 
 namespace DarkAppearance {
+
+namespace {
+
+QStyle *fusionStyle()
+{
+    static QStyle *const fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    return fusion;
+}
+
+// A combo box's pop-up is a window of its own: the combo's palette does not
+// reach it, and the combo gives it a menu's (the light application palette)
+// whenever its own palette or style changes. It takes the dark one each time
+// it is about to show.
+class PopupDarkener : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *popup = qobject_cast<QWidget *>(watched))
+                darken(popup);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+public:
+    static void darken(QWidget *popup)
+    {
+        const QPalette dark = palette();
+        if (QStyle *fusion = fusionStyle(); fusion && popup->style() != fusion) {
+            popup->setStyle(fusion);
+            for (QWidget *child : popup->findChildren<QWidget *>())
+                child->setStyle(fusion);
+        }
+        popup->setPalette(dark);
+        for (QAbstractItemView *view : popup->findChildren<QAbstractItemView *>())
+            view->setPalette(dark);
+    }
+};
+
+void darkenPopupOf(QComboBox *combo)
+{
+    static PopupDarkener *const darkener = new PopupDarkener(qApp);
+    // view() makes the pop-up if there is none yet.
+    QWidget *popup = combo->view() ? combo->view()->window() : nullptr;
+    if (!popup || popup == combo->window())
+        return;
+    popup->removeEventFilter(darkener);
+    popup->installEventFilter(darkener);
+    PopupDarkener::darken(popup);
+    // An editable combo's completions drop down in a window of their own.
+    if (QCompleter *completer = combo->completer(); completer && completer->popup()) {
+        QWidget *completions = completer->popup();
+        completions->removeEventFilter(darkener);
+        completions->installEventFilter(darkener);
+        PopupDarkener::darken(completions);
+    }
+}
+
+} // namespace
 
 QPalette palette()
 {
@@ -52,7 +120,7 @@ void apply(QWidget *widget)
     // Fusion draws every control from the palette, so the dark colours hold
     // whatever the platform's own style is. A style set on a widget does not
     // reach its children, hence the walk.
-    static QStyle *const fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    QStyle *const fusion = fusionStyle();
     if (fusion) {
         widget->setStyle(fusion);
         const QList<QWidget *> children = widget->findChildren<QWidget *>();
@@ -61,10 +129,18 @@ void apply(QWidget *widget)
     }
     widget->setPalette(palette());
     widget->setAutoFillBackground(true);
+    QList<QComboBox *> combos = widget->findChildren<QComboBox *>();
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        combos.append(combo);
+    for (QComboBox *combo : std::as_const(combos))
+        darkenPopupOf(combo);
     // Tool tips take the application's tool tip palette, not the widget's:
-    // every window that has tips is a dark one.
+    // every window that has tips is a dark one. The label that shows them
+    // also takes the palette the platform theme gave its class, and the
+    // application's style, which need not draw from the palette.
     static const bool darkToolTips = [] {
         QToolTip::setPalette(palette());
+        QApplication::setPalette(palette(), "QTipLabel");
         return true;
     }();
     Q_UNUSED(darkToolTips);

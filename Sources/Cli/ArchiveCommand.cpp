@@ -199,6 +199,9 @@ bool ArchiveCommand::readArchive(Run &run, TemplateInstallerV2 &installer)
     const bool unpacked = installer.unarchive();
     progress.finish();
     installer.setProgressListener(nullptr);
+    for (const QString &entry : installer.damagedPreviews())
+        run.context.error(QStringLiteral("%1: the preview image %2 is damaged; left out, its template shows no preview")
+                              .arg(installer.title(), entry));
     return unpacked;
 }
 

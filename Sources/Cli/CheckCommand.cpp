@@ -114,7 +114,7 @@ public:
         parser.clearPositionalArguments();
         parser.addPositionalArgument(QStringLiteral("PROJECT..."), QStringLiteral("Final Cut Pro projects (.fcpxml, .fcpxmld)."));
         parser.addOption(_search);
-        parser.addOption(_finalCut);
+        // install already offers --fcp-version; _finalCut only looks it up.
         parser.addOption(_installMissing);
     }
 

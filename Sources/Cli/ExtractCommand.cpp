@@ -4,6 +4,7 @@
 #include "Cli/Cli.h"
 #include "Cli/CliProgress.h"
 #include "Cli/PasswordOptions.h"
+#include "Installer/EffectTemplateItem.h"
 #include "ZipArchive/ZipArchive.h"
 
 #include <QCommandLineParser>
@@ -14,7 +15,8 @@ namespace {
 
 // The plain zip tool, for any zip: no templates folder, no receipts, no
 // categories, so none of the archive commands' options apply. Its exit
-// status is the zip layer's: 0 only when every entry was written.
+// status is the zip layer's: 0 only when every entry was written, or left
+// out as a damaged preview image.
 class ExtractCommand : public CliCommand
 {
 public:
@@ -23,7 +25,9 @@ public:
     QString summary() const override { return QStringLiteral("unpack every entry of a zip archive into DIR"); }
     QString description() const override
     {
-        return QStringLiteral("Unpacks every entry of a zip archive into DIR, overwriting existing files.");
+        return QStringLiteral("Unpacks every entry of a zip archive into DIR, overwriting existing files. A damaged "
+                              "preview image (preview.png, preview.jpg, small.png, large.png) is left out with a "
+                              "warning; damage in any other entry fails.");
     }
     std::optional<int> positionalCount() const override { return 2; }
 
@@ -49,6 +53,8 @@ public:
         ZipArchive zip;
         zip.setDelegate(&delegate);
         zip.setProgressListener(&progress);
+        // As an install does: a damaged preview image costs only that image.
+        zip.setSparedWhenDamaged(&EffectTemplateItem::isPreviewEntry);
 
         const bool opened = password->isEmpty() ? zip.UnzipOpenFile(archive) : zip.UnzipOpenFile(archive, *password);
         // The zip layer has told the delegate why.
@@ -57,6 +63,8 @@ public:
         // Overwrites, as unzip -o does: extract is the plain zip tool, not an install.
         const bool ok = zip.UnzipFileTo(destination, true);
         progress.finish();
+        for (const QString &entry : zip.sparedEntries())
+            context.error(QStringLiteral("%1: the preview image %2 is damaged; left out").arg(archive, entry));
         zip.UnzipCloseFile();
         zip.setDelegate(nullptr);
         // The one failure the user can mend at once gets the way to mend it.

@@ -5,6 +5,7 @@
 #include "Cli/Cli.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Metadata/ArchiveDocuments.h"
+#include "ZipArchive/ZipEntryContents.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -39,7 +40,10 @@ protected:
         // The documents come from the archive itself: nothing is unpacked. An
         // archive whose entries cannot be read leaves every template's
         // details unavailable, and the listing goes on.
-        Expected<std::unique_ptr<ArchiveDocuments>> documents = ArchiveDocuments::open(installer.archiveURL().toLocalFile());
+        // Over the entries the listing read: the directory is read once.
+        std::unique_ptr<ZipEntryContents> listed = installer.takeListedContents();
+        Expected<std::unique_ptr<ArchiveDocuments>> documents =
+            listed ? ArchiveDocuments::over(std::move(listed)) : ArchiveDocuments::open(installer.archiveURL().toLocalFile());
         for (const EffectTemplateItem *item : installer.effects()) {
             ++run.number;
             const bool installed = item->isInstalledInDestRootFolder(run.root);

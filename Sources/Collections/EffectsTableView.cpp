@@ -8,6 +8,9 @@ EffectsTableView::EffectsTableView(QWidget *parent)
     // Tab leaves the table for the next control, as in any list; the arrows
     // move within it.
     setTabKeyNavigation(false);
+    // Titles and archive names differ at their ends as often as at their
+    // starts ("…_v2"): both stay, the middle goes.
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 QModelIndex EffectsTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

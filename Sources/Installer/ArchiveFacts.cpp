@@ -123,6 +123,13 @@ ArchiveFacts::~ArchiveFacts()
         _work.wait();
 }
 
+void ArchiveFacts::leaveOut(const QStringList &names)
+{
+    if (!_entries || names.isEmpty())
+        return;
+    std::erase_if(*_entries, [&names](const ZipDirectory::Entry &entry) { return names.contains(entry.name); });
+}
+
 std::vector<std::vector<Receipt::File>> ArchiveFacts::filesOf(const std::vector<QString> &sources) const
 {
     if (!_entries)

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <future>
@@ -33,6 +34,8 @@ public:
     // milliseconds); without them receipts list no files.
     void readEntries(const QString &archive) { _entries = ZipDirectory::read(archive, nullptr); }
     bool hasEntries() const { return _entries.has_value(); }
+    // Entries (names as stored) that were not unpacked: receipts do not list them.
+    void leaveOut(const QStringList &names);
 
     // Per template folder (relative source paths, "" for the top level),
     // its files as a receipt lists them; empty lists without entries.

@@ -61,13 +61,25 @@ std::unique_ptr<EffectTemplateItem> EffectTemplateItem::create(const QString &re
     return item;
 }
 
+const QStringList &EffectTemplateItem::previewFileNames()
+{
+    static const QStringList names{QStringLiteral("preview.png"), QStringLiteral("preview.jpg"),
+                                   QStringLiteral("small.png"), QStringLiteral("large.png")};
+    return names;
+}
+
+bool EffectTemplateItem::isPreviewEntry(const QString &entryName)
+{
+    return previewFileNames().contains(entryName.section(QLatin1Char('/'), -1));
+}
+
 QImage EffectTemplateItem::preview() const
 {
     if (!_preview) {
         _preview = QImage();
         const QString folder = sourceFolderPath();
-        for (const char *name : {"preview.png", "preview.jpg", "small.png", "large.png"}) {
-            QImage image(folder + QLatin1Char('/') + QLatin1String(name));
+        for (const QString &name : previewFileNames()) {
+            QImage image(folder + QLatin1Char('/') + name);
             if (!image.isNull()) {
                 _preview = std::move(image);
                 break;

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -40,6 +41,12 @@ public:
     QString title() const override { return _title; }
     QString category() const override { return _category; }
     QImage preview() const override;
+    // The files a template's preview is looked for in, most wanted first.
+    static const QStringList &previewFileNames();
+    // Whether an archive entry (a name as stored) is a preview image: one
+    // whose damage leaves the template without a preview rather than
+    // refusing the archive.
+    static bool isPreviewEntry(const QString &entryName);
 
     const QString &relativeSourcePath() const { return _relSourcePath; }
     // The template folder's own name (or the stand-in given to create()).

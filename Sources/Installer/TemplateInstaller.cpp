@@ -17,6 +17,8 @@
 #include "Installer/Receipt.h"
 #include "Installer/RootPermissions.h"
 #include "Installer/TemplateLayout.h"
+#include "ZipArchive/ZipEntryContents.h"
+#include "ZipArchive/ZipReader.h"
 #include "Installer/TemplateInstallerDelegate.h"
 #include "ZipArchive/ZipDirectory.h"
 
@@ -256,6 +258,8 @@ std::optional<UnpackFolder> TemplateInstaller::unpackAndScan(EffectTemplateItems
         return std::nullopt;
     }
     _unarchiveError.clear();
+    _damagedPreviews.clear();
+    _listedReader.reset();
     Expected<UnpackFolder> folder = UnpackFolder::create(_archiveTitle);
     if (!folder) {
         _unarchiveError = folder.error().localizedDescription();
@@ -265,7 +269,7 @@ std::optional<UnpackFolder> TemplateInstaller::unpackAndScan(EffectTemplateItems
     // For the receipt an install leaves, read beside the unpack.
     const auto startFacts = [&] { _archiveFacts = ArchiveFacts::start(archive, _templatesRootFolder, _archiveTitle); };
     if (const std::optional<Error> error =
-            folder->unpack(archive, this, _progressListener, startFacts, _password, &_needsPassword)) {
+            folder->unpack(archive, this, _progressListener, startFacts, _password, &_needsPassword, &_damagedPreviews)) {
         _unarchiveError = error->localizedDescription();
         _archiveFacts.reset();
         // The folder goes with what was written into it.
@@ -273,6 +277,7 @@ std::optional<UnpackFolder> TemplateInstaller::unpackAndScan(EffectTemplateItems
     }
     effects = scanner().scanFolder(folder->path());
     _archiveFacts->readEntries(archive);
+    _archiveFacts->leaveOut(_damagedPreviews);
     return std::move(*folder);
 }
 
@@ -345,8 +350,9 @@ bool TemplateInstaller::listArchive(bool forInstall)
         return false;
     }
     _unarchiveError.clear();
+    _listedReader.reset();
     const QString archive = _archiveURL.toLocalFile();
-    Expected<EffectTemplateItems> items = scanner().scanDirectory(archive);
+    Expected<EffectTemplateItems> items = scanner().scanDirectory(archive, &_listedReader);
     if (!items) {
         _unarchiveError = items.error().localizedDescription();
         return false;
@@ -359,6 +365,13 @@ bool TemplateInstaller::listArchive(bool forInstall)
         _archiveFacts->readEntries(archive);
     }
     return true;
+}
+
+std::unique_ptr<ZipEntryContents> TemplateInstaller::takeListedContents()
+{
+    if (!_listedReader)
+        return nullptr;
+    return ZipEntryContents::over(std::move(_listedReader));
 }
 
 void TemplateInstaller::ErrorMessage(const QString &message)

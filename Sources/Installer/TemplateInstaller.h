@@ -16,6 +16,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <chrono>
@@ -27,6 +28,8 @@ class ArchiveFacts;
 class FolderTree;
 class ProgressListener;
 class TemplateInstallerDelegate;
+class ZipEntryContents;
+class ZipReader;
 
 using EffectTemplateItemList = std::vector<const EffectTemplateItem *>;
 
@@ -89,7 +92,14 @@ public:
     // After a failed unpack of a listed installer: its items go, as they
     // would never have come from a failed unarchive().
     void discardListing();
+    // After listArchive(), the archive's entries as it read them, to read
+    // files straight from the archive without reading its directory again;
+    // null when it did not list. Handed out once.
+    std::unique_ptr<ZipEntryContents> takeListedContents();
     QString unarchiveError() const { return _unarchiveError; }
+    // The preview images the last unarchive() left out for damaged data
+    // (entry names as stored): their templates have no preview.
+    const QStringList &damagedPreviews() const { return _damagedPreviews; }
     // The password unarchive() reads encrypted entries with; empty for none.
     void setPassword(const QString &password) { _password = password; }
     // Whether the last unarchive() failed for want of the right password:
@@ -281,6 +291,8 @@ private:
     ProgressListener *_progressListener = nullptr;
     std::optional<std::chrono::milliseconds> _lockWait;
     QString _unarchiveError;
+    QStringList _damagedPreviews;
+    std::unique_ptr<ZipReader> _listedReader;
     QString _password;
     bool _needsPassword = false;
     TemplateTransaction::Disposal _disposal = TemplateTransaction::Disposal::Trash;

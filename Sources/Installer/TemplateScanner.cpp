@@ -7,6 +7,7 @@
 #include "Installer/FolderTree.h"
 #include "ZipArchive/ZipArchiveDelegate.h"
 #include "ZipArchive/ZipDirectory.h"
+#include "ZipArchive/ZipReader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -68,10 +69,11 @@ EffectTemplateItems TemplateScanner::scan(const FolderTree &tree, const QString 
     return items;
 }
 
-Expected<EffectTemplateItems> TemplateScanner::scanDirectory(const QString &archive) const
+Expected<EffectTemplateItems> TemplateScanner::scanDirectory(const QString &archive,
+                                                            std::unique_ptr<ZipReader> *loaded) const
 {
     ListingMessages messages;
-    std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, &messages);
+    std::optional<std::vector<ZipDirectory::Entry>> entries = ZipDirectory::read(archive, &messages, loaded);
     if (!entries) {
         if (!messages.telling.isEmpty())
             return Error(domain, EINVAL, messages.telling);
@@ -83,6 +85,8 @@ Expected<EffectTemplateItems> TemplateScanner::scanDirectory(const QString &arch
     QString problem;
     const std::optional<ArchiveFolderTree> tree = ArchiveFolderTree::fromEntries(std::move(*entries), &problem);
     if (!tree) {
+        if (loaded)
+            loaded->reset();
         MTI_DIAGNOSTIC(lcInstall, problem);
         return Error(domain, EINVAL, problem);
     }

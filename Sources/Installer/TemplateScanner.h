@@ -13,6 +13,7 @@
 #include <vector>
 
 class FolderTree;
+class ZipReader;
 
 using EffectTemplateItems = std::vector<std::unique_ptr<EffectTemplateItem>>;
 
@@ -33,8 +34,10 @@ public:
     EffectTemplateItems scanFolder(const QString &folder) const;
     // The archive's directory as the tree, the archive's own path as the
     // items' root: nothing lies there to be copied or previewed by mistake.
-    // The error's text is the one shown to users.
-    [[nodiscard]] Expected<EffectTemplateItems> scanDirectory(const QString &archive) const;
+    // The error's text is the one shown to users. `loaded`, when given, is
+    // handed the reader with the directory kept (ZipDirectory::read).
+    [[nodiscard]] Expected<EffectTemplateItems> scanDirectory(const QString &archive,
+                                                              std::unique_ptr<ZipReader> *loaded = nullptr) const;
 
 private:
     const Categories &_categories;

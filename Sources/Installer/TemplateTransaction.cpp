@@ -332,8 +332,14 @@ bool rollBack(InstallJournal &journal, ProgressListener *listener)
         return false;
     }
     const qint64 count = qint64(templates.size());
+    // The bar starts again from nothing: what it showed was the install's
+    // bytes, not the templates left to undo.
+    if (listener && count > 0)
+        listener->progress(0, count);
     for (qint64 i = count - 1; i >= 0; --i) {
         const InstallJournal::Template &entry = templates[size_t(i)];
+        if (listener)
+            listener->setCurrentItem(entry.destination.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty));
         const QString parentPath = join(root, parentOf(entry.destination));
         const FileDescriptor parent =
             FileOperations::openFolderBeneath(top.get(), parentOf(entry.destination), ec, LinksOnTheWay::FollowOwn);

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Motion Template Installer developers
 // SPDX-License-Identifier: MIT
 #include "Installer/UnpackFolder.h"
+#include "Installer/EffectTemplateItem.h"
 #include "Installer/TransactionSupport.h"
 
 #include "Common/DiagnosticLog.h"
@@ -89,12 +90,13 @@ void UnpackFolder::removeNow()
 
 std::optional<Error> UnpackFolder::unpack(const QString &archive, ZipArchiveDelegate *delegate,
                                           ProgressListener *listener, const std::function<void()> &opened,
-                                          const QString &password, bool *needsPassword)
+                                          const QString &password, bool *needsPassword, QStringList *damagedPreviews)
 {
     std::optional<Error> error;
     ZipArchive zip;
     zip.setDelegate(delegate);
     zip.setProgressListener(listener);
+    zip.setSparedWhenDamaged(&EffectTemplateItem::isPreviewEntry);
     if (needsPassword)
         *needsPassword = false;
     try {
@@ -117,6 +119,10 @@ std::optional<Error> UnpackFolder::unpack(const QString &archive, ZipArchiveDele
         *needsPassword = code == ZipError::PasswordNeeded || code == ZipError::WrongPassword
             || (code == ZipError::Damaged && !password.isEmpty());
     }
+    for (const QString &entry : zip.sparedEntries())
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("Damaged preview left out: %1").arg(entry));
+    if (damagedPreviews)
+        *damagedPreviews = error ? QStringList() : zip.sparedEntries();
     zip.UnzipCloseFile();
     zip.setDelegate(nullptr);
     if (!error) {

@@ -6,6 +6,7 @@
 #include "Common/Expected.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -36,9 +37,12 @@ public:
     // entries are written. The error's text is the one shown to users.
     // Encrypted entries are read with `password`; `needsPassword`, when
     // given, tells whether the failure was for want of the right one.
+    // A damaged preview image is left out, not a failure: its template
+    // shows no preview. `damagedPreviews`, when given, is told their entries.
     [[nodiscard]] std::optional<Error> unpack(const QString &archive, ZipArchiveDelegate *delegate,
                                               ProgressListener *listener, const std::function<void()> &opened,
-                                              const QString &password = {}, bool *needsPassword = nullptr);
+                                              const QString &password = {}, bool *needsPassword = nullptr,
+                                              QStringList *damagedPreviews = nullptr);
 
     // Removes the unpack folders whose owning process no longer runs;
     // answers how many.

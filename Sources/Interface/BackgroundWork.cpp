@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <QProgressDialog>
+#include <QStyle>
 #include <QStringList>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -14,6 +15,9 @@ namespace {
 constexpr int RefreshMs = 40;
 // The dialog appears only for work that takes longer than this.
 constexpr int ShowAfterTicks = 400 / RefreshMs;
+// The dialog's width in average characters: room for a template's title
+// and a usual archive name; longer ones are shortened in their middle.
+constexpr int WidthInCharacters = 64;
 
 QString megabytes(qint64 bytes)
 {
@@ -114,10 +118,18 @@ void BackgroundWork::showDialog()
     // Shown at once: the delay is ours (ShowAfterTicks). Nor does it close or
     // reset at its maximum, as a roll-back may still follow.
     _dialog->setMinimumDuration(0);
-    _dialog->setMinimumWidth(460);
     _dialog->setAutoClose(false);
     _dialog->setAutoReset(false);
     DarkAppearance::apply(_dialog);
+    // One size from the start, from its font and its three lines: a dialog
+    // that resized with its text left a band unpainted while it grew. The
+    // lines are shortened to fit (updateDialog).
+    const int margin = _dialog->style()->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, _dialog)
+        + _dialog->style()->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, _dialog);
+    const int width = _dialog->fontMetrics().averageCharWidth() * WidthInCharacters;
+    _lineWidth = width - 2 * margin;
+    updateDialog();
+    _dialog->setFixedSize(qMax(width, _dialog->sizeHint().width()), _dialog->sizeHint().height());
     connect(_dialog, &QProgressDialog::canceled, this, [this] { _progress.cancel(); });
     _dialog->show();
 }
@@ -129,15 +141,22 @@ void BackgroundWork::updateDialog()
     const QString status = _progress.status();
     // Always three lines, empty ones too: a dialog that grew with its
     // label would leave an unpainted band while it resizes.
-    QStringList lines{status.isEmpty() ? _progress.label() : status, QString(), QString()};
+    QStringList lines{status.isEmpty() ? _progress.label() : status, _progress.currentItem(), QString()};
     if (status.isEmpty()) {
-        lines[1] = _progress.currentItem();
         if (total > 0)
             lines[2] = QObject::tr("%1 MB of %2 MB").arg(megabytes(done), megabytes(total));
     }
-    const QString text = lines.join(QLatin1Char('\n'));
-    if (_dialog->labelText() != text)
+    // Long names lose their middle, where a name's start and its end (a
+    // version, a number) stay readable; the tool tip has them whole.
+    QStringList shown;
+    for (const QString &line : std::as_const(lines))
+        shown.append(_lineWidth > 0 ? _dialog->fontMetrics().elidedText(line, Qt::ElideMiddle, _lineWidth) : line);
+    const QString text = shown.join(QLatin1Char('\n'));
+    if (_dialog->labelText() != text) {
         _dialog->setLabelText(text);
+        const QString whole = lines.join(QLatin1Char('\n'));
+        _dialog->setToolTip(whole != text ? whole.trimmed() : QString());
+    }
     const int maximum = total > 0 ? 1000 : 0;
     if (_dialog->maximum() != maximum)
         _dialog->setMaximum(maximum);

@@ -71,6 +71,7 @@ private:
     QTimer _timer;
     std::function<void()> _onRefresh;
     int _ticks = 0;
+    int _lineWidth = 0;
     bool _blocksWindow = true;
     bool _quiet = false;
 };

@@ -6,6 +6,7 @@
 #include "Installer/Receipt.h"
 #include "Installer/TemplateType.h"
 #include "Interface/PreviewLoader.h"
+#include "Metadata/TemplateHiding.h"
 
 #include <QCollator>
 #include <QDir>
@@ -201,6 +202,9 @@ void TemplateLibraryModel::scanRoots(ScanResult &result)
         // the caller's locations.
         if (root.isEmpty())
             continue;
+        // A hide or show killed half-way is settled before its templates are
+        // listed; with no journal left this is one look at the root.
+        TemplateHiding::recover(root);
         for (TemplateLibrary::InstalledTemplate &item : TemplateLibrary::scan(root)) {
             Row row{std::move(item), index, {}, {}, {}, {}, {}};
             row.title = row.item.title.isEmpty() ? row.item.destination.section(QLatin1Char('/'), -1)

@@ -217,6 +217,9 @@ void TemplateLibraryWindow::setUpTable()
     QTableView *table = _ui->templatesTable;
     table->setModel(_filter);
     table->setIconSize(TemplateLibraryModel::thumbnailSize());
+    // Archive names differ at their ends as often as at their starts
+    // ("…_v2"): both stay, the middle goes; the tool tip has them whole.
+    table->setTextElideMode(Qt::ElideMiddle);
     // Fixed row heights: the view never measures 10,000 rows.
     QHeaderView *rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);

@@ -19,7 +19,12 @@ Expected<std::unique_ptr<ArchiveDocuments>> ArchiveDocuments::open(const QString
     Expected<std::unique_ptr<ZipEntryContents>> contents = ZipEntryContents::open(archive);
     if (!contents)
         return contents.error();
-    return std::unique_ptr<ArchiveDocuments>(new ArchiveDocuments(std::move(*contents)));
+    return over(std::move(*contents));
+}
+
+std::unique_ptr<ArchiveDocuments> ArchiveDocuments::over(std::unique_ptr<ZipEntryContents> contents)
+{
+    return std::unique_ptr<ArchiveDocuments>(new ArchiveDocuments(std::move(contents)));
 }
 
 QString ArchiveDocuments::documentName(QStringList names, const QString &folderName)

@@ -22,6 +22,9 @@ public:
     // Opens the archive and reads its directory; the zip layer's error when
     // it cannot.
     [[nodiscard]] static Expected<std::unique_ptr<ArchiveDocuments>> open(const QString &archive);
+    // Over an archive's entries read already (a listing's): no second read
+    // of its directory.
+    [[nodiscard]] static std::unique_ptr<ArchiveDocuments> over(std::unique_ptr<ZipEntryContents> contents);
     ~ArchiveDocuments();
     ArchiveDocuments(const ArchiveDocuments &) = delete;
     ArchiveDocuments &operator=(const ArchiveDocuments &) = delete;

@@ -172,7 +172,7 @@ bool ZipArchive::addFileToZip(const QString &file, const QString &newname)
     const QDateTime modified = QFileInfo(file).lastModified();
     source.close();
 
-    ZipHandles::SourcePtr data(spoolSource(file));
+    ZipHandles::SourcePtr data(_readsFilesAtClose ? fileSource(file) : spoolSource(file));
     if (!data)
         return false;
     zip_t *archive = _zipFile.get();
@@ -181,7 +181,7 @@ bool ZipArchive::addFileToZip(const QString &file, const QString &newname)
         return false;
     data.release(); // the archive owns it now
     const auto idx = zip_uint64_t(index);
-    bool ok = zip_set_file_compression(archive, idx, ZIP_CM_DEFLATE, 0) == 0;
+    bool ok = zip_set_file_compression(archive, idx, ZIP_CM_DEFLATE, zip_uint32_t(_compressionLevel)) == 0;
     // libzip's default, 0666, would leave unpacked files writable by all.
     if (ok)
         ok = zip_file_set_external_attributes(archive, idx, 0, ZIP_OPSYS_UNIX, zip_uint32_t(S_IFREG | 0644) << 16) == 0;
@@ -294,6 +294,15 @@ zip_source_t *ZipArchive::spoolSource(const QString &file)
                                                      info.st_mtime, &error);
     zip_error_fini(&error);
     return slice;
+}
+
+zip_source_t *ZipArchive::fileSource(const QString &file)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = ZipFileSource::createFile(QFile::encodeName(file).constData(), &error);
+    zip_error_fini(&error);
+    return source;
 }
 
 void ZipArchive::closeSpool()

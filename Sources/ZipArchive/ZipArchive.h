@@ -6,6 +6,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <functional>
 
 #include <memory>
 #include <optional>
@@ -82,6 +86,14 @@ public:
     [[nodiscard]] bool CreateZipFile2(const QString &zipFile, const QString &password);
     // Files are written with mode 0644, folders with 0755.
     [[nodiscard]] bool addFileToZip(const QString &file, const QString &newname);
+    // The deflate level of files added from now on, 1 (fastest) to 9 (the
+    // default: smallest); 6 is Info-ZIP zip's default.
+    void setCompressionLevel(int level) { _compressionLevel = std::clamp(level, 1, 9); }
+    // Files added from now on are read when the archive is written, not
+    // copied aside when added: one pass over the data, no room taken in the
+    // temporary folder. A file replaced or resized meanwhile then fails
+    // CloseZipFile2 rather than be stored as it was when added.
+    void setReadsFilesAtClose(bool reads) { _readsFilesAtClose = reads; }
     // An entry for the folder itself ("newname/"), never encrypted.
     [[nodiscard]] bool addFolderToZip(const QString &folder, const QString &newname);
     [[nodiscard]] bool CloseZipFile2();
@@ -116,6 +128,15 @@ public:
     // Worker threads the last UnzipFileTo unpacked with; 0 on the caller's thread.
     int lastWorkers() const { return _lastWorkers; }
 
+    // Entries, by their names as stored, whose damaged data (a CRC error,
+    // data that does not inflate) UnzipFileTo leaves out instead of failing:
+    // their files are removed and they are listed in sparedEntries(). Asked
+    // from worker threads: it must look at the name only. Damage anywhere
+    // else fails the unpack as before.
+    void setSparedWhenDamaged(std::function<bool(const QString &name)> spares) { _spares = std::move(spares); }
+    // The damaged entries the last UnzipFileTo left out, in archive order.
+    const QStringList &sparedEntries() const { return _spared; }
+
 private:
     class SequentialUnpack;
     // Reports a fault: the generic message (when not empty), then detail, to
@@ -130,6 +151,8 @@ private:
     // or null.
     zip_source *spoolSource(const QString &file);
     void closeSpool();
+    // The libzip source that reads file itself at close, or null.
+    zip_source *fileSource(const QString &file);
 
     // The archive being written, discarded unless CloseZipFile2 writes it.
     struct ArchiveDiscard
@@ -145,9 +168,14 @@ private:
     ZipError _lastError;
     int _workerCount = 0;
     int _lastWorkers = 0;
+    std::function<bool(const QString &)> _spares;
+    QStringList _spared;
     QString _zipFilePath;
     // libzip reads added files only when the archive is closed; each added
-    // file is copied here first, so the entry holds what the file held when
-    // it was added. Unlinked at once: nothing is left behind.
+    // file is copied here first (unless read at close), so the entry holds
+    // what the file held when it was added. Unlinked at once: nothing is
+    // left behind.
     int _spoolFd = -1;
+    int _compressionLevel = 9;
+    bool _readsFilesAtClose = false;
 };

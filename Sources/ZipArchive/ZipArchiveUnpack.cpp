@@ -12,8 +12,11 @@
 #include "ZipArchive/ZipUnpackPlan.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -54,6 +57,11 @@ public:
             const EntryResult result = writeEntry(i, target);
             if (result.kind == EntryResult::Written)
                 continue;
+            if (result.kind == EntryResult::Damaged && _plan.spares && _plan.spares(_archive._reader->name(i))) {
+                ::unlink(QFile::encodeName(target).constData());
+                _archive._spared.append(_archive._reader->name(i));
+                continue;
+            }
             _archive.fail(result.fault(_archive._reader->name(i), target));
             if (result.kind != EntryResult::Damaged)
                 return false;
@@ -116,7 +124,9 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
 {
     _lastError = {};
     _lastWorkers = 0;
+    _spared.clear();
     UnpackPlan plan;
+    plan.spares = _spares;
     if (const std::optional<ZipFault> refusal = plan.build(_reader.get(), path, asciiPassword())) {
         fail(*refusal);
         return false;
@@ -131,6 +141,7 @@ bool ZipArchive::UnzipFileTo(const QString &path, bool overWrite)
         ZipParallelUnpacker parallel(*_reader, plan, _progressListener);
         const auto outcome = parallel.run(readers, [this](const ZipFault &fault) { fail(fault); });
         _lastWorkers = parallel.workers();
+        _spared = parallel.spared();
         if (outcome != ZipParallelUnpacker::Outcome::NoThreads)
             return outcome == ZipParallelUnpacker::Outcome::Succeeded;
     }

@@ -65,20 +65,20 @@ struct Listing
 
 namespace ZipDirectory {
 
-std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate)
+std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate,
+                                       std::unique_ptr<ZipReader> *loaded)
 {
     ZipFault fault;
-    const std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
+    std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
     if (!reader) {
         tell(delegate, fault);
         return std::nullopt;
     }
     Listing listing;
-    const bool read = reader->visit(
-        [&](zip_uint64_t index, const ZipReader::Entry *stat, const char *name) {
-            listing.add(index, stat, name, reader->count());
-        },
-        &fault);
+    const ZipReader::Visitor add = [&](zip_uint64_t index, const ZipReader::Entry *stat, const char *name) {
+        listing.add(index, stat, name, reader->count());
+    };
+    const bool read = loaded ? reader->load(&fault, add) : reader->visit(add, &fault);
     if (!read) {
         tell(delegate, fault);
         return std::nullopt;
@@ -98,6 +98,8 @@ std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegat
         tell(delegate, *overlap);
         return std::nullopt;
     }
+    if (loaded)
+        *loaded = std::move(reader);
     return std::move(listing.entries);
 }
 

@@ -4,10 +4,12 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 class ZipArchiveDelegate;
+class ZipReader;
 
 // An archive's central directory, read without unpacking anything.
 //
@@ -30,7 +32,11 @@ struct Entry
 };
 
 // The entries in directory order, or none when the archive is refused.
-[[nodiscard]] std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate);
+// `loaded`, when given and the archive is not refused, is handed the reader
+// with every entry kept (ZipReader::load): whatever reads entries next
+// needs not read the directory again.
+[[nodiscard]] std::optional<std::vector<Entry>> read(const QString &zipFile, ZipArchiveDelegate *delegate,
+                                                     std::unique_ptr<ZipReader> *loaded = nullptr);
 
 // The name of the first encrypted file entry, as stored: the one a
 // password is asked for. Empty when none is, or the archive cannot be read.

@@ -34,6 +34,11 @@ Expected<std::unique_ptr<ZipEntryContents>> ZipEntryContents::open(const QString
     std::unique_ptr<ZipReader> reader = ZipReader::open(zipFile, &fault);
     if (!reader || !reader->load(&fault))
         return faultError(fault);
+    return over(std::move(reader));
+}
+
+std::unique_ptr<ZipEntryContents> ZipEntryContents::over(std::unique_ptr<ZipReader> reader)
+{
     std::unique_ptr<ZipEntryContents> contents(new ZipEntryContents(std::move(reader)));
     const ZipReader &loaded = *contents->_reader;
     contents->_files.reserve(qsizetype(loaded.count()));

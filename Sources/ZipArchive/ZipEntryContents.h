@@ -23,6 +23,8 @@ class ZipEntryContents
 public:
     // Opens the archive and reads its directory.
     [[nodiscard]] static Expected<std::unique_ptr<ZipEntryContents>> open(const QString &zipFile);
+    // Over a reader whose directory is read and kept already (ZipReader::load).
+    [[nodiscard]] static std::unique_ptr<ZipEntryContents> over(std::unique_ptr<ZipReader> loaded);
     ~ZipEntryContents();
     ZipEntryContents(const ZipEntryContents &) = delete;
     ZipEntryContents &operator=(const ZipEntryContents &) = delete;

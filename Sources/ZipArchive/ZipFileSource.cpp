@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +16,11 @@ namespace {
 // Large enough that reads cost little next to inflating and writing, small
 // enough to keep memory flat.
 constexpr zip_uint64_t BlockSize = 256 * 1024;
+// The block after a jump: one entry read out of a large archive (a template
+// document a listing shows) needs its header and a few KiB, and filling
+// 256 KiB for each took more time than reading the documents. Reading on
+// from where the last read ended doubles it back up to BlockSize.
+constexpr zip_uint64_t JumpBlockSize = 16 * 1024;
 // Reads this large skip the block where it does not hold them: libzip reads
 // headers in small pieces and an entry's data 8 KiB at a time.
 constexpr zip_uint64_t DirectReadMinimum = 4 * 1024;
@@ -50,6 +56,52 @@ zip_source_t *ZipFileSource::createSlice(int fd, zip_uint64_t start, zip_uint64_
     return wrap(new ZipFileSource(fd, false, start, length, mtime), error);
 }
 
+zip_source_t *ZipFileSource::createFile(const char *path, zip_error_t *error)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    const bool statted = fd >= 0 && ::fstat(fd, &info) == 0;
+    const int problem = !statted ? errno : S_ISREG(info.st_mode) ? 0 : EINVAL;
+    if (fd >= 0)
+        ::close(fd);
+    if (problem != 0) {
+        zip_error_set(error, ZIP_ER_OPEN, problem);
+        return nullptr;
+    }
+    auto *source = new ZipFileSource(-1, true, 0, zip_uint64_t(info.st_size), info.st_mtime);
+    source->_path = path;
+    source->_device = info.st_dev;
+    source->_inode = info.st_ino;
+    return wrap(source, error);
+}
+
+bool ZipFileSource::openFile()
+{
+    closeFile();
+    _fd = ::open(_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (_fd < 0) {
+        zip_error_set(&_error, ZIP_ER_OPEN, errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != _device || info.st_ino != _inode
+        || zip_uint64_t(info.st_size) != _size) {
+        zip_error_set(&_error, ZIP_ER_CHANGED, 0);
+        closeFile();
+        return false;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    return true;
+}
+
+void ZipFileSource::closeFile()
+{
+    if (!_path.empty() && _fd >= 0)
+        ::close(std::exchange(_fd, -1));
+}
+
 zip_source_t *ZipFileSource::createWindow(int fd, Window window, zip_error_t *error)
 {
     auto *source =
@@ -82,7 +134,7 @@ ZipFileSource::ZipFileSource(int fd, bool ownsFd, zip_uint64_t base, zip_uint64_
 
 ZipFileSource::~ZipFileSource()
 {
-    if (_ownsFd)
+    if (_ownsFd && _fd >= 0)
         ::close(_fd);
     zip_error_fini(&_error);
 }
@@ -93,12 +145,15 @@ zip_int64_t ZipFileSource::callback(void *userdata, void *data, zip_uint64_t len
     switch (command) {
     case ZIP_SOURCE_OPEN:
         self->_offset = 0;
+        if (!self->_path.empty() && !self->openFile())
+            return -1;
         return 0;
     case ZIP_SOURCE_READ:
         return self->read(static_cast<char *>(data), length);
     case ZIP_SOURCE_CLOSE:
         std::vector<char>().swap(self->_block);
         self->_blockLength = 0;
+        self->closeFile();
         return 0;
     case ZIP_SOURCE_STAT: {
         auto *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->_error);
@@ -149,6 +204,7 @@ zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
                 return -1;
             done += zip_uint64_t(n);
             _offset += zip_uint64_t(n);
+            _readEnd = _offset;
             continue;
         }
         if (!inBlock && !fill(_offset))
@@ -158,6 +214,7 @@ zip_int64_t ZipFileSource::read(char *data, zip_uint64_t length)
         std::memcpy(data + done, _block.data() + at, n);
         done += n;
         _offset += n;
+        _readEnd = _offset;
     }
     return zip_int64_t(done);
 }
@@ -183,8 +240,10 @@ bool ZipFileSource::fill(zip_uint64_t offset)
     // A small slice needs no more than itself.
     if (_block.empty())
         _block.resize(size_t(std::clamp<zip_uint64_t>(_size, 1, BlockSize)));
+    _fillLength = offset == _readEnd && _fillLength > 0 ? std::min<zip_uint64_t>(_fillLength * 2, _block.size())
+                                                        : std::min<zip_uint64_t>(JumpBlockSize, _block.size());
     _blockLength = 0;
-    const zip_int64_t n = readAt(offset, _block.data(), _block.size());
+    const zip_int64_t n = readAt(offset, _block.data(), _fillLength);
     if (n < 0)
         return false;
     _blockStart = offset;

@@ -4,7 +4,10 @@
 
 #include <zip.h>
 
+#include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 // The one hand-written libzip source: a stretch of a file, read with pread
 // and no copy libzip does not need.
@@ -32,6 +35,14 @@ public:
     // caller keeps fd open until libzip has freed the source.
     [[nodiscard]] static zip_source_t *createSlice(int fd, zip_uint64_t start, zip_uint64_t length, time_t mtime,
                                      zip_error_t *error);
+    // A source over the regular file at path (links followed), for adding
+    // to an archive: stat'ed now, opened only when libzip reads it as the
+    // archive is written and closed right after, so a writer holds no
+    // descriptor per entry and copies nothing beforehand. A file that is no
+    // longer the one stat'ed here when it is read (another file put in its
+    // place, another size) fails that read with ZIP_ER_CHANGED. Null with
+    // error set when path is no readable regular file now.
+    [[nodiscard]] static zip_source_t *createFile(const char *path, zip_error_t *error);
 
     // What libzip is shown of an archive when it reads a window of the
     // central directory only: the file's bytes from base up to directoryEnd
@@ -80,6 +91,10 @@ private:
     // bytes from there on lie together; in the trailer when *inTrailer.
     zip_uint64_t locate(zip_uint64_t offset, zip_uint64_t *contiguous, bool *inTrailer) const;
 
+    // A file source's own descriptor while libzip has it open.
+    [[nodiscard]] bool openFile();
+    void closeFile();
+
     int _fd;
     bool _ownsFd;
     zip_uint64_t _base;
@@ -89,6 +104,10 @@ private:
     std::vector<char> _block;
     zip_uint64_t _blockStart = 0;
     zip_uint64_t _blockLength = 0;
+    // How much the next fill reads, and where the last read ended: reading
+    // on from there is reading through, anything else a jump.
+    zip_uint64_t _fillLength = 0;
+    zip_uint64_t _readEnd = 0;
     zip_error_t _error;
     // A window source: bytes from _windowAt on come from _windowStart, and
     // the trailer follows them. _windowAt is _size for every other source.
@@ -96,4 +115,8 @@ private:
     zip_uint64_t _windowStart = 0;
     zip_uint64_t _windowLength = 0;
     std::vector<unsigned char> _trailer;
+    // A file source: what it is opened by and must still be.
+    std::string _path;
+    dev_t _device = 0;
+    ino_t _inode = 0;
 };

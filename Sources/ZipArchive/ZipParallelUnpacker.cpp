@@ -151,6 +151,17 @@ public:
             thread.join();
     }
 
+    // The spared entries the caller's-thread walk would have reached.
+    QStringList spared() const
+    {
+        QStringList names;
+        for (const auto &[index, name] : _spared) {
+            if (index < _stopAt)
+                names.append(name);
+        }
+        return names;
+    }
+
     // Reported as the caller's-thread walk reports: in archive order, up to
     // the entry that stopped it.
     bool report(const ZipParallelUnpacker::Report &report)
@@ -204,6 +215,15 @@ private:
         job.buffer = buffer;
         job.keepGoing = [this, i](qint64 bytes) { return keepGoing(i, bytes); };
         EntryResult result = ZipEntryWriter::write(job);
+        if (result.kind == EntryResult::Damaged && _plan.spares) {
+            const QString name = _reader.name(i);
+            if (_plan.spares(name)) {
+                ::unlink(QFile::encodeName(job.target).constData());
+                std::lock_guard lock(_mutex);
+                _spared.emplace(i, name);
+                return;
+            }
+        }
         // A stopped entry is not reported: the entry that stopped the walk,
         // or the cancel, is.
         if (result.kind == EntryResult::Written || result.kind == EntryResult::Damaged)
@@ -263,6 +283,7 @@ private:
     std::condition_variable _changed; // to this thread: a chunk written, a worker done
     std::condition_variable _told;    // to the workers: chunks told, or cancelled
     std::map<zip_uint64_t, EntryResult> _problems;
+    std::map<zip_uint64_t, QString> _spared;
     // Entries written into files made now, to be removed if a fault before
     // them stops the walk. Each slot is written by one worker only.
     std::vector<char> _created;
@@ -311,5 +332,6 @@ ZipParallelUnpacker::Outcome ZipParallelUnpacker::run(const Readers &readers, co
         return Outcome::NoThreads;
     walk.relayProgress();
     walk.join();
+    _spared = walk.spared();
     return walk.report(report) ? Outcome::Succeeded : Outcome::Failed;
 }

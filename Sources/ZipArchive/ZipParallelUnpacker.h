@@ -5,6 +5,8 @@
 #include "ZipArchive/ZipHandles.h"
 #include "ZipArchive/ZipUnpackPlan.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <vector>
 
@@ -37,10 +39,14 @@ public:
     [[nodiscard]] Outcome run(const Readers &readers, const Report &report);
     // Threads the last run unpacked with.
     int workers() const { return _workers; }
+    // The damaged entries the plan spares that the last run left out, in
+    // archive order.
+    const QStringList &spared() const { return _spared; }
 
 private:
     const ZipReader &_reader;
     const UnpackPlan &_plan;
     ProgressListener *_listener;
     int _workers = 0;
+    QStringList _spared;
 };

@@ -264,10 +264,10 @@ bool ZipReader::visit(const Visitor &visitor, ZipFault *fault)
     return true;
 }
 
-bool ZipReader::load(ZipFault *fault)
+bool ZipReader::load(ZipFault *fault, const Visitor &also)
 {
     return visit(
-        [this](zip_uint64_t index, const Entry *entry, const char *name) {
+        [this, &also](zip_uint64_t index, const Entry *entry, const char *name) {
             if (index == 0) {
                 _entries.clear();
                 _names.clear();
@@ -280,6 +280,8 @@ bool ZipReader::load(ZipFault *fault)
             _entries.push_back(entry ? *entry : Entry());
             _names.insert(_names.end(), name, name + std::strlen(name));
             _nameEnds.push_back(_names.size());
+            if (also)
+                also(index, entry, name);
         },
         fault);
 }

@@ -71,8 +71,9 @@ public:
     // Goes over every entry; false with the fault set when libzip cannot
     // read the archive's directory (then it is no zip).
     [[nodiscard]] bool visit(const Visitor &visitor, ZipFault *fault);
-    // visit, keeping every entry for entry() and name().
-    [[nodiscard]] bool load(ZipFault *fault);
+    // visit, keeping every entry for entry() and name(); `also`, when set,
+    // is shown each entry as visit shows it.
+    [[nodiscard]] bool load(ZipFault *fault, const Visitor &also = {});
 
     zip_uint64_t count() const { return _windowed ? _layout.count : _wholeCount; }
     const Entry &entry(zip_uint64_t index) const { return _entries[size_t(index)]; }

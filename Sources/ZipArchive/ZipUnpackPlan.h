@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct UnpackPlan
     quint64 totalBytes = 0;
     zip_uint64_t fileEntries = 0;
     bool encrypted = false;
+    // Entries (by their names as stored) whose damage is left out instead of
+    // failing the unpack; asked from worker threads too.
+    std::function<bool(const QString &name)> spares;
 
     // Fills the plan from every entry's header for unpacking into path; the
     // refusal when nothing may be written. reader is null when no archive is open.
