@@ -383,7 +383,7 @@ void tst_CollectionHabits::passwordSheetNamesTheEntryAndAsksAgain()
     QVERIFY(sheet->retryLabel()->isHidden());
     QCOMPARE(sheet->passwordField()->echoMode(), QLineEdit::Password);
     QVERIFY(sheet->openButton()->isDefault());
-    QVERIFY(collection->isUnpacking());
+    QVERIFY(collection->isOpening());
 
     QTest::keyClicks(sheet->passwordField(), QStringLiteral("wrong"));
     sheet->openButton()->click();
@@ -392,11 +392,11 @@ void tst_CollectionHabits::passwordSheetNamesTheEntryAndAsksAgain()
     QVERIFY(sheet);
     QVERIFY(!sheet->retryLabel()->isHidden());
     QVERIFY(collection);
-    QVERIFY(collection->isUnpacking());
+    QVERIFY(collection->isOpening());
 
     QTest::keyClicks(sheet->passwordField(), Secret);
     QTest::keyClick(sheet->passwordField(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(collection && !collection->isUnpacking(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(collection && !collection->isOpening(), 20000);
     QCOMPARE(collection->tableModel()->rowCount(), 2);
     QVERIFY(collection->window()->isVisible());
     settle();

@@ -8,6 +8,7 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/EffectTemplateItem.h"
+#include "ZipTestTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <memory>
 
@@ -56,28 +56,6 @@ QStringList unpackFolders()
                                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// Flips a byte in the middle of the first stored data of `archive`: its
-// directory still reads well, its contents fail their check.
-bool damageData(const QString &archive)
-{
-    QFile file(archive);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    QByteArray bytes = file.readAll();
-    qsizetype at = 0;
-    while (at + 30 <= bytes.size() && qFromLittleEndian<quint32>(bytes.constData() + at) == 0x04034b50) {
-        const auto *header = reinterpret_cast<const uchar *>(bytes.constData() + at);
-        const quint32 size = qFromLittleEndian<quint32>(header + 18);
-        const qsizetype data = at + 30 + qFromLittleEndian<quint16>(header + 26) + qFromLittleEndian<quint16>(header + 28);
-        if (size > 0 && data + size <= bytes.size()) {
-            bytes[data + size / 2] = char(bytes[data + size / 2] ^ 0x5a);
-            return file.seek(0) && file.write(bytes) == bytes.size();
-        }
-        at = data + size;
-    }
-    return false;
-}
-
 // Holds the background unpacks until opened (or a minute has passed, so
 // that a failing case cannot leave a worker waiting for ever).
 class UnpackGate
@@ -114,6 +92,9 @@ private slots:
     void rowsShowBeforeTheUnpackEnds();
     void installWaitsForTheUnpack();
     void cancelledWaitLeavesNothingBehind();
+    void closingDuringTheUnpackLeavesNothingBehind_data();
+    void closingDuringTheUnpackLeavesNothingBehind();
+    void damagedPreviewIsLeftOutBehindTheList();
     void failingUnpackAfterTheListingRefuses_data();
     void failingUnpackAfterTheListingRefuses();
 
@@ -228,34 +209,108 @@ void tst_CollectionOpenAtOnce::installWaitsForTheUnpack()
 
 void tst_CollectionOpenAtOnce::cancelledWaitLeavesNothingBehind()
 {
-    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names,
+                                        QStringLiteral("moti"), {_names.first()});
     const QStringList archivesBefore = treeDigest(_archives->path());
-    auto gate = std::make_unique<UnpackGate>();
+    UnpackGate gate;
     QPointer<TemplateArchiveCollection> collection = openListed({archive});
     QVERIFY(collection);
 
     button(collection, "installButton")->click();
     QProgressDialog *dialog = nullptr;
     QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
-    dialog->cancel();
-    gate.reset();
+    QPushButton *cancel = dialog->findChild<QPushButton *>();
+    QVERIFY(cancel);
+    cancel->click();
     QTRY_VERIFY(!progressDialog(collection->window()));
+    // The wait is given up, not the unpack: it ends unseen, and nothing follows it.
+    QVERIFY(collection->isUnpacking());
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
     settle();
-    // No install followed, no unpacked copy stayed; the window keeps its list.
-    QVERIFY(collection);
+    QVERIFY(!progressDialog(collection->window()));
     QVERIFY(visibleAlerts().isEmpty());
     QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
     QCOMPARE(collection->tableModel()->rowCount(), 3);
     QCOMPARE(treeDigest(_archives->path()), archivesBefore);
-    if (collection->isUnpacking())
-        QVERIFY(unpackFolders().isEmpty());
+    collection->tableModel()->preview(0);
+    QTRY_COMPARE(collection->tableModel()->previewState(0), EffectsTableModel::PreviewState::Ready);
 
-    // Asked again, the install goes through.
+    // Asked again, the install goes through at once.
     AlertWatcher alerts;
     alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
     button(collection, "installButton")->click();
     QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
     QVERIFY(QFileInfo(installedPath(Titles, LowerThirds, _names.first())).isDir());
+}
+
+void tst_CollectionOpenAtOnce::closingDuringTheUnpackLeavesNothingBehind_data()
+{
+    QTest::addColumn<bool>("installWaiting");
+    QTest::addColumn<bool>("quitting");
+    QTest::newRow("window closed") << false << false;
+    QTest::newRow("window closed while an install waits") << true << false;
+    QTest::newRow("application quits") << false << true;
+}
+
+void tst_CollectionOpenAtOnce::closingDuringTheUnpackLeavesNothingBehind()
+{
+    QFETCH(bool, installWaiting);
+    QFETCH(bool, quitting);
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
+    const QStringList archivesBefore = treeDigest(_archives->path());
+    UnpackGate gate;
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+    if (installWaiting) {
+        button(collection, "installButton")->click();
+        QVERIFY(QTest::qWaitFor([&] { return progressDialog(collection->window()) != nullptr; }, 20000));
+    }
+    if (quitting) {
+        registry().closeAllCollections();
+    } else {
+        // Nothing is installed or removed: the window closes without asking.
+        collection->window()->close();
+        QVERIFY(!collection || !collection->window()->isVisible());
+    }
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(collection.isNull(), 20000);
+    QTRY_VERIFY(unpackFolders().isEmpty());
+    settle();
+    QVERIFY(visibleAlerts().isEmpty());
+    QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
+    QCOMPARE(treeDigest(_archives->path()), archivesBefore);
+}
+
+void tst_CollectionOpenAtOnce::damagedPreviewIsLeftOutBehindTheList()
+{
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names,
+                                        QStringLiteral("moti"), _names);
+    QVERIFY(ZipTestTools::damageEntryData(archive, _names.at(1) + QStringLiteral("/preview.png")));
+    UnpackGate gate;
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
+    settle();
+    // The pack stays whole but for that one image: no alert, every row kept.
+    QVERIFY(visibleAlerts().isEmpty());
+    EffectsTableModel *model = collection->tableModel();
+    QCOMPARE(model->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        model->preview(row);
+    QTRY_COMPARE(model->previewState(0), EffectsTableModel::PreviewState::Ready);
+    QTRY_COMPARE(model->previewState(2), EffectsTableModel::PreviewState::Ready);
+    QTRY_COMPARE(model->previewState(1), EffectsTableModel::PreviewState::None);
+    QVERIFY(!QFileInfo::exists(model->item(1)->sourceFolderPath() + QStringLiteral("/preview.png")));
+
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
+    button(collection, "installButton")->click();
+    QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
+    QVERIFY(QFileInfo(installedPath(Titles, LowerThirds, _names.at(1))).isDir());
+    QVERIFY(!QFileInfo::exists(installedPath(Titles, LowerThirds, _names.at(1)) + QStringLiteral("/preview.png")));
+    QVERIFY(QFileInfo(installedPath(Titles, LowerThirds, _names.at(0)) + QStringLiteral("/preview.png")).isFile());
 }
 
 void tst_CollectionOpenAtOnce::failingUnpackAfterTheListingRefuses_data()
@@ -269,7 +324,7 @@ void tst_CollectionOpenAtOnce::failingUnpackAfterTheListingRefuses()
 {
     QFETCH(bool, withGoodArchive);
     const QString damaged = makeArchive(_archives->path(), QStringLiteral("LT_Broken.mtzip"), _names);
-    QVERIFY(damageData(damaged));
+    QVERIFY(ZipTestTools::damageEntryData(damaged, _names.first() + QLatin1Char('/') + _names.first() + QStringLiteral(".moti")));
     QStringList archives{damaged};
     const QStringList good = templateNames(QStringLiteral("OP"), QStringLiteral("Good"), 2);
     if (withGoodArchive)

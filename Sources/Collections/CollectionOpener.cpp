@@ -216,11 +216,13 @@ void CollectionOpener::unpackInstaller(TemplateArchiveCollection *collection, Te
         added->discardListing();
     collection->runInBackground(
         listed ? TemplateArchiveCollection::Work::Unpacking : TemplateArchiveCollection::Work::Opening,
-        [added, result, listed, label = tr("Unpacking “%1”…").arg(archiveFileName(added->archiveURL()))](
-            ProgressListener &listener, BackgroundWork &work) {
+        // The hook as it is now: the worker must not read what a later set changes.
+        [added, result, listed, hook = listed ? unpackHook() : std::function<void()>(),
+         label = tr("Unpacking “%1”…").arg(archiveFileName(added->archiveURL()))](ProgressListener &listener,
+                                                                                   BackgroundWork &work) {
             work.setLabel(label);
-            if (listed && unpackHook())
-                unpackHook()();
+            if (hook)
+                hook();
             added->setProgressListener(&listener);
             result->done = listed ? added->unarchiveBesideListing() : added->unarchive();
             added->setProgressListener(nullptr);

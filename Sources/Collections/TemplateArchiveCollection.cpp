@@ -159,6 +159,15 @@ void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::functio
     BackgroundWork *work = _work.get();
     // Nobody waits for a background unpack until someone asks for its files.
     work->setQuiet(kind == Work::Unpacking && !_whenUnpacked);
+    if (kind == Work::Unpacking) {
+        // Cancel gives up the wait, not the unpack: the previews still come,
+        // and a later install needs not start it over.
+        work->setOnDialogCancel([this] {
+            _whenUnpacked = {};
+            if (_work)
+                _work->setQuiet(true);
+        });
+    }
     if (kind == Work::Install || kind == Work::Uninstall) {
         // Nothing may start another install or uninstall meanwhile; the
         // window stays unblocked so that its close button asks to stop.

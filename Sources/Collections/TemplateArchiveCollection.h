@@ -82,7 +82,8 @@ public:
     bool isUnpacking() const { return _unpacking; }
     // Runs `action` once every archive is unpacked: at once when they are;
     // else the unpacking shows its progress until then, and a Cancel there
-    // drops the action. A failed unpack drops it too.
+    // drops the action while the unpack goes on unseen. A failed unpack
+    // drops it too.
     void whenUnpacked(std::function<void()> action);
     // Runs on a worker before each background unpack (tests slow it down).
     static void setUnpackHook(std::function<void()> hook);
@@ -170,7 +171,8 @@ private:
     // The archives still to unpack, in order, and what waits for them.
     QList<TemplateInstallerV2 *> _toUnpack;
     bool _unpacking = false;
-    // A wait was cancelled: the next whenUnpacked() starts the unpack again.
+    // An unpack was cancelled with the window staying: the next
+    // whenUnpacked() starts it again.
     bool _unpackCancelled = false;
     std::function<void()> _whenUnpacked;
     // A close waits for the work; runInBackground() carries it out instead of
