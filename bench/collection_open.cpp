@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -23,16 +24,27 @@
 
 namespace {
 
+// An event loop of its own, as the application's: a loop polling
+// processEvents() would take a core from the unpack it measures.
 bool runUntil(const std::function<bool()> &done, int timeoutMs = 600000)
 {
+    QEventLoop loop;
+    QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
+    check.setInterval(1);
     QElapsedTimer elapsed;
     elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    bool reached = done();
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        reached = done();
+        if (reached || elapsed.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    if (!reached) {
+        check.start();
+        loop.exec();
     }
-    return true;
+    return reached;
 }
 
 } // namespace

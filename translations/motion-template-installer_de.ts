@@ -334,11 +334,11 @@ für Final Cut Pro X und Motion.</translation>
 <context>
     <name>EffectTemplateItem</name>
     <message>
-        <source>The template "%1" has no folder of its own to install to.</source>
+        <source>The template &quot;%1&quot; has no folder of its own to install to.</source>
         <translation>Die Vorlage „%1“ hat keinen eigenen Ordner, in den sie installiert werden kann.</translation>
     </message>
     <message>
-        <source>"%1": Permission denied</source>
+        <source>&quot;%1&quot;: Permission denied</source>
         <translation>„%1“: Zugriff verweigert</translation>
     </message>
 </context>
@@ -401,18 +401,18 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Reihenfolge in den Archiven</translation>
     </message>
     <message>
-        <source>The installed copy is hidden from Final Cut Pro's browser</source>
+        <source>The installed copy is hidden from Final Cut Pro&apos;s browser</source>
         <translation>Die installierte Kopie ist im Browser von Final Cut Pro ausgeblendet</translation>
     </message>
     <message>
-        <source>What the template needs or lacks; each row's tool tip says which</source>
+        <source>What the template needs or lacks; each row&apos;s tool tip says which</source>
         <translation>Was die Vorlage braucht oder was ihr fehlt; der Tooltip jeder Zeile sagt, was</translation>
     </message>
 </context>
 <context>
     <name>Error</name>
     <message>
-        <source>"%1": %2</source>
+        <source>&quot;%1&quot;: %2</source>
         <translation>„%1“: %2</translation>
     </message>
 </context>
@@ -442,15 +442,15 @@ für Final Cut Pro X und Motion.</translation>
 <context>
     <name>FolderTree</name>
     <message>
-        <source>Cannot create the folder "%1": Not a directory</source>
+        <source>Cannot create the folder &quot;%1&quot;: Not a directory</source>
         <translation>Der Ordner „%1“ kann nicht angelegt werden: Kein Ordner</translation>
     </message>
     <message>
-        <source>Cannot write "%1": Is a directory</source>
+        <source>Cannot write &quot;%1&quot;: Is a directory</source>
         <translation>„%1“ kann nicht geschrieben werden: Ist ein Ordner</translation>
     </message>
     <message>
-        <source>Cannot create "%1": File name too long</source>
+        <source>Cannot create &quot;%1&quot;: File name too long</source>
         <translation>„%1“ kann nicht angelegt werden: Dateiname zu lang</translation>
     </message>
 </context>
@@ -613,7 +613,7 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Installiert</translation>
     </message>
     <message>
-        <source>Final Cut Pro's own</source>
+        <source>Final Cut Pro&apos;s own</source>
         <translation>Von Final Cut Pro</translation>
     </message>
     <message>
@@ -689,7 +689,7 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Braucht Final Cut Pro %1 oder neuer</translation>
     </message>
     <message>
-        <source>The template's document could not be read.</source>
+        <source>The template&apos;s document could not be read.</source>
         <translation>Das Dokument der Vorlage konnte nicht gelesen werden.</translation>
     </message>
     <message>
@@ -776,7 +776,7 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Das Projekt konnte nicht erneut gelesen werden: %1</translation>
     </message>
     <message>
-        <source>The project uses no Motion templates besides Final Cut Pro's own.</source>
+        <source>The project uses no Motion templates besides Final Cut Pro&apos;s own.</source>
         <translation>Das Projekt verwendet keine Motion-Vorlagen außer denen von Final Cut Pro.</translation>
     </message>
     <message>
@@ -900,16 +900,16 @@ für Final Cut Pro X und Motion.</translation>
 <context>
     <name>RootPermissions</name>
     <message>
-        <source>'%1' can be written by other users; as root, templates are installed and removed only in folders that only their owner can change: chmod go-w '%1'</source>
-        <translation>In „%1“ können andere Benutzer schreiben; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur ihr Eigentümer ändern kann: chmod go-w '%1'</translation>
+        <source>&apos;%1&apos; can be written by other users; as root, templates are installed and removed only in folders that only their owner can change: chmod go-w &apos;%1&apos;</source>
+        <translation>In „%1“ können andere Benutzer schreiben; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur ihr Eigentümer ändern kann: chmod go-w &apos;%1&apos;</translation>
     </message>
     <message>
-        <source>'%1' can be written by other users; in a folder of someone else, templates are installed and removed only when only its owner can change it: chmod go-w '%1' (as its owner)</source>
-        <translation>In „%1“ können andere Benutzer schreiben; im Ordner eines anderen werden Vorlagen nur installiert und entfernt, wenn nur sein Eigentümer ihn ändern kann: chmod go-w '%1' (als sein Eigentümer)</translation>
+        <source>&apos;%1&apos; can be written by other users; in a folder of someone else, templates are installed and removed only when only its owner can change it: chmod go-w &apos;%1&apos; (as its owner)</source>
+        <translation>In „%1“ können andere Benutzer schreiben; im Ordner eines anderen werden Vorlagen nur installiert und entfernt, wenn nur sein Eigentümer ihn ändern kann: chmod go-w &apos;%1&apos; (als sein Eigentümer)</translation>
     </message>
     <message>
-        <source>'%1' belongs to another user, who can change what is installed there; as root, templates are installed and removed only in folders that only root can change: chown root '%1', or work in it as its owner</source>
-        <translation>„%1“ gehört einem anderen Benutzer, der ändern kann, was dort installiert ist; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur root ändern kann: chown root '%1', oder als sein Eigentümer darin arbeiten</translation>
+        <source>&apos;%1&apos; belongs to another user, who can change what is installed there; as root, templates are installed and removed only in folders that only root can change: chown root &apos;%1&apos;, or work in it as its owner</source>
+        <translation>„%1“ gehört einem anderen Benutzer, der ändern kann, was dort installiert ist; als root werden Vorlagen nur in Ordnern installiert und entfernt, die nur root ändern kann: chown root &apos;%1&apos;, oder als sein Eigentümer darin arbeiten</translation>
     </message>
 </context>
 <context>
@@ -1106,7 +1106,7 @@ für Final Cut Pro X und Motion.</translation>
         <translation>Installation abgeschlossen</translation>
     </message>
     <message>
-        <source>%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.
+        <source>%1 and will be visible under categories starting with &apos;ZT&apos; in %2 in your FCP X browser.
 Do you want to install more templates?</source>
         <translation>%1. Sie finden sie in Ihrem FCP X-Browser unter „%2“ in den Kategorien, die mit „ZT“ beginnen.
 Möchten Sie weitere Vorlagen installieren?</translation>
@@ -1124,11 +1124,11 @@ Möchten Sie weitere Vorlagen installieren?</translation>
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Uninstall %1 from Final Cut Pro's library?</source>
+        <source>Uninstall %1 from Final Cut Pro&apos;s library?</source>
         <translation>%1 aus der Mediathek von Final Cut Pro deinstallieren?</translation>
     </message>
     <message>
-        <source>The installed templates of this window's archives are removed from the Motion Templates folder; other templates stay.</source>
+        <source>The installed templates of this window&apos;s archives are removed from the Motion Templates folder; other templates stay.</source>
         <translation>Die installierten Vorlagen der Archive dieses Fensters werden aus dem Ordner „Motion Templates“ entfernt; andere Vorlagen bleiben erhalten.</translation>
     </message>
     <message>
@@ -1344,7 +1344,7 @@ aus %3</translation>
         <translation>Trotzdem installieren</translation>
     </message>
     <message>
-        <source>%1 and will be visible under categories starting with 'ZT' in %2 in your FCP X browser.</source>
+        <source>%1 and will be visible under categories starting with &apos;ZT&apos; in %2 in your FCP X browser.</source>
         <translation>%1. Sie finden sie in Ihrem FCP X-Browser unter „%2“ in den Kategorien, die mit „ZT“ beginnen.</translation>
     </message>
     <message>
@@ -1354,6 +1354,10 @@ aus %3</translation>
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Reading “%1”…</source>
+        <translation>„%1“ wird gelesen …</translation>
     </message>
 </context>
 <context>
@@ -1465,19 +1469,19 @@ aus %3</translation>
         <translation>Das Archiv konnte nicht entpackt werden.</translation>
     </message>
     <message>
-        <source>The template "%1" has no folder of its own to install to.</source>
+        <source>The template &quot;%1&quot; has no folder of its own to install to.</source>
         <translation>Die Vorlage „%1“ hat keinen eigenen Ordner, in den sie installiert werden kann.</translation>
     </message>
     <message>
-        <source>You have no permission to install the Motion templates to the folder: '%1'.</source>
+        <source>You have no permission to install the Motion templates to the folder: &apos;%1&apos;.</source>
         <translation>Sie haben keine Berechtigung, die Motion-Vorlagen in den Ordner „%1“ zu installieren.</translation>
     </message>
     <message>
-        <source>The Motion templates could not be copied to the folder: '%1', [%2].</source>
+        <source>The Motion templates could not be copied to the folder: &apos;%1&apos;, [%2].</source>
         <translation>Die Motion-Vorlagen konnten nicht in den Ordner „%1“ kopiert werden. [%2]</translation>
     </message>
     <message>
-        <source>An earlier installation into '%1' was interrupted and could not be undone completely. Its record is kept in '%2'.</source>
+        <source>An earlier installation into &apos;%1&apos; was interrupted and could not be undone completely. Its record is kept in &apos;%2&apos;.</source>
         <translation>Eine frühere Installation in „%1“ wurde unterbrochen und konnte nicht vollständig rückgängig gemacht werden. Ihr Protokoll liegt in „%2“.</translation>
     </message>
     <message>
@@ -1485,7 +1489,7 @@ aus %3</translation>
         <translation>Es wurde kein Installationsordner angegeben. Wenden Sie sich bitte an den Support.</translation>
     </message>
     <message>
-        <source>The archive "%1" was only listed; unpack it to install its templates.</source>
+        <source>The archive &quot;%1&quot; was only listed; unpack it to install its templates.</source>
         <translation>Das Archiv „%1“ wurde nur aufgelistet; entpacken Sie es, um seine Vorlagen zu installieren.</translation>
     </message>
     <message>
@@ -1496,7 +1500,7 @@ aus %3</translation>
 <context>
     <name>TemplateLibrary</name>
     <message>
-        <source>No installed template at "%1" in '%2'.</source>
+        <source>No installed template at &quot;%1&quot; in &apos;%2&apos;.</source>
         <translation>Keine installierte Vorlage unter „%1“ in „%2“.</translation>
     </message>
 </context>
@@ -1810,7 +1814,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>In Final Cut Pro ausblenden</translation>
     </message>
     <message>
-        <source>Final Cut Pro's browser no longer lists the template; projects that use it still play it</source>
+        <source>Final Cut Pro&apos;s browser no longer lists the template; projects that use it still play it</source>
         <translation>Der Browser von Final Cut Pro listet die Vorlage nicht mehr; Projekte, die sie verwenden, spielen sie weiterhin ab</translation>
     </message>
     <message>
@@ -1818,7 +1822,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>In Final Cut Pro einblenden</translation>
     </message>
     <message>
-        <source>Final Cut Pro's browser lists the template again</source>
+        <source>Final Cut Pro&apos;s browser lists the template again</source>
         <translation>Der Browser von Final Cut Pro listet die Vorlage wieder</translation>
     </message>
     <message>
@@ -1901,7 +1905,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>Fehlende Medien: %1</translation>
     </message>
     <message>
-        <source>Hidden from Final Cut Pro's browser</source>
+        <source>Hidden from Final Cut Pro&apos;s browser</source>
         <translation>Im Browser von Final Cut Pro ausgeblendet</translation>
     </message>
     <message>
@@ -1996,7 +2000,7 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>Der Vorlagenordner wird wiederhergestellt …</translation>
     </message>
     <message>
-        <source>"%1": replaced by something else while it was being installed</source>
+        <source>&quot;%1&quot;: replaced by something else while it was being installed</source>
         <translation>„%1“: während der Installation durch etwas anderes ersetzt</translation>
     </message>
     <message>
@@ -2004,11 +2008,11 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>Die Vorlagen werden zurückgelegt …</translation>
     </message>
     <message>
-        <source>'%1' could not be moved to the Trash.</source>
+        <source>&apos;%1&apos; could not be moved to the Trash.</source>
         <translation>„%1“ konnte nicht in den Papierkorb gelegt werden.</translation>
     </message>
     <message>
-        <source>'%1' could not be put back; it is kept in %2.</source>
+        <source>&apos;%1&apos; could not be put back; it is kept in %2.</source>
         <translation>„%1“ konnte nicht zurückgelegt werden; es liegt weiter in %2.</translation>
     </message>
 </context>
@@ -2114,22 +2118,22 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
 <context>
     <name>Trash</name>
     <message>
-        <source>"%1" is no longer in the Trash.</source>
+        <source>&quot;%1&quot; is no longer in the Trash.</source>
         <translation>„%1“ ist nicht mehr im Papierkorb.</translation>
     </message>
     <message>
-        <source>Something else now stands at '%1'.</source>
+        <source>Something else now stands at &apos;%1&apos;.</source>
         <translation>An „%1“ steht jetzt etwas anderes.</translation>
     </message>
 </context>
 <context>
     <name>ZipArchive</name>
     <message>
-        <source>"%1" is not a zip archive, or it is damaged</source>
+        <source>&quot;%1&quot; is not a zip archive, or it is damaged</source>
         <translation>„%1“ ist kein ZIP-Archiv oder es ist beschädigt</translation>
     </message>
     <message>
-        <source>Cannot open "%1": %2</source>
+        <source>Cannot open &quot;%1&quot;: %2</source>
         <translation>„%1“ kann nicht geöffnet werden: %2</translation>
     </message>
     <message>
@@ -2141,15 +2145,15 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>er enthält %1 der %2 Byte, die sein Header angibt</translation>
     </message>
     <message>
-        <source>Entry "%1" is damaged: %2</source>
+        <source>Entry &quot;%1&quot; is damaged: %2</source>
         <translation>Der Eintrag „%1“ ist beschädigt: %2</translation>
     </message>
     <message>
-        <source>Cannot open entry "%1": %2</source>
+        <source>Cannot open entry &quot;%1&quot;: %2</source>
         <translation>Der Eintrag „%1“ kann nicht geöffnet werden: %2</translation>
     </message>
     <message>
-        <source>Cannot write "%1": %2</source>
+        <source>Cannot write &quot;%1&quot;: %2</source>
         <translation>„%1“ kann nicht geschrieben werden: %2</translation>
     </message>
     <message>
@@ -2157,31 +2161,31 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>Abgebrochen</translation>
     </message>
     <message>
-        <source>Cannot create the folder "%1": %2</source>
+        <source>Cannot create the folder &quot;%1&quot;: %2</source>
         <translation>Der Ordner „%1“ kann nicht angelegt werden: %2</translation>
     </message>
     <message>
-        <source>Refused: entry "%1" would be written outside the destination folder</source>
+        <source>Refused: entry &quot;%1&quot; would be written outside the destination folder</source>
         <translation>Abgelehnt: Der Eintrag „%1“ würde außerhalb des Zielordners geschrieben</translation>
     </message>
     <message>
-        <source>Entry "%1" uses compression method %2, which cannot be decoded</source>
+        <source>Entry &quot;%1&quot; uses compression method %2, which cannot be decoded</source>
         <translation>Der Eintrag „%1“ verwendet die Komprimierungsmethode %2, die nicht dekodiert werden kann</translation>
     </message>
     <message>
-        <source>Entry "%1" uses an encryption method that cannot be decoded</source>
+        <source>Entry &quot;%1&quot; uses an encryption method that cannot be decoded</source>
         <translation>Der Eintrag „%1“ verwendet eine Verschlüsselungsmethode, die nicht entschlüsselt werden kann</translation>
     </message>
     <message>
-        <source>Entry "%1" is encrypted and needs a password</source>
+        <source>Entry &quot;%1&quot; is encrypted and needs a password</source>
         <translation>Der Eintrag „%1“ ist verschlüsselt und benötigt ein Passwort</translation>
     </message>
     <message>
-        <source>Refused: entry "%1" overlaps the data of entry "%2"</source>
+        <source>Refused: entry &quot;%1&quot; overlaps the data of entry &quot;%2&quot;</source>
         <translation>Abgelehnt: Der Eintrag „%1“ überlappt die Daten des Eintrags „%2“</translation>
     </message>
     <message>
-        <source>Refused: cannot read the central directory of "%1" to check its entries for overlaps</source>
+        <source>Refused: cannot read the central directory of &quot;%1&quot; to check its entries for overlaps</source>
         <translation>Abgelehnt: Das zentrale Verzeichnis von „%1“ kann nicht gelesen werden, um seine Einträge auf Überlappungen zu prüfen</translation>
     </message>
     <message>
@@ -2193,11 +2197,11 @@ Vorlagen, die Sie entfernen, kommen in den Papierkorb und stehen hier, bis er ge
         <translation>seine Daten bestehen die Echtheitsprüfung nicht</translation>
     </message>
     <message>
-        <source>"%1" is one part of an archive split into several files; join the parts into one file first</source>
+        <source>&quot;%1&quot; is one part of an archive split into several files; join the parts into one file first</source>
         <translation>„%1“ ist ein Teil eines auf mehrere Dateien aufgeteilten Archivs; fügen Sie die Teile zuerst zu einer Datei zusammen</translation>
     </message>
     <message>
-        <source>"%1" is a symbolic link, and nothing is written through one</source>
+        <source>&quot;%1&quot; is a symbolic link, and nothing is written through one</source>
         <translation>„%1“ ist ein symbolischer Link, und durch einen solchen wird nichts geschrieben</translation>
     </message>
 </context>
