@@ -168,6 +168,13 @@ void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
     }
     QCOMPARE(titles, QStringList({QStringLiteral("Third 1"), QStringLiteral("Third 2"), QStringLiteral("Third 3")}));
     const EffectTemplateItem *first = model->item(0);
+    // Files still to come are not files missing: no "No Preview", no
+    // unreadable mark, no document read in vain.
+    model->preview(0);
+    settle();
+    QCOMPARE(model->previewState(0), EffectsTableModel::PreviewState::Loading);
+    QVERIFY(!model->document(0));
+    QVERIFY(model->judgement(0).marks.empty());
 
     gate.open();
     QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
@@ -177,6 +184,7 @@ void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
     QVERIFY(QFileInfo(first->sourceFolderPath() + QStringLiteral("/preview.png")).isFile());
     model->preview(0);
     QTRY_COMPARE(model->previewState(0), EffectsTableModel::PreviewState::Ready);
+    QTRY_VERIFY(model->document(0));
     QVERIFY(visibleAlerts().isEmpty());
 }
 

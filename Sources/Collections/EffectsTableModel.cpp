@@ -4,11 +4,13 @@
 
 #include "Collections/TemplateArchiveCollection.h"
 #include "Documents/TemplateArchiveDocument.h"
+#include "Installer/TemplateInstallerV2.h"
 #include "Interface/PreviewLoader.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QImageReader>
+#include <QSet>
 #include <QPointer>
 #include <QTimer>
 
@@ -113,13 +115,37 @@ void EffectsTableModel::reload()
     _installedLoader->cancel();
     _installedRows.clear();
     _installedHidden.assign(_items.size(), false);
+    findPendingFiles();
     endResetModel();
     // After the reset: a loader answering at once finds the rows in place.
+    _documentLoader->load(documentFolders());
+}
+
+void EffectsTableModel::findPendingFiles()
+{
+    QSet<const EffectTemplateItem *> pending;
+    if (_document) {
+        for (const auto &installer : _document->templateInstallers()) {
+            if (installer->isListed()) {
+                for (const EffectTemplateItem *item : installer->effects())
+                    pending.insert(item);
+            }
+        }
+    }
+    _filesPending.assign(_items.size(), false);
+    if (pending.isEmpty())
+        return;
+    for (size_t row = 0; row < _items.size(); ++row)
+        _filesPending[row] = pending.contains(_items[row]);
+}
+
+QStringList EffectsTableModel::documentFolders() const
+{
     QStringList folders;
     folders.reserve(qsizetype(_items.size()));
-    for (const EffectTemplateItem *entry : _items)
-        folders.append(entry->sourceFolderPath());
-    _documentLoader->load(folders);
+    for (size_t row = 0; row < _items.size(); ++row)
+        folders.append(_filesPending[row] ? QString() : _items[row]->sourceFolderPath());
+    return folders;
 }
 
 void EffectsTableModel::filesArrived()
@@ -131,11 +157,8 @@ void EffectsTableModel::filesArrived()
     _withoutPreview.clear();
     _loading.clear();
     _loadingFolders.clear();
-    QStringList folders;
-    folders.reserve(qsizetype(_items.size()));
-    for (const EffectTemplateItem *entry : _items)
-        folders.append(entry->sourceFolderPath());
-    _documentLoader->load(folders);
+    findPendingFiles();
+    _documentLoader->load(documentFolders());
     // Only what the files tell is drawn again: the search and the order
     // stay as they are.
     if (!_items.empty()) {
@@ -335,7 +358,8 @@ QVariant EffectsTableModel::objectValue(const QString &identifier, int row) cons
 
 void EffectsTableModel::requestPreview(int row) const
 {
-    if (_loading.contains(row))
+    // Asked again once the files are there (filesArrived()).
+    if (_loading.contains(row) || _filesPending[size_t(row)])
         return;
     const QString folder = _items[size_t(row)]->sourceFolderPath();
     _loading.insert(row);
