@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
@@ -175,9 +176,13 @@ void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
     QCOMPARE(model->previewState(0), EffectsTableModel::PreviewState::Loading);
     QVERIFY(!model->document(0));
     QVERIFY(model->judgement(0).marks.empty());
+    auto *filterLine = collection->window()->findChild<QLabel *>(QStringLiteral("filterStr"));
+    QVERIFY(filterLine);
+    QCOMPARE(filterLine->text(), QStringLiteral("unpacking the previews…"));
 
     gate.open();
     QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
+    QCOMPARE(filterLine->text(), QString());
     // The same rows, now with files behind them: the preview fills in.
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(model->item(0), first);

@@ -1359,6 +1359,10 @@ aus %3</translation>
         <source>Reading “%1”…</source>
         <translation>„%1“ wird gelesen …</translation>
     </message>
+    <message>
+        <source>unpacking the previews…</source>
+        <translation>Vorschauen werden entpackt …</translation>
+    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>

@@ -188,8 +188,8 @@ void CollectionOpener::unpackNext(TemplateArchiveCollection *collection)
                 *cancelled = work.isCancelled();
             },
             [collection, installed, cancelled] {
-                collection->view().applyInstalledStates(std::move(*installed));
                 collection->_unpacking = false;
+                collection->view().applyInstalledStates(std::move(*installed));
                 std::function<void()> waiting = std::exchange(collection->_whenUnpacked, {});
                 if (waiting && !*cancelled)
                     waiting();
