@@ -27,7 +27,7 @@ _mtzip()
         fi
         case $word in
             --dest|-dest) dest=${COMP_WORDS[i+1]}; ((i++)) ;;
-            --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file) ((i++)) ;;
+            --categories|-categories|--wait|-wait|--password|-password|--password-file|-password-file|--trash-owner|-trash-owner) ((i++)) ;;
             --search|-search|--fcp-version|-fcp-version|-o|--output|-output) ((i++)) ;;
             -*) ;;
             *) ((positional++)) ;;
@@ -42,7 +42,7 @@ _mtzip()
     case $prev in
         --dest|-dest) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur")); return 0 ;;
         --categories|-categories) _mtzip_files plist; return 0 ;;
-        --password|-password|--wait|-wait|--fcp-version|-fcp-version) return 0 ;;
+        --password|-password|--wait|-wait|--fcp-version|-fcp-version|--trash-owner|-trash-owner) return 0 ;;
         --search|-search) local IFS=$'\n'; COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.@(mtzip|zip)' -- "$cur")); return 0 ;;
         -o|--output|-output) _mtzip_files zip; return 0 ;;
         --password-file|-password-file) local IFS=$'\n'; COMPREPLY=($(compgen -f -- "$cur")); return 0 ;;
@@ -52,14 +52,14 @@ _mtzip()
     case $command in
         extract|pack) options="--password --password-file" ;;
         list) options="--dest --all-users --categories --json --fcp-version" ;;
-        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --fcp-version --skip-too-new --wait" ;;
+        install) options="--dest --all-users --categories --json --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --fcp-version --skip-too-new --only --wait" ;;
         uninstall) options="--dest --all-users --categories --json --trash --remove-edited --dry-run -n --wait" ;;
         installed) options="--dest --all-users --json --archives --fcp-version" ;;
         info) options="--dest --all-users --json --fcp-version" ;;
         verify|owner|files) options="--dest --all-users --json" ;;
         hide|show) options="--dest --all-users --json --wait" ;;
-        remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait" ;;
-        check) options="--dest --all-users --categories --json --search --fcp-version --skip-too-new --install --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
+        remove) options="--dest --all-users --json --trash --remove-edited --dry-run -n --wait --trash-owner" ;;
+        check) options="--dest --all-users --categories --json --search --fcp-version --skip-too-new --only --install --delete-archive --trash --replace-edited --replace-foreign --dry-run -n --wait" ;;
         collect) options="--dest --output -o" ;;
         *) return 0 ;;
     esac

@@ -15,6 +15,7 @@ target_compile_definitions(tst_Packaging PRIVATE
     MTI_MACOS_MINIMUM="${MTI_MACOS_MINIMUM}"
     MTI_OSX_DEPLOYMENT_TARGET="${CMAKE_OSX_DEPLOYMENT_TARGET}"
     MTI_SAMPLE_PACK_STAMP="${MTI_SAMPLE_PACK_STAMP}"
+    MTI_INSTALLED_MTZIP="${CMAKE_INSTALL_FULL_BINDIR}/mtzip"
     MTI_APP_BINARY="$<TARGET_FILE:MotionTemplateInstaller>")
 add_dependencies(tst_Packaging mtzip MotionTemplateInstaller mti_resources)
 # Building two packages and running their linters takes a while.

@@ -217,6 +217,7 @@ private slots:
     void signalEndsTheLaunchAlert();
     void signalEndsTheDeleteArchiveQuestion_data();
     void signalEndsTheDeleteArchiveQuestion();
+    void signalDuringAnInstallStopsItWithoutAsking_data();
     void signalDuringAnInstallStopsItWithoutAsking();
 
 public:
@@ -233,7 +234,8 @@ public:
     // Another: starts installing `archive` and sends itself SIGTERM while
     // the install runs; prints "asked" if "Stop installing?" came up, and
     // "quit" when the event loop ends.
-    static int signalItselfDuringAnInstall(const QString &archive);
+    // The quit comes as SIGTERM, or as the session manager's request at logout.
+    static int signalItselfDuringAnInstall(const QString &archive, bool sessionEnd);
 
 private:
     // The environment of a child that must meet no other instance: its own
@@ -1372,7 +1374,7 @@ void tst_App::signalEndsTheDeleteArchiveQuestion()
              "an unpack folder was left");
 }
 
-int tst_App::signalItselfDuringAnInstall(const QString &archive)
+int tst_App::signalItselfDuringAnInstall(const QString &archive, bool sessionEnd)
 {
     // Slow steps keep the install running when the signal comes.
     FaultHooks::delayEachStep(20);
@@ -1404,10 +1406,15 @@ int tst_App::signalItselfDuringAnInstall(const QString &archive)
     QPointer<TemplateArchiveCollection> collection = collections().first();
     QTimer::singleShot(0, install, &QPushButton::click);
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&poll, collection] {
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&poll, collection, sessionEnd] {
         if (collection && collection->isBusy()) {
             poll.stop();
-            ::raise(SIGTERM);
+            if (sessionEnd) {
+                // What the session manager's commitDataRequest is connected to.
+                QuitSignals::quitForSystem("at the session's end");
+            } else {
+                ::raise(SIGTERM);
+            }
         }
     });
     poll.start(5);
@@ -1419,8 +1426,16 @@ int tst_App::signalItselfDuringAnInstall(const QString &archive)
     return status;
 }
 
+void tst_App::signalDuringAnInstallStopsItWithoutAsking_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("SIGTERM") << QStringLiteral("--signal-during-install");
+    QTest::newRow("logout") << QStringLiteral("--session-end-during-install");
+}
+
 void tst_App::signalDuringAnInstallStopsItWithoutAsking()
 {
+    QFETCH(QString, mode);
     QTemporaryDir home;
     QTemporaryDir temp;
     QVERIFY(home.isValid() && temp.isValid());
@@ -1433,7 +1448,7 @@ void tst_App::signalDuringAnInstallStopsItWithoutAsking()
     QProcess child;
     child.setProcessEnvironment(childEnvironment(home.path(), temp.path()));
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--signal-during-install"), archive});
+    child.start(QCoreApplication::applicationFilePath(), {mode, archive});
     QVERIFY(child.waitForStarted());
     QVERIFY2(child.waitForFinished(60000), "the signal did not end the install and the application");
     const QByteArray out = child.readAllStandardOutput();
@@ -1455,7 +1470,9 @@ int main(int argc, char *argv[])
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--wait-at-delete-question"))
         return tst_App::installAndWaitAtTheDeleteQuestion(arguments.at(2));
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--signal-during-install"))
-        return tst_App::signalItselfDuringAnInstall(arguments.at(2));
+        return tst_App::signalItselfDuringAnInstall(arguments.at(2), false);
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--session-end-during-install"))
+        return tst_App::signalItselfDuringAnInstall(arguments.at(2), true);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_App test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Common/FileOperations.h"
 #include "Common/ProgressListener.h"
+#include "Common/Trash.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -70,6 +71,8 @@ private slots:
     void treeSizeCountsRegularFilesOnly();
     void removeAllAndCreateDirectories();
     void moveToTrashLandsInTheTrashOfAFreshHome();
+    void trashOwnerGetsWhatGoesInTheirHomeTrash_data();
+    void trashOwnerGetsWhatGoesInTheirHomeTrash();
     void readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit_data();
     void readSmallFileReadsOnlyAnOwnRegularFileWithinItsLimit();
     void removeAllBeneathNeverFollowsALink_data();
@@ -345,6 +348,80 @@ void tst_FileOperations::moveToTrashLandsInTheTrashOfAFreshHome()
     QVERIFY(QFileInfo(trash + QStringLiteral("/info/LT_Pack.trashinfo")).isFile());
     // Nothing was filed below the working folder.
     QCOMPARE(entryNames(work.path(), QDir::Name), QStringList());
+#endif
+}
+
+void tst_FileOperations::trashOwnerGetsWhatGoesInTheirHomeTrash_data()
+{
+    QTest::addColumn<QString>("planted"); // a link the owner put on the way to their Trash, or none
+    QTest::newRow("a fresh home") << QString();
+    QTest::newRow("the Trash already there") << QStringLiteral("-");
+    QTest::newRow("a link for .local") << QStringLiteral(".local");
+    QTest::newRow("a link for the data folder") << QStringLiteral(".local/share");
+    QTest::newRow("a link for the Trash") << QStringLiteral(".local/share/Trash");
+    QTest::newRow("a link for its files") << QStringLiteral(".local/share/Trash/files");
+}
+
+// Run as root for another user, whose home is a fake one: what goes lands
+// in their Trash and is theirs; a link they planted on the way is never
+// followed, so nothing lands where it points.
+void tst_FileOperations::trashOwnerGetsWhatGoesInTheirHomeTrash()
+{
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    QSKIP("the system's own Trash");
+#else
+    QFETCH(QString, planted);
+    if (::geteuid() != 0)
+        QSKIP("giving files to another user needs root");
+    constexpr uid_t Owner = 65534;
+    constexpr gid_t OwnerGroup = 65534;
+    QTemporaryDir home;
+    QTemporaryDir work;
+    QVERIFY(home.isValid() && work.isValid());
+    QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), Owner, OwnerGroup), 0);
+    const QString elsewhere = work.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(elsewhere));
+    if (planted == QLatin1String("-")) {
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".local/share/Trash/files"))));
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".local/share/Trash/info"))));
+        for (const char *folder : {".local", ".local/share", ".local/share/Trash", ".local/share/Trash/files",
+                                   ".local/share/Trash/info"})
+            QCOMPARE(::chown(QFile::encodeName(home.filePath(QLatin1String(folder))).constData(), Owner, OwnerGroup), 0);
+    } else if (!planted.isEmpty()) {
+        const QString link = home.filePath(planted);
+        QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+        QCOMPARE(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(link).constData()), 0);
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), Owner, OwnerGroup), 0);
+    }
+    const QString victim = work.filePath(QStringLiteral("Templates/LT_Pack"));
+    writeFileOrFail(victim + QStringLiteral("/Media/clip.mov"), "shared");
+    QCOMPARE(::symlink("Media/clip.mov", QFile::encodeName(victim + QStringLiteral("/link")).constData()), 0);
+
+    Trash::setOwner(Owner, home.path());
+    const QString inTrash = Trash::moveToTrashBeneath(work.filePath(QStringLiteral("Templates")), QStringLiteral("LT_Pack"));
+    Trash::setOwner(::geteuid(), QString());
+
+    QCOMPARE(entryNames(elsewhere, QDir::Name), QStringList());
+    if (!planted.isEmpty() && planted != QLatin1String("-")) {
+        QCOMPARE(inTrash, QString());
+        QVERIFY(QFileInfo::exists(victim + QStringLiteral("/Media/clip.mov")));
+        return;
+    }
+    const QString trash = home.path() + QStringLiteral("/.local/share/Trash");
+    QCOMPARE(inTrash, trash + QStringLiteral("/files/LT_Pack"));
+    QVERIFY(!QFileInfo::exists(victim));
+    QCOMPARE(readFile(inTrash + QStringLiteral("/Media/clip.mov")), QByteArray("shared"));
+    const auto owner = [](const QString &path) {
+        struct stat info;
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? qint64(info.st_uid) : -1;
+    };
+    for (const QString &path : QStringList{home.path() + QStringLiteral("/.local"), trash, trash + QStringLiteral("/files"),
+                                trash + QStringLiteral("/info/LT_Pack.trashinfo"), inTrash,
+                                inTrash + QStringLiteral("/Media"), inTrash + QStringLiteral("/Media/clip.mov"),
+                                inTrash + QStringLiteral("/link")})
+        QVERIFY2(owner(path) == Owner, qPrintable(path));
+    QVERIFY(!(QFileInfo(trash).permissions() & (QFile::ReadOther | QFile::ReadGroup)));
+    QCOMPARE(Trash::recordedPlace(inTrash), victim);
 #endif
 }
 

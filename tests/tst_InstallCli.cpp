@@ -47,6 +47,8 @@ private slots:
     void listNeedsNoUnpackFolder();
     void installThenUninstall();
     void installDeletesArchiveOnlyWhenAsked();
+    void installOnlyTheFoldersAskedFor_data();
+    void installOnlyTheFoldersAskedFor();
     void damagedPreviewCostsOnlyThePreview_data();
     void damagedPreviewCostsOnlyThePreview();
     void customCategoriesList();
@@ -110,7 +112,7 @@ void tst_InstallCli::listRefusesNamesNoFileSystemStores()
 
 void tst_InstallCli::allUsersFolderIsReadableByAllWhateverTheUmask()
 {
-    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third")});
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_Simple_Third"), QStringLiteral("LT_Other_Third")});
     QVERIFY(QDir().mkpath(_dir->filePath(QStringLiteral("usr/share"))));
     const QByteArray dirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_DIRS", (_dir->filePath(QStringLiteral("usr/local/share")) + QLatin1Char(':')
@@ -132,6 +134,19 @@ void tst_InstallCli::allUsersFolderIsReadableByAllWhateverTheUmask()
                                            folder + QStringLiteral("/Media/clip.mov"),
                                            Receipt::pathFor(root, QStringLiteral("LT_Pack"))})
         QCOMPARE(mode(path), 0644);
+
+    // Removing one rewrites the receipt for the other: still readable by all.
+    qputenv("XDG_DATA_DIRS", (_dir->filePath(QStringLiteral("usr/local/share")) + QLatin1Char(':')
+                              + _dir->filePath(QStringLiteral("usr/share"))).toUtf8());
+    ::umask(077);
+    const CliRun removal = runMtzip({QStringLiteral("remove"), QStringLiteral("--all-users"),
+                                     QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Other_Third")});
+    ::umask(umask);
+    qputenv("XDG_DATA_DIRS", dirs);
+    QVERIFY2(removal.exitCode == Cli::Success, qPrintable(removal.err));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/Titles.localized/ZT Lower Thirds/LT_Other_Third")));
+    QCOMPARE(mode(Receipt::pathFor(root, QStringLiteral("LT_Pack"))), 0644);
+    QCOMPARE(mode(root + QLatin1Char('/') + Receipt::folderName()), 0755);
 }
 
 void tst_InstallCli::listJsonDescribesEveryArchive()
@@ -348,6 +363,41 @@ void tst_InstallCli::installDeletesArchiveOnlyWhenAsked()
                                    QStringLiteral("--dest"), _dest, notes});
     QCOMPARE(empty.exitCode, int(Cli::Success));
     QVERIFY2(QFileInfo::exists(notes), qPrintable(empty.out + empty.err));
+}
+
+void tst_InstallCli::installOnlyTheFoldersAskedFor_data()
+{
+    QTest::addColumn<QStringList>("only");
+    QTest::addColumn<QStringList>("installed");
+    const QString folder = QStringLiteral("Titles.localized/ZT Lower Thirds/");
+    QTest::newRow("one") << QStringList{folder + QStringLiteral("LT_Two")} << QStringList{QStringLiteral("LT_Two")};
+    QTest::newRow("two, one with a trailing slash")
+        << QStringList{folder + QStringLiteral("LT_One/"), folder + QStringLiteral("LT_Three")}
+        << QStringList{QStringLiteral("LT_One"), QStringLiteral("LT_Three")};
+    QTest::newRow("none of the archive's") << QStringList{folder + QStringLiteral("LT_Elsewhere")} << QStringList();
+    QTest::newRow("the category folder is no template") << QStringList{folder} << QStringList();
+}
+
+// --only is how the window installs, elevated, just the templates a project
+// misses: the rest of the archive stays out, and the archive stays too.
+void tst_InstallCli::installOnlyTheFoldersAskedFor()
+{
+    QFETCH(QStringList, only);
+    QFETCH(QStringList, installed);
+    const QString pack = makePack(QStringLiteral("LT_Pack"), {QStringLiteral("LT_One"), QStringLiteral("LT_Two"),
+                                                              QStringLiteral("LT_Three")});
+    QStringList arguments{QStringLiteral("install"), QStringLiteral("--json"), QStringLiteral("--delete-archive"),
+                          QStringLiteral("--dest"), _dest};
+    for (const QString &folder : only)
+        arguments << QStringLiteral("--only") << folder;
+    const CliRun run = runMtzip(arguments << pack);
+    QCOMPARE(run.exitCode, int(Cli::Success));
+    const QJsonObject archive = QJsonDocument::fromJson(run.out.toUtf8()).object().value(QLatin1String("archives"))
+                                    .toArray().at(0).toObject();
+    QCOMPARE(archive.value(QLatin1String("newlyInstalled")).toInt(), installed.size());
+    for (const QString &name : {QStringLiteral("LT_One"), QStringLiteral("LT_Two"), QStringLiteral("LT_Three")})
+        QCOMPARE(QFileInfo::exists(_dest + QStringLiteral("/Titles.localized/ZT Lower Thirds/") + name), installed.contains(name));
+    QVERIFY2(QFileInfo::exists(pack), "an archive only partly installed is not done with");
 }
 
 void tst_InstallCli::customCategoriesList()

@@ -154,6 +154,7 @@ private slots:
     void manPageDate();
     void copyrightAndNotices();
     void mtzipLinksNoWidgets();
+    void polkitPolicy();
     void samplePackIsReproducible();
     void packages_data();
     void packages();
@@ -530,6 +531,34 @@ void tst_Packaging::copyrightAndNotices()
     }
     QCOMPARE(components, strings({"Qt", "libzip", "zlib", "libdeflate", "libplist", "OpenSSL"}));
     QVERIFY(QString::fromUtf8(readFile(staged(QStringLiteral("share/doc/motion-template-installer/LICENSE")))).startsWith(QLatin1String("MIT License")));
+}
+
+// pkexec finds the action by the program it runs: the installed mtzip.
+void tst_Packaging::polkitPolicy()
+{
+    MTI_NEEDS_STAGE();
+    QFile file(staged(QStringLiteral("share/polkit-1/actions/%1.policy").arg(AppId)));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    QXmlStreamReader xml(&file);
+    QStringList actions;
+    QString execPath;
+    QString allowActive;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("action"))
+            actions.append(xml.attributes().value(QLatin1String("id")).toString());
+        else if (xml.name() == QLatin1String("annotate")
+                 && xml.attributes().value(QLatin1String("key")) == QLatin1String("org.freedesktop.policykit.exec.path"))
+            execPath = xml.readElementText();
+        else if (xml.name() == QLatin1String("allow_active"))
+            allowActive = xml.readElementText();
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(actions, QStringList{AppId + QStringLiteral(".mtzip")});
+    QCOMPARE(execPath, QStringLiteral(MTI_INSTALLED_MTZIP));
+    QVERIFY(QFileInfo(execPath).isAbsolute());
+    QCOMPARE(allowActive, QStringLiteral("auth_admin_keep"));
 }
 
 void tst_Packaging::mtzipLinksNoWidgets()

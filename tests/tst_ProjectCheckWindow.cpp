@@ -8,6 +8,8 @@
 #include "CollectionTestTools.h"
 #include "Installer/InstalledArchives.h"
 #include "Installer/Receipt.h"
+#include "Installer/TemplateFolders.h"
+#include "Interface/Elevation.h"
 #include "Projects/ProjectArchives.h"
 #include "Projects/ProjectCheckModel.h"
 #include "Projects/ProjectCheckWindow.h"
@@ -21,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace CollectionTestTools;
 using TestSupport::writeFileOrFail;
@@ -78,6 +82,12 @@ bool waitForCheck(const QPointer<ProjectCheckWindow> &window, QSignalSpy &checke
     return QTest::qWaitFor([&] { return !window || (checked.count() >= count && !window->isBusy()); }, 20000) && window;
 }
 
+QString sUnwritable;
+bool writableUnlessChosen(const QString &folder)
+{
+    return folder != sUnwritable;
+}
+
 } // namespace
 
 class tst_ProjectCheckWindow : public QObject
@@ -92,6 +102,8 @@ private slots:
     void archivesSearched();
     void installMissing();
     void installAsksBeforeReplacing();
+    void installForAllUsersRunsMtzipElevated_data();
+    void installForAllUsersRunsMtzipElevated();
     void updatesWhenInstalledElsewhere();
     void hostileProject_data();
     void hostileProject();
@@ -314,6 +326,105 @@ void tst_ProjectCheckWindow::installMissing()
              "only the templates the project uses are installed");
     // One receipt per archive: one transaction each.
     QCOMPARE(Receipt::readAll(destinationRoot()).size(), size_t(2));
+}
+
+void tst_ProjectCheckWindow::installForAllUsersRunsMtzipElevated_data()
+{
+    QTest::addColumn<QString>("mode");     // what the fake pkexec does
+    QTest::addColumn<bool>("alsoForMe");   // the project also misses one of this user's
+    QTest::addColumn<QString>("summary");  // the closing sheet's text; empty: none
+    QTest::newRow("administrator says yes") << QStringLiteral("run") << true << QStringLiteral("2 templates were installed.");
+    QTest::newRow("prompt dismissed, this user's part still installs")
+        << QStringLiteral("126") << true << QStringLiteral("1 template was installed.");
+    QTest::newRow("prompt dismissed, nothing else to do") << QStringLiteral("126") << false << QString();
+}
+
+// The folder of all users, which this process may not write: that part of
+// the install goes through mtzip behind a fake pkexec that records its
+// arguments and runs them as this user; the rest installs as always.
+void tst_ProjectCheckWindow::installForAllUsersRunsMtzipElevated()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, alsoForMe);
+    QFETCH(QString, summary);
+    const QString data = _dir->filePath(QStringLiteral("usr/share"));
+    const QByteArray savedDataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
+    Elevation::setWritableCheckForTesting(writableUnlessChosen);
+    const QString allUsers = TemplateFolders::forAllUsers();
+    QVERIFY(allUsers.startsWith(data));
+    QVERIFY(QDir().mkpath(allUsers));
+    sUnwritable = allUsers;
+
+    const QString log = _dir->filePath(QStringLiteral("pkexec.log"));
+    const QString fake = _dir->filePath(QStringLiteral("pkexec"));
+    writeFileOrFail(fake, "#!/bin/sh\n"
+                          "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
+                          "case \"$FAKE_PKEXEC_MODE\" in 126|127) exit \"$FAKE_PKEXEC_MODE\" ;; esac\n"
+                          "exec \"$@\"\n");
+    QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("MTI_ELEVATE_HELPER", QFile::encodeName(fake));
+    qputenv("MTI_ELEVATE_MTZIP", MTI_MTZIP_BINARY);
+    qputenv("FAKE_PKEXEC_LOG", QFile::encodeName(log));
+    qputenv("FAKE_PKEXEC_MODE", mode.toUtf8());
+    const auto restore = qScopeGuard([savedDataDirs] {
+        for (const char *variable : {"MTI_ELEVATE_HELPER", "MTI_ELEVATE_MTZIP", "FAKE_PKEXEC_LOG", "FAKE_PKEXEC_MODE"})
+            qunsetenv(variable);
+        qputenv("XDG_DATA_DIRS", savedDataDirs);
+        Elevation::setWritableCheckForTesting(nullptr);
+        sUnwritable.clear();
+    });
+
+    // The archive also holds a template the project does not use: mtzip
+    // installs only the one asked for.
+    const QString pack = makeArchive(_archives, QStringLiteral("LT_Names.mtzip"),
+                                     {QStringLiteral("LT_Shared"), QStringLiteral("LT_Mine"), QStringLiteral("LT_Unused")});
+    QVERIFY(!pack.isEmpty());
+    QList<Effect> effects{{"LT_Shared",
+                           "/Library/Application Support/Final Cut Pro/Templates.localized/Titles.localized/"
+                           "ZT Lower Thirds/LT_Shared/LT_Shared.moti",
+                           "title"}};
+    if (alsoForMe)
+        effects.append({"LT_Mine", "~/Titles.localized/ZT Lower Thirds/LT_Mine/LT_Mine.moti", "title"});
+    const QString project = _dir->filePath(QStringLiteral("Show.fcpxml"));
+    writeFileOrFail(project, fcpxml(effects));
+
+    ProjectCheckWindow::Environment env = environment();
+    env.allUsersRoot = allUsers;
+    QPointer<ProjectCheckWindow> window = ProjectCheckWindow::open(project, env);
+    QSignalSpy checked(window.data(), &ProjectCheckWindow::checked);
+    QVERIFY(waitForCheck(window, checked));
+    QCOMPARE(window->model()->count(RowState::Missing), alsoForMe ? 2 : 1);
+
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Missing Templates Installed"), QStringLiteral("OK"));
+    QSignalSpy installed(window.data(), &ProjectCheckWindow::installFinished);
+    const int checksBefore = int(checked.count());
+    window->installButton()->click();
+    if (summary.isEmpty()) {
+        QVERIFY(waitForCheck(window, checked, checksBefore + 1));
+        QVERIFY2(alerts.seen.isEmpty(), "a declined password changes nothing and needs no sheet");
+        QCOMPARE(installed.count(), 0);
+    } else {
+        QVERIFY(installed.wait(30000));
+        QVERIFY(QTest::qWaitFor([&] { return alerts.answered(QStringLiteral("Missing Templates Installed")); }, 10000));
+        QCOMPARE(alerts.seen.last().informativeText, summary);
+    }
+
+    QFile recorded(log);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QStringList arguments = QString::fromUtf8(recorded.readAll()).split(QChar(0));
+    QCOMPARE(arguments.takeLast(), QString());
+    QCOMPARE(arguments, (QStringList{QStringLiteral(MTI_MTZIP_BINARY), QStringLiteral("install"), QStringLiteral("--dest"),
+                                     allUsers, QStringLiteral("--trash"), QStringLiteral("--json"), QStringLiteral("--only"),
+                                     QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Shared"), QStringLiteral("--"), pack}));
+    const QString category = allUsers + QStringLiteral("/Titles.localized/ZT Lower Thirds/");
+    QCOMPARE(QFileInfo::exists(category + QStringLiteral("LT_Shared/LT_Shared.moti")), mode == QLatin1String("run"));
+    QVERIFY2(!QFileInfo::exists(category + QStringLiteral("LT_Unused")), "only what the project misses");
+    QVERIFY2(!QFileInfo::exists(category + QStringLiteral("LT_Mine")), "this user's templates stay this user's");
+    QCOMPARE(QFileInfo::exists(installedPath(QStringLiteral("Titles.localized"), QStringLiteral("Lower Thirds"),
+                                             QStringLiteral("LT_Mine"))),
+             alsoForMe);
 }
 
 void tst_ProjectCheckWindow::installAsksBeforeReplacing()

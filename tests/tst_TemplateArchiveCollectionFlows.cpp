@@ -160,6 +160,7 @@ void tst_TemplateArchiveCollectionFlows::init()
 
 void tst_TemplateArchiveCollectionFlows::cleanup()
 {
+    FaultHooks::clear();
     registry().closeAllCollections();
     for (QMessageBox *box : visibleAlerts())
         box->done(0);
@@ -544,8 +545,10 @@ void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst_data()
 void tst_TemplateArchiveCollectionFlows::closingDuringAnInstallAsksFirst()
 {
     QFETCH(QString, answer);
-    // Big enough that the install is still running when the close comes.
-    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Long"), 600);
+    // Slow steps keep the install running when the close comes, however
+    // busy or idle the machine.
+    FaultHooks::delayEachStep(20);
+    const QStringList names = templateNames(QStringLiteral("LT"), QStringLiteral("Long"), 60);
     const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Long_Pack.mtzip"), names);
     QVERIFY(!archive.isEmpty());
     const QList<TemplateArchiveCollection *> opened =

@@ -90,6 +90,7 @@ private slots:
     void marks();
     void markDetails();
     void archiveDocuments();
+    void readAllAgreesWithReadOneByOne();
     void boundedEntryReads();
 };
 
@@ -663,6 +664,56 @@ void TemplateDocumentTest::archiveDocuments()
                                             QStringLiteral("LT")),
              QStringLiteral("a.moti"));
     QCOMPARE(ArchiveDocuments::documentName({QStringLiteral("notes.txt")}, QStringLiteral("LT")), QString());
+}
+
+// Many documents, more than one batch, good and bad mixed: the parallel
+// read gives each folder the answer a read of its own gives, in order.
+void TemplateDocumentTest::readAllAgreesWithReadOneByOne()
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("LT_Many.mtzip"));
+    ZipTestTools::EntryList entries;
+    QStringList folders;
+    for (int i = 0; i < 700; ++i) {
+        const QString name = QStringLiteral("LT_%1").arg(i, 4, 10, QLatin1Char('0'));
+        const QString folder = QStringLiteral("Pack/") + name;
+        folders.append(folder);
+        const QByteArray scene = "<clip><relativeURL>Media/" + QByteArray::number(i % 3) + ".png</relativeURL></clip>";
+        switch (i % 7) {
+        case 0: // truncated
+            entries.append({folder + QLatin1Char('/') + name + QStringLiteral(".moti"), motionDocument(FullHeader).left(200)});
+            break;
+        case 1: // no document at all
+            entries.append({folder + QStringLiteral("/readme.txt"), "none"});
+            break;
+        default:
+            entries.append({folder + QLatin1Char('/') + name + QStringLiteral(".moti"), motionDocument(FullHeader, scene)});
+            if (i % 2 == 0)
+                entries.append({folder + QStringLiteral("/Media/0.png"), "png"});
+        }
+    }
+    folders.append(QStringLiteral("Pack/Not_There"));
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, entries));
+    Expected<std::unique_ptr<ArchiveDocuments>> documents = ArchiveDocuments::open(archive);
+    QVERIFY(documents);
+
+    const std::vector<Expected<TemplateDocument>> all = (*documents)->readAll(folders);
+    QCOMPARE(all.size(), size_t(folders.size()));
+    int good = 0;
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const Expected<TemplateDocument> one = (*documents)->read(folders.at(i));
+        const Expected<TemplateDocument> &many = all.at(size_t(i));
+        QCOMPARE(bool(many), bool(one));
+        if (!one) {
+            QCOMPARE(many.error().code(), one.error().code());
+            continue;
+        }
+        ++good;
+        QCOMPARE(many->theme, one->theme);
+        QCOMPARE(many->missingMedia(), one->missingMedia());
+        QCOMPARE(many->parameters.size(), one->parameters.size());
+    }
+    QCOMPARE(good, 500);
 }
 
 void TemplateDocumentTest::boundedEntryReads()

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "CollectionTestTools.h"
 
+#include "Interface/Elevation.h"
 #include "Installer/DestinationLock.h"
+#include "Installer/TemplateFolders.h"
 #include "Installer/TemplateLibrary.h"
 #include "Library/RecentlyRemovedModel.h"
 #include "Library/TemplateLibraryFilterModel.h"
@@ -114,6 +116,10 @@ private slots:
 
     void emptyLibraryFiltersAndStatusLine();
     void removeAsksNamingTheCountThenTrashes();
+    void allUsersNeedElevationOnlyWhereNotWritable_data();
+    void allUsersNeedElevationOnlyWhereNotWritable();
+    void removeFromAllUsersRunsMtzipElevated_data();
+    void removeFromAllUsersRunsMtzipElevated();
     void selectionAndScrollSurviveARescan();
     void verifyShowsWhatIsMissingOrChanged();
     void reinstallOffersOnlyArchivesStillThere();
@@ -289,6 +295,162 @@ void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
     window->removeAction()->trigger();
     QTRY_VERIFY(visibleAlert(QStringLiteral("Remove “Keep Me”?")));
     QVERIFY(press(visibleAlert(QStringLiteral("Remove “Keep Me”?")), QStringLiteral("Cancel")));
+}
+
+namespace {
+
+// Writable or not, as the test says: as root every folder is writable.
+QString sUnwritable;
+bool writableUnlessChosen(const QString &folder)
+{
+    return folder != sUnwritable;
+}
+
+// The folder of all users, below a data folder of the test's own.
+struct AllUsersFolder
+{
+    explicit AllUsersFolder(const QString &dataDir)
+        : saved(qgetenv("XDG_DATA_DIRS"))
+        , root(dataDir + QStringLiteral("/Final Cut Pro/Templates"))
+    {
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir));
+        Elevation::setWritableCheckForTesting(writableUnlessChosen);
+    }
+    ~AllUsersFolder()
+    {
+        qputenv("XDG_DATA_DIRS", saved);
+        Elevation::setWritableCheckForTesting(nullptr);
+        sUnwritable.clear();
+    }
+    QByteArray saved;
+    QString root;
+};
+
+} // namespace
+
+void tst_TemplateLibraryWindow::allUsersNeedElevationOnlyWhereNotWritable_data()
+{
+    QTest::addColumn<QString>("root");       // relative to the data folder; "*" the user's own
+    QTest::addColumn<QString>("unwritable"); // the same
+    QTest::addColumn<bool>("needed");
+    const QString all = QStringLiteral("Final Cut Pro/Templates");
+    QTest::newRow("all users, writable") << all << QString() << false;
+    QTest::newRow("all users, not writable") << all << all << true;
+    // Not made yet: the folder an install would make it in decides.
+    QTest::newRow("all users missing, data folder not writable") << all << QString() << true;
+    QTest::newRow("the user's own") << QStringLiteral("*") << QStringLiteral("*") << false;
+}
+
+void tst_TemplateLibraryWindow::allUsersNeedElevationOnlyWhereNotWritable()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, unwritable);
+    QFETCH(bool, needed);
+    const QString data = _work->filePath(QStringLiteral("usr/share"));
+    AllUsersFolder allUsers(data);
+    QCOMPARE(TemplateFolders::forAllUsers(), allUsers.root);
+    const auto place = [&](const QString &relative) { return relative == QLatin1String("*") ? _root : data + QLatin1Char('/') + relative; };
+    if (qstrcmp(QTest::currentDataTag(), "all users missing, data folder not writable") == 0) {
+        QVERIFY(QDir().mkpath(data));
+        sUnwritable = data;
+    } else {
+        QVERIFY(QDir().mkpath(place(root)));
+        sUnwritable = unwritable.isEmpty() ? QString() : place(unwritable);
+    }
+    QCOMPARE(Elevation::isNeeded(place(root)), needed);
+}
+
+void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated_data()
+{
+    QTest::addColumn<QString>("mode");   // what the fake pkexec does
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<QString>("alert");  // the sheet that follows, if any
+    QTest::newRow("administrator says yes") << QStringLiteral("run") << true << QString();
+    QTest::newRow("prompt dismissed") << QStringLiteral("126") << false << QString();
+    QTest::newRow("not authorized") << QStringLiteral("127") << false << QString();
+    QTest::newRow("mtzip fails") << QStringLiteral("fail") << false << QStringLiteral("Some Templates Were Not Removed");
+    QTest::newRow("mtzip refuses the folder") << QStringLiteral("refuse") << false
+                                              << QStringLiteral("Some Templates Were Not Removed");
+}
+
+// The whole way through a fake pkexec that records its arguments and runs
+// them as this user: the argument list as the window built it, mtzip's
+// answer and its exit code read back into the window's sheets.
+void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, removed);
+    QFETCH(QString, alert);
+    AllUsersFolder allUsers(_work->filePath(QStringLiteral("usr/share")));
+    _shared = allUsers.root;
+    sUnwritable = _shared;
+    // A name a shell would split and unquote.
+    const QString name = QStringLiteral("LT_It's \"Quoted\" $HOME");
+    const QString destination = Category + name;
+    writeFileOrFail(_shared + QLatin1Char('/') + destination + QLatin1Char('/') + name + QStringLiteral(".moti"), "shared");
+    if (mode == QLatin1String("refuse") && ::geteuid() != 0)
+        QSKIP("only root refuses a folder others can write into");
+    if (mode == QLatin1String("refuse"))
+        QVERIFY(QFile::setPermissions(_shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther
+                                                   | QFile::ReadOther | QFile::ExeOther));
+
+    const QString log = _work->filePath(QStringLiteral("pkexec.log"));
+    const QString fake = _work->filePath(QStringLiteral("pkexec"));
+    writeFileOrFail(fake, "#!/bin/sh\n"
+                          "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
+                          "case \"$FAKE_PKEXEC_MODE\" in\n"
+                          "126|127) exit \"$FAKE_PKEXEC_MODE\" ;;\n"
+                          "fail) echo 'mtzip: removal failed: the disk is on fire' >&2; exit 1 ;;\n"
+                          "esac\n"
+                          "exec \"$@\"\n");
+    QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("MTI_ELEVATE_HELPER", QFile::encodeName(fake));
+    qputenv("MTI_ELEVATE_MTZIP", MTI_MTZIP_BINARY);
+    qputenv("FAKE_PKEXEC_LOG", QFile::encodeName(log));
+    qputenv("FAKE_PKEXEC_MODE", mode.toUtf8());
+    qunsetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([] {
+        for (const char *variable : {"MTI_ELEVATE_HELPER", "MTI_ELEVATE_MTZIP", "FAKE_PKEXEC_LOG", "FAKE_PKEXEC_MODE"})
+            qunsetenv(variable);
+    });
+
+    // mtzip runs outside the test mode of the standard paths: its Trash is
+    // the real one below HOME, which earlier rows may have filled.
+    const QString trash = qEnvironmentVariable("HOME") + QStringLiteral("/.local/share/Trash");
+    QVERIFY(QDir(trash).removeRecursively());
+
+    auto window = makeWindow();
+    QVERIFY(waitForScan(*window, 1));
+    QVERIFY(window->selectTemplate(TemplateLibraryModel::key(1, destination)));
+    window->removeAction()->trigger();
+    QTRY_VERIFY(visibleAlert(QStringLiteral("Remove “It's \"Quoted\" $HOME”?")));
+    QVERIFY(press(visibleAlert(QStringLiteral("Remove “It's \"Quoted\" $HOME”?")), QStringLiteral("Remove")));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy(), 20000);
+
+    QFile recorded(log);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QStringList arguments = QString::fromUtf8(recorded.readAll()).split(QChar(0));
+    QCOMPARE(arguments.takeLast(), QString()); // after the last NUL
+    QCOMPARE(arguments, (QStringList{QStringLiteral(MTI_MTZIP_BINARY), QStringLiteral("remove"), QStringLiteral("--dest"),
+                                     _shared, QStringLiteral("--trash"), QStringLiteral("--remove-edited"),
+                                     QStringLiteral("--json"), QStringLiteral("--trash-owner"),
+                                     QString::number(::getuid()), QStringLiteral("--"), destination}));
+
+    const QString installed = _shared + QLatin1Char('/') + destination;
+    const QString inTrash = trash + QStringLiteral("/files/") + name;
+    QCOMPARE(QFileInfo::exists(installed), !removed);
+    QCOMPARE(QFileInfo::exists(inTrash), removed);
+    if (alert.isEmpty()) {
+        QVERIFY(visibleAlerts().isEmpty());
+    } else {
+        QTRY_VERIFY(visibleAlert(alert));
+        const QString text = visibleAlert(alert)->informativeText() + visibleAlert(alert)->text();
+        // mtzip's own words, without its name: from stderr, or from its JSON answer.
+        const QString expected = mode == QLatin1String("fail") ? QStringLiteral("the disk is on fire")
+                                                                : QStringLiteral("chmod go-w");
+        QVERIFY2(text.contains(expected) && !text.contains(QLatin1String("mtzip:")), qPrintable(text));
+    }
+    QTRY_COMPARE(window->model()->rowCount(), removed ? 0 : 1);
 }
 
 void tst_TemplateLibraryWindow::selectionAndScrollSurviveARescan()

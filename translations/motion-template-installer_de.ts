@@ -410,6 +410,17 @@ für Final Cut Pro X und Motion.</translation>
     </message>
 </context>
 <context>
+    <name>Elevation</name>
+    <message>
+        <source>The administrator&apos;s permission could not be asked for: %1 did not start.</source>
+        <translation>Die Erlaubnis des Administrators konnte nicht erfragt werden: %1 ließ sich nicht starten.</translation>
+    </message>
+    <message>
+        <source>mtzip ended with status %1.</source>
+        <translation>mtzip endete mit dem Status %1.</translation>
+    </message>
+</context>
+<context>
     <name>Error</name>
     <message>
         <source>&quot;%1&quot;: %2</source>
@@ -834,6 +845,14 @@ für Final Cut Pro X und Motion.</translation>
     <message>
         <source>Collect Templates…</source>
         <translation>Vorlagen sammeln …</translation>
+    </message>
+    <message>
+        <source>“%1” was not installed for all users: %2</source>
+        <translation>„%1“ wurde nicht für alle Benutzer installiert: %2</translation>
+    </message>
+    <message>
+        <source>The templates for all users were not installed: %1</source>
+        <translation>Die Vorlagen für alle Benutzer wurden nicht installiert: %1</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 
 #include "App/AppMenus.h"
+#include "App/QuitSignals.h"
 #include "App/OpenRequestQueue.h"
 #include "App/PreferencesWindow.h"
 #include "App/TemplateArchiveDropzoneView.h"
@@ -553,6 +554,10 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         _openRequests->queueOpenEvent(static_cast<QFileOpenEvent *>(event)->file());
         return true;
     }
+    // Logout or restart on macOS: as for SIGTERM, work under way stops and
+    // undoes itself without a question; the windows then close below.
+    if (watched == qApp && event->type() == QEvent::Quit && QuitSignals::sessionEnding())
+        QuitSignals::quitForSystem("at the session's end");
     if (watched == qApp && event->type() == QEvent::Quit
         && (!openCollections().isEmpty() || (_libraryWindow && _libraryWindow->isBusy()))) {
         // Refused for now, so Qt neither exits at once nor closes windows

@@ -7,11 +7,13 @@
 #include "Cli/CliLibraryCommand.h"
 #include "Cli/CliProgress.h"
 #include "Cli/CliSignals.h"
+#include "Common/FileNames.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstallerV2.h"
 #include "Metadata/ArchiveDocuments.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
@@ -51,6 +53,7 @@ protected:
         parser.addOption(_replaceForeign);
         parser.addOption(_dryRun);
         parser.addOption(_skipTooNew);
+        parser.addOption(_only);
         _lockWait.addOption(parser);
     }
     bool changesNothing(const QCommandLineParser &parser) const override { return parser.isSet(_dryRun); }
@@ -109,7 +112,7 @@ protected:
         const QSet<const EffectTemplateItem *> tooNew = judgeTooNew(run, installer, archive);
         EffectTemplateItemList selected;
         for (const EffectTemplateItem *item : installer.effects()) {
-            if (!_skipping || !tooNew.contains(item))
+            if ((!_skipping || !tooNew.contains(item)) && asked(run, *item))
                 selected.push_back(item);
         }
         entry[QStringLiteral("templates")] = planJson(run, installer, tooNew);
@@ -118,7 +121,9 @@ protected:
         if (selected.empty()) {
             // Every template was left out: nothing to install, nothing failed.
             entry[QStringLiteral("newlyInstalled")] = 0;
-            run.context.info(QStringLiteral("%1: nothing installed, every template is too new").arg(installer.title()));
+            run.context.info(run.parser.isSet(_only)
+                                 ? QStringLiteral("%1: nothing installed, no template of it was asked for").arg(installer.title())
+                                 : QStringLiteral("%1: nothing installed, every template is too new").arg(installer.title()));
             return Outcome::Done;
         }
 
@@ -139,12 +144,29 @@ protected:
         const bool allDone = reportOutcome(run, installer, archive, entry);
         // An archive in which nothing was found is kept: it may be one this
         // tool does not understand, not one that is done with.
-        if (run.parser.isSet(_deleteArchive) && !installer.effects().empty() && allDone)
+        // With --only the archive still holds templates not installed: it stays.
+        if (run.parser.isSet(_deleteArchive) && !run.parser.isSet(_only) && !installer.effects().empty() && allDone)
             installer.setMustDeleteTemplatesArchive(true);
         return allDone ? Outcome::Done : Outcome::Failed;
     }
 
 private:
+    // Whether --only, when given, names the template's folder below the
+    // templates folder (as the project check knows it: the kind folder,
+    // the category folder, the template's own).
+    bool asked(const Run &run, const EffectTemplateItem &item) const
+    {
+        if (!run.parser.isSet(_only))
+            return true;
+        QString folder = item.relativeDestinationPath();
+        if (folder.startsWith(QLatin1Char('/')))
+            folder.remove(0, 1);
+        const QString wanted = FileNames::comparable(folder);
+        const QStringList only = run.parser.values(_only);
+        return std::any_of(only.begin(), only.end(),
+                           [&](const QString &one) { return FileNames::comparable(QDir::cleanPath(one)) == wanted; });
+    }
+
     // The templates too new for the Final Cut Pro judged against, each told
     // on stderr (with whether it is left out). Their documents are read
     // from the archive; one that cannot be read is not held against its
@@ -186,7 +208,8 @@ private:
             QJsonObject object = templateJson(++run.number, *item);
             // An identical copy of another archive's is left to it.
             const bool leftOut = _skipping && tooNew.contains(item);
-            const QString what = leftOut ? QStringLiteral("skip-too-new")
+            const QString what = !asked(run, *item) ? QStringLiteral("skip-not-asked")
+                : leftOut ? QStringLiteral("skip-too-new")
                 : plan[i].identical && plan[i].state == TemplateOwnership::State::Foreign
                 ? QStringLiteral("skip")
                 : action(plan[i].state, installer.ownershipPolicy());
@@ -278,6 +301,10 @@ private:
     QCommandLineOption _skipTooNew{QStringLiteral("skip-too-new"),
                                    QStringLiteral("Leave out the templates too new for the Final Cut Pro judged "
                                                   "against; install the rest.")};
+    QCommandLineOption _only{QStringLiteral("only"),
+                             QStringLiteral("Install only the template at FOLDER below the templates folder (such as "
+                                            "Titles.localized/Category/Name); may be given more than once."),
+                             QStringLiteral("FOLDER")};
     bool _skipping = false;
 };
 

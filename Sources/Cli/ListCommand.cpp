@@ -44,11 +44,17 @@ protected:
         std::unique_ptr<ZipEntryContents> listed = installer.takeListedContents();
         Expected<std::unique_ptr<ArchiveDocuments>> documents =
             listed ? ArchiveDocuments::over(std::move(listed)) : ArchiveDocuments::open(installer.archiveURL().toLocalFile());
+        QStringList folders;
+        for (const EffectTemplateItem *item : installer.effects())
+            folders.append(item->relativeSourcePath());
+        const std::vector<Expected<TemplateDocument>> read =
+            documents ? (*documents)->readAll(folders) : std::vector<Expected<TemplateDocument>>();
+        size_t index = 0;
         for (const EffectTemplateItem *item : installer.effects()) {
             ++run.number;
             const bool installed = item->isInstalledInDestRootFolder(run.root);
-            const Expected<TemplateDocument> document = documents ? (*documents)->read(item->relativeSourcePath())
-                                                                  : Expected<TemplateDocument>(documents.error());
+            const Expected<TemplateDocument> &document =
+                documents ? read.at(index++) : Expected<TemplateDocument>(documents.error());
             const TemplateMarks::Judgement judgement = TemplateMarks::judge(document, run.finalCut);
             QJsonObject object = templateJson(run.number, *item);
             object[QStringLiteral("installed")] = installed;

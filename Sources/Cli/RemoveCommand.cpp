@@ -9,13 +9,18 @@
 #include "Cli/CliSignals.h"
 #include "Installer/TemplateLibrary.h"
 #include "Installer/TemplateOwnership.h"
+#include "Common/Trash.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
 
 #include <csignal>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,7 +54,28 @@ protected:
         parser.addOption(_trash);
         parser.addOption(_removeEdited);
         parser.addOption(_dryRun);
+        parser.addOption(_trashOwner);
         _lockWait.addOption(parser);
+    }
+
+    // Run as root for someone (pkexec says who in PKEXEC_UID, the
+    // application with --trash-owner): what goes to the Trash goes to theirs.
+    bool chooseTrashOwner(CliContext &context, const QCommandLineParser &parser) const
+    {
+        QString owner = parser.value(_trashOwner);
+        if (owner.isEmpty() && ::geteuid() == 0)
+            owner = qEnvironmentVariable("PKEXEC_UID");
+        if (owner.isEmpty())
+            return true;
+        bool number = false;
+        const uint uid = owner.toUInt(&number);
+        const struct passwd *user = number ? ::getpwuid(uid_t(uid)) : nullptr;
+        if (!user || !user->pw_dir || !*user->pw_dir) {
+            context.error(QStringLiteral("--trash-owner: no user with the id '%1'").arg(owner));
+            return false;
+        }
+        Trash::setOwner(uid_t(uid), QFile::decodeName(user->pw_dir));
+        return true;
     }
 
     // Copies changed since their install are removed only when asked for,
@@ -88,7 +114,7 @@ protected:
     int runIn(CliContext &context, const QCommandLineParser &parser, const QString &root, bool json) override
     {
         std::optional<std::chrono::milliseconds> lockWait;
-        if (!_lockWait.read(context, parser, &lockWait))
+        if (!_lockWait.read(context, parser, &lockWait) || !chooseTrashOwner(context, parser))
             return Cli::UsageError;
         QStringList unknown;
         const QStringList destinations = TemplateLibrary::resolve(root, parser.positionalArguments(), &unknown);
@@ -211,6 +237,10 @@ private:
                                      QStringLiteral("Also remove templates you changed since their install (to the Trash).")};
     QCommandLineOption _dryRun{{QStringLiteral("n"), QStringLiteral("dry-run")},
                                QStringLiteral("Print what would be removed; change nothing.")};
+    QCommandLineOption _trashOwner{QStringLiteral("trash-owner"),
+                                   QStringLiteral("Run as root for user UID: move to that user's Trash and give them "
+                                                  "what goes there (default: PKEXEC_UID, when set)."),
+                                   QStringLiteral("UID")};
     // Another install into the folder holds its lock while it works.
     CliLockWait _lockWait;
 };

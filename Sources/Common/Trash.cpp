@@ -14,7 +14,9 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +30,79 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
+// The user whose Trash takes what goes, when it is not this process's.
+struct Owner
+{
+    bool set = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    QString home;
+};
+Owner sOwner;
+
+// The folder `relative` below the open folder `base` (a home or a
+// volume's top), made where missing: each folder on the way entered
+// without following a link, those this process made given to the owner,
+// and those that are someone else's refused. Those at or below `trash`
+// are private to the owner, as a Trash is.
+FileOperations::FileDescriptor openOwnerFolder(int base, const QString &relative, const QString &trash)
+{
+    FileOperations::FileDescriptor folder;
+    QString step;
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        step = step.isEmpty() ? part : step + QLatin1Char('/') + part;
+        std::error_code ec;
+        folder = FileOperations::makeFolderBeneath(base, step, ec, FileOperations::LinksOnTheWay::Refuse);
+        struct stat state;
+        if (ec || ::fstat(folder.get(), &state) != 0)
+            return {};
+        if (state.st_uid == ::geteuid() && state.st_uid != sOwner.uid
+            && (::fchown(folder.get(), sOwner.uid, sOwner.gid) != 0 || ::fstat(folder.get(), &state) != 0))
+            return {};
+        if (state.st_uid != sOwner.uid)
+            return {};
+        if (step.startsWith(trash))
+            ::fchmod(folder.get(), 0700);
+    }
+    return folder;
+}
+
+// Gives the entry `name` of `folder`, and all below it, to the owner; links
+// as links. What is inside a folder first: until the folder is theirs, the
+// owner cannot swap what lies in it.
+void giveToOwner(int folder, const char *name)
+{
+    struct stat state;
+    if (::fstatat(folder, name, &state, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (S_ISDIR(state.st_mode)) {
+        const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0)
+            return;
+        if (DIR *listing = ::fdopendir(::dup(inner))) {
+            while (const dirent *entry = ::readdir(listing)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    giveToOwner(inner, entry->d_name);
+            }
+            ::closedir(listing);
+        }
+        [[maybe_unused]] const int given = ::fchown(inner, sOwner.uid, sOwner.gid);
+        ::close(inner);
+        return;
+    }
+    [[maybe_unused]] const int given = ::fchownat(folder, name, sOwner.uid, sOwner.gid, AT_SYMLINK_NOFOLLOW);
+}
+
 #if !defined(Q_OS_MACOS)
+
+// The owner's Trash below `base`: its "files" and "info" folders.
+bool openOwnerTrash(int base, const QString &relative, FileOperations::FileDescriptor *files,
+                    FileOperations::FileDescriptor *info)
+{
+    *files = openOwnerFolder(base, relative + QStringLiteral("/files"), relative);
+    *info = openOwnerFolder(base, relative + QStringLiteral("/info"), relative);
+    return files->isValid() && info->isValid();
+}
 
 // A Trash folder we may use: a real folder (not a link), ours, with the
 // "files" and "info" folders the freedesktop.org layout asks for.
@@ -59,11 +133,49 @@ QString topFolderOf(const QString &path, dev_t device)
     return top;
 }
 
+// The owner's Trash for items on `path`'s volume, as a folder to start from
+// and the way below it: the home Trash on the home's volume, else the
+// volume's .Trash-UID.
+bool ownerTrashPlace(const QString &path, QString *base, QString *relative)
+{
+    struct stat home;
+    if (::stat(encoded(sOwner.home).constData(), &home) != 0 || !S_ISDIR(home.st_mode))
+        return false;
+    const dev_t device = deviceOf(path);
+    if (device == home.st_dev) {
+        *base = sOwner.home;
+        *relative = QStringLiteral(".local/share/Trash");
+    } else {
+        *base = topFolderOf(QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() + QStringLiteral("/x"), device);
+        *relative = QStringLiteral(".Trash-") + QString::number(sOwner.uid);
+    }
+    return true;
+}
+
+// Opens the owner's Trash for `path`, making it where missing.
+QString openOwnerTrashFor(const QString &path, FileOperations::FileDescriptor *files, FileOperations::FileDescriptor *info)
+{
+    QString base;
+    QString relative;
+    std::error_code ec;
+    if (!ownerTrashPlace(path, &base, &relative))
+        return {};
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(base, ec);
+    if (ec || !openOwnerTrash(top.get(), relative, files, info))
+        return {};
+    return base + QLatin1Char('/') + relative;
+}
+
 // The Trash for items on `path`'s volume: the home Trash on the home's
 // volume, else the volume's own (.Trash/UID when an administrator made a
 // sticky .Trash, else .Trash-UID).
 QString trashFor(const QString &path)
 {
+    if (sOwner.set) {
+        FileOperations::FileDescriptor files;
+        FileOperations::FileDescriptor info;
+        return openOwnerTrashFor(path, &files, &info);
+    }
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QDir().mkpath(dataHome);
     const QString home = dataHome + QStringLiteral("/Trash");
@@ -146,10 +258,95 @@ QString recordedPlace(const QString &)
 namespace {
 
 #if !defined(Q_OS_MACOS)
+QByteArray trashRecord(const QString &original)
+{
+    return "[Trash Info]\nPath=" + QUrl::toPercentEncoding(original, "/") + "\nDeletionDate="
+        + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toLatin1() + '\n';
+}
+
+// As trashEntry, into the owner's Trash through its opened folders only:
+// nothing the owner swaps in the Trash meanwhile is followed.
+QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
+{
+    FileOperations::FileDescriptor files;
+    FileOperations::FileDescriptor info;
+    const QString trash = openOwnerTrashFor(QFileInfo(path).absoluteFilePath(), &files, &info);
+    if (trash.isEmpty())
+        return {};
+    QString base = QFileInfo(original).fileName();
+    if (base.isEmpty())
+        base = QFileInfo(path).fileName();
+    base = fitting(base);
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
+        const QByteArray entry = encoded(candidate);
+        struct stat state;
+        if (::fstatat(files.get(), entry.constData(), &state, AT_SYMLINK_NOFOLLOW) == 0)
+            continue;
+        const QByteArray infoName = entry + ".trashinfo";
+        const int fd = ::openat(info.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        const QByteArray record = trashRecord(original);
+        const bool written = FileOperations::writeAll(fd, record.constData(), record.size())
+            && ::fchown(fd, sOwner.uid, sOwner.gid) == 0;
+        ::close(fd);
+        if (!written || FileOperations::renameNoReplace(folder, name.constData(), files.get(), entry.constData())) {
+            ::unlinkat(info.get(), infoName.constData(), 0);
+            return {};
+        }
+        giveToOwner(files.get(), entry.constData());
+        return trash + QStringLiteral("/files/") + candidate;
+    }
+    return {};
+}
+
+#else
+// Run as root for a user: their Trash on the home's volume is ~/.Trash,
+// which this process may enter only without following links. The
+// .Trashes of other volumes are the system's: items there are refused.
+// Finder keeps its own Put Back records, so none is written.
+QString ownerTrashEntry(int folder, const QByteArray &name, const QString &path)
+{
+    struct stat home;
+    struct stat item;
+    if (::stat(encoded(sOwner.home).constData(), &home) != 0 || !S_ISDIR(home.st_mode)
+        || ::fstatat(folder, name.constData(), &item, AT_SYMLINK_NOFOLLOW) != 0 || item.st_dev != home.st_dev)
+        return {};
+    std::error_code ec;
+    const FileOperations::FileDescriptor top = FileOperations::openFolder(sOwner.home, ec);
+    if (ec)
+        return {};
+    const QString relative = QStringLiteral(".Trash");
+    const FileOperations::FileDescriptor trash = openOwnerFolder(top.get(), relative, relative);
+    if (!trash.isValid())
+        return {};
+    const QString base = QFileInfo(path).fileName();
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
+        const QByteArray entry = encoded(candidate);
+        const std::error_code moved = FileOperations::renameNoReplace(folder, name.constData(), trash.get(), entry.constData());
+        if (moved == std::errc::file_exists)
+            continue;
+        if (moved)
+            return {};
+        giveToOwner(trash.get(), entry.constData());
+        return sOwner.home + QLatin1Char('/') + relative + QLatin1Char('/') + candidate;
+    }
+    return {};
+}
+#endif
+
+#if !defined(Q_OS_MACOS)
 // Takes the entry `name` of the open folder `folder` (known to the user as
 // `path`) into the Trash of its volume, recorded as coming from `original`.
 QString trashEntry(int folder, const QByteArray &name, const QString &path, const QString &original)
 {
+    if (sOwner.set)
+        return ownerTrashEntry(folder, name, path, original);
     const QString trash = trashFor(QFileInfo(path).absoluteFilePath());
     if (trash.isEmpty())
         return {};
@@ -176,11 +373,24 @@ QString trashEntry(int folder, const QByteArray &name, const QString &path, cons
 
 } // namespace
 
+void setOwner(uid_t owner, const QString &home)
+{
+    if (owner == ::geteuid()) {
+        sOwner = {};
+        return;
+    }
+    struct stat state;
+    const gid_t group = ::stat(encoded(home).constData(), &state) == 0 ? state.st_gid : gid_t(owner);
+    sOwner = {true, owner, group, home};
+}
+
 QString moveToTrash(const QString &path, const QString &originalPath)
 {
     const QString original = QFileInfo(originalPath.isEmpty() ? path : originalPath).absoluteFilePath();
 #if defined(Q_OS_MACOS)
     Q_UNUSED(original);
+    if (sOwner.set)
+        return ownerTrashEntry(AT_FDCWD, encoded(path), path);
     QString inTrash;
     return QFile::moveToTrash(path, &inTrash) ? inTrash : QString();
 #else

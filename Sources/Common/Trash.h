@@ -8,8 +8,20 @@
 
 #include <optional>
 
+#include <sys/types.h>
+
 // The user's Trash, for items that should come back to where they were.
 namespace Trash {
+
+// From now on, what this process (running as root for another user) moves
+// to the Trash goes to the Trash of user `owner`, whose home is `home`: the
+// home Trash for the home's volume, else the volume's .Trash-UID, made as
+// theirs where missing, and each item moved there becomes theirs. Every
+// folder on the way below the home or the volume's top is entered without
+// following a link, so a link the owner planted there leads nowhere. On
+// macOS their ~/.Trash, for items on the home's volume only. An owner equal
+// to this process's user changes nothing.
+void setOwner(uid_t owner, const QString &home);
 
 // Moves `path` to the Trash of its volume as if it had been trashed from
 // `originalPath` (default: `path`): under that name, and recorded so that

@@ -560,7 +560,13 @@ std::optional<Error> TemplateInstaller::deleteEffects(const EffectTemplateItemLi
     const EffectTemplateItemList list = ownEffects(items);
     if (_templatesRootFolder.isNull() || list.empty() || !FileOperations::isDirectory(_templatesRootFolder))
         return std::nullopt;
-    return underLock(list, false, [&] { return removeOwned(list); });
+    return underLock(list, false, [&] {
+        std::optional<Error> error = removeOwned(list);
+        // Receipts trimmed for what stays: readable by all users there too.
+        if (_templatesRootFolder == localDestMotionTemplatesFolder())
+            RootPermissions::shareWithAllUsers(_templatesRootFolder, {Receipt::folderName()});
+        return error;
+    });
 }
 
 Error TemplateInstaller::listedOnlyError() const

@@ -14,6 +14,7 @@
 #include "Installer/LibraryPaths.h"
 #include "Installer/Receipt.h"
 #include "Installer/ReceiptIndex.h"
+#include "Installer/TemplateFolders.h"
 #include "Installer/TemplateType.h"
 
 #include <QCoreApplication>
@@ -466,7 +467,13 @@ std::optional<Error> remove(const RemovalRequest &request)
         else if (title != archiveTitle)
             archiveTitle.clear();
     }
-    return TemplateTransaction::remove({root, archiveTitle, wanted, request.disposal, listener, request.report});
+    const std::optional<Error> error =
+        TemplateTransaction::remove({root, archiveTitle, wanted, request.disposal, listener, request.report});
+    // The receipts trimmed for what stays are written under this process's
+    // umask: in the folder of all users everyone reads them.
+    if (root == TemplateFolders::forAllUsers())
+        RootPermissions::shareWithAllUsers(root, {Receipt::folderName()});
+    return error;
 }
 
 std::vector<Provenance> provenance(const QString &root, const QString &archiveTitle, const QStringList &destinations,

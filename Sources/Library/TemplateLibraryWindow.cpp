@@ -6,6 +6,7 @@
 #include "Appearance/DarkAppearance.h"
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
+#include "Interface/Elevation.h"
 #include "Interface/FileManager.h"
 #include "Interface/FinalCutNotice.h"
 #include "Common/ByteSize.h"
@@ -31,6 +32,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QItemSelection>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSplitter>
@@ -40,6 +43,8 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -627,6 +632,10 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
             // manager, say) are left out rather than refusing the rest.
             const QString root = roots.value(rootIndex);
             const QStringList present = TemplateLibrary::resolve(root, destinations);
+            if (Elevation::isNeeded(root)) {
+                removeElevated(root, present, *outcome);
+                continue;
+            }
             const std::optional<Error> error =
                 TemplateLibrary::remove(root, present, TemplateTransaction::Disposal::Trash, &listener, &report);
             outcome->removed += report.removed;
@@ -641,8 +650,38 @@ void TemplateLibraryWindow::removeNow(const std::map<int, QStringList> &byRoot)
     });
 }
 
+// The folder of all users, which this process may not change: the bundled
+// mtzip removes them there, run with the administrator's permission, into
+// this user's Trash.
+void TemplateLibraryWindow::removeElevated(const QString &root, const QStringList &destinations, Removal &outcome)
+{
+    if (destinations.isEmpty())
+        return;
+    const Elevation::Result result = Elevation::run(
+        QStringList{QStringLiteral("remove"), QStringLiteral("--dest"), root, QStringLiteral("--trash"),
+                    QStringLiteral("--remove-edited"), QStringLiteral("--json"), QStringLiteral("--trash-owner"),
+                    QString::number(::getuid()), QStringLiteral("--")}
+        + destinations);
+    if (result.outcome == Elevation::Result::Outcome::Declined) {
+        outcome.declined = true;
+        return;
+    }
+    const int removed = result.document.value(QStringLiteral("removed")).toInt();
+    outcome.removed += removed;
+    outcome.failed += result.document.value(QStringLiteral("failed")).toInt();
+    outcome.deleted = outcome.deleted || (removed > 0 && !result.document.value(QStringLiteral("trashed")).toBool());
+    if (result.outcome == Elevation::Result::Outcome::Failed && !outcome.firstError) {
+        const QString said = result.document.value(QStringLiteral("error")).toString();
+        outcome.firstError = Error(QStringLiteral("Elevation"), result.exitCode, said.isEmpty() ? result.message : said);
+    }
+}
+
 void TemplateLibraryWindow::reportRemoval(const Removal &outcome)
 {
+    // Nobody gave the administrator's permission: nothing was changed, which
+    // the rows still standing show.
+    if (outcome.declined && outcome.removed == 0 && outcome.failed == 0 && !outcome.firstError)
+        return;
     if (outcome.failed > 0 || (outcome.firstError && outcome.removed == 0)) {
         QString text = tr("%1 removed.").arg(templateCount(outcome.removed));
         if (outcome.firstError)
@@ -737,6 +776,11 @@ void TemplateLibraryWindow::setHiddenNow(bool hidden)
     });
     work->start([outcome, byRoot, hidden, roots = _model->roots()](ProgressListener &listener) {
         for (const auto &[rootIndex, destinations] : byRoot) {
+            if (Elevation::isNeeded(roots.value(rootIndex))) {
+                setHiddenElevated(roots.value(rootIndex), destinations, hidden, outcome->done, outcome->failed,
+                                  outcome->firstError);
+                continue;
+            }
             for (const TemplateHiding::Outcome &one : TemplateHiding::setHidden(roots.value(rootIndex), destinations, hidden, &listener)) {
                 if (one.result == TemplateHiding::Result::Done || one.result == TemplateHiding::Result::AlreadySo) {
                     ++outcome->done;
@@ -750,6 +794,34 @@ void TemplateLibraryWindow::setHiddenNow(bool hidden)
         if (outcome->done > 0)
             outcome->runningFinalCut = FinalCutNotice::runningFinalCut();
     });
+}
+
+void TemplateLibraryWindow::setHiddenElevated(const QString &root, const QStringList &destinations, bool hidden,
+                                              int &done, int &failed, std::optional<Error> &firstError)
+{
+    const Elevation::Result result = Elevation::run(
+        QStringList{hidden ? QStringLiteral("hide") : QStringLiteral("show"), QStringLiteral("--dest"), root,
+                    QStringLiteral("--json"), QStringLiteral("--")}
+        + destinations);
+    if (result.outcome == Elevation::Result::Outcome::Declined)
+        return;
+    const QJsonArray templates = result.document.value(QStringLiteral("templates")).toArray();
+    for (const QJsonValue &one : templates) {
+        const QJsonValue error = one.toObject().value(QStringLiteral("error"));
+        if (error.isNull()) {
+            ++done;
+            continue;
+        }
+        ++failed;
+        if (!firstError)
+            firstError = Error(QStringLiteral("Elevation"), result.exitCode, error.toString());
+    }
+    // No answer per template (a refused folder, an unknown name): all failed.
+    if (result.outcome == Elevation::Result::Outcome::Failed && templates.isEmpty()) {
+        failed += int(destinations.size());
+        if (!firstError)
+            firstError = Error(QStringLiteral("Elevation"), result.exitCode, result.message);
+    }
 }
 
 void TemplateLibraryWindow::setBusy(bool busy)

@@ -125,6 +125,7 @@ private:
         int removed = 0;
         int failed = 0;
         bool deleted = false;  // no Trash on the volume
+        bool declined = false; // the administrator's password was not given
         std::optional<Error> firstError;
         // The Final Cut Pro found running afterwards (its bundle identifier).
         QString runningFinalCut;
@@ -132,6 +133,10 @@ private:
     // By root: each root has its own lock and receipts, so one remove() each.
     void removeNow(const std::map<int, QStringList> &byRoot);
     void setHiddenNow(bool hidden);
+    // On a worker, through mtzip with the platform's elevation.
+    static void removeElevated(const QString &root, const QStringList &destinations, Removal &outcome);
+    static void setHiddenElevated(const QString &root, const QStringList &destinations, bool hidden, int &done,
+                                  int &failed, std::optional<Error> &firstError);
     // Selected rows whose document says hidden (or not): what Show (or Hide) acts on.
     QList<int> selectedRowsHidden(bool hidden) const;
     void reportRemoval(const Removal &outcome);

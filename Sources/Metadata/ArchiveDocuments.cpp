@@ -9,6 +9,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <future>
+#include <thread>
+#include <utility>
 
 ArchiveDocuments::ArchiveDocuments(std::unique_ptr<ZipEntryContents> contents) : _contents(std::move(contents)) {}
 
@@ -42,25 +45,87 @@ QString ArchiveDocuments::documentName(QStringList names, const QString &folderN
     return first;
 }
 
-Expected<TemplateDocument> ArchiveDocuments::read(const QString &folder, TemplateDocument::Parts parts, qint64 maxBytes)
+ArchiveDocuments::Fetched ArchiveDocuments::fetch(const QString &folder, qint64 maxBytes) const
 {
+    Fetched fetched;
     const QString inArchive = folder.startsWith(QLatin1Char('/')) ? folder.mid(1) : folder;
     const QString name = documentName(_contents->filesIn(inArchive), inArchive.section(QLatin1Char('/'), -1));
-    if (name.isEmpty())
-        return DocumentError::make(DocumentError::Unreadable);
-    const QString prefix = inArchive.isEmpty() ? QString() : inArchive + QLatin1Char('/');
-    const Expected<ZipEntryContents::Contents> bytes = _contents->read(prefix + name, maxBytes);
-    if (!bytes)
-        return DocumentError::make(DocumentError::Unreadable, bytes.error().localizedDescription());
-    Expected<TemplateDocument> document = TemplateDocument::parseCut(bytes->bytes, bytes->truncated, parts);
+    if (name.isEmpty()) {
+        fetched.failed = DocumentError::make(DocumentError::Unreadable);
+        return fetched;
+    }
+    fetched.prefix = inArchive.isEmpty() ? QString() : inArchive + QLatin1Char('/');
+    Expected<ZipEntryContents::Contents> bytes = _contents->read(fetched.prefix + name, maxBytes);
+    if (!bytes) {
+        fetched.failed = DocumentError::make(DocumentError::Unreadable, bytes.error().localizedDescription());
+        return fetched;
+    }
+    fetched.bytes = std::move(bytes->bytes);
+    fetched.truncated = bytes->truncated;
+    return fetched;
+}
+
+Expected<TemplateDocument> ArchiveDocuments::finish(Fetched &&fetched, TemplateDocument::Parts parts) const
+{
+    if (fetched.failed)
+        return std::move(*fetched.failed);
+    Expected<TemplateDocument> document = TemplateDocument::parseCut(fetched.bytes, fetched.truncated, parts);
     if (!document)
         return document;
     // Without a folder on disk the reader left what lies below the template
     // unjudged: the archive's directory says whether it is there.
     for (TemplateDocument::Media &media : document->media) {
         if (media.state == TemplateDocument::MediaState::Unknown && !media.relativePath.isEmpty())
-            media.state = _contents->contains(prefix + media.relativePath) ? TemplateDocument::MediaState::Present
-                                                                          : TemplateDocument::MediaState::Missing;
+            media.state = _contents->contains(fetched.prefix + media.relativePath) ? TemplateDocument::MediaState::Present
+                                                                                  : TemplateDocument::MediaState::Missing;
     }
     return document;
+}
+
+Expected<TemplateDocument> ArchiveDocuments::read(const QString &folder, TemplateDocument::Parts parts, qint64 maxBytes)
+{
+    return finish(fetch(folder, maxBytes), parts);
+}
+
+std::vector<Expected<TemplateDocument>> ArchiveDocuments::readAll(const QStringList &folders, TemplateDocument::Parts parts,
+                                                                  qint64 maxBytes)
+{
+    // Reading the archive is one file position, so one thread; parsing is
+    // most of the time and needs only the bytes.
+    constexpr size_t BatchDocuments = 256;
+    constexpr qint64 BatchBytes = qint64(32) << 20;
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::optional<Expected<TemplateDocument>>> results(size_t(folders.size()));
+    using Batch = std::vector<std::pair<size_t, Fetched>>;
+    std::vector<std::future<void>> parsing;
+    const auto waitForParsing = [&parsing] {
+        for (std::future<void> &task : parsing)
+            task.get();
+        parsing.clear();
+    };
+    auto batch = std::make_shared<Batch>();
+    qint64 batchBytes = 0;
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        Fetched fetched = fetch(folders.at(i), maxBytes);
+        batchBytes += fetched.bytes.size();
+        batch->emplace_back(size_t(i), std::move(fetched));
+        if (batch->size() < BatchDocuments && batchBytes < BatchBytes && i + 1 < folders.size())
+            continue;
+        // One batch parses while the next is read: two at most in memory.
+        waitForParsing();
+        for (unsigned w = 0; w < workers; ++w) {
+            parsing.push_back(std::async(std::launch::async, [this, parts, batch, w, workers, &results] {
+                for (size_t k = w; k < batch->size(); k += workers)
+                    results[(*batch)[k].first] = finish(std::move((*batch)[k].second), parts);
+            }));
+        }
+        batch = std::make_shared<Batch>();
+        batchBytes = 0;
+    }
+    waitForParsing();
+    std::vector<Expected<TemplateDocument>> documents;
+    documents.reserve(results.size());
+    for (std::optional<Expected<TemplateDocument>> &result : results)
+        documents.push_back(std::move(*result));
+    return documents;
 }

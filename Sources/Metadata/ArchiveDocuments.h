@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class ZipEntryContents;
 
@@ -36,12 +38,32 @@ public:
     Expected<TemplateDocument> read(const QString &folder, TemplateDocument::Parts parts = TemplateDocument::Parts::Everything,
                                     qint64 maxBytes = TemplateDocument::DefaultMaxBytes);
 
+    // read() of each folder, in order, with the same answers: this thread
+    // inflates the documents while others parse those inflated before, in
+    // bounded batches (a few hundred documents, some tens of MiB at most).
+    std::vector<Expected<TemplateDocument>> readAll(const QStringList &folders,
+                                                    TemplateDocument::Parts parts = TemplateDocument::Parts::Everything,
+                                                    qint64 maxBytes = TemplateDocument::DefaultMaxBytes);
+
     // Of the names of a folder's files, the document's: one with a template
     // extension named after the folder, else the first such in name order;
     // empty when there is none.
     static QString documentName(QStringList names, const QString &folderName);
 
 private:
+    // A document's bytes as read from the archive, or why there are none.
+    struct Fetched
+    {
+        std::optional<Expected<TemplateDocument>> failed;
+        QByteArray bytes;
+        bool truncated = false;
+        QString prefix;  // the template's folder in the archive, with its slash
+    };
+    Fetched fetch(const QString &folder, qint64 maxBytes) const;
+    // Parses and judges the media: touches nothing but the directory's
+    // lookups, so several may run at once.
+    Expected<TemplateDocument> finish(Fetched &&fetched, TemplateDocument::Parts parts) const;
+
     explicit ArchiveDocuments(std::unique_ptr<ZipEntryContents> contents);
     std::unique_ptr<ZipEntryContents> _contents;
 };

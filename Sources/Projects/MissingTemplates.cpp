@@ -28,6 +28,22 @@ MissingTemplates::MissingTemplates(const ProjectCheck::Result &result, const Roo
     }
 }
 
+MissingTemplates::Taken MissingTemplates::take(const QString &root)
+{
+    Taken taken;
+    for (const Wanted &wanted : _wanted) {
+        if (wanted.root != root)
+            continue;
+        taken.archives.append(wanted.archive);
+        for (const QString &folder : wanted.folders)
+            if (!taken.folders.contains(folder))
+                taken.folders.append(folder);
+    }
+    _wanted.erase(std::remove_if(_wanted.begin(), _wanted.end(), [&](const Wanted &w) { return w.root == root; }),
+                  _wanted.end());
+    return taken;
+}
+
 bool MissingTemplates::prepare(const Progress &progress)
 {
     for (const Wanted &wanted : _wanted) {

@@ -54,6 +54,21 @@ public:
     bool prepare(const Progress &progress);
     std::vector<Part> &parts() { return _parts; }
     const QStringList &problems() const { return _problems; }
+    void addProblem(const QString &problem) { _problems.append(problem); }
+    // Templates installed by other means (elevated) for this plan, counted in
+    // what the user is told.
+    void addInstalledElsewhere(int count) { _installedElsewhere += count; }
+    int installedElsewhere() const { return _installedElsewhere; }
+
+    // What is wanted in `root` (the archives, and the template folders
+    // below the templates folder), taken out of this plan for an install
+    // that runs elsewhere: by mtzip with the administrator's permission.
+    struct Taken
+    {
+        QStringList archives;
+        QStringList folders;
+    };
+    Taken take(const QString &root);
 
     // Installs the parts not installed yet, in order; stops at the first
     // outcome with an error or with copies to ask about, which it returns
@@ -76,4 +91,5 @@ private:
     std::vector<Wanted> _wanted;
     std::vector<Part> _parts;
     QStringList _problems;
+    int _installedElsewhere = 0;
 };

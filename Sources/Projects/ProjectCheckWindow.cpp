@@ -9,6 +9,7 @@
 #include "Installer/TemplateFolders.h"
 #include "Interface/Alert.h"
 #include "Interface/BackgroundWork.h"
+#include "Interface/Elevation.h"
 #include "Interface/FileManager.h"
 #include "Interface/OpenDialog.h"
 #include "Metadata/ArchiveSearch.h"
@@ -26,6 +27,8 @@
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -49,6 +52,8 @@ struct CheckRun
 struct InstallRun
 {
     bool cancelled = false;
+    // The administrator's permission for the folder of all users was not given.
+    bool declined = false;
     MissingTemplates::Outcome outcome;
 };
 
@@ -474,10 +479,44 @@ void ProjectCheckWindow::installMissing()
                                                       MissingTemplates::Roots{_environment.userRoot, _environment.allUsersRoot});
     if (missing->isEmpty())
         return;
-    continueInstall(missing, true);
+    // The folder of all users, where this process may not write: mtzip
+    // installs its part, with the administrator's permission.
+    MissingTemplates::Taken elevated;
+    if (!_environment.allUsersRoot.isEmpty() && Elevation::isNeeded(_environment.allUsersRoot))
+        elevated = missing->take(_environment.allUsersRoot);
+    continueInstall(missing, true, elevated);
 }
 
-void ProjectCheckWindow::continueInstall(const std::shared_ptr<MissingTemplates> &missing, bool unpackFirst)
+void ProjectCheckWindow::installElevated(MissingTemplates &missing, const MissingTemplates::Taken &taken,
+                                         const QString &root, InstallRun &run)
+{
+    QStringList arguments{QStringLiteral("install"), QStringLiteral("--dest"), root, QStringLiteral("--trash"),
+                          QStringLiteral("--json")};
+    for (const QString &folder : taken.folders)
+        arguments << QStringLiteral("--only") << folder;
+    arguments << QStringLiteral("--");
+    arguments += taken.archives;
+    const Elevation::Result result = Elevation::run(arguments);
+    if (result.outcome == Elevation::Result::Outcome::Declined) {
+        run.declined = true;
+        return;
+    }
+    const QJsonArray archives = result.document.value(QStringLiteral("archives")).toArray();
+    for (const QJsonValue &value : archives) {
+        const QJsonObject archive = value.toObject();
+        missing.addInstalledElsewhere(archive.value(QStringLiteral("newlyInstalled")).toInt());
+        const QString error = archive.value(QStringLiteral("error")).toString();
+        if (!error.isEmpty()) {
+            missing.addProblem(tr("“%1” was not installed for all users: %2")
+                                   .arg(QFileInfo(archive.value(QStringLiteral("archive")).toString()).fileName(), error));
+        }
+    }
+    if (result.outcome == Elevation::Result::Outcome::Failed && archives.isEmpty())
+        missing.addProblem(tr("The templates for all users were not installed: %1").arg(result.message));
+}
+
+void ProjectCheckWindow::continueInstall(const std::shared_ptr<MissingTemplates> &missing, bool unpackFirst,
+                                         const MissingTemplates::Taken &elevated)
 {
     auto run = std::make_shared<InstallRun>();
     if (_work)
@@ -486,9 +525,11 @@ void ProjectCheckWindow::continueInstall(const std::shared_ptr<MissingTemplates>
     BackgroundWork *work = _work.get();
     connect(work, &BackgroundWork::finished, this, [this, missing, run] { installEnded(missing, run); });
     // The work object outlives the run: its destructor waits for the worker.
-    work->start([missing, run, unpackFirst, work](ProgressListener &listener) {
+    work->start([missing, run, unpackFirst, work, elevated, allUsers = _environment.allUsersRoot](ProgressListener &listener) {
         const MissingTemplates::Progress progress{listener, [work](const QString &label) { work->setLabel(label); },
                                                   [work] { return work->isCancelled(); }};
+        if (!elevated.archives.isEmpty())
+            installElevated(*missing, elevated, allUsers, *run);
         if (unpackFirst && !missing->prepare(progress)) {
             run->cancelled = true;
             return;
@@ -509,6 +550,13 @@ void ProjectCheckWindow::installEnded(const std::shared_ptr<MissingTemplates> &m
         close();
         return;
     }
+    const int newlyInstalled = outcome.newlyInstalled + missing->installedElsewhere();
+    // Nobody gave the administrator's permission and nothing else was to
+    // be done: nothing was changed, as the list still shows.
+    if (run->declined && newlyInstalled == 0 && problems.isEmpty() && missing->parts().empty()) {
+        startCheck();
+        return;
+    }
     if (outcome.stoppedAt && (!last.editedCopies.isEmpty() || !last.foreignCopies.isEmpty())) {
         askToReplace(missing, last.editedCopies, last.foreignCopies);
         updateButtons();
@@ -521,8 +569,8 @@ void ProjectCheckWindow::installEnded(const std::shared_ptr<MissingTemplates> &m
     } else if (last.error) {
         sheet(collectionText("Installation Failed"), last.error->localizedDescription() + problems);
     } else {
-        const QString installed = outcome.newlyInstalled == 1 ? tr("1 template was installed.")
-                                                              : tr("%1 templates were installed.").arg(outcome.newlyInstalled);
+        const QString installed = newlyInstalled == 1 ? tr("1 template was installed.")
+                                                      : tr("%1 templates were installed.").arg(newlyInstalled);
         sheet(tr("Missing Templates Installed"), installed + problems);
     }
     startCheck();

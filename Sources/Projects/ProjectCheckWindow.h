@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Metadata/ProjectDocument.h"
+#include "Projects/MissingTemplates.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -19,7 +20,6 @@
 class BackgroundWork;
 struct CheckRun;
 struct InstallRun;
-class MissingTemplates;
 class ProjectCheckModel;
 class QFileSystemWatcher;
 class QLabel;
@@ -105,7 +105,11 @@ private:
     void updateButtons();
     void fitToContent();
     void updateWatch();
-    void continueInstall(const std::shared_ptr<MissingTemplates> &missing, bool unpackFirst);
+    void continueInstall(const std::shared_ptr<MissingTemplates> &missing, bool unpackFirst,
+                         const MissingTemplates::Taken &elevated = {});
+    // On the worker: `taken` installed into `root` by mtzip, elevated.
+    static void installElevated(MissingTemplates &missing, const MissingTemplates::Taken &taken, const QString &root,
+                                InstallRun &run);
     void installEnded(const std::shared_ptr<MissingTemplates> &missing, const std::shared_ptr<InstallRun> &run);
     void askToReplace(const std::shared_ptr<MissingTemplates> &missing, const QStringList &edited,
                       const QStringList &foreign);
