@@ -10,8 +10,8 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QImageReader>
-#include <QSet>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
