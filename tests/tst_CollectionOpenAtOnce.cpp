@@ -17,6 +17,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -91,6 +92,7 @@ private slots:
     void init();
     void cleanup();
     void rowsShowBeforeTheUnpackEnds();
+    void installWaitsForTheUnpack_data();
     void installWaitsForTheUnpack();
     void cancelledWaitLeavesNothingBehind();
     void closingDuringTheUnpackLeavesNothingBehind_data();
@@ -193,8 +195,17 @@ void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
     QVERIFY(visibleAlerts().isEmpty());
 }
 
+void tst_CollectionOpenAtOnce::installWaitsForTheUnpack_data()
+{
+    QTest::addColumn<bool>("selectedOnly");
+    QTest::newRow("Install All") << false;
+    // The selection is taken before the unpack: its rows must still be the templates.
+    QTest::newRow("Install Selected") << true;
+}
+
 void tst_CollectionOpenAtOnce::installWaitsForTheUnpack()
 {
+    QFETCH(bool, selectedOnly);
     const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
     UnpackGate gate;
     QPointer<TemplateArchiveCollection> collection = openListed({archive});
@@ -202,7 +213,15 @@ void tst_CollectionOpenAtOnce::installWaitsForTheUnpack()
     AlertWatcher alerts;
     alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
 
-    button(collection, "installButton")->click();
+    if (selectedOnly) {
+        auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+        QVERIFY(table);
+        table->selectRow(1);
+        QCOMPARE(collection->selectedEffects().size(), size_t(1));
+        button(collection, "installSelectedButton")->click();
+    } else {
+        button(collection, "installButton")->click();
+    }
     // The unpack's progress comes up for the waiting install; nothing is written yet.
     QProgressDialog *dialog = nullptr;
     QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
@@ -213,11 +232,16 @@ void tst_CollectionOpenAtOnce::installWaitsForTheUnpack()
 
     gate.open();
     QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
-    for (const QString &name : std::as_const(_names))
+    for (int i = 0; i < _names.size(); ++i) {
+        const QString &name = _names.at(i);
+        const bool wanted = !selectedOnly || i == 1;
         QVERIFY2(QFileInfo(installedPath(Titles, LowerThirds, name) + QLatin1Char('/') + name + QStringLiteral(".moti"))
-                     .isFile(),
+                         .isFile()
+                     == wanted,
                  qPrintable(name));
-    QVERIFY(alerts.answered(QStringLiteral("Delete Template Archive?")));
+    }
+    // Only an archive installed whole is offered for deletion.
+    QCOMPARE(alerts.answered(QStringLiteral("Delete Template Archive?")), !selectedOnly);
 }
 
 void tst_CollectionOpenAtOnce::cancelledWaitLeavesNothingBehind()
@@ -234,6 +258,12 @@ void tst_CollectionOpenAtOnce::cancelledWaitLeavesNothingBehind()
     QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
     QPushButton *cancel = dialog->findChild<QPushButton *>();
     QVERIFY(cancel);
+    cancel->click();
+    QTRY_VERIFY(!progressDialog(collection->window()));
+    // Asked again while it still runs, the wait shows again; given up again.
+    button(collection, "installButton")->click();
+    QVERIFY(QTest::qWaitFor([&] { return (dialog = progressDialog(collection->window())) != nullptr; }, 20000));
+    QVERIFY((cancel = dialog->findChild<QPushButton *>()));
     cancel->click();
     QTRY_VERIFY(!progressDialog(collection->window()));
     // The wait is given up, not the unpack: it ends unseen, and nothing follows it.
