@@ -117,9 +117,11 @@ int main(int argc, char *argv[])
         return 1;
     }
     QPointer<TemplateArchiveCollection> collection = opened.first();
-    // The archive unpacks on a worker; the window shows once it has opened.
+    // The archive is listed on a worker and the window shows on that list;
+    // the open phase runs on until the unpack behind it has ended too.
     collection->showWhenOpened();
-    if (!runUntil([&] { return !collection || !collection->isOpening(); }, {}) || !collection)
+    if (!runUntil([&] { return !collection || (!collection->isOpening() && !collection->isUnpacking()); }, {})
+        || !collection)
         return 1;
     QCoreApplication::processEvents();
     meter.endPhase("open");

@@ -191,7 +191,7 @@ QList<TemplateArchiveCollection *> openArchives(const QList<QUrl> &urls, bool me
     // Those still unpacking after a minute are left out, as failures to open.
     [[maybe_unused]] const bool allOpened = QTest::qWaitFor([&watched] {
         return std::none_of(watched.cbegin(), watched.cend(), [](const QPointer<TemplateArchiveCollection> &c) {
-            return c && c->isOpening();
+            return c && (c->isOpening() || c->isUnpacking());
         });
     }, 60000);
     QList<TemplateArchiveCollection *> opened;

@@ -71,7 +71,7 @@ QString installedPath(const QString &kindFolder, const QString &categoryTitle, c
 bool installByHand(const QString &kindFolder, const QString &categoryTitle, const QString &templateFolder);
 
 // Opens the archives as templateArchivesFromURLs() does and waits until
-// every collection it made has unpacked them (or has gone).
+// every collection it made has listed and unpacked them (or has gone).
 QList<TemplateArchiveCollection *> openArchives(const QList<QUrl> &urls, bool merge = true);
 // Waits until the collection's install or uninstall has ended (or it has gone).
 bool waitUntilIdle(const TemplateArchiveCollection *collection, int timeoutMs = 20000);

@@ -101,7 +101,9 @@ bool collectionsOpened()
     return QTest::qWaitFor([] {
         const QList<TemplateArchiveCollection *> open = TemplateArchiveCollectionController::sharedController().collections();
         return std::none_of(open.cbegin(), open.cend(),
-                            [](const TemplateArchiveCollection *collection) { return collection->isOpening(); });
+                            [](const TemplateArchiveCollection *collection) {
+                                return collection->isOpening() || collection->isUnpacking();
+                            });
     }, 20000);
 }
 

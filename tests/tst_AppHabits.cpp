@@ -47,7 +47,9 @@ bool allOpened()
 {
     return QTest::qWaitFor([] {
         const QList<TemplateArchiveCollection *> open = collections();
-        return std::none_of(open.begin(), open.end(), [](const TemplateArchiveCollection *c) { return c->isOpening(); });
+        return std::none_of(open.begin(), open.end(), [](const TemplateArchiveCollection *c) {
+            return c->isOpening() || c->isUnpacking();
+        });
     }, 20000);
 }
 

@@ -1378,6 +1378,14 @@ aus %3</translation>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>Reading “%1”…</source>
+        <translation>„%1“ wird gelesen …</translation>
+    </message>
+    <message>
+        <source>unpacking the previews…</source>
+        <translation>Vorschauen werden entpackt …</translation>
+    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>

@@ -3,6 +3,8 @@
 #include "Collections/CollectionOpener.h"
 
 #include "Appearance/DarkAppearance.h"
+#include "Collections/CollectionWindowController.h"
+#include "Collections/EffectsTableModel.h"
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
@@ -83,74 +85,199 @@ void CollectionOpener::bringForwardAlreadyOpen(const QList<QUrl> &urls,
     });
 }
 
+namespace {
+std::function<void()> &unpackHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+
+void CollectionOpener::setUnpackHook(std::function<void()> hook)
+{
+    unpackHook() = std::move(hook);
+}
+
 TemplateArchiveCollection *CollectionOpener::create(const QList<QUrl> &urls)
 {
     auto *collection = new TemplateArchiveCollection(urls);
-    unpack(collection, urls, 0);
+    QList<TemplateInstallerV2 *> added;
+    for (const QUrl &url : urls) {
+        if (TemplateInstallerV2 *installer = addInstaller(collection, url))
+            added.append(installer);
+    }
+    list(collection, std::move(added));
     return collection;
 }
 
-void CollectionOpener::unpack(TemplateArchiveCollection *collection, QList<QUrl> urls, qsizetype index)
+TemplateInstallerV2 *CollectionOpener::addInstaller(TemplateArchiveCollection *collection, const QUrl &url)
 {
-    if (index >= urls.size()) {
-        lookForInstalled(collection);
-        return;
-    }
-    const QUrl url = urls.at(index);
-    TemplateInstallerV2 *added = nullptr;
     try {
         Expected<std::unique_ptr<TemplateInstallerV2>> installer =
             TemplateInstallerV2::open(url, TemplateInstaller::userDestMotionTemplatesFolder());
         if (installer) {
-            added = installer->get();
+            TemplateInstallerV2 *added = installer->get();
             collection->document().addInstaller(std::move(*installer));
             added->setDelegate(collection);
-        } else {
-            collection->_problems.append(
-                tr("“%1” was not opened: %2.")
-                    .arg(archiveFileName(url), CollectionOpeningRules::refusalText(url, installer.error())));
+            return added;
         }
+        collection->_problems.append(
+            tr("“%1” was not opened: %2.")
+                .arg(archiveFileName(url), CollectionOpeningRules::refusalText(url, installer.error())));
     } catch (const std::exception &e) {
         MTI_DIAGNOSTIC(lcGui, QString::fromLocal8Bit(e.what()));
     }
-    if (!added) {
-        unpack(collection, std::move(urls), index + 1);
-        return;
-    }
-    unpackInstaller(collection, added, std::move(urls), index, false);
+    return nullptr;
 }
 
-void CollectionOpener::unpackInstaller(TemplateArchiveCollection *collection, TemplateInstallerV2 *added,
-                                       QList<QUrl> urls, qsizetype index, bool passwordGiven)
+void CollectionOpener::list(TemplateArchiveCollection *collection, QList<TemplateInstallerV2 *> added)
 {
-    const QUrl url = urls.at(index);
-    // Unpacking and scanning thousands of templates takes seconds: on a
-    // worker, with the window's event loop turning meanwhile.
-    auto unpacked = std::make_shared<bool>(false);
+    struct Listing
+    {
+        bool complete = true;
+        std::vector<bool> installed;
+    };
+    auto listing = std::make_shared<Listing>();
+    const TemplateArchiveDocument *document = &collection->document();
     collection->runInBackground(
         TemplateArchiveCollection::Work::Opening,
-        [added, unpacked, label = tr("Unpacking “%1”…").arg(archiveFileName(url))](ProgressListener &listener,
-                                                                                    BackgroundWork &work) {
-            work.setLabel(label);
-            added->setProgressListener(&listener);
-            *unpacked = added->unarchive();
-            added->setProgressListener(nullptr);
+        [added, document, listing](ProgressListener &, BackgroundWork &work) {
+            for (TemplateInstallerV2 *installer : added) {
+                work.setLabel(tr("Reading “%1”…").arg(archiveFileName(installer->archiveURL())));
+                if (!installer->listArchive()) {
+                    listing->complete = false;
+                    return;
+                }
+            }
+            work.setLabel(tr("Looking for installed templates…"));
+            listing->installed = document->installedStates();
         },
-        [collection, added, unpacked, urls = std::move(urls), index, passwordGiven]() mutable {
-            if (!*unpacked && added->unarchiveNeedsPassword()) {
-                askPassword(collection, added, std::move(urls), index, passwordGiven);
-                return;
+        [collection, added, listing] {
+            for (TemplateInstallerV2 *installer : added) {
+                // Nothing to install from an empty one: no need for its files.
+                if (listing->complete ? !installer->effects().empty() : true)
+                    collection->_toUnpack.append(installer);
             }
-            if (!*unpacked) {
-                collection->_problems.append(tr("“%1” could not be unpacked: %2")
-                                                 .arg(archiveFileName(urls.at(index)), added->unarchiveError()));
+            if (listing->complete) {
+                collection->_unpacking = !collection->_toUnpack.isEmpty();
+                collection->finishOpening(std::move(listing->installed));
+                if (!collection->_unpacking)
+                    return;
             }
-            unpack(collection, std::move(urls), index + 1);
+            unpackNext(collection);
         });
 }
 
-void CollectionOpener::askPassword(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, QList<QUrl> urls,
-                                   qsizetype index, bool retry)
+void CollectionOpener::unpackNext(TemplateArchiveCollection *collection)
+{
+    if (collection->_toUnpack.isEmpty()) {
+        if (collection->_opening) {
+            lookForInstalled(collection);
+            return;
+        }
+        // Whose copies the installed ones are shows from the archives'
+        // files: looked at once more before what waited goes ahead.
+        auto installed = std::make_shared<std::vector<bool>>();
+        auto cancelled = std::make_shared<bool>(false);
+        const TemplateArchiveDocument *document = &collection->document();
+        collection->runInBackground(
+            TemplateArchiveCollection::Work::Unpacking,
+            [document, installed, cancelled](ProgressListener &, BackgroundWork &work) {
+                work.setLabel(tr("Looking for installed templates…"));
+                *installed = document->installedStates();
+                *cancelled = work.isCancelled();
+            },
+            [collection, installed, cancelled] {
+                collection->_unpacking = false;
+                collection->view().applyInstalledStates(std::move(*installed));
+                std::function<void()> waiting = std::exchange(collection->_whenUnpacked, {});
+                if (waiting && !*cancelled)
+                    waiting();
+            });
+        return;
+    }
+    unpackInstaller(collection, collection->_toUnpack.first(), false);
+}
+
+void CollectionOpener::unpackInstaller(TemplateArchiveCollection *collection, TemplateInstallerV2 *added,
+                                       bool passwordGiven)
+{
+    // Unpacking thousands of templates takes seconds: on a worker, with the
+    // window's event loop turning meanwhile.
+    const bool listed = !collection->_opening;
+    struct Result
+    {
+        bool done = false;
+        bool cancelled = false;
+    };
+    auto result = std::make_shared<Result>();
+    // Unpacked as a whole: the listing of an archive before it fell short.
+    if (!listed && added->isListed())
+        added->discardListing();
+    collection->runInBackground(
+        listed ? TemplateArchiveCollection::Work::Unpacking : TemplateArchiveCollection::Work::Opening,
+        // The hook as it is now: the worker must not read what a later set changes.
+        [added, result, listed, hook = listed ? unpackHook() : std::function<void()>(),
+         label = tr("Unpacking “%1”…").arg(archiveFileName(added->archiveURL()))](ProgressListener &listener,
+                                                                                   BackgroundWork &work) {
+            work.setLabel(label);
+            if (hook)
+                hook();
+            added->setProgressListener(&listener);
+            result->done = listed ? added->unarchiveBesideListing() : added->unarchive();
+            added->setProgressListener(nullptr);
+            result->cancelled = work.isCancelled();
+        },
+        [collection, added, result, passwordGiven] {
+            unpacked(collection, added, result->done, result->cancelled, passwordGiven);
+        });
+}
+
+void CollectionOpener::unpacked(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, bool done,
+                                bool cancelled, bool passwordGiven)
+{
+    const bool listed = !collection->_opening;
+    if (listed && cancelled) {
+        // Someone waited and gave up: what waited does not run. Unless the
+        // unpack got through first, the archive stays listed, unpacked again
+        // when asked; the cancelled unpack left nothing behind.
+        collection->_whenUnpacked = {};
+        if (!done) {
+            collection->_unpackCancelled = true;
+            return;
+        }
+    }
+    // The listed templates are read on this thread: they take their files here.
+    if (done && listed && !added->adoptUnpacked())
+        done = false;
+    if (!done && added->unarchiveNeedsPassword()) {
+        askPassword(collection, added, passwordGiven);
+        return;
+    }
+    collection->_toUnpack.removeOne(added);
+    if (!done) {
+        collection->_problems.append(
+            tr("“%1” could not be unpacked: %2").arg(archiveFileName(added->archiveURL()), added->unarchiveError()));
+        if (listed) {
+            dropListed(collection, added);
+            collection->showProblems();
+        }
+    } else if (listed) {
+        collection->view().filesArrived();
+    }
+    unpackNext(collection);
+}
+
+void CollectionOpener::dropListed(TemplateArchiveCollection *collection, TemplateInstallerV2 *added)
+{
+    // What waited would act on templates no longer there.
+    collection->_whenUnpacked = {};
+    added->discardListing();
+    collection->view().tableModel()->reload();
+    collection->adjustInstallButtonState();
+}
+
+void CollectionOpener::askPassword(TemplateArchiveCollection *collection, TemplateInstallerV2 *added, bool retry)
 {
     // The sheet belongs on the window the user asked for, empty as it still is.
     if (collection->_showWhenOpened) {
@@ -158,25 +285,26 @@ void CollectionOpener::askPassword(TemplateArchiveCollection *collection, Templa
         collection->window()->show();
     }
     QPointer<TemplateArchiveCollection> alive(collection);
-    // Named before the list moves into the answer's handler.
-    const QString archiveName = archiveFileName(urls.at(index));
     PasswordSheet::begin(
-        collection->window(), archiveName, added->encryptedEntry(), retry,
-        [alive, added, urls = std::move(urls), index](std::optional<QString> password) mutable {
+        collection->window(), archiveFileName(added->archiveURL()), added->encryptedEntry(), retry,
+        [alive, added](std::optional<QString> password) {
             if (!alive)
                 return;
             if (password) {
                 added->setPassword(*password);
-                unpackInstaller(alive, added, std::move(urls), index, true);
+                unpackInstaller(alive, added, true);
                 return;
             }
             // Cancelled: the failed unpack left nothing behind, and the
             // user knows why this archive is not listed.
-            if (index + 1 >= urls.size() && !alive->document().hasUnpackedArchive() && alive->_problems.isEmpty()) {
+            alive->_toUnpack.removeOne(added);
+            if (!alive->_opening)
+                dropListed(alive, added);
+            if (alive->_toUnpack.isEmpty() && !alive->document().hasUnpackedArchive() && alive->_problems.isEmpty()) {
                 alive->close();
                 return;
             }
-            unpack(alive, std::move(urls), index + 1);
+            unpackNext(alive);
         });
 }
 

@@ -352,6 +352,9 @@ void CollectionWindowController::showFilterLine()
         parts.append(tr("%1 shown").arg(QLocale().toString(_filterModel->rowCount())));
     if (selected > 0)
         parts.append(tr("%1 selected").arg(QLocale().toString(selected)));
+    // Why the previews are not there yet, and that an install will wait.
+    if (_collection.isUnpacking())
+        parts.append(tr("unpacking the previews…"));
     _filterLine->setText(parts.join(QStringLiteral(", ")));
 }
 
@@ -429,6 +432,15 @@ void CollectionWindowController::showContextMenu(const QPoint &position)
     menu->addSeparator();
     menu->addAction(window->revealAction());
     menu->popup(window->ui().effectsTable->viewport()->mapToGlobal(position));
+}
+
+void CollectionWindowController::filesArrived()
+{
+    if (!_tableModel)
+        return;
+    _tableModel->filesArrived();
+    showPreview();
+    showInPreviewPanel(false);
 }
 
 void CollectionWindowController::revealSelected()

@@ -36,6 +36,9 @@ public:
     // Once the archives are unpacked: the models over the document's templates.
     void setUpTable();
     bool hasTable() const { return _tableModel != nullptr; }
+    // An archive listed in the table is unpacked: previews, details and
+    // the large preview are read again from its files.
+    void filesArrived();
     EffectsTableModel *tableModel() const { return _tableModel; }
     EffectsFilterModel *filterModel() const { return _filterModel; }
 

@@ -4,12 +4,14 @@
 
 #include "Collections/TemplateArchiveCollection.h"
 #include "Documents/TemplateArchiveDocument.h"
+#include "Installer/TemplateInstallerV2.h"
 #include "Interface/PreviewLoader.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QImageReader>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -113,13 +115,56 @@ void EffectsTableModel::reload()
     _installedLoader->cancel();
     _installedRows.clear();
     _installedHidden.assign(_items.size(), false);
+    findPendingFiles();
     endResetModel();
     // After the reset: a loader answering at once finds the rows in place.
+    _documentLoader->load(documentFolders());
+}
+
+void EffectsTableModel::findPendingFiles()
+{
+    QSet<const EffectTemplateItem *> pending;
+    if (_document) {
+        for (const auto &installer : _document->templateInstallers()) {
+            if (installer->isListed()) {
+                for (const EffectTemplateItem *item : installer->effects())
+                    pending.insert(item);
+            }
+        }
+    }
+    _filesPending.assign(_items.size(), false);
+    if (pending.isEmpty())
+        return;
+    for (size_t row = 0; row < _items.size(); ++row)
+        _filesPending[row] = pending.contains(_items[row]);
+}
+
+QStringList EffectsTableModel::documentFolders() const
+{
     QStringList folders;
     folders.reserve(qsizetype(_items.size()));
-    for (const EffectTemplateItem *entry : _items)
-        folders.append(entry->sourceFolderPath());
-    _documentLoader->load(folders);
+    for (size_t row = 0; row < _items.size(); ++row)
+        folders.append(_filesPending[row] ? QString() : _items[row]->sourceFolderPath());
+    return folders;
+}
+
+void EffectsTableModel::filesArrived()
+{
+    // Rows that found no preview looked before the files were there.
+    _previewLoader->clearPending();
+    _thumbnails.clear();
+    _previews.clear();
+    _withoutPreview.clear();
+    _loading.clear();
+    _loadingFolders.clear();
+    findPendingFiles();
+    _documentLoader->load(documentFolders());
+    // Only what the files tell is drawn again: the search and the order
+    // stay as they are.
+    if (!_items.empty()) {
+        emit dataChanged(index(0, PreviewColumn), index(rowCount() - 1, PreviewColumn), {Qt::DecorationRole});
+        emit dataChanged(index(0, MarksColumn), index(rowCount() - 1, MarksColumn));
+    }
 }
 
 void EffectsTableModel::documentLoaded(int row, const DocumentLoader::Document &document)
@@ -313,7 +358,8 @@ QVariant EffectsTableModel::objectValue(const QString &identifier, int row) cons
 
 void EffectsTableModel::requestPreview(int row) const
 {
-    if (_loading.contains(row))
+    // Asked again once the files are there (filesArrived()).
+    if (_loading.contains(row) || _filesPending[size_t(row)])
         return;
     const QString folder = _items[size_t(row)]->sourceFolderPath();
     _loading.insert(row);

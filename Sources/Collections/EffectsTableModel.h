@@ -90,6 +90,9 @@ public:
 
     // Takes the document's templates afresh: no per-row work.
     void reload();
+    // The same templates have files now (a listed archive was unpacked):
+    // previews and documents are read again, the rows keep their places.
+    void filesArrived();
     // For each row, whether its template was installed (from
     // TemplateArchiveDocument::installedStates()); redraws the marks.
     void setInstalledStates(std::vector<bool> states);
@@ -145,6 +148,11 @@ signals:
 private:
     bool isInstalled(const EffectTemplateItem *item) const;
     void requestPreview(int row) const;
+    // Which rows' archives are listed but not unpacked yet, and the folders
+    // to read the documents from (none for those: their files are still to
+    // come, not unreadable).
+    void findPendingFiles();
+    QStringList documentFolders() const;
     void previewLoaded(const QString &folder, const QImage &thumbnail, const QImage &preview);
     void documentLoaded(int row, const DocumentLoader::Document &document);
     void readInstalledCopies();
@@ -159,6 +167,7 @@ private:
     mutable QCache<int, QPixmap> _thumbnails;
     mutable QCache<int, QImage> _previews;
     mutable QSet<int> _withoutPreview;
+    std::vector<bool> _filesPending;
     mutable QSet<int> _loading;
     // The row each folder being read is for; a reload forgets them, which
     // makes their answers stale.

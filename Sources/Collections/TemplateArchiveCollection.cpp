@@ -126,7 +126,25 @@ void TemplateArchiveCollection::showWhenOpened()
 
 bool TemplateArchiveCollection::isBusy() const
 {
-    return _work && _workKind != Work::Opening;
+    return _work && (_workKind == Work::Install || _workKind == Work::Uninstall);
+}
+
+void TemplateArchiveCollection::whenUnpacked(std::function<void()> action)
+{
+    if (!_unpacking) {
+        action();
+        return;
+    }
+    _whenUnpacked = std::move(action);
+    if (_work && _workKind == Work::Unpacking)
+        _work->setQuiet(false);
+    else if (!_work && std::exchange(_unpackCancelled, false))
+        CollectionOpener::unpackNext(this);
+}
+
+void TemplateArchiveCollection::setUnpackHook(std::function<void()> hook)
+{
+    CollectionOpener::setUnpackHook(std::move(hook));
 }
 
 void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::function<void()> then)
@@ -139,7 +157,18 @@ void TemplateArchiveCollection::runInBackground(Work kind, Job job, std::functio
     _work = std::make_unique<BackgroundWork>(_window.get(), QString());
     _workKind = kind;
     BackgroundWork *work = _work.get();
-    if (kind != Work::Opening) {
+    // Nobody waits for a background unpack until someone asks for its files.
+    work->setQuiet(kind == Work::Unpacking && !_whenUnpacked);
+    if (kind == Work::Unpacking) {
+        // Cancel gives up the wait, not the unpack: the previews still come,
+        // and a later install needs not start it over.
+        work->setOnDialogCancel([this] {
+            _whenUnpacked = {};
+            if (_work)
+                _work->setQuiet(true);
+        });
+    }
+    if (kind == Work::Install || kind == Work::Uninstall) {
         // Nothing may start another install or uninstall meanwhile; the
         // window stays unblocked so that its close button asks to stop.
         _view->disableCommands();
@@ -317,25 +346,29 @@ void TemplateArchiveCollection::setTerminateHandler(std::function<void()> handle
 void TemplateArchiveCollection::installForCurrentUser()
 {
     if (!_opening)
-        _flows->install(std::nullopt);
+        whenUnpacked([this] { _flows->install(std::nullopt); });
 }
 
 void TemplateArchiveCollection::installSelected()
 {
     const EffectTemplateItemList items = selectedEffects();
     if (!_opening && !items.empty())
-        _flows->install(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
+        whenUnpacked([this, selection = QSet<const EffectTemplateItem *>(items.begin(), items.end())] {
+            _flows->install(selection);
+        });
 }
 
 void TemplateArchiveCollection::uninstallEffects()
 {
     if (!_opening)
-        _flows->askToUninstall(std::nullopt);
+        whenUnpacked([this] { _flows->askToUninstall(std::nullopt); });
 }
 
 void TemplateArchiveCollection::uninstallSelected()
 {
     const EffectTemplateItemList items = selectedEffects();
     if (!_opening && !items.empty())
-        _flows->askToUninstall(QSet<const EffectTemplateItem *>(items.begin(), items.end()));
+        whenUnpacked([this, selection = QSet<const EffectTemplateItem *>(items.begin(), items.end())] {
+            _flows->askToUninstall(selection);
+        });
 }

@@ -41,8 +41,10 @@ class TemplateInstallerV2;
 // installers remove their unpack folders (and archives flagged for deletion)
 // on a worker thread afterwards (DeferredCleanup).
 //
-// Opening unpacks on a worker: the collection exists at once and emits
-// opened() when its table is filled. Closing while work runs: the window's
+// Opening lists the archives on a worker: the collection exists at once and
+// emits opened() when its table is filled; the archives are unpacked in the
+// background afterwards, and what needs their files waits for that
+// (whenUnpacked()). Closing while work runs: the window's
 // close is ignored and the user asked "Stop installing?"; Stop cancels,
 // rolls back and then closes the window; Continue keeps it open. A close()
 // while work runs cancels it and closes once the work has stopped. The
@@ -76,6 +78,15 @@ public:
     bool isOpening() const { return _opening; }
     // Whether an install or uninstall runs now.
     bool isBusy() const;
+    // Whether archives listed in the table are still being unpacked.
+    bool isUnpacking() const { return _unpacking; }
+    // Runs `action` once every archive is unpacked: at once when they are;
+    // else the unpacking shows its progress until then, and a Cancel there
+    // drops the action while the unpack goes on unseen. A failed unpack
+    // drops it too.
+    void whenUnpacked(std::function<void()> action);
+    // Runs on a worker before each background unpack (tests slow it down).
+    static void setUnpackHook(std::function<void()> hook);
     // Shows, raises and activates the window once the collection has opened.
     void showWhenOpened();
     const QList<QUrl> &archiveURLs() const { return _document->archiveURLs(); }
@@ -121,7 +132,7 @@ private:
     friend class CollectionFlows;
     friend class CollectionOpener;
 
-    enum class Work { Opening, Install, Uninstall };
+    enum class Work { Opening, Unpacking, Install, Uninstall };
     using Job = std::function<void(ProgressListener &, BackgroundWork &)>;
 
     explicit TemplateArchiveCollection(const QList<QUrl> &sourceArchiveURLs);
@@ -157,6 +168,13 @@ private:
     QPointer<QObject> _stopQuestion;
     bool _opening = true;
     bool _showWhenOpened = false;
+    // The archives still to unpack, in order, and what waits for them.
+    QList<TemplateInstallerV2 *> _toUnpack;
+    bool _unpacking = false;
+    // An unpack was cancelled with the window staying: the next
+    // whenUnpacked() starts it again.
+    bool _unpackCancelled = false;
+    std::function<void()> _whenUnpacked;
     // A close waits for the work; runInBackground() carries it out instead of
     // `then` once the work has stopped.
     bool _closeRequested = false;

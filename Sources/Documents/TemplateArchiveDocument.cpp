@@ -33,7 +33,7 @@ void TemplateArchiveDocument::addInstaller(std::unique_ptr<TemplateInstallerV2> 
 bool TemplateArchiveDocument::hasUnpackedArchive() const
 {
     return std::any_of(_templateInstallers.begin(), _templateInstallers.end(),
-                       [](const auto &installer) { return installer->isUnpacked(); });
+                       [](const auto &installer) { return installer->isUnpacked() || installer->isListed(); });
 }
 
 EffectTemplateItemList TemplateArchiveDocument::effectsWithSearchOption(quint64 option) const

@@ -95,7 +95,7 @@ public:
     const QList<QUrl> &archiveURLs() const { return _sourceArchiveURLs; }
     const std::vector<std::unique_ptr<TemplateInstallerV2>> &templateInstallers() const { return _templateInstallers; }
     void addInstaller(std::unique_ptr<TemplateInstallerV2> installer);
-    // Whether any archive was unpacked (even one without templates).
+    // Whether any archive was unpacked or listed (even one without templates).
     bool hasUnpackedArchive() const;
 
     // The templates of every archive, archive by archive in scan order,

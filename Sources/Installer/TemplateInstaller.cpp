@@ -251,11 +251,11 @@ TemplateScanner TemplateInstaller::scanner() const
                            [this](const EffectTemplateItem &item) { return relativeDestinationPathFor(item); });
 }
 
-bool TemplateInstaller::unarchive()
+std::optional<UnpackFolder> TemplateInstaller::unpackAndScan(EffectTemplateItems &effects)
 {
     if (_archiveTitle.isEmpty()) {
         MTI_DIAGNOSTIC(lcInstall, QStringLiteral("No archive title"));
-        return false;
+        return std::nullopt;
     }
     _unarchiveError.clear();
     _damagedPreviews.clear();
@@ -263,7 +263,7 @@ bool TemplateInstaller::unarchive()
     Expected<UnpackFolder> folder = UnpackFolder::create(_archiveTitle);
     if (!folder) {
         _unarchiveError = folder.error().localizedDescription();
-        return false;
+        return std::nullopt;
     }
     const QString archive = _archiveURL.toLocalFile();
     // For the receipt an install leaves, read beside the unpack.
@@ -273,14 +273,69 @@ bool TemplateInstaller::unarchive()
         _unarchiveError = error->localizedDescription();
         _archiveFacts.reset();
         // The folder goes with what was written into it.
-        return false;
+        return std::nullopt;
     }
-    _effects = scanner().scanFolder(folder->path());
-    _listedOnly = false;
-    _unpackFolder = std::move(*folder);
+    effects = scanner().scanFolder(folder->path());
     _archiveFacts->readEntries(archive);
     _archiveFacts->leaveOut(_damagedPreviews);
+    return std::move(*folder);
+}
+
+bool TemplateInstaller::unarchive()
+{
+    EffectTemplateItems effects;
+    std::optional<UnpackFolder> folder = unpackAndScan(effects);
+    if (!folder)
+        return false;
+    _effects = std::move(effects);
+    _listedOnly = false;
+    _unpackFolder = std::move(folder);
     return true;
+}
+
+bool TemplateInstaller::unarchiveBesideListing()
+{
+    _stagedFolder.reset();
+    _stagedEffects.clear();
+    EffectTemplateItems effects;
+    std::optional<UnpackFolder> folder = unpackAndScan(effects);
+    if (!folder)
+        return false;
+    _stagedEffects = std::move(effects);
+    _stagedFolder = std::move(folder);
+    return true;
+}
+
+bool TemplateInstaller::adoptUnpacked()
+{
+    if (!_stagedFolder || !_effects)
+        return false;
+    EffectTemplateItems staged = std::exchange(_stagedEffects, {});
+    std::optional<UnpackFolder> folder = std::exchange(_stagedFolder, std::nullopt);
+    // The directory and the data were read apart: they must name the same templates.
+    const auto same = [](const std::unique_ptr<EffectTemplateItem> &a, const std::unique_ptr<EffectTemplateItem> &b) {
+        return a->relativeSourcePath() == b->relativeSourcePath()
+            && a->relativeDestinationPath() == b->relativeDestinationPath() && a->templateType() == b->templateType();
+    };
+    if (!std::equal(_effects->begin(), _effects->end(), staged.begin(), staged.end(), same)) {
+        _unarchiveError = QCoreApplication::translate("TemplateInstaller", "The file is not a zip archive, or it is damaged.");
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("The unpacked templates differ from the listed ones"));
+        _archiveFacts.reset();
+        return false;
+    }
+    for (size_t i = 0; i < staged.size(); ++i)
+        *(*_effects)[i] = std::move(*staged[i]);
+    _unpackFolder = std::move(folder);
+    _listedOnly = false;
+    return true;
+}
+
+void TemplateInstaller::discardListing()
+{
+    _stagedFolder.reset();
+    _stagedEffects.clear();
+    _effects.reset();
+    _listedOnly = false;
 }
 
 QString TemplateInstaller::encryptedEntry() const

@@ -81,6 +81,17 @@ public:
     // are kept for an install that copies nothing: one whose templates are
     // all in place already (or kept), which then needs no unpacking.
     bool listArchive(bool forInstall = false);
+    // For a listed installer whose items others read meanwhile: unpacks
+    // and scans on the calling thread, leaving the items untouched until
+    // adoptUnpacked(), on the thread that owns them, gives the listed items
+    // their files (they stay the same objects). A failure is unarchive()'s.
+    bool unarchiveBesideListing();
+    // False, with unarchiveError(), when the unpacked tree does not hold
+    // the templates the directory listed.
+    bool adoptUnpacked();
+    // After a failed unpack of a listed installer: its items go, as they
+    // would never have come from a failed unarchive().
+    void discardListing();
     // After listArchive(), the archive's entries as it read them, to read
     // files straight from the archive without reading its directory again;
     // null when it did not list. Handed out once.
@@ -252,6 +263,8 @@ protected:
 
 private:
     TemplateScanner scanner() const;
+    // Unpacks into a fresh folder and scans it; null on failure (unarchiveError()).
+    std::optional<UnpackFolder> unpackAndScan(EffectTemplateItems &effects);
     TemplateTransaction::InstallRecord installRecord(const EffectTemplateItemList &list) const;
     // `work` with the root's permissions checked and its lock held, after
     // what a killed run left there was finished or undone.
@@ -268,6 +281,9 @@ private:
     std::optional<UnpackFolder> _unpackFolder;
     std::optional<EffectTemplateItems> _effects;
     bool _listedOnly = false;
+    // What unarchiveBesideListing() found, until adoptUnpacked().
+    std::optional<UnpackFolder> _stagedFolder;
+    EffectTemplateItems _stagedEffects;
     QString _templatesRootFolder;
     bool _mustDeleteTemplatesArchive = false;
     TemplateInstallerDelegate *_delegate = nullptr;

@@ -57,6 +57,19 @@ void BackgroundWork::setLabel(const QString &label)
     _progress.setLabel(label);
 }
 
+void BackgroundWork::setQuiet(bool quiet)
+{
+    _quiet = quiet;
+    if (!quiet) {
+        _ticks = ShowAfterTicks;
+    } else if (_dialog) {
+        // Perhaps from inside the dialog's own signal.
+        _dialog->hide();
+        _dialog->deleteLater();
+        _dialog = nullptr;
+    }
+}
+
 void BackgroundWork::cancel()
 {
     _progress.cancel();
@@ -89,7 +102,7 @@ void BackgroundWork::refresh()
 {
     if (WorkerProgress::isCancellingAll())
         _progress.cancel();
-    if (!_dialog && ++_ticks >= ShowAfterTicks)
+    if (!_dialog && !_quiet && ++_ticks >= ShowAfterTicks)
         showDialog();
     if (_dialog)
         updateDialog();
@@ -123,7 +136,12 @@ void BackgroundWork::showDialog()
     _lineWidth = width - 2 * margin;
     updateDialog();
     _dialog->setFixedSize(qMax(width, _dialog->sizeHint().width()), _dialog->sizeHint().height());
-    connect(_dialog, &QProgressDialog::canceled, this, [this] { _progress.cancel(); });
+    connect(_dialog, &QProgressDialog::canceled, this, [this] {
+        if (_onDialogCancel)
+            _onDialogCancel();
+        else
+            _progress.cancel();
+    });
     _dialog->show();
 }
 

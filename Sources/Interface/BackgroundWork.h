@@ -43,6 +43,14 @@ public:
     // its close button still reaches it: the platform drops a close on a
     // window that a modal dialog blocks.
     void setBlocksWindow(bool blocks) { _blocksWindow = blocks; }
+    // A quiet run shows no dialog until it is made loud again (someone
+    // waits for it now): then the dialog comes at the next refresh.
+    // Going quiet puts away a dialog already up.
+    void setQuiet(bool quiet);
+    bool isQuiet() const { return _quiet; }
+    // When set, the dialog's Cancel calls this instead of cancelling the
+    // work: the one who waited gives up, the work itself goes on.
+    void setOnDialogCancel(std::function<void()> onCancel) { _onDialogCancel = std::move(onCancel); }
     // Called on the GUI thread at every refresh while the work runs.
     void setOnRefresh(std::function<void()> onRefresh) { _onRefresh = std::move(onRefresh); }
 
@@ -66,7 +74,9 @@ private:
     QFutureWatcher<void> _watcher;
     QTimer _timer;
     std::function<void()> _onRefresh;
+    std::function<void()> _onDialogCancel;
     int _ticks = 0;
     int _lineWidth = 0;
     bool _blocksWindow = true;
+    bool _quiet = false;
 };

@@ -34,6 +34,8 @@ DocumentLoader::~DocumentLoader()
 
 DocumentLoader::Document DocumentLoader::read(const QString &folder)
 {
+    if (folder.isEmpty())
+        return nullptr;
     return std::make_shared<const Expected<TemplateDocument>>(TemplateDocument::readFolder(folder));
 }
 

@@ -35,7 +35,8 @@ public:
     ~DocumentLoader() override;
 
     // Reads the document of each folder; what an earlier load() had not read
-    // yet is dropped, and its answers are not delivered.
+    // yet is dropped, and its answers are not delivered. An empty folder
+    // (one whose files are still to come) is answered with null.
     void load(const QStringList &folders);
     void cancel();
     bool isLoading() const;
