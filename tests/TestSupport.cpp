@@ -11,11 +11,14 @@
 #include <QUrl>
 #include <QTest>
 
-#if defined(Q_OS_LINUX)
+#include <algorithm>
+
 #include <fcntl.h>
+#include <unistd.h>
+
+#if defined(Q_OS_LINUX)
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
 #endif
 
 namespace TestSupport {
@@ -183,6 +186,15 @@ bool trashInfoRecords(const QString &infoFile, const QString &place)
 {
     const QByteArray wanted = QByteArray("\nPath=") + QUrl::toPercentEncoding(place, "/") + QByteArray("\n");
     return readFile(infoFile).contains(wanted);
+}
+
+int openDescriptorCount()
+{
+    const long limit = std::min(::sysconf(_SC_OPEN_MAX), 65536L);
+    int open = 0;
+    for (int fd = 0; fd < limit; ++fd)
+        open += ::fcntl(fd, F_GETFD) != -1 ? 1 : 0;
+    return open;
 }
 
 } // namespace TestSupport

@@ -99,4 +99,8 @@ public:
 // (what the file manager's Restore puts it back to).
 bool trashInfoRecords(const QString &infoFile, const QString &place);
 
+// How many file descriptors this process has open, asked of each number in
+// turn (no /proc on macOS); numbers past 65,536 are not looked at.
+int openDescriptorCount();
+
 } // namespace TestSupport

@@ -78,7 +78,7 @@ bool unzip(const QString &archive, const QString &destination, RecordingDelegate
 
 int openFileDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    return TestSupport::openDescriptorCount();
 }
 
 } // namespace
