@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <memory>
 
 using namespace CollectionTestTools;
@@ -100,6 +101,7 @@ private slots:
     void damagedPreviewIsLeftOutBehindTheList();
     void failingUnpackAfterTheListingRefuses_data();
     void failingUnpackAfterTheListingRefuses();
+    void unpackedTreeDifferingFromTheListTakesItsPlace();
 
 private:
     // Opens the archives and waits for the listing only; the window shown.
@@ -400,6 +402,45 @@ void tst_CollectionOpenAtOnce::failingUnpackAfterTheListingRefuses()
     button(collection, "installButton")->click();
     QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
     QVERIFY(QFileInfo(installedPath(Titles, QStringLiteral("Openers"), good.first())).isDir());
+    QVERIFY(!QFileInfo::exists(installedPath(Titles, LowerThirds, _names.first())));
+}
+
+// The unpacked tree may hold other templates than the directory listed (a
+// disk that folds case or Unicode form; here, the file replaced after it
+// was listed): the tree's templates take the rows' place, the install that
+// waited does not go ahead on rows that are gone, and the user is told.
+void tst_CollectionOpenAtOnce::unpackedTreeDifferingFromTheListTakesItsPlace()
+{
+    const QString archive = makeArchive(_archives->path(), QStringLiteral("LT_Pack.mtzip"), _names);
+    auto gate = std::make_unique<UnpackGate>();
+    QPointer<TemplateArchiveCollection> collection = openListed({archive});
+    QVERIFY(collection);
+    QCOMPARE(collection->tableModel()->rowCount(), 3);
+
+    const QStringList fewer = templateNames(QStringLiteral("LT"), QStringLiteral("Other"), 2);
+    QVERIFY(QDir().mkpath(_archives->filePath(QStringLiteral("next"))));
+    const QString replacement = makeArchive(_archives->filePath(QStringLiteral("next")), QStringLiteral("LT_Pack.mtzip"), fewer);
+    QVERIFY(!replacement.isEmpty());
+    QVERIFY(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(archive).constData()) == 0);
+    button(collection, "installButton")->click();
+    gate.reset();
+
+    QMessageBox *changed = awaitAlert(QStringLiteral("The List of Templates Changed"));
+    QVERIFY(changed);
+    QVERIFY2(changed->informativeText().endsWith(QStringLiteral("Nothing was installed.")), qPrintable(changed->informativeText()));
+    QCOMPARE(collection->tableModel()->rowCount(), 2);
+    QCOMPARE(collection->tableModel()->index(0, 0).isValid(), true);
+    settle();
+    QVERIFY(!QFileInfo::exists(destinationRoot() + QLatin1Char('/') + Titles));
+    QVERIFY(press(changed, QStringLiteral("OK")));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
+    AlertWatcher alerts;
+    alerts.answer(QStringLiteral("Delete Template Archive?"), QStringLiteral("Keep"));
+    button(collection, "installButton")->click();
+    QVERIFY(awaitAlert(QStringLiteral("Installation Completed")));
+    for (const QString &name : fewer)
+        QVERIFY2(QFileInfo(installedPath(Titles, LowerThirds, name)).isDir(), qPrintable(name));
     QVERIFY(!QFileInfo::exists(installedPath(Titles, LowerThirds, _names.first())));
 }
 

@@ -1386,6 +1386,14 @@ aus %3</translation>
         <source>unpacking the previews…</source>
         <translation>Vorschauen werden entpackt …</translation>
     </message>
+    <message>
+        <source>The List of Templates Changed</source>
+        <translation>Die Liste der Vorlagen hat sich geändert</translation>
+    </message>
+    <message>
+        <source>“%1” holds other templates than its list said: folders whose names differ only in case or in how an accented letter is stored are one folder on this disk, or the file changed after it was opened. The list now shows what will be installed. Nothing was installed.</source>
+        <translation>„%1“ enthält andere Vorlagen, als seine Liste angab: Ordner, deren Namen sich nur in der Groß- und Kleinschreibung oder in der Schreibweise eines Akzentbuchstabens unterscheiden, sind auf diesem Volume ein Ordner, oder die Datei hat sich nach dem Öffnen geändert. Die Liste zeigt jetzt, was installiert wird. Es wurde nichts installiert.</translation>
+    </message>
 </context>
 <context>
     <name>TemplateArchiveDocument</name>

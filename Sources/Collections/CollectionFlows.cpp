@@ -117,6 +117,9 @@ void CollectionFlows::install(const Selection &selection)
                 }
                 if (!candidate.document)
                     candidate.document = DocumentLoader::read(candidate.folder);
+                // None for a template whose files are not there yet.
+                if (!candidate.document)
+                    continue;
                 const Expected<TemplateDocument> &document = *candidate.document;
                 if (!document || !FinalCutVersions::isTooNew(document->finalCut, *tooNew->finalCut))
                     continue;

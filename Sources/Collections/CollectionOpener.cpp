@@ -248,8 +248,28 @@ void CollectionOpener::unpacked(TemplateArchiveCollection *collection, TemplateI
         }
     }
     // The listed templates are read on this thread: they take their files here.
-    if (done && listed && !added->adoptUnpacked())
-        done = false;
+    if (done && listed && added->unpackedMatchesListing()) {
+        done = added->adoptUnpacked();
+    } else if (done && listed) {
+        // The disk made one folder of names the directory keeps apart (they
+        // differ only in case or Unicode form): its templates take the
+        // listed rows' place, and what waited on those rows does not run.
+        collection->_whenUnpacked = {};
+        collection->view().tableModel()->reload([added] { added->adoptUnpacked(); });
+        collection->_toUnpack.removeOne(added);
+        collection->adjustInstallButtonState();
+        if (collection->window()->isVisible()) {
+            Alert::beginSheet(collection->window(), tr("The List of Templates Changed"),
+                              tr("“%1” holds other templates than its list said: folders whose names differ only in "
+                                 "case or in how an accented letter is stored are one folder on this disk, or the "
+                                 "file changed after it was opened. The list now shows what will be installed. "
+                                 "Nothing was installed.")
+                                  .arg(archiveFileName(added->archiveURL())),
+                              {tr("OK"), QString(), QString()});
+        }
+        unpackNext(collection);
+        return;
+    }
     if (!done && added->unarchiveNeedsPassword()) {
         askPassword(collection, added, passwordGiven);
         return;
@@ -272,8 +292,8 @@ void CollectionOpener::dropListed(TemplateArchiveCollection *collection, Templat
 {
     // What waited would act on templates no longer there.
     collection->_whenUnpacked = {};
-    added->discardListing();
-    collection->view().tableModel()->reload();
+    // Inside the reset: no row may point at the items while they go.
+    collection->view().tableModel()->reload([added] { added->discardListing(); });
     collection->adjustInstallButtonState();
 }
 

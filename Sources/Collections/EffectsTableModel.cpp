@@ -93,9 +93,11 @@ QString EffectsTableModel::shownTitle(const EffectTemplateItem &item)
     return item.title().isEmpty() ? item.folderName() : item.title();
 }
 
-void EffectsTableModel::reload()
+void EffectsTableModel::reload(const std::function<void()> &change)
 {
     beginResetModel();
+    if (change)
+        change();
     _items = _document ? _document->effectsWithSearchOption(EffectSearchAll) : EffectTemplateItemList();
     _destinationRoot = TemplateInstaller::userDestMotionTemplatesFolder();
     // The states belong to the rows they were taken for.

@@ -88,8 +88,9 @@ public:
 
     const EffectTemplateItem *item(int row) const;
 
-    // Takes the document's templates afresh: no per-row work.
-    void reload();
+    // Takes the document's templates afresh: no per-row work. `change`, when
+    // given, runs inside the reset: it may destroy the items the rows showed.
+    void reload(const std::function<void()> &change = {});
     // The same templates have files now (a listed archive was unpacked):
     // previews and documents are read again, the rows keep their places.
     void filesArrived();

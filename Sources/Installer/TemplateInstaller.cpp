@@ -306,25 +306,32 @@ bool TemplateInstaller::unarchiveBesideListing()
     return true;
 }
 
-bool TemplateInstaller::adoptUnpacked()
+bool TemplateInstaller::unpackedMatchesListing() const
 {
     if (!_stagedFolder || !_effects)
         return false;
-    EffectTemplateItems staged = std::exchange(_stagedEffects, {});
-    std::optional<UnpackFolder> folder = std::exchange(_stagedFolder, std::nullopt);
-    // The directory and the data were read apart: they must name the same templates.
     const auto same = [](const std::unique_ptr<EffectTemplateItem> &a, const std::unique_ptr<EffectTemplateItem> &b) {
         return a->relativeSourcePath() == b->relativeSourcePath()
             && a->relativeDestinationPath() == b->relativeDestinationPath() && a->templateType() == b->templateType();
     };
-    if (!std::equal(_effects->begin(), _effects->end(), staged.begin(), staged.end(), same)) {
-        _unarchiveError = QCoreApplication::translate("TemplateInstaller", "The file is not a zip archive, or it is damaged.");
-        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("The unpacked templates differ from the listed ones"));
-        _archiveFacts.reset();
+    return std::equal(_effects->begin(), _effects->end(), _stagedEffects.begin(), _stagedEffects.end(), same);
+}
+
+bool TemplateInstaller::adoptUnpacked()
+{
+    if (!_stagedFolder || !_effects)
         return false;
+    const bool matches = unpackedMatchesListing();
+    EffectTemplateItems staged = std::exchange(_stagedEffects, {});
+    std::optional<UnpackFolder> folder = std::exchange(_stagedFolder, std::nullopt);
+    if (matches) {
+        for (size_t i = 0; i < staged.size(); ++i)
+            *(*_effects)[i] = std::move(*staged[i]);
+    } else {
+        // What is on disk is what installs: the unpack checked it all.
+        MTI_DIAGNOSTIC(lcInstall, QStringLiteral("The unpacked templates differ from the listed ones"));
+        _effects = std::move(staged);
     }
-    for (size_t i = 0; i < staged.size(); ++i)
-        *(*_effects)[i] = std::move(*staged[i]);
     _unpackFolder = std::move(folder);
     _listedOnly = false;
     return true;

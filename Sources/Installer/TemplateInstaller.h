@@ -86,8 +86,14 @@ public:
     // adoptUnpacked(), on the thread that owns them, gives the listed items
     // their files (they stay the same objects). A failure is unarchive()'s.
     bool unarchiveBesideListing();
-    // False, with unarchiveError(), when the unpacked tree does not hold
-    // the templates the directory listed.
+    // Whether the unpacked tree holds the templates the directory listed,
+    // in order. It may not: a volume that folds case or Unicode form makes
+    // one folder of names the directory keeps apart.
+    bool unpackedMatchesListing() const;
+    // Gives the listed items their files when the tree matches them; else
+    // the tree's templates replace the listed items, which are destroyed
+    // (the caller resets what pointed at them around the call). False only
+    // when nothing was unpacked beside the listing.
     bool adoptUnpacked();
     // After a failed unpack of a listed installer: its items go, as they
     // would never have come from a failed unarchive().
