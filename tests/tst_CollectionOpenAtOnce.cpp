@@ -8,6 +8,7 @@
 #include "Collections/TemplateArchiveCollection.h"
 #include "Collections/TemplateArchiveCollectionController.h"
 #include "Installer/EffectTemplateItem.h"
+#include "Interface/PreviewPanel.h"
 #include "ZipTestTools.h"
 
 #include <QDir>
@@ -183,10 +184,27 @@ void tst_CollectionOpenAtOnce::rowsShowBeforeTheUnpackEnds()
     auto *filterLine = collection->window()->findChild<QLabel *>(QStringLiteral("filterStr"));
     QVERIFY(filterLine);
     QCOMPARE(filterLine->text(), QStringLiteral("unpacking the previews…"));
+    // The large preview waits too, and says why.
+    auto *table = collection->window()->findChild<QTableView *>(QStringLiteral("effectsTable"));
+    QVERIFY(table);
+    collection->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(collection->window()));
+    table->setFocus();
+    table->selectionModel()->setCurrentIndex(table->model()->index(0, 0),
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(table, Qt::Key_Space);
+    QPointer<PreviewPanel> panel = collection->window()->findChild<PreviewPanel *>();
+    QVERIFY(panel);
+    auto *picture = panel->findChild<QLabel *>(QStringLiteral("previewPanelImage"));
+    QVERIFY(picture);
+    QCOMPARE(picture->text(), QStringLiteral("Unpacking…"));
 
     gate.open();
     QTRY_VERIFY_WITH_TIMEOUT(!collection->isUnpacking(), 20000);
-    QCOMPARE(filterLine->text(), QString());
+    // The unpacking note goes; the selection's stays.
+    QCOMPARE(filterLine->text(), QStringLiteral("1 selected"));
+    // Once the files are there, the panel shows the picture.
+    QTRY_VERIFY(panel->hasImage());
     // The same rows, now with files behind them: the preview fills in.
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(model->item(0), first);

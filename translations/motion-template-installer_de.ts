@@ -592,6 +592,10 @@ für Final Cut Pro X und Motion.</translation>
         <source>No Preview</source>
         <translation>Keine Vorschau</translation>
     </message>
+    <message>
+        <source>Unpacking…</source>
+        <translation>Wird entpackt …</translation>
+    </message>
 </context>
 <context>
     <name>ProjectCheckModel</name>

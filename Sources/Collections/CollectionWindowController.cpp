@@ -250,7 +250,11 @@ void CollectionWindowController::showInPreviewPanel(bool open)
     // One per window, hidden when put away, going with the window.
     if (!_previewPanel)
         _previewPanel = new PreviewPanel(_collection.window());
-    _previewPanel->showTemplate(EffectsTableModel::shownTitle(*items.front()), items.front()->sourceFolderPath());
+    int row = -1;
+    for (int r = 0; r < _tableModel->rowCount() && row < 0; ++r)
+        row = _tableModel->item(r) == items.front() ? r : -1;
+    _previewPanel->showTemplate(EffectsTableModel::shownTitle(*items.front()), items.front()->sourceFolderPath(),
+                                _tableModel->filesPending(row));
 }
 
 void CollectionWindowController::nameActions()

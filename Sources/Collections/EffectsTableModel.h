@@ -87,6 +87,9 @@ public:
     QVariant objectValue(const QString &identifier, int row) const;
 
     const EffectTemplateItem *item(int row) const;
+    // Whether the row's files are still being unpacked (its archive was
+    // only listed so far).
+    bool filesPending(int row) const { return row >= 0 && size_t(row) < _filesPending.size() && _filesPending[size_t(row)]; }
 
     // Takes the document's templates afresh: no per-row work. `change`, when
     // given, runs inside the reset: it may destroy the items the rows showed.

@@ -36,15 +36,15 @@ PreviewPanel::PreviewPanel(QWidget *parent)
     DarkAppearance::apply(this);
 }
 
-void PreviewPanel::showTemplate(const QString &title, const QString &folder)
+void PreviewPanel::showTemplate(const QString &title, const QString &folder, bool unpacking)
 {
     setWindowTitle(title);
     _title->setText(title);
     // One file, read here: the user waits for exactly this image.
-    _image = folder.isEmpty() ? QImage() : PreviewLoader::load(folder, MaximumSize);
+    _image = folder.isEmpty() || unpacking ? QImage() : PreviewLoader::load(folder, MaximumSize);
     if (_image.isNull()) {
         _picture->setPixmap(QPixmap());
-        _picture->setText(tr("No Preview"));
+        _picture->setText(unpacking ? tr("Unpacking…") : tr("No Preview"));
         _picture->setMinimumSize(320, 180);
     } else {
         _picture->setMinimumSize(0, 0);

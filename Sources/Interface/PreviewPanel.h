@@ -23,8 +23,9 @@ public:
 
     // Shows `title` with the preview read from the template folder
     // `folder` (the same files the tables look for); "No Preview" when
-    // there is none. Shown already, it changes to that template.
-    void showTemplate(const QString &title, const QString &folder);
+    // there is none. Shown already, it changes to that template. With
+    // `unpacking`, the files are still on their way: it says so instead.
+    void showTemplate(const QString &title, const QString &folder, bool unpacking = false);
     // Whether the last showTemplate() found an image.
     bool hasImage() const { return !_image.isNull(); }
     const QImage &image() const { return _image; }
