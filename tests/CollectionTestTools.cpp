@@ -3,6 +3,7 @@
 #include "CollectionTestTools.h"
 
 #include "Collections/TemplateArchiveCollection.h"
+#include "Interface/Elevation.h"
 #include "Installer/TemplateInstaller.h"
 #include "ZipArchive/ZipArchive.h"
 
@@ -341,6 +342,75 @@ void FileDialogAnswerer::poll()
     if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
         edit->setText(quoted.join(QLatin1Char(' ')));
     static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the typed names
+}
+
+namespace {
+
+QString sUnwritable;
+
+bool writableUnlessChosen(const QString &folder)
+{
+    return folder != sUnwritable;
+}
+
+const char *const FakePkexecVariables[] = {"MTI_ELEVATE_HELPER", "MTI_ELEVATE_MTZIP", "FAKE_PKEXEC_LOG", "FAKE_PKEXEC_MODE"};
+
+} // namespace
+
+AllUsersFolder::AllUsersFolder(const QString &dataDir)
+    : root(dataDir + QStringLiteral("/Final Cut Pro/Templates"))
+    , _savedDataDirs(qgetenv("XDG_DATA_DIRS"))
+{
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir));
+    Elevation::setWritableCheckForTesting(writableUnlessChosen);
+}
+
+AllUsersFolder::~AllUsersFolder()
+{
+    qputenv("XDG_DATA_DIRS", _savedDataDirs);
+    Elevation::setWritableCheckForTesting(nullptr);
+    sUnwritable.clear();
+}
+
+void AllUsersFolder::setUnwritable(const QString &folder)
+{
+    sUnwritable = folder;
+}
+
+FakePkexec::FakePkexec(const QString &folder, const QString &mode, const QString &mtzip)
+    : _log(folder + QStringLiteral("/pkexec.log"))
+{
+    const QString fake = folder + QStringLiteral("/pkexec");
+    _valid = TestSupport::writeFile(
+                 fake, "#!/bin/sh\n"
+                       "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
+                       "case \"$FAKE_PKEXEC_MODE\" in\n"
+                       "126) exit 126 ;;\n"
+                       "127) echo 'Error executing command as another user: Not authorized' >&2; exit 127 ;;\n"
+                       "noagent) echo 'Error executing command as another user: No authentication agent found.' >&2;"
+                       " exit 127 ;;\n"
+                       "fail) echo 'mtzip: removal failed: the disk is on fire' >&2; exit 1 ;;\n"
+                       "esac\n"
+                       "exec \"$@\"\n")
+        && QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("MTI_ELEVATE_HELPER", QFile::encodeName(fake));
+    qputenv("MTI_ELEVATE_MTZIP", QFile::encodeName(mtzip));
+    qputenv("FAKE_PKEXEC_LOG", QFile::encodeName(_log));
+    qputenv("FAKE_PKEXEC_MODE", mode.toUtf8());
+}
+
+FakePkexec::~FakePkexec()
+{
+    for (const char *variable : FakePkexecVariables)
+        qunsetenv(variable);
+}
+
+QStringList FakePkexec::recorded() const
+{
+    QFile log(_log);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(QChar(0));
 }
 
 } // namespace CollectionTestTools

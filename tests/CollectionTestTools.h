@@ -145,6 +145,45 @@ private:
     QStringList _files;
 };
 
+// The folder of all users below a data folder of the test's own, while it
+// lives; the elevation takes `unwritable` (none at first) as a folder this
+// process may not write, as root may write every one.
+class AllUsersFolder
+{
+public:
+    explicit AllUsersFolder(const QString &dataDir);
+    ~AllUsersFolder();
+    AllUsersFolder(const AllUsersFolder &) = delete;
+    AllUsersFolder &operator=(const AllUsersFolder &) = delete;
+    void setUnwritable(const QString &folder);
+    const QString root;
+
+private:
+    const QByteArray _savedDataDirs;
+};
+
+// A pkexec in `folder` for the elevation to run, while it lives: it records
+// the command line it was given, then answers as `mode` says. "run" runs it
+// as this user; "126" is a dismissed prompt; "127" not authorized;
+// "noagent" nobody to ask; "fail" the command failing with a message.
+// `mtzip` is the one the elevation runs.
+class FakePkexec
+{
+public:
+    FakePkexec(const QString &folder, const QString &mode, const QString &mtzip);
+    ~FakePkexec();
+    FakePkexec(const FakePkexec &) = delete;
+    FakePkexec &operator=(const FakePkexec &) = delete;
+    bool isValid() const { return _valid; }
+    // The recorded command line split at its NULs: the last item, after
+    // the last NUL, is empty. Empty when it never ran.
+    QStringList recorded() const;
+
+private:
+    QString _log;
+    bool _valid = false;
+};
+
 } // namespace CollectionTestTools
 
 // A QtTest main whose home, and with it the Movies folder, is a temporary

@@ -9,7 +9,6 @@
 #include "Installer/InstalledArchives.h"
 #include "Installer/Receipt.h"
 #include "Installer/TemplateFolders.h"
-#include "Interface/Elevation.h"
 #include "Projects/ProjectArchives.h"
 #include "Projects/ProjectCheckModel.h"
 #include "Projects/ProjectCheckWindow.h"
@@ -80,12 +79,6 @@ int rowNamed(const ProjectCheckModel *model, const QString &name)
 bool waitForCheck(const QPointer<ProjectCheckWindow> &window, QSignalSpy &checked, int count = 1)
 {
     return QTest::qWaitFor([&] { return !window || (checked.count() >= count && !window->isBusy()); }, 20000) && window;
-}
-
-QString sUnwritable;
-bool writableUnlessChosen(const QString &folder)
-{
-    return folder != sUnwritable;
 }
 
 } // namespace
@@ -350,32 +343,13 @@ void tst_ProjectCheckWindow::installForAllUsersRunsMtzipElevated()
     QFETCH(bool, alsoForMe);
     QFETCH(QString, summary);
     const QString data = _dir->filePath(QStringLiteral("usr/share"));
-    const QByteArray savedDataDirs = qgetenv("XDG_DATA_DIRS");
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
-    Elevation::setWritableCheckForTesting(writableUnlessChosen);
+    AllUsersFolder folder(data);
     const QString allUsers = TemplateFolders::forAllUsers();
     QVERIFY(allUsers.startsWith(data));
     QVERIFY(QDir().mkpath(allUsers));
-    sUnwritable = allUsers;
-
-    const QString log = _dir->filePath(QStringLiteral("pkexec.log"));
-    const QString fake = _dir->filePath(QStringLiteral("pkexec"));
-    writeFileOrFail(fake, "#!/bin/sh\n"
-                          "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
-                          "case \"$FAKE_PKEXEC_MODE\" in 126|127) exit \"$FAKE_PKEXEC_MODE\" ;; esac\n"
-                          "exec \"$@\"\n");
-    QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("MTI_ELEVATE_HELPER", QFile::encodeName(fake));
-    qputenv("MTI_ELEVATE_MTZIP", MTI_MTZIP_BINARY);
-    qputenv("FAKE_PKEXEC_LOG", QFile::encodeName(log));
-    qputenv("FAKE_PKEXEC_MODE", mode.toUtf8());
-    const auto restore = qScopeGuard([savedDataDirs] {
-        for (const char *variable : {"MTI_ELEVATE_HELPER", "MTI_ELEVATE_MTZIP", "FAKE_PKEXEC_LOG", "FAKE_PKEXEC_MODE"})
-            qunsetenv(variable);
-        qputenv("XDG_DATA_DIRS", savedDataDirs);
-        Elevation::setWritableCheckForTesting(nullptr);
-        sUnwritable.clear();
-    });
+    folder.setUnwritable(allUsers);
+    const FakePkexec pkexec(_dir->path(), mode, QStringLiteral(MTI_MTZIP_BINARY));
+    QVERIFY(pkexec.isValid());
 
     // The archive also holds a template the project does not use: mtzip
     // installs only the one asked for.
@@ -413,9 +387,8 @@ void tst_ProjectCheckWindow::installForAllUsersRunsMtzipElevated()
         QCOMPARE(alerts.seen.last().informativeText, summary);
     }
 
-    QFile recorded(log);
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QStringList arguments = QString::fromUtf8(recorded.readAll()).split(QChar(0));
+    QStringList arguments = pkexec.recorded();
+    QVERIFY(!arguments.isEmpty());
     QCOMPARE(arguments.takeLast(), QString());
     QCOMPARE(arguments, (QStringList{QStringLiteral(MTI_MTZIP_BINARY), QStringLiteral("install"), QStringLiteral("--dest"),
                                      allUsers, QStringLiteral("--trash"), QStringLiteral("--json"), QStringLiteral("--only"),

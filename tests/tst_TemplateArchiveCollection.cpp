@@ -575,7 +575,7 @@ void tst_TemplateArchiveCollection::secondLineCountsTheSearchAndTheSelection()
     search->clear();
     table->selectRow(4);
     QCOMPARE(line->text(), QStringLiteral("1 selected"));
-    // The specification's line stays as it is.
+    // The count line above the search's keeps its words.
     QCOMPARE(statusLine(collection), QStringLiteral("5 effects,  0 installed"));
 }
 

@@ -297,37 +297,6 @@ void tst_TemplateLibraryWindow::removeAsksNamingTheCountThenTrashes()
     QVERIFY(press(visibleAlert(QStringLiteral("Remove “Keep Me”?")), QStringLiteral("Cancel")));
 }
 
-namespace {
-
-// Writable or not, as the test says: as root every folder is writable.
-QString sUnwritable;
-bool writableUnlessChosen(const QString &folder)
-{
-    return folder != sUnwritable;
-}
-
-// The folder of all users, below a data folder of the test's own.
-struct AllUsersFolder
-{
-    explicit AllUsersFolder(const QString &dataDir)
-        : saved(qgetenv("XDG_DATA_DIRS"))
-        , root(dataDir + QStringLiteral("/Final Cut Pro/Templates"))
-    {
-        qputenv("XDG_DATA_DIRS", QFile::encodeName(dataDir));
-        Elevation::setWritableCheckForTesting(writableUnlessChosen);
-    }
-    ~AllUsersFolder()
-    {
-        qputenv("XDG_DATA_DIRS", saved);
-        Elevation::setWritableCheckForTesting(nullptr);
-        sUnwritable.clear();
-    }
-    QByteArray saved;
-    QString root;
-};
-
-} // namespace
-
 void tst_TemplateLibraryWindow::allUsersNeedElevationOnlyWhereNotWritable_data()
 {
     QTest::addColumn<QString>("root");       // relative to the data folder; "*" the user's own
@@ -352,10 +321,10 @@ void tst_TemplateLibraryWindow::allUsersNeedElevationOnlyWhereNotWritable()
     const auto place = [&](const QString &relative) { return relative == QLatin1String("*") ? _root : data + QLatin1Char('/') + relative; };
     if (qstrcmp(QTest::currentDataTag(), "all users missing, data folder not writable") == 0) {
         QVERIFY(QDir().mkpath(data));
-        sUnwritable = data;
+        allUsers.setUnwritable(data);
     } else {
         QVERIFY(QDir().mkpath(place(root)));
-        sUnwritable = unwritable.isEmpty() ? QString() : place(unwritable);
+        allUsers.setUnwritable(unwritable.isEmpty() ? QString() : place(unwritable));
     }
     QCOMPARE(Elevation::isNeeded(place(root)), needed);
 }
@@ -386,7 +355,7 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
     QFETCH(QString, alert);
     AllUsersFolder allUsers(_work->filePath(QStringLiteral("usr/share")));
     _shared = allUsers.root;
-    sUnwritable = _shared;
+    allUsers.setUnwritable(_shared);
     // A name a shell would split and unquote.
     const QString name = QStringLiteral("LT_It's \"Quoted\" $HOME");
     const QString destination = Category + name;
@@ -397,28 +366,9 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
         QVERIFY(QFile::setPermissions(_shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther
                                                    | QFile::ReadOther | QFile::ExeOther));
 
-    const QString log = _work->filePath(QStringLiteral("pkexec.log"));
-    const QString fake = _work->filePath(QStringLiteral("pkexec"));
-    writeFileOrFail(fake, "#!/bin/sh\n"
-                          "printf '%s\\0' \"$@\" > \"$FAKE_PKEXEC_LOG\"\n"
-                          "case \"$FAKE_PKEXEC_MODE\" in\n"
-                          "126) exit 126 ;;\n"
-                          "127) echo 'Error executing command as another user: Not authorized' >&2; exit 127 ;;\n"
-                          "noagent) echo 'Error executing command as another user: No authentication agent found.' >&2;"
-                          " exit 127 ;;\n"
-                          "fail) echo 'mtzip: removal failed: the disk is on fire' >&2; exit 1 ;;\n"
-                          "esac\n"
-                          "exec \"$@\"\n");
-    QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("MTI_ELEVATE_HELPER", QFile::encodeName(fake));
-    qputenv("MTI_ELEVATE_MTZIP", MTI_MTZIP_BINARY);
-    qputenv("FAKE_PKEXEC_LOG", QFile::encodeName(log));
-    qputenv("FAKE_PKEXEC_MODE", mode.toUtf8());
+    const FakePkexec pkexec(_work->path(), mode, QStringLiteral(MTI_MTZIP_BINARY));
+    QVERIFY(pkexec.isValid());
     qunsetenv("XDG_DATA_HOME");
-    const auto restore = qScopeGuard([] {
-        for (const char *variable : {"MTI_ELEVATE_HELPER", "MTI_ELEVATE_MTZIP", "FAKE_PKEXEC_LOG", "FAKE_PKEXEC_MODE"})
-            qunsetenv(variable);
-    });
 
     // mtzip runs outside the test mode of the standard paths: its Trash is
     // the real one below HOME, which earlier rows may have filled.
@@ -433,9 +383,8 @@ void tst_TemplateLibraryWindow::removeFromAllUsersRunsMtzipElevated()
     QVERIFY(press(visibleAlert(QStringLiteral("Remove “It's \"Quoted\" $HOME”?")), QStringLiteral("Remove")));
     QTRY_VERIFY_WITH_TIMEOUT(!window->isBusy(), 20000);
 
-    QFile recorded(log);
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QStringList arguments = QString::fromUtf8(recorded.readAll()).split(QChar(0));
+    QStringList arguments = pkexec.recorded();
+    QVERIFY(!arguments.isEmpty());
     QCOMPARE(arguments.takeLast(), QString()); // after the last NUL
     QCOMPARE(arguments, (QStringList{QStringLiteral(MTI_MTZIP_BINARY), QStringLiteral("remove"), QStringLiteral("--dest"),
                                      _shared, QStringLiteral("--trash"), QStringLiteral("--remove-edited"),
