@@ -48,13 +48,13 @@ protected:
         for (const EffectTemplateItem *item : installer.effects())
             folders.append(item->relativeSourcePath());
         const std::vector<Expected<TemplateDocument>> read =
-            documents ? (*documents)->readAll(folders) : std::vector<Expected<TemplateDocument>>();
+            documents ? (*documents)->readAll(folders)
+                      : std::vector<Expected<TemplateDocument>>(size_t(folders.size()), Expected<TemplateDocument>(documents.error()));
         size_t index = 0;
         for (const EffectTemplateItem *item : installer.effects()) {
             ++run.number;
             const bool installed = item->isInstalledInDestRootFolder(run.root);
-            const Expected<TemplateDocument> &document =
-                documents ? read.at(index++) : Expected<TemplateDocument>(documents.error());
+            const Expected<TemplateDocument> &document = read.at(index++);
             const TemplateMarks::Judgement judgement = TemplateMarks::judge(document, run.finalCut);
             QJsonObject object = templateJson(run.number, *item);
             object[QStringLiteral("installed")] = installed;

@@ -12,7 +12,6 @@
 #include "Cli/CliTrashOwner.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
