@@ -1114,6 +1114,21 @@ void tst_App::aSlowCleanUpHoldsNeitherTheQuitNorTheChannel()
     QVERIFY(first.waitForStarted());
     const qint64 firstPid = first.processId();
     QTRY_VERIFY_WITH_TIMEOUT(!unpackFolders(firstPid).isEmpty() && probe.handOver({}, 1000), 20000);
+    // The window lists the pack before it is unpacked behind it; a quit in
+    // the middle of that unpack would have it take its own folder away. The
+    // clean-up tested here is of a finished one: all three documents in
+    // place, and a moment for the unpack to hand them over.
+    const auto documentsUnpacked = [&] {
+        int documents = 0;
+        for (const QString &folder : unpackFolders(firstPid)) {
+            QDirIterator it(temp.filePath(folder), {QStringLiteral("*.moti")}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                documents += QFileInfo(it.next()).size() > 0 ? 1 : 0;
+        }
+        return documents;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(documentsUnpacked(), 3, 20000);
+    QTest::qWait(500);
 
     QElapsedTimer sinceQuit;
     sinceQuit.start();
