@@ -16,6 +16,8 @@ fi
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev libplist-dev
+    # the template document reader's XML parser
+    libexpat1-dev
     # CRC-32 of installed files; the archives' SHA-256 (a fallback exists);
     # fast CRC-32 of unpacked entries (zlib's is the fallback)
     zlib1g-dev libssl-dev libdeflate-dev

@@ -529,7 +529,7 @@ void tst_Packaging::copyrightAndNotices()
         QVERIFY2(licence.contains(QStringLiteral("%1 (%2)").arg(match.captured(1), spdx)),
                  qPrintable(match.captured(1) + QLatin1Char(' ') + spdx));
     }
-    QCOMPARE(components, strings({"Qt", "libzip", "zlib", "libdeflate", "libplist", "OpenSSL"}));
+    QCOMPARE(components, strings({"Qt", "libzip", "zlib", "libdeflate", "libplist", "Expat", "OpenSSL"}));
     QVERIFY(QString::fromUtf8(readFile(staged(QStringLiteral("share/doc/motion-template-installer/LICENSE")))).startsWith(QLatin1String("MIT License")));
 }
 
@@ -651,7 +651,7 @@ void tst_Packaging::packages()
     const ToolResult needs = deb ? runTool(lister, {QStringLiteral("-f"), package, QStringLiteral("Depends")})
                                  : runTool(lister, {QStringLiteral("-qRp"), package});
     MTI_VERIFY_TOOL(needs);
-    for (const char *library : {"libzip", "libplist", "libQt6Widgets"})
+    for (const char *library : {"libzip", "libplist", "libexpat", "libQt6Widgets"})
         QVERIFY2(needs.out.contains(library) || needs.out.toLower().contains(QByteArray(library).toLower()), needs.out.constData());
 
     // No lintian error or warning, no rpmlint error; what is left is

@@ -124,6 +124,22 @@ void TemplateDocumentTest::documentShapes_data()
     QTest::newRow("factory descriptions are not the template's")
         << motionDocument("<factory id=\"3\"><description>Blur</description></factory><displayversion>5.9</displayversion>")
         << "5.9" << "11.0" << false << "" << -1 << false << "";
+    QTest::newRow("text with entities, character references and CDATA")
+        << motionDocument("<displayversion>5.10</displayversion>"
+                          "<description> Tom &amp; Jerry&#x2019;s <![CDATA[<b>]]> </description>")
+        << "5.10" << "11.1" << false << "" << -1 << false << QStringLiteral("Tom & Jerry\u2019s <b>");
+    QTest::newRow("a child element ends the text")
+        << motionDocument("<displayversion>5.10</displayversion><description>Before<b/>after</description>") << "5.10"
+        << "11.1" << false << "" << -1 << false << "Before";
+    QString utf16 = QString::fromUtf8(motionDocument(FullHeader)).replace(QLatin1String("UTF-8"), QLatin1String("UTF-16"));
+    utf16.prepend(QChar(QChar::ByteOrderMark));
+    QTest::newRow("UTF-16 with a byte order mark")
+        << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << "5.10" << "11.1" << true
+        << "Corporate" << 0 << false << "A name and a role, sliding in.";
+    QTest::newRow("ISO-8859-1")
+        << motionDocument("<displayversion>5.10</displayversion><description>Caf\xE9</description>")
+               .replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"")
+        << "5.10" << "11.1" << false << "" << -1 << false << QStringLiteral("Caf\u00e9");
 }
 
 void TemplateDocumentTest::documentShapes()
@@ -373,6 +389,13 @@ void TemplateDocumentTest::hostileDocuments_data()
     QTest::newRow("empty file") << QByteArray() << int(DocumentError::Truncated);
     QTest::newRow("binary with a template extension")
         << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x07\x80", 20) << int(DocumentError::NotXml);
+    QTest::newRow("a notation declaration")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml [<!NOTATION n SYSTEM \"file:///bin/sh\">]><ozml version=\"5.11\"/>")
+        << int(DocumentError::EntitiesRefused);
+    QTest::newRow("content after the root")
+        << QByteArray("<ozml version=\"5.11\"></ozml><ozml version=\"5.11\"/>") << int(DocumentError::NotXml);
+    QTest::newRow("cut inside a tag")
+        << QByteArray("<ozml version=\"5.11\"><description>A</description><layer name=\"x") << int(DocumentError::Truncated);
     QTest::newRow("another kind of XML") << QByteArray("<plist version=\"1.0\"><dict/></plist>") << int(DocumentError::WrongRoot);
     QByteArray deep = "<ozml version=\"5.11\">";
     for (int i = 0; i < 5000; ++i)

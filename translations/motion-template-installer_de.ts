@@ -22,8 +22,8 @@ for Final Cut Pro X and Motion.</source>
 für Final Cut Pro X und Motion.</translation>
     </message>
     <message>
-        <source>Free software under the MIT licence. Built with Qt (LGPL-3.0), libzip (BSD-3-Clause), zlib (Zlib), libdeflate (MIT), libplist (LGPL-2.1) and OpenSSL (Apache-2.0); their notices are in THIRD-PARTY-NOTICES.md, installed with the application.</source>
-        <translation>Freie Software unter der MIT-Lizenz. Erstellt mit Qt (LGPL-3.0), libzip (BSD-3-Clause), zlib (Zlib), libdeflate (MIT), libplist (LGPL-2.1) und OpenSSL (Apache-2.0); deren Hinweise stehen in THIRD-PARTY-NOTICES.md, das mit dem Programm installiert wird.</translation>
+        <source>Free software under the MIT licence. Built with Qt (LGPL-3.0), libzip (BSD-3-Clause), zlib (Zlib), libdeflate (MIT), libplist (LGPL-2.1), Expat (MIT) and OpenSSL (Apache-2.0); their notices are in THIRD-PARTY-NOTICES.md, installed with the application.</source>
+        <translation>Freie Software unter der MIT-Lizenz. Erstellt mit Qt (LGPL-3.0), libzip (BSD-3-Clause), zlib (Zlib), libdeflate (MIT), libplist (LGPL-2.1), Expat (MIT) und OpenSSL (Apache-2.0); deren Hinweise stehen in THIRD-PARTY-NOTICES.md, das mit dem Programm installiert wird.</translation>
     </message>
     <message>
         <source>OK</source>

@@ -12,24 +12,21 @@
 #include <QSet>
 #include <QUrl>
 
+#include <cstring>
+#include <string>
+#include <utility>
+
 namespace {
 
-// The text of the current element, read up to its end, where the reader
-// then stands; or up to a child element, where it then stands, so that the
-// child is seen like any other element (a <template> there still counts).
-QString elementText(GuardedXmlReader &reader, bool *atChild)
+QString fromUtf8(const char *text)
 {
-    const int depth = reader.depth();
-    QString text;
-    while (reader.next()) {
-        const QXmlStreamReader::TokenType token = reader.xml().tokenType();
-        if (token == QXmlStreamReader::Characters)
-            text += reader.xml().text();
-        else if (token == QXmlStreamReader::StartElement || (token == QXmlStreamReader::EndElement && reader.depth() == depth))
-            break;
-    }
-    *atChild = reader.xml().tokenType() == QXmlStreamReader::StartElement;
-    return text;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+// A lookup key over an attribute's bytes, without copying them.
+QByteArray keyOf(const char *text)
+{
+    return text ? QByteArray::fromRawData(text, qsizetype(std::strlen(text))) : QByteArray();
 }
 
 bool isApple(const QString &manufacturer)
@@ -90,15 +87,14 @@ TemplateDocument::Media resolveMedia(const QString &pathURL, const QString &rela
     return media;
 }
 
-struct Parser
+struct Parser final : GuardedXmlParser::Handler
 {
-    Parser(const QString &templateFolder, TemplateDocument::Parts wanted) : folder(templateFolder), parts(wanted) {}
+    explicit Parser(TemplateDocument::Parts wanted) : parts(wanted), parser(*this) {}
 
-    const QString &folder;
     TemplateDocument::Parts parts;
     TemplateDocument doc;
 
-    GuardedXmlReader reader;
+    GuardedXmlParser parser;
     // Element serial numbers by depth: two references under one parent are
     // one medium.
     std::vector<quint64> serialAtDepth = std::vector<quint64>(1, 0);
@@ -108,27 +104,89 @@ struct Parser
     int sceneSettingsDepth = -1;
     int publishDepth = -1;
     int factoryDepth = -1;
-    QString factoryId;
-    QHash<QString, QString> factoryManufacturer;
-    QHash<QString, QString> factoryName;
-    QHash<QString, QString> factoryUuid;
+    QByteArray factoryId;
+    QHash<QByteArray, QString> factoryManufacturer;
+    QHash<QByteArray, QString> factoryName;
+    QHash<QByteArray, QString> factoryUuid;
     QSet<QString> plugInKeys;
+    bool sawRoot = false;
     bool seenVersion = false;
     bool seenFlags = false;
     bool seenTemplate = false;
     bool seenScene = false;
     bool seenPublish = false;
 
-    bool atChild = false;
-
-    QString text()
-    {
-        return elementText(reader, &atChild);
-    }
+    // The element whose text is read, up to its end or its first child
+    // (which is then seen like any other element: a <template> there still
+    // counts), and where the text goes.
+    enum class Text {
+        None, Manufacturer, FactoryName, DisplayVersion, Theme, Flags, Description,
+        Width, Height, FrameRate, Duration, PathURL, RelativeURL,
+    };
+    Text textFor = Text::None;
+    int textDepth = 0;
+    std::string textBytes;
 
     bool summaryDone() const
     {
         return parts == TemplateDocument::Parts::Summary && seenVersion && seenTemplate && seenScene && seenPublish;
+    }
+
+    void readText(Text what)
+    {
+        textFor = what;
+        textDepth = parser.depth();
+        textBytes.clear();
+    }
+
+    void finishText()
+    {
+        if (textFor == Text::None)
+            return;
+        const Text what = std::exchange(textFor, Text::None);
+        const QString value = QString::fromUtf8(textBytes).trimmed();
+        switch (what) {
+        case Text::None:
+            break;
+        case Text::Manufacturer:
+            factoryManufacturer.insert(factoryId, value);
+            break;
+        case Text::FactoryName:
+            factoryName.insert(factoryId, value);
+            break;
+        case Text::DisplayVersion:
+            doc.motionVersionText = value;
+            break;
+        case Text::Theme:
+            doc.theme = value;
+            break;
+        case Text::Flags: {
+            bool ok = false;
+            const uint flags = value.toUInt(&ok);
+            if (ok)
+                doc.flags = flags;
+            break;
+        }
+        case Text::Description:
+            doc.description = value;
+            break;
+        case Text::Width:
+            doc.width = value.toInt();
+            break;
+        case Text::Height:
+            doc.height = value.toInt();
+            break;
+        case Text::FrameRate:
+            doc.frameRate = value.toDouble();
+            break;
+        case Text::Duration:
+            doc.durationFrames = value.toDouble();
+            break;
+        case Text::PathURL:
+        case Text::RelativeURL:
+            addMediaReference(textDepth, what == Text::RelativeURL, value);
+            break;
+        }
     }
 
     void addPlugIn(const QString &name, const QString &uuid, const QString &version)
@@ -151,105 +209,105 @@ struct Parser
         (isRelative ? media.relativeURL : media.pathURL) = value;
     }
 
-    void startElement()
+    void characters(std::string_view text) override
     {
-        QXmlStreamReader &xml = reader.xml();
-        const int depth = reader.depth();
+        if (textFor != Text::None)
+            textBytes.append(text);
+    }
+
+    void startElement(std::string_view name, const char *const *attributes) override
+    {
+        finishText();
+        const int depth = parser.depth();
         if (serialAtDepth.size() <= size_t(depth))
             serialAtDepth.resize(size_t(depth) + 1);
         serialAtDepth[size_t(depth)] = ++serial;
-        const QStringView name = xml.name();
-        const QXmlStreamAttributes attributes = xml.attributes();
 
         if (depth == 1) {
-            doc.formatVersion = attributes.value(QLatin1String("version")).toString();
+            if (name != "ozml") {
+                parser.stop(DocumentError::make(DocumentError::WrongRoot));
+                return;
+            }
+            sawRoot = true;
+            doc.formatVersion = fromUtf8(GuardedXmlParser::attribute(attributes, "version"));
             return;
         }
         if (readHeader(name, attributes, depth) || readScene(name, attributes, depth))
             return;
         if (parts == TemplateDocument::Parts::Summary)
             return;
-        readBody(name, attributes, depth);
+        readBody(name, attributes);
     }
 
     // The template's own facts, the Motion version and the factories.
-    bool readHeader(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    bool readHeader(std::string_view name, const char *const *attributes, int depth)
     {
-        if (name == u"template" && !doc.hasTemplateElement) {
+        if (name == "template" && !doc.hasTemplateElement) {
             doc.hasTemplateElement = true;
             templateDepth = depth;
             return true;
         }
-        if (name == u"factory" && factoryDepth < 0) {
+        if (name == "factory" && factoryDepth < 0) {
             factoryDepth = depth;
-            factoryId = attributes.value(QLatin1String("id")).toString();
-            factoryUuid.insert(factoryId, attributes.value(QLatin1String("uuid")).toString());
+            factoryId = GuardedXmlParser::attribute(attributes, "id");
+            factoryUuid.insert(factoryId, fromUtf8(GuardedXmlParser::attribute(attributes, "uuid")));
             return true;
         }
         if (factoryDepth >= 0 && depth == factoryDepth + 1) {
-            if (name == u"manufacturer")
-                factoryManufacturer.insert(factoryId, text().trimmed());
-            else if (name == u"description")
-                factoryName.insert(factoryId, text().trimmed());
+            if (name == "manufacturer")
+                readText(Text::Manufacturer);
+            else if (name == "description")
+                readText(Text::FactoryName);
             return true;
         }
-        if (name == u"displayversion" && !seenVersion) {
-            doc.motionVersionText = text().trimmed();
+        if (name == "displayversion" && !seenVersion) {
+            readText(Text::DisplayVersion);
             seenVersion = true;
             return true;
         }
         if (templateDepth >= 0 && depth == templateDepth + 1) {
-            readTemplateChild(name);
+            if (name == "theme") {
+                readText(Text::Theme);
+            } else if (name == "flags" && !seenFlags) {
+                // The first one counts, as for hiding.
+                seenFlags = true;
+                readText(Text::Flags);
+            } else if (name == "description") {
+                readText(Text::Description);
+            }
             return true;
         }
-        if (name == u"description" && depth == 2) {
-            doc.description = text().trimmed();
+        if (name == "description" && depth == 2) {
+            readText(Text::Description);
             return true;
         }
         return false;
     }
 
-    void readTemplateChild(QStringView name)
-    {
-        if (name == u"theme") {
-            doc.theme = text().trimmed();
-        } else if (name == u"flags" && !seenFlags) {
-            // The first one counts, as for hiding.
-            seenFlags = true;
-            bool ok = false;
-            const uint value = text().trimmed().toUInt(&ok);
-            if (ok)
-                doc.flags = value;
-        } else if (name == u"description") {
-            doc.description = text().trimmed();
-        }
-    }
-
     // The scene's size, rate and length, and the published parameters.
-    bool readScene(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    bool readScene(std::string_view name, const char *const *attributes, int depth)
     {
-        if (name == u"sceneSettings" && sceneSettingsDepth < 0 && !seenScene) {
+        if (name == "sceneSettings" && sceneSettingsDepth < 0 && !seenScene) {
             sceneSettingsDepth = depth;
             return true;
         }
         if (sceneSettingsDepth >= 0 && depth == sceneSettingsDepth + 1) {
-            const QString value = text().trimmed();
-            if (name == u"width")
-                doc.width = value.toInt();
-            else if (name == u"height")
-                doc.height = value.toInt();
-            else if (name == u"frameRate")
-                doc.frameRate = value.toDouble();
-            else if (name == u"duration")
-                doc.durationFrames = value.toDouble();
+            if (name == "width")
+                readText(Text::Width);
+            else if (name == "height")
+                readText(Text::Height);
+            else if (name == "frameRate")
+                readText(Text::FrameRate);
+            else if (name == "duration")
+                readText(Text::Duration);
             return true;
         }
-        if (name == u"publishSettings" && publishDepth < 0 && !seenPublish) {
+        if (name == "publishSettings" && publishDepth < 0 && !seenPublish) {
             publishDepth = depth;
             return true;
         }
-        if (publishDepth >= 0 && name == u"target") {
-            const QString parameter = attributes.value(QLatin1String("name")).toString();
+        if (publishDepth >= 0 && name == "target") {
+            const QString parameter = fromUtf8(GuardedXmlParser::attribute(attributes, "name"));
             if (!parameter.isEmpty())
                 doc.parameters.append(parameter);
             return true;
@@ -258,26 +316,30 @@ struct Parser
     }
 
     // Media references and plug-ins, anywhere in the scene.
-    void readBody(QStringView name, const QXmlStreamAttributes &attributes, int depth)
+    void readBody(std::string_view name, const char *const *attributes)
     {
-        if (name == u"pathURL" || name == u"relativeURL") {
-            addMediaReference(depth, name == u"relativeURL", text().trimmed());
+        if (name == "pathURL" || name == "relativeURL") {
+            readText(name == "relativeURL" ? Text::RelativeURL : Text::PathURL);
             return;
         }
-        const QString factory = attributes.value(QLatin1String("factoryID")).toString();
+        const QByteArray factory = keyOf(GuardedXmlParser::attribute(attributes, "factoryID"));
         const QString manufacturer = factoryManufacturer.value(factory);
-        if (attributes.hasAttribute(QLatin1String("pluginUUID")) || attributes.hasAttribute(QLatin1String("pluginName"))) {
+        const char *plugInName = GuardedXmlParser::attribute(attributes, "pluginName");
+        const char *plugInUuid = GuardedXmlParser::attribute(attributes, "pluginUUID");
+        if (plugInName || plugInUuid) {
             if (!isApple(manufacturer))
-                addPlugIn(attributes.value(QLatin1String("pluginName")).toString(), attributes.value(QLatin1String("pluginUUID")).toString(),
-                          attributes.value(QLatin1String("pluginVersion")).toString());
+                addPlugIn(fromUtf8(plugInName), fromUtf8(plugInUuid),
+                          fromUtf8(GuardedXmlParser::attribute(attributes, "pluginVersion")));
         } else if (!factory.isEmpty() && !manufacturer.isEmpty() && !isApple(manufacturer)) {
             addPlugIn(factoryName.value(factory), factoryUuid.value(factory), QString());
         }
     }
 
-    void endElement()
+    void endElement() override
     {
-        const int depth = reader.depth();
+        const int depth = parser.depth();
+        if (textFor != Text::None && depth == textDepth)
+            finishText();
         if (depth == factoryDepth) {
             factoryDepth = -1;
         } else if (depth == templateDepth) {
@@ -290,30 +352,14 @@ struct Parser
             publishDepth = -1;
             seenPublish = true;
         }
+        if (summaryDone())
+            parser.stop();
     }
 
-    std::optional<Error> run()
+    std::optional<Error> run(const QByteArray &bytes)
     {
-        bool sawRoot = false;
-        while (!summaryDone() && reader.next()) {
-            const QXmlStreamReader::TokenType token = reader.xml().tokenType();
-            if (token == QXmlStreamReader::StartElement) {
-                if (reader.depth() == 1) {
-                    if (reader.xml().name() != u"ozml")
-                        return DocumentError::make(DocumentError::WrongRoot);
-                    sawRoot = true;
-                }
-                // Reading an element's text may stop on a child's start.
-                do {
-                    atChild = false;
-                    startElement();
-                } while (atChild);
-            } else if (token == QXmlStreamReader::EndElement) {
-                endElement();
-            }
-        }
-        if (reader.error())
-            return reader.error();
+        if (std::optional<Error> error = parser.parse(bytes))
+            return error;
         if (!sawRoot)
             return DocumentError::make(DocumentError::Truncated);
         return std::nullopt;
@@ -323,9 +369,8 @@ struct Parser
 Expected<TemplateDocument> parseBytes(const QByteArray &bytes, const QString &folder, TemplateDocument::Parts parts,
                                       const std::vector<FinalCutVersions::Row> &table, bool cutShort)
 {
-    Parser parser(folder, parts);
-    parser.reader.addData(bytes);
-    const std::optional<Error> error = parser.run();
+    Parser parser(parts);
+    const std::optional<Error> error = parser.run(bytes);
     TemplateDocument &doc = parser.doc;
     if (error) {
         // Cut at the bound after the header: what came before still counts.

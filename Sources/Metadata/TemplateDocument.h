@@ -18,7 +18,7 @@
 // editor sees, the third-party plug-ins and the media it needs.
 //
 // Documents come from archives and are read as hostile: at most
-// `maxBytes` of them, through GuardedXmlReader (no entities, no external
+// `maxBytes` of them, through GuardedXmlParser (no entities, no external
 // DTD, bounded depth). A fault gives an Error of DocumentError::Domain (the
 // "details unavailable" answer, with its reason); nothing throws.
 struct TemplateDocument

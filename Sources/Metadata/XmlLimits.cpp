@@ -4,6 +4,11 @@
 
 #include <QCoreApplication>
 
+#include <expat.h>
+
+#include <climits>
+#include <cstring>
+
 Error DocumentError::make(Code code, const QString &detail)
 {
     QString text;
@@ -98,4 +103,118 @@ bool GuardedXmlReader::next()
     default:
         return true;
     }
+}
+
+struct GuardedXmlParser::Callbacks
+{
+    static GuardedXmlParser &self(void *data) { return *static_cast<GuardedXmlParser *>(data); }
+
+    static void XMLCALL start(void *data, const XML_Char *name, const XML_Char **attributes)
+    {
+        GuardedXmlParser &p = self(data);
+        if (++p._depth > p._maxDepth) {
+            p.stop(DocumentError::make(DocumentError::TooDeep));
+            return;
+        }
+        p._handler.startElement(name, attributes);
+    }
+
+    static void XMLCALL end(void *data, const XML_Char *)
+    {
+        GuardedXmlParser &p = self(data);
+        p._handler.endElement();
+        --p._depth;
+    }
+
+    static void XMLCALL text(void *data, const XML_Char *text, int length)
+    {
+        self(data)._handler.characters(std::string_view(text, size_t(length)));
+    }
+
+    // A bare DOCTYPE passes; one that names an external subset does not.
+    static void XMLCALL doctype(void *data, const XML_Char *, const XML_Char *systemId, const XML_Char *publicId, int)
+    {
+        if ((systemId && *systemId) || (publicId && *publicId))
+            self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
+    }
+
+    static void XMLCALL entity(void *data, const XML_Char *, int, const XML_Char *, int, const XML_Char *,
+                               const XML_Char *, const XML_Char *, const XML_Char *)
+    {
+        self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
+    }
+
+    static void XMLCALL notation(void *data, const XML_Char *, const XML_Char *, const XML_Char *, const XML_Char *)
+    {
+        self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
+    }
+
+    static void XMLCALL skipped(void *data, const XML_Char *, int)
+    {
+        self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
+    }
+};
+
+GuardedXmlParser::GuardedXmlParser(Handler &handler, int maxDepth)
+    : _handler(handler), _parser(XML_ParserCreate(nullptr)), _maxDepth(maxDepth)
+{
+    const auto parser = static_cast<XML_Parser>(_parser);
+    if (!parser)
+        return;
+    XML_SetUserData(parser, this);
+    XML_SetElementHandler(parser, Callbacks::start, Callbacks::end);
+    XML_SetCharacterDataHandler(parser, Callbacks::text);
+    XML_SetStartDoctypeDeclHandler(parser, Callbacks::doctype);
+    XML_SetEntityDeclHandler(parser, Callbacks::entity);
+    XML_SetNotationDeclHandler(parser, Callbacks::notation);
+    XML_SetSkippedEntityHandler(parser, Callbacks::skipped);
+    // Nothing outside the document is ever read.
+    XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+}
+
+GuardedXmlParser::~GuardedXmlParser()
+{
+    if (_parser)
+        XML_ParserFree(static_cast<XML_Parser>(_parser));
+}
+
+void GuardedXmlParser::stop(std::optional<Error> error)
+{
+    if (_stopped)
+        return;
+    _stopped = true;
+    _error = std::move(error);
+    XML_StopParser(static_cast<XML_Parser>(_parser), XML_FALSE);
+}
+
+std::optional<Error> GuardedXmlParser::parse(const QByteArray &bytes)
+{
+    const auto parser = static_cast<XML_Parser>(_parser);
+    if (!parser)
+        return DocumentError::make(DocumentError::Unreadable, QStringLiteral("(out of memory)"));
+    if (bytes.size() > INT_MAX)
+        return DocumentError::make(DocumentError::TooLarge);
+    const auto fault = [&]() -> std::optional<Error> {
+        if (_stopped)
+            return _error;
+        return DocumentError::make(DocumentError::NotXml, QStringLiteral("(%1, line %2)")
+                                                              .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(parser))))
+                                                              .arg(XML_GetCurrentLineNumber(parser)));
+    };
+    // Every byte first, then the end: a document that is well-formed up to
+    // its last byte and faults only at the end was cut short.
+    if (XML_Parse(parser, bytes.constData(), int(bytes.size()), XML_FALSE) != XML_STATUS_OK)
+        return fault();
+    if (XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK)
+        return _stopped ? _error : DocumentError::make(DocumentError::Truncated);
+    return std::nullopt;
+}
+
+const char *GuardedXmlParser::attribute(const char *const *attributes, const char *name)
+{
+    for (; attributes[0]; attributes += 2) {
+        if (std::strcmp(name, attributes[0]) == 0)
+            return attributes[1];
+    }
+    return nullptr;
 }

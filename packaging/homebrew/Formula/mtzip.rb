@@ -20,6 +20,8 @@ class Mtzip < Formula
   depends_on "openssl@3"
   depends_on "qt"
 
+  uses_from_macos "expat"
+
   conflicts_with cask: "motion-template-installer"
 
   def install
