@@ -396,6 +396,12 @@ void TemplateDocumentTest::hostileDocuments_data()
         << QByteArray("<ozml version=\"5.11\"></ozml><ozml version=\"5.11\"/>") << int(DocumentError::NotXml);
     QTest::newRow("cut inside a tag")
         << QByteArray("<ozml version=\"5.11\"><description>A</description><layer name=\"x") << int(DocumentError::Truncated);
+    // Hiding reads with the same reader: it refuses what listing refuses,
+    // even past the place it edits.
+    QTest::newRow("control characters inside a tag")
+        << motionDocument("<displayversion>5.10</displayversion>",
+                          QByteArray("<layer name=\"Size\" value\x01\x03=\"36\"/>"))
+        << int(DocumentError::NotXml);
     QTest::newRow("another kind of XML") << QByteArray("<plist version=\"1.0\"><dict/></plist>") << int(DocumentError::WrongRoot);
     QByteArray deep = "<ozml version=\"5.11\">";
     for (int i = 0; i < 5000; ++i)

@@ -18,31 +18,6 @@ const QByteArray AddedTemplateOpen = QByteArrayLiteral("<template >");
 const QByteArray TemplateClose = QByteArrayLiteral("</template>");
 const QByteArray AddedFlags = QByteArrayLiteral("<flags >2</flags>");
 
-// Byte offsets of the reader's character offsets, which count UTF-16 code
-// units of the decoded text after any byte order mark. Offsets are asked
-// for in increasing order, so the walk goes on from the last answer.
-class Utf8Cursor
-{
-public:
-    explicit Utf8Cursor(const QByteArray &utf8) : _bytes(utf8), _byte(utf8.startsWith("\xEF\xBB\xBF") ? 3 : 0) {}
-
-    qsizetype at(qint64 characters)
-    {
-        while (_characters < characters && _byte < _bytes.size()) {
-            const auto lead = static_cast<unsigned char>(_bytes[_byte]);
-            const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            _characters += length == 4 ? 2 : 1;
-            _byte += length;
-        }
-        return std::min(_byte, _bytes.size());
-    }
-
-private:
-    const QByteArray &_bytes;
-    qsizetype _byte;
-    qint64 _characters = 0;
-};
-
 // Where the pieces an edit touches lie, in bytes; -1 when absent.
 struct Located
 {
@@ -56,111 +31,90 @@ struct Located
     qsizetype flagsEnd = -1;       // just after "</flags>"
 };
 
-// Walks the document once, noting the offsets an edit needs.
-class Locator
+// Walks the document once with the reader TemplateDocument reads it with,
+// so that both take the same <template> and <flags>, and refuse the same
+// documents; notes the offsets an edit needs.
+class Locator final : public GuardedXmlParser::Handler
 {
 public:
-    explicit Locator(const QByteArray &bytes)
-        : _bytes(bytes)
-        , _cursor(bytes)
-    {
-        _reader.addData(bytes);
-    }
+    explicit Locator(const QByteArray &bytes) : _bytes(bytes), _parser(*this) {}
 
     Expected<Located> run()
     {
-        QXmlStreamReader &xml = _reader.xml();
-        while (_reader.next()) {
-            std::optional<Error> refused;
-            switch (xml.tokenType()) {
-            case QXmlStreamReader::StartDocument: {
-                const QStringView encoding = xml.documentEncoding();
-                if (!encoding.isEmpty() && encoding.compare(u"UTF-8", Qt::CaseInsensitive) != 0)
-                    refused = DocumentError::make(DocumentError::NotEditable);
-                break;
-            }
-            case QXmlStreamReader::StartElement:
-                refused = startElement();
-                break;
-            case QXmlStreamReader::Characters:
-                refused = characters();
-                break;
-            case QXmlStreamReader::EndElement:
-                endElement();
-                break;
-            default:
-                break;
-            }
-            if (refused)
-                return *refused;
-        }
-        if (_reader.error())
-            return *_reader.error();
+        if (std::optional<Error> error = _parser.parse(_bytes))
+            return *error;
         if (_at.rootInner < 0)
             return DocumentError::make(DocumentError::Truncated);
         return _at;
     }
 
 private:
-    qsizetype inner() { return _cursor.at(_reader.xml().characterOffset()); }
+    qsizetype tagStart() const { return qsizetype(_parser.byteIndex()); }
+    qsizetype tagEnd() const { return qsizetype(_parser.byteIndex() + _parser.byteCount()); }
 
-    std::optional<Error> startElement()
+    void refuse(DocumentError::Code code) { _parser.stop(DocumentError::make(code)); }
+
+    void declaredEncoding(std::string_view encoding) override
     {
-        const QStringView name = _reader.xml().name();
-        if (_reader.depth() == 1) {
-            if (name != u"ozml")
-                return DocumentError::make(DocumentError::WrongRoot);
-            _at.rootInner = inner();
-        } else if (name == u"template" && _at.templateInner < 0) {
-            _at.templateInner = inner();
+        if (QLatin1StringView(encoding.data(), qsizetype(encoding.size())).compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0)
+            refuse(DocumentError::NotEditable);
+    }
+
+    void startElement(std::string_view name, const char *const *) override
+    {
+        const int depth = _parser.depth();
+        if (depth == 1) {
+            if (name != "ozml") {
+                refuse(DocumentError::WrongRoot);
+                return;
+            }
+            _at.rootInner = tagEnd();
+        } else if (name == "template" && _at.templateInner < 0) {
+            _at.templateInner = tagEnd();
             // "<template/>" has no inside to insert into: rewriting the tag
             // would not be an edit in place.
-            if (_bytes.mid(_at.templateInner - 2, 2) == "/>")
-                return DocumentError::make(DocumentError::NotEditable);
-            _templateDepth = _reader.depth();
+            if (_bytes.mid(_at.templateInner - 2, 2) == "/>") {
+                refuse(DocumentError::NotEditable);
+                return;
+            }
+            _templateDepth = depth;
             if (_bytes.mid(_at.templateInner - AddedTemplateOpen.size(), AddedTemplateOpen.size()) == AddedTemplateOpen)
                 _at.templateStart = _at.templateInner - AddedTemplateOpen.size();
-        } else if (name == u"flags" && _reader.depth() == _templateDepth + 1 && _at.flagsInner < 0) {
-            _at.flagsInner = inner();
-            if (_bytes.mid(_at.flagsInner - 2, 2) == "/>")
-                return DocumentError::make(DocumentError::NotEditable);
+        } else if (name == "flags" && depth == _templateDepth + 1 && _at.flagsInner < 0) {
+            _at.flagsStart = tagStart();
+            _at.flagsInner = tagEnd();
+            if (_bytes.mid(_at.flagsInner - 2, 2) == "/>") {
+                refuse(DocumentError::NotEditable);
+                return;
+            }
             _at.flagsTextEnd = _at.flagsInner;
-            // The reader gives no offset for the start of a tag: it is the
-            // last "<" before its end, as attribute values cannot hold a raw "<".
-            _at.flagsStart = _bytes.lastIndexOf('<', _at.flagsInner);
             _inFlags = true;
         } else if (_inFlags) {
             // An element inside <flags>: not the plain number this edit rewrites.
-            return DocumentError::make(DocumentError::NotEditable);
+            refuse(DocumentError::NotEditable);
         }
-        return std::nullopt;
     }
 
-    std::optional<Error> characters()
+    void characters(std::string_view) override
     {
-        if (!_inFlags)
-            return std::nullopt;
-        // The reader stands one past the "<" that ended the text.
-        _at.flagsTextEnd = _cursor.at(_reader.xml().characterOffset() - 1);
-        if (_bytes.mid(_at.flagsTextEnd, 1) != "<")
-            return DocumentError::make(DocumentError::NotEditable);
-        return std::nullopt;
+        if (_inFlags)
+            _at.flagsTextEnd = tagEnd();
     }
 
-    void endElement()
+    void endElement() override
     {
-        if (_inFlags && _reader.depth() == _templateDepth + 1) {
+        const int depth = _parser.depth();
+        if (_inFlags && depth == _templateDepth + 1) {
             _inFlags = false;
-            _at.flagsEnd = inner();
-        } else if (_reader.depth() == _templateDepth) {
+            _at.flagsEnd = tagEnd();
+        } else if (depth == _templateDepth) {
             _templateDepth = -2; // only the first <template> counts
-            _at.templateEnd = inner();
+            _at.templateEnd = tagEnd();
         }
     }
 
     const QByteArray &_bytes;
-    GuardedXmlReader _reader;
-    Utf8Cursor _cursor;
+    GuardedXmlParser _parser;
     Located _at;
     int _templateDepth = -1;
     bool _inFlags = false;

@@ -131,6 +131,12 @@ struct GuardedXmlParser::Callbacks
         self(data)._handler.characters(std::string_view(text, size_t(length)));
     }
 
+    static void XMLCALL declaration(void *data, const XML_Char *, const XML_Char *encoding, int)
+    {
+        if (encoding)
+            self(data)._handler.declaredEncoding(encoding);
+    }
+
     // A bare DOCTYPE passes; one that names an external subset does not.
     static void XMLCALL doctype(void *data, const XML_Char *, const XML_Char *systemId, const XML_Char *publicId, int)
     {
@@ -164,6 +170,7 @@ GuardedXmlParser::GuardedXmlParser(Handler &handler, int maxDepth)
     XML_SetUserData(parser, this);
     XML_SetElementHandler(parser, Callbacks::start, Callbacks::end);
     XML_SetCharacterDataHandler(parser, Callbacks::text);
+    XML_SetXmlDeclHandler(parser, Callbacks::declaration);
     XML_SetStartDoctypeDeclHandler(parser, Callbacks::doctype);
     XML_SetEntityDeclHandler(parser, Callbacks::entity);
     XML_SetNotationDeclHandler(parser, Callbacks::notation);
@@ -208,6 +215,16 @@ std::optional<Error> GuardedXmlParser::parse(const QByteArray &bytes)
     if (XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK)
         return _stopped ? _error : DocumentError::make(DocumentError::Truncated);
     return std::nullopt;
+}
+
+qint64 GuardedXmlParser::byteIndex() const
+{
+    return qint64(XML_GetCurrentByteIndex(static_cast<XML_Parser>(_parser)));
+}
+
+int GuardedXmlParser::byteCount() const
+{
+    return XML_GetCurrentByteCount(static_cast<XML_Parser>(_parser));
 }
 
 const char *GuardedXmlParser::attribute(const char *const *attributes, const char *name)

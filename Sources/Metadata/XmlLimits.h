@@ -79,6 +79,8 @@ public:
         virtual void startElement(std::string_view name, const char *const *attributes) = 0;
         virtual void endElement() = 0;
         virtual void characters(std::string_view text) = 0;
+        // The XML declaration's encoding, when it names one.
+        virtual void declaredEncoding(std::string_view) {}
     };
 
     explicit GuardedXmlParser(Handler &handler, int maxDepth = 256);
@@ -93,6 +95,10 @@ public:
     void stop(std::optional<Error> error = std::nullopt);
     // Elements open, the current one included (in endElement too).
     int depth() const { return _depth; }
+    // From a handler: where in the bytes what it is told about lies (a start
+    // or end tag, a piece of text), and how many bytes it takes there.
+    qint64 byteIndex() const;
+    int byteCount() const;
 
     // An attribute's value, or null.
     static const char *attribute(const char *const *attributes, const char *name);
