@@ -92,6 +92,8 @@ private slots:
     void archiveDocuments();
     void readAllAgreesWithReadOneByOne();
     void boundedEntryReads();
+    void takeThenInflate_data();
+    void takeThenInflate();
 };
 
 void TemplateDocumentTest::documentShapes_data()
@@ -784,6 +786,84 @@ void TemplateDocumentTest::boundedEntryReads()
     QVERIFY(!whole);
     QCOMPARE(ZipError::codeOf(whole.error()), ZipError::Damaged);
     QVERIFY((*zip)->read(QStringLiteral("dir/file.txt"), 100));
+}
+
+// The listing reads an entry in two steps (take, then inflate on a worker):
+// each gives what a read in one step gives, whatever the entry claims.
+void TemplateDocumentTest::takeThenInflate_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<qint64>("bound");
+    // Bytes read, or -1: Damaged. The CRC decides, as for libzip: a wrong
+    // size alone is no fault.
+    QTest::addColumn<int>("expected");
+
+    const auto deflated = int(ZipTestTools::Deflated);
+    const auto stored = int(ZipTestTools::Stored);
+    QTest::newRow("deflated, whole") << deflated << "" << qint64(1 << 20) << 18890;
+    QTest::newRow("deflated, exactly the bound") << deflated << "" << qint64(18890) << 18890;
+    QTest::newRow("deflated, cut at the bound") << deflated << "" << qint64(100) << 100;
+    QTest::newRow("stored, whole") << stored << "" << qint64(1 << 20) << 18890;
+    QTest::newRow("a byte of the data changed") << deflated << "data" << qint64(1 << 20) << -1;
+    QTest::newRow("states fewer bytes than it holds") << deflated << "smaller" << qint64(1 << 20) << 18890;
+    QTest::newRow("states more bytes than it holds") << deflated << "larger" << qint64(1 << 20) << 18890;
+    QTest::newRow("the CRC wrong") << deflated << "crc" << qint64(1 << 20) << -1;
+    QTest::newRow("holds more than the bound, states less") << deflated << "smaller" << qint64(100) << 100;
+}
+
+void TemplateDocumentTest::takeThenInflate()
+{
+    QFETCH(int, method);
+    QFETCH(QString, change);
+    QFETCH(qint64, bound);
+    QFETCH(int, expected);
+    QByteArray contents;
+    for (int i = 0; i < 2000; ++i)
+        contents += "line " + QByteArray::number(i) + '\n';
+    QCOMPARE(contents.size(), 18890);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("entry.zip"));
+    ZipTestTools::PythonZipOptions options;
+    options.method = ZipTestTools::Method(method);
+    MTI_VERIFY_TOOL(ZipTestTools::writeZipWithPython(archive, {{QStringLiteral("dir/file.txt"), contents}}, options));
+    QByteArray bytes = readFile(archive);
+    const auto put32 = [&bytes](qsizetype at, quint32 value) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + k] = char((value >> (8 * k)) & 0xFF);
+    };
+    const qsizetype central = bytes.indexOf("PK\x01\x02");
+    QVERIFY(bytes.startsWith("PK\x03\x04") && central > 0);
+    // Local header: CRC at 14, size at 22; central header: CRC at 16, size at 24.
+    if (change == QLatin1String("data")) {
+        bytes[central - 40] = char(bytes[central - 40] ^ 0x5A);
+    } else if (change == QLatin1String("smaller") || change == QLatin1String("larger")) {
+        const quint32 size = change == QLatin1String("smaller") ? 1000 : 40000;
+        put32(22, size);
+        put32(central + 24, size);
+    } else if (change == QLatin1String("crc")) {
+        put32(14, 0x12345678);
+        put32(central + 16, 0x12345678);
+    }
+    writeFileOrFail(archive, bytes);
+
+    Expected<std::unique_ptr<ZipEntryContents>> zip = ZipEntryContents::open(archive);
+    QVERIFY(zip);
+    const QString name = QStringLiteral("dir/file.txt");
+    const Expected<ZipEntryContents::Contents> once = (*zip)->read(name, bound);
+    Expected<ZipEntryContents::Taken> taken = (*zip)->take(name, bound);
+    QVERIFY(taken);
+    const Expected<ZipEntryContents::Contents> twice = ZipEntryContents::inflate(std::move(*taken));
+    for (const Expected<ZipEntryContents::Contents> *read : {&once, &twice}) {
+        if (expected < 0) {
+            QVERIFY2(!*read, read == &once ? "read" : "take and inflate");
+            QCOMPARE(ZipError::codeOf(read->error()), ZipError::Damaged);
+            continue;
+        }
+        QVERIFY2(*read, qPrintable(*read ? QString() : read->error().localizedDescription()));
+        QCOMPARE((*read)->bytes, contents.left(expected));
+        QCOMPARE((*read)->truncated, expected < contents.size());
+    }
 }
 
 QTEST_GUILESS_MAIN(TemplateDocumentTest)

@@ -55,21 +55,28 @@ ArchiveDocuments::Fetched ArchiveDocuments::fetch(const QString &folder, qint64 
         return fetched;
     }
     fetched.prefix = inArchive.isEmpty() ? QString() : inArchive + QLatin1Char('/');
-    Expected<ZipEntryContents::Contents> bytes = _contents->read(fetched.prefix + name, maxBytes);
-    if (!bytes) {
-        fetched.failed = DocumentError::make(DocumentError::Unreadable, bytes.error().localizedDescription());
+    Expected<ZipEntryContents::Taken> taken = _contents->take(fetched.prefix + name, maxBytes);
+    if (!taken) {
+        fetched.failed = DocumentError::make(DocumentError::Unreadable, taken.error().localizedDescription());
         return fetched;
     }
-    fetched.bytes = std::move(bytes->bytes);
-    fetched.truncated = bytes->truncated;
+    fetched.taken = std::move(*taken);
     return fetched;
+}
+
+qint64 ArchiveDocuments::Fetched::size() const
+{
+    return taken ? taken->deflated.size() + (taken->contents ? taken->contents->bytes.size() : 0) : 0;
 }
 
 Expected<TemplateDocument> ArchiveDocuments::finish(Fetched &&fetched, TemplateDocument::Parts parts) const
 {
     if (fetched.failed)
         return std::move(*fetched.failed);
-    Expected<TemplateDocument> document = TemplateDocument::parseCut(fetched.bytes, fetched.truncated, parts);
+    const Expected<ZipEntryContents::Contents> bytes = ZipEntryContents::inflate(std::move(*fetched.taken));
+    if (!bytes)
+        return DocumentError::make(DocumentError::Unreadable, bytes.error().localizedDescription());
+    Expected<TemplateDocument> document = TemplateDocument::parseCut(bytes->bytes, bytes->truncated, parts);
     if (!document)
         return document;
     // Without a folder on disk the reader left what lies below the template
@@ -107,7 +114,7 @@ std::vector<Expected<TemplateDocument>> ArchiveDocuments::readAll(const QStringL
     qint64 batchBytes = 0;
     for (qsizetype i = 0; i < folders.size(); ++i) {
         Fetched fetched = fetch(folders.at(i), maxBytes);
-        batchBytes += fetched.bytes.size();
+        batchBytes += fetched.size();
         batch->emplace_back(size_t(i), std::move(fetched));
         if (batch->size() < BatchDocuments && batchBytes < BatchBytes && i + 1 < folders.size())
             continue;

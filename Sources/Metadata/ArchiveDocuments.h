@@ -4,6 +4,7 @@
 
 #include "Common/Expected.h"
 #include "Metadata/TemplateDocument.h"
+#include "ZipArchive/ZipEntryContents.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,6 @@
 #include <optional>
 #include <vector>
 
-class ZipEntryContents;
 
 // The template documents of an archive, read straight from it: nothing is
 // unpacked, each document is inflated up to the reader's bound only. Media a
@@ -39,8 +39,9 @@ public:
                                     qint64 maxBytes = TemplateDocument::DefaultMaxBytes);
 
     // read() of each folder, in order, with the same answers: this thread
-    // inflates the documents while others parse those inflated before, in
-    // bounded batches (a few hundred documents, some tens of MiB at most).
+    // reads the documents' entries while others inflate and parse those
+    // read before, in bounded batches (a few hundred documents, some tens of
+    // MiB at most).
     std::vector<Expected<TemplateDocument>> readAll(const QStringList &folders,
                                                     TemplateDocument::Parts parts = TemplateDocument::Parts::Everything,
                                                     qint64 maxBytes = TemplateDocument::DefaultMaxBytes);
@@ -51,17 +52,18 @@ public:
     static QString documentName(QStringList names, const QString &folderName);
 
 private:
-    // A document's bytes as read from the archive, or why there are none.
+    // A document's entry as read from the archive (ZipEntryContents::take),
+    // or why there is none.
     struct Fetched
     {
         std::optional<Expected<TemplateDocument>> failed;
-        QByteArray bytes;
-        bool truncated = false;
+        std::optional<ZipEntryContents::Taken> taken;
         QString prefix;  // the template's folder in the archive, with its slash
+        qint64 size() const;
     };
     Fetched fetch(const QString &folder, qint64 maxBytes) const;
-    // Parses and judges the media: touches nothing but the directory's
-    // lookups, so several may run at once.
+    // Inflates, parses and judges the media: touches nothing but the
+    // directory's lookups, so several may run at once.
     Expected<TemplateDocument> finish(Fetched &&fetched, TemplateDocument::Parts parts) const;
 
     explicit ArchiveDocuments(std::unique_ptr<ZipEntryContents> contents);

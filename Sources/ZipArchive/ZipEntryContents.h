@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <zip.h>
+
 #include <memory>
+#include <optional>
 
 class ZipReader;
 
@@ -46,8 +49,26 @@ public:
     // bound, whatever the entry claims.
     [[nodiscard]] Expected<Contents> read(const QString &relativePath, qint64 maxBytes);
 
+    // read() in two steps, so that many entries inflate on many threads:
+    // take() reads a deflated entry's data as the archive holds it (reading
+    // the archive is this object's, one thread at a time); inflate() then
+    // gives read()'s answer on any thread. Other entries are read whole by
+    // take().
+    struct Taken
+    {
+        QByteArray deflated;
+        zip_uint32_t crc = 0;
+        zip_uint64_t size = 0;   // as the directory states it
+        qint64 maxBytes = 0;
+        std::optional<Contents> contents;  // read already
+    };
+    [[nodiscard]] Expected<Taken> take(const QString &relativePath, qint64 maxBytes);
+    [[nodiscard]] static Expected<Contents> inflate(Taken &&taken);
+
 private:
     explicit ZipEntryContents(std::unique_ptr<ZipReader> reader);
+    // read() of a directory index; of the data as stored when `compressed`.
+    Expected<Contents> readIndex(zip_uint64_t index, qint64 maxBytes, bool compressed);
 
     std::unique_ptr<ZipReader> _reader;
     QHash<QString, quint64> _files;       // relative path -> directory index

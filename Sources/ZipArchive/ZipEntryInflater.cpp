@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <utility>
 
 ZipEntryInflater::ZipEntryInflater(zip_file_t *raw, zip_uint64_t compressedSize, zip_uint32_t expectedCrc)
     : _raw(raw)
@@ -15,6 +16,15 @@ ZipEntryInflater::ZipEntryInflater(zip_file_t *raw, zip_uint64_t compressedSize,
     , _input(new char[_inputSize])
 {
     _sound = inflateInit2(&_stream, -MAX_WBITS) == Z_OK;
+}
+
+ZipEntryInflater::ZipEntryInflater(QByteArray deflated, zip_uint32_t expectedCrc)
+    : _held(std::move(deflated)), _expectedCrc(expectedCrc)
+{
+    _sound = inflateInit2(&_stream, -MAX_WBITS) == Z_OK;
+    _stream.next_in = reinterpret_cast<Bytef *>(_held.data());
+    _stream.avail_in = uInt(_held.size());
+    _inputEnded = true;
 }
 
 ZipEntryInflater::~ZipEntryInflater()

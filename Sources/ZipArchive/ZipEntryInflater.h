@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <zip.h>
@@ -20,6 +21,9 @@ public:
     // raw stays the caller's. Reads of the raw data: at most 256 KiB, and
     // little more than the entry holds.
     ZipEntryInflater(zip_file_t *raw, zip_uint64_t compressedSize, zip_uint32_t expectedCrc);
+    // Over the deflated data held whole: no archive is read, so it may run
+    // on any thread.
+    ZipEntryInflater(QByteArray deflated, zip_uint32_t expectedCrc);
     ~ZipEntryInflater();
     ZipEntryInflater(const ZipEntryInflater &) = delete;
     ZipEntryInflater &operator=(const ZipEntryInflater &) = delete;
@@ -34,11 +38,12 @@ private:
     // Sets the problem in libzip's own words for the fault; answers -1.
     zip_int64_t fail(int code, int detail = 0);
 
-    zip_file_t *_raw;
+    zip_file_t *_raw = nullptr;
+    QByteArray _held;
     zip_uint32_t _expectedCrc;
     zip_uint32_t _crc = 0;
     z_stream _stream{};
-    size_t _inputSize;
+    size_t _inputSize = 0;
     std::unique_ptr<char[]> _input;
     bool _sound = false;
     bool _ended = false;
