@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli/Cli.h"
 #include "Cli/CliSignals.h"
+#include "Common/LocalTimeZone.h"
 #include "Common/Version.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 
 int main(int argc, char *argv[])
 {
+    LocalTimeZone::pin();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mtzip"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MTI_VERSION_STRING));

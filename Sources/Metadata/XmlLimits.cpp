@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstring>
+#include <random>
 
 Error DocumentError::make(Code code, const QString &detail)
 {
@@ -161,12 +162,29 @@ struct GuardedXmlParser::Callbacks
     }
 };
 
+namespace {
+
+// expat salts its hash tables against names made to collide, by default
+// from a getrandom() call per parser; one secret for the process serves
+// as well, without a system call per document.
+unsigned long hashSalt()
+{
+    static const unsigned long salt = [] {
+        std::random_device source;
+        return (static_cast<unsigned long>(source()) << 31) ^ static_cast<unsigned long>(source());
+    }();
+    return salt;
+}
+
+} // namespace
+
 GuardedXmlParser::GuardedXmlParser(Handler &handler, int maxDepth)
     : _handler(handler), _parser(XML_ParserCreate(nullptr)), _maxDepth(maxDepth)
 {
     const auto parser = static_cast<XML_Parser>(_parser);
     if (!parser)
         return;
+    XML_SetHashSalt(parser, hashSalt());
     XML_SetUserData(parser, this);
     XML_SetElementHandler(parser, Callbacks::start, Callbacks::end);
     XML_SetCharacterDataHandler(parser, Callbacks::text);
