@@ -74,6 +74,8 @@ private slots:
     void hostileProjects_data();
     void hostileProjects();
     void bundles();
+    void readInPieces_data();
+    void readInPieces();
     void checkAgainstRootsAndArchives();
 };
 
@@ -248,6 +250,47 @@ void ProjectDocumentTest::hostileProjects()
     const Expected<ProjectDocument> read = ProjectDocument::read(path);
     QVERIFY(!read);
     QTEST(read.error().code(), "code");
+}
+
+// A project file is read a piece at a time: what lies beyond the first
+// piece counts as much as what lies in it.
+void ProjectDocumentTest::readInPieces_data()
+{
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("code");  // 0: read
+    QTest::newRow("whole") << QByteArray() << 0 << 0;
+    QTest::newRow("cut short far in") << QByteArray() << 5 << int(DocumentError::Truncated);
+    QTest::newRow("malformed far in") << QByteArray("<a></b>") << 0 << int(DocumentError::NotXml);
+    QTest::newRow("an entity far in") << QByteArray("<a>&x;</a>") << 0 << int(DocumentError::NotXml);
+}
+
+void ProjectDocumentTest::readInPieces()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(int, cut);
+    QFETCH(int, code);
+    QByteArray document = project("1.13");
+    const qsizetype end = document.lastIndexOf("</fcpxml>");
+    QVERIFY(end > 0);
+    document.insert(end, "<!--" + QByteArray(1 << 20, 'x') + "-->" + tail);
+    document.chop(cut);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Large.fcpxml"));
+    writeFileOrFail(path, document);
+    const Expected<ProjectDocument> read = ProjectDocument::read(path);
+    const Expected<ProjectDocument> parsed = ProjectDocument::parse(document);
+    if (code != 0) {
+        QVERIFY(!read);
+        QCOMPARE(read.error().code(), code);
+        QVERIFY(!parsed);
+        QCOMPARE(parsed.error().code(), code);
+        return;
+    }
+    QVERIFY2(read, qPrintable(read ? QString() : read.error().localizedDescription()));
+    QCOMPARE(read->templates.size(), size_t(4));
+    QVERIFY(parsed);
+    QCOMPARE(parsed->templates.size(), read->templates.size());
 }
 
 void ProjectDocumentTest::bundles()

@@ -81,9 +81,17 @@ struct RefUse
     QString mediaId;  // the <media> it lies in, when it does
 };
 
-struct Walker
+QString fromUtf8(const char *text)
 {
-    GuardedXmlReader reader;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+struct Walker final : GuardedXmlParser::Handler
+{
+    Walker() : parser(*this) {}
+
+    GuardedXmlParser parser;
+    bool sawRoot = false;
     ProjectDocument doc;
     bool inResources = false;
     int resourcesDepth = -1;
@@ -111,36 +119,44 @@ struct Walker
         return {};
     }
 
-    void start()
+    void characters(std::string_view) override {}
+
+    void startElement(std::string_view elementName, const char *const *attributes) override
     {
-        QXmlStreamReader &xml = reader.xml();
-        const QString name = xml.name().toString();
-        const QXmlStreamAttributes attributes = xml.attributes();
-        const int depth = reader.depth();
-        stack.emplace_back(name, attributes.value(QLatin1String("name")).toString());
+        const auto attribute = [attributes](const char *name) {
+            return fromUtf8(GuardedXmlParser::attribute(attributes, name));
+        };
+        const QString name = QString::fromUtf8(elementName.data(), qsizetype(elementName.size()));
+        const int depth = parser.depth();
+        stack.emplace_back(name, attribute("name"));
         if (depth == 1) {
-            doc.version = attributes.value(QLatin1String("version")).toString();
+            if (name != u"fcpxml") {
+                parser.stop(DocumentError::make(DocumentError::WrongRoot));
+                return;
+            }
+            sawRoot = true;
+            doc.version = attribute("version");
             return;
         }
         if (name == u"resources" && resourcesDepth < 0) {
             resourcesDepth = depth;
         } else if (resourcesDepth >= 0 && depth == resourcesDepth + 1 && name == u"effect") {
             ProjectDocument::Template effect;
-            effect.id = attributes.value(QLatin1String("id")).toString();
-            effect.name = attributes.value(QLatin1String("name")).toString();
-            effect.uid = attributes.value(QLatin1String("uid")).toString();
-            effect.src = attributes.value(QLatin1String("src")).toString();
+            effect.id = attribute("id");
+            effect.name = attribute("name");
+            effect.uid = attribute("uid");
+            effect.src = attribute("src");
             effects.push_back(std::move(effect));
         } else if (resourcesDepth >= 0 && depth == resourcesDepth + 1 && name == u"media") {
             mediaDepth = depth;
-            mediaId = attributes.value(QLatin1String("id")).toString();
-            mediaName = attributes.value(QLatin1String("name")).toString();
+            mediaId = attribute("id");
+            mediaName = attribute("name");
         } else if (name == u"project" && projectDepth < 0) {
             projectDepth = depth;
-            project = attributes.value(QLatin1String("name")).toString();
+            project = attribute("name");
         }
 
-        const QString ref = attributes.value(QLatin1String("ref")).toString();
+        const QString ref = attribute("ref");
         if (ref.isEmpty())
             return;
         if (name == u"title" || name == u"video" || name == u"filter-video") {
@@ -168,9 +184,9 @@ struct Walker
         return clip;
     }
 
-    void end()
+    void endElement() override
     {
-        const int depth = reader.depth();
+        const int depth = parser.depth();
         if (depth == resourcesDepth)
             resourcesDepth = -1;
         if (depth == mediaDepth) {
@@ -186,24 +202,11 @@ struct Walker
             stack.pop_back();
     }
 
-    std::optional<Error> run()
+    template <typename Source>
+    std::optional<Error> run(Source &source)
     {
-        bool sawRoot = false;
-        while (reader.next()) {
-            const QXmlStreamReader::TokenType token = reader.xml().tokenType();
-            if (token == QXmlStreamReader::StartElement) {
-                if (reader.depth() == 1) {
-                    if (reader.xml().name() != u"fcpxml")
-                        return DocumentError::make(DocumentError::WrongRoot);
-                    sawRoot = true;
-                }
-                start();
-            } else if (token == QXmlStreamReader::EndElement) {
-                end();
-            }
-        }
-        if (reader.error())
-            return reader.error();
+        if (std::optional<Error> error = parser.parse(source))
+            return error;
         if (!sawRoot)
             return DocumentError::make(DocumentError::Truncated);
         return std::nullopt;
@@ -317,8 +320,7 @@ Expected<ProjectDocument> ProjectDocument::parse(const QByteArray &bytes)
     if (bytes.size() > MaxBytes)
         return DocumentError::make(DocumentError::TooLarge);
     Walker walker;
-    walker.reader.addData(bytes);
-    if (std::optional<Error> error = walker.run())
+    if (std::optional<Error> error = walker.run(bytes))
         return *error;
     walker.finish();
     return std::move(walker.doc);
@@ -342,8 +344,7 @@ Expected<ProjectDocument> ProjectDocument::read(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return DocumentError::make(DocumentError::Unreadable, file.errorString());
     Walker walker;
-    walker.reader.setDevice(&file);
-    if (std::optional<Error> error = walker.run())
+    if (std::optional<Error> error = walker.run(file))
         return *error;
     walker.finish();
     return std::move(walker.doc);

@@ -15,7 +15,7 @@
 // which clips use it, also inside compound clips and multicam angles
 // declared in <resources><media> and through transitions.
 //
-// Projects are read as hostile (GuardedXmlReader: no entities, no external
+// Projects are read as hostile (GuardedXmlParser: no entities, no external
 // DTD, bounded depth, at most MaxBytes); a uid or src that would lead
 // outside the templates folders is refused, reported and never looked up.
 struct ProjectDocument

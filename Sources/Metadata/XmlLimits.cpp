@@ -3,6 +3,7 @@
 #include "Metadata/XmlLimits.h"
 
 #include <QCoreApplication>
+#include <QIODevice>
 
 #include <expat.h>
 
@@ -43,67 +44,6 @@ Error DocumentError::make(Code code, const QString &detail)
     if (!detail.isEmpty())
         text += QLatin1Char(' ') + detail;
     return Error(Domain, code, text);
-}
-
-GuardedXmlReader::GuardedXmlReader(int maxDepth) : _maxDepth(maxDepth)
-{
-    // Names are compared as written ("ozml", "template"); resolving namespaces
-    // would only add ways to refuse a document.
-    _xml.setNamespaceProcessing(false);
-    // Entities are refused at their declaration already; this is the second wall.
-    _xml.setEntityExpansionLimit(1024);
-}
-
-void GuardedXmlReader::addData(const QByteArray &bytes)
-{
-    _xml.addData(bytes);
-}
-
-void GuardedXmlReader::setDevice(QIODevice *device)
-{
-    _xml.setDevice(device);
-}
-
-bool GuardedXmlReader::next()
-{
-    if (_error)
-        return false;
-    // Lowered on the token after an end tag: standing on an end element,
-    // depth() still counts it, as it does on a start element.
-    if (_xml.tokenType() == QXmlStreamReader::EndElement)
-        --_depth;
-    const QXmlStreamReader::TokenType token = _xml.readNext();
-    switch (token) {
-    case QXmlStreamReader::Invalid:
-        if (_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-            _error = DocumentError::make(DocumentError::Truncated);
-        else
-            _error = DocumentError::make(DocumentError::NotXml,
-                                         QStringLiteral("(%1, line %2)").arg(_xml.errorString()).arg(_xml.lineNumber()));
-        return false;
-    case QXmlStreamReader::DTD:
-        // A bare DOCTYPE passes: only what could expand or fetch is refused.
-        if (!_xml.entityDeclarations().isEmpty() || !_xml.notationDeclarations().isEmpty()
-            || !_xml.dtdSystemId().isEmpty() || !_xml.dtdPublicId().isEmpty()) {
-            _error = DocumentError::make(DocumentError::EntitiesRefused);
-            return false;
-        }
-        return true;
-    case QXmlStreamReader::EntityReference:
-        _error = DocumentError::make(DocumentError::EntitiesRefused);
-        return false;
-    case QXmlStreamReader::StartElement:
-        if (++_depth > _maxDepth) {
-            _error = DocumentError::make(DocumentError::TooDeep);
-            return false;
-        }
-        return true;
-    // The end is no fault: atCleanEnd() tells the two apart.
-    case QXmlStreamReader::EndDocument:
-        return false;
-    default:
-        return true;
-    }
 }
 
 struct GuardedXmlParser::Callbacks
@@ -214,22 +154,54 @@ void GuardedXmlParser::stop(std::optional<Error> error)
 
 std::optional<Error> GuardedXmlParser::parse(const QByteArray &bytes)
 {
+    if (bytes.size() > INT_MAX)
+        return DocumentError::make(DocumentError::TooLarge);
+    if (std::optional<Error> error = feed(bytes.constData(), int(bytes.size())))
+        return error;
+    return finish();
+}
+
+std::optional<Error> GuardedXmlParser::parse(QIODevice &device)
+{
+    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return DocumentError::make(DocumentError::Unreadable, device.errorString());
+        if (got == 0)
+            return finish();
+        if (std::optional<Error> error = feed(chunk.constData(), int(got)))
+            return error;
+        if (_stopped)
+            return _error;
+    }
+}
+
+std::optional<Error> GuardedXmlParser::feed(const char *data, int length)
+{
     const auto parser = static_cast<XML_Parser>(_parser);
     if (!parser)
         return DocumentError::make(DocumentError::Unreadable, QStringLiteral("(out of memory)"));
-    if (bytes.size() > INT_MAX)
-        return DocumentError::make(DocumentError::TooLarge);
-    const auto fault = [&]() -> std::optional<Error> {
-        if (_stopped)
-            return _error;
-        return DocumentError::make(DocumentError::NotXml, QStringLiteral("(%1, line %2)")
-                                                              .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(parser))))
-                                                              .arg(XML_GetCurrentLineNumber(parser)));
-    };
-    // Every byte first, then the end: a document that is well-formed up to
-    // its last byte and faults only at the end was cut short.
-    if (XML_Parse(parser, bytes.constData(), int(bytes.size()), XML_FALSE) != XML_STATUS_OK)
-        return fault();
+    if (_stopped)
+        return _error;
+    if (XML_Parse(parser, data, length, XML_FALSE) == XML_STATUS_OK)
+        return std::nullopt;
+    if (_stopped)
+        return _error;
+    return DocumentError::make(DocumentError::NotXml, QStringLiteral("(%1, line %2)")
+                                                          .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(parser))))
+                                                          .arg(XML_GetCurrentLineNumber(parser)));
+}
+
+std::optional<Error> GuardedXmlParser::finish()
+{
+    const auto parser = static_cast<XML_Parser>(_parser);
+    if (!parser)
+        return DocumentError::make(DocumentError::Unreadable, QStringLiteral("(out of memory)"));
+    if (_stopped)
+        return _error;
+    // Every byte was well-formed so far: a fault only at the end means the
+    // document was cut short.
     if (XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK)
         return _stopped ? _error : DocumentError::make(DocumentError::Truncated);
     return std::nullopt;

@@ -4,7 +4,7 @@
 
 #include "Common/Error.h"
 
-#include <QXmlStreamReader>
+#include <QByteArray>
 
 #include <optional>
 #include <string_view>
@@ -31,43 +31,13 @@ Error make(Code code, const QString &detail = QString());
 
 } // namespace DocumentError
 
-// A QXmlStreamReader over untrusted bytes, bounded: it refuses a DTD that
-// declares entities or notations or names an external subset (so neither an
-// entity bomb nor an external entity gets anywhere), any entity reference,
-// nesting deeper than `maxDepth`, and lets Qt refuse bad encodings. Nothing
-// is ever fetched.
-class GuardedXmlReader
-{
-public:
-    // 256 is far deeper than Motion documents go; a hostile file's nesting
-    // is stopped long before it costs anything.
-    explicit GuardedXmlReader(int maxDepth = 256);
-    void addData(const QByteArray &bytes);
-    void setDevice(QIODevice *device);
-
-    // The next token; false at the end of the document or at the first
-    // fault, which error() then holds.
-    bool next();
-    QXmlStreamReader &xml() { return _xml; }
-    // Elements open, the current start element included.
-    int depth() const { return _depth; }
-    // Null until a fault; a premature end is Truncated.
-    const std::optional<Error> &error() const { return _error; }
-    // Whether the document was read to its end without a fault.
-    bool atCleanEnd() const { return _xml.atEnd() && !_error; }
-
-private:
-    QXmlStreamReader _xml;
-    int _maxDepth;
-    int _depth = 0;
-    std::optional<Error> _error;
-};
-
-// The same bounds over expat's parser, for the template document reader,
-// which runs over every document of a pack: expat tokenizes these documents
-// in less than half the time QXmlStreamReader takes. Names, attributes and
-// text arrive as UTF-8. Only what the internal subset could expand or fetch
-// is refused, as above; a premature end is Truncated.
+// An XML parser over untrusted bytes (expat's, which tokenizes the
+// documents of a pack in less than half the time QXmlStreamReader takes),
+// bounded: it refuses a DTD that declares entities or notations or names an
+// external subset (so neither an entity bomb nor an external entity gets
+// anywhere), a reference to an entity it does not know, and nesting deeper
+// than `maxDepth`. Nothing is ever fetched. Names, attributes and text
+// arrive as UTF-8; a premature end is Truncated.
 class GuardedXmlParser
 {
 public:
@@ -83,6 +53,8 @@ public:
         virtual void declaredEncoding(std::string_view) {}
     };
 
+    // 256 is far deeper than these documents go; a hostile file's nesting
+    // is stopped long before it costs anything.
     explicit GuardedXmlParser(Handler &handler, int maxDepth = 256);
     ~GuardedXmlParser();
     GuardedXmlParser(const GuardedXmlParser &) = delete;
@@ -91,6 +63,8 @@ public:
     // The whole document, or up to stop(): null when it was well-formed (or
     // stopped cleanly), else the fault.
     std::optional<Error> parse(const QByteArray &bytes);
+    // The same, read from the device a piece at a time.
+    std::optional<Error> parse(QIODevice &device);
     // From a handler: parse no further; a null error ends the parse cleanly.
     void stop(std::optional<Error> error = std::nullopt);
     // Elements open, the current one included (in endElement too).
@@ -105,6 +79,8 @@ public:
 
 private:
     struct Callbacks;
+    std::optional<Error> feed(const char *data, int length);
+    std::optional<Error> finish();
     Handler &_handler;
     void *_parser;
     int _maxDepth;
