@@ -46,6 +46,8 @@ Error DocumentError::make(Code code, const QString &detail)
     return Error(Domain, code, text);
 }
 
+// After XML_StopParser expat may still make a call it had begun (the end
+// of an empty-element tag): handlers hear nothing once the parse stopped.
 struct GuardedXmlParser::Callbacks
 {
     static GuardedXmlParser &self(void *data) { return *static_cast<GuardedXmlParser *>(data); }
@@ -53,6 +55,8 @@ struct GuardedXmlParser::Callbacks
     static void XMLCALL start(void *data, const XML_Char *name, const XML_Char **attributes)
     {
         GuardedXmlParser &p = self(data);
+        if (p._stopped)
+            return;
         if (++p._depth > p._maxDepth) {
             p.stop(DocumentError::make(DocumentError::TooDeep));
             return;
@@ -63,13 +67,16 @@ struct GuardedXmlParser::Callbacks
     static void XMLCALL end(void *data, const XML_Char *)
     {
         GuardedXmlParser &p = self(data);
+        if (p._stopped)
+            return;
         p._handler.endElement();
         --p._depth;
     }
 
     static void XMLCALL text(void *data, const XML_Char *text, int length)
     {
-        self(data)._handler.characters(std::string_view(text, size_t(length)));
+        if (!self(data)._stopped)
+            self(data)._handler.characters(std::string_view(text, size_t(length)));
     }
 
     static void XMLCALL declaration(void *data, const XML_Char *, const XML_Char *encoding, int)
