@@ -138,6 +138,10 @@ void TemplateDocumentTest::documentShapes_data()
     QTest::newRow("UTF-16 with a byte order mark")
         << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2) << "5.10" << "11.1" << true
         << "Corporate" << 0 << false << "A name and a role, sliding in.";
+    QTest::newRow("windows-1252, which only Qt's decoders know")
+        << motionDocument("<displayversion>5.10</displayversion><description>Caf\xE9 \x80 5</description>")
+               .replace("encoding=\"UTF-8\"", "encoding=\"windows-1252\"")
+        << "5.10" << "11.1" << false << "" << -1 << false << QStringLiteral("Caf\u00e9 \u20ac 5");
     QTest::newRow("ISO-8859-1")
         << motionDocument("<displayversion>5.10</displayversion><description>Caf\xE9</description>")
                .replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"")
@@ -391,6 +395,10 @@ void TemplateDocumentTest::hostileDocuments_data()
     QTest::newRow("empty file") << QByteArray() << int(DocumentError::Truncated);
     QTest::newRow("binary with a template extension")
         << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x07\x80", 20) << int(DocumentError::NotXml);
+    QTest::newRow("an unknown entity in an attribute, after a parameter-entity reference")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml [ %x; ]><ozml version=\"a&foo;b\"/>")
+        << int(DocumentError::EntitiesRefused);
+    QTest::newRow("a bare word") << QByteArray("hello") << int(DocumentError::NotXml);
     QTest::newRow("a notation declaration")
         << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ozml [<!NOTATION n SYSTEM \"file:///bin/sh\">]><ozml version=\"5.11\"/>")
         << int(DocumentError::EntitiesRefused);
@@ -532,6 +540,10 @@ void TemplateDocumentTest::notEditable_data()
     QTest::newRow("template as an empty-element tag") << motionDocument("<template/>");
     QTest::newRow("root as an empty-element tag") << QByteArray("<?xml version=\"1.0\"?><ozml version=\"5.11\"/>");
     QTest::newRow("flags with a leading zero") << motionDocument("<template><flags>00</flags></template>");
+    const QString plain = QString::fromUtf8(motionDocument("<displayversion>5.10</displayversion>"))
+                              .replace(QLatin1String(" encoding=\"UTF-8\""), QString());
+    QTest::newRow("UTF-16 without a byte order mark")
+        << QByteArray(reinterpret_cast<const char *>(plain.utf16()), plain.size() * 2);
     QTest::newRow("declared in another encoding")
         << motionDocument("").replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"");
 }
@@ -810,6 +822,7 @@ void TemplateDocumentTest::takeThenInflate_data()
     QTest::newRow("states more bytes than it holds") << deflated << "larger" << qint64(1 << 20) << 18890;
     QTest::newRow("the CRC wrong") << deflated << "crc" << qint64(1 << 20) << -1;
     QTest::newRow("holds more than the bound, states less") << deflated << "smaller" << qint64(100) << 100;
+    QTest::newRow("compressed size stated past the archive's end") << deflated << "compressed" << qint64(1 << 20) << 18890;
 }
 
 void TemplateDocumentTest::takeThenInflate()
@@ -841,6 +854,11 @@ void TemplateDocumentTest::takeThenInflate()
         const quint32 size = change == QLatin1String("smaller") ? 1000 : 40000;
         put32(22, size);
         put32(central + 24, size);
+    } else if (change == QLatin1String("compressed")) {
+        // Compressed size: local header at 18, central header at 20.
+        const quint32 stated = quint32(uchar(bytes[18])) | quint32(uchar(bytes[19])) << 8 | quint32(uchar(bytes[20])) << 16;
+        put32(18, stated + 100000);
+        put32(central + 20, stated + 100000);
     } else if (change == QLatin1String("crc")) {
         put32(14, 0x12345678);
         put32(central + 16, 0x12345678);

@@ -122,9 +122,11 @@ private:
 
 Expected<Located> locate(const QByteArray &bytes)
 {
-    // UTF-16 (by its byte order mark or its declaration): the offsets and
-    // the inserted bytes assume UTF-8.
-    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
+    // UTF-16 or UTF-32 (by a byte order mark, or a zero byte beside the
+    // first "<"), or another encoding its declaration names: the inserted
+    // bytes are UTF-8.
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE")
+        || (bytes.size() >= 2 && (bytes.at(0) == '\0' || bytes.at(1) == '\0')))
         return DocumentError::make(DocumentError::NotEditable);
     return Locator(bytes).run();
 }

@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QIODevice>
+#include <QStringDecoder>
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -107,6 +109,39 @@ struct GuardedXmlParser::Callbacks
     {
         self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
     }
+
+    // A parameter-entity reference in the internal subset: expat then lets
+    // references to entities it does not know pass in attribute values, as
+    // the reference might have declared them.
+    static int XMLCALL notStandalone(void *data)
+    {
+        self(data).stop(DocumentError::make(DocumentError::EntitiesRefused));
+        return XML_STATUS_ERROR;
+    }
+
+    // Encodings expat does not know itself, through Qt's decoders: those
+    // of one byte per character (windows-1252 and the like).
+    static int XMLCALL unknownEncoding(void *, const XML_Char *name, XML_Encoding *info)
+    {
+        QStringDecoder probe(name);
+        if (!probe.isValid())
+            return XML_STATUS_ERROR;
+        for (int byte = 0; byte < 256; ++byte) {
+            QStringDecoder decoder(name);
+            const char one = char(byte);
+            const QString decoded = decoder.decode(QByteArrayView(&one, 1));
+            // No character of a byte alone: characters of several bytes,
+            // which this does not map.
+            if (decoded.size() != 1)
+                return XML_STATUS_ERROR;
+            const bool undefined = decoder.hasError() || decoded.front() == QChar::ReplacementCharacter;
+            info->map[byte] = undefined ? -1 : decoded.front().unicode();
+        }
+        info->data = nullptr;
+        info->convert = nullptr;
+        info->release = nullptr;
+        return XML_STATUS_OK;
+    }
 };
 
 namespace {
@@ -140,6 +175,8 @@ GuardedXmlParser::GuardedXmlParser(Handler &handler, int maxDepth)
     XML_SetEntityDeclHandler(parser, Callbacks::entity);
     XML_SetNotationDeclHandler(parser, Callbacks::notation);
     XML_SetSkippedEntityHandler(parser, Callbacks::skipped);
+    XML_SetNotStandaloneHandler(parser, Callbacks::notStandalone);
+    XML_SetUnknownEncodingHandler(parser, Callbacks::unknownEncoding, nullptr);
     // Nothing outside the document is ever read.
     XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
 }
@@ -170,8 +207,15 @@ std::optional<Error> GuardedXmlParser::parse(const QByteArray &bytes)
 
 std::optional<Error> GuardedXmlParser::parse(QIODevice &device)
 {
-    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    // expat scans a token it has not seen the end of again with every
+    // piece: pieces as large as all read so far keep a huge token (a
+    // hostile comment or attribute) from costing quadratic time.
+    constexpr qint64 FirstPiece = 256 * 1024;
+    constexpr qint64 LargestPiece = 64 * 1024 * 1024;
+    QByteArray chunk;
+    qint64 fed = 0;
     for (;;) {
+        chunk.resize(qsizetype(std::clamp(fed, FirstPiece, LargestPiece)));
         const qint64 got = device.read(chunk.data(), chunk.size());
         if (got < 0)
             return DocumentError::make(DocumentError::Unreadable, device.errorString());
@@ -181,6 +225,7 @@ std::optional<Error> GuardedXmlParser::parse(QIODevice &device)
             return error;
         if (_stopped)
             return _error;
+        fed += got;
     }
 }
 
@@ -195,6 +240,12 @@ std::optional<Error> GuardedXmlParser::feed(const char *data, int length)
         return std::nullopt;
     if (_stopped)
         return _error;
+    return notXml();
+}
+
+Error GuardedXmlParser::notXml() const
+{
+    const auto parser = static_cast<XML_Parser>(_parser);
     return DocumentError::make(DocumentError::NotXml, QStringLiteral("(%1, line %2)")
                                                           .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(parser))))
                                                           .arg(XML_GetCurrentLineNumber(parser)));
@@ -207,11 +258,22 @@ std::optional<Error> GuardedXmlParser::finish()
         return DocumentError::make(DocumentError::Unreadable, QStringLiteral("(out of memory)"));
     if (_stopped)
         return _error;
-    // Every byte was well-formed so far: a fault only at the end means the
-    // document was cut short.
-    if (XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK)
-        return _stopped ? _error : DocumentError::make(DocumentError::Truncated);
-    return std::nullopt;
+    if (XML_Parse(parser, nullptr, 0, XML_TRUE) == XML_STATUS_OK)
+        return std::nullopt;
+    if (_stopped)
+        return _error;
+    // Every byte was well-formed so far: an element, a token or a character
+    // left open at the end means the document was cut short; anything else
+    // ("hello") is no XML.
+    switch (XML_GetErrorCode(parser)) {
+    case XML_ERROR_NO_ELEMENTS:
+    case XML_ERROR_UNCLOSED_TOKEN:
+    case XML_ERROR_UNCLOSED_CDATA_SECTION:
+    case XML_ERROR_PARTIAL_CHAR:
+        return DocumentError::make(DocumentError::Truncated);
+    default:
+        return notXml();
+    }
 }
 
 qint64 GuardedXmlParser::byteIndex() const

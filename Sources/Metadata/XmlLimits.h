@@ -81,6 +81,7 @@ private:
     struct Callbacks;
     std::optional<Error> feed(const char *data, int length);
     std::optional<Error> finish();
+    Error notXml() const;
     Handler &_handler;
     void *_parser;
     int _maxDepth;

@@ -148,9 +148,16 @@ Expected<ZipEntryContents::Taken> ZipEntryContents::take(const QString &relative
         return taken;
     }
     Expected<Contents> raw = readIndex(*found, qint64(entry.compressedSize), true);
-    if (!raw)
-        return raw.error();
-    taken.deflated = std::move(raw->bytes);
+    if (raw) {
+        taken.deflated = std::move(raw->bytes);
+        return taken;
+    }
+    // The stated compressed size runs past the archive's end, say: the
+    // stream itself may still end before, as reading it inflated finds out.
+    Expected<Contents> contents = readIndex(*found, maxBytes, false);
+    if (!contents)
+        return contents.error();
+    taken.contents = std::move(*contents);
     return taken;
 }
 
