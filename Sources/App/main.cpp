@@ -5,7 +5,6 @@
 #include "App/QuitSignals.h"
 #include "Documents/DeferredCleanup.h"
 #include "Collections/TemplateArchiveCollectionWindow.h"
-#include "Common/LocalTimeZone.h"
 #include "Common/LogCategories.h"
 #include "Common/Version.h"
 #include "Installer/TemplateInstaller.h"
@@ -74,7 +73,6 @@ int leave(int status)
 
 int main(int argc, char *argv[])
 {
-    LocalTimeZone::pin();
 #ifndef Q_OS_MACOS
     // Qt's own open dialog takes the dark palette; the platform's would not.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
