@@ -85,6 +85,8 @@ private slots:
     void hideThenShow();
     void notEditable_data();
     void notEditable();
+    void hiddenBeyondTheBound_data();
+    void hiddenBeyondTheBound();
     void hideInFile();
     void marks_data();
     void marks();
@@ -554,6 +556,29 @@ void TemplateDocumentTest::notEditable()
     const Expected<QByteArray> hidden = TemplateDocumentEdit::setObsolete(document, true);
     QVERIFY(!hidden);
     QCOMPARE(hidden.error().code(), int(DocumentError::NotEditable));
+}
+
+void TemplateDocumentTest::hiddenBeyondTheBound_data()
+{
+    // Listings read the first DefaultMaxBytes: a hide they would not see is refused.
+    const QByteArray filler = "<x>" + QByteArray(int(TemplateDocument::DefaultMaxBytes), 'x') + "</x>";
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<int>("code");
+    QTest::newRow("scene settings past the bound") << motionDocument("<description>" + filler + "</description>")
+                                                   << int(DocumentError::TooLarge);
+    QTest::newRow("template past the bound")
+        << motionDocument("<displayversion>5.10</displayversion>", filler + "<template><flags>0</flags></template>")
+        << int(DocumentError::NotEditable);
+}
+
+void TemplateDocumentTest::hiddenBeyondTheBound()
+{
+    QFETCH(QByteArray, document);
+    const Expected<QByteArray> hidden = TemplateDocumentEdit::setObsolete(document, true);
+    QVERIFY(!hidden);
+    QTEST(hidden.error().code(), "code");
+    // Showing is not held back: it only ever makes less hidden.
+    QVERIFY(TemplateDocumentEdit::setObsolete(document, false));
 }
 
 void TemplateDocumentTest::hideInFile()

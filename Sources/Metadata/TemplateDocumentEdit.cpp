@@ -131,9 +131,7 @@ Expected<Located> locate(const QByteArray &bytes)
     return Locator(bytes).run();
 }
 
-} // namespace
-
-Expected<QByteArray> TemplateDocumentEdit::setObsolete(const QByteArray &document, bool obsolete)
+Expected<QByteArray> edit(const QByteArray &document, bool obsolete)
 {
     Expected<Located> located = locate(document);
     if (!located)
@@ -175,6 +173,26 @@ Expected<QByteArray> TemplateDocumentEdit::setObsolete(const QByteArray &documen
     }
     const qsizetype digits = at.flagsInner + text.indexOf(trimmed);
     return bytes.replace(digits, trimmed.size(), QByteArray::number(changed));
+}
+
+} // namespace
+
+Expected<QByteArray> TemplateDocumentEdit::setObsolete(const QByteArray &document, bool obsolete)
+{
+    Expected<QByteArray> edited = edit(document, obsolete);
+    if (!edited || !obsolete)
+        return edited;
+    // Listings read only the first bytes of a document: one hidden beyond
+    // what they read (a huge document whose header lies past the bound)
+    // would be hidden without showing so anywhere.
+    const qint64 bound = TemplateDocument::DefaultMaxBytes;
+    const Expected<TemplateDocument> read = TemplateDocument::parseCut(edited->left(bound), edited->size() > bound,
+                                                                       TemplateDocument::Parts::Summary);
+    if (!read)
+        return read.error();
+    if (!read->isObsolete())
+        return DocumentError::make(DocumentError::NotEditable);
+    return edited;
 }
 
 std::optional<Error> TemplateDocumentEdit::setObsoleteInFile(const QString &documentPath, bool obsolete)

@@ -25,7 +25,8 @@ namespace TemplateDocumentEdit {
 // The <template> and <flags> edited are those TemplateDocument reads.
 // NotEditable for a document that is not UTF-8, whose flags are no plain
 // decimal number or an empty-element tag; the reader's errors for one that
-// is not a sound template document.
+// is not a sound template document. Hiding also refuses a document that
+// TemplateDocument, reading its usual bound, would not then read as hidden.
 Expected<QByteArray> setObsolete(const QByteArray &document, bool obsolete);
 
 // The same on a document file (a regular file, not a link, of at most
