@@ -435,6 +435,17 @@ void tst_DocumentsCli::hideRefusesWhatItCannotEdit()
     QVERIFY2(cutOnly.err.contains(QLatin1String("cannot hide Titles.localized/ZT Lower Thirds/LT_Cut")), qPrintable(cutOnly.err));
     QCOMPARE(readFile(cut), before);
     QCOMPARE(TestSupport::entryNames(templateFolder(QStringLiteral("LT_Cut")), QDir::Name), strings({"LT_Cut.moti"}));
+
+    // --quiet keeps the error and drops the lines of what was done.
+    const QString good = templateFolder(QStringLiteral("LT_Good")) + QStringLiteral("/LT_Good.moti");
+    const QByteArray shown = readFile(good);
+    const CliRun quiet = runMtzip({QStringLiteral("-q"), QStringLiteral("hide"), QStringLiteral("--dest"), _dest,
+                                   QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Good"),
+                                   QStringLiteral("Titles.localized/ZT Lower Thirds/LT_Cut")});
+    QCOMPARE(quiet.exitCode, 1);
+    QCOMPARE(quiet.out, QString());
+    QVERIFY2(quiet.err.contains(QLatin1String("cannot hide Titles.localized/ZT Lower Thirds/LT_Cut")), qPrintable(quiet.err));
+    QVERIFY(readFile(good) != shown);
 }
 
 QTEST_GUILESS_MAIN(tst_DocumentsCli)

@@ -108,7 +108,7 @@ protected:
             if (!done)
                 context.error(QStringLiteral("cannot %1 %2: %3").arg(name(), outcome.destination, reason));
             else if (!json)
-                context.out << resultName(outcome.result, _hide) << "  " << outcome.destination << '\n';
+                context.info(resultName(outcome.result, _hide) + QStringLiteral("  ") + outcome.destination);
         }
         if (json) {
             QJsonObject document = CliJson::document(name(), root);
