@@ -241,8 +241,9 @@ void CollectionWindowController::showInPreviewPanel(bool open)
 {
     if (!open && !(_previewPanel && _previewPanel->isVisible()))
         return;
-    const EffectTemplateItemList items = selectedEffects();
-    if (items.size() != 1) {
+    const std::vector<int> rows = selectedSourceRows();
+    const EffectTemplateItem *item = rows.size() == 1 ? _tableModel->item(rows.front()) : nullptr;
+    if (!item) {
         if (_previewPanel)
             _previewPanel->close();
         return;
@@ -250,11 +251,8 @@ void CollectionWindowController::showInPreviewPanel(bool open)
     // One per window, hidden when put away, going with the window.
     if (!_previewPanel)
         _previewPanel = new PreviewPanel(_collection.window());
-    int row = -1;
-    for (int r = 0; r < _tableModel->rowCount() && row < 0; ++r)
-        row = _tableModel->item(r) == items.front() ? r : -1;
-    _previewPanel->showTemplate(EffectsTableModel::shownTitle(*items.front()), items.front()->sourceFolderPath(),
-                                _tableModel->filesPending(row));
+    _previewPanel->showTemplate(EffectsTableModel::shownTitle(*item), item->sourceFolderPath(),
+                                _tableModel->filesPending(rows.front()));
 }
 
 void CollectionWindowController::nameActions()
@@ -304,20 +302,25 @@ void CollectionWindowController::showCounts()
     updateSelectionControls();
 }
 
-EffectTemplateItemList CollectionWindowController::selectedEffects() const
+std::vector<int> CollectionWindowController::selectedSourceRows() const
 {
-    EffectTemplateItemList items;
-    if (!_filterModel)
-        return items;
-    const QModelIndexList rows = _collection.window()->ui().effectsTable->selectionModel()->selectedRows();
     std::vector<int> sourceRows;
+    if (!_filterModel)
+        return sourceRows;
+    const QModelIndexList rows = _collection.window()->ui().effectsTable->selectionModel()->selectedRows();
     sourceRows.reserve(size_t(rows.size()));
     for (const QModelIndex &row : rows)
         sourceRows.push_back(_filterModel->mapToSource(row).row());
-    std::sort(sourceRows.begin(), sourceRows.end());
     // By source row, not the view's: the table's sort and the order of the
     // clicks must not change what callers get.
-    for (int row : sourceRows) {
+    std::sort(sourceRows.begin(), sourceRows.end());
+    return sourceRows;
+}
+
+EffectTemplateItemList CollectionWindowController::selectedEffects() const
+{
+    EffectTemplateItemList items;
+    for (int row : selectedSourceRows()) {
         if (const EffectTemplateItem *item = _tableModel->item(row))
             items.push_back(item);
     }

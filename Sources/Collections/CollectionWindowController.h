@@ -48,6 +48,8 @@ public:
     void disableCommands();
     void showCounts();
     // The templates selected in the table, in the archives' order.
+    // The selected rows of the table model, in its order.
+    std::vector<int> selectedSourceRows() const;
     EffectTemplateItemList selectedEffects() const;
     void revealSelected();
     // Space: the selected template's preview, large, or away again.

@@ -81,11 +81,6 @@ struct RefUse
     QString mediaId;  // the <media> it lies in, when it does
 };
 
-QString fromUtf8(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
 struct Walker final : GuardedXmlParser::Handler
 {
     Walker() : parser(*this) {}
@@ -124,7 +119,7 @@ struct Walker final : GuardedXmlParser::Handler
     void startElement(std::string_view elementName, const char *const *attributes) override
     {
         const auto attribute = [attributes](const char *name) {
-            return fromUtf8(GuardedXmlParser::attribute(attributes, name));
+            return GuardedXmlParser::attributeText(attributes, name);
         };
         const QString name = QString::fromUtf8(elementName.data(), qsizetype(elementName.size()));
         const int depth = parser.depth();

@@ -18,11 +18,6 @@
 
 namespace {
 
-QString fromUtf8(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
 // A lookup key over an attribute's bytes, without copying them.
 QByteArray keyOf(const char *text)
 {
@@ -229,7 +224,7 @@ struct Parser final : GuardedXmlParser::Handler
                 return;
             }
             sawRoot = true;
-            doc.formatVersion = fromUtf8(GuardedXmlParser::attribute(attributes, "version"));
+            doc.formatVersion = GuardedXmlParser::attributeText(attributes, "version");
             return;
         }
         if (readHeader(name, attributes, depth) || readScene(name, attributes, depth))
@@ -250,7 +245,7 @@ struct Parser final : GuardedXmlParser::Handler
         if (name == "factory" && factoryDepth < 0) {
             factoryDepth = depth;
             factoryId = GuardedXmlParser::attribute(attributes, "id");
-            factoryUuid.insert(factoryId, fromUtf8(GuardedXmlParser::attribute(attributes, "uuid")));
+            factoryUuid.insert(factoryId, GuardedXmlParser::attributeText(attributes, "uuid"));
             return true;
         }
         if (factoryDepth >= 0 && depth == factoryDepth + 1) {
@@ -307,7 +302,7 @@ struct Parser final : GuardedXmlParser::Handler
             return true;
         }
         if (publishDepth >= 0 && name == "target") {
-            const QString parameter = fromUtf8(GuardedXmlParser::attribute(attributes, "name"));
+            const QString parameter = GuardedXmlParser::attributeText(attributes, "name");
             if (!parameter.isEmpty())
                 doc.parameters.append(parameter);
             return true;
@@ -328,8 +323,8 @@ struct Parser final : GuardedXmlParser::Handler
         const char *plugInUuid = GuardedXmlParser::attribute(attributes, "pluginUUID");
         if (plugInName || plugInUuid) {
             if (!isApple(manufacturer))
-                addPlugIn(fromUtf8(plugInName), fromUtf8(plugInUuid),
-                          fromUtf8(GuardedXmlParser::attribute(attributes, "pluginVersion")));
+                addPlugIn(QString::fromUtf8(plugInName), QString::fromUtf8(plugInUuid),
+                          GuardedXmlParser::attributeText(attributes, "pluginVersion"));
         } else if (!factory.isEmpty() && !manufacturer.isEmpty() && !isApple(manufacturer)) {
             addPlugIn(factoryName.value(factory), factoryUuid.value(factory), QString());
         }

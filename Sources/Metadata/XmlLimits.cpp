@@ -294,3 +294,9 @@ const char *GuardedXmlParser::attribute(const char *const *attributes, const cha
     }
     return nullptr;
 }
+
+QString GuardedXmlParser::attributeText(const char *const *attributes, const char *name)
+{
+    const char *value = attribute(attributes, name);
+    return value ? QString::fromUtf8(value) : QString();
+}

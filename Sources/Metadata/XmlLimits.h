@@ -5,6 +5,7 @@
 #include "Common/Error.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <optional>
 #include <string_view>
@@ -76,6 +77,8 @@ public:
 
     // An attribute's value, or null.
     static const char *attribute(const char *const *attributes, const char *name);
+    // The same as text; empty when absent.
+    static QString attributeText(const char *const *attributes, const char *name);
 
 private:
     struct Callbacks;

@@ -21,17 +21,6 @@ Error zipError(ZipError::Code code, const QString &detail)
     return *ZipError{code, detail}.toError();
 }
 
-// libzip's own words for one of its error codes.
-[[maybe_unused]] QString libzipMessage(int code)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_error_set(&error, code, 0);
-    const QString message = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return message;
-}
-
 Error faultError(const ZipFault &fault)
 {
     return zipError(fault.code == ZipError::None ? ZipError::NotAZip : fault.code,
@@ -139,21 +128,17 @@ Expected<ZipEntryContents::Taken> ZipEntryContents::take(const QString &relative
     taken.crc = entry.crc;
     taken.size = entry.size;
     taken.maxBytes = maxBytes;
-    if ((entry.valid & needed) != needed || entry.compressionMethod != ZIP_CM_DEFLATE
-        || entry.encryptionMethod != ZIP_EM_NONE || entry.compressedSize > rawBound) {
-        Expected<Contents> contents = readIndex(*found, maxBytes, false);
-        if (!contents)
-            return contents.error();
-        taken.contents = std::move(*contents);
-        return taken;
+    if ((entry.valid & needed) == needed && entry.compressionMethod == ZIP_CM_DEFLATE
+        && entry.encryptionMethod == ZIP_EM_NONE && entry.compressedSize <= rawBound) {
+        Expected<Contents> raw = readIndex(*found, qint64(entry.compressedSize), true);
+        if (raw) {
+            taken.deflated = std::move(raw->bytes);
+            return taken;
+        }
+        // The stated compressed size runs past the archive's end, say: the
+        // stream itself may still end before, as reading it inflated finds
+        // out.
     }
-    Expected<Contents> raw = readIndex(*found, qint64(entry.compressedSize), true);
-    if (raw) {
-        taken.deflated = std::move(raw->bytes);
-        return taken;
-    }
-    // The stated compressed size runs past the archive's end, say: the
-    // stream itself may still end before, as reading it inflated finds out.
     Expected<Contents> contents = readIndex(*found, maxBytes, false);
     if (!contents)
         return contents.error();
@@ -182,11 +167,11 @@ Expected<ZipEntryContents::Contents> ZipEntryContents::inflate(Taken &&taken)
         if (result == LIBDEFLATE_SUCCESS) {
             contents.bytes.truncate(qsizetype(produced));
             if (libdeflate_crc32(0, contents.bytes.constData(), produced) != taken.crc)
-                return zipError(ZipError::Damaged, libzipMessage(ZIP_ER_CRC));
+                return zipError(ZipError::Damaged, ZipHandles::errorText(ZIP_ER_CRC));
             return contents;
         }
         if (result != LIBDEFLATE_INSUFFICIENT_SPACE)
-            return zipError(ZipError::Damaged, libzipMessage(ZIP_ER_COMPRESSED_DATA));
+            return zipError(ZipError::Damaged, ZipHandles::errorText(ZIP_ER_COMPRESSED_DATA));
     }
 #endif
     ZipEntryInflater inflater(std::move(taken.deflated), taken.crc);

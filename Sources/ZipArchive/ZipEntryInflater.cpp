@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "ZipArchive/ZipEntryInflater.h"
 
+#include "ZipArchive/ZipHandles.h"
+
 #ifdef MTI_HAVE_LIBDEFLATE
 #include <libdeflate.h>
 #endif
@@ -87,10 +89,6 @@ zip_uint32_t ZipEntryInflater::crc32Of(zip_uint32_t crc, const char *data, size_
 
 zip_int64_t ZipEntryInflater::fail(int code, int detail)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_error_set(&error, code, detail);
-    _problem = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
+    _problem = ZipHandles::errorText(code, detail);
     return -1;
 }

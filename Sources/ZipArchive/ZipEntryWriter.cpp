@@ -23,16 +23,6 @@ namespace {
 
 using FileOperations::FileDescriptor;
 
-// libzip's own words for an error code.
-QString zipErrorText(int code)
-{
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    const QString text = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return text;
-}
-
 // Whether the directory gives entry index a CRC other than 0.
 bool nonZeroCrc(zip_t *archive, zip_uint64_t index)
 {
@@ -157,7 +147,7 @@ private:
         } else if (_written == 0 && nonZeroCrc(_job.archive, _job.index)) {
             // libzip hands out an entry without data unchecked; the CRC of nothing is 0.
             _readFailed = true;
-            _result.problem = zipErrorText(ZIP_ER_CRC);
+            _result.problem = ZipHandles::errorText(ZIP_ER_CRC);
         }
     }
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QString>
+
 #include <zip.h>
 
 #include <memory>
@@ -44,5 +46,14 @@ public:
 private:
     zip_error_t _error;
 };
+
+// libzip's own words for one of its error codes (`system`: the errno or
+// zlib code that goes with it, for the codes that take one).
+inline QString errorText(int code, int system = 0)
+{
+    ErrorHolder error;
+    zip_error_set(error.get(), code, system);
+    return QString::fromUtf8(error.text());
+}
 
 } // namespace ZipHandles
